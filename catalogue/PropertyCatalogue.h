@@ -1,0 +1,67 @@
+#pragma once
+// The fixed table of the 14 document properties the program shows, edits, writes and exports.
+// Row numbers 0 to 13 are the item indexes of both property lists and the CSV column order.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace kestrel::catalogue {
+
+// Which OLE property set holds a row in a binary document.
+enum class PropertySetKind : std::int32_t {
+  SummaryInformation = 1,
+  DocumentSummaryInformation = 2,
+  MediaFileSummaryInformation = 3,
+};
+
+// OLE variant types the catalogue reads and writes with.
+inline constexpr std::int32_t kVtLpstr = 30;
+inline constexpr std::int32_t kVtFiletime = 64;
+
+struct CatalogueRow {
+  std::string_view caption;
+  PropertySetKind propertySet;
+  std::int32_t propertyId;
+  std::int32_t valueType;
+};
+
+inline constexpr int kRowCount = 14;
+inline constexpr int kLabelCount = 7;
+
+// Rows that later code names by number.
+enum Row : int {
+  kTitle = 0,
+  kSubject = 1,
+  kAuthor = 2,
+  kKeywords = 3,
+  kComments = 4,
+  kCategory = 5,
+  kRevisionNumber = 6,
+  kLastSavedBy = 7,
+  kManager = 8,
+  kCompany = 9,
+  kCreated = 10,
+  kLastSaved = 11,
+  kEditingTime = 12,
+  kLastPrinted = 13,
+};
+
+// Filled once, in the order the main window builds it; nothing changes it afterwards.
+class PropertyCatalogue {
+ public:
+  PropertyCatalogue();
+
+  const CatalogueRow& Row(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+  std::string_view Label(int index) const { return labels_.at(static_cast<std::size_t>(index)); }
+  const std::array<CatalogueRow, kRowCount>& Rows() const { return rows_; }
+
+ private:
+  std::array<CatalogueRow, kRowCount> rows_{};
+  std::array<std::string_view, kLabelCount> labels_{};
+};
+
+// The one catalogue of the process, for services that have no window to ask.
+const PropertyCatalogue& Catalogue();
+
+}  // namespace kestrel::catalogue

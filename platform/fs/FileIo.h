@@ -1,0 +1,54 @@
+#pragma once
+// The one door through which the document layers read and write files. Opening takes an
+// open-file-description lock, so a document another program holds cannot change under us, and
+// the whole door can be replaced in tests to make any write fail.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kestrel::fs {
+
+enum class OpenMode {
+  Read,       // shared lock; other readers welcome, writers refused
+  ReadWrite,  // exclusive lock
+};
+
+enum class OpenError {
+  None,
+  NotFound,  // no such file, or a folder
+  Locked,    // another open file description holds a conflicting lock
+  ReadOnly,  // ReadWrite on a file whose owner write bit is clear (root included)
+  Other,
+};
+
+// An open file with its lock; the lock goes when the object is destroyed.
+class RandomAccessFile {
+ public:
+  virtual ~RandomAccessFile() = default;
+  virtual std::uint64_t Size() const = 0;
+  // Exactly n bytes at offset; false on an error or a short read.
+  virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) = 0;
+  // All n bytes at offset (the file grows when needed); false when not all were written.
+  virtual bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) = 0;
+  // Everything written so far reaches the disk.
+  virtual bool Sync() = 0;
+};
+
+struct OpenResult {
+  std::unique_ptr<RandomAccessFile> file;
+  OpenError error = OpenError::None;
+};
+
+OpenResult OpenFile(const std::string& path, OpenMode mode);
+
+// The real implementation behind OpenFile: POSIX descriptors with F_OFD_SETLK.
+OpenResult OpenPosixFile(const std::string& path, OpenMode mode);
+
+// Test seam: every later OpenFile goes through `opener`; an empty function restores the default.
+using FileOpener = std::function<OpenResult(const std::string& path, OpenMode mode)>;
+void SetFileOpener(FileOpener opener);
+
+}  // namespace kestrel::fs

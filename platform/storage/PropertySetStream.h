@@ -1,0 +1,119 @@
+#pragma once
+// The property-set stream codec: header, one or two sections, typed values, the code page
+// property and the dictionary. A stream is parsed once and changed one property at a time;
+// every property and section that is not changed keeps its bytes exactly.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/storage/Guid.h"
+
+namespace kestrel::storage {
+
+// Variant types that the program names.
+enum VarType : std::uint16_t {
+  kVtEmpty = 0,
+  kVtNull = 1,
+  kVtI2 = 2,
+  kVtI4 = 3,
+  kVtR4 = 4,
+  kVtR8 = 5,
+  kVtCy = 6,
+  kVtDate = 7,
+  kVtBstr = 8,
+  kVtError = 10,
+  kVtBool = 11,
+  kVtVariant = 12,
+  kVtDecimal = 14,
+  kVtI1 = 16,
+  kVtUi1 = 17,
+  kVtUi2 = 18,
+  kVtUi4 = 19,
+  kVtI8 = 20,
+  kVtUi8 = 21,
+  kVtInt = 22,
+  kVtUint = 23,
+  kVtVoid = 24,
+  kVtLpstr = 30,
+  kVtLpwstr = 31,
+  kVtFiletime = 64,
+  kVtBlob = 65,
+  kVtStream = 66,
+  kVtStorage = 67,
+  kVtStreamedObject = 68,
+  kVtStoredObject = 69,
+  kVtBlobObject = 70,
+  kVtCf = 71,
+  kVtClsid = 72,
+  kVtVersionedStream = 73,
+  kVtVector = 0x1000,
+  kVtArray = 0x2000,
+};
+
+inline constexpr std::uint32_t kPidDictionary = 0;
+inline constexpr std::uint32_t kPidCodePage = 1;
+
+// One typed value. Only the member that belongs to `type` is meaningful.
+struct PropertyValue {
+  std::uint16_t type = kVtEmpty;  // VARTYPE, vector and array flags included
+  // VT_I1/I2/I4/INT (sign-extended), VT_UI1/UI2/UI4/UINT, VT_I8/UI8 (the 64 bits), VT_BOOL and
+  // VT_ERROR (as stored, sign-extended), VT_FILETIME (the 64 bits).
+  std::int64_t integer = 0;
+  double real = 0;    // VT_R4, VT_R8
+  std::string text;   // VT_LPSTR, VT_BSTR, VT_LPWSTR: UTF-8, cut at the first NUL
+  std::optional<Guid> guid;  // VT_CLSID
+};
+
+class PropertySetStream {
+ public:
+  // nullopt when the header, the section list or a section's property table does not fit in the
+  // bytes, or an offset points outside its section.
+  static std::optional<PropertySetStream> Parse(std::span<const std::uint8_t> bytes);
+
+  // A new stream with one section holding only the code page property. The header's class id
+  // is the FMTID, as a set created with default flags has it.
+  static PropertySetStream Create(const Guid& fmtid, unsigned codePage);
+
+  bool HasSection(const Guid& fmtid) const;
+  // The section's code page (property 1 read as unsigned 16 bits); 932 when it has none.
+  std::optional<unsigned> CodePage(const Guid& fmtid) const;
+
+  // One property of the section with this FMTID: nullopt when the section or property is absent
+  // or its value does not fit in the section. Text is decoded with the section's code page.
+  std::optional<PropertyValue> Read(const Guid& fmtid, std::uint32_t pid) const;
+
+  // Sets one property of the section (VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL);
+  // every other property and section keeps its bytes. A VT_LPSTR text the section's code page
+  // cannot hold switches the section to UTF-8 (code page 65001) and re-encodes all its strings;
+  // false, with nothing changed, when that cannot be done without changing a string.
+  bool Write(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value);
+
+  // Adds a section holding only the code page property (for a stream that lacks it).
+  void AddSection(const Guid& fmtid, unsigned codePage);
+
+  // The stream's bytes. A stream that was parsed keeps at least its old length (zero padding),
+  // as Word pads its streams to 4096 bytes.
+  std::vector<std::uint8_t> Serialize() const;
+
+ private:
+  struct Section {
+    Guid fmtid;
+    // The properties in stored order, each with the bytes from its offset to the next one
+    // (padding included), so untouched values are written back exactly as read.
+    struct Entry {
+      std::uint32_t pid = 0;
+      std::vector<std::uint8_t> raw;
+    };
+    std::vector<Entry> table;  // in the order of the section's property table
+  };
+
+  std::array<std::uint8_t, 28> header_{};  // byte order to class id, as read
+  std::vector<Section> sections_;
+  std::size_t minimumSize_ = 0;
+};
+
+}  // namespace kestrel::storage

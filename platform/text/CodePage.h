@@ -1,0 +1,30 @@
+#pragma once
+// Conversion between UTF-8 (the program's text everywhere in memory) and the Windows code pages
+// that files name: 932, 1252, 936, 949, 950, 1250, 1251, 10000, 65001, 1200 (UTF-16LE), ...
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrel::text {
+
+inline constexpr unsigned kCodePageShiftJis = 932;
+inline constexpr unsigned kCodePageUtf16Le = 1200;
+inline constexpr unsigned kCodePageUtf8 = 65001;
+
+// Whether the C library can convert this code page at all.
+bool IsKnownCodePage(unsigned codePage);
+
+// Exact conversion: nullopt when the input is not valid in the code page or the code page is
+// unknown. The result keeps any NUL characters of the input.
+std::optional<std::string> ToUtf8(std::string_view bytes, unsigned codePage);
+
+// Lenient conversion for display: each byte sequence the code page does not define becomes
+// U+FFFD. Empty for an unknown code page.
+std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage);
+
+// Exact conversion: nullopt when a character cannot be held by the code page, the input is not
+// valid UTF-8, or the code page is unknown. Never substitutes characters.
+std::optional<std::string> FromUtf8(std::string_view utf8, unsigned codePage);
+
+}  // namespace kestrel::text

@@ -1,1 +1,35 @@
-// placeholder until written
+#include "doc/BinaryPropertyRows.h"
+
+#include <map>
+#include <optional>
+
+#include "doc/DopStatistics.h"
+#include "doc/PropertyText.h"
+#include "platform/storage/PropertySetStorage.h"
+
+namespace kestrel::doc {
+
+std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::string& path) {
+  std::array<std::string, catalogue::kRowCount> texts;
+  texts[catalogue::kEditingTime] = "0";
+  try {
+    const auto file = storage::CompoundFile::Open(path, fs::OpenMode::Read);
+    if (!file) return texts;
+    // Each set is parsed once for all its rows.
+    std::map<catalogue::PropertySetKind, std::optional<storage::PropertySetStream>> sets;
+    const auto& rows = catalogue::Catalogue().Rows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (static_cast<int>(i) == catalogue::kEditingTime) continue;
+      const auto fmtid = FmtidOf(rows[i].propertySet);
+      auto found = sets.find(rows[i].propertySet);
+      if (found == sets.end()) found = sets.emplace(rows[i].propertySet, storage::ReadPropertySet(*file, fmtid)).first;
+      if (found->second) texts[i] = PropertyTextOf(*found->second, fmtid, static_cast<std::uint32_t>(rows[i].propertyId));
+    }
+    texts[catalogue::kEditingTime] = std::to_string(ReadEditingMinutes(*file));
+  } catch (const std::exception&) {
+    // Whatever was read stays; the rest is empty, as for any unreadable part.
+  }
+  return texts;
+}
+
+}  // namespace kestrel::doc

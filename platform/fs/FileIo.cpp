@@ -1,1 +1,130 @@
-// placeholder until written
+#include "platform/fs/FileIo.h"
+
+#include <cerrno>
+#include <mutex>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrel::fs {
+
+namespace {
+
+class PosixFile final : public RandomAccessFile {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { ::close(fd_); }  // closing the description drops its OFD lock
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  std::uint64_t Size() const override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+  }
+
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
+    auto* out = static_cast<unsigned char*>(buffer);
+    while (n > 0) {
+      ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(offset));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;  // error or end of file before n bytes
+      out += got;
+      offset += static_cast<std::uint64_t>(got);
+      n -= static_cast<std::size_t>(got);
+    }
+    return true;
+  }
+
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
+    const auto* in = static_cast<const unsigned char*>(data);
+    while (n > 0) {
+      ssize_t put = ::pwrite(fd_, in, n, static_cast<off_t>(offset));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return false;
+      in += put;
+      offset += static_cast<std::uint64_t>(put);
+      n -= static_cast<std::size_t>(put);
+    }
+    return true;
+  }
+
+  bool Sync() override {
+    while (::fdatasync(fd_) != 0) {
+      if (errno != EINTR) return false;
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+OpenError ErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case EISDIR:
+      return OpenError::NotFound;
+    case EROFS:
+      return OpenError::ReadOnly;
+    default:
+      return OpenError::Other;
+  }
+}
+
+std::mutex& OpenerMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+FileOpener& InstalledOpener() {
+  static FileOpener opener;
+  return opener;
+}
+
+}  // namespace
+
+OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
+  const bool write = mode == OpenMode::ReadWrite;
+  int fd = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (fd < 0) return {nullptr, ErrorFromErrno(errno)};
+  auto file = std::make_unique<PosixFile>(fd);  // owns fd from here on
+
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return {nullptr, OpenError::Other};
+  if (!S_ISREG(st.st_mode)) return {nullptr, OpenError::NotFound};
+  // Root opens anything O_RDWR; the owner write bit is what says "read-only document".
+  if (write && (st.st_mode & S_IWUSR) == 0) return {nullptr, OpenError::ReadOnly};
+
+  struct flock lock {};
+  lock.l_type = write ? F_WRLCK : F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;  // the whole file, however it grows
+  while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EACCES) return {nullptr, OpenError::Locked};
+    return {nullptr, OpenError::Other};
+  }
+  return {std::move(file), OpenError::None};
+}
+
+void SetFileOpener(FileOpener opener) {
+  std::lock_guard<std::mutex> guard(OpenerMutex());
+  InstalledOpener() = std::move(opener);
+}
+
+OpenResult OpenFile(const std::string& path, OpenMode mode) {
+  FileOpener opener;
+  {
+    std::lock_guard<std::mutex> guard(OpenerMutex());
+    opener = InstalledOpener();
+  }
+  if (opener) return opener(path, mode);
+  return OpenPosixFile(path, mode);
+}
+
+}  // namespace kestrel::fs

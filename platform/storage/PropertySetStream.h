@@ -79,17 +79,21 @@ class PropertySetStream {
   static PropertySetStream Create(const Guid& fmtid, unsigned codePage);
 
   bool HasSection(const Guid& fmtid) const;
-  // The section's code page (property 1 read as unsigned 16 bits); 932 when it has none.
+  // The section's code page (property 1 read as unsigned 16 bits); 932 when it has none; nullopt
+  // when the section is absent or its code page property is not a VT_I2.
   std::optional<unsigned> CodePage(const Guid& fmtid) const;
 
   // One property of the section with this FMTID: nullopt when the section or property is absent
-  // or its value does not fit in the section. Text is decoded with the section's code page.
+  // or its value does not fit in the section. Text is decoded with the section's code page (932
+  // when the code page property is unreadable). The dictionary (pid 0) is not a typed value: nullopt.
   std::optional<PropertyValue> Read(const Guid& fmtid, std::uint32_t pid) const;
 
   // Sets one property of the section (VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL);
   // every other property and section keeps its bytes. A VT_LPSTR text the section's code page
   // cannot hold switches the section to UTF-8 (code page 65001) and re-encodes all its strings;
-  // false, with nothing changed, when that cannot be done without changing a string.
+  // false, with nothing changed, when that cannot be done without changing a string. Text is cut
+  // at its first NUL, as it reads. The code page and the dictionary are not written this way, and
+  // a section whose property offsets are shared or out of order is not rewritten (false).
   bool Write(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value);
 
   // Adds a section holding only the code page property (for a stream that lacks it).
@@ -102,17 +106,23 @@ class PropertySetStream {
  private:
   struct Section {
     Guid fmtid;
-    // The properties in stored order, each with the bytes from its offset to the next one
-    // (padding included), so untouched values are written back exactly as read.
+    // The section as stored, or as rebuilt by the last Write: size, count, table, values.
+    std::vector<std::uint8_t> bytes;
+    // The property table in stored order, offsets into `bytes` (checked to lie inside it).
     struct Entry {
       std::uint32_t pid = 0;
-      std::vector<std::uint8_t> raw;
+      std::uint32_t offset = 0;
     };
-    std::vector<Entry> table;  // in the order of the section's property table
+    std::vector<Entry> table;
   };
 
-  std::array<std::uint8_t, 28> header_{};  // byte order to class id, as read
+  Section* FindSection(const Guid& fmtid);
+  const Section* FindSection(const Guid& fmtid) const;
+
+  std::array<std::uint8_t, 28> header_{};  // byte order to class id, then the section count
   std::vector<Section> sections_;
+  // The bytes Parse was given, serialized as they are until something changes.
+  std::optional<std::vector<std::uint8_t>> unchanged_;
   std::size_t minimumSize_ = 0;
 };
 

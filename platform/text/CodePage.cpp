@@ -1,1 +1,199 @@
-// placeholder until written
+#include "platform/text/CodePage.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+
+namespace kestrel::text {
+namespace {
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+constexpr std::size_t kIconvFailed = static_cast<std::size_t>(-1);
+
+std::string IconvName(unsigned codePage) {
+  switch (codePage) {
+    case kCodePageUtf8: return "UTF-8";
+    case kCodePageUtf16Le: return "UTF-16LE";
+    case 1201: return "UTF-16BE";
+    case 10000: return "MACINTOSH";
+    case 20127: return "ASCII";
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 20932:
+    case 51932: return "EUC-JP";
+    case 50220: return "ISO-2022-JP";
+    default: break;
+  }
+  if (codePage >= 28591 && codePage <= 28605) return "ISO-8859-" + std::to_string(codePage - 28590);
+  return "CP" + std::to_string(codePage);
+}
+
+// Bytes skipped after an undecodable sequence, so that UTF-16 stays aligned to its code units.
+std::size_t CodeUnitSize(unsigned codePage) {
+  return codePage == kCodePageUtf16Le || codePage == 1201 ? 2 : 1;
+}
+
+enum class Direction : std::uint64_t { kToUtf8, kFromUtf8 };
+
+// One open iconv descriptor, or the memory that the code page could not be opened.
+class Descriptor {
+ public:
+  Descriptor(const std::string& to, const std::string& from)
+      : handle_(iconv_open(to.c_str(), from.c_str())) {}
+  ~Descriptor() {
+    if (IsOpen()) iconv_close(handle_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  bool IsOpen() const { return handle_ != reinterpret_cast<iconv_t>(kIconvFailed); }
+  iconv_t Handle() const { return handle_; }
+
+ private:
+  iconv_t handle_;
+};
+
+// Opening a descriptor costs far more than a typical conversion, so each thread keeps its own
+// (an iconv descriptor holds conversion state and must not be shared between threads).
+// nullptr for a code page the C library cannot convert.
+iconv_t OpenDescriptor(unsigned codePage, Direction direction) {
+  thread_local std::unordered_map<std::uint64_t, Descriptor> cache;
+  const std::uint64_t key = std::uint64_t{codePage} << 1 | static_cast<std::uint64_t>(direction);
+  auto found = cache.find(key);
+  if (found == cache.end()) {
+    const std::string name = IconvName(codePage);
+    found = direction == Direction::kToUtf8 ? cache.try_emplace(key, "UTF-8", name).first
+                                            : cache.try_emplace(key, name, "UTF-8").first;
+  }
+  if (!found->second.IsOpen()) return nullptr;
+  // A descriptor left mid-sequence or in a shifted state by the last call starts afresh.
+  iconv(found->second.Handle(), nullptr, nullptr, nullptr, nullptr);
+  return found->second.Handle();
+}
+
+enum class Outcome { kConverted, kSubstituted, kStopped };
+
+// One iconv call, growing the output until everything fits. With in == nullptr it writes the
+// sequence that returns a stateful encoding to its initial state.
+Outcome Convert(iconv_t descriptor, std::string_view* in, std::string& output) {
+  char* inBytes = in ? const_cast<char*>(in->data()) : nullptr;
+  std::size_t inLeft = in ? in->size() : 0;
+  while (true) {
+    const std::size_t used = output.size();
+    output.resize(used + inLeft * 4 + 16);
+    char* outBytes = output.data() + used;
+    std::size_t outLeft = output.size() - used;
+    const std::size_t result =
+        iconv(descriptor, in ? &inBytes : nullptr, in ? &inLeft : nullptr, &outBytes, &outLeft);
+    const int error = errno;
+    output.resize(output.size() - outLeft);
+    if (in) in->remove_prefix(in->size() - inLeft);
+    if (result != kIconvFailed) return result == 0 ? Outcome::kConverted : Outcome::kSubstituted;
+    if (error != E2BIG) return Outcome::kStopped;
+  }
+}
+
+// Exact conversion: any byte that cannot be converted, or any character iconv reports as
+// converted irreversibly, fails the whole text.
+std::optional<std::string> ConvertExactly(iconv_t descriptor, std::string_view input) {
+  std::string output;
+  if (Convert(descriptor, &input, output) != Outcome::kConverted) return std::nullopt;
+  if (Convert(descriptor, nullptr, output) != Outcome::kConverted) return std::nullopt;
+  return output;
+}
+
+// Length of the well-formed UTF-8 sequence that starts the text (Unicode's table of
+// well-formed byte sequences), 0 when it does not start with one.
+std::size_t Utf8SequenceLength(std::string_view text) {
+  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : low;    // overlong
+    high = lead == 0xED ? 0x9F : high;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : low;    // overlong
+    high = lead == 0xF4 ? 0x8F : high;  // above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+// glibc's UTF-8 decoder lets through sequences above U+10FFFF, so UTF-8 is checked here.
+bool IsValidUtf8(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t length = Utf8SequenceLength(text);
+    if (length == 0) return false;
+    text.remove_prefix(length);
+  }
+  return true;
+}
+
+std::string Utf8Lossy(std::string_view text) {
+  std::string output;
+  output.reserve(text.size());
+  while (!text.empty()) {
+    const std::size_t length = Utf8SequenceLength(text);
+    if (length == 0) {
+      output += kReplacementCharacter;
+      text.remove_prefix(1);
+    } else {
+      output += text.substr(0, length);
+      text.remove_prefix(length);
+    }
+  }
+  return output;
+}
+
+}  // namespace
+
+bool IsKnownCodePage(unsigned codePage) {
+  return OpenDescriptor(codePage, Direction::kToUtf8) != nullptr;
+}
+
+std::optional<std::string> ToUtf8(std::string_view bytes, unsigned codePage) {
+  const iconv_t descriptor = OpenDescriptor(codePage, Direction::kToUtf8);
+  if (!descriptor) return std::nullopt;
+  if (codePage == kCodePageUtf8) {
+    return IsValidUtf8(bytes) ? std::optional<std::string>(bytes) : std::nullopt;
+  }
+  return ConvertExactly(descriptor, bytes);
+}
+
+std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage) {
+  const iconv_t descriptor = OpenDescriptor(codePage, Direction::kToUtf8);
+  if (!descriptor) return {};
+  if (codePage == kCodePageUtf8) return Utf8Lossy(bytes);
+  std::string output;
+  while (Convert(descriptor, &bytes, output) == Outcome::kStopped) {
+    output += kReplacementCharacter;
+    bytes.remove_prefix(std::min(CodeUnitSize(codePage), bytes.size()));
+  }
+  Convert(descriptor, nullptr, output);
+  return output;
+}
+
+std::optional<std::string> FromUtf8(std::string_view utf8, unsigned codePage) {
+  const iconv_t descriptor = OpenDescriptor(codePage, Direction::kFromUtf8);
+  if (!descriptor || !IsValidUtf8(utf8)) return std::nullopt;
+  if (codePage == kCodePageUtf8) return std::string(utf8);
+  return ConvertExactly(descriptor, utf8);
+}
+
+}  // namespace kestrel::text

@@ -1,1 +1,109 @@
-// placeholder until written
+#include "platform/time/DateTimeText.h"
+
+#include <cstddef>
+
+#include "platform/time/LocalDateTime.h"
+
+namespace kestrel::time {
+namespace {
+
+constexpr double kSecondsPerDay = 86'400;
+
+std::string ZeroPadded(int value, std::size_t width) {
+  std::string digits = std::to_string(value);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  return digits;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Reads the date-time text from left to right.
+class Scanner {
+ public:
+  explicit Scanner(std::string_view text) : rest_(text) {}
+
+  bool AtEnd() const { return rest_.empty(); }
+
+  bool Skip(char c) {
+    if (rest_.empty() || rest_.front() != c) return false;
+    rest_.remove_prefix(1);
+    return true;
+  }
+
+  bool SkipBlanks() {
+    const std::size_t before = rest_.size();
+    while (!rest_.empty() && IsBlank(rest_.front())) rest_.remove_prefix(1);
+    return rest_.size() != before;
+  }
+
+  // A run of minDigits to maxDigits ASCII digits; a longer run is refused, not split.
+  std::optional<int> Number(std::size_t minDigits, std::size_t maxDigits) {
+    std::size_t count = 0;
+    while (count < rest_.size() && IsDigit(rest_[count])) ++count;
+    if (count < minDigits || count > maxDigits) return std::nullopt;
+    int value = 0;
+    for (std::size_t i = 0; i < count; ++i) value = value * 10 + (rest_[i] - '0');
+    rest_.remove_prefix(count);
+    return value;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+std::optional<LocalDateTime> ScanDate(Scanner& scanner) {
+  const auto year = scanner.Number(4, 4);
+  if (!year || !scanner.Skip('/')) return std::nullopt;
+  const auto month = scanner.Number(1, 2);
+  if (!month || !scanner.Skip('/')) return std::nullopt;
+  const auto day = scanner.Number(1, 2);
+  if (!day) return std::nullopt;
+  return EncodeLocalDateTime({.year = *year, .month = *month, .day = *day});
+}
+
+// The time of day as a fraction of a day; the seconds may be left out.
+std::optional<double> ScanTime(Scanner& scanner) {
+  const auto hour = scanner.Number(1, 2);
+  if (!hour || !scanner.Skip(':')) return std::nullopt;
+  const auto minute = scanner.Number(1, 2);
+  if (!minute) return std::nullopt;
+  std::optional<int> second = 0;
+  if (scanner.Skip(':')) second = scanner.Number(1, 2);
+  if (!second || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+  return ((*hour * 60 + *minute) * 60 + *second) / kSecondsPerDay;
+}
+
+}  // namespace
+
+std::string FormatDateTimeText(LocalDateTime value) {
+  const auto fields = DecodeLocalDateTime(value);
+  if (!fields) return {};
+  std::string text = ZeroPadded(fields->year, 4) + '/' + ZeroPadded(fields->month, 2) + '/' +
+                     ZeroPadded(fields->day, 2);
+  if (fields->hour != 0 || fields->minute != 0 || fields->second != 0) {
+    text += ' ' + std::to_string(fields->hour) + ':' + ZeroPadded(fields->minute, 2) + ':' +
+            ZeroPadded(fields->second, 2);
+  }
+  return text;
+}
+
+std::optional<LocalDateTime> ParseDateTimeText(std::string_view text) {
+  Scanner scanner(TrimBlanks(text));
+  const auto date = ScanDate(scanner);
+  if (!date) return std::nullopt;
+  if (scanner.AtEnd()) return date;
+  if (!scanner.SkipBlanks()) return std::nullopt;
+  const auto time = ScanTime(scanner);
+  if (!time || !scanner.AtEnd()) return std::nullopt;
+  return ComposeLocalDateTime(*date, *time);
+}
+
+}  // namespace kestrel::time

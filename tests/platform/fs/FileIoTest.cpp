@@ -1,1 +1,159 @@
-// placeholder until written
+#include "platform/fs/FileIo.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/TestSupport.h"
+
+namespace kestrel::fs {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+class FileIoTest : public ::testing::Test {
+ protected:
+  std::string MakeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    stdfs::path path = dir_.Path() / name;
+    test::WriteBytes(path, bytes);
+    return path.string();
+  }
+  test::TempDir dir_;
+};
+
+TEST_F(FileIoTest, ReadsAndWritesAtOffsetsAndGrowsTheFile) {
+  std::string path = MakeFile("a.bin", {1, 2, 3, 4});
+  OpenResult opened = OpenFile(path, OpenMode::ReadWrite);
+  ASSERT_EQ(opened.error, OpenError::None);
+  RandomAccessFile& file = *opened.file;
+  EXPECT_EQ(file.Size(), 4u);
+
+  std::array<std::uint8_t, 2> two{};
+  ASSERT_TRUE(file.ReadAt(1, two.data(), two.size()));
+  EXPECT_EQ(two, (std::array<std::uint8_t, 2>{2, 3}));
+  EXPECT_FALSE(file.ReadAt(3, two.data(), two.size())) << "a read past the end is short";
+
+  const std::array<std::uint8_t, 3> tail{7, 8, 9};
+  ASSERT_TRUE(file.WriteAt(6, tail.data(), tail.size()));
+  EXPECT_EQ(file.Size(), 9u);
+  EXPECT_TRUE(file.Sync());
+  EXPECT_EQ(test::ReadBytes(path), (std::vector<std::uint8_t>{1, 2, 3, 4, 0, 0, 7, 8, 9}));
+}
+
+TEST_F(FileIoTest, ReadModeCannotWrite) {
+  std::string path = MakeFile("a.bin", {1, 2, 3});
+  OpenResult opened = OpenFile(path, OpenMode::Read);
+  ASSERT_EQ(opened.error, OpenError::None);
+  const std::uint8_t byte = 9;
+  EXPECT_FALSE(opened.file->WriteAt(0, &byte, 1));
+  EXPECT_EQ(test::ReadBytes(path), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+TEST_F(FileIoTest, MissingFilesAndFoldersAreNotFound) {
+  EXPECT_EQ(OpenFile((dir_.Path() / "missing.doc").string(), OpenMode::Read).error, OpenError::NotFound);
+  EXPECT_EQ(OpenFile(dir_.Path().string(), OpenMode::Read).error, OpenError::NotFound);
+  EXPECT_EQ(OpenFile(dir_.Path().string(), OpenMode::ReadWrite).error, OpenError::NotFound);
+}
+
+TEST_F(FileIoTest, ReadOnlyFileRefusesWriteModeEvenForRoot) {
+  std::string path = MakeFile("ro.doc", {1, 2, 3});
+  stdfs::permissions(path, stdfs::perms::owner_read | stdfs::perms::group_read);
+  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::ReadOnly);
+  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::None);
+}
+
+TEST_F(FileIoTest, LocksConflictBetweenOpensInOneProcess) {
+  std::string path = MakeFile("a.doc", {1});
+  {
+    OpenResult reader = OpenFile(path, OpenMode::Read);
+    ASSERT_EQ(reader.error, OpenError::None);
+    OpenResult secondReader = OpenFile(path, OpenMode::Read);
+    EXPECT_EQ(secondReader.error, OpenError::None) << "readers share";
+    EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+  }
+  {
+    OpenResult writer = OpenFile(path, OpenMode::ReadWrite);
+    ASSERT_EQ(writer.error, OpenError::None) << "the readers' locks went with their objects";
+    EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::Locked);
+    EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+  }
+  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::None);
+}
+
+// Another program holding a lock: a child process takes it and waits until killed.
+class ChildLock {
+ public:
+  ChildLock(const std::string& path, short type) {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      int fd = open(path.c_str(), type == F_WRLCK ? O_RDWR : O_RDONLY);
+      struct flock lock {};
+      lock.l_type = type;
+      lock.l_whence = SEEK_SET;
+      char ok = (fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0) ? 1 : 0;
+      (void)!write(ready[1], &ok, 1);
+      for (;;) pause();
+    }
+    close(ready[1]);
+    char ok = 0;
+    locked_ = read(ready[0], &ok, 1) == 1 && ok == 1;
+    close(ready[0]);
+  }
+  ~ChildLock() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  ChildLock(const ChildLock&) = delete;
+  ChildLock& operator=(const ChildLock&) = delete;
+  bool Locked() const { return locked_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool locked_ = false;
+};
+
+TEST_F(FileIoTest, LockHeldByAnotherProcessBlocksUs) {
+  std::string path = MakeFile("a.doc", {1});
+  {
+    ChildLock child(path, F_WRLCK);
+    ASSERT_TRUE(child.Locked());
+    EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::Locked);
+    EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+  }
+  {
+    ChildLock child(path, F_RDLCK);
+    ASSERT_TRUE(child.Locked());
+    EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::None);
+    EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+  }
+  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::None) << "the lock died with the child";
+}
+
+TEST_F(FileIoTest, InstalledOpenerReplacesTheDoorUntilReset) {
+  std::string path = MakeFile("a.doc", {1});
+  int calls = 0;
+  SetFileOpener([&calls](const std::string&, OpenMode) {
+    ++calls;
+    return OpenResult{nullptr, OpenError::Other};
+  });
+  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::Other);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(OpenPosixFile(path, OpenMode::Read).error, OpenError::None) << "the real door stays reachable";
+  SetFileOpener({});
+  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::None);
+  EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
+}  // namespace kestrel::fs

@@ -1,0 +1,186 @@
+#include "platform/storage/CfbDirectory.h"
+
+#include <algorithm>
+#include <clocale>
+#include <cwctype>
+
+#include <locale.h>
+
+namespace kestrel::storage::cfb {
+
+namespace {
+
+// towupper in a fixed locale, so the program's own locale cannot change the order of names.
+char16_t UpperUnit(char16_t unit) {
+  if (unit < 0x80) return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - 0x20) : unit;
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  if (utf8 == nullptr || (unit >= 0xD800 && unit <= 0xDFFF)) return unit;
+  wint_t upper = towupper_l(static_cast<wint_t>(unit), utf8);
+  return upper <= 0xFFFF ? static_cast<char16_t>(upper) : unit;
+}
+
+}  // namespace
+
+int CompareNames(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char16_t x = UpperUnit(a[i]);
+    char16_t y = UpperUnit(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+std::optional<std::u16string> Directory::Name(std::uint32_t id) const {
+  const std::uint8_t* entry = At(id);
+  std::uint16_t bytes = Get16(entry + kDirNameLength);
+  if (!NameLengthValid(bytes)) return std::nullopt;
+  std::u16string name;
+  for (std::size_t i = 0; i + 2 < bytes; i += 2) name.push_back(static_cast<char16_t>(Get16(entry + kDirName + i)));
+  return name;
+}
+
+void Directory::InitStream(std::uint32_t id, std::u16string_view name, std::uint32_t start, std::uint64_t size) {
+  std::uint8_t* entry = At(id);
+  std::fill(entry, entry + kDirEntrySize, 0);
+  for (std::size_t i = 0; i < name.size(); ++i) Put16(entry + kDirName + 2 * i, name[i]);
+  Put16(entry + kDirNameLength, static_cast<std::uint16_t>(2 * (name.size() + 1)));
+  entry[kDirType] = kTypeStream;
+  entry[kDirColor] = kRed;
+  SetLeft(id, kNoStream);
+  SetRight(id, kNoStream);
+  SetChild(id, kNoStream);
+  SetStart(id, start);
+  SetSize(id, size);
+}
+
+void Directory::AppendUnused(std::uint32_t count) {
+  std::uint32_t first = Count();
+  bytes_.resize(bytes_.size() + std::size_t{count} * kDirEntrySize, 0);
+  for (std::uint32_t id = first; id < first + count; ++id) {
+    SetLeft(id, kNoStream);
+    SetRight(id, kNoStream);
+    SetChild(id, kNoStream);
+  }
+}
+
+std::optional<std::uint32_t> Directory::FindChild(std::uint32_t storage, std::u16string_view name) const {
+  if (!Contains(storage)) return std::nullopt;
+  const std::uint32_t count = Count();
+
+  // The ordered walk visits each entry at most once, so a cycle ends it.
+  std::vector<bool> seen(count, false);
+  std::uint32_t node = Child(storage);
+  while (Contains(node) && !seen[node]) {
+    seen[node] = true;
+    std::optional<std::u16string> nodeName = Name(node);
+    if (!nodeName) break;
+    int order = CompareNames(name, *nodeName);
+    if (order == 0) return node;
+    node = order < 0 ? Left(node) : Right(node);
+  }
+
+  // Unsorted trees: every sibling, each visited once.
+  std::fill(seen.begin(), seen.end(), false);
+  std::vector<std::uint32_t> pending{Child(storage)};
+  while (!pending.empty()) {
+    node = pending.back();
+    pending.pop_back();
+    if (!Contains(node) || seen[node]) continue;
+    seen[node] = true;
+    std::optional<std::u16string> nodeName = Name(node);
+    if (nodeName && CompareNames(name, *nodeName) == 0) return node;
+    pending.push_back(Left(node));
+    pending.push_back(Right(node));
+  }
+  return std::nullopt;
+}
+
+void Directory::Relink(std::optional<std::uint32_t> parent, std::uint32_t storage, std::uint32_t from,
+                       std::uint32_t to) {
+  if (!parent) {
+    SetChild(storage, to);
+  } else if (Left(*parent) == from) {
+    SetLeft(*parent, to);
+  } else {
+    SetRight(*parent, to);
+  }
+}
+
+bool Directory::InsertChild(std::uint32_t storage, std::uint32_t entry) {
+  std::optional<std::u16string> name = Name(entry);
+  if (!Contains(storage) || !name) return false;
+
+  // Path from the tree's root down to the new leaf's parent.
+  std::vector<std::uint32_t> path;
+  std::vector<bool> seen(Count(), false);
+  std::uint32_t node = Child(storage);
+  bool goLeft = false;
+  while (node != kNoStream) {
+    if (!Contains(node) || seen[node]) return false;
+    seen[node] = true;
+    std::optional<std::u16string> nodeName = Name(node);
+    if (!nodeName) return false;
+    path.push_back(node);
+    goLeft = CompareNames(*name, *nodeName) < 0;
+    node = goLeft ? Left(node) : Right(node);
+  }
+  SetLeft(entry, kNoStream);
+  SetRight(entry, kNoStream);
+  SetColor(entry, kRed);
+  if (path.empty()) {
+    SetChild(storage, entry);
+  } else if (goLeft) {
+    SetLeft(path.back(), entry);
+  } else {
+    SetRight(path.back(), entry);
+  }
+  path.push_back(entry);
+
+  // path[i] is the current node, path[i-1] its parent, path[i-2] its grandparent.
+  std::size_t i = path.size() - 1;
+  while (i >= 2 && IsRed(path[i - 1])) {
+    const std::uint32_t current = path[i];
+    const std::uint32_t parent = path[i - 1];
+    const std::uint32_t grand = path[i - 2];
+    const bool parentIsLeft = Left(grand) == parent;
+    const std::uint32_t uncle = parentIsLeft ? Right(grand) : Left(grand);
+    if (IsRed(uncle)) {
+      SetColor(parent, kBlack);
+      SetColor(uncle, kBlack);
+      SetColor(grand, kRed);
+      i -= 2;
+      continue;
+    }
+    // `top` ends up in the grandparent's place: the parent, or the current node when it is an
+    // inner grandchild (which first takes the parent's place by a rotation).
+    std::uint32_t top = parent;
+    if (parentIsLeft && Right(parent) == current) {
+      SetRight(parent, Left(current));
+      SetLeft(current, parent);
+      SetLeft(grand, current);
+      top = current;
+    } else if (!parentIsLeft && Left(parent) == current) {
+      SetLeft(parent, Right(current));
+      SetRight(current, parent);
+      SetRight(grand, current);
+      top = current;
+    }
+    std::optional<std::uint32_t> above = i >= 3 ? std::optional<std::uint32_t>(path[i - 3]) : std::nullopt;
+    if (parentIsLeft) {
+      SetLeft(grand, Right(top));
+      SetRight(top, grand);
+    } else {
+      SetRight(grand, Left(top));
+      SetLeft(top, grand);
+    }
+    Relink(above, storage, grand, top);
+    SetColor(top, kBlack);
+    SetColor(grand, kRed);
+    break;
+  }
+  SetColor(Child(storage), kBlack);
+  return true;
+}
+
+}  // namespace kestrel::storage::cfb

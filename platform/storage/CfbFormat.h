@@ -1,0 +1,109 @@
+#pragma once
+// Layout constants of the compound-file format and the little-endian field access used by the
+// reader and writer. Every check of an untrusted number lives here, named, so they can be audited
+// together.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace kestrel::storage::cfb {
+
+inline constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+inline constexpr std::size_t kHeaderSize = 512;
+inline constexpr std::size_t kHeaderDifatEntries = 109;
+inline constexpr std::size_t kDirEntrySize = 128;
+inline constexpr std::uint32_t kMiniSectorShift = 6;
+inline constexpr std::uint32_t kMiniSectorSize = 1u << kMiniSectorShift;
+inline constexpr std::uint32_t kMiniStreamCutoff = 4096;
+inline constexpr std::size_t kMaxNameUnits = 31;  // plus the terminating NUL
+
+// Sector numbers with a meaning of their own.
+inline constexpr std::uint32_t kMaxRegSect = 0xFFFFFFFA;
+inline constexpr std::uint32_t kDifSect = 0xFFFFFFFC;
+inline constexpr std::uint32_t kFatSect = 0xFFFFFFFD;
+inline constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
+inline constexpr std::uint32_t kFreeSect = 0xFFFFFFFF;
+inline constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+
+// Header field offsets.
+inline constexpr std::size_t kHdrMinorVersion = 0x18;
+inline constexpr std::size_t kHdrMajorVersion = 0x1A;
+inline constexpr std::size_t kHdrByteOrder = 0x1C;
+inline constexpr std::size_t kHdrSectorShift = 0x1E;
+inline constexpr std::size_t kHdrMiniSectorShift = 0x20;
+inline constexpr std::size_t kHdrDirSectorCount = 0x28;
+inline constexpr std::size_t kHdrFatSectorCount = 0x2C;
+inline constexpr std::size_t kHdrFirstDirSector = 0x30;
+inline constexpr std::size_t kHdrMiniStreamCutoff = 0x38;
+inline constexpr std::size_t kHdrFirstMiniFatSector = 0x3C;
+inline constexpr std::size_t kHdrMiniFatSectorCount = 0x40;
+inline constexpr std::size_t kHdrFirstDifatSector = 0x44;
+inline constexpr std::size_t kHdrDifatSectorCount = 0x48;
+inline constexpr std::size_t kHdrDifat = 0x4C;
+
+// Directory entry field offsets.
+inline constexpr std::size_t kDirName = 0x00;
+inline constexpr std::size_t kDirNameLength = 0x40;
+inline constexpr std::size_t kDirType = 0x42;
+inline constexpr std::size_t kDirColor = 0x43;
+inline constexpr std::size_t kDirLeft = 0x44;
+inline constexpr std::size_t kDirRight = 0x48;
+inline constexpr std::size_t kDirChild = 0x4C;
+inline constexpr std::size_t kDirStart = 0x74;
+inline constexpr std::size_t kDirSize = 0x78;
+
+inline constexpr std::uint8_t kTypeUnused = 0;
+inline constexpr std::uint8_t kTypeStorage = 1;
+inline constexpr std::uint8_t kTypeStream = 2;
+inline constexpr std::uint8_t kTypeRoot = 5;
+inline constexpr std::uint8_t kRed = 0;
+inline constexpr std::uint8_t kBlack = 1;
+
+inline std::uint16_t Get16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint32_t Get32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::uint64_t Get64(const std::uint8_t* p) {
+  return Get32(p) | (static_cast<std::uint64_t>(Get32(p + 4)) << 32);
+}
+inline void Put16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void Put32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+inline void Put64(std::uint8_t* p, std::uint64_t v) {
+  Put32(p, static_cast<std::uint32_t>(v));
+  Put32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+// --- The checks on numbers read from the file. ---
+
+// A sector number that names a sector present in a table or file of `count` sectors.
+inline bool SectorInRange(std::uint32_t sector, std::uint64_t count) {
+  return sector <= kMaxRegSect && sector < count;
+}
+
+// A directory entry id inside a directory of `count` entries.
+inline bool EntryInRange(std::uint32_t id, std::uint64_t count) { return id < count; }
+
+// The stored name length (bytes, NUL included) fits the 64-byte field and is whole code units.
+inline bool NameLengthValid(std::uint16_t bytes) { return bytes <= 64 && bytes % 2 == 0; }
+
+// `size` bytes fit in `units` allocation units of 1 << shift bytes.
+inline bool SizeFitsChain(std::uint64_t size, std::uint64_t units, std::uint32_t shift) {
+  return size <= (units << shift);
+}
+
+// Allocation units needed for `size` bytes, 1 << shift each.
+inline std::uint64_t UnitsFor(std::uint64_t size, std::uint32_t shift) {
+  const std::uint64_t mask = (std::uint64_t{1} << shift) - 1;
+  return (size >> shift) + ((size & mask) != 0 ? 1 : 0);  // no overflow near 2^64
+}
+
+}  // namespace kestrel::storage::cfb

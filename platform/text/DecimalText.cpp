@@ -1,0 +1,20 @@
+#include "platform/text/DecimalText.h"
+
+#include <charconv>
+
+namespace kestrel::text {
+
+std::optional<std::int32_t> ParseInt32(std::string_view text) {
+  auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  // from_chars takes a minus sign but not a plus sign.
+  if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
+  std::int32_t value = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value, 10);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+}  // namespace kestrel::text

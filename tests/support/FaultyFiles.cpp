@@ -1,0 +1,47 @@
+#include "tests/support/FaultyFiles.h"
+
+#include "platform/fs/FileIo.h"
+
+namespace kestrel::test {
+
+struct FaultyFiles::Counter {
+  std::size_t failAt = 0;
+  std::size_t writes = 0;
+};
+
+namespace {
+
+class FaultyFile final : public fs::RandomAccessFile {
+ public:
+  FaultyFile(std::unique_ptr<fs::RandomAccessFile> inner, std::shared_ptr<FaultyFiles::Counter> counter)
+      : inner_(std::move(inner)), counter_(std::move(counter)) {}
+  std::uint64_t Size() const override { return inner_->Size(); }
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_->ReadAt(offset, buffer, n); }
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
+    ++counter_->writes;
+    if (counter_->failAt != 0 && counter_->writes >= counter_->failAt) return false;
+    return inner_->WriteAt(offset, data, n);
+  }
+  bool Sync() override { return inner_->Sync(); }
+
+ private:
+  std::unique_ptr<fs::RandomAccessFile> inner_;
+  std::shared_ptr<FaultyFiles::Counter> counter_;
+};
+
+}  // namespace
+
+FaultyFiles::FaultyFiles(std::size_t failAt) : counter_(std::make_shared<Counter>()) {
+  counter_->failAt = failAt;
+  fs::SetFileOpener([counter = counter_](const std::string& path, fs::OpenMode mode) {
+    fs::OpenResult result = fs::OpenPosixFile(path, mode);
+    if (result.file) result.file = std::make_unique<FaultyFile>(std::move(result.file), counter);
+    return result;
+  });
+}
+
+FaultyFiles::~FaultyFiles() { fs::SetFileOpener({}); }
+
+std::size_t FaultyFiles::Writes() const { return counter_->writes; }
+
+}  // namespace kestrel::test

@@ -1,0 +1,39 @@
+#include "tests/support/LockHolder.h"
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kestrel::test {
+
+LockHolder::LockHolder(const std::filesystem::path& file, bool exclusive) {
+  int ready[2];
+  if (pipe(ready) != 0) return;
+  child_ = fork();
+  if (child_ == 0) {
+    close(ready[0]);
+    const int fd = open(file.c_str(), exclusive ? O_RDWR : O_RDONLY);
+    struct flock lock {};
+    lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    const char status = (fd >= 0 && fcntl(fd, F_OFD_SETLK, &lock) == 0) ? 'y' : 'n';
+    if (write(ready[1], &status, 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  close(ready[1]);
+  char status = 'n';
+  holding_ = child_ > 0 && read(ready[0], &status, 1) == 1 && status == 'y';
+  close(ready[0]);
+}
+
+LockHolder::~LockHolder() {
+  if (child_ > 0) {
+    kill(child_, SIGKILL);
+    waitpid(child_, nullptr, 0);
+  }
+}
+
+}  // namespace kestrel::test

@@ -1,0 +1,26 @@
+#pragma once
+// Another process holding a document open: a child that takes an open-file-description lock on
+// the file and keeps it until the object goes.
+
+#include <filesystem>
+
+#include <sys/types.h>
+
+namespace kestrel::test {
+
+class LockHolder {
+ public:
+  // exclusive: a write lock, as a program editing the file holds it; else a read lock.
+  LockHolder(const std::filesystem::path& file, bool exclusive);
+  ~LockHolder();
+  LockHolder(const LockHolder&) = delete;
+  LockHolder& operator=(const LockHolder&) = delete;
+
+  bool Holding() const { return holding_; }
+
+ private:
+  pid_t child_ = -1;
+  bool holding_ = false;
+};
+
+}  // namespace kestrel::test

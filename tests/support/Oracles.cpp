@@ -1,0 +1,81 @@
+#include "tests/support/Oracles.h"
+
+#include <sstream>
+
+#include "tests/support/TestSupport.h"
+
+namespace kestrel::test {
+
+namespace {
+
+std::optional<std::string> RunOracle(const std::string& script, const std::string& arguments) {
+  const auto python = OlefilePython();
+  if (!python) return std::nullopt;
+  const auto result = RunCommand(*python + " " + ShellQuote(TestScript("oracle/" + script).string()) + " " + arguments);
+  if (result.exitCode != 0) return std::nullopt;
+  return result.output;
+}
+
+}  // namespace
+
+std::optional<StreamHashes> DumpStreams(const std::filesystem::path& file) {
+  const auto output = RunOracle("cfb_dump.py", ShellQuote(file.string()));
+  if (!output) return std::nullopt;
+  StreamHashes hashes;
+  std::istringstream lines(*output);
+  std::string kind, path, size, hash;
+  while (lines >> kind >> path >> size >> hash) {
+    if (kind == "stream") hashes[path] = size + " " + hash;
+  }
+  return hashes;
+}
+
+std::optional<PropertyDump> DumpPropertySet(const std::filesystem::path& file, const std::string& stream) {
+  const auto output = RunOracle("propset_dump.py", ShellQuote(file.string()) + " " + ShellQuote(stream));
+  if (!output) return std::nullopt;
+  PropertyDump dump;
+  std::istringstream lines(*output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    std::string kind;
+    int section = 0;
+    words >> kind >> section;
+    std::string rest;
+    std::getline(words >> std::ws, rest);
+    if (kind == "section") {
+      dump.sections[section] = rest;
+    } else if (kind == "prop") {
+      std::istringstream fields(rest);
+      std::uint32_t pid = 0;
+      fields >> pid;
+      std::string value;
+      std::getline(fields >> std::ws, value);
+      while (!value.empty() && value.back() == ' ') value.pop_back();
+      dump.properties[{section, pid}] = value;
+    }
+  }
+  return dump;
+}
+
+std::string DumpedText(int vartype, std::string_view utf8) {
+  static const char* digits = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : utf8) {
+    hex += digits[c >> 4];
+    hex += digits[c & 15];
+  }
+  return hex.empty() ? std::to_string(vartype) : std::to_string(vartype) + " " + hex;
+}
+
+std::optional<std::string> StreamBytes(const std::filesystem::path& file, const std::string& stream,
+                                       std::uint64_t offset, std::size_t count) {
+  auto output = RunOracle("stream_bytes.py", ShellQuote(file.string()) + " " + ShellQuote(stream) + " " +
+                                                 std::to_string(offset) + " " + std::to_string(count));
+  if (output) {
+    while (!output->empty() && output->back() == '\n') output->pop_back();
+  }
+  return output;
+}
+
+}  // namespace kestrel::test

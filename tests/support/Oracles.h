@@ -1,0 +1,34 @@
+#pragma once
+// The independent readers of tests/oracle (python3-olefile), run as separate processes. Each
+// returns nullopt when olefile cannot open the file.
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrel::test {
+
+// Stream path ("\x05SummaryInformation", "ObjectPool/...") to "size sha256".
+using StreamHashes = std::map<std::string, std::string>;
+std::optional<StreamHashes> DumpStreams(const std::filesystem::path& file);
+
+// A property set as olefile and our independent Python parser see it.
+struct PropertyDump {
+  std::map<int, std::string> sections;                   // index -> "fmtid codepage"
+  std::map<std::pair<int, std::uint32_t>, std::string> properties;  // (section, pid) -> "vt value"
+  friend bool operator==(const PropertyDump&, const PropertyDump&) = default;
+};
+// stream: "SummaryInformation" or "DocumentSummaryInformation" (without the \x05).
+std::optional<PropertyDump> DumpPropertySet(const std::filesystem::path& file, const std::string& stream);
+
+// "vt value" the way the dump writes a text property.
+std::string DumpedText(int vartype, std::string_view utf8);
+
+// Hex of count bytes at offset of a stream, read by olefile.
+std::optional<std::string> StreamBytes(const std::filesystem::path& file, const std::string& stream,
+                                       std::uint64_t offset, std::size_t count);
+
+}  // namespace kestrel::test

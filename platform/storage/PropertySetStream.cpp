@@ -302,6 +302,11 @@ bool PropertySetStream::Write(const Guid& fmtid, std::uint32_t pid, const Proper
   }
   std::optional<std::vector<RawProperty>> properties = SplitProperties(section->bytes, pids, offsets);
   if (!properties) return false;
+  // A value that runs past its own bytes overlaps the next value or is cut off by the section
+  // end; once values move it would read as something else.
+  for (const RawProperty& property : *properties) {
+    if (property.pid != kPidDictionary && !DecodeValue(property.raw, 0)) return false;
+  }
 
   std::optional<Bytes> raw;
   if (value.type == kVtLpstr) {

@@ -75,11 +75,10 @@ iconv_t OpenDescriptor(unsigned codePage, Direction direction) {
   return found->second.Handle();
 }
 
-enum class Outcome { kConverted, kSubstituted, kStopped };
-
-// One iconv call, growing the output until everything fits. With in == nullptr it writes the
-// sequence that returns a stateful encoding to its initial state.
-Outcome Convert(iconv_t descriptor, std::string_view* in, std::string& output) {
+// Runs iconv over *in, growing the output until everything fits; false when iconv stops at bytes
+// it cannot convert. With in == nullptr it writes what returns a stateful encoding to its initial
+// state.
+bool Convert(iconv_t descriptor, std::string_view* in, std::string& output) {
   char* inBytes = in ? const_cast<char*>(in->data()) : nullptr;
   std::size_t inLeft = in ? in->size() : 0;
   while (true) {
@@ -92,17 +91,16 @@ Outcome Convert(iconv_t descriptor, std::string_view* in, std::string& output) {
     const int error = errno;
     output.resize(output.size() - outLeft);
     if (in) in->remove_prefix(in->size() - inLeft);
-    if (result != kIconvFailed) return result == 0 ? Outcome::kConverted : Outcome::kSubstituted;
-    if (error != E2BIG) return Outcome::kStopped;
+    if (result != kIconvFailed) return true;
+    if (error != E2BIG) return false;
   }
 }
 
-// Exact conversion: any byte that cannot be converted, or any character iconv reports as
-// converted irreversibly, fails the whole text.
 std::optional<std::string> ConvertExactly(iconv_t descriptor, std::string_view input) {
   std::string output;
-  if (Convert(descriptor, &input, output) != Outcome::kConverted) return std::nullopt;
-  if (Convert(descriptor, nullptr, output) != Outcome::kConverted) return std::nullopt;
+  if (!Convert(descriptor, &input, output) || !Convert(descriptor, nullptr, output)) {
+    return std::nullopt;
+  }
   return output;
 }
 
@@ -181,7 +179,7 @@ std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage) {
   if (!descriptor) return {};
   if (codePage == kCodePageUtf8) return Utf8Lossy(bytes);
   std::string output;
-  while (Convert(descriptor, &bytes, output) == Outcome::kStopped) {
+  while (!Convert(descriptor, &bytes, output)) {
     output += kReplacementCharacter;
     bytes.remove_prefix(std::min(CodeUnitSize(codePage), bytes.size()));
   }
@@ -193,7 +191,11 @@ std::optional<std::string> FromUtf8(std::string_view utf8, unsigned codePage) {
   const iconv_t descriptor = OpenDescriptor(codePage, Direction::kFromUtf8);
   if (!descriptor || !IsValidUtf8(utf8)) return std::nullopt;
   if (codePage == kCodePageUtf8) return std::string(utf8);
-  return ConvertExactly(descriptor, utf8);
+  auto encoded = ConvertExactly(descriptor, utf8);
+  // glibc quietly writes look-alikes for some characters (U+00A5 as a backslash in CP932) and
+  // drops language tags; only bytes that read back as the same text are an exact conversion.
+  if (!encoded || ToUtf8(*encoded, codePage) != utf8) return std::nullopt;
+  return encoded;
 }
 
 }  // namespace kestrel::text

@@ -1,5 +1,7 @@
 #include "platform/time/DateTimeText.h"
 
+#include <array>
+#include <charconv>
 #include <cstddef>
 
 #include "platform/time/LocalDateTime.h"
@@ -9,10 +11,13 @@ namespace {
 
 constexpr double kSecondsPerDay = 86'400;
 
-std::string ZeroPadded(int value, std::size_t width) {
-  std::string digits = std::to_string(value);
-  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
-  return digits;
+// Appends value in decimal, padded with zeros on the left to at least width digits.
+void AppendNumber(std::string& text, int value, std::size_t width) {
+  std::array<char, 12> digits{};
+  const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+  const auto count = static_cast<std::size_t>(end - digits.data());
+  if (count < width) text.append(width - count, '0');
+  text.append(digits.data(), count);
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -86,11 +91,20 @@ std::optional<double> ScanTime(Scanner& scanner) {
 std::string FormatDateTimeText(LocalDateTime value) {
   const auto fields = DecodeLocalDateTime(value);
   if (!fields) return {};
-  std::string text = ZeroPadded(fields->year, 4) + '/' + ZeroPadded(fields->month, 2) + '/' +
-                     ZeroPadded(fields->day, 2);
+  std::string text;
+  text.reserve(19);
+  AppendNumber(text, fields->year, 4);
+  text += '/';
+  AppendNumber(text, fields->month, 2);
+  text += '/';
+  AppendNumber(text, fields->day, 2);
   if (fields->hour != 0 || fields->minute != 0 || fields->second != 0) {
-    text += ' ' + std::to_string(fields->hour) + ':' + ZeroPadded(fields->minute, 2) + ':' +
-            ZeroPadded(fields->second, 2);
+    text += ' ';
+    AppendNumber(text, fields->hour, 1);
+    text += ':';
+    AppendNumber(text, fields->minute, 2);
+    text += ':';
+    AppendNumber(text, fields->second, 2);
   }
   return text;
 }

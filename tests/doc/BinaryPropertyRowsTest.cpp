@@ -34,7 +34,8 @@ int CheckCorpus(const fs::path& folder, const fs::path& expectedRows) {
   int checked = 0;
   for (const auto& [name, rows] : test::LoadExpectedRows(expectedRows)) {
     if (!IsBinaryName(name)) continue;
-    ASSERT_TRUE(rows.has_value()) << name;
+    EXPECT_TRUE(rows.has_value()) << name;
+    if (!rows) continue;
     ExpectRows(ReadBinaryPropertyRows(folder / name), *rows, name);
     ++checked;
   }

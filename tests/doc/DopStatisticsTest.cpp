@@ -83,7 +83,9 @@ TEST(WriteDopDates, ChangesOnlyTheMaskedFields) {
   const auto after = test::DumpStreams(file);
   ASSERT_TRUE(after);
   for (const auto& [path, hash] : *streams) {
-    if (path != "1Table") EXPECT_EQ(after->at(path), hash) << path;
+    if (path != "1Table") {
+      EXPECT_EQ(after->at(path), hash) << path;
+    }
   }
 }
 
@@ -169,7 +171,9 @@ TEST(DopStatistics, RefusesADopThatCannotHoldTheBlock) {
   const auto all = Rows({{catalogue::kCreated, "2020/01/01"}, {catalogue::kLastSaved, "2020/01/01"}}, true);
   for (const fs::path& file : {shortDop, outside, wrapped, locked, test::DataFile("x.doc")}) {
     const auto bytes = test::ReadBytes(file);
-    if (file != locked) EXPECT_EQ(ReadEditingMinutes(file), 0) << file;
+    if (file != locked) {
+      EXPECT_EQ(ReadEditingMinutes(file), 0) << file;
+    }
     EXPECT_FALSE(BuildDopDates(file, all)) << file;
     EXPECT_EQ(test::ReadBytes(file), bytes) << file;
   }

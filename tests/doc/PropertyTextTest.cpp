@@ -48,19 +48,8 @@ bool Write(const fs::path& file, int row, const std::string& text, FileTimeStyle
                            style);
 }
 
-// The document's streams and both property sets as olefile sees them.
-struct Snapshot {
-  test::StreamHashes streams;
-  test::PropertyDump summary;
-  std::optional<test::PropertyDump> docSummary;
-};
+using Snapshot = test::DocumentSnapshot;
 
-std::optional<Snapshot> Take(const fs::path& file) {
-  auto streams = test::DumpStreams(file);
-  auto summary = test::DumpPropertySet(file, kSummary);
-  if (!streams || !summary) return std::nullopt;
-  return Snapshot{*streams, *summary, test::DumpPropertySet(file, kDocSummary)};
-}
 
 // Streams other than the two property sets kept their bytes.
 void ExpectOtherStreamsUnchanged(const Snapshot& before, const Snapshot& after) {
@@ -137,7 +126,7 @@ TEST(WritePropertyText, WritesEachRowAndNothingElse) {
     SCOPED_TRACE(name);
     const test::TempDir dir;
     const auto file = dir.Copy(test::DataFile(name));
-    const auto before = Take(file);
+    const auto before = test::TakeSnapshot(file);
     ASSERT_TRUE(before && before->docSummary);
 
     std::set<std::pair<int, std::uint32_t>> changedSummary, changedDocSummary;
@@ -146,12 +135,14 @@ TEST(WritePropertyText, WritesEachRowAndNothingElse) {
       const bool minutes = row == catalogue::kEditingTime;
       const std::string text = r.valueType == catalogue::kVtFiletime ? (minutes ? "90" : when) : "Value " + std::to_string(row);
       ASSERT_TRUE(Write(file, row, text, minutes ? FileTimeStyle::Minutes : FileTimeStyle::DateTime)) << row;
-      if (!minutes) EXPECT_EQ(Read(file, row), text);
+      if (!minutes) {
+        EXPECT_EQ(Read(file, row), text);
+      }
       auto& changed = r.propertySet == catalogue::PropertySetKind::SummaryInformation ? changedSummary : changedDocSummary;
       changed.insert({0, static_cast<std::uint32_t>(r.propertyId)});
     }
 
-    const auto after = Take(file);
+    const auto after = test::TakeSnapshot(file);
     ASSERT_TRUE(after && after->docSummary);
     ExpectOtherStreamsUnchanged(*before, *after);
     ExpectOnlyChanged(before->summary, after->summary, changedSummary);
@@ -179,8 +170,8 @@ TEST(WritePropertyText, EmptyTextsAndMinutes) {
   EXPECT_EQ(Read(file, catalogue::kLastPrinted), "");
   auto dump = test::DumpPropertySet(file, kSummary);
   ASSERT_TRUE(dump);
-  EXPECT_EQ(dump->properties[{0, 2}], "30");   // present, as an empty string
-  EXPECT_EQ(dump->properties[{0, 11}], "1 -");  // VT_NULL
+  EXPECT_EQ((dump->properties[{0, 2}]), "30");   // present, as an empty string
+  EXPECT_EQ((dump->properties[{0, 11}]), "1 -");  // VT_NULL
 
   const std::vector<std::pair<std::string, std::string>> minutes = {
       {"90", "54000000000"}, {"-5", std::to_string(static_cast<std::uint64_t>(-3000000000LL))}, {"abc", "0"}};
@@ -188,7 +179,7 @@ TEST(WritePropertyText, EmptyTextsAndMinutes) {
     ASSERT_TRUE(Write(file, catalogue::kEditingTime, text, FileTimeStyle::Minutes));
     dump = test::DumpPropertySet(file, kSummary);
     ASSERT_TRUE(dump);
-    EXPECT_EQ(dump->properties[{0, 10}], "64 " + units) << text;
+    EXPECT_EQ((dump->properties[{0, 10}]), "64 " + units) << text;
   }
 }
 
@@ -243,13 +234,13 @@ TEST(WritePropertyText, TextTheCodePageCannotHoldSwitchesTheSectionToUtf8) {
     SCOPED_TRACE(source.filename().string());
     const test::TempDir dir;
     const auto file = dir.Copy(source);
-    const auto before = Take(file);
+    const auto before = test::TakeSnapshot(file);
     ASSERT_TRUE(before && before->docSummary);
     ASSERT_TRUE(Write(file, catalogue::kTitle, "タイトル：月次報告書"));
     ASSERT_TRUE(Write(file, catalogue::kCompany, "株式会社テスト"));
     EXPECT_EQ(Read(file, catalogue::kTitle), "タイトル：月次報告書");
     EXPECT_EQ(Read(file, catalogue::kCompany), "株式会社テスト");
-    const auto after = Take(file);
+    const auto after = test::TakeSnapshot(file);
     ASSERT_TRUE(after && after->docSummary);
     ExpectOtherStreamsUnchanged(*before, *after);
     EXPECT_EQ(after->summary.sections.at(0).substr(after->summary.sections.at(0).find(' ') + 1), "65001");
@@ -263,14 +254,14 @@ TEST(WritePropertyText, MissingSetIsCreated) {
   if (!test::OlefilePython()) GTEST_SKIP() << "python3-olefile is not installed";
   const test::TempDir dir;
   const auto file = dir.Copy(test::DataFile("poi-no-dsi.doc"));
-  const auto before = Take(file);
+  const auto before = test::TakeSnapshot(file);
   ASSERT_TRUE(before);
   EXPECT_FALSE(before->docSummary);
   ASSERT_TRUE(Write(file, catalogue::kCompany, "株式会社テスト"));
   ASSERT_TRUE(Write(file, catalogue::kManager, "管理者 😀"));  // needs UTF-8 from here on
   EXPECT_EQ(Read(file, catalogue::kCompany), "株式会社テスト");
   EXPECT_EQ(Read(file, catalogue::kManager), "管理者 😀");
-  const auto after = Take(file);
+  const auto after = test::TakeSnapshot(file);
   ASSERT_TRUE(after && after->docSummary);
   ExpectOtherStreamsUnchanged(*before, *after);
   EXPECT_EQ(after->summary, before->summary);
@@ -302,7 +293,9 @@ TEST(WritePropertyText, RefusedFilesKeepTheirBytes) {
     const auto bytes = fs::exists(file) ? test::ReadBytes(file) : std::vector<std::uint8_t>{};
     EXPECT_FALSE(Write(file, catalogue::kTitle, "New title")) << file;
     EXPECT_FALSE(Write(file, catalogue::kCreated, "2020/01/01")) << file;
-    if (fs::exists(file)) EXPECT_EQ(test::ReadBytes(file), bytes) << file;
+    if (fs::exists(file)) {
+      EXPECT_EQ(test::ReadBytes(file), bytes) << file;
+    }
   }
   EXPECT_FALSE(fs::exists(dir.Path() / "missing.doc"));
 }

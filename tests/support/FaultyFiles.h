@@ -18,8 +18,10 @@ class FaultyFiles {
   // Writes attempted so far, the failed ones included.
   std::size_t Writes() const;
 
- private:
+  // Shared with the files the opener hands out.
   struct Counter;
+
+ private:
   std::shared_ptr<Counter> counter_;
 };
 

@@ -58,6 +58,13 @@ std::optional<PropertyDump> DumpPropertySet(const std::filesystem::path& file, c
   return dump;
 }
 
+std::optional<DocumentSnapshot> TakeSnapshot(const std::filesystem::path& file) {
+  auto streams = DumpStreams(file);
+  auto summary = DumpPropertySet(file, "SummaryInformation");
+  if (!streams || !summary) return std::nullopt;
+  return DocumentSnapshot{*streams, *summary, DumpPropertySet(file, "DocumentSummaryInformation")};
+}
+
 std::string DumpedText(int vartype, std::string_view utf8) {
   static const char* digits = "0123456789abcdef";
   std::string hex;

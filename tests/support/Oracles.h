@@ -24,6 +24,15 @@ struct PropertyDump {
 // stream: "SummaryInformation" or "DocumentSummaryInformation" (without the \x05).
 std::optional<PropertyDump> DumpPropertySet(const std::filesystem::path& file, const std::string& stream);
 
+// A binary document's streams and both property sets, as olefile sees them.
+struct DocumentSnapshot {
+  StreamHashes streams;
+  PropertyDump summary;
+  std::optional<PropertyDump> docSummary;  // absent when the document has no such stream
+};
+// nullopt when olefile cannot open the file or read its SummaryInformation.
+std::optional<DocumentSnapshot> TakeSnapshot(const std::filesystem::path& file);
+
 // "vt value" the way the dump writes a text property.
 std::string DumpedText(int vartype, std::string_view utf8);
 

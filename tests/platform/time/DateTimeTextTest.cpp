@@ -122,21 +122,30 @@ TEST(DateTimeText, RefusesMalformedText) {
   EXPECT_FALSE(ParseDateTimeText(std::string_view("2021/01/01\0", 11)).has_value());
 }
 
-// Whatever is shown can be typed back in, for every day of the range and to the second.
-TEST(DateTimeText, RoundTripsEveryDayFromYear1To9999ToTheSecond) {
-  for (std::int64_t serial = -693593; serial <= 2958465; ++serial) {
-    const auto date = DecodeLocalDateTime(static_cast<double>(serial));
-    ASSERT_TRUE(date.has_value());
-    const std::int64_t secondOfDay = (serial + 693593) * 7919 % 86'400;
-    CalendarTime fields = *date;
-    fields.hour = static_cast<int>(secondOfDay / 3600);
-    fields.minute = static_cast<int>(secondOfDay / 60 % 60);
-    fields.second = static_cast<int>(secondOfDay % 60);
-    fields.millisecond = static_cast<int>(serial & 1) * 999;
-    const std::string text = FormatDateTimeText(*EncodeLocalDateTime(fields));
-    fields.millisecond = 0;
-    ASSERT_EQ(ParseDateTimeText(text), EncodeLocalDateTime(fields)) << text;
+// Whatever is shown can be typed back in, to the second: the first and last days of every month
+// of years 1 to 9999, each at a different time of day.
+TEST(DateTimeText, RoundTripsEveryMonthFromYear1To9999ToTheSecond) {
+  std::int64_t count = 0;
+  for (int year = 1; year <= 9999; ++year) {
+    for (int month = 1; month <= 12; ++month) {
+      for (const int day : {1, 28, 29, 30, 31}) {
+        const auto secondOfDay = static_cast<int>(count * 7919 % 86'400);
+        const auto millisecond = static_cast<int>(count % 2) * 999;
+        CalendarTime fields{year, month, day, secondOfDay / 3600, secondOfDay / 60 % 60};
+        fields.second = secondOfDay % 60;
+        fields.millisecond = millisecond;
+        const auto value = EncodeLocalDateTime(fields);
+        if (!value) continue;  // a day the month does not have
+        ++count;
+        const std::string text = FormatDateTimeText(*value);
+        fields.millisecond = 0;
+        ASSERT_EQ(ParseDateTimeText(text), EncodeLocalDateTime(fields)) << text;
+      }
+    }
   }
+  // Per year: the 1st and 28th of 12 months, the 29th and 30th of 11, the 31st of 7; and the
+  // 29th of February in each of the 2424 leap years.
+  EXPECT_EQ(count, 9999 * (12 * 2 + 11 * 2 + 7) + 2424);
 }
 
 }  // namespace

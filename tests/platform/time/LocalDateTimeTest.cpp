@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
 #include <random>
@@ -82,11 +82,21 @@ TEST(LocalDateTime, RefusesFieldsOutOfRange) {
   EXPECT_TRUE(EncodeLocalDateTime(Fields(2000, 2, 29)).has_value());
   EXPECT_TRUE(EncodeLocalDateTime(Fields(9999, 12, 31, 23, 59, 59, 999)).has_value());
   const CalendarTime invalid[] = {
-      Fields(0, 12, 31),        Fields(10000, 1, 1),       Fields(2021, 0, 1),
-      Fields(2021, 13, 1),      Fields(2021, 1, 0),        Fields(2021, 1, 32),
-      Fields(2021, 4, 31),      Fields(2021, 2, 29),       Fields(1900, 2, 29),
-      Fields(2021, 1, 1, 24),   Fields(2021, 1, 1, -1),    Fields(2021, 1, 1, 0, 60),
-      Fields(2021, 1, 1, 0, -1), Fields(2021, 1, 1, 0, 0, 60), Fields(2021, 1, 1, 0, 0, 0, 1000),
+      Fields(0, 12, 31),
+      Fields(10000, 1, 1),
+      Fields(2021, 0, 1),
+      Fields(2021, 13, 1),
+      Fields(2021, 1, 0),
+      Fields(2021, 1, 32),
+      Fields(2021, 4, 31),
+      Fields(2021, 2, 29),
+      Fields(1900, 2, 29),
+      Fields(2021, 1, 1, 24),
+      Fields(2021, 1, 1, -1),
+      Fields(2021, 1, 1, 0, 60),
+      Fields(2021, 1, 1, 0, -1),
+      Fields(2021, 1, 1, 0, 0, 60),
+      Fields(2021, 1, 1, 0, 0, 0, 1000),
       Fields(2021, 1, 1, 0, 0, 0, -1),
   };
   for (const CalendarTime& fields : invalid) {
@@ -98,12 +108,15 @@ TEST(LocalDateTime, RefusesFieldsOutOfRange) {
 
 TEST(LocalDateTime, DecodeRoundsToTheMillisecondAndCarriesIntoTheNextDay) {
   EXPECT_TRUE(SameFields(DecodeLocalDateTime(0.5 + 0.4 * kOneMs), Fields(1899, 12, 30, 12)));
-  EXPECT_TRUE(SameFields(DecodeLocalDateTime(0.5 + 0.6 * kOneMs), Fields(1899, 12, 30, 12, 0, 0, 1)));
-  EXPECT_TRUE(SameFields(DecodeLocalDateTime(36526 - 0.6 * kOneMs), Fields(1999, 12, 31, 23, 59, 59, 999)));
+  EXPECT_TRUE(
+      SameFields(DecodeLocalDateTime(0.5 + 0.6 * kOneMs), Fields(1899, 12, 30, 12, 0, 0, 1)));
+  EXPECT_TRUE(
+      SameFields(DecodeLocalDateTime(36526 - 0.6 * kOneMs), Fields(1999, 12, 31, 23, 59, 59, 999)));
   EXPECT_TRUE(SameFields(DecodeLocalDateTime(36526 - 0.4 * kOneMs), Fields(2000, 1, 1)));
   // Before the epoch the next day is the one nearer to zero.
   EXPECT_TRUE(SameFields(DecodeLocalDateTime(-2 + 0.4 * kOneMs), Fields(1899, 12, 30)));
-  EXPECT_TRUE(SameFields(DecodeLocalDateTime(-2 + 0.6 * kOneMs), Fields(1899, 12, 29, 23, 59, 59, 999)));
+  EXPECT_TRUE(
+      SameFields(DecodeLocalDateTime(-2 + 0.6 * kOneMs), Fields(1899, 12, 29, 23, 59, 59, 999)));
 }
 
 TEST(LocalDateTime, DecodeRefusesValuesOutsideYears1To9999) {
@@ -139,8 +152,8 @@ TEST(LocalDateTime, ComposedValuesKeepTheTimeOfDayOnEitherSideOfTheEpoch) {
   const double evening = *EncodeLocalDateTime(Fields(1990, 5, 17, 18, 30));
   for (const CalendarTime& date : {Fields(1850, 6, 1), Fields(1899, 12, 29), Fields(2030, 1, 2)}) {
     const double value = ComposeLocalDateTime(*EncodeLocalDateTime(date), TimePart(evening));
-    EXPECT_TRUE(SameFields(DecodeLocalDateTime(value),
-                           Fields(date.year, date.month, date.day, 18, 30)));
+    EXPECT_TRUE(
+        SameFields(DecodeLocalDateTime(value), Fields(date.year, date.month, date.day, 18, 30)));
     EXPECT_EQ(TimePart(value), TimePart(evening));
   }
 }
@@ -150,12 +163,13 @@ TEST(LocalDateTime, EveryDayFromYear1To9999AgreesWithTheCLibraryCalendar) {
   for (std::int64_t serial = -693593; serial <= 2958465; ++serial) {
     const std::int64_t secondOfDay = serial * 7919 % kSecondsPerDay;
     const std::int64_t millisecond = serial * 31 % 1000;
-    const std::time_t unixSeconds = (serial - kUnixEpochSerial) * kSecondsPerDay + std::llabs(secondOfDay);
+    const std::time_t unixSeconds =
+        (serial - kUnixEpochSerial) * kSecondsPerDay + std::llabs(secondOfDay);
     std::tm expected{};
     ASSERT_NE(gmtime_r(&unixSeconds, &expected), nullptr);
-    const CalendarTime fields = Fields(expected.tm_year + 1900, expected.tm_mon + 1, expected.tm_mday,
-                                       expected.tm_hour, expected.tm_min, expected.tm_sec,
-                                       static_cast<int>(std::llabs(millisecond)));
+    const CalendarTime fields =
+        Fields(expected.tm_year + 1900, expected.tm_mon + 1, expected.tm_mday, expected.tm_hour,
+               expected.tm_min, expected.tm_sec, static_cast<int>(std::llabs(millisecond)));
     const auto value = EncodeLocalDateTime(fields);
     ASSERT_TRUE(value.has_value()) << serial;
     ASSERT_EQ(DatePart(*value), static_cast<double>(serial));
@@ -223,7 +237,8 @@ TEST(LocalDateTimeFileTime, RoundTripsFileTimesToTheMillisecond) {
       end,
   };
   std::mt19937_64 random(20240229);
-  std::uniform_int_distribution<FileTime> anyTime(0, end + 30 * kSecondsPerDay * kFileTimeUnitsPerSecond);
+  std::uniform_int_distribution<FileTime> anyTime(
+      0, end + 30 * kSecondsPerDay * kFileTimeUnitsPerSecond);
   for (int i = 0; i < 20'000; ++i) samples.push_back(anyTime(random));
 
   for (const char* name : {"Asia/Tokyo", "America/New_York", "Europe/Berlin", "Pacific/Kiritimati",
@@ -256,7 +271,8 @@ TEST(LocalDateTimeFileTime, RefusesFileTimesPastTheYear9999) {
 TEST(LocalDateTimeFileTime, RefusesLocalTimesOutsideTheFileTimeRange) {
   {
     const ScopedTimeZone zone("Asia/Tokyo");
-    EXPECT_FALSE(LocalDateTimeToFileTime(*EncodeLocalDateTime(Fields(1601, 1, 1, 8, 59, 59, 999))).has_value());
+    EXPECT_FALSE(LocalDateTimeToFileTime(*EncodeLocalDateTime(Fields(1601, 1, 1, 8, 59, 59, 999)))
+                     .has_value());
     EXPECT_FALSE(LocalDateTimeToFileTime(*EncodeLocalDateTime(Fields(1, 1, 1))).has_value());
     EXPECT_EQ(LocalDateTimeToFileTime(*EncodeLocalDateTime(Fields(9999, 12, 31, 23, 59, 59, 999))),
               UtcFileTime(9999, 12, 31, 14, 59, 59) + 9'990'000);
@@ -271,8 +287,10 @@ TEST(LocalDateTimeFileTime, RefusesLocalTimesOutsideTheFileTimeRange) {
     EXPECT_EQ(DecodeLocalDateTime(*first)->year, 1600);
     EXPECT_EQ(LocalDateTimeToFileTime(*first), FileTime{0});
     // One millisecond earlier; before the epoch that means a smaller time fraction.
-    EXPECT_FALSE(LocalDateTimeToFileTime(ComposeLocalDateTime(*first, TimePart(*first) - kOneMs)).has_value());
-    EXPECT_FALSE(LocalDateTimeToFileTime(*EncodeLocalDateTime(Fields(9999, 12, 31, 23))).has_value());
+    EXPECT_FALSE(LocalDateTimeToFileTime(ComposeLocalDateTime(*first, TimePart(*first) - kOneMs))
+                     .has_value());
+    EXPECT_FALSE(
+        LocalDateTimeToFileTime(*EncodeLocalDateTime(Fields(9999, 12, 31, 23))).has_value());
   }
 }
 

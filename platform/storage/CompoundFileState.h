@@ -1,0 +1,98 @@
+#pragma once
+// The in-memory side of an open compound file: the header, DIFAT, FAT, mini FAT and directory
+// exactly as they are in the file (a write changes this copy and then writes the changed sector
+// or entry from it), shared by the reading (CompoundFile.cpp) and writing (CompoundFileWrite.cpp)
+// halves.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "platform/fs/FileIo.h"
+#include "platform/storage/CfbDirectory.h"
+#include "platform/storage/CfbFormat.h"
+#include "platform/storage/CompoundFile.h"
+
+namespace kestrel::storage {
+
+// Where a stream's bytes are: a chain of sectors, or of mini sectors inside the mini stream.
+struct StreamLayout {
+  bool mini = false;
+  std::vector<std::uint32_t> units;
+  std::uint64_t size = 0;
+};
+
+// One contiguous write or read of the file: `size` bytes at file `offset`, taken from or put at
+// index `at` of a buffer.
+struct FilePiece {
+  std::uint64_t offset;
+  std::size_t at;
+  std::size_t size;
+};
+
+struct CompoundFile::State {
+  std::unique_ptr<fs::RandomAccessFile> file;
+  bool writable = false;
+  bool broken = false;  // a write failed; the file may no longer match this copy
+  std::uint64_t fileSize = 0;
+
+  std::array<std::uint8_t, cfb::kHeaderSize> header{};
+  std::uint32_t shift = 9;
+  bool version3 = true;
+
+  std::vector<std::uint32_t> fatSectors;    // the DIFAT: FAT sector numbers in order
+  std::vector<std::uint32_t> difatSectors;  // the DIFAT sector chain
+  std::vector<std::uint32_t> fat;
+  std::vector<std::uint32_t> miniFatSectors;
+  std::vector<std::uint32_t> miniFat;
+  std::vector<std::uint32_t> dirSectors;
+  cfb::Directory dir;
+  std::vector<std::uint32_t> rootSectors;  // the mini stream's chain
+  bool miniStreamUsable = false;
+  std::vector<bool> reachable;  // entries linked into the tree under the root
+
+  std::uint32_t SectorSize() const { return 1u << shift; }
+  std::uint32_t EntriesPerSector() const { return SectorSize() / 4; }
+  std::uint64_t SectorOffset(std::uint32_t sector) const { return (std::uint64_t{sector} + 1) << shift; }
+  // Sectors present in the file, a partial last one included.
+  std::uint64_t FileSectors() const;
+  std::uint32_t HeaderField(std::size_t offset) const { return cfb::Get32(header.data() + offset); }
+  void SetHeaderField(std::size_t offset, std::uint32_t value) { cfb::Put32(header.data() + offset, value); }
+  // Mini sectors usable in the mini stream (covered by its size and by the mini FAT).
+  std::uint64_t MiniSectorCount() const;
+
+  // --- reading (CompoundFile.cpp) ---
+  bool ReadSector(std::uint32_t sector, std::uint8_t* out) const;
+  bool Load(OpenError* error);
+  bool CheckWholeStructure() const;
+  bool IsStreamEntry(EntryId id) const;
+  // The units holding the stream's whole size; nullopt on damage.
+  std::optional<StreamLayout> Layout(EntryId stream) const;
+  std::uint64_t UnitOffset(bool mini, std::uint32_t unit) const;
+  // The file pieces holding bytes [offset, offset + count) of the stream, buffer index 0 being
+  // stream byte `offset`.
+  std::vector<FilePiece> Pieces(const StreamLayout& layout, std::uint64_t offset, std::uint64_t count) const;
+
+  // --- writing (CompoundFileWrite.cpp) ---
+  bool CanWrite() const { return writable && !broken; }
+  bool WritePieces(const std::vector<FilePiece>& pieces, const std::uint8_t* buffer);
+  bool WriteHeader();
+  bool WriteFatFor(const std::vector<std::uint32_t>& sectors);
+  bool WriteMiniFatFor(const std::vector<std::uint32_t>& miniSectors);
+  bool WriteEntries(EntryId first, EntryId last);
+  std::optional<std::vector<std::uint32_t>> Allocate(std::size_t count);
+  bool AddFatSector();
+  bool RegisterFatSector(std::uint32_t sector);
+  bool RebuildDifatChain();
+  std::optional<std::uint32_t> WriteChain(std::span<const std::uint8_t> content);
+  std::optional<std::uint32_t> WriteNormalChain(std::span<const std::uint8_t> content);
+  std::optional<std::uint32_t> WriteMiniChain(std::span<const std::uint8_t> content);
+  bool FreeChain(const StreamLayout& old);
+  bool ExtendDirectory();
+  bool CommitDirectory(cfb::Directory next);
+};
+
+}  // namespace kestrel::storage

@@ -7,6 +7,7 @@ namespace kestrel::test {
 struct FaultyFiles::Counter {
   std::size_t failAt = 0;
   std::size_t writes = 0;
+  std::vector<Event> log;
 };
 
 namespace {
@@ -19,10 +20,14 @@ class FaultyFile final : public fs::RandomAccessFile {
   bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_->ReadAt(offset, buffer, n); }
   bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
     ++counter_->writes;
+    counter_->log.push_back({false, offset, n});
     if (counter_->failAt != 0 && counter_->writes >= counter_->failAt) return false;
     return inner_->WriteAt(offset, data, n);
   }
-  bool Sync() override { return inner_->Sync(); }
+  bool Sync() override {
+    counter_->log.push_back({true, 0, 0});
+    return inner_->Sync();
+  }
 
  private:
   std::unique_ptr<fs::RandomAccessFile> inner_;
@@ -43,5 +48,7 @@ FaultyFiles::FaultyFiles(std::size_t failAt) : counter_(std::make_shared<Counter
 FaultyFiles::~FaultyFiles() { fs::SetFileOpener({}); }
 
 std::size_t FaultyFiles::Writes() const { return counter_->writes; }
+
+const std::vector<FaultyFiles::Event>& FaultyFiles::Log() const { return counter_->log; }
 
 }  // namespace kestrel::test

@@ -1,9 +1,12 @@
 #pragma once
 // Stops a process's writes at the n-th one: installs a file opener whose files let the first
-// n-1 writes through and fail every later one, as if the program had died there.
+// n-1 writes through and fail every later one, as if the program had died there. It also keeps
+// the order of the writes and syncs, for tests of what reaches the disk when.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace kestrel::test {
 
@@ -17,6 +20,13 @@ class FaultyFiles {
 
   // Writes attempted so far, the failed ones included.
   std::size_t Writes() const;
+
+  struct Event {
+    bool sync = false;  // a sync, else a write of `size` bytes at `offset`
+    std::uint64_t offset = 0;
+    std::size_t size = 0;
+  };
+  const std::vector<Event>& Log() const;
 
   // Shared with the files the opener hands out.
   struct Counter;

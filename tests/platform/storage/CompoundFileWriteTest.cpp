@@ -13,6 +13,7 @@
 #include "platform/storage/CfbFormat.h"
 #include "platform/storage/CompoundFile.h"
 #include "tests/platform/storage/CfbTestFiles.h"
+#include "tests/support/FaultyFiles.h"
 #include "tests/support/TestSupport.h"
 
 namespace kestrel::storage {
@@ -42,44 +43,7 @@ std::string Key(std::u16string_view name) {
   return key;
 }
 
-// Lets the first failAt-1 writes through and fails the rest, as if the process stopped there;
-// failAt 0 only counts.
-class StoppingFile final : public fs::RandomAccessFile {
- public:
-  StoppingFile(std::unique_ptr<fs::RandomAccessFile> inner, std::shared_ptr<std::size_t> writes, std::size_t failAt)
-      : inner_(std::move(inner)), writes_(std::move(writes)), failAt_(failAt) {}
-  std::uint64_t Size() const override { return inner_->Size(); }
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_->ReadAt(offset, buffer, n); }
-  bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
-    ++*writes_;
-    if (failAt_ != 0 && *writes_ >= failAt_) return false;
-    return inner_->WriteAt(offset, data, n);
-  }
-  bool Sync() override { return inner_->Sync(); }
-
- private:
-  std::unique_ptr<fs::RandomAccessFile> inner_;
-  std::shared_ptr<std::size_t> writes_;
-  std::size_t failAt_;
-};
-
-class StoppedWrites {
- public:
-  explicit StoppedWrites(std::size_t failAt) {
-    fs::SetFileOpener([writes = writes_, failAt](const std::string& path, fs::OpenMode mode) {
-      fs::OpenResult result = fs::OpenPosixFile(path, mode);
-      if (result.file) result.file = std::make_unique<StoppingFile>(std::move(result.file), writes, failAt);
-      return result;
-    });
-  }
-  ~StoppedWrites() { fs::SetFileOpener({}); }
-  StoppedWrites(const StoppedWrites&) = delete;
-  StoppedWrites& operator=(const StoppedWrites&) = delete;
-  std::size_t Writes() const { return *writes_; }
-
- private:
-  std::shared_ptr<std::size_t> writes_ = std::make_shared<std::size_t>(0);
-};
+using StoppedWrites = test::FaultyFiles;
 
 using Operation = std::function<bool(CompoundFile&)>;
 

@@ -11,7 +11,7 @@ namespace kestrel::doc {
 
 std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::string& path) {
   std::array<std::string, catalogue::kRowCount> texts;
-  texts[catalogue::kEditingTime] = "0";
+  texts[catalogue::kEditingTime].assign(1, '0');  // (GCC 12 warns falsely on assigning a literal here)
   try {
     const auto file = storage::CompoundFile::Open(path, fs::OpenMode::Read);
     if (!file) return texts;

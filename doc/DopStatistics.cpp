@@ -99,7 +99,7 @@ bool WriteDopDates(const std::string& path, const DopDates& dates, const DopWrit
   if (mask.revisionCount) PutLe(&block[12], dates.revisionCount, 2);
   if (mask.editingMinutes) PutLe(&block[14], static_cast<std::uint32_t>(dates.editingMinutes), 4);
   if (block == *old) return true;
-  return file->WriteStreamRange(where->tableStream, where->offset, block) && file->Flush();
+  return file->WriteStreamRange(where->tableStream, where->offset, block);
 }
 
 std::uint32_t PackDttm(time::LocalDateTime value) {

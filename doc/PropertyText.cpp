@@ -153,7 +153,7 @@ bool WritePropertyText(const std::string& path, const storage::Guid& fmtid, std:
   if (!value) return false;
   try {
     const auto file = storage::CompoundFile::Open(path, fs::OpenMode::ReadWrite);
-    return file && storage::WritePropertySetValue(*file, fmtid, pid, *value) && file->Flush();
+    return file && storage::WritePropertySetValue(*file, fmtid, pid, *value);
   } catch (const std::bad_alloc&) {
     return false;
   }

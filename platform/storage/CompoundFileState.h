@@ -37,6 +37,7 @@ struct CompoundFile::State {
   std::unique_ptr<fs::RandomAccessFile> file;
   bool writable = false;
   bool broken = false;  // a write failed; the file may no longer match this copy
+  bool unsynced = false;  // bytes written since the last sync
   std::uint64_t fileSize = 0;
 
   std::array<std::uint8_t, cfb::kHeaderSize> header{};
@@ -79,6 +80,8 @@ struct CompoundFile::State {
   // --- writing (CompoundFileWrite.cpp) ---
   bool CanWrite() const { return writable && !broken; }
   bool WritePieces(const std::vector<FilePiece>& pieces, const std::uint8_t* buffer);
+  // Makes everything written so far durable before a write that references it.
+  bool Barrier();
   bool WriteHeader();
   bool WriteFatFor(const std::vector<std::uint32_t>& sectors);
   bool WriteMiniFatFor(const std::vector<std::uint32_t>& miniSectors);

@@ -1,7 +1,8 @@
 // The writing half of CompoundFile. Every operation is ordered so that a reader opening the file
 // after any prefix of its writes sees a whole file with each stream old or new: new data and
 // table entries go to sectors nothing references yet, one write switches a reference to them,
-// and only then are the old sectors marked free.
+// and only then are the old sectors marked free. The header and directory entries are the
+// switches; a sync before each keeps that order on the disk too, should the power fail.
 
 #include <algorithm>
 #include <cstring>
@@ -43,11 +44,22 @@ bool CompoundFile::State::WritePieces(const std::vector<FilePiece>& pieces, cons
       return false;
     }
     fileSize = std::max(fileSize, piece.offset + piece.size);
+    unsynced = true;
   }
   return true;
 }
 
-bool CompoundFile::State::WriteHeader() { return WritePieces({{0, 0, kHeaderSize}}, header.data()); }
+bool CompoundFile::State::Barrier() {
+  if (!unsynced) return true;
+  if (broken || !file->Sync()) {
+    broken = true;
+    return false;
+  }
+  unsynced = false;
+  return true;
+}
+
+bool CompoundFile::State::WriteHeader() { return Barrier() && WritePieces({{0, 0, kHeaderSize}}, header.data()); }
 
 // Writes each FAT sector holding an entry of `sectors`, whole, from the copy in memory.
 bool CompoundFile::State::WriteFatFor(const std::vector<std::uint32_t>& sectors) {
@@ -79,7 +91,7 @@ bool CompoundFile::State::WriteEntries(EntryId first, EntryId last) {
   const std::uint64_t begin = std::uint64_t{first} * kDirEntrySize;
   const std::uint64_t end = (std::uint64_t{last} + 1) * kDirEntrySize;
   const std::uint64_t fileOffset = SectorOffset(dirSectors[begin >> shift]) + (begin & (SectorSize() - 1));
-  return WritePieces({{fileOffset, static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)}},
+  return Barrier() && WritePieces({{fileOffset, static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)}},
                      dir.Bytes().data());
 }
 

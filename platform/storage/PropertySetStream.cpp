@@ -311,7 +311,9 @@ bool PropertySetStream::Write(const Guid& fmtid, std::uint32_t pid, const Proper
   std::optional<Bytes> raw;
   if (value.type == kVtLpstr) {
     std::optional<unsigned> codePage = CodePage(fmtid);
-    if (!codePage) return false;
+    // UTF-16BE and UTF-32 sets would need a terminator wider than the byte we write; no writer
+    // makes such sets, so they are left alone.
+    if (!codePage || *codePage == 1201 || *codePage == 12000 || *codePage == 12001) return false;
     raw = EncodeValue(value, *codePage);
     if (!raw) {
       // The text needs more than the code page holds: switch the section to UTF-8 when every

@@ -159,6 +159,22 @@ std::string Utf8Lossy(std::string_view text) {
   return output;
 }
 
+bool IsAscii(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Code pages that read and write the ASCII range as ASCII, so plain ASCII needs no conversion
+// (the common case, and a hot one when documents are listed). The others (UTF-16, UTF-32,
+// EBCDIC, ISO-2022) go through iconv.
+bool KeepsAscii(unsigned codePage) {
+  switch (codePage) {
+    case 874: case 932: case 936: case 949: case 950: case 10000: case 20127: case kCodePageUtf8:
+      return true;
+    default:
+      return (codePage >= 1250 && codePage <= 1258) || (codePage >= 28591 && codePage <= 28599);
+  }
+}
+
 }  // namespace
 
 bool IsKnownCodePage(unsigned codePage) {
@@ -175,6 +191,7 @@ std::optional<std::string> ToUtf8(std::string_view bytes, unsigned codePage) {
 }
 
 std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage) {
+  if (IsAscii(bytes) && KeepsAscii(codePage)) return std::string(bytes);
   const iconv_t descriptor = OpenDescriptor(codePage, Direction::kToUtf8);
   if (!descriptor) return {};
   if (codePage == kCodePageUtf8) return Utf8Lossy(bytes);
@@ -188,6 +205,7 @@ std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage) {
 }
 
 std::optional<std::string> FromUtf8(std::string_view utf8, unsigned codePage) {
+  if (IsAscii(utf8) && KeepsAscii(codePage)) return std::string(utf8);
   const iconv_t descriptor = OpenDescriptor(codePage, Direction::kFromUtf8);
   if (!descriptor || !IsValidUtf8(utf8)) return std::nullopt;
   if (codePage == kCodePageUtf8) return std::string(utf8);

@@ -1,7 +1,10 @@
 #include "platform/time/TimeZone.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
+#include <optional>
+#include <string>
 
 namespace kestrel::time {
 namespace {
@@ -26,9 +29,22 @@ std::tm LocalFieldsOnFirstOf(int tmYear, int tmMonth) {
 }  // namespace
 
 std::int64_t CurrentUtcOffsetSeconds() {
+  // Asked for every date shown, so kept: it changes only with TZ or at a transition, and
+  // transitions fall on quarter hours.
+  struct Cached {
+    std::string zone;
+    std::time_t until = 0;
+    std::int64_t offset = 0;
+  };
+  thread_local std::optional<Cached> cached;
+  const char* tz = std::getenv("TZ");
+  const std::string zone = tz ? std::string("=") + tz : std::string();
+  const std::time_t now = std::time(nullptr);
+  if (cached && now < cached->until && cached->zone == zone) return cached->offset;
   // tzset makes a changed TZ take effect; localtime_r alone need not reread it.
   tzset();
-  return LocalFields(std::time(nullptr)).tm_gmtoff;
+  cached = Cached{zone, now - now % 900 + 900, LocalFields(now).tm_gmtoff};
+  return cached->offset;
 }
 
 std::int64_t StandardUtcOffsetSeconds() {

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and libFuzzer and runs one of them.
+# usage: fuzz/run.sh TARGET SECONDS   (TARGET: CompoundFileFuzz, PropertySetFuzz or DopFuzz)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+target=$1 seconds=$2
+cmake -S "$here" -B "$here/build/fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKESTREL_FUZZ=ON -DKESTREL_TESTS=OFF -DKESTREL_GUI=OFF >/dev/null
+cmake --build "$here/build/fuzz" --target "$target"
+work="$here/fuzz/work/$target"
+mkdir -p "$work"
+seeds=("$here/tests/data")
+[[ -d "$here/fuzz/seeds" ]] && seeds+=("$here/fuzz/seeds")
+cd "$work"
+"$here/build/fuzz/fuzz/$target" -max_total_time="$seconds" -max_len=1048576 -rss_limit_mb=4096 -print_final_stats=1 \
+  "$work" "${seeds[@]}"

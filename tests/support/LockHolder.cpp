@@ -8,7 +8,7 @@
 
 namespace kestrel::test {
 
-LockHolder::LockHolder(const std::filesystem::path& file, bool exclusive) {
+LockHolder::LockHolder(const std::filesystem::path& file, bool exclusive, LockKind kind) {
   int ready[2];
   if (pipe(ready) != 0) return;
   child_ = fork();
@@ -18,7 +18,7 @@ LockHolder::LockHolder(const std::filesystem::path& file, bool exclusive) {
     struct flock lock {};
     lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
     lock.l_whence = SEEK_SET;
-    const char status = (fd >= 0 && fcntl(fd, F_OFD_SETLK, &lock) == 0) ? 'y' : 'n';
+    const char status = (fd >= 0 && fcntl(fd, kind == LockKind::Process ? F_SETLK : F_OFD_SETLK, &lock) == 0) ? 'y' : 'n';
     if (write(ready[1], &status, 1) != 1) _exit(1);
     pause();
     _exit(0);

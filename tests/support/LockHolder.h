@@ -1,6 +1,6 @@
 #pragma once
-// Another process holding a document open: a child that takes an open-file-description lock on
-// the file and keeps it until the object goes.
+// Another process holding a document open: a child that takes a lock on the file and keeps it
+// until the object goes.
 
 #include <filesystem>
 
@@ -8,10 +8,15 @@
 
 namespace kestrel::test {
 
+enum class LockKind {
+  OpenFileDescription,  // F_OFD_SETLK, as we lock
+  Process,              // F_SETLK, classic POSIX record locks
+};
+
 class LockHolder {
  public:
   // exclusive: a write lock, as a program editing the file holds it; else a read lock.
-  LockHolder(const std::filesystem::path& file, bool exclusive);
+  LockHolder(const std::filesystem::path& file, bool exclusive, LockKind kind = LockKind::OpenFileDescription);
   ~LockHolder();
   LockHolder(const LockHolder&) = delete;
   LockHolder& operator=(const LockHolder&) = delete;

@@ -6,11 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/LockHolder.h"
 #include "tests/support/TestSupport.h"
 
 namespace kestrel::fs {
@@ -87,55 +85,23 @@ TEST_F(FileIoTest, LocksConflictBetweenOpensInOneProcess) {
   EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::None);
 }
 
-// Another program holding a lock: a child process takes it and waits until killed.
-class ChildLock {
- public:
-  ChildLock(const std::string& path, short type) {
-    int ready[2];
-    if (pipe(ready) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      int fd = open(path.c_str(), type == F_WRLCK ? O_RDWR : O_RDONLY);
-      struct flock lock {};
-      lock.l_type = type;
-      lock.l_whence = SEEK_SET;
-      char ok = (fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0) ? 1 : 0;
-      (void)!write(ready[1], &ok, 1);
-      for (;;) pause();
-    }
-    close(ready[1]);
-    char ok = 0;
-    locked_ = read(ready[0], &ok, 1) == 1 && ok == 1;
-    close(ready[0]);
-  }
-  ~ChildLock() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  ChildLock(const ChildLock&) = delete;
-  ChildLock& operator=(const ChildLock&) = delete;
-  bool Locked() const { return locked_; }
-
- private:
-  pid_t pid_ = -1;
-  bool locked_ = false;
-};
-
+// Programs lock with open-file-description locks or with classic POSIX record locks; both
+// kinds keep us out as they conflict with each other.
 TEST_F(FileIoTest, LockHeldByAnotherProcessBlocksUs) {
   std::string path = MakeFile("a.doc", {1});
-  {
-    ChildLock child(path, F_WRLCK);
-    ASSERT_TRUE(child.Locked());
-    EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::Locked);
-    EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
-  }
-  {
-    ChildLock child(path, F_RDLCK);
-    ASSERT_TRUE(child.Locked());
-    EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::None);
-    EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+  for (auto kind : {test::LockKind::OpenFileDescription, test::LockKind::Process}) {
+    {
+      const test::LockHolder writer(path, true, kind);
+      ASSERT_TRUE(writer.Holding());
+      EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::Locked);
+      EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+    }
+    {
+      const test::LockHolder reader(path, false, kind);
+      ASSERT_TRUE(reader.Holding());
+      EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::None);
+      EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+    }
   }
   EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::None) << "the lock died with the child";
 }

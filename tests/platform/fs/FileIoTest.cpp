@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <string>
 
-#include <unistd.h>
 
 #include "tests/support/LockHolder.h"
 #include "tests/support/TestSupport.h"

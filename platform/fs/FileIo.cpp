@@ -1,5 +1,6 @@
 #include "platform/fs/FileIo.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <utility>
@@ -19,11 +20,9 @@ class PosixFile final : public RandomAccessFile {
   PosixFile(const PosixFile&) = delete;
   PosixFile& operator=(const PosixFile&) = delete;
 
-  std::uint64_t Size() const override {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) return 0;
-    return static_cast<std::uint64_t>(st.st_size);
-  }
+  // Taken once the lock is held; from then on only our own writes change it.
+  void SetSize(std::uint64_t size) { size_ = size; }
+  std::uint64_t Size() const override { return size_; }
 
   bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
     auto* out = static_cast<unsigned char*>(buffer);
@@ -47,6 +46,7 @@ class PosixFile final : public RandomAccessFile {
       in += put;
       offset += static_cast<std::uint64_t>(put);
       n -= static_cast<std::size_t>(put);
+      size_ = std::max(size_, offset);
     }
     return true;
   }
@@ -60,6 +60,7 @@ class PosixFile final : public RandomAccessFile {
 
  private:
   int fd_;
+  std::uint64_t size_ = 0;
 };
 
 OpenError ErrorFromErrno(int error) {
@@ -93,12 +94,6 @@ OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   if (fd < 0) return {nullptr, ErrorFromErrno(errno)};
   auto file = std::make_unique<PosixFile>(fd);  // owns fd from here on
 
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return {nullptr, OpenError::Other};
-  if (!S_ISREG(st.st_mode)) return {nullptr, OpenError::NotFound};
-  // Root opens anything O_RDWR; the owner write bit is what says "read-only document".
-  if (write && (st.st_mode & S_IWUSR) == 0) return {nullptr, OpenError::ReadOnly};
-
   struct flock lock {};
   lock.l_type = write ? F_WRLCK : F_RDLCK;
   lock.l_whence = SEEK_SET;
@@ -109,6 +104,14 @@ OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
     if (errno == EAGAIN || errno == EACCES) return {nullptr, OpenError::Locked};
     return {nullptr, OpenError::Other};
   }
+
+  // Looked at under the lock, so the size cannot change behind us.
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return {nullptr, OpenError::Other};
+  if (!S_ISREG(st.st_mode)) return {nullptr, OpenError::NotFound};
+  // Root opens anything O_RDWR; the owner write bit is what says "read-only document".
+  if (write && (st.st_mode & S_IWUSR) == 0) return {nullptr, OpenError::ReadOnly};
+  file->SetSize(static_cast<std::uint64_t>(st.st_size));
   return {std::move(file), OpenError::None};
 }
 

@@ -24,6 +24,7 @@ char16_t UpperUnit(char16_t unit) {
 int CompareNames(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
   for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;  // equal units need no case mapping, and most are equal
     char16_t x = UpperUnit(a[i]);
     char16_t y = UpperUnit(b[i]);
     if (x != y) return x < y ? -1 : 1;
@@ -31,13 +32,20 @@ int CompareNames(std::u16string_view a, std::u16string_view b) {
   return 0;
 }
 
-std::optional<std::u16string> Directory::Name(std::uint32_t id) const {
+std::optional<std::u16string_view> Directory::NameIn(std::uint32_t id, NameBuffer& buffer) const {
   const std::uint8_t* entry = At(id);
   std::uint16_t bytes = Get16(entry + kDirNameLength);
   if (!NameLengthValid(bytes)) return std::nullopt;
-  std::u16string name;
-  for (std::size_t i = 0; i + 2 < bytes; i += 2) name.push_back(static_cast<char16_t>(Get16(entry + kDirName + i)));
-  return name;
+  std::size_t units = 0;
+  for (std::size_t i = 0; i + 2 < bytes; i += 2) buffer[units++] = static_cast<char16_t>(Get16(entry + kDirName + i));
+  return std::u16string_view(buffer.data(), units);
+}
+
+std::optional<std::u16string> Directory::Name(std::uint32_t id) const {
+  NameBuffer buffer;
+  std::optional<std::u16string_view> name = NameIn(id, buffer);
+  if (!name) return std::nullopt;
+  return std::u16string(*name);
 }
 
 void Directory::InitStream(std::uint32_t id, std::u16string_view name, std::uint32_t start, std::uint64_t size) {
@@ -68,12 +76,13 @@ std::optional<std::uint32_t> Directory::FindChild(std::uint32_t storage, std::u1
   if (!Contains(storage)) return std::nullopt;
   const std::uint32_t count = Count();
 
-  // The ordered walk visits each entry at most once, so a cycle ends it.
-  std::vector<bool> seen(count, false);
+  NameBuffer buffer;
+
+  // The ordered walk takes at most `count` steps, so a cycle ends it; a longer walk would only
+  // repeat entries already compared.
   std::uint32_t node = Child(storage);
-  while (Contains(node) && !seen[node]) {
-    seen[node] = true;
-    std::optional<std::u16string> nodeName = Name(node);
+  for (std::uint32_t step = 0; step < count && Contains(node); ++step) {
+    std::optional<std::u16string_view> nodeName = NameIn(node, buffer);
     if (!nodeName) break;
     int order = CompareNames(name, *nodeName);
     if (order == 0) return node;
@@ -81,14 +90,14 @@ std::optional<std::uint32_t> Directory::FindChild(std::uint32_t storage, std::u1
   }
 
   // Unsorted trees: every sibling, each visited once.
-  std::fill(seen.begin(), seen.end(), false);
+  std::vector<bool> seen(count, false);
   std::vector<std::uint32_t> pending{Child(storage)};
   while (!pending.empty()) {
     node = pending.back();
     pending.pop_back();
     if (!Contains(node) || seen[node]) continue;
     seen[node] = true;
-    std::optional<std::u16string> nodeName = Name(node);
+    std::optional<std::u16string_view> nodeName = NameIn(node, buffer);
     if (nodeName && CompareNames(name, *nodeName) == 0) return node;
     pending.push_back(Left(node));
     pending.push_back(Right(node));
@@ -108,7 +117,9 @@ void Directory::Relink(std::optional<std::uint32_t> parent, std::uint32_t storag
 }
 
 bool Directory::InsertChild(std::uint32_t storage, std::uint32_t entry) {
-  std::optional<std::u16string> name = Name(entry);
+  NameBuffer entryBuffer;
+  NameBuffer nodeBuffer;
+  std::optional<std::u16string_view> name = NameIn(entry, entryBuffer);
   if (!Contains(storage) || !name) return false;
 
   // Path from the tree's root down to the new leaf's parent.
@@ -119,7 +130,7 @@ bool Directory::InsertChild(std::uint32_t storage, std::uint32_t entry) {
   while (node != kNoStream) {
     if (!Contains(node) || seen[node]) return false;
     seen[node] = true;
-    std::optional<std::u16string> nodeName = Name(node);
+    std::optional<std::u16string_view> nodeName = NameIn(node, nodeBuffer);
     if (!nodeName) return false;
     path.push_back(node);
     goLeft = CompareNames(*name, *nodeName) < 0;

@@ -3,6 +3,7 @@
 // access, name comparison, lookup in a storage's red-black tree and insertion into it. Nothing
 // here trusts the bytes: ids are range-checked and every walk is bounded by the entry count.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -61,6 +62,11 @@ class Directory {
   bool InsertChild(std::uint32_t storage, std::uint32_t entry);
 
  private:
+  // Holds the longest name a valid stored length allows.
+  using NameBuffer = std::array<char16_t, kMaxNameUnits>;
+  // Name without an allocation, decoded into `buffer`; nullopt when the stored length is impossible.
+  std::optional<std::u16string_view> NameIn(std::uint32_t id, NameBuffer& buffer) const;
+
   const std::uint8_t* At(std::uint32_t id) const { return bytes_.data() + std::size_t{id} * kDirEntrySize; }
   std::uint8_t* At(std::uint32_t id) { return bytes_.data() + std::size_t{id} * kDirEntrySize; }
   bool IsRed(std::uint32_t id) const { return Contains(id) && Color(id) == kRed; }

@@ -27,7 +27,6 @@ inline constexpr std::uint32_t kFreeSect = 0xFFFFFFFF;
 inline constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 
 // Header field offsets.
-inline constexpr std::size_t kHdrMinorVersion = 0x18;
 inline constexpr std::size_t kHdrMajorVersion = 0x1A;
 inline constexpr std::size_t kHdrByteOrder = 0x1C;
 inline constexpr std::size_t kHdrSectorShift = 0x1E;

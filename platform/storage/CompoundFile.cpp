@@ -1,7 +1,9 @@
 #include "platform/storage/CompoundFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <span>
 
 #include "platform/storage/CompoundFileState.h"
 
@@ -31,6 +33,46 @@ OpenError FromFsError(fs::OpenError error) {
   return OpenError::Io;
 }
 
+// Files up to this size are read whole when opened: one read of a small file costs less than
+// the reads of its header, tables and streams one by one. Of a larger file the image is the
+// first bytes, where writers tend to put the first FAT sector and the mini FAT.
+constexpr std::uint64_t kImageLimit = 64 * 1024;
+constexpr std::uint64_t kLargeFileImage = 4 * 1024;
+
+constexpr std::uint64_t kWholeChain = UINT64_MAX;
+
+// The units of a table a walk has visited: on the stack for the tables of files up to a few
+// megabytes, on the heap beyond.
+class UnitMarks {
+ public:
+  explicit UnitMarks(std::uint64_t count) {
+    const auto words = static_cast<std::size_t>((count + 63) / 64);
+    if (words > inline_.size()) {
+      heap_.assign(words, 0);
+      words_ = heap_.data();
+    } else {
+      std::fill_n(inline_.begin(), words, 0);
+      words_ = inline_.data();
+    }
+  }
+  UnitMarks(const UnitMarks&) = delete;
+  UnitMarks& operator=(const UnitMarks&) = delete;
+
+  // False when `unit` (below the count) was marked before.
+  bool Mark(std::uint32_t unit) {
+    std::uint64_t& word = words_[unit / 64];
+    const std::uint64_t bit = std::uint64_t{1} << (unit % 64);
+    if ((word & bit) != 0) return false;
+    word |= bit;
+    return true;
+  }
+
+ private:
+  std::array<std::uint64_t, 64> inline_;
+  std::vector<std::uint64_t> heap_;
+  std::uint64_t* words_;
+};
+
 // A chain followed through `table`. `complete` is false when it left the table, looped, or
 // (with a stop count) ended before reaching it.
 struct ChainWalk {
@@ -44,23 +86,17 @@ ChainWalk WalkChain(const std::vector<std::uint32_t>& table, std::uint64_t limit
                     std::uint64_t stopAfter) {
   ChainWalk walk;
   limit = std::min<std::uint64_t>(limit, table.size());
-  std::vector<bool> seen(limit, false);
+  // Never more room than the table has entries, so a hostile length cannot make this large.
+  walk.units.reserve(static_cast<std::size_t>(std::min(stopAfter, limit)));
+  UnitMarks seen(limit);
   std::uint32_t unit = start;
-  while (walk.units.size() < stopAfter) {
-    if (unit == kEndOfChain) {
-      walk.complete = stopAfter == UINT64_MAX;
-      return walk;
-    }
-    if (!SectorInRange(unit, limit) || seen[unit]) return walk;
-    seen[unit] = true;
+  while (walk.units.size() < stopAfter && SectorInRange(unit, limit) && seen.Mark(unit)) {
     walk.units.push_back(unit);
     unit = table[unit];
   }
-  walk.complete = true;
+  walk.complete = walk.units.size() == stopAfter || (unit == kEndOfChain && stopAfter == kWholeChain);
   return walk;
 }
-
-constexpr std::uint64_t kWholeChain = UINT64_MAX;
 
 }  // namespace
 
@@ -74,12 +110,60 @@ std::uint64_t CompoundFile::State::MiniSectorCount() const {
   return std::min<std::uint64_t>(UnitsFor(dir.Size(kRootEntry, version3), kMiniSectorShift), miniFat.size());
 }
 
-bool CompoundFile::State::ReadSector(std::uint32_t sector, std::uint8_t* out) const {
-  const std::uint64_t offset = SectorOffset(sector);
+bool CompoundFile::State::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) const {
+  if (ImageHolds(offset, n)) {
+    std::copy_n(image.get() + offset, n, out);
+    return true;
+  }
+  return file->ReadAt(offset, out, n);
+}
+
+bool CompoundFile::State::AppendAt(std::uint64_t offset, std::size_t n, std::vector<std::uint8_t>& out) const {
+  if (ImageHolds(offset, n)) {
+    out.insert(out.end(), image.get() + offset, image.get() + offset + n);
+    return true;
+  }
+  const std::size_t at = out.size();
+  out.resize(at + n);
+  return file->ReadAt(offset, out.data() + at, n);
+}
+
+bool CompoundFile::State::ReadRun(std::uint32_t first, std::size_t count, std::uint8_t* out) const {
+  const std::uint64_t offset = SectorOffset(first);
   if (offset >= fileSize) return false;
-  const std::size_t present = static_cast<std::size_t>(std::min<std::uint64_t>(SectorSize(), fileSize - offset));
-  std::memset(out + present, 0, SectorSize() - present);
-  return file->ReadAt(offset, out, present);
+  const std::uint64_t bytes = std::uint64_t{count} << shift;
+  const auto present = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, fileSize - offset));
+  std::memset(out + present, 0, bytes - present);
+  return ReadAt(offset, out, present);
+}
+
+bool CompoundFile::State::ReadSectors(std::span<const std::uint32_t> sectors, std::uint8_t* out) const {
+  const std::uint64_t fileSectors = FileSectors();
+  for (std::size_t i = 0; i < sectors.size();) {
+    if (!SectorInRange(sectors[i], fileSectors)) return false;
+    std::size_t count = 1;
+    while (i + count < sectors.size() && SectorInRange(sectors[i + count], fileSectors) &&
+           sectors[i + count] == sectors[i] + count) {
+      ++count;
+    }
+    if (!ReadRun(sectors[i], count, out + (i << shift))) return false;
+    i += count;
+  }
+  return true;
+}
+
+bool CompoundFile::State::ReadTableSectors(std::span<const std::uint32_t> sectors, std::vector<std::uint32_t>& table,
+                                           std::size_t at) const {
+  std::uint32_t* entries = table.data() + at;
+  const std::size_t count = sectors.size() * EntriesPerSector();
+  // Read into the table's own storage, then decoded in place from the file's byte order.
+  auto* bytes = reinterpret_cast<std::uint8_t*>(entries);
+  if (!ReadSectors(sectors, bytes)) {
+    std::fill_n(entries, count, kFreeSect);
+    return false;
+  }
+  for (std::size_t i = 0; i < count; ++i) entries[i] = Get32(bytes + 4 * i);
+  return true;
 }
 
 // Reads the header, DIFAT, FAT, directory and mini FAT. Read mode keeps whatever part of a
@@ -91,7 +175,11 @@ bool CompoundFile::State::Load(OpenError* error) {
     SetError(error, OpenError::NotCompoundFile);
     return false;
   }
-  if (!file->ReadAt(0, header.data(), header.size())) {
+  const auto wanted = static_cast<std::size_t>(fileSize <= kImageLimit ? fileSize : kLargeFileImage);
+  // Not zeroed: the read fills it, and imageSize stays 0 when it does not.
+  image = std::make_unique_for_overwrite<std::uint8_t[]>(wanted);
+  if (file->ReadAt(0, image.get(), wanted)) imageSize = wanted;
+  if (!ReadAt(0, header.data(), header.size())) {
     SetError(error, OpenError::Io);
     return false;
   }
@@ -114,15 +202,15 @@ bool CompoundFile::State::Load(OpenError* error) {
   // entry links to the next. A FAT cannot have more sectors than the file.
   const std::uint64_t fileSectors = FileSectors();
   const std::uint64_t fatCount = std::min<std::uint64_t>(HeaderField(kHdrFatSectorCount), fileSectors);
+  fatSectors.reserve(static_cast<std::size_t>(fatCount));
   for (std::size_t i = 0; i < std::min<std::uint64_t>(fatCount, kHeaderDifatEntries); ++i) {
     fatSectors.push_back(Get32(header.data() + kHdrDifat + 4 * i));
   }
-  std::vector<std::uint8_t> sector(SectorSize());
-  std::vector<bool> seenDifat(fileSectors, false);
+  std::vector<std::uint8_t> sector(fatSectors.size() < fatCount ? SectorSize() : 0);
+  UnitMarks seenDifat(fatSectors.size() < fatCount ? fileSectors : 0);
   std::uint32_t next = HeaderField(kHdrFirstDifatSector);
   while (fatSectors.size() < fatCount) {
-    if (!SectorInRange(next, fileSectors) || seenDifat[next] || !ReadSector(next, sector.data())) break;
-    seenDifat[next] = true;
+    if (!SectorInRange(next, fileSectors) || !seenDifat.Mark(next) || !ReadSector(next, sector.data())) break;
     difatSectors.push_back(next);
     for (std::uint32_t i = 0; i + 1 < EntriesPerSector() && fatSectors.size() < fatCount; ++i) {
       fatSectors.push_back(Get32(sector.data() + 4 * i));
@@ -130,19 +218,21 @@ bool CompoundFile::State::Load(OpenError* error) {
     next = Get32(sector.data() + SectorSize() - 4);
   }
 
+  // Each stretch of FAT sectors inside the file is read at once; the entries of one outside it, or
+  // of a stretch that fails to read, stay free.
   fat.assign(fatSectors.size() * EntriesPerSector(), kFreeSect);
-  for (std::size_t k = 0; k < fatSectors.size(); ++k) {
-    if (!SectorInRange(fatSectors[k], fileSectors) || !ReadSector(fatSectors[k], sector.data())) continue;
-    for (std::uint32_t i = 0; i < EntriesPerSector(); ++i) fat[k * EntriesPerSector() + i] = Get32(sector.data() + 4 * i);
+  for (std::size_t k = 0; k < fatSectors.size();) {
+    std::size_t end = k;
+    while (end < fatSectors.size() && SectorInRange(fatSectors[end], fileSectors)) ++end;
+    ReadTableSectors(std::span(fatSectors).subspan(k, end - k), fat, k * EntriesPerSector());
+    k = end + 1;  // past the sector outside the file
   }
 
   // Directory: whatever prefix of its chain holds together; it must at least hold the root.
   ChainWalk dirWalk = WalkChain(fat, fileSectors, HeaderField(kHdrFirstDirSector), kWholeChain);
   dirSectors = std::move(dirWalk.units);
   std::vector<std::uint8_t> dirBytes(dirSectors.size() * SectorSize());
-  for (std::size_t i = 0; i < dirSectors.size(); ++i) {
-    if (!ReadSector(dirSectors[i], dirBytes.data() + i * SectorSize())) return false;
-  }
+  if (!ReadSectors(dirSectors, dirBytes.data())) return false;
   dir = Directory(std::move(dirBytes));
   if (!dir.Contains(kRootEntry) || dir.Type(kRootEntry) != kTypeRoot) return false;
 
@@ -153,12 +243,7 @@ bool CompoundFile::State::Load(OpenError* error) {
     miniFatSectors = std::move(walk.units);
   }
   miniFat.assign(miniFatSectors.size() * EntriesPerSector(), kFreeSect);
-  for (std::size_t k = 0; k < miniFatSectors.size(); ++k) {
-    if (!ReadSector(miniFatSectors[k], sector.data())) return false;
-    for (std::uint32_t i = 0; i < EntriesPerSector(); ++i) {
-      miniFat[k * EntriesPerSector() + i] = Get32(sector.data() + 4 * i);
-    }
-  }
+  if (!ReadTableSectors(miniFatSectors, miniFat, 0)) return false;
 
   // The mini stream is the root entry's chain; its size must fit the chain.
   ChainWalk rootWalk = WalkChain(fat, fileSectors, dir.Start(kRootEntry), kWholeChain);
@@ -168,7 +253,9 @@ bool CompoundFile::State::Load(OpenError* error) {
   // Entries reachable from the root, each once; cycles and bad ids end a branch.
   reachable.assign(dir.Count(), false);
   reachable[kRootEntry] = true;
-  std::vector<std::uint32_t> pending{dir.Child(kRootEntry)};
+  std::vector<std::uint32_t> pending;
+  pending.reserve(2 * std::size_t{dir.Count()} + 1);  // room for a whole tree's links, most often
+  pending.push_back(dir.Child(kRootEntry));
   while (!pending.empty()) {
     std::uint32_t id = pending.back();
     pending.pop_back();
@@ -194,7 +281,6 @@ bool CompoundFile::State::CheckWholeStructure() const {
     const std::uint32_t end = Get32(last.data() + SectorSize() - 4);
     if (end != kEndOfChain && end != kFreeSect) return false;
   }
-  if (version3 && HeaderField(kHdrDirSectorCount) != 0) return false;
   if (miniFatSectors.size() != HeaderField(kHdrMiniFatSectorCount)) return false;
 
   std::vector<bool> used(fileSectors, false);
@@ -205,8 +291,12 @@ bool CompoundFile::State::CheckWholeStructure() const {
     used[sector] = true;
     return true;
   };
+  // Chain members: their own FAT entry must say "in a chain" too, or the allocator would hand
+  // them out (the mini FAT's last counted sector is never followed, so this is checked here).
   auto claimAll = [&](const std::vector<std::uint32_t>& sectors) {
-    return std::all_of(sectors.begin(), sectors.end(), claim);
+    return std::all_of(sectors.begin(), sectors.end(), [&](std::uint32_t sector) {
+      return claim(sector) && sector < fat.size() && (fat[sector] <= kMaxRegSect || fat[sector] == kEndOfChain);
+    });
   };
   for (std::uint32_t sector : fatSectors) {
     if (!claim(sector) || sector >= fat.size() || fat[sector] != kFatSect) return false;
@@ -284,6 +374,7 @@ std::vector<FilePiece> CompoundFile::State::Pieces(const StreamLayout& layout, s
   const std::uint64_t unitSize = std::uint64_t{1} << unitShift;
   std::vector<FilePiece> pieces;
   const std::uint64_t end = offset + count;
+  if (count > 0) pieces.reserve(static_cast<std::size_t>(((end - 1) >> unitShift) - (offset >> unitShift) + 1));
   for (std::uint64_t at = offset; at < end;) {
     const std::uint64_t inUnit = at & (unitSize - 1);
     const std::size_t n = static_cast<std::size_t>(std::min(unitSize - inUnit, end - at));
@@ -312,9 +403,12 @@ std::unique_ptr<CompoundFile> CompoundFile::Open(const std::string& path, fs::Op
   state->file = std::move(opened.file);
   state->writable = mode == fs::OpenMode::ReadWrite;
   if (!state->Load(error)) return nullptr;
-  if (state->writable && !state->CheckWholeStructure()) {
-    SetError(error, OpenError::Damaged);
-    return nullptr;
+  if (state->writable) {
+    if (!state->CheckWholeStructure()) {
+      SetError(error, OpenError::Damaged);
+      return nullptr;
+    }
+    state->imageSize = 0;  // writes go to the file alone and would leave the image stale
   }
   return std::unique_ptr<CompoundFile>(new CompoundFile(std::move(state)));
 }
@@ -358,9 +452,10 @@ std::optional<std::vector<std::uint8_t>> CompoundFile::ReadStreamRange(EntryId s
   std::optional<StreamLayout> layout = s.Layout(stream);
   if (!layout) return std::nullopt;
   // Layout has checked the size against the chain, so this allocation is bounded by the file.
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(end - begin));
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(static_cast<std::size_t>(end - begin));
   for (const FilePiece& piece : s.Pieces(*layout, begin, end - begin)) {
-    if (!s.file->ReadAt(piece.offset, bytes.data() + piece.at, piece.size)) return std::nullopt;
+    if (!s.AppendAt(piece.offset, piece.size, bytes)) return std::nullopt;  // pieces come in order
   }
   return bytes;
 }

@@ -39,6 +39,11 @@ struct CompoundFile::State {
   bool broken = false;  // a write failed; the file may no longer match this copy
   bool unsynced = false;  // bytes written since the last sync
   std::uint64_t fileSize = 0;
+  // The file's first bytes (a small file whole), read in one go so that opening and reading
+  // costs a read or two instead of one per sector. Write mode sets imageSize to 0 once opened:
+  // our own writes would leave the copy stale.
+  std::unique_ptr<std::uint8_t[]> image;
+  std::size_t imageSize = 0;
 
   std::array<std::uint8_t, cfb::kHeaderSize> header{};
   std::uint32_t shift = 9;
@@ -66,7 +71,19 @@ struct CompoundFile::State {
   std::uint64_t MiniSectorCount() const;
 
   // --- reading (CompoundFile.cpp) ---
-  bool ReadSector(std::uint32_t sector, std::uint8_t* out) const;
+  bool ImageHolds(std::uint64_t offset, std::size_t n) const { return offset <= imageSize && n <= imageSize - offset; }
+  // `n` bytes at `offset`, from the image when it holds them.
+  bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) const;
+  // The same, appended to `out`: copied from the image, `out` is never zeroed first.
+  bool AppendAt(std::uint64_t offset, std::size_t n, std::vector<std::uint8_t>& out) const;
+  // `count` neighbouring sectors from `first` in one read; the part of a last sector beyond the
+  // file's end reads as zeros.
+  bool ReadRun(std::uint32_t first, std::size_t count, std::uint8_t* out) const;
+  bool ReadSector(std::uint32_t sector, std::uint8_t* out) const { return ReadRun(sector, 1, out); }
+  // The sectors in order, one read per run of neighbours; false when one is outside the file.
+  bool ReadSectors(std::span<const std::uint32_t> sectors, std::uint8_t* out) const;
+  // Sector table entries from `sectors` into `table` from entry `at` on.
+  bool ReadTableSectors(std::span<const std::uint32_t> sectors, std::vector<std::uint32_t>& table, std::size_t at) const;
   bool Load(OpenError* error);
   bool CheckWholeStructure() const;
   bool IsStreamEntry(EntryId id) const;

@@ -215,6 +215,7 @@ std::optional<PropertySetStream> PropertySetStream::Parse(std::span<const std::u
   if (!sectionCount || *sectionCount > kMaxSections) return std::nullopt;
 
   PropertySetStream stream;
+  stream.sections_.reserve(*sectionCount);
   std::copy_n(bytes.begin(), kHeaderSize, stream.header_.begin());
   const std::size_t listEnd = kHeaderSize + kSectionListEntrySize * *sectionCount;
   for (std::uint32_t s = 0; s < *sectionCount; ++s) {
@@ -235,6 +236,7 @@ std::optional<PropertySetStream> PropertySetStream::Parse(std::span<const std::u
     std::optional<std::uint32_t> count = table.U32();
     if (!count || *count > (size - kSectionHeaderSize) / kTableEntrySize) return std::nullopt;
     const std::size_t tableEnd = kSectionHeaderSize + kTableEntrySize * *count;
+    section.table.reserve(*count);  // bounded by the section's size, checked above
     for (std::uint32_t i = 0; i < *count; ++i) {
       std::optional<std::uint32_t> pid = table.U32();
       std::optional<std::uint32_t> valueOffset = pid ? table.U32() : std::nullopt;
@@ -268,9 +270,13 @@ bool PropertySetStream::HasSection(const Guid& fmtid) const { return FindSection
 std::optional<unsigned> PropertySetStream::CodePage(const Guid& fmtid) const {
   const Section* section = FindSection(fmtid);
   if (section == nullptr) return std::nullopt;
-  for (const Section::Entry& entry : section->table) {
+  return CodePageOf(*section);
+}
+
+std::optional<unsigned> PropertySetStream::CodePageOf(const Section& section) {
+  for (const Section::Entry& entry : section.table) {
     if (entry.pid != kPidCodePage) continue;
-    std::optional<PropertyValue> value = DecodeValue(std::span(section->bytes).subspan(entry.offset), 0);
+    std::optional<PropertyValue> value = DecodeValue(std::span(section.bytes).subspan(entry.offset), 0);
     if (!value || value->type != kVtI2) return std::nullopt;
     return static_cast<std::uint16_t>(value->integer);
   }
@@ -282,7 +288,7 @@ std::optional<PropertyValue> PropertySetStream::Read(const Guid& fmtid, std::uin
   if (section == nullptr || pid == kPidDictionary) return std::nullopt;
   for (const Section::Entry& entry : section->table) {
     if (entry.pid == pid) {
-      return DecodeValue(std::span(section->bytes).subspan(entry.offset), CodePage(fmtid).value_or(kDefaultCodePage));
+      return DecodeValue(std::span(section->bytes).subspan(entry.offset), CodePageOf(*section).value_or(kDefaultCodePage));
     }
   }
   return std::nullopt;

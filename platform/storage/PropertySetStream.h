@@ -118,6 +118,8 @@ class PropertySetStream {
 
   Section* FindSection(const Guid& fmtid);
   const Section* FindSection(const Guid& fmtid) const;
+  // CodePage for a section already found.
+  static std::optional<unsigned> CodePageOf(const Section& section);
 
   std::array<std::uint8_t, 28> header_{};  // byte order to class id, then the section count
   std::vector<Section> sections_;

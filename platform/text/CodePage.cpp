@@ -3,9 +3,11 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <unordered_map>
 
 namespace kestrel::text {
@@ -69,11 +71,12 @@ iconv_t OpenDescriptor(unsigned codePage, Direction direction) {
     found = direction == Direction::kToUtf8 ? cache.try_emplace(key, "UTF-8", name).first
                                             : cache.try_emplace(key, name, "UTF-8").first;
   }
-  if (!found->second.IsOpen()) return nullptr;
-  // A descriptor left mid-sequence or in a shifted state by the last call starts afresh.
-  iconv(found->second.Handle(), nullptr, nullptr, nullptr, nullptr);
-  return found->second.Handle();
+  return found->second.IsOpen() ? found->second.Handle() : nullptr;
 }
+
+// A descriptor left mid-sequence or in a shifted state by the last call starts afresh. Done only
+// before iconv runs: the reset costs more than the UTF-8 paths that never call iconv.
+void Restart(iconv_t descriptor) { iconv(descriptor, nullptr, nullptr, nullptr, nullptr); }
 
 // Runs iconv over *in, growing the output until everything fits; false when iconv stops at bytes
 // it cannot convert. With in == nullptr it writes what returns a stateful encoding to its initial
@@ -97,6 +100,7 @@ bool Convert(iconv_t descriptor, std::string_view* in, std::string& output) {
 }
 
 std::optional<std::string> ConvertExactly(iconv_t descriptor, std::string_view input) {
+  Restart(descriptor);
   std::string output;
   if (!Convert(descriptor, &input, output) || !Convert(descriptor, nullptr, output)) {
     return std::nullopt;
@@ -104,59 +108,68 @@ std::optional<std::string> ConvertExactly(iconv_t descriptor, std::string_view i
   return output;
 }
 
-// Length of the well-formed UTF-8 sequence that starts the text (Unicode's table of
-// well-formed byte sequences), 0 when it does not start with one.
-std::size_t Utf8SequenceLength(std::string_view text) {
-  const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
+// What a lead byte starts: the sequence's length (0: none) and the range of its second byte,
+// after Unicode's table of well-formed byte sequences. A table, as text is checked byte by byte.
+struct LeadByte {
+  std::uint8_t length = 0;
   unsigned char low = 0x80;
   unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = lead == 0xE0 ? 0xA0 : low;    // overlong
-    high = lead == 0xED ? 0x9F : high;  // surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = lead == 0xF0 ? 0x90 : low;    // overlong
-    high = lead == 0xF4 ? 0x8F : high;  // above U+10FFFF
-  } else {
-    return 0;
+};
+
+constexpr std::array<LeadByte, 256> kLeadBytes = [] {
+  std::array<LeadByte, 256> table{};
+  for (unsigned lead = 0x00; lead <= 0x7F; ++lead) table[lead].length = 1;
+  for (unsigned lead = 0xC2; lead <= 0xDF; ++lead) table[lead].length = 2;
+  for (unsigned lead = 0xE0; lead <= 0xEF; ++lead) table[lead].length = 3;
+  for (unsigned lead = 0xF0; lead <= 0xF4; ++lead) table[lead].length = 4;
+  table[0xE0].low = 0xA0;   // overlong
+  table[0xED].high = 0x9F;  // surrogates
+  table[0xF0].low = 0x90;   // overlong
+  table[0xF4].high = 0x8F;  // above U+10FFFF
+  return table;
+}();
+
+// Length of the longest well-formed prefix.
+std::size_t WellFormedPrefix(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t at = 0;
+  while (at < size) {
+    const LeadByte& lead = kLeadBytes[bytes[at]];
+    if (lead.length == 1) {
+      // ASCII comes in runs: after one such byte, the next are taken eight at a time.
+      ++at;
+      std::uint64_t word = 0;
+      while (size - at >= sizeof word) {
+        std::memcpy(&word, bytes + at, sizeof word);
+        if ((word & 0x8080808080808080) != 0) break;
+        at += sizeof word;
+      }
+      continue;
+    }
+    if (lead.length == 0 || size - at < lead.length || bytes[at + 1] < lead.low || bytes[at + 1] > lead.high) break;
+    if (lead.length >= 3 && (bytes[at + 2] & 0xC0) != 0x80) break;
+    if (lead.length == 4 && (bytes[at + 3] & 0xC0) != 0x80) break;
+    at += lead.length;
   }
-  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
+  return at;
 }
 
 // glibc's UTF-8 decoder lets through sequences above U+10FFFF, so UTF-8 is checked here.
-bool IsValidUtf8(std::string_view text) {
-  while (!text.empty()) {
-    const std::size_t length = Utf8SequenceLength(text);
-    if (length == 0) return false;
-    text.remove_prefix(length);
-  }
-  return true;
-}
+bool IsValidUtf8(std::string_view text) { return WellFormedPrefix(text) == text.size(); }
 
+// Well-formed runs are copied whole, so only a malformed byte costs an append of its own.
 std::string Utf8Lossy(std::string_view text) {
   std::string output;
   output.reserve(text.size());
-  while (!text.empty()) {
-    const std::size_t length = Utf8SequenceLength(text);
-    if (length == 0) {
-      output += kReplacementCharacter;
-      text.remove_prefix(1);
-    } else {
-      output += text.substr(0, length);
-      text.remove_prefix(length);
-    }
+  while (true) {
+    const std::size_t run = WellFormedPrefix(text);
+    output.append(text.substr(0, run));
+    text.remove_prefix(run);
+    if (text.empty()) return output;
+    output += kReplacementCharacter;
+    text.remove_prefix(1);
   }
-  return output;
 }
 
 bool IsAscii(std::string_view bytes) {
@@ -195,6 +208,7 @@ std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage) {
   const iconv_t descriptor = OpenDescriptor(codePage, Direction::kToUtf8);
   if (!descriptor) return {};
   if (codePage == kCodePageUtf8) return Utf8Lossy(bytes);
+  Restart(descriptor);
   std::string output;
   while (!Convert(descriptor, &bytes, output)) {
     output += kReplacementCharacter;

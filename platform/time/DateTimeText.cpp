@@ -1,5 +1,6 @@
 #include "platform/time/DateTimeText.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
@@ -11,13 +12,16 @@ namespace {
 
 constexpr double kSecondsPerDay = 86'400;
 
-// Appends value in decimal, padded with zeros on the left to at least width digits.
-void AppendNumber(std::string& text, int value, std::size_t width) {
-  std::array<char, 12> digits{};
+constexpr std::size_t kIntDigits = 11;  // sign included
+
+// Writes value in decimal at `out`, padded with zeros on the left to at least width (at most
+// kIntDigits) digits; returns the end.
+char* PutNumber(char* out, int value, std::size_t width) {
+  std::array<char, kIntDigits> digits{};
   const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
   const auto count = static_cast<std::size_t>(end - digits.data());
-  if (count < width) text.append(width - count, '0');
-  text.append(digits.data(), count);
+  if (count < width) out = std::fill_n(out, width - count, '0');
+  return std::copy_n(digits.data(), count, out);
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -91,22 +95,22 @@ std::optional<double> ScanTime(Scanner& scanner) {
 std::string FormatDateTimeText(LocalDateTime value) {
   const auto fields = DecodeLocalDateTime(value);
   if (!fields) return {};
-  std::string text;
-  text.reserve(19);
-  AppendNumber(text, fields->year, 4);
-  text += '/';
-  AppendNumber(text, fields->month, 2);
-  text += '/';
-  AppendNumber(text, fields->day, 2);
+  // Written in place and made a string once; room for six numbers and their separators.
+  std::array<char, 6 * (kIntDigits + 1)> text;
+  char* end = PutNumber(text.data(), fields->year, 4);
+  *end++ = '/';
+  end = PutNumber(end, fields->month, 2);
+  *end++ = '/';
+  end = PutNumber(end, fields->day, 2);
   if (fields->hour != 0 || fields->minute != 0 || fields->second != 0) {
-    text += ' ';
-    AppendNumber(text, fields->hour, 1);
-    text += ':';
-    AppendNumber(text, fields->minute, 2);
-    text += ':';
-    AppendNumber(text, fields->second, 2);
+    *end++ = ' ';
+    end = PutNumber(end, fields->hour, 1);
+    *end++ = ':';
+    end = PutNumber(end, fields->minute, 2);
+    *end++ = ':';
+    end = PutNumber(end, fields->second, 2);
   }
-  return text;
+  return std::string(text.data(), end);
 }
 
 std::optional<LocalDateTime> ParseDateTimeText(std::string_view text) {

@@ -32,18 +32,17 @@ std::int64_t CurrentUtcOffsetSeconds() {
   // Asked for every date shown, so kept: it changes only with TZ or at a transition, and
   // transitions fall on quarter hours.
   struct Cached {
-    std::string zone;
+    std::optional<std::string> zone;  // TZ when set, compared without building a string
     std::time_t until = 0;
     std::int64_t offset = 0;
   };
   thread_local std::optional<Cached> cached;
   const char* tz = std::getenv("TZ");
-  const std::string zone = tz ? std::string("=") + tz : std::string();
   const std::time_t now = std::time(nullptr);
-  if (cached && now < cached->until && cached->zone == zone) return cached->offset;
+  if (cached && now < cached->until && (tz ? cached->zone == tz : !cached->zone)) return cached->offset;
   // tzset makes a changed TZ take effect; localtime_r alone need not reread it.
   tzset();
-  cached = Cached{zone, now - now % 900 + 900, LocalFields(now).tm_gmtoff};
+  cached = Cached{tz ? std::optional<std::string>(tz) : std::nullopt, now - now % 900 + 900, LocalFields(now).tm_gmtoff};
   return cached->offset;
 }
 

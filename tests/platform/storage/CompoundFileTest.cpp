@@ -285,6 +285,8 @@ std::vector<Damage> Damages() {
          cfb::Put32(f.data() + (difat + 2) * 512 - 4, difat);  // its last entry links to itself
        },
        {}},
+      {"mini FAT sector marked free", [](auto& f) { SetFat(f, cfb::Get32(f.data() + 0x3C), cfb::kFreeSect); },
+       {u"Big", u"Huge"}},
       {"two streams share a sector", [](auto& f) { cfb::Put32(f.data() + EntryOffset(f, 4) + 0x74, EntryStart(f, 1)); },
        {u"Big", u"Huge"}},
   };

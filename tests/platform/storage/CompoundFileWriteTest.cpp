@@ -250,6 +250,7 @@ TEST_F(CompoundFileWriteTest, WriteStreamRangeChangesBytesInPlace) {
       table = *cf->ReadStream(id);
       EXPECT_FALSE(cf->WriteStreamRange(id, table.size() - 17, block)) << "past the end";
       ASSERT_TRUE(cf->WriteStreamRange(id, 1077 + 20, block));  // crosses a mini sector boundary
+      EXPECT_EQ(cf->ReadStreamRange(id, 1077 + 20, block.size()), block) << "the same object reads what it wrote";
     }
     std::copy(block.begin(), block.end(), table.begin() + 1097);
     const std::vector<std::uint8_t> original = test::ReadBytes(test::DataFile(document));

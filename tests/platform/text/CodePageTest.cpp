@@ -177,6 +177,10 @@ TEST(CodePage, LossyReplacesEachUndefinedSequenceAndKeepsTheRest) {
       {kCodePageUtf8, "a\xC0\x80\x62", "a" + r + r + "b"},
       {kCodePageUtf8, "\xF4\x90\x80\x80", r + r + r + r},
       {kCodePageUtf8, "日本\xE6\x97", "日本" + r + r},
+      // Runs of eight ASCII bytes and more around sequences, checked a word at a time.
+      {kCodePageUtf8, "abcdefgh日ijklmnopq\xC0rstuvwxyz", "abcdefgh日ijklmnopq" + r + "rstuvwxyz"},
+      {kCodePageUtf8, "abcdefgh\xE6\x97", "abcdefgh" + r + r},
+      {kCodePageUtf8, "abcdefg\xF0\x9F\x98\x80\xED\xA0\x80", "abcdefg😀" + r + r + r},
   };
   for (const auto& [codePage, bytes, expected] : cases) {
     EXPECT_EQ(ToUtf8Lossy(bytes, codePage), expected) << codePage;

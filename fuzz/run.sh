@@ -4,9 +4,14 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 target=$1 seconds=$2
-cmake -S "$here" -B "$here/build/fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKESTREL_FUZZ=ON -DKESTREL_TESTS=OFF -DKESTREL_GUI=OFF >/dev/null
-cmake --build "$here/build/fuzz" --target "$target"
+mkdir -p "$here/build"
+# Several targets may run at once; they share one build folder, built by one at a time.
+(
+  flock 9
+  cmake -S "$here" -B "$here/build/fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKESTREL_FUZZ=ON -DKESTREL_TESTS=OFF -DKESTREL_GUI=OFF >/dev/null
+  cmake --build "$here/build/fuzz" --target "$target"
+) 9>"$here/build/fuzz.lock"
 work="$here/fuzz/work/$target"
 mkdir -p "$work"
 seeds=("$here/tests/data")

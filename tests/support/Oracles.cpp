@@ -1,6 +1,7 @@
 #include "tests/support/Oracles.h"
 
 #include <sstream>
+#include <utility>
 
 #include "tests/support/TestSupport.h"
 
@@ -8,25 +9,54 @@ namespace kestrel::test {
 
 namespace {
 
-std::optional<std::string> RunOracle(const std::string& script, const std::string& arguments) {
+// The script's output, or nullopt with its complaint in *error.
+std::optional<std::string> RunOracle(const std::string& script, const std::string& arguments,
+                                     std::string* error = nullptr) {
   const auto python = OlefilePython();
   if (!python) return std::nullopt;
-  const auto result = RunCommand(*python + " " + ShellQuote(TestScript("oracle/" + script).string()) + " " + arguments);
-  if (result.exitCode != 0) return std::nullopt;
-  return result.output;
+  auto result = RunCommand(*python + " " + ShellQuote(TestScript("oracle/" + script).string()) + " " + arguments);
+  if (result.exitCode == 0) return std::move(result.output);
+  if (error != nullptr) *error = std::move(result.output);
+  return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<StreamHashes> DumpStreams(const std::filesystem::path& file) {
-  const auto output = RunOracle("cfb_dump.py", ShellQuote(file.string()));
+std::optional<std::map<std::string, DumpedStream>> OlefileDump(const std::filesystem::path& file,
+                                                               const std::string& flags,
+                                                               std::string* error) {
+  const auto output = RunOracle("cfb_dump.py", flags + " " + ShellQuote(file.string()), error);
   if (!output) return std::nullopt;
-  StreamHashes hashes;
+  std::map<std::string, DumpedStream> streams;
   std::istringstream lines(*output);
-  std::string kind, path, size, hash;
-  while (lines >> kind >> path >> size >> hash) {
-    if (kind == "stream") hashes[path] = size + " " + hash;
+  std::string word, path;
+  while (lines >> word) {
+    if (word != "stream") continue;
+    DumpedStream stream;
+    lines >> path >> stream.size >> stream.sha256;
+    std::u16string part;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      if (path[i] == '/') {
+        stream.path.push_back(std::exchange(part, {}));
+      } else if (path[i] == '\\' && i + 1 < path.size() && (path[i + 1] == 'x' || path[i + 1] == 'u')) {
+        const std::size_t digits = path[i + 1] == 'x' ? 2 : 4;
+        part.push_back(static_cast<char16_t>(std::stoul(path.substr(i + 2, digits), nullptr, 16)));
+        i += 1 + digits;
+      } else {
+        part.push_back(static_cast<char16_t>(path[i]));
+      }
+    }
+    stream.path.push_back(part);
+    streams[path] = stream;
   }
+  return streams;
+}
+
+std::optional<StreamHashes> DumpStreams(const std::filesystem::path& file) {
+  const auto dump = OlefileDump(file);
+  if (!dump) return std::nullopt;
+  StreamHashes hashes;
+  for (const auto& [path, stream] : *dump) hashes[path] = std::to_string(stream.size) + " " + stream.sha256;
   return hashes;
 }
 

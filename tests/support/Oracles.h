@@ -8,10 +8,23 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrel::test {
 
-// Stream path ("\x05SummaryInformation", "ObjectPool/...") to "size sha256".
+struct DumpedStream {
+  std::vector<std::u16string> path;  // storage names, then the stream's
+  std::uint64_t size = 0;
+  std::string sha256;
+};
+// cfb_dump.py's view: escaped path ("\x05SummaryInformation", "ObjectPool/...") -> stream.
+// nullopt (with olefile's message in *error) when olefile cannot open the file. `flags` are
+// passed on (e.g. "--strict --tree").
+std::optional<std::map<std::string, DumpedStream>> OlefileDump(const std::filesystem::path& file,
+                                                               const std::string& flags = {},
+                                                               std::string* error = nullptr);
+
+// Escaped stream path to "size sha256".
 using StreamHashes = std::map<std::string, std::string>;
 std::optional<StreamHashes> DumpStreams(const std::filesystem::path& file);
 

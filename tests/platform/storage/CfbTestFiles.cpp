@@ -254,41 +254,6 @@ std::vector<std::uint8_t> BuildCompoundFile(const std::vector<GenStream>& input,
   return file;
 }
 
-std::optional<std::map<std::string, DumpedStream>> OlefileDump(const std::filesystem::path& file,
-                                                               const std::string& flags, std::string* error) {
-  std::optional<std::string> python = test::OlefilePython();
-  if (!python) return std::nullopt;
-  test::CommandResult result = test::RunCommand(*python + " " + test::ShellQuote(test::TestScript("oracle/cfb_dump.py").string()) +
-                                                " " + flags + " " + test::ShellQuote(file.string()));
-  if (result.exitCode != 0) {
-    if (error != nullptr) *error = result.output;
-    return std::nullopt;
-  }
-  std::map<std::string, DumpedStream> streams;
-  std::istringstream lines(result.output);
-  std::string word, path;
-  while (lines >> word) {
-    if (word != "stream") continue;
-    DumpedStream stream;
-    lines >> path >> stream.size >> stream.sha256;
-    std::u16string part;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-      if (path[i] == '/') {
-        stream.path.push_back(std::exchange(part, {}));
-      } else if (path[i] == '\\' && i + 1 < path.size() && (path[i + 1] == 'x' || path[i + 1] == 'u')) {
-        const std::size_t digits = path[i + 1] == 'x' ? 2 : 4;
-        part.push_back(static_cast<char16_t>(std::stoul(path.substr(i + 2, digits), nullptr, 16)));
-        i += 1 + digits;
-      } else {
-        part.push_back(static_cast<char16_t>(path[i]));
-      }
-    }
-    stream.path.push_back(part);
-    streams[path] = stream;
-  }
-  return streams;
-}
-
 std::string DifferencesFromOlefile(const CompoundFile& cf, const std::map<std::string, DumpedStream>& dump) {
   std::string differences;
   for (const auto& [path, stream] : dump) {

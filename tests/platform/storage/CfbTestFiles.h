@@ -11,6 +11,8 @@
 
 #include "platform/storage/CompoundFile.h"
 
+#include "tests/support/Oracles.h"
+
 namespace kestrel::storage::testing {
 
 std::string Sha256Hex(const std::vector<std::uint8_t>& bytes);
@@ -37,16 +39,8 @@ std::vector<std::uint8_t> BuildCompoundFile(const std::vector<GenStream>& stream
 // Content with a recognisable pattern.
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed);
 
-struct DumpedStream {
-  std::vector<std::u16string> path;
-  std::uint64_t size = 0;
-  std::string sha256;
-};
-
-// cfb_dump.py's view: escaped path -> stream. nullopt (with olefile's message in *error) when
-// olefile cannot open the file. `flags` are passed on (e.g. "--strict --tree").
-std::optional<std::map<std::string, DumpedStream>> OlefileDump(const std::filesystem::path& file,
-                                                               const std::string& flags, std::string* error = nullptr);
+using test::DumpedStream;
+using test::OlefileDump;
 
 // Reads every stream olefile listed through `cf` (found by FindChild along its path) and returns
 // a line for each one whose size or SHA-256 differs; empty when all agree.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 
 #include "doc/DopStatistics.h"
 #include "doc/PropertyText.h"
@@ -54,6 +55,7 @@ void CheckEveryStop(const std::string& name) {
     writes = counting.Writes();
   }
   ASSERT_GT(writes, 15u);
+  std::cout << "[          ] " << name << ": stopped at each of " << writes << " writes\n";
   std::vector<test::PropertyDump> summaries;
   std::vector<std::optional<test::PropertyDump>> docSummaries;
   std::vector<test::StreamHashes> streams;

@@ -1,0 +1,181 @@
+#include "platform/xml/XmlWellFormedness.h"
+
+#include <charconv>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "platform/xml/XmlError.h"
+
+namespace kestrel::xml {
+namespace {
+
+bool IsXmlChar(std::uint32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+         (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+void CheckReference(std::string_view name) {
+  if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") return;
+  if (name.size() > 1 && name[0] == '#') {
+    const bool hex = name[1] == 'x';
+    const std::string_view digits = name.substr(hex ? 2 : 1);
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+    if (!digits.empty() && error == std::errc() && end == digits.data() + digits.size() && IsXmlChar(value)) return;
+    throw XmlError("Invalid character reference &" + std::string(name) + ";");
+  }
+  // Nothing can declare an entity here, since document types are refused.
+  throw XmlError("Reference to undeclared entity &" + std::string(name) + ";");
+}
+
+void CheckReferences(std::string_view text) {
+  for (std::size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
+    const std::size_t end = text.find(';', at);
+    if (end == std::string_view::npos) throw XmlError("Unterminated reference");
+    CheckReference(text.substr(at + 1, end - at - 1));
+  }
+}
+
+// Splits "p:local" into its prefix, empty for an unprefixed name.
+std::string_view PrefixOf(std::string_view qualifiedName) {
+  const std::size_t colon = qualifiedName.find(':');
+  if (colon == std::string_view::npos) return {};
+  if (colon == 0 || colon + 1 == qualifiedName.size() || qualifiedName.find(':', colon + 1) != std::string_view::npos) {
+    throw XmlError("Malformed qualified name " + std::string(qualifiedName));
+  }
+  return qualifiedName.substr(0, colon);
+}
+
+// The prefixes bound at the current point of a walk, with the bindings each open element added.
+class PrefixScope {
+ public:
+  void Enter(const pugi::xml_node& element) {
+    openCounts_.push_back(bindings_.size());
+    for (const pugi::xml_attribute& attribute : element.attributes()) {
+      const std::string_view name = attribute.name();
+      if (name.starts_with("xmlns:")) {
+        bindings_.push_back(name.substr(6));
+        ++bound_[bindings_.back()];
+      }
+    }
+  }
+  void Leave() {
+    for (std::size_t i = openCounts_.back(); i < bindings_.size(); ++i) --bound_[bindings_[i]];
+    bindings_.resize(openCounts_.back());
+    openCounts_.pop_back();
+  }
+  bool IsBound(std::string_view prefix) const {
+    const auto found = bound_.find(prefix);
+    return prefix.empty() || prefix == "xml" || (found != bound_.end() && found->second > 0);
+  }
+
+ private:
+  std::vector<std::string_view> bindings_;
+  std::vector<std::size_t> openCounts_;
+  std::unordered_map<std::string_view, int> bound_;
+};
+
+void CheckElement(const pugi::xml_node& element, const PrefixScope& scope) {
+  if (!scope.IsBound(PrefixOf(element.name()))) {
+    throw XmlError("Reference to undeclared namespace prefix in " + std::string(element.name()));
+  }
+  std::unordered_set<std::string_view> seen;
+  for (const pugi::xml_attribute& attribute : element.attributes()) {
+    const std::string_view name = attribute.name();
+    if (!seen.insert(name).second) throw XmlError("Duplicate attribute " + std::string(name));
+    const std::string_view prefix = PrefixOf(name);
+    if (prefix != "xmlns" && !scope.IsBound(prefix)) {
+      throw XmlError("Reference to undeclared namespace prefix in " + std::string(name));
+    }
+    const std::string_view value = attribute.value();
+    if (value.find('<') != std::string_view::npos) throw XmlError("'<' in the value of attribute " + std::string(name));
+    CheckReferences(value);
+  }
+}
+
+void CheckNode(const pugi::xml_node& node) {
+  const std::string_view value = node.value();
+  switch (node.type()) {
+    case pugi::node_pcdata:
+      CheckReferences(value);
+      break;
+    case pugi::node_comment:
+      if (value.find("--") != std::string_view::npos || value.ends_with('-')) throw XmlError("'--' in a comment");
+      break;
+    case pugi::node_declaration:
+      throw XmlError("XML declaration not at the start of the part");
+    case pugi::node_doctype:
+      throw XmlError("Document type declarations are not allowed");
+    default:
+      break;
+  }
+}
+
+void CheckTopLevel(const pugi::xml_document& raw) {
+  int elements = 0;
+  for (const pugi::xml_node& node : raw.children()) {
+    switch (node.type()) {
+      case pugi::node_element:
+        ++elements;
+        break;
+      case pugi::node_pcdata:
+      case pugi::node_cdata:
+        throw XmlError("Text outside the document element");
+      case pugi::node_declaration:
+        if (node != raw.first_child()) throw XmlError("XML declaration not at the start of the part");
+        break;
+      default:
+        CheckNode(node);
+        break;
+    }
+  }
+  if (elements != 1) throw XmlError(elements == 0 ? "No document element" : "More than one document element");
+}
+
+}  // namespace
+
+void CheckXmlCharacters(std::string_view utf8) {
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
+      throw XmlError("Character U+" + std::to_string(byte) + " is not allowed in XML");
+    }
+    // U+FFFE and U+FFFF, the only non-characters of the valid UTF-8 above U+001F.
+    if (byte == 0xEF && (utf8.substr(i + 1, 2) == "\xBF\xBE" || utf8.substr(i + 1, 2) == "\xBF\xBF")) {
+      throw XmlError("Character U+FFFE or U+FFFF is not allowed in XML");
+    }
+  }
+}
+
+void CheckWellFormed(const pugi::xml_document& raw) {
+  CheckTopLevel(raw);
+  // Iterative, because a hostile part may nest far deeper than the stack allows recursion.
+  PrefixScope scope;
+  pugi::xml_node node = raw.document_element();
+  while (node) {
+    if (node.type() == pugi::node_element) {
+      scope.Enter(node);
+      CheckElement(node, scope);
+    } else {
+      CheckNode(node);
+    }
+    if (const pugi::xml_node child = node.first_child()) {
+      node = child;
+      continue;
+    }
+    while (node) {
+      if (node.type() == pugi::node_element) scope.Leave();
+      if (node == raw.document_element()) return;
+      if (const pugi::xml_node next = node.next_sibling()) {
+        node = next;
+        break;
+      }
+      node = node.parent();
+    }
+  }
+}
+
+}  // namespace kestrel::xml

@@ -128,6 +128,16 @@ std::optional<CalendarTime> DecodeLocalDateTime(LocalDateTime value) {
   return FieldsOf(days + kLocalEpochDays, msOfDay);
 }
 
+std::optional<LocalDateTime> AddSeconds(LocalDateTime value, std::int64_t seconds) {
+  const auto fields = DecodeLocalDateTime(value);
+  if (!fields) return std::nullopt;
+  const std::int64_t ms = (DaysFromCivil(fields->year, fields->month, fields->day) - kLocalEpochDays) * kMsPerDay +
+                          MillisecondOfDay(*fields) + seconds * kMsPerSecond;
+  const std::int64_t days = FloorDiv(ms, kMsPerDay);
+  if (days < kFirstSerialDay || days > kLastSerialDay) return std::nullopt;
+  return EncodeLocalDateTime(FieldsOf(days + kLocalEpochDays, ms - days * kMsPerDay));
+}
+
 std::optional<LocalDateTime> FileTimeToLocalDateTime(FileTime fileTime) {
   if (fileTime >= kFileTimeEnd) return std::nullopt;
   const std::int64_t localMs =

@@ -1,6 +1,7 @@
 #pragma once
 // Calendar arithmetic on LocalDateTime and the one conversion pair with UTC file times.
 
+#include <cstdint>
 #include <optional>
 
 #include "platform/time/FileTime.h"
@@ -28,6 +29,10 @@ std::optional<CalendarTime> DecodeLocalDateTime(LocalDateTime value);
 double DatePart(LocalDateTime value);
 double TimePart(LocalDateTime value);
 LocalDateTime ComposeLocalDateTime(double datePart, double timePart);
+
+// The value moved by a number of seconds through the calendar, so it stays right on both sides
+// of 1899-12-30; nullopt when the result leaves years 1 to 9999.
+std::optional<LocalDateTime> AddSeconds(LocalDateTime value, std::int64_t seconds);
 
 // Both use the UTC offset in force now, not the one in force at the date converted, so a file
 // time survives the round trip to the millisecond (the 100 ns digits below it are dropped).

@@ -1,0 +1,25 @@
+#pragma once
+// Where a package keeps its two property parts, as its relationships part (_rels/.rels) names them.
+
+#include <optional>
+#include <string>
+
+#include "ooxml/zip/PackageZip.h"
+#include "platform/xml/XmlDocument.h"
+
+namespace kestrel::ooxml {
+
+// Part names with "\" as separator, as the ZIP component's extract and replace take them.
+struct PropertyParts {
+  std::string extendedPart;
+  std::string corePart;
+};
+
+// nullopt when the package cannot be opened, has no (or an empty) _rels/.rels, or lacks either
+// relationship or its target. On return `myzip` has the package's directory loaded and `axml`
+// holds the relationships part. Throws xml::XmlError when the relationships part is not
+// well-formed or a matching relationship has no Target.
+std::optional<PropertyParts> FindPropertyParts(zip::TPackageZip& myzip, xml::XmlDocument& axml,
+                                               const std::string& path);
+
+}  // namespace kestrel::ooxml

@@ -1,0 +1,216 @@
+#include "ooxml/OoxmlProperties.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+#include "ooxml/FindPropertyParts.h"
+#include "tests/support/ExpectedRows.h"
+#include "tests/support/TestSupport.h"
+
+namespace kestrel::ooxml {
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::array<std::string, catalogue::kRowCount>;
+
+bool IsPackageName(std::string name) {
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+  return name.size() > 5 && name.compare(name.size() - 5, 5, ".DOCX") == 0;
+}
+
+std::optional<Rows> Read(const fs::path& file) {
+  zip::TPackageZip myzip;
+  xml::XmlDocument axml;
+  return ReadOoxmlProperties(myzip, axml, file.string());
+}
+
+bool Write(const fs::path& file, const catalogue::PropertyRows& rows) {
+  zip::TPackageZip myzip;
+  xml::XmlDocument axml;
+  return WriteOoxmlProperties(myzip, axml, file.string(), rows);
+}
+
+// Python's zipfile view of every entry: name -> method, time, CRC, sizes, raw compressed bytes.
+std::optional<std::map<std::string, std::string>> ZipEntries(const fs::path& file) {
+  const auto python = test::OlefilePython();
+  if (!python) return std::nullopt;
+  const auto result = test::RunCommand(*python + " " + test::ShellQuote(test::TestScript("oracle/zip_dump.py").string()) +
+                                       " dump " + test::ShellQuote(file.string()));
+  if (result.exitCode != 0) return std::nullopt;
+  std::map<std::string, std::string> entries;
+  std::istringstream lines(result.output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    std::string kind, name, method, time, crc, size, flags, made, needed, attributes, raw;
+    words >> kind;
+    if (kind == "testzip") entries["(testzip)"] = (words >> name, name);
+    if (kind != "entry") continue;
+    words >> name >> method >> time >> crc >> size >> flags >> made >> needed >> attributes >> raw;
+    // The flags may lose the data-descriptor bit when an entry is copied; the rest must stay.
+    entries[name] = method + " " + time + " " + crc + " " + size + " " + raw;
+  }
+  return entries;
+}
+
+int CheckCorpus(const fs::path& folder, const fs::path& expectedRows) {
+  int checked = 0;
+  for (const auto& [name, rows] : test::LoadExpectedRows(expectedRows)) {
+    if (!IsPackageName(name)) continue;
+    ++checked;
+    std::optional<Rows> read;
+    try {
+      read = Read(folder / name);
+    } catch (const std::exception& error) {
+      EXPECT_FALSE(rows.has_value()) << name << " raised " << error.what();
+      continue;
+    }
+    EXPECT_EQ(read.has_value(), rows.has_value()) << name;
+    if (!read || !rows) continue;
+    for (int row = 0; row < catalogue::kRowCount; ++row) {
+      EXPECT_EQ((*read)[static_cast<std::size_t>(row)], (*rows)[static_cast<std::size_t>(row)]) << name << ", row " << row;
+    }
+  }
+  return checked;
+}
+
+TEST(ReadOoxmlProperties, MatchesTheIndependentReadingsOfOurPackages) {
+  const test::ScopedTimeZone tokyo("Asia/Tokyo");
+  EXPECT_GE(CheckCorpus(test::DataFile(""), test::DataFile("expected-rows.jsonl")), 13);
+}
+
+TEST(ReadOoxmlProperties, MatchesTheIndependentReadingsOfPublicPackages) {
+  const auto corpus = test::PublicCorpusDir();
+  if (!corpus) GTEST_SKIP() << "../shared/corpus-public is not beside the checkout";
+  const test::ScopedTimeZone tokyo("Asia/Tokyo");
+  EXPECT_GE(CheckCorpus(*corpus / "docs", *corpus / "expected-rows.jsonl"), 12);
+}
+
+catalogue::PropertyRows SingleChange() {
+  return catalogue::PropertyRows::AllIncluded({" 月次報告書", "売上の集計", "山田太郎", "報告書 テスト", "一行目\n二行目", "技術資料",
+                                               "13", "鈴木花子", "佐藤一郎", "株式会社テスト", "2021/04/01 9:15:30",
+                                               "2023/06/15 18:45:10", "95", "2023/06/10 12:00:00"});
+}
+
+// A single change with every row: reads back as written, every other entry of the package
+// keeps its bytes, and all CRCs are right.
+TEST(WriteOoxmlProperties, SingleChangeReadsBackAndKeepsEveryOtherEntry) {
+  if (!test::OlefilePython()) GTEST_SKIP() << "Debian's python3 is not installed";
+  const test::ScopedTimeZone tokyo("Asia/Tokyo");
+  std::vector<fs::path> sources;
+  for (const char* name : {"lo-ja-full.docx", "lo-untouched-empty.docx", "pandoc-ja.docx", "pandoc-minimal.docx",
+                           "lo-large-image.docx", "MixedCase.Docx"}) {
+    sources.push_back(test::DataFile(name));
+  }
+  if (const auto corpus = test::PublicCorpusDir()) {
+    for (const char* name : {"SampleDoc.docx", "heading123.docx", "58067.docx", "Bug51170.docx"}) {
+      sources.push_back(*corpus / "docs" / name);
+    }
+  }
+  for (const auto& source : sources) {
+    SCOPED_TRACE(source.filename().string());
+    const test::TempDir dir;
+    const auto file = dir.Copy(source);
+    const auto before = ZipEntries(file);
+    ASSERT_TRUE(before);
+    ASSERT_TRUE(Write(file, SingleChange()));
+    const auto read = Read(file);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(*read, SingleChange().values);
+    const auto after = ZipEntries(file);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->at("(testzip)"), "OK");
+    EXPECT_EQ(after->size(), before->size());
+    for (const auto& [name, entry] : *before) {
+      if (name == "(testzip)" || name == "646f6350726f70732f6170702e786d6c" || name == "646f6350726f70732f636f72652e786d6c") {
+        continue;  // docProps/app.xml and docProps/core.xml
+      }
+      EXPECT_EQ(after->count(name) ? after->at(name) : "missing", entry) << name;
+    }
+  }
+}
+
+TEST(WriteOoxmlProperties, EmptyValuesAndBatchSelection) {
+  const test::ScopedTimeZone tokyo("Asia/Tokyo");
+  const test::TempDir dir;
+  const auto file = dir.Copy(test::DataFile("lo-ja-full.docx"));
+  const auto original = Read(file);
+  ASSERT_TRUE(original);
+
+  // Only the company row takes part: nothing else changes.
+  catalogue::PropertyRows company;
+  company.values[catalogue::kCompany] = "株式会社サンプル";
+  company.included[catalogue::kCompany] = true;
+  ASSERT_TRUE(Write(file, company));
+  Rows expected = *original;
+  expected[catalogue::kCompany] = "株式会社サンプル";
+  EXPECT_EQ(*Read(file), expected);
+
+  // Clearing the title empties it; clearing the editing time and the printed date removes them.
+  auto rows = catalogue::PropertyRows::AllIncluded(*original);
+  rows.values[catalogue::kTitle] = "";
+  rows.values[catalogue::kEditingTime] = "";
+  rows.values[catalogue::kLastPrinted] = "   ";
+  ASSERT_TRUE(Write(file, rows));
+  expected = *original;
+  expected[catalogue::kTitle] = "";
+  expected[catalogue::kEditingTime] = "";
+  expected[catalogue::kLastPrinted] = "";
+  EXPECT_EQ(*Read(file), expected);
+
+  // Entering them again appends the elements.
+  ASSERT_TRUE(Write(file, catalogue::PropertyRows::AllIncluded(*original)));
+  EXPECT_EQ(*Read(file), *original);
+}
+
+TEST(WriteOoxmlProperties, RefusedPackagesStayAsTheyWere) {
+  const test::TempDir dir;
+  for (const char* name : {"z.docx", "renamed-doc-as.docx", "truncated.docx", "x.doc"}) {
+    const auto file = dir.Copy(test::DataFile(name), std::string("copy-") + name);
+    const auto bytes = test::ReadBytes(file);
+    EXPECT_FALSE(Write(file, SingleChange())) << name;
+    EXPECT_EQ(test::ReadBytes(file), bytes) << name;
+    EXPECT_FALSE(Read(file)) << name;
+  }
+  EXPECT_FALSE(Write(dir.Path() / "missing.docx", SingleChange()));
+  EXPECT_FALSE(fs::exists(dir.Path() / "missing.docx"));
+}
+
+// A package whose relationships name no extended-properties part cannot be written.
+TEST(FindPropertyParts, NeedsBothRelationships) {
+  if (!test::OlefilePython()) GTEST_SKIP() << "Debian's python3 is not installed";
+  const test::TempDir dir;
+  const auto file = dir.Path() / "no-app.docx";
+  const std::string script =
+      "import zipfile,sys\n"
+      "src=zipfile.ZipFile(sys.argv[1]); dst=zipfile.ZipFile(sys.argv[2],'w',zipfile.ZIP_DEFLATED)\n"
+      "for i in src.infolist():\n"
+      "  d=src.read(i)\n"
+      "  if i.filename=='_rels/.rels':\n"
+      "    import re; d=re.sub(rb'<Relationship[^>]*extended-properties[^>]*/>',b'',d)\n"
+      "  dst.writestr(i,d)\n"
+      "dst.close()\n";
+  const auto python = test::OlefilePython();
+  if (!python) GTEST_SKIP() << "Debian's python3 is not installed";
+  ASSERT_EQ(test::RunCommand(*python + " -c " + test::ShellQuote(script) + " " +
+                             test::ShellQuote(test::DataFile("lo-ja-full.docx").string()) + " " + test::ShellQuote(file.string()))
+                .exitCode,
+            0);
+  zip::TPackageZip myzip;
+  xml::XmlDocument axml;
+  EXPECT_FALSE(FindPropertyParts(myzip, axml, file.string()));
+  const auto bytes = test::ReadBytes(file);
+  EXPECT_FALSE(Write(file, SingleChange()));
+  EXPECT_EQ(test::ReadBytes(file), bytes);
+
+  const auto parts = FindPropertyParts(myzip, axml, test::DataFile("lo-ja-full.docx").string());
+  ASSERT_TRUE(parts);
+  EXPECT_EQ(parts->extendedPart, "docProps\\app.xml");
+  EXPECT_EQ(parts->corePart, "docProps\\core.xml");
+}
+
+}  // namespace
+}  // namespace kestrel::ooxml

@@ -1,0 +1,656 @@
+// TPackageZip against Python's zipfile (tests/oracle/zip_dump.py) as the independent reader.
+
+#include "ooxml/zip/PackageZip.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cctype>
+#include <ctime>
+#include <functional>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/FaultyFiles.h"
+#include "tests/support/LockHolder.h"
+#include "tests/support/TestSupport.h"
+
+namespace kestrel::zip {
+namespace {
+
+namespace fsys = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes FromHex(const std::string& hex) {
+  Bytes out;
+  if (hex == "-") return out;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return out;
+}
+Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+std::string ToText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+std::string Python(const std::string& arguments) {
+  test::CommandResult result = test::RunCommand("/usr/bin/python3 " + test::ShellQuote(test::TestScript("oracle/zip_dump.py").string()) + " " + arguments);
+  if (result.exitCode != 0) ADD_FAILURE() << "zip_dump.py " << arguments << ":\n" << result.output;
+  return result.output;
+}
+
+struct PyEntry {
+  std::string name;  // with "/"
+  int method = 0;
+  std::string dateTime;
+  std::uint32_t crc = 0;
+  std::uint64_t compressSize = 0;
+  int flags = 0;
+  int createVersion = 0;
+  int extractVersion = 0;
+  std::uint32_t externalAttributes = 0;
+  Bytes raw;   // the compressed bytes after the local header
+  Bytes data;  // zipfile's read()
+};
+struct PyDump {
+  Bytes comment;
+  bool crcsRight = false;
+  std::vector<PyEntry> entries;
+};
+
+std::optional<PyDump> DumpZip(const fsys::path& file) {
+  test::CommandResult result = test::RunCommand("/usr/bin/python3 " + test::ShellQuote(test::TestScript("oracle/zip_dump.py").string()) + " dump " + test::ShellQuote(file.string()));
+  if (result.exitCode != 0) return std::nullopt;
+  PyDump dump;
+  std::istringstream lines(result.output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream in(line);
+    std::string kind, a;
+    in >> kind >> a;
+    if (kind == "comment") dump.comment = FromHex(a);
+    if (kind == "testzip") dump.crcsRight = a == "OK";
+    if (kind != "entry") continue;
+    PyEntry e;
+    std::string raw, data;
+    e.name = ToText(FromHex(a));
+    in >> e.method >> e.dateTime >> e.crc >> e.compressSize >> e.flags >> e.createVersion >> e.extractVersion >> e.externalAttributes >> raw >> data;
+    e.raw = FromHex(raw);
+    e.data = FromHex(data);
+    dump.entries.push_back(std::move(e));
+  }
+  return dump;
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+std::string LowerExtension(const fsys::path& file) { return LowerAscii(file.extension().string()); }
+// The same file named in other case (only the file name part is lowered).
+std::string LowerPath(const fsys::path& file) { return (file.parent_path() / LowerAscii(file.filename().string())).string(); }
+
+std::string Backslashed(std::string name) {
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return name;
+}
+
+// Our own valid packages, plus the public corpus's that zipfile opens.
+std::vector<fsys::path> Packages() {
+  std::vector<fsys::path> files;
+  for (const char* name : {"lo-ascii-full.docx", "lo-ascii-noprint-multiline.docx", "lo-custom-names.docx", "lo-empty-props.docx",
+                           "lo-ja-full.docx", "lo-large-image.docx", "lo-long-values.docx", "lo-untouched-empty.docx",
+                           "pandoc-ja.docx", "pandoc-minimal.docx", "MixedCase.Docx"}) {
+    files.push_back(test::DataFile(name));
+  }
+  if (auto corpus = test::PublicCorpusDir()) {
+    for (const auto& entry : fsys::directory_iterator(*corpus)) {
+      if (LowerExtension(entry.path()) == ".docx" && DumpZip(entry.path())) files.push_back(entry.path());
+    }
+  } else {
+    std::printf("public corpus absent: only tests/data packages are used\n");
+  }
+  return files;
+}
+
+bool HasTemporaryFiles(const fsys::path& folder) {
+  for (const auto& entry : fsys::directory_iterator(folder)) {
+    if (entry.path().filename().string().rfind("KPZ", 0) == 0) return true;
+  }
+  return false;
+}
+
+TPackageZip Opened(const fsys::path& file) {
+  TPackageZip zip;
+  zip.SetRelativePaths(true);
+  zip.SetZipName(file.string());
+  zip.OpenArchive();
+  return zip;
+}
+
+Bytes Extract(TPackageZip& zip, const std::string& name) {
+  Bytes out;
+  zip.ExtractToMemory(&out, name);
+  return out;
+}
+
+template <typename Error>
+std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "(nothing thrown)";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+TEST(PackageZipRead, EveryEntryMatchesZipfile) {
+  for (const fsys::path& file : Packages()) {
+    SCOPED_TRACE(file.string());
+    std::optional<PyDump> dump = DumpZip(file);
+    ASSERT_TRUE(dump);
+    TPackageZip zip = Opened(file);
+    ASSERT_EQ(zip.EntryCount(), static_cast<int>(dump->entries.size()));
+    for (int i = 0; i < zip.EntryCount(); ++i) {
+      const PyEntry& expected = dump->entries[static_cast<std::size_t>(i)];
+      const std::string full = zip.EntryPathName(i) + zip.EntryFileName(i);
+      EXPECT_EQ(full, Backslashed(expected.name));
+      if (dump->crcsRight) {
+        EXPECT_EQ(Extract(zip, full), expected.data) << full;
+      }
+    }
+    EXPECT_EQ(zip.ArchiveComment(), dump->comment);
+  }
+}
+
+TEST(PackageZipRead, NamesSplitAndMatchIgnoringCase) {
+  test::TempDir dir;
+  TPackageZip zip = Opened(dir.Copy(test::DataFile("MixedCase.Docx")));
+  ASSERT_EQ(zip.EntryCount(), 10);
+  EXPECT_EQ(zip.EntryFileName(0), ".rels");
+  EXPECT_EQ(zip.EntryPathName(0), "_rels\\");
+  EXPECT_EQ(zip.EntryPathName(9), "");
+  EXPECT_EQ(zip.EntryFileName(9), "[Content_Types].xml");
+  EXPECT_EQ(zip.EntryPathName(4), "word\\_rels\\");
+
+  Bytes exact = Extract(zip, "docProps\\core.xml");
+  ASSERT_GT(exact.size(), 100u);
+  Bytes upper;
+  EXPECT_EQ(zip.ExtractToMemory(&upper, "DOCPROPS\\CORE.XML"), 1);
+  EXPECT_EQ(upper, exact);
+  Bytes leading;
+  EXPECT_EQ(zip.ExtractToMemory(&leading, "\\docProps\\core.xml"), 0);
+  EXPECT_TRUE(leading.empty());
+  Bytes blank;
+  EXPECT_EQ(zip.ExtractToMemory(&blank, "  \t"), 0);
+  EXPECT_TRUE(blank.empty());
+  EXPECT_EQ(zip.ExtractToMemory(nullptr, "docProps\\core.xml"), 0);
+  // Appends to what the stream holds.
+  Bytes twice = exact;
+  zip.ExtractToMemory(&twice, "docProps\\core.xml");
+  EXPECT_EQ(twice.size(), 2 * exact.size());
+}
+
+TEST(PackageZipRead, IndexErrorsCarryTheIndex) {
+  TPackageZip empty;
+  EXPECT_EQ(empty.EntryCount(), 0);
+  EXPECT_EQ(MessageOf<EListError>([&] { empty.EntryFileName(0); }), "Index 0 is out of range");
+  test::TempDir dir;
+  TPackageZip zip = Opened(dir.Copy(test::DataFile("lo-ascii-full.docx")));
+  EXPECT_EQ(MessageOf<EListError>([&] { zip.EntryFileName(10); }), "Index 10 is out of range");
+  EXPECT_EQ(MessageOf<EListError>([&] { zip.EntryPathName(-1); }), "Index -1 is out of range");
+  EXPECT_EQ(zip.EntryFileName(9), "[Content_Types].xml");
+}
+
+TEST(PackageZipRead, EmptyFileHasNoEntries) {
+  test::TempDir dir;
+  TPackageZip zip = Opened(dir.Copy(test::DataFile("z.docx")));
+  EXPECT_EQ(zip.EntryCount(), 0);
+  Bytes out;
+  EXPECT_EQ(zip.ExtractToMemory(&out, "docProps\\core.xml"), 0);
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(PackageZipRead, FilesWithoutEndRecordAreNotZips) {
+  test::TempDir dir;
+  for (const auto& [source, name] : std::vector<std::pair<std::string, std::string>>{
+           {"x.doc", "x.docx"}, {"renamed-doc-as.docx", "renamed-doc-as.docx"}, {"truncated.docx", "truncated.docx"}}) {
+    TPackageZip zip;
+    zip.SetZipName(dir.Copy(test::DataFile(source), name).string());
+    EXPECT_EQ(MessageOf<ENotAZipFile>([&] { zip.OpenArchive(); }), "Not a valid zip file!") << name;
+    EXPECT_EQ(zip.EntryCount(), 0);
+  }
+  // 1 to 21 bytes cannot hold the record.
+  fsys::path tiny = dir.Path() / "tiny.docx";
+  test::WriteBytes(tiny, ToBytes("PK\x05\x06"));
+  TPackageZip zip;
+  zip.SetZipName(tiny.string());
+  EXPECT_THROW(zip.OpenArchive(), ENotAZipFile);
+}
+
+TEST(PackageZipRead, AssumeBadRebuildsFromLocalHeaders) {
+  test::TempDir dir;
+  TPackageZip zip;
+  zip.SetZipName(dir.Copy(test::DataFile("truncated.docx")).string());
+  zip.SetIncompleteZipMode(IncompleteZipMode::izAssumeBad);
+  zip.OpenArchive();
+  ASSERT_GE(zip.EntryCount(), 1);
+  EXPECT_EQ(zip.EntryPathName(0) + zip.EntryFileName(0), "_rels\\.rels");
+}
+
+TEST(PackageZipRead, DamagedCentralDirectoryIsRebuilt) {
+  test::TempDir dir;
+  fsys::path original = dir.Path() / "plain.docx";
+  Python("plain " + test::ShellQuote(original.string()));
+  std::optional<PyDump> dump = DumpZip(original);
+  ASSERT_TRUE(dump);
+  const Bytes bytes = test::ReadBytes(original);
+  const std::size_t end = bytes.size() - 22;
+  auto at32 = [&](std::size_t pos) { return static_cast<std::uint32_t>(bytes[pos] | bytes[pos + 1] << 8 | bytes[pos + 2] << 16 | bytes[pos + 3] << 24); };
+  const std::size_t directory = at32(end + 16);
+  auto put32 = [](Bytes& b, std::size_t pos, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[pos + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+  };
+  auto put16 = [](Bytes& b, std::size_t pos, std::uint16_t v) {
+    b[pos] = static_cast<std::uint8_t>(v);
+    b[pos + 1] = static_cast<std::uint8_t>(v >> 8);
+  };
+  // Each damage leaves the local headers intact, so the rebuild must find all five entries.
+  std::map<std::string, std::function<void(Bytes&)>> damages = {
+      {"wrong signature", [&](Bytes& b) { b[directory] = 'X'; }},
+      {"directory offset past the file", [&](Bytes& b) { put32(b, end + 16, 0xfffffff0u); }},
+      {"directory size past the end record", [&](Bytes& b) { put32(b, end + 12, 0x7fffffffu); }},
+      {"count larger than the directory", [&](Bytes& b) { put16(b, end + 10, 0xffff); put16(b, end + 8, 0xffff); }},
+      {"local offset outside the file", [&](Bytes& b) { put32(b, directory + 42, 0xfffffff0u); }},
+      {"compressed size larger than the file", [&](Bytes& b) { put32(b, directory + 20, 0xfffffff0u); }},
+      {"name length past the directory", [&](Bytes& b) { put16(b, directory + 28, 0xffff); }},
+      {"name with a NUL byte", [&](Bytes& b) { b[directory + 46 + 2] = 0; }},
+      {"directory pointing at itself", [&](Bytes& b) { put32(b, end + 16, static_cast<std::uint32_t>(end)); }},
+  };
+  for (const auto& [what, damage] : damages) {
+    SCOPED_TRACE(what);
+    Bytes damaged = bytes;
+    damage(damaged);
+    fsys::path file = dir.Path() / "damaged.docx";
+    test::WriteBytes(file, damaged);
+    TPackageZip zip = Opened(file);
+    ASSERT_EQ(zip.EntryCount(), 5);
+    for (int i = 0; i < 5; ++i) {
+      const PyEntry& expected = dump->entries[static_cast<std::size_t>(i)];
+      EXPECT_EQ(zip.EntryPathName(i) + zip.EntryFileName(i), Backslashed(expected.name));
+      EXPECT_EQ(Extract(zip, Backslashed(expected.name)), expected.data);
+    }
+  }
+  // An end record and nothing else: no local header to rebuild from.
+  fsys::path bare = dir.Path() / "bare.docx";
+  Bytes record(bytes.end() - 22, bytes.end());
+  std::fill(record.begin() + 8, record.end(), 0xee);
+  record[20] = record[21] = 0;
+  Bytes lone = ToBytes("no archive here at all, just text before the record ");
+  lone.insert(lone.end(), record.begin(), record.end());
+  test::WriteBytes(bare, lone);
+  TPackageZip zip;
+  zip.SetZipName(bare.string());
+  EXPECT_EQ(MessageOf<EBadZipFile>([&] { zip.OpenArchive(); }), "Not a valid zip file!");
+}
+
+TEST(PackageZipRead, DamagedEntryDataIsAFailedRead) {
+  test::TempDir dir;
+  fsys::path file = dir.Path() / "plain.docx";
+  Python("plain " + test::ShellQuote(file.string()));
+  Bytes bytes = test::ReadBytes(file);
+  // The first local header's signature: the entry cannot be located.
+  bytes[0] = 'X';
+  test::WriteBytes(file, bytes);
+  TPackageZip zip = Opened(file);
+  Bytes out;
+  EXPECT_THROW(zip.ExtractToMemory(&out, "[Content_Types].xml"), EZipReadError);
+  // Garbage in a Deflate stream.
+  bytes[0] = 'P';
+  const std::size_t data = 30 + std::string("[Content_Types].xml").size();
+  std::fill(bytes.begin() + static_cast<long>(data), bytes.begin() + static_cast<long>(data) + 13, 0xff);
+  test::WriteBytes(file, bytes);
+  zip = Opened(file);
+  EXPECT_THROW(zip.ExtractToMemory(&out, "[Content_Types].xml"), EZipReadError);
+  EXPECT_EQ(Extract(zip, "_rels\\.rels").size(), 16u * 30);
+}
+
+TEST(PackageZipRead, UnknownMethodIsReportedAndDeliversNothing) {
+  test::TempDir dir;
+  fsys::path file = dir.Path() / "bzip2.docx";
+  Python("bzip2 " + test::ShellQuote(file.string()));
+  TPackageZip zip = Opened(file);
+  std::vector<std::pair<std::string, std::string>> shown;
+  zip.SetOnMessage([&](const std::string& message, const std::string& title) { shown.emplace_back(message, title); });
+  Bytes out;
+  EXPECT_EQ(zip.ExtractToMemory(&out, "docProps\\core.xml"), 0);
+  EXPECT_TRUE(out.empty());
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].first, "Unknown Compression Method");
+  EXPECT_EQ(shown[0].second, "Zip Error");
+  EXPECT_EQ(ToText(Extract(zip, "docProps\\app.xml")), "<Properties/>");
+}
+
+TEST(PackageZipRead, PartLargerThan64MiBIsAFailedRead) {
+  test::TempDir dir;
+  fsys::path file = dir.Path() / "bomb.docx";
+  Python("bomb " + test::ShellQuote(file.string()) + " 65");
+  TPackageZip zip = Opened(file);
+  Bytes out;
+  EXPECT_THROW(zip.ExtractToMemory(&out, "word\\document.xml"), EZipReadError);
+  EXPECT_TRUE(out.empty());
+  zip.SetMaxPartSize(std::size_t{66} << 20);
+  EXPECT_EQ(zip.ExtractToMemory(&out, "word\\document.xml"), 1);
+  EXPECT_EQ(out.size(), std::size_t{65} << 20);
+}
+
+TEST(PackageZipRead, DirectoryIsReadAgainOnlyWhenTheFileChanged) {
+  test::TempDir dir;
+  fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
+  TPackageZip zip = Opened(file);
+  ASSERT_EQ(zip.EntryCount(), 10);
+  struct stat before {};
+  ASSERT_EQ(::stat(file.c_str(), &before), 0);
+  // Same size and last-write time: the loaded directory is kept, so garbage goes unnoticed.
+  test::WriteBytes(file, Bytes(static_cast<std::size_t>(before.st_size), 'x'));
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+  EXPECT_NO_THROW(zip.OpenArchive());
+  EXPECT_EQ(zip.EntryCount(), 10);
+  // The same path in other case keeps the directory, another path discards it.
+  zip.SetZipName(LowerPath(file));
+  EXPECT_EQ(zip.EntryCount(), 10);
+  zip.SetZipName(file.string());
+  // A new last-write time: read again.
+  const timespec later[2] = {before.st_atim, {before.st_mtim.tv_sec + 5, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), later, 0), 0);
+  EXPECT_THROW(zip.OpenArchive(), ENotAZipFile);
+  EXPECT_EQ(zip.EntryCount(), 0);
+  zip.SetZipName((dir.Path() / "other.docx").string());
+  EXPECT_EQ(zip.EntryCount(), 0);
+}
+
+TEST(PackageZipRead, MissingOrHeldPackagesFailToOpen) {
+  test::TempDir dir;
+  TPackageZip zip;
+  zip.SetZipName((dir.Path() / "missing.docx").string());
+  EXPECT_THROW(zip.OpenArchive(), EZipReadError);
+  fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
+  test::LockHolder holder(file, /*exclusive=*/true);
+  ASSERT_TRUE(holder.Holding());
+  zip.SetZipName(file.string());
+  EXPECT_THROW(zip.OpenArchive(), EZipReadError);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Replacing
+
+// Everything zipfile sees of `after` equals `before`, except the entry at `replaced`, which
+// holds `content`.
+void ExpectOnlyReplaced(const PyDump& before, const PyDump& after, std::size_t replaced, const Bytes& content) {
+  EXPECT_TRUE(after.crcsRight);
+  EXPECT_EQ(after.comment, before.comment);
+  ASSERT_EQ(after.entries.size(), before.entries.size());
+  for (std::size_t i = 0; i < before.entries.size(); ++i) {
+    const PyEntry& b = before.entries[i];
+    const PyEntry& a = after.entries[i];
+    SCOPED_TRACE(b.name);
+    EXPECT_EQ(a.name, b.name);
+    if (i == replaced) {
+      EXPECT_EQ(a.data, content);
+      continue;
+    }
+    EXPECT_EQ(a.method, b.method);
+    EXPECT_EQ(a.dateTime, b.dateTime);
+    EXPECT_EQ(a.crc, b.crc);
+    EXPECT_EQ(a.compressSize, b.compressSize);
+    EXPECT_EQ(a.raw, b.raw);
+    EXPECT_EQ(a.data, b.data);
+  }
+}
+
+std::size_t IndexOf(const PyDump& dump, const std::string& name) {
+  for (std::size_t i = 0; i < dump.entries.size(); ++i) {
+    if (dump.entries[i].name == name) return i;
+  }
+  return dump.entries.size();
+}
+
+TEST(PackageZipReplace, PropertyPartsReplacedOthersKeptByteForByte) {
+  for (const fsys::path& source : Packages()) {
+    SCOPED_TRACE(source.string());
+    test::TempDir dir;
+    fsys::path file = dir.Copy(source);
+    std::optional<PyDump> original = DumpZip(file);
+    ASSERT_TRUE(original);
+    TPackageZip zip = Opened(file);
+    PyDump before = *original;
+    for (const std::string part : {"docProps/app.xml", "docProps/core.xml"}) {
+      const std::size_t index = IndexOf(before, part);
+      if (index == before.entries.size()) continue;  // the package has no such part
+      const Bytes content = ToBytes("<?xml version=\"1.0\"?><new part=\"" + part + "\">" + std::string(3000, 'k') + "</new>");
+      EXPECT_EQ(zip.ReplaceFromMemory(&content, Backslashed(part)), 1);
+      std::optional<PyDump> after = DumpZip(file);
+      ASSERT_TRUE(after);
+      ExpectOnlyReplaced(before, *after, index, content);
+      const PyEntry& fresh = after->entries[index];
+      EXPECT_EQ(fresh.method, 8);
+      EXPECT_EQ(fresh.flags, 0);
+      EXPECT_EQ(fresh.createVersion, 20);
+      EXPECT_EQ(fresh.extractVersion, 20);
+      EXPECT_EQ(fresh.externalAttributes, 0x20u);
+      // The same component sees the new content, and a fresh one does too.
+      EXPECT_EQ(Extract(zip, Backslashed(part)), content);
+      TPackageZip other = Opened(file);
+      EXPECT_EQ(Extract(other, Backslashed(part)), content);
+      before = *after;
+    }
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+  }
+}
+
+TEST(PackageZipReplace, NewEntryCarriesTheCurrentLocalTime) {
+  test::ScopedTimeZone zone("Asia/Tokyo");
+  test::TempDir dir;
+  fsys::path file = dir.Copy(test::DataFile("pandoc-minimal.docx"));
+  TPackageZip zip = Opened(file);
+  const Bytes content = ToBytes("<Properties/>");
+  std::time_t now = std::time(nullptr);
+  zip.ReplaceFromMemory(&content, "docProps\\app.xml");
+  std::optional<PyDump> after = DumpZip(file);
+  ASSERT_TRUE(after);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const std::string expectedDate = std::to_string(local.tm_year + 1900) + "-" + std::to_string(local.tm_mon + 1) + "-" + std::to_string(local.tm_mday) + "-" + std::to_string(local.tm_hour) + "-";
+  const PyEntry& fresh = after->entries[IndexOf(*after, "docProps/app.xml")];
+  EXPECT_EQ(fresh.dateTime.substr(0, expectedDate.size()), expectedDate);  // to the hour
+}
+
+TEST(PackageZipReplace, ArchiveCommentIsKept) {
+  test::TempDir dir;
+  fsys::path file = dir.Path() / "commented.docx";
+  Python("comment " + test::ShellQuote(test::DataFile("lo-ja-full.docx").string()) + " " + test::ShellQuote(file.string()) + " 'kept comment'");
+  std::optional<PyDump> before = DumpZip(file);
+  ASSERT_TRUE(before);
+  ASSERT_EQ(ToText(before->comment), "kept comment");
+  TPackageZip zip = Opened(file);
+  EXPECT_EQ(ToText(zip.ArchiveComment()), "kept comment");
+  const Bytes content = ToBytes("<Properties>x</Properties>");
+  zip.ReplaceFromMemory(&content, "docProps\\app.xml");
+  std::optional<PyDump> after = DumpZip(file);
+  ASSERT_TRUE(after);
+  ExpectOnlyReplaced(*before, *after, IndexOf(*before, "docProps/app.xml"), content);
+}
+
+TEST(PackageZipReplace, AbsentPartIsAppendedStoredAtLevelZero) {
+  test::TempDir dir;
+  fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
+  std::optional<PyDump> before = DumpZip(file);
+  ASSERT_TRUE(before);
+  TPackageZip zip = Opened(file);
+  zip.SetPackLevel(0);
+  const Bytes content = ToBytes("<custom/>");
+  EXPECT_EQ(zip.ReplaceFromMemory(&content, "docProps\\extra.xml"), 1);
+  std::optional<PyDump> after = DumpZip(file);
+  ASSERT_TRUE(after);
+  ASSERT_EQ(after->entries.size(), before->entries.size() + 1);
+  EXPECT_EQ(after->entries.back().name, "docProps/extra.xml");
+  EXPECT_EQ(after->entries.back().method, 0);
+  EXPECT_EQ(after->entries.back().data, content);
+  after->entries.pop_back();
+  ExpectOnlyReplaced(*before, *after, before->entries.size(), {});
+  EXPECT_THROW(zip.SetPackLevel(10), std::invalid_argument);
+  EXPECT_EQ(zip.PackLevel(), 0);
+  // Null stream and blank names do nothing.
+  const Bytes unchanged = test::ReadBytes(file);
+  EXPECT_EQ(zip.ReplaceFromMemory(nullptr, "docProps\\app.xml"), 0);
+  EXPECT_EQ(zip.ReplaceFromMemory(&content, " "), 0);
+  EXPECT_EQ(test::ReadBytes(file), unchanged);
+}
+
+TEST(PackageZipReplace, WithoutRelativePathsOnlyTheFileNameIsStored) {
+  test::TempDir dir;
+  fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
+  TPackageZip zip;
+  zip.SetZipName(file.string());
+  zip.OpenArchive();
+  const Bytes content = ToBytes("<x/>");
+  zip.ReplaceFromMemory(&content, "docProps\\added.xml");
+  std::optional<PyDump> after = DumpZip(file);
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after->entries.back().name, "added.xml");
+}
+
+TEST(PackageZipReplace, EmptyPackageGetsItsFirstEntry) {
+  test::TempDir dir;
+  fsys::path file = dir.Copy(test::DataFile("z.docx"));
+  TPackageZip zip = Opened(file);
+  const Bytes content = ToBytes("<Properties/>");
+  zip.ReplaceFromMemory(&content, "docProps\\app.xml");
+  std::optional<PyDump> after = DumpZip(file);
+  ASSERT_TRUE(after);
+  ASSERT_EQ(after->entries.size(), 1u);
+  EXPECT_EQ(after->entries[0].data, content);
+}
+
+TEST(PackageZipReplace, EveryFailedWriteLeavesThePackageIdentical) {
+  test::TempDir dir;
+  fsys::path file = dir.Copy(test::DataFile("lo-custom-names.docx"));
+  const Bytes original = test::ReadBytes(file);
+  const Bytes content = ToBytes("<Properties>faulty</Properties>");
+  std::size_t writes = 0;
+  {
+    test::TempDir probeDir;
+    fsys::path probe = probeDir.Copy(file);
+    test::FaultyFiles counting(0);
+    TPackageZip zip = Opened(probe);
+    zip.ReplaceFromMemory(&content, "docProps\\core.xml");
+    writes = counting.Writes();
+  }
+  ASSERT_GT(writes, 10u);
+  for (std::size_t n = 1; n <= writes; ++n) {
+    SCOPED_TRACE("failing write " + std::to_string(n));
+    TPackageZip zip = Opened(file);
+    test::FaultyFiles faulty(n);
+    EXPECT_THROW(zip.ReplaceFromMemory(&content, "docProps\\core.xml"), EZipWriteError);
+    EXPECT_EQ(test::ReadBytes(file), original);
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+    EXPECT_EQ(Extract(zip, "docProps\\core.xml"), Extract(zip, "DOCPROPS\\CORE.XML"));
+  }
+  test::FaultyFiles spare(writes + 1);
+  TPackageZip zip = Opened(file);
+  zip.ReplaceFromMemory(&content, "docProps\\core.xml");
+  EXPECT_EQ(Extract(zip, "docProps\\core.xml"), content);
+  // The new archive reaches the disk before the rename makes it the package.
+  ASSERT_FALSE(spare.Log().empty());
+  EXPECT_TRUE(spare.Log().back().sync);
+}
+
+TEST(PackageZipReplace, HeldOrReadOnlyPackageIsRefusedUnchanged) {
+  test::TempDir dir;
+  fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
+  const Bytes original = test::ReadBytes(file);
+  const Bytes content = ToBytes("<x/>");
+  TPackageZip zip = Opened(file);
+  for (bool exclusive : {true, false}) {
+    test::LockHolder holder(file, exclusive);
+    ASSERT_TRUE(holder.Holding());
+    EXPECT_THROW(zip.ReplaceFromMemory(&content, "docProps\\app.xml"), EZipReadError);
+    EXPECT_EQ(test::ReadBytes(file), original);
+    EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+  }
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  EXPECT_THROW(zip.ReplaceFromMemory(&content, "docProps\\app.xml"), EZipReadError);
+  EXPECT_EQ(test::ReadBytes(file), original);
+  EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
+}
+
+TEST(PackageZipReplace, PermissionBitsAreKept) {
+  for (mode_t mode : {mode_t{0640}, mode_t{0604}, mode_t{0666}}) {
+    test::TempDir dir;
+    fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
+    ASSERT_EQ(::chmod(file.c_str(), mode), 0);
+    TPackageZip zip = Opened(file);
+    const Bytes content = ToBytes("<x/>");
+    zip.ReplaceFromMemory(&content, "docProps\\app.xml");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+  }
+}
+
+// Copied entries are streamed: replacing a part beside 256 MiB of stored data raises the peak
+// resident size by far less than the package. Measured in a child so earlier tests do not count.
+TEST(PackageZipReplace, LargePackageIsStreamed) {
+  test::TempDir dir;
+  fsys::path file = dir.Path() / "big.docx";
+  Python("big " + test::ShellQuote(file.string()) + " 256");
+  ASSERT_GT(fsys::file_size(file), std::uintmax_t{256} << 20);
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    long result[2] = {-1, -1};
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    result[0] = usage.ru_maxrss;
+    try {
+      TPackageZip zip = Opened(file);
+      const Bytes content = ToBytes("<Properties>big</Properties>");
+      zip.ReplaceFromMemory(&content, "docProps\\app.xml");
+      ::getrusage(RUSAGE_SELF, &usage);
+      result[1] = usage.ru_maxrss;
+    } catch (...) {
+    }
+    (void)!::write(pipeFds[1], result, sizeof result);
+    ::_exit(0);
+  }
+  ::close(pipeFds[1]);
+  long result[2] = {0, 0};
+  ASSERT_EQ(::read(pipeFds[0], result, sizeof result), static_cast<ssize_t>(sizeof result));
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_GE(result[1], 0) << "the replace failed in the child";
+  const long growthKiB = result[1] - result[0];
+  std::printf("peak RSS growth while replacing in a %ju-byte package: %ld KiB\n", static_cast<std::uintmax_t>(fsys::file_size(file)), growthKiB);
+  EXPECT_LT(growthKiB, 48 * 1024);
+  EXPECT_EQ(Python("testzip " + test::ShellQuote(file.string())), "OK docProps/app.xml <Properties>big</Properties>\n");
+}
+
+}  // namespace
+}  // namespace kestrel::zip

@@ -1,0 +1,17 @@
+#pragma once
+// LibreOffice headless as an independent reader: a document it converts to text opens, and the
+// text shows whether its body is intact.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace kestrel::test {
+
+// soffice's path; empty, with the reason printed, when LibreOffice is not installed.
+std::optional<std::string> Soffice();
+
+// The document's body as plain text, or nullopt when LibreOffice cannot convert it.
+std::optional<std::string> ConvertToText(const std::filesystem::path& document);
+
+}  // namespace kestrel::test

@@ -4,5 +4,6 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/scripts/setup.sh"
 cmake -S "$here" -B "$here/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BENCH=ON -DKESTREL_TESTS=OFF -DKESTREL_GUI=OFF
-cmake --build "$here/build/bench" --target doc_bench
+cmake --build "$here/build/bench" --target doc_bench zip_codec_bench
 "$here/build/bench/bench/doc_bench" "$@"
+"$here/build/bench/bench/zip_codec_bench" "$@"

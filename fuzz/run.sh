@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and libFuzzer and runs one of them.
-# usage: fuzz/run.sh TARGET SECONDS   (TARGET: CompoundFileFuzz, PropertySetFuzz or DopFuzz)
+# usage: fuzz/run.sh TARGET SECONDS   (TARGET: one of the targets in fuzz/CMakeLists.txt)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 target=$1 seconds=$2

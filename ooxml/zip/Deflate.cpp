@@ -13,16 +13,23 @@
 // not start a longer one. Blocks end every 16383 symbols, so codes follow changes in the data.
 #include "ooxml/zip/Deflate.h"
 
-#include "ooxml/zip/HuffmanLengths.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
 
+#include "ooxml/zip/DeflateFormat.h"
+#include "ooxml/zip/HuffmanLengths.h"
+
 namespace kestrel::zip {
 namespace {
+
+using format::kCodeLengthOrder;
+using format::kEndOfBlock;
+using format::kLengthBase;
+using format::kLengthExtra;
+using format::kMaxCodeLength;
 
 // ---- Parameters ----
 
@@ -42,16 +49,8 @@ constexpr unsigned kLitLenSymbols = 286;
 constexpr unsigned kLitLenCodes = 288;  // the fixed code also gives 286 and 287 codes
 constexpr unsigned kDistSymbols = 30;
 constexpr unsigned kCodeLengthSymbols = 19;
-constexpr unsigned kEndOfBlock = 256;
-constexpr unsigned kMaxCodeLength = 15;
 constexpr unsigned kMaxCodeLengthCodeLength = 7;
 
-constexpr std::array<std::uint16_t, 29> kLengthBase = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                                       31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::array<std::uint8_t, 19> kCodeLengthOrder = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
-                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 // Length 3..258 to its symbol offset (0..28); 258 has its own symbol though 284 could reach it.
 constexpr std::array<std::uint8_t, kMaxMatch + 1> MakeLengthSymbols() {

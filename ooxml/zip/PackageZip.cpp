@@ -613,6 +613,8 @@ int TPackageZip::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, cons
   if (!out->Sync()) throw EZipWriteError("Cannot flush the temporary zip file");
   out.reset();
 
+  // The owner too, where we may (as root editing a user's document): the user must keep it.
+  (void)!::chown(temporary.Path().c_str(), packageStat.st_uid, packageStat.st_gid);
   if (::chmod(temporary.Path().c_str(), packageStat.st_mode & 07777) != 0) {
     throw EZipWriteError("Cannot set the permissions of the temporary zip file");
   }

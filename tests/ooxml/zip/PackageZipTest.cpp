@@ -597,17 +597,27 @@ TEST(PackageZipReplace, HeldOrReadOnlyPackageIsRefusedUnchanged) {
   EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
 }
 
-TEST(PackageZipReplace, PermissionBitsAreKept) {
+// The new package keeps the old one's permission bits and, where we may set it, its owner: a
+// document of another user changed by root stays that user's.
+TEST(PackageZipReplace, PermissionBitsAndOwnerAreKept) {
   for (mode_t mode : {mode_t{0640}, mode_t{0604}, mode_t{0666}}) {
     test::TempDir dir;
     fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
     ASSERT_EQ(::chmod(file.c_str(), mode), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+      ASSERT_EQ(::chown(file.c_str(), 12345, 23456), 0);
+    }
     TPackageZip zip = Opened(file);
     const Bytes content = ToBytes("<x/>");
     zip.ReplaceFromMemory(&content, "docProps\\app.xml");
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, mode);
+    if (root) {
+      EXPECT_EQ(st.st_uid, 12345u);
+      EXPECT_EQ(st.st_gid, 23456u);
+    }
   }
 }
 

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 
+#include "catalogue/DocumentKind.h"
 #include "doc/DopStatistics.h"
 #include "doc/PropertyText.h"
 #include "tests/support/ExpectedRows.h"
@@ -17,11 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using Rows = std::array<std::string, catalogue::kRowCount>;
 
-bool IsBinaryName(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
-  return name.size() > 4 && name.compare(name.size() - 4, 4, ".DOC") == 0;
-}
-
 void ExpectRows(const Rows& actual, const Rows& expected, const std::string& name) {
   for (int row = 0; row < catalogue::kRowCount; ++row) {
     EXPECT_EQ(actual[static_cast<std::size_t>(row)], expected[static_cast<std::size_t>(row)])
@@ -33,7 +27,7 @@ void ExpectRows(const Rows& actual, const Rows& expected, const std::string& nam
 int CheckCorpus(const fs::path& folder, const fs::path& expectedRows) {
   int checked = 0;
   for (const auto& [name, rows] : test::LoadExpectedRows(expectedRows)) {
-    if (!IsBinaryName(name)) continue;
+    if (catalogue::DocumentKindOf(name) != catalogue::DocumentKind::Binary) continue;
     EXPECT_TRUE(rows.has_value()) << name;
     if (!rows) continue;
     ExpectRows(ReadBinaryPropertyRows(folder / name), *rows, name);

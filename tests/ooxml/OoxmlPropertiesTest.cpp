@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <sstream>
 
+#include "catalogue/DocumentKind.h"
 #include "ooxml/FindPropertyParts.h"
 #include "tests/support/ExpectedRows.h"
 #include "tests/support/TestSupport.h"
@@ -15,11 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Rows = std::array<std::string, catalogue::kRowCount>;
-
-bool IsPackageName(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
-  return name.size() > 5 && name.compare(name.size() - 5, 5, ".DOCX") == 0;
-}
 
 std::optional<Rows> Read(const fs::path& file) {
   zip::TPackageZip myzip;
@@ -59,7 +53,7 @@ std::optional<std::map<std::string, std::string>> ZipEntries(const fs::path& fil
 int CheckCorpus(const fs::path& folder, const fs::path& expectedRows) {
   int checked = 0;
   for (const auto& [name, rows] : test::LoadExpectedRows(expectedRows)) {
-    if (!IsPackageName(name)) continue;
+    if (catalogue::DocumentKindOf(name) != catalogue::DocumentKind::Ooxml) continue;
     ++checked;
     std::optional<Rows> read;
     try {

@@ -1,0 +1,16 @@
+#pragma once
+// Which kind of document a file is, told by its name's extension alone: an OOXML package when
+// the upper-cased extension is exactly ".DOCX", a binary Word document otherwise.
+
+#include <string_view>
+
+namespace kestrel::catalogue {
+
+enum class DocumentKind {
+  Binary,
+  Ooxml,
+};
+
+DocumentKind DocumentKindOf(std::string_view path);
+
+}  // namespace kestrel::catalogue

@@ -36,7 +36,7 @@ constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint64_t kMax32 = 0xffffffffu;
 constexpr std::uint64_t kMaxEntries = 0xffffu;
-constexpr std::size_t kCopyChunk = std::size_t{1} << 20;
+constexpr std::size_t kScanChunk = std::size_t{1} << 20;
 constexpr const char* kNotAZip = "Not a valid zip file!";
 
 // True when [offset, offset + length) lies within [0, limit); written so it cannot overflow.
@@ -206,9 +206,9 @@ bool ReadCentralDirectory(fs::RandomAccessFile& file, const EndRecord& end, std:
 std::optional<std::uint64_t> FindFirstLocalHeader(fs::RandomAccessFile& file) {
   const std::uint64_t size = file.Size();
   std::vector<std::uint8_t> chunk;
-  for (std::uint64_t start = 0; start + 4 <= size; start += kCopyChunk) {
+  for (std::uint64_t start = 0; start + 4 <= size; start += kScanChunk) {
     // 3 bytes of overlap so a signature across two chunks is found.
-    const std::uint64_t length = std::min<std::uint64_t>(kCopyChunk + 3, size - start);
+    const std::uint64_t length = std::min<std::uint64_t>(kScanChunk + 3, size - start);
     chunk.resize(length);
     ReadExactly(file, start, chunk.data(), chunk.size());
     for (std::uint64_t i = 0; i + 4 <= length; ++i) {
@@ -333,6 +333,11 @@ class ArchiveWriter {
     position_ += n;
   }
   void Write(const std::vector<std::uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
+  // n bytes of `source` from `from` on, without passing through our memory where the kernel can.
+  void Copy(fs::RandomAccessFile& source, std::uint64_t from, std::uint64_t n) {
+    if (!file_.CopyFrom(source, from, position_, n)) throw EZipWriteError("Cannot copy an entry into the temporary zip file");
+    position_ += n;
+  }
   // The offset the next local header gets; refused when it would need ZIP64.
   std::uint32_t NextLocalOffset() const {
     const bool needsZip64 = position_ > kMax32;
@@ -388,8 +393,7 @@ void AppendCentralRecord(std::vector<std::uint8_t>& out, const ZipHeaderInfo& in
 
 // A new local header from the directory record, the local extra field and the compressed bytes
 // streamed in chunks. Bit 3 is cleared: the new header carries the sizes, so no descriptor follows.
-ZipHeaderInfo CopyEntry(fs::RandomAccessFile& source, const ZipHeaderInfo& entry, ArchiveWriter& writer,
-                        std::vector<std::uint8_t>& chunk) {
+ZipHeaderInfo CopyEntry(fs::RandomAccessFile& source, const ZipHeaderInfo& entry, ArchiveWriter& writer) {
   std::vector<std::uint8_t> localExtra;
   std::uint64_t from = LocateData(source, entry, &localExtra);
   ZipHeaderInfo copy = entry;
@@ -397,15 +401,7 @@ ZipHeaderInfo CopyEntry(fs::RandomAccessFile& source, const ZipHeaderInfo& entry
   copy.diskNumberStart = 0;
   copy.localHeaderOffset = writer.NextLocalOffset();
   writer.Write(LocalHeader(copy, localExtra));
-  std::uint64_t left = entry.compressedSize;
-  while (left > 0) {
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyChunk));
-    chunk.resize(n);
-    ReadExactly(source, from, chunk.data(), n);
-    writer.Write(chunk.data(), n);
-    from += n;
-    left -= n;
-  }
+  writer.Copy(source, from, entry.compressedSize);
   return copy;
 }
 
@@ -579,7 +575,6 @@ int TPackageZip::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, cons
   };
   const std::string wanted = LowerAscii(name);
   std::vector<ZipHeaderInfo> written;
-  std::vector<std::uint8_t> chunk;
   bool replaced = false;
   for (const ZipHeaderInfo& entry : entries_) {
     if (LowerAscii(FullName(entry)) == wanted) {
@@ -588,7 +583,7 @@ int TPackageZip::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, cons
       replaced = true;
       continue;
     }
-    written.push_back(CopyEntry(*package, entry, writer, chunk));
+    written.push_back(CopyEntry(*package, entry, writer));
   }
   if (!replaced) written.push_back(writeFresh());
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +13,9 @@
 namespace kestrel::fs {
 
 namespace {
+
+// Copies that go through our memory do so in pieces of this size.
+constexpr std::uint64_t kCopyChunk = 1 << 20;
 
 class PosixFile final : public RandomAccessFile {
  public:
@@ -51,6 +55,22 @@ class PosixFile final : public RandomAccessFile {
     return true;
   }
 
+  bool CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n) override {
+    auto* posix = dynamic_cast<PosixFile*>(&source);
+    auto in = static_cast<off_t>(sourceOffset);
+    auto out = static_cast<off_t>(offset);
+    while (posix != nullptr && n > 0) {
+      const ssize_t copied = ::copy_file_range(posix->fd_, &in, fd_, &out, n, 0);
+      if (copied < 0 && errno == EINTR) continue;
+      // Some file systems cannot copy in the kernel; the rest goes through a buffer then.
+      if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) break;
+      if (copied <= 0) return false;  // an error, or the source ended early
+      n -= static_cast<std::uint64_t>(copied);
+      size_ = std::max(size_, static_cast<std::uint64_t>(out));
+    }
+    return n == 0 || RandomAccessFile::CopyFrom(source, static_cast<std::uint64_t>(in), static_cast<std::uint64_t>(out), n);
+  }
+
   bool Sync() override {
     while (::fdatasync(fd_) != 0) {
       if (errno != EINTR) return false;
@@ -87,6 +107,19 @@ FileOpener& InstalledOpener() {
 }
 
 }  // namespace
+
+bool RandomAccessFile::CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset,
+                                std::uint64_t n) {
+  std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(n, kCopyChunk)));
+  while (n > 0) {
+    const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(n, buffer.size()));
+    if (!source.ReadAt(sourceOffset, buffer.data(), chunk) || !WriteAt(offset, buffer.data(), chunk)) return false;
+    sourceOffset += chunk;
+    offset += chunk;
+    n -= chunk;
+  }
+  return true;
+}
 
 OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   const bool write = mode == OpenMode::ReadWrite;

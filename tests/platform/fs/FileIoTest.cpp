@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 
 #include "tests/support/LockHolder.h"
@@ -103,6 +105,49 @@ TEST_F(FileIoTest, LockHeldByAnotherProcessBlocksUs) {
     }
   }
   EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::None) << "the lock died with the child";
+}
+
+// A file that is not the platform's own, so copies into it go through a buffer.
+class Wrapped final : public RandomAccessFile {
+ public:
+  explicit Wrapped(RandomAccessFile& inner) : inner_(inner) {}
+  std::uint64_t Size() const override { return inner_.Size(); }
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_.ReadAt(offset, buffer, n); }
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override { return inner_.WriteAt(offset, data, n); }
+  bool Sync() override { return inner_.Sync(); }
+
+ private:
+  RandomAccessFile& inner_;
+};
+
+// Ranges copied inside the kernel and through a buffer arrive the same; a source that ends
+// early is a failed copy.
+TEST_F(FileIoTest, CopiesRangesBetweenFiles) {
+  std::vector<std::uint8_t> bytes(3 << 20);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 4096);
+  const std::string source = MakeFile("source.bin", bytes);
+  OpenResult in = OpenFile(source, OpenMode::Read);
+  ASSERT_EQ(in.error, OpenError::None);
+  for (bool kernel : {true, false}) {
+    const std::string target = MakeFile(kernel ? "kernel.bin" : "buffered.bin", {9, 9, 9});
+    {
+      OpenResult out = OpenFile(target, OpenMode::ReadWrite);
+      ASSERT_EQ(out.error, OpenError::None);
+      Wrapped wrapped(*in.file);
+      RandomAccessFile& from = kernel ? *in.file : static_cast<RandomAccessFile&>(wrapped);
+      ASSERT_TRUE(out.file->CopyFrom(from, 5, 3, bytes.size() - 5));
+      EXPECT_EQ(out.file->Size(), bytes.size() - 2);
+    }
+    const auto copied = test::ReadBytes(target);
+    ASSERT_EQ(copied.size(), bytes.size() - 2);
+    EXPECT_TRUE(std::equal(copied.begin() + 3, copied.end(), bytes.begin() + 5)) << (kernel ? "kernel" : "buffered");
+
+    OpenResult other = OpenFile(MakeFile("short.bin", {}), OpenMode::ReadWrite);
+    ASSERT_EQ(other.error, OpenError::None);
+    Wrapped wrapped(*in.file);
+    RandomAccessFile& from = kernel ? *in.file : static_cast<RandomAccessFile&>(wrapped);
+    EXPECT_FALSE(other.file->CopyFrom(from, bytes.size() - 10, 0, 20)) << "the source ends after 10 bytes";
+  }
 }
 
 TEST_F(FileIoTest, InstalledOpenerReplacesTheDoorUntilReset) {

@@ -1,0 +1,246 @@
+#include "export/CsvLines.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+
+namespace kestrel::csv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadBytes;
+using test::RunCommand;
+using test::ShellQuote;
+using test::TempDir;
+
+// Written out here, not taken from the catalogue, so that a changed caption shows up.
+constexpr std::string_view kHeader =
+    "\"File full name\",\"File Name\",\"タイトル\",\"表題\",\"作成者\",\"キーワード\",\"コメント\","
+    "\"カテゴリー\",\"改訂番号\",\"前回保存者\",\"管理者\",\"会社名\",\"作成日時\",\"前回保存日時\","
+    "\"編集時間\",\"前回印刷日時\",\"Creation Time\",\"Modify Time\",\"Last Access Time\","
+    "\"Read-only\",\"Archive\",\"Hidden\",\"System\"";
+
+std::string ReadText(const fs::path& file) {
+  const std::vector<std::uint8_t> bytes = ReadBytes(file);
+  return {bytes.begin(), bytes.end()};
+}
+
+void WriteText(const fs::path& file, std::string_view text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+// Python's own cp932 codec, independent of the converter under test.
+std::string PythonCp932(const fs::path& script, const fs::path& input, const fs::path& output) {
+  const test::CommandResult result = RunCommand("/usr/bin/python3 " + ShellQuote(script.string()) + " " +
+                                                ShellQuote(input.string()) + " " + ShellQuote(output.string()));
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  return ReadText(output);
+}
+
+std::string EncodeWithPython(const TempDir& dir, std::string_view utf8) {
+  WriteText(dir.Path() / "utf8.txt", utf8);
+  WriteText(dir.Path() / "encode.py",
+            "import sys\n"
+            "text = open(sys.argv[1], 'rb').read().decode('utf-8')\n"
+            "open(sys.argv[2], 'wb').write(text.encode('cp932'))\n");
+  return PythonCp932(dir.Path() / "encode.py", dir.Path() / "utf8.txt", dir.Path() / "cp932.txt");
+}
+
+std::string DecodeWithPython(const TempDir& dir, const fs::path& cp932File) {
+  WriteText(dir.Path() / "decode.py",
+            "import sys\n"
+            "text = open(sys.argv[1], 'rb').read().decode('cp932')\n"
+            "open(sys.argv[2], 'wb').write(text.encode('utf-8'))\n");
+  return PythonCp932(dir.Path() / "decode.py", cp932File, dir.Path() / "decoded.txt");
+}
+
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeBits(const fs::path& file) {
+  struct stat info {};
+  EXPECT_EQ(::stat(file.c_str(), &info), 0);
+  return info.st_mode & 07777;
+}
+
+TEST(CsvHeader, IsTheTwentyThreeQuotedColumnNames) { EXPECT_EQ(CsvHeaderLine(), kHeader); }
+
+TEST(CsvHeader, IsWrittenAsTheExactCp932BytesPythonProduces) {
+  TempDir dir;
+  const fs::path target = dir.Path() / "out.csv";
+  ASSERT_TRUE(WriteCsvLines(target, {CsvHeaderLine()}));
+  EXPECT_EQ(ReadText(target), EncodeWithPython(dir, std::string(kHeader) + "\r\n"));
+}
+
+TEST(CsvFields, AreQuotedUnchangedAndCommaSeparated) {
+  std::string line;
+  AppendField(line, "say \"hi\"", false);
+  AppendField(line, "line one\r\nline two\nthree", false);
+  AppendField(line, "", false);
+  AppendField(line, "end", true);
+  EXPECT_EQ(line, "\"say \"hi\"\",\"line one\r\nline two\nthree\",\"\",\"end\"");
+
+  // A document whose file cannot be looked up keeps the comma after its second field.
+  std::string shortLine;
+  AppendField(shortLine, "/a/x.doc", false);
+  AppendField(shortLine, "x.doc", false);
+  EXPECT_EQ(shortLine, "\"/a/x.doc\",\"x.doc\",");
+
+  std::string onlyEmpty;
+  AppendField(onlyEmpty, "", true);
+  EXPECT_EQ(onlyEmpty, "\"\"");
+}
+
+TEST(CsvFields, FileNameIsWhatFollowsTheLastSlashBackslashOrColon) {
+  EXPECT_EQ(CsvFileName("/a/b/報告書.docx"), "報告書.docx");
+  EXPECT_EQ(CsvFileName("C:\\x\\y.doc"), "y.doc");
+  EXPECT_EQ(CsvFileName("d:z.doc"), "z.doc");
+  EXPECT_EQ(CsvFileName("name"), "name");
+  EXPECT_EQ(CsvFileName("/a/b\\c:d/e.doc"), "e.doc");
+  EXPECT_EQ(CsvFileName("/a/folder/"), "");
+  EXPECT_EQ(CsvFileName(""), "");
+}
+
+TEST(CsvWrite, WritesCp932WithCrLfAfterEveryLineAndNoByteOrderMark) {
+  TempDir dir;
+  const fs::path target = dir.Path() / "out.csv";
+  ASSERT_TRUE(WriteCsvLines(target, {"日本", "ab", ""}));
+  EXPECT_EQ(ReadText(target), "\x93\xFA\x96\x7B\r\nab\r\n\r\n");
+
+  ASSERT_TRUE(WriteCsvLines(target, {}));
+  EXPECT_EQ(ReadText(target), "");
+}
+
+TEST(CsvWrite, JapaneseTextRoundTripsThroughPythonsCp932) {
+  TempDir dir;
+  const fs::path target = dir.Path() / "out.csv";
+  const std::vector<std::string> lines = {
+      CsvHeaderLine(), "\"/home/山田/報告書①.doc\",\"髙橋\",\"ｶﾀｶﾅ ひらがな 漢字\",\"\"",
+      "\"複数行の\r\nコメント\",\"Ω×÷\""};
+  ASSERT_TRUE(WriteCsvLines(target, lines));
+  EXPECT_EQ(DecodeWithPython(dir, target), lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n");
+}
+
+TEST(CsvWrite, EachCharacterCp932CannotHoldBecomesOneQuestionMark) {
+  TempDir dir;
+  const fs::path target = dir.Path() / "out.csv";
+  ASSERT_TRUE(WriteCsvLines(target, {"aé日😀b\u00A0c", "é", "😀😀", "ok"}));
+  EXPECT_EQ(ReadText(target), "a?\x93\xFA?b?c\r\n?\r\n??\r\nok\r\n");
+}
+
+TEST(CsvWrite, ABrokenUtf8SequenceCostsOneQuestionMarkAndKeepsItsNeighbours) {
+  TempDir dir;
+  const fs::path target = dir.Path() / "out.csv";
+  ASSERT_TRUE(WriteCsvLines(target, {"\xE6\x97x", "\xFFy", "z\xE6"}));
+  EXPECT_EQ(ReadText(target), "?x\r\n?y\r\nz?\r\n");
+}
+
+TEST(CsvReplace, ReplacesAnExistingTargetWholeAndKeepsItsPermissionBits) {
+  TempDir dir;
+  const fs::path target = dir.Path() / "out.csv";
+  WriteText(target, std::string(10000, 'x'));
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  ASSERT_TRUE(WriteCsvLines(target, {"new"}));
+  EXPECT_EQ(ReadText(target), "new\r\n");
+  EXPECT_EQ(ModeBits(target), 0640U);
+  EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"out.csv"});
+}
+
+// A target that is a symbolic link: the file it names gets the lines, the link stays a link.
+TEST(CsvReplace, WritesThroughASymbolicLink) {
+  TempDir dir;
+  const fs::path real = dir.Path() / "real.csv";
+  const fs::path link = dir.Path() / "link.csv";
+  WriteText(real, "old");
+  fs::create_symlink(real, link);
+  ASSERT_TRUE(WriteCsvLines(link, {"new"}));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadText(real), "new\r\n");
+}
+
+TEST(CsvReplace, ANewTargetGetsTheModeOfANormalNewFile) {
+  TempDir dir;
+  const fs::path target = dir.Path() / "new.csv";
+  const mode_t old = ::umask(027);
+  const bool written = WriteCsvLines(target, {"a"});
+  ::umask(old);
+  ASSERT_TRUE(written);
+  EXPECT_EQ(ModeBits(target), 0640U);
+}
+
+TEST(CsvReplace, FailuresReturnFalseAndLeaveTheFolderAsItWas) {
+  TempDir dir;
+  const fs::path old = dir.Path() / "old.csv";
+  WriteText(old, "old content\r\n");
+  const fs::path folderTarget = dir.Path() / "folder.csv";
+  fs::create_directory(folderTarget);
+  const fs::path fifo = dir.Path() / "fifo.csv";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  const std::vector<std::string> before = FolderEntries(dir.Path());
+
+  {
+    SCOPED_TRACE("target folder missing");
+    EXPECT_FALSE(WriteCsvLines(dir.Path() / "missing" / "out.csv", {"a"}));
+  }
+  {
+    SCOPED_TRACE("target is a folder");
+    EXPECT_FALSE(WriteCsvLines(folderTarget, {"a"}));
+    EXPECT_TRUE(fs::is_directory(folderTarget));
+    EXPECT_TRUE(fs::is_empty(folderTarget));
+  }
+  {
+    SCOPED_TRACE("target path inside a file");
+    EXPECT_FALSE(WriteCsvLines(old / "out.csv", {"a"}));
+  }
+  {
+    SCOPED_TRACE("empty path or folder path");
+    EXPECT_FALSE(WriteCsvLines("", {"a"}));
+    EXPECT_FALSE(WriteCsvLines(dir.Path().string() + "/gone/", {"a"}));
+  }
+  {
+    SCOPED_TRACE("only a regular file is replaced");
+    EXPECT_FALSE(WriteCsvLines(fifo, {"a"}));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+  }
+  EXPECT_EQ(FolderEntries(dir.Path()), before);
+  EXPECT_EQ(ReadText(old), "old content\r\n");
+}
+
+// A write that fails halfway (file size limit) must not touch the old target.
+TEST(CsvReplace, AWriteFailingHalfwayKeepsTheOldTargetAndRemovesTheTemporaryFile) {
+  TempDir dir;
+  const fs::path target = dir.Path() / "out.csv";
+  WriteText(target, "old content\r\n");
+  const std::vector<std::string> before = FolderEntries(dir.Path());
+
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = WriteCsvLines(target, {std::string(10000, 'x')});
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadText(target), "old content\r\n");
+  EXPECT_EQ(FolderEntries(dir.Path()), before);
+}
+
+}  // namespace
+}  // namespace kestrel::csv

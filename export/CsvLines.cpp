@@ -1,17 +1,15 @@
 #include "export/CsvLines.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
-#include <fstream>
-#include <optional>
 #include <filesystem>
-#include <sstream>
+#include <optional>
 
 #include "catalogue/PropertyCatalogue.h"
+#include "platform/fs/FileIo.h"
+#include "platform/fs/ReplacementFile.h"
 #include "platform/text/CodePage.h"
 
 namespace kestrel::csv {
@@ -52,43 +50,6 @@ std::string ToShiftJisLossy(std::string_view utf8) {
   return bytes;
 }
 
-// The mask a normal new file gets; read without changing it, since umask() itself sets it.
-mode_t CurrentUmask() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0) {
-      unsigned mask = 0;
-      std::istringstream(line.substr(6)) >> std::oct >> mask;
-      return static_cast<mode_t>(mask);
-    }
-  }
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-// Fills, syncs and closes the temporary file; the descriptor is closed on every path.
-bool FinishTemporary(int fd, std::string_view bytes, mode_t mode, const struct stat* target) {
-  bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  // The owner too where we may (root writing over a user's file): the user must keep it.
-  if (ok && target != nullptr) (void)!::fchown(fd, target->st_uid, target->st_gid);
-  ok = ok && ::fchmod(fd, mode) == 0;
-  return ::close(fd) == 0 && ok;
-}
-
 }  // namespace
 
 std::string CsvHeaderLine() {
@@ -124,7 +85,6 @@ bool WriteCsvLines(const std::string& requestedPath, const std::vector<std::stri
   // Only a regular file may be replaced: never a folder or a device.
   if (exists && !S_ISREG(target.st_mode)) return false;
   if (!exists && errno != ENOENT) return false;
-  const mode_t mode = exists ? (target.st_mode & 07777) : (0666 & ~CurrentUmask());
 
   std::string bytes;
   for (const std::string& line : lines) {
@@ -132,24 +92,13 @@ bool WriteCsvLines(const std::string& requestedPath, const std::vector<std::stri
     bytes += "\r\n";
   }
 
-  // Beside the target, so that the rename stays on one file system and is one step.
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-  std::string temporary = folder + "/.kestrel-csv-XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  if (!FinishTemporary(fd, bytes, mode, exists ? &target : nullptr) ||
-      ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
+  fs::ReplacementFile replacement(path, ".kestrel-csv-");
+  if (!replacement.Valid()) return false;
+  {
+    const fs::OpenResult opened = fs::OpenFile(replacement.Path(), fs::OpenMode::ReadWrite);
+    if (!opened.file || !opened.file->WriteAt(0, bytes.data(), bytes.size()) || !opened.file->Sync()) return false;
   }
-  // Makes the rename itself durable; the file is complete under its name either way.
-  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd >= 0) {
-    (void)::fsync(folderFd);
-    ::close(folderFd);
-  }
-  return true;
+  return replacement.Commit();
 }
 
 }  // namespace kestrel::csv

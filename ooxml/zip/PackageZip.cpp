@@ -4,20 +4,18 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <tuple>
 #include <utility>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "ooxml/zip/Crc32.h"
 #include "ooxml/zip/Deflate.h"
 #include "ooxml/zip/Inflate.h"
 #include "platform/fs/FileIo.h"
+#include "platform/fs/ReplacementFile.h"
 
 namespace kestrel::zip {
 
@@ -416,27 +414,6 @@ std::pair<std::uint16_t, std::uint16_t> DosNow() {
   return {time, date};
 }
 
-// Created with O_CREAT | O_EXCL beside the package; deleted unless the rename took it.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::string& folder) {
-    std::string name = folder + "/KPZXXXXXX";
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) throw EZipWriteError("Cannot create a temporary file in " + folder);
-    ::close(fd);
-    path_ = name;
-  }
-  ~TemporaryFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  const std::string& Path() const { return path_; }
-  void Release() { path_.clear(); }
-
- private:
-  std::string path_;
-};
 
 }  // namespace
 
@@ -537,8 +514,6 @@ int TPackageZip::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, cons
   // Held for the whole operation: nobody else writes the package while we rebuild it.
   std::unique_ptr<fs::RandomAccessFile> package = OpenPackage(zipName_, fs::OpenMode::ReadWrite);
   LoadDirectory(*package);
-  struct stat packageStat {};
-  if (::stat(zipName_.c_str(), &packageStat) != 0) throw EZipReadError("Cannot read the attributes of " + zipName_);
 
   ZipHeaderInfo fresh;
   std::string storedName = name;
@@ -561,9 +536,8 @@ int TPackageZip::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, cons
   fresh.compressedSize = static_cast<std::uint32_t>(freshData.size());
   fresh.uncompressedSize = static_cast<std::uint32_t>(stream->size());
 
-  std::string folder = std::filesystem::path(zipName_).parent_path().string();
-  if (folder.empty()) folder = ".";
-  TemporaryFile temporary(folder);
+  fs::ReplacementFile temporary(zipName_, "KPZ");
+  if (!temporary.Valid()) throw EZipWriteError("Cannot create a temporary file beside " + zipName_);
   std::unique_ptr<fs::RandomAccessFile> out = OpenPackage(temporary.Path(), fs::OpenMode::ReadWrite);
   ArchiveWriter writer(*out);
 
@@ -608,21 +582,9 @@ int TPackageZip::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, cons
   if (!out->Sync()) throw EZipWriteError("Cannot flush the temporary zip file");
   out.reset();
 
-  // The owner too, where we may (as root editing a user's document): the user must keep it.
-  (void)!::chown(temporary.Path().c_str(), packageStat.st_uid, packageStat.st_gid);
-  if (::chmod(temporary.Path().c_str(), packageStat.st_mode & 07777) != 0) {
-    throw EZipWriteError("Cannot set the permissions of the temporary zip file");
-  }
   // One step: at every moment either the old or the new package is on disk under its name.
-  if (::rename(temporary.Path().c_str(), zipName_.c_str()) != 0) {
+  if (!temporary.Commit()) {
     throw EZipWriteError("Cannot move the new zip file over " + zipName_ + ": " + std::strerror(errno));
-  }
-  temporary.Release();
-  // Makes the rename itself durable; the package is already complete either way.
-  int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd >= 0) {
-    (void)::fsync(folderFd);
-    ::close(folderFd);
   }
 
   entries_ = std::move(written);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/text/Blanks.h"
 #include "platform/text/DecimalText.h"
 #include "platform/time/DateTimeText.h"
 #include "platform/time/LocalDateTime.h"
@@ -10,13 +11,6 @@
 namespace kestrel::ooxml {
 
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // A field at a fixed place (0-based here), 0 when it is not a number.
 int FieldAt(std::string_view text, std::size_t at, std::size_t length) {
@@ -28,7 +22,7 @@ int FieldAt(std::string_view text, std::size_t at, std::size_t length) {
 
 std::string UtcIsoToLocalText(std::string_view stored) {
   if (stored.find('Z') == std::string_view::npos || stored.find('T') == std::string_view::npos) return {};
-  const std::string_view text = TrimBlanks(stored);
+  const std::string_view text = text::TrimSpaceAndControls(stored);
   // Separators are not looked at; fractions of a second and any offset after them are ignored.
   const time::CalendarTime utc{FieldAt(text, 0, 4),  FieldAt(text, 5, 2),  FieldAt(text, 8, 2),
                                FieldAt(text, 11, 2), FieldAt(text, 14, 2), FieldAt(text, 17, 2), 0};

@@ -4,6 +4,7 @@
 
 #include "ooxml/FindPropertyParts.h"
 #include "ooxml/OoxmlDates.h"
+#include "platform/text/Blanks.h"
 
 namespace kestrel::ooxml {
 
@@ -55,12 +56,6 @@ void StorePart(zip::TPackageZip& myzip, const xml::XmlDocument& axml, const std:
   myzip.ReplaceFromMemory(&stream, part);
 }
 
-std::string TrimBlanks(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 // The text written for a row: dates go to the stored UTC form.
 std::string StoredValue(const catalogue::PropertyRows& rows, int row) {
   switch (row) {
@@ -68,8 +63,8 @@ std::string StoredValue(const catalogue::PropertyRows& rows, int row) {
     case Row::kLastSaved:
       return LocalTextToUtcIso(rows.Value(row));
     case Row::kLastPrinted: {
-      const std::string trimmed = TrimBlanks(rows.Value(row));
-      return trimmed.empty() ? trimmed : LocalTextToUtcIso(trimmed);
+      const std::string_view trimmed = text::TrimSpaceAndControls(rows.Value(row));
+      return trimmed.empty() ? std::string() : LocalTextToUtcIso(trimmed);
     }
     default:
       return rows.Value(row);

@@ -348,9 +348,9 @@ class ArchiveWriter {
   std::uint64_t position_ = 0;
 };
 
-std::vector<std::uint8_t> LocalHeader(const ZipHeaderInfo& info, const std::vector<std::uint8_t>& extra) {
-  std::vector<std::uint8_t> out;
-  Put32(out, kLocalSignature);
+// The fields a local header and a directory record share, from "version needed" to the name's
+// length, in the order both lay them out.
+void PutSharedFields(std::vector<std::uint8_t>& out, const ZipHeaderInfo& info) {
   Put16(out, info.versionNeeded);
   Put16(out, info.flags);
   Put16(out, info.method);
@@ -360,6 +360,12 @@ std::vector<std::uint8_t> LocalHeader(const ZipHeaderInfo& info, const std::vect
   Put32(out, info.compressedSize);
   Put32(out, info.uncompressedSize);
   Put16(out, static_cast<std::uint16_t>(info.storedName.size()));
+}
+
+std::vector<std::uint8_t> LocalHeader(const ZipHeaderInfo& info, const std::vector<std::uint8_t>& extra) {
+  std::vector<std::uint8_t> out;
+  Put32(out, kLocalSignature);
+  PutSharedFields(out, info);
   Put16(out, static_cast<std::uint16_t>(extra.size()));
   PutBytes(out, info.storedName.data(), info.storedName.size());
   PutBytes(out, extra.data(), extra.size());
@@ -369,15 +375,7 @@ std::vector<std::uint8_t> LocalHeader(const ZipHeaderInfo& info, const std::vect
 void AppendCentralRecord(std::vector<std::uint8_t>& out, const ZipHeaderInfo& info) {
   Put32(out, kCentralSignature);
   Put16(out, info.versionMadeBy);
-  Put16(out, info.versionNeeded);
-  Put16(out, info.flags);
-  Put16(out, info.method);
-  Put16(out, info.modTime);
-  Put16(out, info.modDate);
-  Put32(out, info.crc32);
-  Put32(out, info.compressedSize);
-  Put32(out, info.uncompressedSize);
-  Put16(out, static_cast<std::uint16_t>(info.storedName.size()));
+  PutSharedFields(out, info);
   Put16(out, static_cast<std::uint16_t>(info.centralExtra.size()));
   Put16(out, static_cast<std::uint16_t>(info.comment.size()));
   Put16(out, info.diskNumberStart);

@@ -2,12 +2,12 @@
 
 #include <charconv>
 
+#include "platform/text/Blanks.h"
+
 namespace kestrel::text {
 
 std::optional<std::int32_t> ParseInt32(std::string_view text) {
-  auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  text = TrimBlanks(text);
   // from_chars takes a minus sign but not a plus sign.
   if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
   std::int32_t value = 0;

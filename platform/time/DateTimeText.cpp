@@ -1,5 +1,7 @@
 #include "platform/time/DateTimeText.h"
 
+#include "platform/text/Blanks.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -9,6 +11,9 @@
 
 namespace kestrel::time {
 namespace {
+
+using text::IsBlank;
+using text::TrimBlanks;
 
 constexpr double kSecondsPerDay = 86'400;
 
@@ -24,15 +29,8 @@ char* PutNumber(char* out, int value, std::size_t width) {
   return std::copy_n(digits.data(), count, out);
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // Reads the date-time text from left to right.
 class Scanner {

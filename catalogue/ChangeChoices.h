@@ -1,0 +1,46 @@
+#pragma once
+// What the two tabs ask a change to do besides writing properties: the six file-time parts and
+// the four attribute boxes, as plain values taken from the widgets at the moment of the call.
+
+#include "catalogue/PropertyRows.h"
+#include "platform/time/FileTime.h"
+
+namespace kestrel::catalogue {
+
+// A three-state attribute box.
+enum class AttributeChoice {
+  Clear,  // unchecked: the bit is cleared
+  Keep,   // grayed: the bit stays as the document has it
+  Set,    // checked: the bit is set
+};
+
+struct AttributeChoices {
+  AttributeChoice readOnly = AttributeChoice::Keep;  // 0x01
+  AttributeChoice archive = AttributeChoice::Keep;   // 0x20
+  AttributeChoice hidden = AttributeChoice::Keep;    // 0x02
+  AttributeChoice system = AttributeChoice::Keep;    // 0x04
+};
+
+// One picker with its box: when checked, the picker's date part (of a date picker) or time part
+// (of a time picker) replaces that part of the file time.
+struct TimePartChoice {
+  bool checked = false;
+  time::LocalDateTime picker = 0;
+};
+
+// The batch tab's six boxes with their pickers. The single tab is the case with every box checked.
+struct FileTimeChoices {
+  TimePartChoice creationDate, creationTime;
+  TimePartChoice lastWriteDate, lastWriteTime;
+  TimePartChoice lastAccessDate, lastAccessTime;
+};
+
+// Everything the batch tab holds (and the presets keep).
+struct BatchValues {
+  PropertyRows rows;
+  FileTimeChoices times;
+  AttributeChoices attributes;
+  bool backup = false;
+};
+
+}  // namespace kestrel::catalogue

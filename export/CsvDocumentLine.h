@@ -1,0 +1,18 @@
+#pragma once
+// One document's line of the CSV export, read fresh from the document.
+
+#include <string>
+#include <vector>
+
+#include "ooxml/zip/PackageZip.h"
+#include "platform/xml/XmlDocument.h"
+
+namespace kestrel::csv {
+
+// Appends the document's 23-field line to `lines` (UTF-8, no line end) and puts the document's
+// times and attributes back. A document that is missing or whose state cannot be read gets a line
+// of the path and the file name followed by a comma; a package that cannot be read gets no line.
+void AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+                        std::vector<std::string>& lines);
+
+}  // namespace kestrel::csv

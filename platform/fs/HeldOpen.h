@@ -1,0 +1,21 @@
+#pragma once
+// Windows refuses a change while another program has the document open; on Linux nothing does,
+// and that program would later save over our change. A change treats the document as held open,
+// and fails as a sharing violation would, when one of these says so.
+
+#include <string>
+#include <string_view>
+
+namespace kestrel::fs {
+
+// True when another process holds a write lock on the file (OFD or POSIX), or a LibreOffice lock
+// file or a Microsoft Office owner file lies beside it.
+bool HeldOpenByAnotherProgram(const std::string& path);
+
+// ".~lock.<name>#".
+std::string LibreOfficeLockFileName(std::string_view fileName);
+// "~$" and the name, less its first two characters when eight or more precede the extension,
+// less the first one when seven do (characters, not bytes).
+std::string OfficeOwnerFileName(std::string_view fileName);
+
+}  // namespace kestrel::fs

@@ -37,10 +37,11 @@ struct ChangeRequest {
 };
 
 // True when every property write succeeded; the times and attributes are then set (their outcome
-// is not examined). False when the document is missing, another program holds it open, its
-// read-only bit cannot be cleared, a date text does not parse, or a property, statistics-block or
-// package write fails; a document whose read-only bit was cleared gets its attribute word back
-// then. Never throws.
+// is not examined). A time whose boxes are all clear gets back the exact instant it had before the
+// change. False when the document is missing, another program holds it open, its read-only bit
+// cannot be cleared, a date text does not parse, or a property, statistics-block or package write
+// fails; the document's recorded permission bits and attribute store are put back then, so a
+// read-only document stays read-only. Never throws.
 bool ApplyChange(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
                  const ChangeRequest& request);
 

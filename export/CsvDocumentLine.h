@@ -11,7 +11,8 @@ namespace kestrel::csv {
 
 // Appends the document's 23-field line to `lines` (UTF-8, no line end) and puts the document's
 // times and attributes back. A document that is missing or whose state cannot be read gets a line
-// of the path and the file name followed by a comma; a package that cannot be read gets no line.
+// of the path and the file name followed by a comma; a package that cannot be read gets no line,
+// but is put back all the same.
 void AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
                         std::vector<std::string>& lines);
 

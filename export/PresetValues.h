@@ -23,7 +23,10 @@ class PresetStore {
 void SavePreset(PresetStore& store, const catalogue::BatchValues& values);
 
 // The batch tab as the stored values give it; `now` (local) stands in for every date-time that is
-// missing or does not parse. An empty store gives the first-start state.
+// missing or does not parse. The created and last-saved rows come back to the minute, the
+// last-printed row too unless empty; revision number and editing time come back in plain decimal
+// (blanks around and a sign allowed), or "1" when not a 32-bit integer. An empty store gives the
+// first-start state.
 catalogue::BatchValues ImportPreset(const PresetStore& store, time::LocalDateTime now);
 
 }  // namespace kestrel::presets

@@ -17,6 +17,17 @@ namespace {
 // Copies that go through our memory do so in pieces of this size.
 constexpr std::uint64_t kCopyChunk = 1 << 20;
 
+struct timespec TimespecOf(std::optional<Timestamp> timestamp) {
+  struct timespec spec {};
+  if (!timestamp) {
+    spec.tv_nsec = UTIME_OMIT;
+    return spec;
+  }
+  spec.tv_sec = static_cast<time_t>(timestamp->seconds);
+  spec.tv_nsec = static_cast<long>(timestamp->nanoseconds);
+  return spec;
+}
+
 class PosixFile final : public RandomAccessFile {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
@@ -71,6 +82,11 @@ class PosixFile final : public RandomAccessFile {
     return n == 0 || RandomAccessFile::CopyFrom(source, static_cast<std::uint64_t>(in), static_cast<std::uint64_t>(out), n);
   }
 
+  bool SetTimes(std::optional<Timestamp> lastAccess, std::optional<Timestamp> lastWrite) override {
+    const struct timespec times[2] = {TimespecOf(lastAccess), TimespecOf(lastWrite)};
+    return ::futimens(fd_, times) == 0;
+  }
+
   bool Sync() override {
     while (::fdatasync(fd_) != 0) {
       if (errno != EINTR) return false;
@@ -121,9 +137,16 @@ bool RandomAccessFile::CopyFrom(RandomAccessFile& source, std::uint64_t sourceOf
   return true;
 }
 
+bool RandomAccessFile::SetTimes(std::optional<Timestamp>, std::optional<Timestamp>) { return false; }
+
 OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   const bool write = mode == OpenMode::ReadWrite;
-  int fd = ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO named like a document must not hang the open (regular files ignore it).
+  const int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
+  // Looking at a document leaves its last-access time alone where we may ask for that (the owner,
+  // or root); elsewhere the time is put back afterwards.
+  int fd = write ? -1 : ::open(path.c_str(), flags | O_NOATIME);
+  if (fd < 0) fd = ::open(path.c_str(), flags);
   if (fd < 0) return {nullptr, ErrorFromErrno(errno)};
   auto file = std::make_unique<PosixFile>(fd);  // owns fd from here on
 

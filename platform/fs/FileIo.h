@@ -7,7 +7,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "platform/fs/FileState.h"
 
 namespace kestrel::fs {
 
@@ -38,6 +41,9 @@ class RandomAccessFile {
   // n bytes of `source` from sourceOffset to this file at offset; false when not all arrived.
   // Files of the platform copy inside the kernel; others go through a buffer and WriteAt.
   virtual bool CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n);
+  // Sets the last-access and last-write times, to the nanosecond the file system keeps;
+  // nullopt leaves that one as it is. Files that are not on a disk have no times: false.
+  virtual bool SetTimes(std::optional<Timestamp> lastAccess, std::optional<Timestamp> lastWrite);
 };
 
 struct OpenResult {

@@ -7,12 +7,14 @@
 namespace kestrel::fs {
 
 // Copies `source` over `target` (an existing file is replaced; a folder in the way fails) the
-// way the Windows file copy does: content, attribute word, permission bits and last-write time.
-// The copy is complete and on disk before it takes the target's name; false leaves no partial
-// file. The source is read under a shared lock, so a file another program writes fails.
+// way the Windows file copy does: content, attribute word, permission bits and last-write time;
+// the copy's creation time is its own. As on Windows, a read-only or hidden file in the way is
+// not replaced. The copy is complete and on disk before it takes the target's name; false leaves
+// no partial file. The source is read under a shared lock, so a file another program writes fails.
 bool CopyFile(const std::string& source, const std::string& target);
 
-// Removes a file; false for a folder or when it cannot be removed.
+// Removes a file (a symbolic link itself, not its target); false for a folder, for a read-only
+// file (as on Windows: clear the bit first) or when it cannot be removed.
 bool DeleteFile(const std::string& path);
 
 // The names (not paths) of the files directly in `folder`, in the order the file system lists

@@ -55,8 +55,10 @@ enum class Backend {
 
 // A file as it was when recorded.
 struct FileRecord {
-  std::uint32_t attributes = 0;  // the attribute word the program shows
-  FileTimestamps times;          // exact
+  // The attribute word the program shows: the four bits on Generic and Fallback; on NTFS the
+  // word as NTFS keeps it (other bits such as 0x80 "normal" included), which is what gets restored.
+  std::uint32_t attributes = 0;
+  FileTimestamps times;  // exact (NTFS keeps its creation time in 100 ns units, so that too)
   // For putting the file back exactly.
   Backend backend = Backend::Fallback;
   std::uint32_t mode = 0;                              // permission bits (07777)
@@ -76,7 +78,10 @@ std::optional<FileRecord> ReadFileRecord(const std::string& path);
 // archive are kept only where the file system keeps them (their outcome is not reported).
 bool SetFileAttributes(const std::string& path, std::uint32_t attributes);
 
-// Puts the permission bits and the attribute store back exactly as recorded.
+// Puts the permission bits and the attribute store back exactly as recorded (a blob that was
+// not there is removed), keeping the file writable while its blob changes. A file already in the
+// recorded state is not touched at all, so its change time stays. False when the file is gone or
+// a part could not be put back.
 bool RestoreFileAttributes(const std::string& path, const FileRecord& record);
 
 enum class SetTimesResult {
@@ -85,10 +90,12 @@ enum class SetTimesResult {
   NotOpened,      // the file could not be opened for writing exclusively: nothing set
 };
 
-// Opens the file as a writer would (exclusive lock; a read-only file or one another process
-// holds is refused) and sets its last-write and last-access times, and its creation time where
-// the backend keeps one, to the nanosecond the file system stores. A creation time equal to the
-// one the file shows now is not written, so nothing is added to a file that lacked an attribute store.
+// Opens the file as a writer would (through OpenFile with its exclusive lock; a read-only file,
+// whatever keeps its read-only bit, or one another process holds is refused) and sets its
+// last-write and last-access times, and its creation time where the backend keeps one, to the
+// nanosecond the file system stores. A creation time equal to the one the file shows now (in
+// 100 ns units) is not written, so nothing is added to a file that lacked an attribute store;
+// times equal to the file's own are not written either.
 SetTimesResult SetFileTimestamps(const std::string& path, const FileTimestamps& times);
 
 }  // namespace kestrel::fs

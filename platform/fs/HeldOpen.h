@@ -9,13 +9,15 @@
 namespace kestrel::fs {
 
 // True when another process holds a write lock on the file (OFD or POSIX), or a LibreOffice lock
-// file or a Microsoft Office owner file lies beside it.
+// file or a Microsoft Office owner file lies beside it. Ask before opening the file for writing
+// yourself: an OFD lock does not tell which process holds it, so our own would count too.
 bool HeldOpenByAnotherProgram(const std::string& path);
 
 // ".~lock.<name>#".
 std::string LibreOfficeLockFileName(std::string_view fileName);
 // "~$" and the name, less its first two characters when eight or more precede the extension,
-// less the first one when seven do (characters, not bytes).
+// less the first one when seven do (characters, not bytes; the extension starts at the last dot,
+// and a name without a dot counts whole).
 std::string OfficeOwnerFileName(std::string_view fileName);
 
 }  // namespace kestrel::fs

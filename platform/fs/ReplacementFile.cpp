@@ -2,10 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace kestrel::fs {
 
@@ -25,6 +29,27 @@ mode_t CurrentUmask() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return mask;
+}
+
+// The target's user attributes (Samba's attribute blob among them: hidden, system, archive and
+// the creation time) move to the new file, which the swap would otherwise lose. Done before the
+// mode is set, since an owner who is not root cannot add them to a file without write permission.
+void CopyUserAttributes(const std::string& from, const std::string& to) {
+  std::vector<char> names(4096);
+  ssize_t length = 0;
+  while ((length = ::listxattr(from.c_str(), names.data(), names.size())) < 0 && errno == ERANGE) {
+    names.resize(names.size() * 4);
+  }
+  std::vector<char> value;
+  for (ssize_t at = 0; at < length; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1) {
+    const char* name = names.data() + at;
+    if (std::strncmp(name, "user.", 5) != 0) continue;
+    const ssize_t size = ::getxattr(from.c_str(), name, nullptr, 0);
+    if (size < 0) continue;
+    value.resize(static_cast<std::size_t>(size));
+    const ssize_t got = ::getxattr(from.c_str(), name, value.data(), value.size());
+    if (got >= 0) (void)::setxattr(to.c_str(), name, value.data(), static_cast<std::size_t>(got), 0);
+  }
 }
 
 }  // namespace
@@ -49,6 +74,7 @@ bool ReplacementFile::Commit() {
   mode_t mode = 0666 & ~CurrentUmask();
   if (::stat(target_.c_str(), &target) == 0) {
     (void)!::chown(path_.c_str(), target.st_uid, target.st_gid);
+    CopyUserAttributes(target_, path_);
     mode = target.st_mode & 07777;
   }
   if (::chmod(path_.c_str(), mode) != 0 || ::rename(path_.c_str(), target_.c_str()) != 0) return false;

@@ -24,6 +24,9 @@ class FaultyFile final : public fs::RandomAccessFile {
     if (counter_->failAt != 0 && counter_->writes >= counter_->failAt) return false;
     return inner_->WriteAt(offset, data, n);
   }
+  bool SetTimes(std::optional<fs::Timestamp> lastAccess, std::optional<fs::Timestamp> lastWrite) override {
+    return inner_->SetTimes(lastAccess, lastWrite);
+  }
   bool Sync() override {
     counter_->log.push_back({true, 0, 0});
     return inner_->Sync();

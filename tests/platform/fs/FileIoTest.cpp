@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "tests/support/LockHolder.h"
 #include "tests/support/TestSupport.h"
@@ -59,6 +61,31 @@ TEST_F(FileIoTest, MissingFilesAndFoldersAreNotFound) {
   EXPECT_EQ(OpenFile((dir_.Path() / "missing.doc").string(), OpenMode::Read).error, OpenError::NotFound);
   EXPECT_EQ(OpenFile(dir_.Path().string(), OpenMode::Read).error, OpenError::NotFound);
   EXPECT_EQ(OpenFile(dir_.Path().string(), OpenMode::ReadWrite).error, OpenError::NotFound);
+}
+
+// A FIFO given a document's name would block an ordinary open until a writer came.
+TEST_F(FileIoTest, FifoIsRefusedWithoutWaiting) {
+  const std::string path = (dir_.Path() / "pipe.doc").string();
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::NotFound);
+  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::NotFound);
+}
+
+// relatime would move an old last-access time on this read; looking must not.
+TEST_F(FileIoTest, ReadingLeavesTheLastAccessTimeAlone) {
+  const std::string path = MakeFile("old.doc", {1, 2, 3, 4});
+  const struct timespec old[2] = {{946684800, 123456789}, {946684800, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+  {
+    OpenResult opened = OpenFile(path, OpenMode::Read);
+    ASSERT_EQ(opened.error, OpenError::None);
+    std::array<std::uint8_t, 4> bytes{};
+    ASSERT_TRUE(opened.file->ReadAt(0, bytes.data(), bytes.size()));
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_atim.tv_sec, old[0].tv_sec);
+  EXPECT_EQ(st.st_atim.tv_nsec, old[0].tv_nsec);
 }
 
 TEST_F(FileIoTest, ReadOnlyFileRefusesWriteModeEvenForRoot) {
@@ -148,6 +175,28 @@ TEST_F(FileIoTest, CopiesRangesBetweenFiles) {
     RandomAccessFile& from = kernel ? *in.file : static_cast<RandomAccessFile&>(wrapped);
     EXPECT_FALSE(other.file->CopyFrom(from, bytes.size() - 10, 0, 20)) << "the source ends after 10 bytes";
   }
+}
+
+TEST_F(FileIoTest, SetsTimesThroughTheOpenFile) {
+  const std::string path = MakeFile("a.doc", {1});
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  {
+    OpenResult opened = OpenFile(path, OpenMode::ReadWrite);
+    ASSERT_EQ(opened.error, OpenError::None);
+    ASSERT_TRUE(opened.file->SetTimes(Timestamp{1'000'000'000, 123'456'789}, std::nullopt));
+  }
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_atim.tv_sec, 1'000'000'000);
+  EXPECT_EQ(after.st_atim.tv_nsec, 123'456'789);
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec) << "nullopt leaves it alone";
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+
+  OpenResult reader = OpenFile(path, OpenMode::Read);
+  ASSERT_EQ(reader.error, OpenError::None);
+  Wrapped notOnDisk(*reader.file);
+  EXPECT_FALSE(notOnDisk.SetTimes(Timestamp{}, Timestamp{})) << "a file of our own making has no times";
 }
 
 TEST_F(FileIoTest, InstalledOpenerReplacesTheDoorUntilReset) {

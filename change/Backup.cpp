@@ -1,0 +1,44 @@
+#include "change/Backup.h"
+
+#include <optional>
+
+#include "change/ApplyChange.h"
+#include "platform/fs/FileOps.h"
+#include "platform/fs/FileState.h"
+#include "platform/time/LocalDateTime.h"
+
+namespace kestrel::change {
+
+std::string BackupFileName(const std::string& path) { return path + ".bak"; }
+
+bool backupoldfile(const std::string& path) {
+  const std::string backup = BackupFileName(path);
+  // The document is looked up before an earlier backup is touched, and that backup goes only when
+  // the new copy takes its name in one step: a vanished document or a failed copy never costs the
+  // last copy there was.
+  const auto record = fs::ReadFileRecord(path);
+  if (!record) return false;
+  std::optional<fs::FileRecord> earlier;
+  if (fs::FileExistsAsFile(backup)) {
+    earlier = fs::ReadFileRecord(backup);
+    // A read-only, hidden or system backup of an earlier run can only go once its bits are off.
+    if (!earlier || !fs::SetFileAttributes(backup, 0)) return false;
+  }
+  if (!fs::CopyFile(path, backup)) {
+    if (earlier) fs::RestoreFileAttributes(backup, *earlier);
+    return false;
+  }
+
+  // The copy carries the document's bits, read-only included, which would refuse the times.
+  fs::SetFileAttributes(backup, 0);
+  // Through local date-times, as everywhere the program sets times: to the millisecond.
+  const auto times = record->times.FileTimes();
+  const auto creation = time::FileTimeToLocalDateTime(times.creation);
+  const auto lastWrite = time::FileTimeToLocalDateTime(times.lastWrite);
+  const auto lastAccess = time::FileTimeToLocalDateTime(times.lastAccess);
+  if (creation && lastWrite && lastAccess) SetFileTimes(backup, *creation, *lastWrite, *lastAccess);
+  fs::SetFileAttributes(backup, record->attributes);
+  return true;
+}
+
+}  // namespace kestrel::change

@@ -1,0 +1,63 @@
+#include "export/CsvDocumentLine.h"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "change/DocumentReading.h"
+#include "export/CsvLines.h"
+#include "platform/fs/FileState.h"
+#include "platform/time/DateTimeText.h"
+#include "platform/time/LocalDateTime.h"
+
+namespace kestrel::csv {
+namespace {
+
+// 1904-05-20 00:00 local time. File systems that keep no access time report zero, which is
+// written as an empty field rather than as a date nobody accessed the file on.
+constexpr time::LocalDateTime kLastAccessThreshold = 1602.0;
+
+std::string TimeText(time::FileTime fileTime) {
+  const std::optional<time::LocalDateTime> local = time::FileTimeToLocalDateTime(fileTime);
+  return local ? time::FormatDateTimeText(*local) : std::string();
+}
+
+std::string LastAccessText(time::FileTime fileTime) {
+  const std::optional<time::LocalDateTime> local = time::FileTimeToLocalDateTime(fileTime);
+  return local && *local > kLastAccessThreshold ? time::FormatDateTimeText(*local) : std::string();
+}
+
+std::string_view Flag(std::uint32_t attributes, std::uint32_t bit) { return (attributes & bit) != 0 ? "Y" : ""; }
+
+}  // namespace
+
+void AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+                        std::vector<std::string>& lines) {
+  std::string line;
+  AppendField(line, path, false);
+  AppendField(line, CsvFileName(path), false);
+
+  // The reading records the file's state first and puts it back afterwards, also when a package
+  // cannot be read, so that an export never leaves a trace on a document.
+  const std::optional<change::DocumentReading> reading = change::ReadDocument(myzip, axml, path);
+  if (!reading) {
+    lines.push_back(std::move(line));
+    return;
+  }
+  if (!reading->rows) return;
+
+  for (const std::string& text : *reading->rows) AppendField(line, text, false);
+  const fs::FileTimeSet times = reading->record.times.FileTimes();
+  AppendField(line, TimeText(times.creation), false);
+  AppendField(line, TimeText(times.lastWrite), false);
+  AppendField(line, LastAccessText(times.lastAccess), false);
+  const std::uint32_t attributes = reading->record.attributes;
+  AppendField(line, Flag(attributes, fs::kAttributeReadOnly), false);
+  AppendField(line, Flag(attributes, fs::kAttributeArchive), false);
+  AppendField(line, Flag(attributes, fs::kAttributeHidden), false);
+  AppendField(line, Flag(attributes, fs::kAttributeSystem), true);
+  lines.push_back(std::move(line));
+}
+
+}  // namespace kestrel::csv

@@ -1,0 +1,54 @@
+#include "platform/fs/ExtendedAttribute.h"
+
+#include <cerrno>
+#include <utility>
+
+#include <sys/xattr.h>
+
+namespace kestrel::fs {
+
+namespace {
+
+// Big enough for every attribute we read, so one call answers in the usual case.
+constexpr std::size_t kFirstGuess = 256;
+
+}  // namespace
+
+ExtendedAttribute ReadExtendedAttribute(const std::string& path, const char* name) {
+  ExtendedAttribute attribute;
+  std::vector<std::uint8_t> buffer(kFirstGuess);
+  for (;;) {
+    const ssize_t got = ::getxattr(path.c_str(), name, buffer.data(), buffer.size());
+    if (got >= 0) {
+      buffer.resize(static_cast<std::size_t>(got));
+      attribute.lookup = AttributeLookup::Present;
+      attribute.value = std::move(buffer);
+      return attribute;
+    }
+    if (errno == ERANGE) {
+      // Grown since we asked: ask for its size and try again.
+      const ssize_t size = ::getxattr(path.c_str(), name, nullptr, 0);
+      if (size < 0) continue;
+      buffer.resize(static_cast<std::size_t>(size) + 1);
+      continue;
+    }
+    if (errno == EINTR) continue;
+    if (errno == ENODATA) {
+      attribute.lookup = AttributeLookup::Absent;
+    } else if (errno == EOPNOTSUPP || errno == ENOSYS || errno == EPERM) {
+      // EPERM: some FUSE file systems refuse a namespace they do not know that way.
+      attribute.lookup = AttributeLookup::Unsupported;
+    }
+    return attribute;
+  }
+}
+
+bool WriteExtendedAttribute(const std::string& path, const char* name, const std::vector<std::uint8_t>& value) {
+  return ::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+}
+
+bool RemoveExtendedAttribute(const std::string& path, const char* name) {
+  return ::removexattr(path.c_str(), name) == 0 || errno == ENODATA;
+}
+
+}  // namespace kestrel::fs

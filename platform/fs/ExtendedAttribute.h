@@ -1,0 +1,28 @@
+#pragma once
+// Extended attributes of a file, by path (a symbolic link counts by its target), telling "the
+// file has none of that name" apart from "this file system keeps none at all".
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrel::fs {
+
+enum class AttributeLookup {
+  Present,
+  Absent,       // the file has no attribute of that name
+  Unsupported,  // the file system keeps no attributes of that namespace
+  Failed,       // the file is gone or cannot be asked
+};
+
+struct ExtendedAttribute {
+  AttributeLookup lookup = AttributeLookup::Failed;
+  std::vector<std::uint8_t> value;  // when Present
+};
+
+ExtendedAttribute ReadExtendedAttribute(const std::string& path, const char* name);
+bool WriteExtendedAttribute(const std::string& path, const char* name, const std::vector<std::uint8_t>& value);
+// True also when there was none to remove.
+bool RemoveExtendedAttribute(const std::string& path, const char* name);
+
+}  // namespace kestrel::fs

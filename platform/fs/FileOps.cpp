@@ -1,0 +1,76 @@
+#include "platform/fs/FileOps.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+
+#include "platform/fs/FileIo.h"
+#include "platform/fs/ReplacementFile.h"
+#include "platform/fs/StoredState.h"
+
+namespace kestrel::fs {
+
+namespace {
+
+// Content, attribute word and last-write time into the file beside the target, synced.
+bool WriteCopy(RandomAccessFile& in, const StoredState& from, const std::string& path) {
+  OpenResult out = OpenFile(path, OpenMode::ReadWrite);
+  if (!out.file || !out.file->CopyFrom(in, 0, 0, in.Size()) || !out.file->Sync()) return false;
+  const std::optional<StoredState> written = ReadStoredState(path);
+  if (!written || !WriteAttributeWord(path, *written, from.AttributeWord())) return false;
+  return out.file->SetTimes(std::nullopt, from.lastWrite);
+}
+
+}  // namespace
+
+bool CopyFile(const std::string& source, const std::string& target) {
+  // Under the shared lock from here on, so what is copied and what is recorded agree.
+  OpenResult in = OpenFile(source, OpenMode::Read);
+  if (!in.file) return false;
+  const std::optional<StoredState> from = ReadStoredState(source);
+  if (!from) return false;
+  struct stat targetInfo {};
+  if (::stat(target.c_str(), &targetInfo) == 0) {
+    if (!S_ISREG(targetInfo.st_mode)) return false;
+    // As with the Windows copy, a read-only or hidden file in the way is not replaced.
+    const std::optional<StoredState> inTheWay = ReadStoredState(target);
+    if (!inTheWay || (inTheWay->AttributeWord() & (kAttributeReadOnly | kAttributeHidden)) != 0) return false;
+  }
+
+  ReplacementFile replacement(target, ".kestrel-copy-");
+  if (!replacement.Valid() || !WriteCopy(*in.file, *from, replacement.Path()) || !replacement.Commit()) return false;
+
+  // Committing gave it the permission bits of the file it replaced; the copy carries the source's.
+  const std::optional<StoredState> copied = ReadStoredState(target);
+  if (!copied) return false;
+  return !KeepsPermissionBits(copied->backend) || copied->mode == from->mode || ::chmod(target.c_str(), from->mode) == 0;
+}
+
+bool DeleteFile(const std::string& path) {
+  // As on Windows, a read-only file is not removed.
+  const std::optional<StoredState> state = ReadStoredState(path);
+  if (!state || (state->AttributeWord() & kAttributeReadOnly) != 0) return false;
+  return ::unlink(path.c_str()) == 0;
+}
+
+std::vector<std::string> EnumerateFolderFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) return names;
+  const int folderFd = ::dirfd(listing);
+  while (const struct dirent* entry = ::readdir(listing)) {
+    bool file = entry->d_type == DT_REG;
+    // A link counts by its target, like FileExistsAsFile; some file systems do not say the type.
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat info {};
+      file = ::fstatat(folderFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+    }
+    if (file) names.emplace_back(entry->d_name);
+  }
+  ::closedir(listing);
+  return names;
+}
+
+}  // namespace kestrel::fs

@@ -1,0 +1,76 @@
+#include "platform/fs/FileState.h"
+
+#include <sys/stat.h>
+
+#include "platform/fs/FileIo.h"
+#include "platform/fs/StoredState.h"
+
+namespace kestrel::fs {
+
+namespace {
+
+constexpr std::int64_t kNanosecondsPerUnit = 100;
+constexpr std::int64_t kUnitsPerSecond = time::kFileTimeUnitsPerSecond;
+
+}  // namespace
+
+time::FileTime FileTimeOf(Timestamp timestamp) {
+  const std::int64_t seconds = timestamp.seconds + time::kFileTimeUnixEpochSeconds;
+  if (seconds < 0) return 0;
+  return static_cast<time::FileTime>(seconds) * kUnitsPerSecond +
+         static_cast<time::FileTime>(timestamp.nanoseconds / kNanosecondsPerUnit);
+}
+
+Timestamp TimestampOf(time::FileTime fileTime) {
+  const auto units = static_cast<std::int64_t>(fileTime / kUnitsPerSecond);
+  const auto rest = static_cast<std::int64_t>(fileTime % kUnitsPerSecond);
+  return {units - time::kFileTimeUnixEpochSeconds, rest * kNanosecondsPerUnit};
+}
+
+FileTimeSet FileTimestamps::FileTimes() const {
+  return {FileTimeOf(creation), FileTimeOf(lastWrite), FileTimeOf(lastAccess)};
+}
+
+bool FileExistsAsFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::optional<FileRecord> ReadFileRecord(const std::string& path) {
+  const std::optional<StoredState> state = ReadStoredState(path);
+  if (!state) return std::nullopt;
+  return state->Record();
+}
+
+bool SetFileAttributes(const std::string& path, std::uint32_t attributes) {
+  const std::optional<StoredState> state = ReadStoredState(path);
+  return state && WriteAttributeWord(path, *state, attributes);
+}
+
+bool RestoreFileAttributes(const std::string& path, const FileRecord& record) {
+  const std::optional<StoredState> state = ReadStoredState(path);
+  if (!state) return false;
+  // Recorded where the file no longer lies: only the attribute word still means something.
+  if (state->backend != record.backend) return WriteAttributeWord(path, *state, record.attributes);
+  return WriteRecordedStore(path, *state, record);
+}
+
+SetTimesResult SetFileTimestamps(const std::string& path, const FileTimestamps& times) {
+  OpenResult opened = OpenFile(path, OpenMode::ReadWrite);
+  if (!opened.file) return SetTimesResult::NotOpened;
+  // Looked at under our lock, so nobody changes it between the look and the writes.
+  const std::optional<StoredState> state = ReadStoredState(path);
+  // Read-only where the permission bits do not say so (NTFS, the blob) is refused all the same.
+  if (!state || (state->AttributeWord() & kAttributeReadOnly) != 0) return SetTimesResult::NotOpened;
+
+  // Equal times are left alone, so putting back a file as it was changes nothing at all.
+  if (times.lastAccess != state->lastAccess || times.lastWrite != state->lastWrite) {
+    if (!opened.file->SetTimes(times.lastAccess, times.lastWrite)) return SetTimesResult::NotOpened;
+  }
+  const time::FileTime creation = FileTimeOf(times.creation);
+  if (creation == FileTimeOf(state->Creation())) return SetTimesResult::Done;
+  return WriteCreationTime(path, *state, creation) == CreationWrite::Written ? SetTimesResult::Done
+                                                                              : SetTimesResult::CreationKept;
+}
+
+}  // namespace kestrel::fs

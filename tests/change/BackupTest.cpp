@@ -1,0 +1,174 @@
+#include "change/Backup.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/fs/FileState.h"
+#include "tests/change/ChangeFixture.h"
+#include "tests/change/DosAttribOracle.h"
+#include "tests/change/LocalClock.h"
+#include "tests/support/LockHolder.h"
+
+namespace kestrel::change {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+test::KernelTime ToTheMillisecond(test::KernelTime time) {
+  time.nanoseconds = time.nanoseconds / 1'000'000 * 1'000'000;
+  return time;
+}
+
+std::vector<std::string> Names(const stdfs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : stdfs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class BackupInZone : public testing::TestWithParam<const char*> {
+ protected:
+  test::ScopedTimeZone zone_{GetParam()};
+};
+
+INSTANTIATE_TEST_SUITE_P(Zones, BackupInZone, testing::Values("Asia/Tokyo", "Europe/Berlin"),
+                         [](const testing::TestParamInfo<const char*>& zone) { return std::string(zone.param).substr(0, 4); });
+
+// The backup of a read-only document is read-only too and carries its three times, cut to the
+// millisecond (the last-write time here has digits below it); the document itself is not touched.
+TEST_P(BackupInZone, AReadOnlyDocumentGivesAReadOnlyBackupWithItsTimes) {
+  for (const char* name : {"lo-ja-full.doc", "lo-ja-full.docx"}) {
+    SCOPED_TRACE(name);
+    const test::TempDir dir;
+    const auto file = test::PrepareDocument(dir, name, true);
+    const auto document = test::TakeFileSnapshot(file);
+    const auto record = fs::ReadFileRecord(file);
+    ASSERT_TRUE(record);
+    ASSERT_TRUE(backupoldfile(file));
+
+    const stdfs::path backup = file.string() + ".bak";
+    const auto copy = test::TakeFileSnapshot(backup);
+    EXPECT_TRUE(copy.bytes == document.bytes);
+    EXPECT_FALSE(test::OwnerWritable(backup));
+    EXPECT_EQ(test::ShownAttributes(backup), fs::kAttributeReadOnly);
+    EXPECT_EQ(test::ToString(copy.lastWrite), test::ToString(test::kOddLastWrite).substr(0, 14) + "000000");
+    EXPECT_EQ(test::ToString(copy.lastAccess), test::ToString(ToTheMillisecond(test::kOddLastAccess)));
+    const test::KernelTime creation{record->times.creation.seconds,
+                                    static_cast<std::uint32_t>(record->times.creation.nanoseconds)};
+    const auto backupRecord = fs::ReadFileRecord(backup);
+    ASSERT_TRUE(backupRecord);
+    EXPECT_EQ(backupRecord->times.creation, (fs::Timestamp{creation.seconds, ToTheMillisecond(creation).nanoseconds}));
+    const auto blob = test::ReadDosAttrib(backup);
+    if (blob && blob->creation) {
+      EXPECT_EQ(*blob->creation, test::FileTimeOf(ToTheMillisecond(creation)));
+    }
+
+    const auto after = test::TakeFileSnapshot(file);
+    EXPECT_TRUE(after.bytes == document.bytes);
+    EXPECT_EQ(test::ToString(after.lastWrite), test::ToString(document.lastWrite));
+    EXPECT_EQ(after.mode, document.mode);
+    EXPECT_TRUE(after.xattrs == document.xattrs);
+  }
+}
+
+TEST(Backup, HiddenAndSystemBitsAreCarried) {
+  if (!test::OlefilePython()) GTEST_SKIP() << "Debian's python3 is not installed";
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "lo-ascii-full.doc", false);
+  ASSERT_TRUE(fs::SetFileAttributes(file, fs::kAttributeHidden | fs::kAttributeSystem | fs::kAttributeArchive));
+  ASSERT_TRUE(backupoldfile(file));
+  const stdfs::path backup = file.string() + ".bak";
+  EXPECT_EQ(test::ShownAttributes(backup), fs::kAttributeHidden | fs::kAttributeSystem | fs::kAttributeArchive);
+  EXPECT_TRUE(test::OwnerWritable(backup));
+  const auto blob = test::ReadDosAttrib(backup);
+  ASSERT_TRUE(blob);
+  EXPECT_EQ(blob->attributes & 0x26u, 0x26u);
+}
+
+// A read-only, hidden backup of an earlier run gives way to a fresh copy with the document's bits.
+TEST(Backup, AnEarlierReadOnlyHiddenBackupIsReplaced) {
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false);
+  const stdfs::path backup = file.string() + ".bak";
+  std::ofstream(backup) << "an earlier backup";
+  ASSERT_TRUE(fs::SetFileAttributes(backup, fs::kAttributeReadOnly | fs::kAttributeHidden));
+  ASSERT_FALSE(test::OwnerWritable(backup));
+  ASSERT_TRUE(backupoldfile(file));
+  EXPECT_TRUE(test::ReadBytes(backup) == test::ReadBytes(file));
+  EXPECT_EQ(test::ShownAttributes(backup), test::ShownAttributes(file));
+  EXPECT_TRUE(test::OwnerWritable(backup));
+}
+
+TEST(Backup, AFolderNamedLikeTheBackupIsLeftAlone) {
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "report.doc");
+  const auto folder = dir.Path() / "report.doc.bak";
+  stdfs::create_directory(folder);
+  std::ofstream(folder / "inside.txt") << "kept";
+  EXPECT_FALSE(backupoldfile(file));
+  EXPECT_TRUE(stdfs::is_directory(folder));
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"inside.txt"});
+  EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"report.doc", "report.doc.bak"}));
+}
+
+TEST(Backup, AMissingDocumentGivesNoBackup) {
+  const test::TempDir dir;
+  EXPECT_FALSE(backupoldfile((dir.Path() / "gone.doc").string()));
+  EXPECT_TRUE(stdfs::is_empty(dir.Path()));
+}
+
+// The earlier backup may be the only copy left of an older state: it stays when the document has
+// vanished and when the new copy cannot be made, with its bits as they were.
+TEST(Backup, AnEarlierBackupSurvivesAFailedBackup) {
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "report.doc");
+  const stdfs::path backup = dir.Path() / "report.doc.bak";
+  std::ofstream(backup) << "an earlier backup";
+  ASSERT_TRUE(fs::SetFileAttributes(backup, fs::kAttributeReadOnly | fs::kAttributeHidden));
+  const auto before = test::TakeFileSnapshot(backup);
+  {
+    const test::LockHolder writer(file, true);
+    ASSERT_TRUE(writer.Holding());
+    EXPECT_FALSE(backupoldfile(file));
+  }
+  stdfs::remove(file);
+  EXPECT_FALSE(backupoldfile(file));
+  const auto after = test::TakeFileSnapshot(backup);
+  EXPECT_TRUE(after.bytes == before.bytes);
+  EXPECT_EQ(after.mode, before.mode);
+  EXPECT_TRUE(after.xattrs == before.xattrs);
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"report.doc.bak"});
+}
+
+TEST(Backup, ABackupNamedDocumentGetsASecondSuffix) {
+  EXPECT_EQ(BackupFileName("/data/report.doc"), "/data/report.doc.bak");
+  EXPECT_EQ(BackupFileName("/data/report.docx"), "/data/report.docx.bak");
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "x.doc.bak");
+  ASSERT_TRUE(backupoldfile(file));
+  EXPECT_TRUE(test::ReadBytes(dir.Path() / "x.doc.bak.bak") == test::ReadBytes(file));
+}
+
+// Lock files only refuse changes; a copy of the document does no harm.
+TEST(Backup, ALockFileBesideDoesNotRefuseIt) {
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "report.doc");
+  std::ofstream(dir.Path() / ".~lock.report.doc#") << ",someone,host,07.12.2024 10:00,file:///home/someone;";
+  std::ofstream(dir.Path() / "~$report.doc") << "someone";
+  ASSERT_TRUE(backupoldfile(file));
+  EXPECT_TRUE(test::ReadBytes(dir.Path() / "report.doc.bak") == test::ReadBytes(file));
+}
+
+// A document another program is writing cannot be copied: false, and no partial backup.
+TEST(Backup, ADocumentBeingWrittenElsewhereCannotBeCopied) {
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "report.doc");
+  const test::LockHolder writer(file, true);
+  ASSERT_TRUE(writer.Holding());
+  EXPECT_FALSE(backupoldfile(file));
+  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"report.doc"});
+}
+
+}  // namespace
+}  // namespace kestrel::change

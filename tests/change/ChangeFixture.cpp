@@ -1,0 +1,44 @@
+#include "tests/change/ChangeFixture.h"
+
+#include <sys/stat.h>
+
+#include <stdexcept>
+
+#include "platform/fs/FileState.h"
+
+namespace kestrel::test {
+
+namespace stdfs = std::filesystem;
+
+stdfs::path PrepareDocument(const TempDir& dir, const std::string& name, bool readOnly, const std::string& newName) {
+  const auto file = dir.Copy(DataFile(name), newName);
+  SetKernelTimes(file, kOddLastWrite, kOddLastAccess);
+  if (readOnly) MakeReadOnly(file);
+  return file;
+}
+
+void MakeReadOnly(const stdfs::path& file) {
+  stdfs::permissions(file, stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
+                     stdfs::perm_options::remove);
+}
+
+bool OwnerWritable(const stdfs::path& file) {
+  struct stat st {};
+  if (stat(file.c_str(), &st) != 0) throw std::runtime_error("stat failed: " + file.string());
+  return (st.st_mode & S_IWUSR) != 0;
+}
+
+std::uint32_t ShownAttributes(const stdfs::path& file) {
+  const auto record = fs::ReadFileRecord(file);
+  if (!record) throw std::runtime_error("no record: " + file.string());
+  return record->attributes & (fs::kAttributeReadOnly | fs::kAttributeHidden | fs::kAttributeSystem |
+                               fs::kAttributeArchive);
+}
+
+bool Apply(const stdfs::path& file, const change::ChangeRequest& request) {
+  zip::TPackageZip myzip;
+  xml::XmlDocument axml;
+  return change::ApplyChange(myzip, axml, file.string(), request);
+}
+
+}  // namespace kestrel::test

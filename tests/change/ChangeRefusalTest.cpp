@@ -1,0 +1,152 @@
+// Changes that fail: a missing document, one held open by another program, values that cannot
+// be written, files that are no documents. The result is false, nothing escapes as an exception,
+// and a read-only document is read-only afterwards.
+#include "change/ApplyChange.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "platform/fs/FileState.h"
+#include "platform/time/DateTimeText.h"
+#include "tests/change/ChangeFixture.h"
+#include "tests/support/LockHolder.h"
+
+namespace kestrel::change {
+namespace {
+
+namespace stdfs = std::filesystem;
+using catalogue::AttributeChoice;
+
+ChangeRequest SingleRequest(const std::array<std::string, catalogue::kRowCount>& values) {
+  const auto when = time::ParseDateTimeText("2020/05/06 7:08:09");
+  SinglePickers pickers{*when, *when, *when, *when, *when, *when};
+  return ChangeRequest::Single(values, pickers,
+                               {AttributeChoice::Clear, AttributeChoice::Set, AttributeChoice::Set, AttributeChoice::Clear});
+}
+
+const std::array<std::string, catalogue::kRowCount> kValues = {
+    "題名", "件名", "作成者", "キーワード", "コメント", "分類", "3", "更新者", "管理者", "会社", "2021/04/01 9:15:30",
+    "2023/06/15 18:45:10", "45", ""};
+
+// A change that touches everything, for the refusals.
+ChangeRequest Everything() { return SingleRequest(kValues); }
+
+TEST(ApplyChange, AMissingDocumentIsNotChanged) {
+  const test::TempDir dir;
+  EXPECT_FALSE(test::Apply(dir.Path() / "gone.doc", Everything()));
+  EXPECT_FALSE(test::Apply(dir.Path() / "gone.docx", Everything()));
+  EXPECT_TRUE(stdfs::is_empty(dir.Path()));
+  stdfs::create_directory(dir.Path() / "folder.doc");
+  EXPECT_FALSE(test::Apply(dir.Path() / "folder.doc", Everything()));
+}
+
+// Whatever tells that another program has the document: the change fails before anything is
+// touched, so the bytes, times, permission bits and attribute store stay as they were.
+TEST(ApplyChange, ADocumentHeldOpenByAnotherProgramIsLeftAlone) {
+  using Hold = std::function<std::shared_ptr<void>(const stdfs::path&)>;
+  const auto lock = [](bool exclusive, test::LockKind kind) -> Hold {
+    return [exclusive, kind](const stdfs::path& file) {
+      auto holder = std::make_shared<test::LockHolder>(file, exclusive, kind);
+      if (!holder->Holding()) throw std::runtime_error("the other process could not lock the file");
+      return std::shared_ptr<void>(holder);
+    };
+  };
+  // A file beside the document, named from the document's name.
+  const auto beside = [](std::function<std::string(const std::string&)> nameOf, std::string content) -> Hold {
+    return [nameOf, content](const stdfs::path& file) {
+      std::ofstream(file.parent_path() / nameOf(file.filename().string())) << content;
+      return std::shared_ptr<void>();
+    };
+  };
+  const Hold libreOffice = beside([](const std::string& name) { return ".~lock." + name + "#"; },
+                                  ",someone,host,07.12.2024 10:00,file:///home/someone/.config/libreoffice/4;");
+  // Word keeps a short name whole and drops the first two characters of a long one.
+  const Hold word = beside(
+      [](const std::string& name) { return name.rfind("report.", 0) == 0 ? "~$" + name : "~$" + name.substr(2); },
+      "someone");
+  const std::vector<std::pair<const char*, Hold>> holders = {
+      {"write lock (open file description)", lock(true, test::LockKind::OpenFileDescription)},
+      {"write lock (process)", lock(true, test::LockKind::Process)},
+      {"LibreOffice lock file", libreOffice},
+      {"Office owner file", word},
+  };
+  for (const auto& [what, hold] : holders) {
+    for (const auto& [source, target] : {std::pair{"lo-ja-full.doc", "report.doc"}, std::pair{"lo-ja-full.docx", "report.docx"},
+                                         std::pair{"lo-ja-full.doc", "quarterly-report.doc"}}) {
+      SCOPED_TRACE(std::string(what) + ", " + target);
+      const test::TempDir dir;
+      const auto file = test::PrepareDocument(dir, source, true, target);
+      const auto held = hold(file);
+      const auto before = test::TakeFileSnapshot(file);
+      EXPECT_FALSE(test::Apply(file, Everything()));
+      test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
+    }
+  }
+}
+
+// A reader elsewhere does not mark the document as held, but our writing lock cannot be had
+// while it reads: the change fails and the document is as it was.
+TEST(ApplyChange, ADocumentAnotherProgramIsReadingIsLeftAlone) {
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", true);
+  const test::LockHolder reader(file, false);
+  ASSERT_TRUE(reader.Holding());
+  const auto before = test::TakeFileSnapshot(file);
+  EXPECT_FALSE(test::Apply(file, Everything()));
+  test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
+}
+
+// In a binary document a date text that does not parse ends the change with false, not with an
+// exception, and the read-only bit cleared for the writing is back.
+TEST(ApplyChange, ADateTextThatDoesNotParse) {
+  const test::ScopedTimeZone tokyo("Asia/Tokyo");
+  for (const char* name : {"lo-ja-full.doc", "poi-no-dsi.doc"}) {
+    for (const int row : {catalogue::kCreated, catalogue::kLastSaved, catalogue::kLastPrinted}) {
+      SCOPED_TRACE(std::string(name) + ", row " + std::to_string(row));
+      const test::TempDir dir;
+      const auto file = test::PrepareDocument(dir, name, true);
+      const auto before = test::TakeFileSnapshot(file);
+      auto values = kValues;
+      values.at(static_cast<std::size_t>(row)) = "2021/13/45 25:61:00";
+      bool changed = true;
+      EXPECT_NO_THROW(changed = test::Apply(file, SingleRequest(values)));
+      EXPECT_FALSE(changed);
+      EXPECT_FALSE(test::OwnerWritable(file));
+      EXPECT_EQ(test::ShownAttributes(file), fs::kAttributeReadOnly);
+      EXPECT_TRUE(before.xattrs == test::TakeFileSnapshot(file).xattrs);
+    }
+  }
+}
+
+// Files that are no documents fail after the read-only bit was cleared: read-only again, and
+// nothing else changed. A failed change sets no times, so a package read on the way keeps the
+// last-access time that reading gave it.
+TEST(ApplyChange, AFileThatIsNoDocumentIsReadOnlyAgain) {
+  for (const char* name : {"x.doc", "truncated.docx", "z.docx", "renamed-doc-as.docx"}) {
+    SCOPED_TRACE(name);
+    const test::TempDir dir;
+    const auto file = test::PrepareDocument(dir, name, true);
+    const auto before = test::TakeFileSnapshot(file);
+    EXPECT_FALSE(test::Apply(file, Everything()));
+    test::ExpectUnchanged(before, test::TakeFileSnapshot(file), false);
+  }
+}
+
+// No row checked still rewrites the statistics block, so a file that is no compound file fails
+// and its times and attributes are not applied.
+TEST(ApplyChange, ABatchWithoutRowsStillNeedsAWordDocument) {
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "x.doc", false);
+  const auto before = test::TakeFileSnapshot(file);
+  catalogue::BatchValues values;
+  values.times.lastWriteDate = {true, *time::ParseDateTimeText("2001/02/03")};
+  values.attributes.hidden = AttributeChoice::Set;
+  EXPECT_FALSE(test::Apply(file, ChangeRequest::Batch(values)));
+  test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
+}
+
+}  // namespace
+}  // namespace kestrel::change

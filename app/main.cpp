@@ -1,24 +1,39 @@
-// Program entry. The main window arrives with the GUI work; until then a window shows the
-// catalogue rows so the build, the run command and the catalogue can be seen working.
-#include <QApplication>
-#include <QHeaderView>
-#include <QMainWindow>
-#include <QTreeWidget>
+// Program entry: the application object, the five windows in their order, the event loop.
+#include <exception>
 
-#include "catalogue/PropertyCatalogue.h"
+#include <QApplication>
+
+#include "app/DesktopDialogs.h"
+#include "app/MemoryPresetStore.h"
+#include "app/ProgramForms.h"
+#include "app/ProgramSetup.h"
+
+namespace {
+
+// No error may unwind through the event loop; a handler that failed is reported and the program
+// goes on.
+class KestrelApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+      qWarning("kestrelpad: %s", error.what());
+    }
+    return false;
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QMainWindow window;
-  window.setWindowTitle(QStringLiteral("kestrelPad"));
-  auto* list = new QTreeWidget(&window);
-  list->setHeaderLabels({QStringLiteral("項目"), QStringLiteral("値")});
-  for (const auto& row : kestrel::catalogue::Catalogue().Rows()) {
-    const QString caption = QString::fromUtf8(row.caption.data(), static_cast<qsizetype>(row.caption.size()));
-    list->addTopLevelItem(new QTreeWidgetItem(QStringList{caption, QString()}));
-  }
-  window.setCentralWidget(list);
-  window.resize(640, 480);
-  window.show();
+  KestrelApplication application(argc, argv);
+  kestrel::app::SetUpProgram(application);
+  kestrel::app::DesktopDialogs dialogs;
+  const kestrel::app::MemoryPresetStore presets;
+  kestrel::app::ProgramForms forms(dialogs, presets);
+  forms.form1.show();
   return QApplication::exec();
 }

@@ -61,14 +61,19 @@ bool WriteAttributeWord(const std::string& path, const StoredState& now, std::ui
   }
 
   // The blob goes while the file is still writable: before a-w, after u+w.
-  StoredState reached = now;
+  bool blobPut = false;
+  std::uint32_t reachedMode = now.mode;
   auto putBlob = [&] {
-    if (wanted.dosAttrib != now.dosAttrib && PutBlob(path, wanted.dosAttrib)) reached.dosAttrib = wanted.dosAttrib;
+    if (wanted.dosAttrib != now.dosAttrib && PutBlob(path, wanted.dosAttrib)) blobPut = true;
   };
   if (readOnly) putBlob();
-  if (wanted.mode != now.mode && ChangeMode(path, wanted.mode)) reached.mode = wanted.mode;
-  if (!readOnly && reached.mode == wanted.mode) putBlob();
-  return ((AttributeWord(reached) & kAttributeReadOnly) != 0) == readOnly;
+  if (wanted.mode != now.mode && ChangeMode(path, wanted.mode)) reachedMode = wanted.mode;
+  if (!readOnly && reachedMode == wanted.mode) putBlob();
+  const std::optional<std::vector<std::uint8_t>>& reachedBlob = blobPut ? wanted.dosAttrib : now.dosAttrib;
+  const std::optional<DosAttribBlob> parsed = reachedBlob ? ParseDosAttribBlob(*reachedBlob) : std::nullopt;
+  const bool readOnlyReached =
+      (reachedMode & S_IWUSR) == 0 || (parsed && (parsed->attributes & kAttributeReadOnly) != 0);
+  return readOnlyReached == readOnly;
 }
 
 bool WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record) {

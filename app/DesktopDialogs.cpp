@@ -1,0 +1,51 @@
+#include "app/DesktopDialogs.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace kestrel::app {
+
+QString QtNameFilter(const QString& filter) {
+  const qsizetype bar = filter.indexOf(u'|');
+  const QString text = filter.left(bar);
+  QStringList patterns;
+  for (const QString& pattern : filter.mid(bar + 1).split(u';', Qt::SkipEmptyParts)) {
+    QString anyCase;
+    for (const QChar c : pattern) {
+      anyCase += c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper()) : QString(c);
+    }
+    patterns << anyCase;
+  }
+  return QStringLiteral("%1 (%2)").arg(text, patterns.join(u' '));
+}
+
+std::optional<QStringList> DesktopDialogs::ChooseFiles(QWidget* owner, const QString& filter) {
+  QFileDialog dialog(owner);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setNameFilter(QtNameFilter(filter));
+  // The case-blind patterns are noise to read; the filter's own text says what is shown.
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setFilter(dialog.filter() | QDir::Hidden | QDir::System);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.selectedFiles();
+}
+
+std::optional<QString> DesktopDialogs::ChooseFolder(QWidget* owner, const QString& prompt) {
+  const QString folder = QFileDialog::getExistingDirectory(owner, prompt);
+  if (folder.isEmpty()) return std::nullopt;
+  return folder;
+}
+
+void DesktopDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& title) {
+  QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
+  box.exec();
+}
+
+void DesktopDialogs::ShowModal(QDialog& dialog) { dialog.exec(); }
+
+void DesktopDialogs::OpenWithDefaultHandler(const QUrl& url) { QDesktopServices::openUrl(url); }
+
+}  // namespace kestrel::app

@@ -1,0 +1,71 @@
+#pragma once
+// The three in-place editors shared by both property lists: Edit1 (text), Panel3 (date and time,
+// with the erase box "消す" for the last-printed row) and Panel5 (a whole number with a spinner).
+// An editor floats inside the list that is its parent, over the value cell of that list's
+// selected row, and writes into that row when it closes: when the focus leaves it, when a
+// command closes the editors, or when the list is about to scroll.
+
+#include <QObject>
+#include <QPoint>
+
+class QCheckBox;
+class QDateEdit;
+class QLineEdit;
+class QTimeEdit;
+class QWidget;
+
+namespace kestrel::app {
+
+class PropertyListView;
+class UpDown;
+
+class InPlaceEditors : public QObject {
+ public:
+  // The editors start hidden inside `firstList`. Focus moves inside `window` close them.
+  InPlaceEditors(QWidget& window, PropertyListView& firstList);
+
+  // A click on a property list: Edit1 moves into `list`, then an editor opens over the value
+  // cell of the row under `pointer` (viewport coordinates) if the pointer is over that cell.
+  void OpenAt(PropertyListView& list, QPoint pointer);
+
+  // Opens the date-time editor (rows 10, 11, 13) or the number editor (rows 6, 12) for the
+  // list's selected row, `anchor` being the left edge of the value column and the row's top
+  // before horizontal scrolling by `scroll`. False for a row that has neither.
+  bool PlaceTypedEditor(PropertyListView& list, QPoint anchor, int scroll);
+
+  // Every open editor writes its value and hides, Edit1 first, then Panel3, then Panel5; an
+  // editor that holds the focus hands it to its list. Also run before a list scrolls.
+  void CloseEditors();
+
+  QLineEdit* const Edit1;
+  QWidget* const Panel3;
+  QDateEdit* const DateTimePicker7;
+  QTimeEdit* const DateTimePicker8;
+  QCheckBox* const CheckBox15;
+  QWidget* const Panel5;
+  QLineEdit* const Edit3;
+  UpDown* const UpDown1;
+  QCheckBox* const CheckBox6;
+
+ private:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void FocusChanged(QWidget* old, QWidget* now);
+
+  void Edit1Exit();
+  void Panel3Exit();
+  void Panel5Exit();
+  bool Edit1KeyDown(int key);
+  bool Edit3KeyPress(const QString& text, int key);
+
+  static PropertyListView* ListOf(const QWidget* editor);
+  static void MoveInto(QWidget* editor, PropertyListView& list);
+  // Writes `value` into the selected row of the editor's list (nothing when none is selected).
+  static void WriteRow(const QWidget* editor, const QString& value);
+  // Hides the editor; if it holds the focus, the focus goes to its list first.
+  void Hide(QWidget* editor);
+
+  QWidget& window_;
+  bool hiding_ = false;  // focus moves made by Hide itself close nothing
+};
+
+}  // namespace kestrel::app

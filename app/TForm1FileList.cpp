@@ -1,0 +1,128 @@
+// The file list's doors, its removals and the selection change.
+#include <exception>
+
+#include <QAction>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "app/Dialogs.h"
+#include "app/DocumentNames.h"
+#include "app/FileListModel.h"
+#include "app/FileListView.h"
+#include "app/InPlaceEditors.h"
+#include "app/NativePath.h"
+#include "app/PropertyListView.h"
+#include "app/TForm1.h"
+#include "platform/fs/FileOps.h"
+#include "platform/fs/FileState.h"
+
+namespace kestrel::app {
+
+int TForm1::AppendStagedFiles() {
+  const int appended = files_->AppendStaged();
+  if (appended > 0) SelectFile(files_->rowCount() - 1);
+  return appended;
+}
+
+void TForm1::SelectFile(int row) {
+  // Selecting runs the selection change, which reads the file.
+  ListView1->selectRow(row);
+  ListView1->scrollTo(files_->index(row, 0));
+}
+
+void TForm1::ToolButton1Click() {
+  CloseEditors();
+  const std::optional<QStringList> names =
+      dialogs_.ChooseFiles(this, QStringLiteral("Microsoft Word document Files|*.DOC;*.DOCX"));
+  if (!names) return;
+  // What the user chose is taken whatever its name, as long as it is a file not listed yet.
+  for (const QString& name : *names) {
+    if (fs::FileExistsAsFile(NativePath(name))) files_->Stage(name);
+  }
+  files_->AppendStaged();
+  if (files_->rowCount() > 0) SelectFile(files_->rowCount() - 1);
+  EnableAfterAdding();
+}
+
+void TForm1::ToolButton5Click() {
+  CloseEditors();
+  const std::optional<QString> chosen = dialogs_.ChooseFolder(this, QStringLiteral("フォルダを選択してください"));
+  if (!chosen) return;
+  QString folder = *chosen;
+  if (folder.endsWith(u'/')) folder.chop(1);
+  const std::vector<std::string> names = fs::EnumerateFolderFiles(NativePath(folder));
+  if (names.empty()) return;
+  for (const std::string& name : names) {
+    const QString path = folder + u'/' + QtPath(name);
+    if (!HasOwnerFileMark(path) && HasWordExtension(path)) files_->Stage(path);
+  }
+  if (AppendStagedFiles() > 0) EnableAfterAdding();
+}
+
+void TForm1::FilesDropped(const QStringList& paths) {
+  // The drop takes no focus from an open editor; its value belongs to the file read before.
+  CloseEditors();
+  for (const QString& path : paths) {
+    if (fs::FileExistsAsFile(NativePath(path)) && !HasOwnerFileMark(path) && HasWordExtension(path)) {
+      files_->Stage(path);
+    }
+  }
+  if (AppendStagedFiles() > 0) EnableAfterAdding();
+}
+
+void TForm1::ToolButton2Click() {
+  CloseEditors();
+  const int row = ListView1->SelectedRow();
+  if (row < 0) return;
+  files_->Remove(row);
+  if (files_->rowCount() == 0) {
+    for (QWidget* control : std::initializer_list<QWidget*>{ToolButton3, BitBtn2, BitBtn8}) control->setEnabled(false);
+    RemoveAll1->setEnabled(false);
+    Remove1->setEnabled(false);
+    // No file is selected any more: the single tab stops showing the removed file.
+    ListView1Change();
+    return;
+  }
+  ToolButton3->setEnabled(true);
+  BitBtn2->setEnabled(true);
+  SelectFile(row == 0 ? 0 : row - 1);
+}
+
+void TForm1::ToolButton3Click() {
+  CloseEditors();
+  files_->RemoveAll();
+  for (QWidget* control : std::initializer_list<QWidget*>{ToolButton3, BitBtn2, BitBtn8}) control->setEnabled(false);
+  RemoveAll1->setEnabled(false);
+  ListView1Change();
+}
+
+void TForm1::ListView1Change() {
+  // A change arriving while one is handled is ignored, not deferred: the handling looks only at
+  // which file is selected when it runs.
+  if (selectionBusy_) return;
+  selectionBusy_ = true;
+  const int row = ListView1->SelectedRow();
+  if (row < 0) {
+    ListView3->ClearValues();
+    EnableForSelection(false);
+  } else {
+    EnableForSelection(true);
+    const QString path = files_->Path(row);
+    if (!path.isEmpty()) {
+      bool read = false;
+      try {
+        read = ReadDocumentIntoPanel(path);
+      } catch (const std::exception&) {
+        read = false;
+      }
+      if (!read) {
+        files_->SetStatus(row, FileStatus::ReadError);
+      } else if (files_->Status(row) == FileStatus::ReadError) {
+        files_->SetStatus(row, FileStatus::NotChanged);
+      }
+    }
+  }
+  selectionBusy_ = false;
+}
+
+}  // namespace kestrel::app

@@ -1,0 +1,26 @@
+#pragma once
+// The hint window: one static page explaining the main window, the file status icons and what
+// checked, unchecked and grayed boxes mean.
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace kestrel::app {
+
+class StatusIcons;
+
+class TForm4 : public QDialog {
+ public:
+  TForm4(const StatusIcons& icons, QWidget* parent);
+
+  QPushButton* Button1 = nullptr;
+
+ private:
+  void FormCreate();
+
+  QLabel* notChangedIcon_ = nullptr;  // hidden in the design, shown at start-up
+};
+
+}  // namespace kestrel::app

@@ -1,0 +1,102 @@
+#include "app/dialogs/TForm5.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "app/ApplicationTitle.h"
+#include "app/Dialogs.h"
+#include "app/MakerAddresses.h"
+#include "app/StatusIcons.h"
+
+namespace kestrel::app {
+namespace {
+
+QLabel* Named(QLabel* label, const char* name) {
+  label->setObjectName(QString::fromLatin1(name));
+  return label;
+}
+
+// Underlined, with a hand cursor; a click opens it.
+QLabel* Link(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  QFont font = label->font();
+  font.setUnderline(true);
+  label->setFont(font);
+  label->setStyleSheet(QStringLiteral("color: #0000cc;"));
+  label->setCursor(Qt::PointingHandCursor);
+  return label;
+}
+
+}  // namespace
+
+TForm5::TForm5(Dialogs& dialogs, const StatusIcons& icons, QWidget* parent) : QDialog(parent), dialogs_(dialogs) {
+  setWindowTitle(QStringLiteral("バージョン情報"));
+  setFixedSize(402, 205);
+  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
+
+  auto* panel = new QFrame(this);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  auto* grid = new QGridLayout(panel);
+  grid->setContentsMargins(10, 10, 10, 10);
+  grid->setHorizontalSpacing(12);
+  grid->setVerticalSpacing(4);
+  auto* icon = new QLabel(panel);
+  icon->setPixmap(icons.ProgramIcon().pixmap(32, 32));
+  icon->setFixedSize(32, 32);
+  grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
+
+  ProductName = Named(new QLabel(ApplicationTitle(), panel), "ProductName");
+  QFont title = ProductName->font();
+  title.setBold(true);
+  ProductName->setFont(title);
+  Version = Named(new QLabel(QStringLiteral("バージョン: 3.16"), panel), "Version");
+  grid->addWidget(ProductName, 0, 1, 1, 2);
+  grid->addWidget(Version, 1, 1, 1, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Copyright (C) %1. All rights reserved.").arg(kMakerName), panel), 2, 1, 1, 2);
+
+  Comments = Named(Link(kSupportAddress, panel), "Comments");
+  Label5 = Named(Link(kHomePage, panel), "Label5");
+  grid->addWidget(new QLabel(QStringLiteral("メールアドレス："), panel), 3, 1);
+  grid->addWidget(Comments, 3, 2, Qt::AlignLeft);
+  grid->addWidget(new QLabel(QStringLiteral("ホームページ："), panel), 4, 1);
+  grid->addWidget(Label5, 4, 2, Qt::AlignLeft);
+  grid->addWidget(new QLabel(QStringLiteral("ご意見・ご要望をお寄せください。"), panel), 5, 1, 1, 2);
+  grid->setColumnStretch(2, 1);
+  for (QLabel* link : {Comments, Label5}) link->installEventFilter(this);
+
+  OKButton = new QPushButton(QStringLiteral("終了"), this);
+  OKButton->setObjectName(QStringLiteral("OKButton"));
+  OKButton->setDefault(true);
+  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(8, 8, 8, 8);
+  column->addWidget(panel, 1);
+  auto* buttons = new QHBoxLayout();
+  buttons->addStretch();
+  buttons->addWidget(OKButton);
+  buttons->addStretch();
+  column->addLayout(buttons);
+}
+
+void TForm5::CommentsClick() { dialogs_.OpenWithDefaultHandler(SupportMailUrl()); }
+
+void TForm5::Label5Click() { dialogs_.OpenWithDefaultHandler(QUrl(kHomePage)); }
+
+bool TForm5::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (watched == Comments) CommentsClick();
+    if (watched == Label5) Label5Click();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace kestrel::app

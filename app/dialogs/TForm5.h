@@ -1,0 +1,34 @@
+#pragma once
+// The about box: the program's icon and title, its version, the maker and two links.
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace kestrel::app {
+
+class Dialogs;
+class StatusIcons;
+
+class TForm5 : public QDialog {
+ public:
+  // The product name is the application title at the time the box is created.
+  TForm5(Dialogs& dialogs, const StatusIcons& icons, QWidget* parent);
+
+  QLabel* ProductName = nullptr;
+  QLabel* Version = nullptr;
+  QLabel* Comments = nullptr;  // the support address
+  QLabel* Label5 = nullptr;    // the home page
+  QPushButton* OKButton = nullptr;
+
+  void CommentsClick();
+  void Label5Click();
+
+ private:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+  Dialogs& dialogs_;
+};
+
+}  // namespace kestrel::app

@@ -1,0 +1,39 @@
+#include "cli/ArgumentScanner.h"
+
+#include "cli/UsageError.h"
+
+namespace kestrel::cli {
+
+std::optional<Argument> ArgumentScanner::Next() {
+  while (next_ < words_.size()) {
+    std::string word = words_[next_++];
+    if (!optionsEnded_ && word == "--") {
+      optionsEnded_ = true;
+      continue;
+    }
+    if (optionsEnded_ || word.size() < 2 || word[0] != '-') return Argument{false, std::move(word)};
+    attached_.reset();
+    if (word[1] == '-') {
+      const std::size_t equals = word.find('=');
+      option_ = word.substr(0, equals);
+      if (equals != std::string::npos) attached_ = word.substr(equals + 1);
+    } else {
+      option_ = word.substr(0, 2);
+      if (word.size() > 2) attached_ = word.substr(2);
+    }
+    return Argument{true, option_};
+  }
+  return std::nullopt;
+}
+
+std::string ArgumentScanner::Value() {
+  if (attached_) return *attached_;
+  if (next_ == words_.size()) throw UsageError("option " + option_ + " needs a value");
+  return words_[next_++];
+}
+
+void ArgumentScanner::NoValue() const {
+  if (attached_) throw UsageError("option " + option_ + " takes no value");
+}
+
+}  // namespace kestrel::cli

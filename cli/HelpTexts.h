@@ -1,0 +1,122 @@
+#pragma once
+// What --help prints. The first line of each text is the usage line a usage error repeats.
+
+#include <string_view>
+
+namespace kestrel::cli {
+
+inline constexpr std::string_view kProgramHelp =
+    R"(Usage: kestrelpad-cli COMMAND [OPTIONS] FILE...
+
+Shows and changes the document properties, file times and file attributes of Word documents, as
+the kestrelpad program does. A file whose name ends in .docx (in any case) is read as a package,
+any other file as a binary Word document (.doc). A file named twice (the same full path) is taken
+once.
+
+Commands:
+  show FILE...              a header line and one CSV line per document on standard output
+  export -o OUT.csv FILE... the CSV file the program's export writes (Shift-JIS, CR LF)
+  set [OPTIONS] FILE...     change the documents one after another, as the batch tab does
+
+Run "kestrelpad-cli COMMAND --help" for what a command does and its options. Options may stand
+before, between or after the files; after a word "--" every word is a file.
+
+Dates and times are local time (TZ applies) and written the program's way:
+yyyy/MM/dd H:mm:ss, the time left out at exactly midnight, for example 2010/03/15 9:05:00.
+
+Exit status: 0 when every file did what was asked, 1 when any file did not or the output could
+not be written, 2 when the command line was not understood (nothing is done then).
+)";
+
+inline constexpr std::string_view kShowHelp =
+    R"(Usage: kestrelpad-cli show FILE...
+
+Writes the lines of the program's CSV export to standard output, in UTF-8 with LF line ends: the
+header line, then one line per document in the order given. Each line has 23 quoted columns: full
+path, file name, the 14 properties, creation, modify and last-access time (the last left empty up
+to 1904/05/20), and "Y" for each of the read-only, archive, hidden and system attributes that is
+set. Values stand unchanged between the quotes: a quote inside is not doubled, and a line break
+inside a comment stays.
+
+Reading leaves every document as it was: its content, its three times and its attributes.
+
+On standard error, naming the file:
+  a missing file, a folder or anything not a regular file: its line holds only path and name;
+  a .docx that cannot be read as a package: it has no line;
+  a document held open by another program, or a file read as .doc that is no compound file:
+  its property fields are empty.
+
+Exit status: 0 when every document was read, 1 when any was not, 2 on a usage error.
+)";
+
+inline constexpr std::string_view kExportHelp =
+    R"(Usage: kestrelpad-cli export -o OUT.csv FILE...
+
+Writes OUT.csv exactly as the program's CSV export does for these documents: the header line and
+one line per document, as "show" prints them, in Shift-JIS (code page 932) with CR LF after every
+line; a character Shift-JIS cannot hold becomes "?". OUT.csv is replaced only once the whole file
+is written; when it cannot be written it stays as it was.
+
+Options:
+  -o, --output OUT.csv   the file to write (required)
+  -h, --help             this text
+
+Problems with the documents are told on standard error as by "show"; the file is written all the
+same.
+
+Exit status: 0 when OUT.csv was written and every document was read, 1 when OUT.csv could not be
+written or any document was not read, 2 on a usage error.
+)";
+
+inline constexpr std::string_view kSetHelp =
+    R"(Usage: kestrelpad-cli set [OPTIONS] FILE...
+
+Changes the documents one after another, as the program's batch tab does: only what an option
+asks for is changed. One line per file on standard output:
+  changed: FILE        the document was changed as asked
+  change error: FILE   it could not be changed (why is on standard error); the run goes on
+  backup error: FILE   its backup failed; it was not changed and the run ends here
+  not changed: FILE    the run ended before this file; it was not touched
+
+Properties (each writes its own property only):
+  --title TEXT               タイトル
+  --subject TEXT             表題
+  --author TEXT              作成者
+  --keywords TEXT            キーワード
+  --comments TEXT            コメント
+  --category TEXT            カテゴリー
+  --revision NUMBER          改訂番号, 0 to 32767
+  --last-author TEXT         前回保存者
+  --manager TEXT             管理者
+  --company TEXT             会社名
+  --created DATETIME         作成日時
+  --saved DATETIME           前回保存日時
+  --editing-minutes NUMBER   編集時間 in minutes, 0 to 32767
+  --printed DATETIME         前回印刷日時; --printed '' erases it (never printed)
+
+File times (each part given replaces that part of the file's time; the other parts, and the
+times not named, stay as the file has them):
+  --file-created-date DATE    --file-created-time TIME
+  --file-modified-date DATE   --file-modified-time TIME
+  --file-accessed-date DATE   --file-accessed-time TIME
+
+Attributes (on sets it, off clears it; left out keeps the file's own):
+  --readonly on|off   --archive on|off   --hidden on|off   --system on|off
+
+Other options:
+  --backup     first copy each document to FILE.bak beside it, with its times and attributes
+  -h, --help   this text
+
+DATETIME is yyyy/MM/dd H:mm:ss, yyyy/MM/dd H:mm or a date alone; DATE is yyyy/MM/dd; TIME is
+H:mm:ss or H:mm; all in local time. TEXT is UTF-8. Every option takes its value either as
+"--option VALUE" or as "--option=VALUE". At least one property, file-time or attribute option
+is needed.
+
+Exit status: 0 when every file was changed, 1 when any was not, 2 on a usage error (nothing is
+changed then).
+)";
+
+// The first line of a help text.
+constexpr std::string_view UsageLine(std::string_view help) { return help.substr(0, help.find('\n')); }
+
+}  // namespace kestrel::cli

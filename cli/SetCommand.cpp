@@ -1,0 +1,57 @@
+// set: the batch run over the files given, in order, with the backup first when asked.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "change/ApplyChange.h"
+#include "change/Backup.h"
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+#include "cli/FileDiagnosis.h"
+#include "cli/FileList.h"
+#include "cli/HelpTexts.h"
+#include "cli/SetCommandLine.h"
+#include "ooxml/zip/PackageZip.h"
+#include "platform/xml/XmlDocument.h"
+
+namespace kestrel::cli {
+
+int RunSet(ArgumentScanner& args, Console& console) {
+  const std::optional<SetCommandLine> commandLine = ParseSetCommandLine(args);
+  if (!commandLine) {
+    console.Out() << kSetHelp;
+    return kExitSuccess;
+  }
+  const std::vector<ListedFile> files = ListFiles(commandLine->files, console);
+  const change::ChangeRequest request = change::ChangeRequest::Batch(commandLine->values);
+  zip::TPackageZip myzip;
+  xml::XmlDocument axml;
+
+  bool allChanged = true;
+  std::size_t next = 0;
+  while (next < files.size()) {
+    const std::string& given = files[next].given;
+    const std::string& path = files[next].path;
+    ++next;
+    if (commandLine->values.backup && !change::backupoldfile(path)) {
+      // As in the batch run: the document is not changed and the run ends here.
+      console.Out() << "backup error: " << given << '\n';
+      console.Problem(given, WhyBackupFailed(path));
+      allChanged = false;
+      break;
+    }
+    if (change::ApplyChange(myzip, axml, path, request)) {
+      console.Out() << "changed: " << given << '\n';
+    } else {
+      console.Out() << "change error: " << given << '\n';
+      console.Problem(given, WhyChangeFailed(path));
+      allChanged = false;
+    }
+  }
+  for (; next < files.size(); ++next) console.Out() << "not changed: " << files[next].given << '\n';
+  return allChanged ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace kestrel::cli

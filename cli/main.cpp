@@ -1,0 +1,22 @@
+// kestrelpad-cli: the document services of kestrelpad on the command line, for scripted audits
+// and bulk changes.
+
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "cli/Console.h"
+#include "cli/ExitStatus.h"
+
+int main(int argc, char** argv) {
+  kestrel::cli::Console console(std::cout, std::cerr);
+  try {
+    return kestrel::cli::Run(std::vector<std::string>(argv + 1, argv + argc), console);
+  } catch (const std::exception& error) {
+    // Out of memory and the like: said, not a crash.
+    console.Error(error.what());
+    return kestrel::cli::kExitFailure;
+  }
+}

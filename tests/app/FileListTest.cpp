@@ -1,0 +1,230 @@
+// The file list: its three doors with their filters, removals, the enabling after each of them,
+// and the selection that reads the selected file.
+#include <fstream>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/FileListModel.h"
+#include "app/FileListView.h"
+#include "app/PropertyListView.h"
+#include "platform/fs/FileOps.h"
+#include "tests/app/MainWindowFixture.h"
+
+namespace kestrel::app::test {
+namespace {
+
+using FileListTest = MainWindowFixture;
+
+const QString kAllEnabled = QStringLiteral(
+    "ToolButton1 ToolButton5 ToolButton2 ToolButton3 BitBtn2 BitBtn8 BitBtn6 BitBtn9 ToolButton12 GroupBox3 GroupBox1 "
+    "Remove1 RemoveAll1");
+const QString kNothingListed = QStringLiteral("ToolButton1 ToolButton5 GroupBox3 GroupBox1");
+
+QString Touch(const std::filesystem::path& path) {
+  std::ofstream(path).put('x');
+  return QString::fromStdString(path.string());
+}
+
+QUrl Local(const QString& path) { return QUrl::fromLocalFile(path); }
+
+TEST_F(FileListTest, TheDialogDoorTakesExistingFilesOfAnyNameOnceAndSelectsTheLast) {
+  const QString a = CopyOf("lo-ascii-full.doc", "a.doc");
+  const QString b = CopyOf("lo-ja-full.docx", "b.docx");
+  const QString text = Touch(dir_.Path() / "notes.txt");
+  const QString missing = QString::fromStdString((dir_.Path() / "missing.doc").string());
+  AddByDialog({a, missing, b, a, QString::fromStdString(dir_.Path().string()), text});
+  EXPECT_EQ(ListedPaths(), (QStringList{a, b, text}));
+  EXPECT_EQ(dialogs_.filters, std::vector<QString>{QStringLiteral("Microsoft Word document Files|*.DOC;*.DOCX")});
+  EXPECT_EQ(SelectedFile(), 2);
+  EXPECT_EQ(EnabledControls(Form()), kAllEnabled);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(StatusOf(row), FileStatus::NotChanged);
+
+  // The same path again through the same door adds nothing; in another letter case it is another file.
+  const QString upper = QString::fromStdString((dir_.Path() / "A.doc").string());
+  std::filesystem::copy_file(dir_.Path() / "a.doc", dir_.Path() / "A.doc");
+  AddByDialog({a, upper});
+  EXPECT_EQ(ListedPaths(), (QStringList{a, b, text, upper}));
+  EXPECT_EQ(SelectedFile(), 3);
+}
+
+TEST_F(FileListTest, TheDialogDoorEnablesTheListCommandsEvenWhenItAddsNothing) {
+  AddByDialog({QString::fromStdString((dir_.Path() / "missing.doc").string())});
+  EXPECT_EQ(Form().Files().rowCount(), 0);
+  EXPECT_EQ(EnabledControls(Form()),
+            QStringLiteral("ToolButton1 ToolButton5 ToolButton2 ToolButton3 BitBtn2 BitBtn8 GroupBox3 GroupBox1 RemoveAll1"));
+  // The commands find nothing to do and say so or stay silent, as each one's own check decides.
+  QTest::mouseClick(Form().ToolButton2, Qt::LeftButton);
+  Form().BitBtn6Click();
+  ASSERT_EQ(dialogs_.messages.size(), 1U);
+  EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("変更したいファイルを選択する!"));
+}
+
+TEST_F(FileListTest, CancellingEitherDialogChangesNothing) {
+  dialogs_.fileAnswers.push_back(std::nullopt);
+  QTest::mouseClick(Form().ToolButton1, Qt::LeftButton);
+  dialogs_.folderAnswers.push_back(std::nullopt);
+  QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+  EXPECT_EQ(Form().Files().rowCount(), 0);
+  EXPECT_EQ(EnabledControls(Form()), kNothingListed);
+  EXPECT_EQ(dialogs_.prompts, std::vector<QString>{QStringLiteral("フォルダを選択してください")});
+}
+
+TEST_F(FileListTest, TheFolderDoorAddsTheWordFilesOfTheFolderOnly) {
+  const std::filesystem::path folder = dir_.Path() / "docs";
+  std::filesystem::create_directories(folder / "sub.doc");
+  for (const char* name : {"a.doc", "B.DOCX", "c.docm", "~$a.doc", ".hidden.Doc", "d.doc.bak", "e"}) Touch(folder / name);
+  std::filesystem::permissions(folder / "a.doc", std::filesystem::perms::owner_read);
+  QStringList expected;
+  for (const std::string& name : fs::EnumerateFolderFiles(folder.string())) {
+    if (name == "a.doc" || name == "B.DOCX" || name == ".hidden.Doc") {
+      expected << QString::fromStdString((folder / name).string());
+    }
+  }
+  ASSERT_EQ(expected.size(), 3);
+  // The trailing delimiter of the chosen folder is dropped.
+  dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()) + u'/');
+  QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+  EXPECT_EQ(ListedPaths(), expected);
+  EXPECT_EQ(SelectedFile(), 2);
+  EXPECT_EQ(EnabledControls(Form()), kAllEnabled);
+
+  // The same folder again finds every file listed: nothing changes, not even the selection.
+  SelectFile(0);
+  dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
+  QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+  EXPECT_EQ(ListedPaths(), expected);
+  EXPECT_EQ(SelectedFile(), 0);
+}
+
+TEST_F(FileListTest, ThePopupItemsAddAsTheirToolButtonsDo) {
+  const QString a = CopyOf("lo-ascii-full.doc", "a.doc");
+  dialogs_.fileAnswers.push_back(QStringList{a});
+  Form().AddFiles1->trigger();
+  const std::filesystem::path folder = dir_.Path() / "more";
+  std::filesystem::create_directories(folder);
+  const QString b = Touch(folder / "b.doc");
+  dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
+  Form().AddFilesfromfloder1->trigger();
+  EXPECT_EQ(ListedPaths(), (QStringList{a, b}));
+  EXPECT_EQ(dialogs_.filters.size(), 1U);
+  EXPECT_EQ(dialogs_.prompts.size(), 1U);
+}
+
+TEST_F(FileListTest, AFolderWithoutDocumentsChangesNothing) {
+  const std::filesystem::path folder = dir_.Path() / "empty";
+  std::filesystem::create_directories(folder / "inner");
+  Touch(folder / "readme.txt");
+  dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
+  QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+  EXPECT_EQ(Form().Files().rowCount(), 0);
+  EXPECT_EQ(EnabledControls(Form()), kNothingListed);
+}
+
+TEST_F(FileListTest, AnOwnerMarkInTheFolderPathStopsTheFolderAndDropDoorsButNotTheDialog) {
+  const std::filesystem::path folder = dir_.Path() / "~$owned";
+  std::filesystem::create_directories(folder);
+  const QString inside = Touch(folder / "a.doc");
+  dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
+  QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+  Drop(*Form().ListView1->viewport(), {Local(inside)});
+  EXPECT_EQ(Form().Files().rowCount(), 0);
+  AddByDialog({inside});
+  EXPECT_EQ(ListedPaths(), QStringList{inside});
+}
+
+TEST_F(FileListTest, DroppedFilesAreFilteredAndTheLastOneIsRead) {
+  const QString a = CopyOf("lo-ascii-full.doc", "a.doc");
+  const QString b = CopyOf("lo-ascii-full.docx", "b.DocX");
+  const QString owner = CopyOf("lo-ascii-full.doc", "~$a.doc");
+  const QString text = Touch(dir_.Path() / "c.txt");
+  Drop(*Form().ListView1->viewport(),
+       {Local(a), Local(QString::fromStdString(dir_.Path().string())), Local(owner), Local(text), Local(a),
+        QUrl(QStringLiteral("https://www.norvale.example/x.doc")), Local(b),
+        Local(QString::fromStdString((dir_.Path() / "gone.doc").string()))});
+  EXPECT_EQ(ListedPaths(), (QStringList{a, b}));
+  EXPECT_EQ(SelectedFile(), 1);
+  EXPECT_EQ(Value(0), QStringLiteral("Quarterly Report"));
+  EXPECT_EQ(Value(5), QStringLiteral("Finance"));  // only the package has a category
+  EXPECT_EQ(EnabledControls(Form()), kAllEnabled);
+}
+
+TEST_F(FileListTest, DropsOnOtherWindowsAddNothing) {
+  const QString a = CopyOf("lo-ascii-full.doc", "a.doc");
+  Drop(*Form().ListView3->viewport(), {Local(a)});
+  Drop(*Form().ListView2->viewport(), {Local(a)});
+  Drop(Form(), {Local(a)});
+  EXPECT_EQ(Form().Files().rowCount(), 0);
+  EXPECT_EQ(EnabledControls(Form()), kNothingListed);
+}
+
+TEST_F(FileListTest, RemovingSelectsTheFileBeforeOrTheNewFirst) {
+  const QString a = CopyOf("lo-ascii-full.doc", "a.doc");
+  const QString b = CopyOf("lo-ja-full.doc", "b.doc");
+  const QString c = CopyOf("lo-ascii-noprint-multiline.doc", "c.doc");
+  AddByDialog({a, b, c});
+  SelectFile(1);
+  QTest::mouseClick(Form().ToolButton2, Qt::LeftButton);
+  EXPECT_EQ(ListedPaths(), (QStringList{a, c}));
+  EXPECT_EQ(SelectedFile(), 0);
+  EXPECT_EQ(Value(0), QStringLiteral("Quarterly Report"));  // a was read
+  EXPECT_EQ(EnabledControls(Form()), kAllEnabled);
+
+  Form().Remove1->trigger();  // the popup twin removes the first
+  EXPECT_EQ(ListedPaths(), QStringList{c});
+  EXPECT_EQ(SelectedFile(), 0);
+  EXPECT_EQ(Value(0), QStringLiteral("Meeting notes"));
+
+  QTest::mouseClick(Form().ToolButton2, Qt::LeftButton);
+  EXPECT_EQ(Form().Files().rowCount(), 0);
+  // With nothing selected the single tab shows nothing and what needs a file is disabled.
+  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("ToolButton1 ToolButton5"));
+  EXPECT_EQ(Values(), (std::array<std::string, 14>{}));
+}
+
+TEST_F(FileListTest, RemoveAllEmptiesTheListAndDisablesWhatNeedsIt) {
+  AddByDialog({CopyOf("lo-ascii-full.doc", "a.doc"), CopyOf("lo-ja-full.doc", "b.doc")});
+  Form().RemoveAll1->trigger();
+  EXPECT_EQ(Form().Files().rowCount(), 0);
+  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("ToolButton1 ToolButton5"));
+  // The list can be filled again: paths removed are no longer taken for listed.
+  AddByDialog({QString::fromStdString((dir_.Path() / "a.doc").string())});
+  EXPECT_EQ(Form().Files().rowCount(), 1);
+}
+
+TEST_F(FileListTest, ClearingTheSelectionEmptiesTheSingleTab) {
+  AddByDialog({CopyOf("lo-ascii-full.doc", "a.doc")});
+  ASSERT_EQ(Value(0), QStringLiteral("Quarterly Report"));
+  Form().ListView1->clearSelection();
+  EXPECT_EQ(Values(), (std::array<std::string, 14>{}));
+  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("ToolButton1 ToolButton5 ToolButton3 BitBtn2 BitBtn8 RemoveAll1"));
+  // The commands that need a selected file check for it themselves.
+  QTest::mouseClick(Form().ToolButton2, Qt::LeftButton);
+  EXPECT_EQ(Form().Files().rowCount(), 1);
+}
+
+TEST_F(FileListTest, AFolderOfAHundredThousandDocumentsIsListedOnceEach) {
+  const std::filesystem::path folder = dir_.Path() / "many";
+  std::filesystem::create_directories(folder);
+  constexpr int kCount = 100000;
+  for (int i = 0; i < kCount; ++i) {
+    std::ofstream(folder / ("f" + std::to_string(i) + ".doc"));
+  }
+  const std::vector<std::string> names = fs::EnumerateFolderFiles(folder.string());
+  ASSERT_EQ(names.size(), static_cast<std::size_t>(kCount));
+  for (int pass = 0; pass < 2; ++pass) {
+    dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
+    QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+  }
+  ASSERT_EQ(Form().Files().rowCount(), kCount);
+  EXPECT_EQ(Form().Files().Path(0).toStdString(), (folder / names.front()).string());
+  EXPECT_EQ(Form().Files().Path(kCount - 1).toStdString(), (folder / names.back()).string());
+  EXPECT_EQ(SelectedFile(), kCount - 1);
+  EXPECT_TRUE(Form().Files().Contains(QString::fromStdString((folder / names[kCount / 2]).string())));
+}
+
+}  // namespace
+}  // namespace kestrel::app::test

@@ -1,0 +1,284 @@
+// The in-place editors of the single tab: when they open and where, what each key does, what they
+// write when they close, and that commands, clicks elsewhere and scrolling close them first.
+#include <QAction>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include "app/FileListView.h"
+#include "app/InPlaceEditors.h"
+#include "app/PickerValues.h"
+#include "app/PropertyListView.h"
+#include "app/UpDown.h"
+#include "platform/time/DateTimeText.h"
+#include "tests/app/MainWindowFixture.h"
+
+namespace kestrel::app::test {
+namespace {
+
+class InPlaceEditorTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    AddByDialog({CopyOf("lo-ascii-full.doc")});
+    ASSERT_EQ(Value(0), QStringLiteral("Quarterly Report"));
+  }
+
+  InPlaceEditors& Editors() { return *Form().editors; }
+  PropertyListView& List() { return *Form().ListView3; }
+  bool NoneOpen() {
+    return Editors().Edit1->isHidden() && Editors().Panel3->isHidden() && Editors().Panel5->isHidden();
+  }
+  // The editor's value cell as the list shows it now.
+  QRect Cell(int row) { return List().visualRect(List().model()->index(row, 1)); }
+  // A list short enough to scroll.
+  void MakeListScroll() {
+    List().setFixedHeight(150);
+    QApplication::processEvents();
+    ASSERT_GT(List().verticalScrollBar()->maximum(), 0);
+  }
+};
+
+TEST_F(InPlaceEditorTest, AClickOnATextValueOpensTheTextEditorOverTheCell) {
+  ClickValue(0);
+  QLineEdit& edit = *Editors().Edit1;
+  ASSERT_FALSE(edit.isHidden());
+  EXPECT_EQ(edit.parentWidget(), List().viewport());
+  EXPECT_EQ(edit.text(), QStringLiteral("Quarterly Report"));
+  EXPECT_TRUE(edit.hasFocus());
+  const QRect cell = Cell(0);
+  EXPECT_EQ(edit.geometry(), QRect(cell.left() + 3, cell.top(), List().columnWidth(1) - 4, 20));
+  EXPECT_EQ(List().SelectedRow(), 0);
+}
+
+TEST_F(InPlaceEditorTest, EnterKeepsTheTypedTextAndEscapeKeepsTheRowsValue) {
+  ClickValue(2);
+  Editors().Edit1->selectAll();
+  Type(Editors().Edit1, QStringLiteral("山田花子"));
+  QTest::keyClick(Editors().Edit1, Qt::Key_Return);
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(2), QStringLiteral("山田花子"));
+  EXPECT_TRUE(List().hasFocus());
+
+  ClickValue(2);
+  QTest::keyClicks(Editors().Edit1, QStringLiteral("xyz"));
+  QTest::keyClick(Editors().Edit1, Qt::Key_Escape);
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(2), QStringLiteral("山田花子"));
+}
+
+TEST_F(InPlaceEditorTest, LeavingTheEditorForAnotherControlKeepsTheTypedText) {
+  ClickValue(1);
+  Editors().Edit1->setText(QStringLiteral("typed"));
+  Form().CheckBox5->setFocus();
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(1), QStringLiteral("typed"));
+}
+
+TEST_F(InPlaceEditorTest, ClicksBesideTheValueCellsOpenNothing) {
+  ClickCaption(0);
+  EXPECT_TRUE(NoneOpen());
+  const QPoint below(Cell(0).center().x(), List().viewport()->height() - 2);
+  ASSERT_LT(List().rowAt(below.y()), 0) << "the list is too short to leave room below its rows";
+  QTest::mouseClick(List().viewport(), Qt::LeftButton, Qt::NoModifier, below);
+  EXPECT_TRUE(NoneOpen());
+}
+
+TEST_F(InPlaceEditorTest, KeysNeverOpenAnEditor) {
+  ClickCaption(3);
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_F2, Qt::Key_Space, Qt::Key_Down, Qt::Key_A}) {
+    QTest::keyClick(&List(), key);
+    EXPECT_TRUE(NoneOpen()) << key;
+  }
+}
+
+TEST_F(InPlaceEditorTest, WithNoFileSelectedClicksOpenNothing) {
+  Form().ListView1->clearSelection();
+  ClickCaption(0);
+  ClickValue(0);
+  ClickValue(10);
+  EXPECT_TRUE(NoneOpen());
+}
+
+TEST_F(InPlaceEditorTest, TheDateEditorShowsTheRowsValueAndDropsTheSeconds) {
+  ClickValue(10);  // 2019/11/05 8:30:00
+  ASSERT_FALSE(Editors().Panel3->isHidden());
+  EXPECT_EQ(Editors().DateTimePicker7->date(), QDate(2019, 11, 5));
+  EXPECT_EQ(Editors().DateTimePicker8->time(), QTime(8, 30));
+  EXPECT_TRUE(Editors().CheckBox15->isHidden());
+  const QRect cell = Cell(10);
+  const int pickers = Editors().DateTimePicker7->width() + Editors().DateTimePicker8->width();
+  EXPECT_EQ(Editors().Panel3->geometry(), QRect(cell.left() + 2, cell.top(), pickers, 20));
+  EXPECT_GE(Editors().DateTimePicker7->width(), 89);
+  EXPECT_GE(Editors().DateTimePicker8->width(), 73);
+  Editors().DateTimePicker7->setDate(QDate(2024, 2, 29));
+  Editors().DateTimePicker8->setTime(QTime(10, 15, 42));
+  List().setFocus();
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(10), QStringLiteral("2024/02/29 10:15:00"));
+}
+
+TEST_F(InPlaceEditorTest, AnEmptyDateOpensOnNowAndClosesAsNowToTheMinute) {
+  AddByDialog({CopyOf("x.doc")});
+  ASSERT_EQ(Value(10), QString());
+  const QDate today = QDate::currentDate();
+  ClickValue(10);
+  EXPECT_EQ(Editors().DateTimePicker7->date(), today);
+  ClickCaption(0);
+  EXPECT_TRUE(NoneOpen());
+  const std::optional<time::LocalDateTime> written = time::ParseDateTimeText(Value(10).toStdString());
+  ASSERT_TRUE(written.has_value()) << Value(10).toStdString();
+  EXPECT_EQ(ToPickerValue(*written)->time.second(), 0);
+  EXPECT_NEAR(*written, CurrentLocalDateTime(), 2.0 / (24 * 60));
+}
+
+TEST_F(InPlaceEditorTest, TheEraseBoxKeepsTheLastPrintedRowEmptyUntilUnchecked) {
+  AddByDialog({CopyOf("x.doc")});
+  ClickValue(13);
+  ASSERT_FALSE(Editors().Panel3->isHidden());
+  EXPECT_FALSE(Editors().CheckBox15->isHidden());
+  EXPECT_TRUE(Editors().CheckBox15->isChecked());
+  EXPECT_EQ(Editors().Panel3->width(), Editors().DateTimePicker7->width() + Editors().DateTimePicker8->width() + 46);
+  // The widest editor still lies inside the list.
+  EXPECT_LE(Editors().Panel3->geometry().right(), List().viewport()->width());
+  List().setFocus();
+  EXPECT_EQ(Value(13), QString());
+
+  ClickValue(13);
+  QTest::mouseClick(Editors().CheckBox15, Qt::LeftButton);
+  EXPECT_FALSE(Editors().CheckBox15->isChecked());
+  EXPECT_FALSE(Editors().Panel3->isHidden()) << "a click inside the editor keeps it open";
+  Editors().DateTimePicker7->setDate(QDate(2023, 7, 1));
+  Editors().DateTimePicker8->setTime(QTime(0, 0, 30));
+  List().setFocus();
+  EXPECT_EQ(Value(13), QStringLiteral("2023/07/01"));
+
+  // A dated last-printed row opens with the box unchecked; checking it erases the value.
+  ClickValue(13);
+  EXPECT_FALSE(Editors().CheckBox15->isChecked());
+  Editors().CheckBox15->setChecked(true);
+  List().setFocus();
+  EXPECT_EQ(Value(13), QString());
+}
+
+TEST_F(InPlaceEditorTest, TheNumberEditorTakesDigitsOnlyAndTurnsNothingIntoOne) {
+  ClickValue(6);  // "3"
+  ASSERT_FALSE(Editors().Panel5->isHidden());
+  QLineEdit& edit = *Editors().Edit3;
+  EXPECT_EQ(edit.text(), QStringLiteral("3"));
+  EXPECT_TRUE(edit.hasFocus());
+  EXPECT_TRUE(Editors().CheckBox6->isHidden());
+  EXPECT_EQ(Editors().Panel5->pos(), QPoint(Cell(6).left() + 2, Cell(6).top()));
+  QTest::keyClicks(&edit, QStringLiteral("a1-b2.x"));
+  EXPECT_EQ(edit.text(), QStringLiteral("312"));
+  QTest::keyClick(&edit, Qt::Key_Backspace);
+  EXPECT_EQ(edit.text(), QStringLiteral("31"));
+  QTest::keyClick(&edit, Qt::Key_Up);
+  EXPECT_EQ(edit.text(), QStringLiteral("32"));
+  edit.clear();
+  List().setFocus();
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(6), QStringLiteral("1"));
+}
+
+TEST_F(InPlaceEditorTest, TheNumberEditorOpensOnOneForAValueThatIsNoNumber) {
+  AddByDialog({CopyOf("x.doc")});
+  ASSERT_EQ(Value(6), QString());
+  ClickValue(6);
+  EXPECT_EQ(Editors().Edit3->text(), QStringLiteral("1"));
+  EXPECT_EQ(Editors().UpDown1->Position(), 1);
+  Editors().UpDown1->Step(-1);
+  Editors().UpDown1->Step(-1);
+  EXPECT_EQ(Editors().Edit3->text(), QStringLiteral("0"));
+  List().setFocus();
+  EXPECT_EQ(Value(6), QStringLiteral("0"));
+
+  ClickValue(12);  // the editing minutes, "0"
+  Editors().Edit3->setText(QStringLiteral("32767"));
+  Editors().UpDown1->Step(1);
+  EXPECT_EQ(Editors().Edit3->text(), QStringLiteral("32767"));
+  List().setFocus();
+  EXPECT_EQ(Value(12), QStringLiteral("32767"));
+}
+
+TEST_F(InPlaceEditorTest, OpeningAnotherEditorClosesTheOpenOne) {
+  ClickValue(0);
+  Editors().Edit1->setText(QStringLiteral("first"));
+  ClickValue(11);
+  EXPECT_TRUE(Editors().Edit1->isHidden());
+  EXPECT_FALSE(Editors().Panel3->isHidden());
+  EXPECT_EQ(Value(0), QStringLiteral("first"));
+  ClickValue(12);
+  EXPECT_TRUE(Editors().Panel3->isHidden());
+  EXPECT_FALSE(Editors().Panel5->isHidden());
+  EXPECT_EQ(Value(11), QStringLiteral("2020/02/29 23:59:00"));
+}
+
+TEST_F(InPlaceEditorTest, ScrollingTheListClosesTheEditorKeepingItsValue) {
+  MakeListScroll();
+  ClickValue(1);
+  Editors().Edit1->setText(QStringLiteral("scrolled"));
+  List().verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(1), QStringLiteral("scrolled"));
+  EXPECT_TRUE(List().hasFocus());
+  EXPECT_GT(List().verticalScrollBar()->value(), 0);
+}
+
+TEST_F(InPlaceEditorTest, TheWheelOverTheListOrTheEditorClosesTheEditorKeepingItsValue) {
+  MakeListScroll();
+  for (const bool overEditor : {false, true}) {
+    List().verticalScrollBar()->setValue(0);
+    ClickValue(10);
+    ASSERT_FALSE(Editors().Panel3->isHidden());
+    Editors().DateTimePicker8->setTime(QTime(6, 7, 8));
+    QWidget* target = overEditor ? static_cast<QWidget*>(Editors().DateTimePicker8) : List().viewport();
+    QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &wheel);
+    EXPECT_TRUE(NoneOpen()) << overEditor;
+    EXPECT_EQ(Value(10), QStringLiteral("2019/11/05 6:07:00")) << overEditor;
+    EXPECT_EQ(Editors().DateTimePicker8->time(), QTime(6, 7, 8)) << "the wheel turned the picker";
+    EXPECT_GT(List().verticalScrollBar()->value(), 0) << overEditor;
+  }
+}
+
+TEST_F(InPlaceEditorTest, ToolAndMenuCommandsCloseTheEditorBeforeTheyRun) {
+  ClickValue(0);
+  Editors().Edit1->setText(QStringLiteral("before the command"));
+  dialogs_.fileAnswers.push_back(std::nullopt);
+  QTest::mouseClick(Form().ToolButton1, Qt::LeftButton);
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(0), QStringLiteral("before the command"));
+
+  ClickValue(12);
+  Editors().Edit3->setText(QStringLiteral("45"));
+  Form().about1->trigger();
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(12), QStringLiteral("45"));
+  EXPECT_EQ(dialogs_.modalTitles, std::vector<QString>{QStringLiteral("バージョン情報")});
+}
+
+TEST_F(InPlaceEditorTest, ATypedValueStaysWithItsFileWhenAnotherFileIsSelectedOrDropped) {
+  const QString other = CopyOf("lo-ja-full.doc");
+  AddByDialog({other});
+  ClickValue(0);
+  Editors().Edit1->setText(QStringLiteral("typed for the first"));
+  Drop(*Form().ListView1->viewport(), {QUrl::fromLocalFile(CopyOf("lo-ascii-noprint-multiline.doc"))});
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(0), QStringLiteral("Meeting notes"));
+
+  ClickValue(0);
+  Editors().Edit1->setText(QStringLiteral("typed again"));
+  SelectFile(0);
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(0), QStringLiteral("Quarterly Report"));
+}
+
+}  // namespace
+}  // namespace kestrel::app::test

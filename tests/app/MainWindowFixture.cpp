@@ -1,0 +1,106 @@
+#include "tests/app/MainWindowFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/FileListModel.h"
+#include "app/FileListView.h"
+#include "app/PropertyListView.h"
+
+namespace kestrel::app::test {
+
+void MainWindowFixture::SetUp() {
+  forms_ = std::make_unique<ProgramForms>(dialogs_, presets_);
+  Form().show();
+  Form().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+}
+
+void MainWindowFixture::TearDown() {
+  forms_.reset();
+  EXPECT_TRUE(dialogs_.fileAnswers.empty()) << "an open-dialog answer was not asked for";
+  EXPECT_TRUE(dialogs_.folderAnswers.empty()) << "a folder-dialog answer was not asked for";
+}
+
+QString MainWindowFixture::CopyOf(const std::string& dataName, const std::string& name) {
+  return QString::fromStdString(dir_.Copy(kestrel::test::DataFile(dataName), name).string());
+}
+
+void MainWindowFixture::AddByDialog(const QStringList& paths) {
+  dialogs_.fileAnswers.push_back(paths);
+  QTest::mouseClick(Form().ToolButton1, Qt::LeftButton);
+}
+
+void MainWindowFixture::Drop(QWidget& target, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  const QPointF at(10, 10);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &enter);
+  QDragMoveEvent move(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &move);
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &drop);
+}
+
+void MainWindowFixture::SelectFile(int row) {
+  FileListView& list = *Form().ListView1;
+  const QRect cell = list.visualRect(list.model()->index(row, 0));
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+}
+
+int MainWindowFixture::SelectedFile() { return Form().ListView1->SelectedRow(); }
+
+QStringList MainWindowFixture::ListedPaths() {
+  QStringList paths;
+  for (int row = 0; row < Form().Files().rowCount(); ++row) paths << Form().Files().Path(row);
+  return paths;
+}
+
+FileStatus MainWindowFixture::StatusOf(int row) { return Form().Files().Status(row); }
+
+void MainWindowFixture::Type(QWidget* widget, const QString& text) {
+  for (const QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(widget, &release);
+  }
+}
+
+void MainWindowFixture::ClickValue(int row) {
+  PropertyListView& list = *Form().ListView3;
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.visualRect(list.model()->index(row, 1)).center());
+}
+
+void MainWindowFixture::ClickCaption(int row) {
+  PropertyListView& list = *Form().ListView3;
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.visualRect(list.model()->index(row, 0)).center());
+}
+
+QString MainWindowFixture::Value(int row) { return Form().ListView3->Value(row); }
+
+std::array<std::string, catalogue::kRowCount> MainWindowFixture::Values() { return Form().ListView3->Values(); }
+
+QString EnabledControls(TForm1& form) {
+  QStringList enabled;
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           form.ToolButton1, form.ToolButton5, form.ToolButton2, form.ToolButton3, form.BitBtn2, form.BitBtn8,
+           form.BitBtn6, form.BitBtn9, form.ToolButton12, form.GroupBox3, form.GroupBox1}) {
+    if (control->isEnabled()) enabled << control->objectName();
+  }
+  for (QAction* action : {form.Remove1, form.RemoveAll1}) {
+    if (action->isEnabled()) enabled << action->objectName();
+  }
+  return enabled.join(u' ');
+}
+
+}  // namespace kestrel::app::test

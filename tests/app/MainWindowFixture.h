@@ -1,0 +1,59 @@
+#pragma once
+// The five windows of the program with scripted dialogs, the main window shown and active, in
+// the time zone Asia/Tokyo, and a fresh folder for documents.
+
+#include <filesystem>
+#include <memory>
+
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include "app/MemoryPresetStore.h"
+#include "app/ProgramForms.h"
+#include "tests/app/ScriptedDialogs.h"
+#include "tests/support/TestSupport.h"
+
+namespace kestrel::app::test {
+
+class MainWindowFixture : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  TForm1& Form() { return forms_->form1; }
+  ProgramForms& Forms() { return *forms_; }
+
+  // A writable copy of a test document in the fresh folder.
+  QString CopyOf(const std::string& dataName, const std::string& name = {});
+  // The given files through the open dialog ("ファイル追加").
+  void AddByDialog(const QStringList& paths);
+  // A drop of local files (and any other URLs) on `target`'s viewport.
+  void Drop(QWidget& target, const QList<QUrl>& urls);
+  void SelectFile(int row);
+  int SelectedFile();
+  QStringList ListedPaths();
+  FileStatus StatusOf(int row);
+
+  // Key presses typing `text` (any characters, not only those of a keyboard's keys).
+  static void Type(QWidget* widget, const QString& text);
+
+  // A left click in the middle of a row's value cell (or of its caption cell) of the single list.
+  void ClickValue(int row);
+  void ClickCaption(int row);
+  QString Value(int row);
+  // The row values as the list shows them.
+  std::array<std::string, catalogue::kRowCount> Values();
+
+  kestrel::test::ScopedTimeZone timeZone_{"Asia/Tokyo"};
+  kestrel::test::TempDir dir_;
+  ScriptedDialogs dialogs_;
+  MemoryPresetStore presets_;
+  std::unique_ptr<ProgramForms> forms_;
+};
+
+// The window's enabling state of the controls that change at run time, by name, for messages.
+QString EnabledControls(TForm1& form);
+
+}  // namespace kestrel::app::test

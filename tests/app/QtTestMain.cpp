@@ -1,0 +1,16 @@
+// GoogleTest entry for the GUI tests: one application object on the offscreen platform, set up
+// as the program sets itself up.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include "app/ProgramSetup.h"
+
+int main(int argc, char** argv) {
+  // Also when the test list is taken at build time, where no display is set.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  kestrel::app::SetUpProgram(application);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,164 @@
+// Selecting a file reads it into the single tab: its rows, its times, its attribute bits, and the
+// status icon a failed read leaves.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QPushButton>
+#include <QTimeEdit>
+
+#include "app/FileListModel.h"
+#include "app/PickerValues.h"
+#include "app/PropertyListView.h"
+#include "platform/fs/FileState.h"
+#include "platform/time/LocalDateTime.h"
+#include "tests/app/MainWindowFixture.h"
+#include "tests/support/ExpectedRows.h"
+
+namespace kestrel::app::test {
+namespace {
+
+using ReadingTest = MainWindowFixture;
+
+kestrel::test::ExpectedRows Expected(const std::string& name) {
+  static const auto rows = kestrel::test::LoadExpectedRows(kestrel::test::DataFile("expected-rows.jsonl"));
+  return rows.at(name);
+}
+
+fs::FileRecord RecordOf(const QString& path) {
+  std::optional<fs::FileRecord> record = fs::ReadFileRecord(path.toStdString());
+  if (!record) throw std::runtime_error("no record of " + path.toStdString());
+  return *record;
+}
+
+PickerValue Shown(time::FileTime fileTime) { return ToPickerValue(*time::FileTimeToLocalDateTime(fileTime)).value(); }
+
+void ExpectPickers(const QDateEdit* date, const QTimeEdit* clock, const PickerValue& expected) {
+  EXPECT_EQ(date->date(), expected.date) << date->objectName().toStdString();
+  EXPECT_EQ(clock->time(), expected.time) << clock->objectName().toStdString();
+}
+
+TEST_F(ReadingTest, SelectingADocumentShowsItsRowsTimesAndAttributesAndLeavesItAsItWas) {
+  const QString path = CopyOf("lo-ja-full.doc");
+  ASSERT_EQ(chmod(path.toStdString().c_str(), 0444), 0);
+  const fs::FileRecord before = RecordOf(path);
+  ASSERT_NE(before.attributes & fs::kAttributeReadOnly, 0U);
+  AddByDialog({path});
+  EXPECT_EQ(Values(), Expected("lo-ja-full.doc").value());
+  const fs::FileTimeSet times = before.times.FileTimes();
+  ExpectPickers(Form().DateTimePicker9, Form().DateTimePicker10, Shown(times.creation));
+  ExpectPickers(Form().DateTimePicker11, Form().DateTimePicker12, Shown(times.lastWrite));
+  ExpectPickers(Form().DateTimePicker13, Form().DateTimePicker14, Shown(times.lastAccess));
+  const std::array<std::pair<QCheckBox*, std::uint32_t>, 4> boxes = {{{Form().CheckBox16, fs::kAttributeReadOnly},
+                                                                      {Form().CheckBox17, fs::kAttributeArchive},
+                                                                      {Form().CheckBox18, fs::kAttributeHidden},
+                                                                      {Form().CheckBox23, fs::kAttributeSystem}}};
+  for (const auto& [box, bit] : boxes) {
+    EXPECT_EQ(box->checkState(), (before.attributes & bit) != 0 ? Qt::Checked : Qt::Unchecked)
+        << box->objectName().toStdString();
+  }
+  EXPECT_EQ(StatusOf(0), FileStatus::NotChanged);
+  const fs::FileRecord after = RecordOf(path);
+  EXPECT_EQ(after.times, before.times);
+  EXPECT_EQ(after.attributes, before.attributes);
+}
+
+TEST_F(ReadingTest, APackageIsReadByItsExtensionInAnyCase) {
+  AddByDialog({CopyOf("MixedCase.Docx"), CopyOf("lo-ascii-full.docx")});
+  EXPECT_EQ(Values(), Expected("lo-ascii-full.docx").value());
+  SelectFile(0);
+  EXPECT_EQ(Values(), Expected("MixedCase.Docx").value());
+  EXPECT_EQ(StatusOf(0), FileStatus::NotChanged);
+}
+
+TEST_F(ReadingTest, AnUnreadablePackageGetsTheReadErrorIconAndShowsNoOtherFilesRows) {
+  const QString good = CopyOf("lo-ascii-full.doc");
+  const QString broken = CopyOf("truncated.docx");
+  AddByDialog({good});
+  ASSERT_EQ(Value(0), QStringLiteral("Quarterly Report"));
+  AddByDialog({broken});
+  EXPECT_EQ(StatusOf(1), FileStatus::ReadError);
+  EXPECT_EQ(Values(), (std::array<std::string, 14>{}));
+  // Its times were found before the package failed, and they are shown.
+  ExpectPickers(Form().DateTimePicker11, Form().DateTimePicker12, Shown(RecordOf(broken).times.FileTimes().lastWrite));
+  EXPECT_TRUE(Form().BitBtn6->isEnabled());
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(ReadingTest, AFileGoneSinceItWasListedIsAReadErrorUntilItCanBeReadAgain) {
+  const QString first = CopyOf("lo-ascii-full.doc", "first.doc");
+  const QString second = CopyOf("lo-ja-full.doc", "second.doc");
+  AddByDialog({first, second});
+  std::filesystem::rename(second.toStdString(), (dir_.Path() / "aside.doc").string());
+  SelectFile(0);
+  const PickerValue firstCreation = Shown(RecordOf(first).times.FileTimes().creation);
+  SelectFile(1);
+  EXPECT_EQ(StatusOf(1), FileStatus::ReadError);
+  EXPECT_EQ(Values(), (std::array<std::string, 14>{}));
+  // Nothing is known of the missing file, so the pickers keep what they showed.
+  ExpectPickers(Form().DateTimePicker9, Form().DateTimePicker10, firstCreation);
+
+  std::filesystem::rename((dir_.Path() / "aside.doc").string(), second.toStdString());
+  SelectFile(0);
+  SelectFile(1);
+  EXPECT_EQ(StatusOf(1), FileStatus::NotChanged);
+  EXPECT_EQ(Values(), Expected("lo-ja-full.doc").value());
+}
+
+TEST_F(ReadingTest, AFileThatIsNoDocumentReadsAsEmptyRowsWithoutError) {
+  AddByDialog({CopyOf("x.doc")});
+  EXPECT_EQ(Values(), Expected("x.doc").value());
+  EXPECT_EQ(StatusOf(0), FileStatus::NotChanged);
+}
+
+TEST_F(ReadingTest, ALastAccessNotLaterThan1904LeavesTheAccessPickersAsTheyWere) {
+  const QString recent = CopyOf("lo-ascii-full.doc", "recent.doc");
+  const QString old = CopyOf("lo-ja-full.doc", "old.doc");
+  // 1903-08-01 00:00 UTC, before 1904-05-20 in every zone.
+  const timespec times[2] = {{-2095545600, 0}, {UTIME_OMIT, UTIME_OMIT}};
+  if (utimensat(AT_FDCWD, old.toStdString().c_str(), times, 0) != 0 || RecordOf(old).times.lastAccess.seconds != -2095545600) {
+    GTEST_SKIP() << "this file system keeps no access time before 1970";
+  }
+  AddByDialog({recent});
+  const PickerValue recentAccess = Shown(RecordOf(recent).times.FileTimes().lastAccess);
+  AddByDialog({old});
+  ExpectPickers(Form().DateTimePicker13, Form().DateTimePicker14, recentAccess);
+  ExpectPickers(Form().DateTimePicker11, Form().DateTimePicker12, Shown(RecordOf(old).times.FileTimes().lastWrite));
+  EXPECT_EQ(StatusOf(1), FileStatus::NotChanged);
+}
+
+// Marks the package entry `name` as compressed with a method no reader knows (99), in its local
+// header and in its central-directory record.
+void GiveUnknownMethod(std::vector<std::uint8_t>& zip, const std::string& name) {
+  const auto u16 = [&zip](std::size_t at) { return static_cast<std::size_t>(zip.at(at) | (zip.at(at + 1) << 8)); };
+  const auto u32 = [&zip, &u16](std::size_t at) { return u16(at) | (u16(at + 2) << 16); };
+  for (std::size_t at = 0; at + 46 <= zip.size(); ++at) {
+    if (u32(at) != 0x02014b50U) continue;
+    const std::string stored(zip.begin() + static_cast<std::ptrdiff_t>(at + 46),
+                             zip.begin() + static_cast<std::ptrdiff_t>(at + 46 + u16(at + 28)));
+    if (stored != name) continue;
+    const std::size_t local = u32(at + 42);
+    zip.at(at + 10) = 99;
+    zip.at(at + 11) = 0;
+    zip.at(local + 8) = 99;
+    zip.at(local + 9) = 0;
+    return;
+  }
+  throw std::runtime_error("no entry " + name);
+}
+
+TEST_F(ReadingTest, AnEntryTheZipComponentCannotDecodeIsReportedInAMessageBox) {
+  const QString path = CopyOf("lo-ascii-full.docx");
+  std::vector<std::uint8_t> bytes = kestrel::test::ReadBytes(path.toStdString());
+  GiveUnknownMethod(bytes, "docProps/core.xml");
+  kestrel::test::WriteBytes(path.toStdString(), bytes);
+  AddByDialog({path});
+  ASSERT_FALSE(dialogs_.messages.empty());
+  EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("Unknown Compression Method"));
+  EXPECT_EQ(dialogs_.messages[0].title, QStringLiteral("Zip Error"));
+  EXPECT_EQ(StatusOf(0), FileStatus::ReadError);
+}
+
+}  // namespace
+}  // namespace kestrel::app::test

@@ -1,0 +1,39 @@
+#include "tests/app/ScriptedDialogs.h"
+
+#include <QDialog>
+
+#include <gtest/gtest.h>
+
+namespace kestrel::app::test {
+
+std::optional<QStringList> ScriptedDialogs::ChooseFiles(QWidget*, const QString& filter) {
+  filters.push_back(filter);
+  if (fileAnswers.empty()) {
+    ADD_FAILURE() << "the open dialog was asked for without an answer";
+    return std::nullopt;
+  }
+  std::optional<QStringList> answer = fileAnswers.front();
+  fileAnswers.pop_front();
+  return answer;
+}
+
+std::optional<QString> ScriptedDialogs::ChooseFolder(QWidget*, const QString& prompt) {
+  prompts.push_back(prompt);
+  if (folderAnswers.empty()) {
+    ADD_FAILURE() << "the folder dialog was asked for without an answer";
+    return std::nullopt;
+  }
+  std::optional<QString> answer = folderAnswers.front();
+  folderAnswers.pop_front();
+  return answer;
+}
+
+void ScriptedDialogs::ShowMessage(QWidget*, const QString& text, const QString& title) {
+  messages.push_back({text, title});
+}
+
+void ScriptedDialogs::ShowModal(QDialog& dialog) { modalTitles.push_back(dialog.windowTitle()); }
+
+void ScriptedDialogs::OpenWithDefaultHandler(const QUrl& url) { opened.push_back(url); }
+
+}  // namespace kestrel::app::test

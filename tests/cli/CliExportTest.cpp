@@ -1,0 +1,97 @@
+// kestrelpad-cli export: the file of the program's CSV export, code page 932 with CR LF.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "export/CsvLines.h"
+#include "tests/cli/CliRun.h"
+#include "tests/cli/KnownDocuments.h"
+#include "tests/support/TestSupport.h"
+
+namespace kestrel::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+// Python's cp932 codec, independent of the program's converter.
+std::vector<std::uint8_t> EncodedByPython(const TempDir& dir, const std::vector<std::string>& lines) {
+  std::string joined;
+  for (const std::string& line : lines) joined += (joined.empty() ? "" : std::string(1, '\0')) + line;
+  WriteBytes(dir.Path() / "lines.txt", {joined.begin(), joined.end()});
+  FileStateOutput({"cp932", (dir.Path() / "lines.txt").string(), (dir.Path() / "expected.csv").string()});
+  return ReadBytes(dir.Path() / "expected.csv");
+}
+
+TEST(CliExport, WritesTheExportFileByteForByte) {
+  const TempDir dir;
+  const std::optional<KnownDocuments> known = PrepareKnownDocuments(dir.Path());
+  if (!known) GTEST_SKIP() << "the temporary folder's file system keeps no user.* extended attributes";
+  const KnownDocuments& documents = *known;
+
+  const CliResult result = RunCli(Concat({"export", "-o", "out.csv"}, documents.names), dir.Path());
+
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+  const std::vector<std::uint8_t> written = ReadBytes(dir.Path() / "out.csv");
+  EXPECT_EQ(written, EncodedByPython(dir, documents.lines));
+  // And exactly what the program's own export writes for the same lines.
+  ASSERT_TRUE(csv::WriteCsvLines(dir.Path() / "program.csv", documents.lines));
+  EXPECT_EQ(written, ReadBytes(dir.Path() / "program.csv"));
+}
+
+TEST(CliExport, TakesTheTargetInEveryOptionForm) {
+  const TempDir dir;
+  dir.Copy(DataFile("lo-ascii-full.docx"));
+  const std::vector<std::vector<std::string>> forms = {{"export", "-o", "a.csv", "lo-ascii-full.docx"},
+                                                        {"export", "-ob.csv", "lo-ascii-full.docx"},
+                                                        {"export", "lo-ascii-full.docx", "--output=c.csv"},
+                                                        {"export", "--output", "d.csv", "lo-ascii-full.docx"}};
+  for (const auto& words : forms) {
+    EXPECT_EQ(RunCli(words, dir.Path()).exitCode, 0) << words[1];
+  }
+  const std::vector<std::uint8_t> first = ReadBytes(dir.Path() / "a.csv");
+  EXPECT_GT(first.size(), 400u);
+  for (const char* name : {"b.csv", "c.csv", "d.csv"}) EXPECT_EQ(ReadBytes(dir.Path() / name), first) << name;
+}
+
+TEST(CliExport, WritesTheFileAlsoWhenADocumentCannotBeRead) {
+  const TempDir dir;
+  dir.Copy(DataFile("lo-ascii-full.doc"), "good.doc");
+  dir.Copy(DataFile("truncated.docx"));
+
+  const CliResult result = RunCli({"export", "-o", "out.csv", "missing.doc", "truncated.docx", "good.doc"}, dir.Path());
+
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_THAT(result.err, HasSubstr("missing.doc: no such file"));
+  EXPECT_THAT(result.err, HasSubstr("truncated.docx: cannot be read as a package"));
+  const std::vector<std::uint8_t> bytes = ReadBytes(dir.Path() / "out.csv");
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_THAT(text, HasSubstr("\"missing.doc\",\r\n\""));
+  EXPECT_THAT(text, HasSubstr("\"good.doc\",\"Quarterly Report\","));
+  EXPECT_EQ(text.find("truncated"), std::string::npos);
+}
+
+TEST(CliExport, NamesATargetItCannotWriteAndLeavesItAlone) {
+  const TempDir dir;
+  dir.Copy(DataFile("lo-ascii-full.doc"));
+  fs::create_directory(dir.Path() / "taken.csv");
+
+  for (const std::string target : {"no-such-folder/out.csv", "taken.csv"}) {
+    const CliResult result = RunCli({"export", "-o", target, "lo-ascii-full.doc"}, dir.Path());
+    EXPECT_EQ(result.exitCode, 1) << target;
+    EXPECT_THAT(result.err, HasSubstr(target + ": cannot be saved")) << target;
+  }
+  EXPECT_TRUE(fs::is_directory(dir.Path() / "taken.csv"));
+  EXPECT_TRUE(fs::is_empty(dir.Path() / "taken.csv"));
+  EXPECT_FALSE(fs::exists(dir.Path() / "no-such-folder"));
+}
+
+}  // namespace
+}  // namespace kestrel::test

@@ -1,0 +1,97 @@
+#include "tests/cli/CliRun.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/support/TestSupport.h"
+
+namespace kestrel::test {
+
+namespace fs = std::filesystem;
+
+std::string CliCommand(const std::vector<std::string>& words, const fs::path& folder) {
+  std::string command = "cd " + ShellQuote(folder.string()) + " && TZ=Asia/Tokyo " + ShellQuote(KESTREL_CLI);
+  for (const std::string& word : words) command += " " + ShellQuote(word);
+  return command;
+}
+
+std::vector<std::string> Concat(std::vector<std::string> first, const std::vector<std::string>& rest) {
+  first.insert(first.end(), rest.begin(), rest.end());
+  return first;
+}
+
+CliResult RunCli(const std::vector<std::string>& words, const fs::path& folder) {
+  const TempDir scratch;
+  const fs::path errFile = scratch.Path() / "stderr.txt";
+  // Standard error to a file of its own; RunCommand's own 2>&1 then applies to the group only.
+  const CommandResult run = RunCommand("{ " + CliCommand(words, folder) + " 2>" + ShellQuote(errFile.string()) + "; }");
+  CliResult result{run.exitCode, run.output, {}};
+  const std::vector<std::uint8_t> err = ReadBytes(errFile);
+  result.err.assign(err.begin(), err.end());
+  EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("runtime error"), std::string::npos) << result.err;
+  return result;
+}
+
+namespace {
+
+CommandResult RunFileState(const std::vector<std::string>& words) {
+  std::string command = "/usr/bin/python3 " + ShellQuote(TestScript("cli/file_state.py").string());
+  for (const std::string& word : words) command += " " + ShellQuote(word);
+  return RunCommand(command);
+}
+
+}  // namespace
+
+std::string FileStateOutput(const std::vector<std::string>& words) {
+  const CommandResult run = RunFileState(words);
+  EXPECT_EQ(run.exitCode, 0) << words.front() << "\n" << run.output;
+  return run.output;
+}
+
+FileState ReadFileState(const fs::path& file) {
+  std::istringstream in(FileStateOutput({"state", file.string()}));
+  FileState state;
+  in >> std::oct >> state.mode >> std::dec >> state.atimeNs >> state.mtimeNs >> state.attributes >> state.creation;
+  EXPECT_FALSE(in.fail()) << file;
+  return state;
+}
+
+void SetTimes(const fs::path& file, std::int64_t atimeNs, std::int64_t mtimeNs) {
+  FileStateOutput({"times", file.string(), std::to_string(atimeNs), std::to_string(mtimeNs)});
+}
+
+bool SetDosAttrib(const fs::path& file, std::uint32_t attributes, std::uint64_t creationFileTime) {
+  return RunFileState({"dosattrib", file.string(), std::to_string(attributes), std::to_string(creationFileTime)})
+             .exitCode == 0;
+}
+
+std::map<std::string, std::string> PartTexts(const fs::path& package, const std::string& part) {
+  std::istringstream in(FileStateOutput({"part", package.string(), part}));
+  std::map<std::string, std::string> texts;
+  std::string name;
+  std::string hex;
+  while (in >> name >> hex) {
+    std::string text;
+    for (std::size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2) {
+      text += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    texts[name] = text;
+  }
+  return texts;
+}
+
+std::int64_t TokyoSeconds(std::chrono::year_month_day date, std::chrono::seconds timeOfDay) {
+  const std::chrono::sys_seconds utc = std::chrono::sys_days(date) + timeOfDay - std::chrono::hours(9);
+  return utc.time_since_epoch().count();
+}
+
+std::int64_t Nanoseconds(std::int64_t seconds) { return seconds * 1'000'000'000; }
+
+std::uint64_t FileTimeOfSeconds(std::int64_t seconds) {
+  constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+  return static_cast<std::uint64_t>(seconds + kSecondsFrom1601To1970) * 10'000'000;
+}
+
+}  // namespace kestrel::test

@@ -39,9 +39,27 @@ std::optional<QString> DesktopDialogs::ChooseFolder(QWidget* owner, const QStrin
   return folder;
 }
 
+std::optional<QString> DesktopDialogs::ChooseSaveFile(QWidget* owner, const QString& filter) {
+  QFileDialog dialog(owner);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(QtNameFilter(filter));
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  // The caller adds the default extension and then asks about an existing file itself.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first();
+}
+
 void DesktopDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& title) {
   QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
   box.exec();
+}
+
+bool DesktopDialogs::AskYesNo(QWidget* owner, const QString& text, const QString& title) {
+  QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, owner);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
 }
 
 void DesktopDialogs::ShowModal(QDialog& dialog) { dialog.exec(); }

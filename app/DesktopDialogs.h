@@ -9,7 +9,9 @@ class DesktopDialogs final : public Dialogs {
  public:
   std::optional<QStringList> ChooseFiles(QWidget* owner, const QString& filter) override;
   std::optional<QString> ChooseFolder(QWidget* owner, const QString& prompt) override;
+  std::optional<QString> ChooseSaveFile(QWidget* owner, const QString& filter) override;
   void ShowMessage(QWidget* owner, const QString& text, const QString& title) override;
+  bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
   void ShowModal(QDialog& dialog) override;
   void OpenWithDefaultHandler(const QUrl& url) override;
 };

@@ -25,8 +25,15 @@ class Dialogs {
   // The folder-selection dialog with its prompt. nullopt when the user cancels.
   virtual std::optional<QString> ChooseFolder(QWidget* owner, const QString& prompt) = 0;
 
+  // The save dialog: the name the user chose or typed, as given (no extension added, no question
+  // about an existing file asked). `filter` as for ChooseFiles. nullopt when the user cancels.
+  virtual std::optional<QString> ChooseSaveFile(QWidget* owner, const QString& filter) = 0;
+
   // A message box with an OK button; "\n" starts a new line.
   virtual void ShowMessage(QWidget* owner, const QString& text, const QString& title) = 0;
+
+  // A question with the buttons Yes and No; true for Yes.
+  virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& title) = 0;
 
   // Shows one of the program's own windows modally and returns when it is closed.
   virtual void ShowModal(QDialog& dialog) = 0;

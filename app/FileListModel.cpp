@@ -64,6 +64,12 @@ void FileListModel::SetStatus(int row, FileStatus status) {
   emit dataChanged(changed, changed, {Qt::DecorationRole});
 }
 
+void FileListModel::ResetStatuses() {
+  if (items_.empty()) return;
+  for (Item& item : items_) item.status = FileStatus::NotChanged;
+  emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
+}
+
 void FileListModel::Remove(int row) {
   const auto at = items_.begin() + row;
   beginRemoveRows(QModelIndex(), row, row);

@@ -39,6 +39,8 @@ class FileListModel : public QAbstractTableModel {
   const QString& Path(int row) const;
   FileStatus Status(int row) const;
   void SetStatus(int row, FileStatus status);
+  // Every item back to not changed, as a batch change or CSV export starts.
+  void ResetStatuses();
 
   void Remove(int row);
   void RemoveAll();

@@ -162,7 +162,10 @@ bool InPlaceEditors::PlaceTypedEditor(PropertyListView& list, QPoint anchor, int
       CheckBox15->setVisible(erasable);
       CheckBox15->setChecked(erasable && value.isEmpty());
       const int width = DateTimePicker8->geometry().right() + 1 + (erasable ? kEraseWidth : 0);
-      Panel3->setGeometry(QRect(topLeft, QSize(width, kHeight)));
+      // The widest editor would reach under the batch list's scroll bar, hiding "消す": it moves
+      // left just enough to stay inside the list, over the empty end of the caption cell.
+      const int left = std::max(0, std::min(topLeft.x(), list.viewport()->width() - width));
+      Panel3->setGeometry(QRect(QPoint(left, topLeft.y()), QSize(width, kHeight)));
       Panel3->show();
       Panel3->raise();
       Panel3->setFocus(Qt::MouseFocusReason);

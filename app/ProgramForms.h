@@ -14,7 +14,7 @@ namespace kestrel::app {
 
 class ProgramForms {
  public:
-  ProgramForms(Dialogs& dialogs, const presets::PresetStore& presets);
+  explicit ProgramForms(Dialogs& dialogs);
   ProgramForms(const ProgramForms&) = delete;
   ProgramForms& operator=(const ProgramForms&) = delete;
 

@@ -135,4 +135,9 @@ void PropertyListView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) emit ClickedAt(event->position().toPoint());
 }
 
+void PropertyListView::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTableWidget::mouseDoubleClickEvent(event);
+  if (event->button() == Qt::LeftButton) emit DoubleClickedAt(event->position().toPoint());
+}
+
 }  // namespace kestrel::app

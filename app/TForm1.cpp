@@ -15,17 +15,14 @@
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
 #include "app/InPlaceEditors.h"
-#include "app/PickerValues.h"
 #include "app/PropertyListView.h"
 #include "catalogue/PropertyCatalogue.h"
-#include "export/PresetValues.h"
 
 namespace kestrel::app {
 
-TForm1::TForm1(Dialogs& dialogs, const presets::PresetStore& presets, const StatusIcons& icons)
-    : dialogs_(dialogs), icons_(icons) {
+TForm1::TForm1(Dialogs& dialogs, const StatusIcons& icons) : dialogs_(dialogs), icons_(icons) {
   BuildWindow();
-  FormCreate(presets);
+  FormCreate();
   ConnectCommands();
 }
 
@@ -36,7 +33,12 @@ void TForm1::SetHelpWindows(TForm4& hints, TForm5& about) {
   about_ = &about;
 }
 
-void TForm1::FormCreate(const presets::PresetStore& presets) {
+void TForm1::SetProgressDialogs(TForm7& batch, TForm9& csv) {
+  form7_ = &batch;
+  form9_ = &csv;
+}
+
+void TForm1::FormCreate() {
   SetApplicationTitle(QStringLiteral("Kestrelpad"));
   setWindowTitle(ApplicationTitle());
   setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
@@ -49,7 +51,8 @@ void TForm1::FormCreate(const presets::PresetStore& presets) {
   for (PropertyListView* list : {ListView2, ListView3}) {
     connect(list, &PropertyListView::AboutToScroll, this, [this] { editors->CloseEditors(); });
   }
-  ShowBatchValues(presets::ImportPreset(presets, CurrentLocalDateTime()));
+  // The stored presets fill the batch tab before the window is shown.
+  ToolButton10Click();
   connect(ListView1, &FileListView::FilesDropped, this, &TForm1::FilesDropped);
   PageControl1->setCurrentIndex(0);
   // The package component reports an entry it cannot decode; the user sees it here.
@@ -71,8 +74,16 @@ void TForm1::ConnectCommands() {
           [this](QPoint at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
   connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TForm1::ListView1Change);
   connect(ListView3, &PropertyListView::ClickedAt, this, &TForm1::ListView3Click);
+  connect(ListView2, &PropertyListView::ClickedAt, this, &TForm1::ListView2Click);
+  connect(ListView2, &PropertyListView::DoubleClickedAt, this, &TForm1::ListView2DblClick);
+  connect(ToolButton9, &QToolButton::clicked, this, &TForm1::ToolButton9Click);
+  connect(ToolButton10, &QToolButton::clicked, this, &TForm1::ToolButton10Click);
+  connect(ToolButton12, &QToolButton::clicked, this, &TForm1::ToolButton12Click);
 
   connect(BitBtn6, &QPushButton::clicked, this, &TForm1::BitBtn6Click);
+  connect(BitBtn9, &QPushButton::clicked, this, &TForm1::BitBtn9Click);
+  connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
+  connect(BitBtn8, &QPushButton::clicked, this, &TForm1::BitBtn8Click);
   for (QPushButton* hint : {BitBtn5, BitBtn3}) connect(hint, &QPushButton::clicked, this, &TForm1::ShowHints);
   // Closing asks nothing and saves nothing.
   for (QPushButton* exit : {BitBtn7, BitBtn4}) connect(exit, &QPushButton::clicked, this, &QWidget::close);

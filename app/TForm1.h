@@ -7,6 +7,8 @@
 // ZIP component and XML document the document services work with. The handlers read like the
 // steps of the commands they carry out; the work itself is done by the services.
 
+#include <optional>
+
 #include <QMainWindow>
 #include <QString>
 
@@ -28,10 +30,6 @@ class QTabWidget;
 class QTimeEdit;
 class QToolButton;
 
-namespace kestrel::presets {
-class PresetStore;
-}
-
 namespace kestrel::app {
 
 class Dialogs;
@@ -42,17 +40,21 @@ class PropertyListView;
 class StatusIcons;
 class TForm4;
 class TForm5;
+class TForm7;
+class TForm9;
 
 class TForm1 : public QMainWindow {
  public:
-  // Runs FormCreate. The presets of `presets` fill the batch tab.
-  TForm1(Dialogs& dialogs, const presets::PresetStore& presets, const StatusIcons& icons);
+  // Runs FormCreate, which fills the batch tab from the stored presets.
+  TForm1(Dialogs& dialogs, const StatusIcons& icons);
   ~TForm1() override;
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
 
   // The hint window and the about box, created after this window.
   void SetHelpWindows(TForm4& hints, TForm5& about);
+  // The progress dialogs of the batch change and of the CSV export, created after this window.
+  void SetProgressDialogs(TForm7& batch, TForm9& csv);
 
   FileListModel& Files() { return *files_; }
 
@@ -62,6 +64,12 @@ class TForm1 : public QMainWindow {
   void ToolButton2Click();
   void ToolButton3Click();
   void BitBtn6Click();
+  void BitBtn9Click();
+  void ToolButton9Click();
+  void ToolButton10Click();
+  void ToolButton12Click();
+  void BitBtn2Click();
+  void BitBtn8Click();
   void ShowHints();
   void Showhint1Click();
   void about1Click();
@@ -77,6 +85,9 @@ class TForm1 : public QMainWindow {
   void FilesDropped(const QStringList& paths);
   // A click on the single tab's property list.
   void ListView3Click(QPoint pointer);
+  // A click and a double click on the batch tab's property list.
+  void ListView2Click(QPoint pointer);
+  void ListView2DblClick(QPoint pointer);
 
   // Fills ListView3, the file-time pickers and the attribute boxes of the single tab from the
   // document; false when it could not be read (or put back as it was).
@@ -166,7 +177,7 @@ class TForm1 : public QMainWindow {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void FormCreate(const presets::PresetStore& presets);
+  void FormCreate();
   void FormShow();
 
   // Layout (TForm1Layout.cpp).
@@ -188,17 +199,28 @@ class TForm1 : public QMainWindow {
   // What the tabs hold, as the services take it.
   change::SinglePickers SingleTabPickers() const;
   catalogue::AttributeChoices SingleTabAttributes() const;
+  catalogue::BatchValues BatchTabValues() const;
   void ShowBatchValues(const catalogue::BatchValues& values);
   void SetFileTimePickers(QDateEdit* date, QTimeEdit* time, time::LocalDateTime value);
 
   void ShowMessage(const QString& text);
+
+  // The long runs and the CSV export (TForm1LongRuns.cpp). SelectFirstFile clears the selection,
+  // then selects the first file, which is read again.
+  void SelectFirstFile();
+  // SaveDialog1: the CSV file to write, with the default extension, an existing file replaced only
+  // when the user agrees. nullopt when the user cancels.
+  std::optional<QString> SaveDialog1Execute();
 
   Dialogs& dialogs_;
   const StatusIcons& icons_;
   FileListModel* files_ = nullptr;
   TForm4* hints_ = nullptr;
   TForm5* about_ = nullptr;
+  TForm7* form7_ = nullptr;
+  TForm9* form9_ = nullptr;
   bool selectionBusy_ = false;  // the selection change is being handled
+  bool longRunBusy_ = false;    // a batch change or CSV export is under way
   zip::TPackageZip myzip;
   xml::XmlDocument axml;
 };

@@ -1,11 +1,12 @@
 // The single tab: reading the selected document into it, editing its values in place and the
-// single change; and the batch tab's values as the presets give them.
+// single change.
 #include <exception>
 
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QTimeEdit>
 
+#include "app/AttributeBoxes.h"
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
 #include "app/InPlaceEditors.h"
@@ -21,32 +22,8 @@
 namespace kestrel::app {
 namespace {
 
-using catalogue::AttributeChoice;
-
 // Later than 1904-05-20 00:00: an earlier last-access time is taken for no time at all.
 constexpr time::LocalDateTime kLastAccessThreshold = 1602.0;
-
-AttributeChoice ChoiceOf(const QCheckBox* box) {
-  switch (box->checkState()) {
-    case Qt::Checked:
-      return AttributeChoice::Set;
-    case Qt::Unchecked:
-      return AttributeChoice::Clear;
-    default:
-      return AttributeChoice::Keep;
-  }
-}
-
-Qt::CheckState StateOf(AttributeChoice choice) {
-  switch (choice) {
-    case AttributeChoice::Set:
-      return Qt::Checked;
-    case AttributeChoice::Clear:
-      return Qt::Unchecked;
-    default:
-      return Qt::PartiallyChecked;
-  }
-}
 
 void ShowBit(QCheckBox* box, std::uint32_t attributes, std::uint32_t bit) {
   box->setCheckState((attributes & bit) != 0 ? Qt::Checked : Qt::Unchecked);
@@ -105,7 +82,7 @@ change::SinglePickers TForm1::SingleTabPickers() const {
 }
 
 catalogue::AttributeChoices TForm1::SingleTabAttributes() const {
-  return {ChoiceOf(CheckBox16), ChoiceOf(CheckBox17), ChoiceOf(CheckBox18), ChoiceOf(CheckBox23)};
+  return {ChoiceOf(*CheckBox16), ChoiceOf(*CheckBox17), ChoiceOf(*CheckBox18), ChoiceOf(*CheckBox23)};
 }
 
 void TForm1::BitBtn6Click() {
@@ -142,33 +119,6 @@ void TForm1::BitBtn6Click() {
     changed = false;
   }
   files_->SetStatus(row, changed ? FileStatus::Changed : FileStatus::ChangeError);
-}
-
-void TForm1::ShowBatchValues(const catalogue::BatchValues& values) {
-  for (int row = 0; row < catalogue::kRowCount; ++row) {
-    ListView2->SetValue(row, QString::fromStdString(values.rows.Value(row)));
-    ListView2->SetIncluded(row, values.rows.Included(row));
-  }
-  const catalogue::FileTimeChoices& times = values.times;
-  const std::array<std::pair<QCheckBox*, QDateEdit*>, 3> dates = {
-      {{CheckBox9, DateTimePicker1}, {CheckBox11, DateTimePicker3}, {CheckBox13, DateTimePicker5}}};
-  const std::array<std::pair<QCheckBox*, QTimeEdit*>, 3> clocks = {
-      {{CheckBox10, DateTimePicker2}, {CheckBox12, DateTimePicker4}, {CheckBox14, DateTimePicker6}}};
-  const std::array<const catalogue::TimePartChoice*, 3> dateChoices = {&times.creationDate, &times.lastWriteDate,
-                                                                       &times.lastAccessDate};
-  const std::array<const catalogue::TimePartChoice*, 3> timeChoices = {&times.creationTime, &times.lastWriteTime,
-                                                                       &times.lastAccessTime};
-  for (std::size_t i = 0; i < 3; ++i) {
-    dates.at(i).first->setChecked(dateChoices.at(i)->checked);
-    if (const auto shown = ToPickerValue(dateChoices.at(i)->picker)) dates.at(i).second->setDate(shown->date);
-    clocks.at(i).first->setChecked(timeChoices.at(i)->checked);
-    if (const auto shown = ToPickerValue(timeChoices.at(i)->picker)) clocks.at(i).second->setTime(shown->time);
-  }
-  CheckBox1->setCheckState(StateOf(values.attributes.readOnly));
-  CheckBox2->setCheckState(StateOf(values.attributes.archive));
-  CheckBox3->setCheckState(StateOf(values.attributes.hidden));
-  CheckBox8->setCheckState(StateOf(values.attributes.system));
-  CheckBox4->setChecked(values.backup);
 }
 
 }  // namespace kestrel::app

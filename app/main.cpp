@@ -4,7 +4,6 @@
 #include <QApplication>
 
 #include "app/DesktopDialogs.h"
-#include "app/MemoryPresetStore.h"
 #include "app/ProgramForms.h"
 #include "app/ProgramSetup.h"
 
@@ -32,8 +31,7 @@ int main(int argc, char** argv) {
   KestrelApplication application(argc, argv);
   kestrel::app::SetUpProgram(application);
   kestrel::app::DesktopDialogs dialogs;
-  const kestrel::app::MemoryPresetStore presets;
-  kestrel::app::ProgramForms forms(dialogs, presets);
+  kestrel::app::ProgramForms forms(dialogs);
   forms.form1.show();
   return QApplication::exec();
 }

@@ -92,4 +92,5 @@ def main():
         shutil.rmtree(folder, ignore_errors=True)
 
 
-main()
+if __name__ == "__main__":
+    main()

@@ -3,8 +3,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/scripts/setup.sh"
-cmake -S "$here" -B "$here/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BENCH=ON -DKESTREL_TESTS=OFF -DKESTREL_GUI=OFF
-cmake --build "$here/build/bench" --target doc_bench zip_codec_bench package_write_bench kestrelpad-cli
+cmake -S "$here" -B "$here/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BENCH=ON -DKESTREL_TESTS=OFF -DKESTREL_GUI=ON
+cmake --build "$here/build/bench" --target doc_bench zip_codec_bench package_write_bench kestrelpad-cli gui_memory_bench
 "$here/build/bench/bench/doc_bench" "$@"
 "$here/build/bench/bench/zip_codec_bench" "$@"
 "$here/build/bench/bench/package_write_bench" 100
@@ -12,3 +12,5 @@ cmake --build "$here/build/bench" --target doc_bench zip_codec_bench package_wri
 /usr/bin/time -v "$here/build/bench/bench/package_write_bench" 1024 2>&1 | grep -E "package of|the copy|peak memory|Maximum resident"
 # The companion over 2,000 document copies: show against exiftool -j, set against cp.
 python3 "$here/bench/cli_bench.py" "$here/build/bench/cli/kestrelpad-cli"
+# The window over 200 and 2,000 documents: peak memory of the batch change and the CSV export.
+QT_QPA_PLATFORM=offscreen python3 "$here/bench/gui_memory.py" "$here/build/bench/bench/gui_memory_bench"

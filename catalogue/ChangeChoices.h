@@ -2,6 +2,8 @@
 // What the two tabs ask a change to do besides writing properties: the six file-time parts and
 // the four attribute boxes, as plain values taken from the widgets at the moment of the call.
 
+#include <algorithm>
+
 #include "catalogue/PropertyRows.h"
 #include "platform/time/FileTime.h"
 
@@ -42,5 +44,20 @@ struct BatchValues {
   AttributeChoices attributes;
   bool backup = false;
 };
+
+// Whether the values ask for anything, as a batch run checks before it starts: a checked time box,
+// an attribute box that is not grayed, or a checked row. The backup option alone asks for nothing.
+inline bool AsksForChange(const BatchValues& values) {
+  const FileTimeChoices& times = values.times;
+  const bool timeBox = times.creationDate.checked || times.creationTime.checked || times.lastWriteDate.checked ||
+                       times.lastWriteTime.checked || times.lastAccessDate.checked || times.lastAccessTime.checked;
+  const AttributeChoices& attributes = values.attributes;
+  const bool attributeBox = attributes.readOnly != AttributeChoice::Keep ||
+                            attributes.archive != AttributeChoice::Keep ||
+                            attributes.hidden != AttributeChoice::Keep || attributes.system != AttributeChoice::Keep;
+  const auto& included = values.rows.included;
+  const bool row = std::any_of(included.begin(), included.end(), [](bool on) { return on; });
+  return timeBox || attributeBox || row;
+}
 
 }  // namespace kestrel::catalogue

@@ -135,21 +135,6 @@ AttributeChoice AttributeValue(const AttributeOption& option, const std::string&
   BadValue(option.name, value, "on or off");
 }
 
-// Whether the values ask for anything, as the batch tab's change button checks before a run:
-// a checked time box, an attribute box that is not grayed, or a checked row.
-bool AsksForChange(const catalogue::BatchValues& values) {
-  const FileTimeChoices& times = values.times;
-  const bool timeBox = times.creationDate.checked || times.creationTime.checked || times.lastWriteDate.checked ||
-                       times.lastWriteTime.checked || times.lastAccessDate.checked || times.lastAccessTime.checked;
-  const AttributeChoices& attributes = values.attributes;
-  const bool attributeBox = attributes.readOnly != AttributeChoice::Keep ||
-                            attributes.archive != AttributeChoice::Keep ||
-                            attributes.hidden != AttributeChoice::Keep || attributes.system != AttributeChoice::Keep;
-  const auto& included = values.rows.included;
-  const bool row = std::any_of(included.begin(), included.end(), [](bool on) { return on; });
-  return timeBox || attributeBox || row;
-}
-
 }  // namespace
 
 std::optional<SetCommandLine> ParseSetCommandLine(ArgumentScanner& args) {
@@ -182,7 +167,7 @@ std::optional<SetCommandLine> ParseSetCommandLine(ArgumentScanner& args) {
     }
   }
   if (commandLine.files.empty()) throw UsageError("no FILE given");
-  if (!AsksForChange(values)) {
+  if (!catalogue::AsksForChange(values)) {
     throw UsageError("nothing to change: give at least one property, file-time or attribute option");
   }
   return commandLine;

@@ -86,17 +86,28 @@ bool WriteCsvLines(const std::string& requestedPath, const std::vector<std::stri
   if (exists && !S_ISREG(target.st_mode)) return false;
   if (!exists && errno != ENOENT) return false;
 
-  std::string bytes;
-  for (const std::string& line : lines) {
-    bytes += ToShiftJisLossy(line);
-    bytes += "\r\n";
-  }
-
   fs::ReplacementFile replacement(path, ".kestrel-csv-");
   if (!replacement.Valid()) return false;
   {
     const fs::OpenResult opened = fs::OpenFile(replacement.Path(), fs::OpenMode::ReadWrite);
-    if (!opened.file || !opened.file->WriteAt(0, bytes.data(), bytes.size()) || !opened.file->Sync()) return false;
+    if (!opened.file) return false;
+    // Converted and written a piece at a time: the lines are already held once, the file's bytes
+    // need not be held a second time.
+    constexpr std::size_t kPiece = 1 << 16;
+    std::string piece;
+    std::uint64_t offset = 0;
+    auto flush = [&] {
+      const bool written = opened.file->WriteAt(offset, piece.data(), piece.size());
+      offset += piece.size();
+      piece.clear();
+      return written;
+    };
+    for (const std::string& line : lines) {
+      piece += ToShiftJisLossy(line);
+      piece += "\r\n";
+      if (piece.size() >= kPiece && !flush()) return false;
+    }
+    if (!flush() || !opened.file->Sync()) return false;
   }
   return replacement.Commit();
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Screenshots of the program under Xvfb, with two test documents listed: the single tab, each
-# in-place editor open, the batch tab, the hint window and the about box.
+# Screenshots of the program under Xvfb, with four test documents listed: the single tab, each
+# in-place editor open, the batch tab filled (and its date editor open), the progress dialogs of
+# the batch change and of the CSV export halfway through their runs, the window after the batch
+# run, the hint window and the about box.
 #
 # usage: bash scripts/screenshots.sh [OUTPUT_FOLDER]   (default: build/screenshots/png)
 #
@@ -14,10 +16,11 @@ bash "$here/scripts/setup.sh"
 cmake -S "$here" -B "$here/build/screenshots" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTREL_TESTS=ON >/dev/null
 cmake --build "$here/build/screenshots" --target kestrelpad_screenshots
 
-# Copies, so that not even a read touches the checked-in documents.
+# Copies: the batch run changes them, and not even a read may touch the checked-in documents.
 docs=$(mktemp -d)
 trap 'rm -rf "$docs"' EXIT
-cp "$here/tests/data/lo-ja-full.docx" "$here/tests/data/lo-ja-full.doc" "$docs/"
+names=(lo-ascii-full.docx lo-ascii-full.doc lo-ja-full.docx lo-ja-full.doc)
+for name in "${names[@]}"; do cp "$here/tests/data/$name" "$docs/"; done
 mkdir -p "$out"
 TZ=${TZ:-Asia/Tokyo} QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" \
-  "$here/build/screenshots/tests/app/kestrelpad_screenshots" "$out" "$docs/lo-ja-full.docx" "$docs/lo-ja-full.doc"
+  "$here/build/screenshots/tests/app/kestrelpad_screenshots" "$out" "${names[@]/#/$docs/}"

@@ -1,13 +1,41 @@
 #pragma once
-// The progress dialog of the batch change.
+// The progress dialog of the batch change ("変更中..."): the run over every listed document, one
+// after the other, with the backup first when asked, until the list ends, the user cancels or a
+// backup fails.
 
-#include <QDialog>
+#include "app/dialogs/ProgressDialog.h"
+#include "change/ApplyChange.h"
+#include "ooxml/zip/PackageZip.h"
+#include "platform/xml/XmlDocument.h"
 
 namespace kestrel::app {
 
-class TForm7 : public QDialog {
+class FileListModel;
+
+class TForm7 final : public ProgressDialog {
  public:
+  // What a run works on: the listed documents (whose icons it sets), the main window's package
+  // and XML components, the batch tab's values and its backup option.
+  struct Batch {
+    FileListModel& files;
+    zip::TPackageZip& myzip;
+    xml::XmlDocument& axml;
+    change::ChangeRequest request;
+    bool backup = false;
+  };
+
   explicit TForm7(QWidget* parent);
+
+  // Resets the dialog for a run over `batch`, which starts 100 ms after the dialog is shown.
+  // `batch` must stay alive until the dialog has closed.
+  void Prepare(const Batch& batch);
+
+ private:
+  void Timer1Timer() override;
+  // Backup and change of one document; false when its backup failed.
+  bool ChangeDocument(int index);
+
+  const Batch* batch_ = nullptr;
 };
 
 }  // namespace kestrel::app

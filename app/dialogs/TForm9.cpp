@@ -1,7 +1,61 @@
 #include "app/dialogs/TForm9.h"
 
+#include <exception>
+#include <string>
+#include <vector>
+
+#include <QScreen>
+#include <QStyle>
+
+#include "app/ApplicationTitle.h"
+#include "app/Dialogs.h"
+#include "app/FileListModel.h"
+#include "app/NativePath.h"
+#include "export/CsvDocumentLine.h"
+#include "export/CsvLines.h"
+
 namespace kestrel::app {
 
-TForm9::TForm9(QWidget* parent) : QDialog(parent) { setWindowTitle(QStringLiteral("CSVを出力中...")); }
+QString CsvNotSavedMessage(const QString& target) {
+  return target + QStringLiteral("\nを保存できません、このファイルを開いている他のアプリケーションを終了してください。");
+}
+
+TForm9::TForm9(Dialogs& dialogs, QWidget* parent)
+    : ProgressDialog(QStringLiteral("CSVを出力中..."), parent), dialogs_(dialogs) {
+  // A sizeable frame of 364 × 126 outside leaves about this much inside.
+  resize(348, 88);
+  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
+}
+
+void TForm9::Prepare(const Export& job) {
+  job_ = &job;
+  Reset();
+}
+
+void TForm9::Timer1Timer() {
+  const FileListModel& files = job_->files;
+  const int count = files.rowCount();
+  PendingEvents();
+  std::vector<std::string> lines{csv::CsvHeaderLine()};
+  for (int index = 0; index < count && index < files.rowCount(); ++index) {
+    if (Cancelled()) break;
+    const QString path = files.Path(index);
+    ShowDocument(path);
+    PendingEvents();
+    try {
+      csv::AppendDocumentLine(job_->myzip, job_->axml, NativePath(path), lines);
+    } catch (const std::exception&) {
+      // Read like a package that cannot be read: the document gets no line.
+    }
+    ShowProgress(index + 1, count);
+    PendingEvents();
+  }
+  FillBar();
+  if (!Cancelled() && !csv::WriteCsvLines(NativePath(job_->target), lines)) {
+    dialogs_.ShowMessage(this, CsvNotSavedMessage(job_->target), ApplicationTitle());
+  }
+  job_ = nullptr;
+  CloseDialog();
+}
 
 }  // namespace kestrel::app

@@ -1,13 +1,45 @@
 #pragma once
-// The progress dialog of the CSV export.
+// The progress dialog of the CSV export ("CSVを出力中..."): every listed document's line read
+// fresh, gathered in memory and written in one piece at the end; nothing is written after a
+// cancel.
 
-#include <QDialog>
+#include <QString>
+
+#include "app/dialogs/ProgressDialog.h"
+#include "ooxml/zip/PackageZip.h"
+#include "platform/xml/XmlDocument.h"
 
 namespace kestrel::app {
 
-class TForm9 : public QDialog {
+class Dialogs;
+class FileListModel;
+
+class TForm9 final : public ProgressDialog {
  public:
-  explicit TForm9(QWidget* parent);
+  // What an export works on: the listed documents, the main window's package and XML
+  // components, and the file chosen in the save dialog.
+  struct Export {
+    const FileListModel& files;
+    zip::TPackageZip& myzip;
+    xml::XmlDocument& axml;
+    QString target;
+  };
+
+  // `dialogs` shows the message when the target cannot be written.
+  TForm9(Dialogs& dialogs, QWidget* parent);
+
+  // Resets the dialog for an export of `job`, which starts 100 ms after the dialog is shown.
+  // `job` must stay alive until the dialog has closed.
+  void Prepare(const Export& job);
+
+ private:
+  void Timer1Timer() override;
+
+  Dialogs& dialogs_;
+  const Export* job_ = nullptr;
 };
+
+// The message shown when a CSV file cannot be written.
+QString CsvNotSavedMessage(const QString& target);
 
 }  // namespace kestrel::app

@@ -17,8 +17,11 @@
 
 namespace kestrel::app::test {
 
-void MainWindowFixture::SetUp() {
-  forms_ = std::make_unique<ProgramForms>(dialogs_, presets_);
+void MainWindowFixture::SetUp() { Restart(); }
+
+void MainWindowFixture::Restart() {
+  forms_.reset();
+  forms_ = std::make_unique<ProgramForms>(dialogs_);
   Form().show();
   Form().activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
@@ -28,6 +31,8 @@ void MainWindowFixture::TearDown() {
   forms_.reset();
   EXPECT_TRUE(dialogs_.fileAnswers.empty()) << "an open-dialog answer was not asked for";
   EXPECT_TRUE(dialogs_.folderAnswers.empty()) << "a folder-dialog answer was not asked for";
+  EXPECT_TRUE(dialogs_.saveAnswers.empty()) << "a save-dialog answer was not asked for";
+  EXPECT_TRUE(dialogs_.yesNoAnswers.empty()) << "an answer to a question was not asked for";
 }
 
 QString MainWindowFixture::CopyOf(const std::string& dataName, const std::string& name) {

@@ -1,6 +1,7 @@
 #pragma once
 // The five windows of the program with scripted dialogs, the main window shown and active, in
-// the time zone Asia/Tokyo, and a fresh folder for documents.
+// the time zone Asia/Tokyo, with a fresh folder for documents and a fresh configuration folder
+// for the user's settings (the stored presets), empty at start.
 
 #include <filesystem>
 #include <memory>
@@ -10,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/MemoryPresetStore.h"
 #include "app/ProgramForms.h"
+#include "tests/app/ScopedSettingsFolder.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/support/TestSupport.h"
 
@@ -46,10 +47,13 @@ class MainWindowFixture : public ::testing::Test {
   // The row values as the list shows them.
   std::array<std::string, catalogue::kRowCount> Values();
 
+  // Ends the program and starts it again, with the same settings and no file listed.
+  void Restart();
+
   kestrel::test::ScopedTimeZone timeZone_{"Asia/Tokyo"};
   kestrel::test::TempDir dir_;
+  ScopedSettingsFolder settings_;
   ScriptedDialogs dialogs_;
-  MemoryPresetStore presets_;
   std::unique_ptr<ProgramForms> forms_;
 };
 

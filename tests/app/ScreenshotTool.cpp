@@ -1,23 +1,30 @@
 // Screenshots of the program as a user sees it, for looking at the layout: the main window with
-// the given documents listed (the last one selected), each in-place editor open, the batch tab,
-// the hint window and the about box. The program has no command line, so this separate tool
-// drives the same windows; scripts/screenshots.sh runs it under Xvfb.
+// the given documents listed (the last one selected), each in-place editor open, the batch tab
+// filled (and with its date editor open), both progress dialogs halfway through their runs, the
+// window after the batch run, the hint window and the about box. The program has no command line, so this separate tool drives
+// the same windows; scripts/screenshots.sh runs it under Xvfb. The batch run changes the
+// documents, so give it copies. The settings go to a temporary folder, never the user's own.
 //
 // usage: kestrelpad_screenshots OUTPUT_FOLDER DOCUMENT...
 #include <cstdio>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QLabel>
+#include <QSettings>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/Dialogs.h"
 #include "app/InPlaceEditors.h"
-#include "app/MemoryPresetStore.h"
 #include "app/ProgramForms.h"
 #include "app/ProgramSetup.h"
 #include "app/PropertyListView.h"
+#include "app/dialogs/ProgressDialog.h"
 
 namespace {
 
@@ -33,19 +40,26 @@ void Save(QWidget& window, const QString& folder, const char* name) {
   }
 }
 
-// Answers the open dialog with the documents, and photographs the modal windows instead of
-// waiting for the user to close them.
+// Answers the open dialog with the documents and the save dialog with a file of the temporary
+// folder, and photographs the modal windows instead of waiting for the user to close them: a
+// progress dialog when its run is halfway.
 class PhotographingDialogs final : public kestrel::app::Dialogs {
  public:
-  PhotographingDialogs(QString folder, QStringList documents)
-      : folder_(std::move(folder)), documents_(std::move(documents)) {}
+  PhotographingDialogs(QString folder, QStringList documents, QString csvFile)
+      : folder_(std::move(folder)), documents_(std::move(documents)), csvFile_(std::move(csvFile)) {}
 
   std::optional<QStringList> ChooseFiles(QWidget*, const QString&) override { return documents_; }
   std::optional<QString> ChooseFolder(QWidget*, const QString&) override { return std::nullopt; }
+  std::optional<QString> ChooseSaveFile(QWidget*, const QString&) override { return csvFile_; }
   void ShowMessage(QWidget*, const QString& text, const QString&) override {
     std::fprintf(stderr, "message: %s\n", qPrintable(text));
   }
+  bool AskYesNo(QWidget*, const QString&, const QString&) override { return true; }
   void ShowModal(QDialog& dialog) override {
+    if (auto* progress = dynamic_cast<kestrel::app::ProgressDialog*>(&dialog)) {
+      PhotographHalfway(*progress);
+      return;
+    }
     dialog.show();
     if (!QTest::qWaitForWindowExposed(&dialog)) std::fprintf(stderr, "%s was not shown\n", qPrintable(dialog.windowTitle()));
     Save(dialog, folder_, dialog.windowTitle() == QStringLiteral("ヘルプヒント") ? "hint.png" : "about.png");
@@ -54,8 +68,25 @@ class PhotographingDialogs final : public kestrel::app::Dialogs {
   void OpenWithDefaultHandler(const QUrl&) override {}
 
  private:
+  // The run lets pending events through between its steps; a zero timer looks in each time.
+  void PhotographHalfway(kestrel::app::ProgressDialog& dialog) {
+    QTimer look;
+    look.setInterval(0);
+    const char* name = dialog.windowTitle() == QStringLiteral("変更中...") ? "progress-batch.png" : "progress-csv.png";
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      if (dialog.isVisible() && dialog.Label2->text() == QStringLiteral("50%")) {
+        look.stop();
+        Save(dialog, folder_, name);
+      }
+    });
+    look.start();
+    dialog.exec();
+    if (look.isActive()) std::fprintf(stderr, "%s: the run never showed 50%%\n", name);
+  }
+
   QString folder_;
   QStringList documents_;
+  QString csvFile_;
 };
 
 void ClickValue(PropertyListView& list, int row) {
@@ -76,9 +107,10 @@ int main(int argc, char** argv) {
   QStringList documents;
   for (int i = 2; i < argc; ++i) documents << QDir(QString::fromLocal8Bit(argv[i])).absolutePath();
 
-  PhotographingDialogs dialogs(folder, documents);
-  const kestrel::app::MemoryPresetStore presets;
-  kestrel::app::ProgramForms forms(dialogs, presets);
+  const QTemporaryDir scratch;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath(QStringLiteral("settings")));
+  PhotographingDialogs dialogs(folder, documents, scratch.filePath(QStringLiteral("list.CSV")));
+  kestrel::app::ProgramForms forms(dialogs);
   kestrel::app::TForm1& form = forms.form1;
   form.show();
   form.activateWindow();
@@ -95,8 +127,24 @@ int main(int argc, char** argv) {
   Save(form, folder, "editor-number.png");
   form.CloseEditors();
 
+  // The batch tab as a user prepares it: the selected file's values, some rows and boxes chosen.
   form.PageControl1->setCurrentIndex(1);
+  form.ToolButton12Click();
+  PropertyListView& batch = *form.ListView2;
+  for (const int row : {0, 2, 9, 11, 13}) batch.SetIncluded(row, true);
+  form.CheckBox9->setChecked(false);
+  form.CheckBox14->setChecked(false);
+  form.CheckBox1->setCheckState(Qt::Checked);
+  form.CheckBox3->setCheckState(Qt::Unchecked);
+  form.CheckBox4->setChecked(true);
   Save(form, folder, "batch.png");
+  ClickValue(batch, 13);
+  Save(form, folder, "batch-editor.png");
+  form.CloseEditors();
+
+  form.BitBtn2Click();
+  Save(form, folder, "batch-done.png");
+  form.BitBtn8Click();
   form.PageControl1->setCurrentIndex(0);
   form.Showhint1Click();
   form.about1Click();

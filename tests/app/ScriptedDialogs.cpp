@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/dialogs/ProgressDialog.h"
+
 namespace kestrel::app::test {
 
 std::optional<QStringList> ScriptedDialogs::ChooseFiles(QWidget*, const QString& filter) {
@@ -28,11 +30,36 @@ std::optional<QString> ScriptedDialogs::ChooseFolder(QWidget*, const QString& pr
   return answer;
 }
 
+std::optional<QString> ScriptedDialogs::ChooseSaveFile(QWidget*, const QString& filter) {
+  saveFilters.push_back(filter);
+  if (saveAnswers.empty()) {
+    ADD_FAILURE() << "the save dialog was asked for without an answer";
+    return std::nullopt;
+  }
+  std::optional<QString> answer = saveAnswers.front();
+  saveAnswers.pop_front();
+  return answer;
+}
+
 void ScriptedDialogs::ShowMessage(QWidget*, const QString& text, const QString& title) {
   messages.push_back({text, title});
 }
 
-void ScriptedDialogs::ShowModal(QDialog& dialog) { modalTitles.push_back(dialog.windowTitle()); }
+bool ScriptedDialogs::AskYesNo(QWidget*, const QString& text, const QString& title) {
+  questions.push_back({text, title});
+  if (yesNoAnswers.empty()) {
+    ADD_FAILURE() << "a question was asked without an answer: " << text.toStdString();
+    return false;
+  }
+  const bool answer = yesNoAnswers.front();
+  yesNoAnswers.pop_front();
+  return answer;
+}
+
+void ScriptedDialogs::ShowModal(QDialog& dialog) {
+  modalTitles.push_back(dialog.windowTitle());
+  if (dynamic_cast<ProgressDialog*>(&dialog) != nullptr) dialog.exec();
+}
 
 void ScriptedDialogs::OpenWithDefaultHandler(const QUrl& url) { opened.push_back(url); }
 

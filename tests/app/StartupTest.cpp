@@ -22,6 +22,7 @@
 #include "app/InPlaceEditors.h"
 #include "app/PickerValues.h"
 #include "app/PropertyListView.h"
+#include "app/SettingsPresetStore.h"
 #include "export/PresetValues.h"
 #include "platform/time/DateTimeText.h"
 #include "tests/app/MainWindowFixture.h"
@@ -192,10 +193,13 @@ TEST(StartupPresets, StoredPresetsFillTheBatchTabBeforeTheWindowIsShown) {
   stored.attributes.readOnly = catalogue::AttributeChoice::Set;
   stored.attributes.hidden = catalogue::AttributeChoice::Clear;
   stored.backup = true;
-  MemoryPresetStore store;
-  presets::SavePreset(store, stored);
+  const ScopedSettingsFolder settings;
+  {
+    SettingsPresetStore store;
+    presets::SavePreset(store, stored);
+  }
   ScriptedDialogs dialogs;
-  ProgramForms forms(dialogs, store);
+  ProgramForms forms(dialogs);
   TForm1& form = forms.form1;
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(form.ListView2->Value(0), QStringLiteral("共通タイトル"));

@@ -1,0 +1,188 @@
+// "CSV出力" on both tabs: the save dialog with its filter, default extension and question before
+// replacing a file; the batch export under its progress dialog, compared byte for byte with what
+// the CSV service writes for the same documents; cancelling; the single export; the message when
+// the file cannot be written.
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/FileListModel.h"
+#include "app/FileListView.h"
+#include "app/dialogs/TForm9.h"
+#include "export/CsvDocumentLine.h"
+#include "export/CsvLines.h"
+#include "tests/app/MainWindowFixture.h"
+#include "tests/app/ProgressWatch.h"
+
+namespace kestrel::app::test {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+const QString kCannotSave = QStringLiteral("を保存できません、このファイルを開いている他のアプリケーションを終了してください。");
+
+class CsvExportTest : public MainWindowFixture {
+ protected:
+  TForm9& Progress() { return Forms().form9; }
+  QString Target(const std::string& name) { return QString::fromStdString((dir_.Path() / name).string()); }
+  void ExportAll(const std::optional<QString>& answer) {
+    dialogs_.saveAnswers.push_back(answer);
+    QTest::mouseClick(Form().BitBtn8, Qt::LeftButton);
+  }
+  void ExportSelected(const QString& answer) {
+    dialogs_.saveAnswers.push_back(answer);
+    QTest::mouseClick(Form().BitBtn9, Qt::LeftButton);
+  }
+
+  // The file the CSV service writes for these documents: the header, then their lines.
+  std::vector<std::uint8_t> ServiceOutput(const QStringList& documents) {
+    std::vector<std::string> lines{csv::CsvHeaderLine()};
+    zip::TPackageZip zip;
+    xml::XmlDocument xml;
+    for (const QString& document : documents) csv::AppendDocumentLine(zip, xml, document.toStdString(), lines);
+    const stdfs::path expected = dir_.Path() / "expected" / "service.csv";
+    stdfs::create_directories(expected.parent_path());
+    EXPECT_TRUE(csv::WriteCsvLines(expected.string(), lines));
+    return kestrel::test::ReadBytes(expected);
+  }
+};
+
+TEST_F(CsvExportTest, TheBatchExportWritesWhatTheCsvServiceWrites) {
+  const QString missing = CopyOf("lo-ascii-full.doc", "missing.doc");
+  const QStringList documents = {CopyOf("lo-ja-full.doc"), CopyOf("lo-ascii-noprint-multiline.docx"),
+                                 CopyOf("x.doc"), CopyOf("truncated.docx"), missing};
+  AddByDialog(documents);
+  stdfs::remove(missing.toStdString());
+  SelectFile(3);
+  ASSERT_EQ(StatusOf(3), FileStatus::ReadError);
+  ProgressWatch watch(Progress());
+  ExportAll(Target("export"));  // no extension typed: ".CSV" is added
+
+  EXPECT_EQ(dialogs_.saveFilters, std::vector<QString>{QStringLiteral("CSV File|*.CSV")});
+  EXPECT_EQ(dialogs_.modalTitles, std::vector<QString>{QStringLiteral("CSVを出力中...")});
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(dialogs_.questions.empty());
+  EXPECT_EQ(watch.Documents(), documents);
+  EXPECT_EQ(watch.Percentages(), (QStringList{"0%", "20%", "40%", "60%", "80%", "100%"}));
+  EXPECT_FALSE(Progress().isVisible());
+  EXPECT_EQ(Progress().ProgressBar1->value(), 100);
+  const stdfs::path written = dir_.Path() / "export.CSV";
+  ASSERT_TRUE(stdfs::exists(written));
+  EXPECT_EQ(kestrel::test::ReadBytes(written), ServiceOutput(documents));
+  // The export resets the icons and sets none; then the first file is selected and read again.
+  EXPECT_EQ(SelectedFile(), 0);
+  for (int row = 0; row < 5; ++row) EXPECT_EQ(StatusOf(row), FileStatus::NotChanged) << row;
+}
+
+TEST_F(CsvExportTest, ACancelledExportWritesNothing) {
+  const QStringList documents = {CopyOf("lo-ja-full.doc"), CopyOf("lo-ja-full.docx"), CopyOf("lo-ascii-full.doc")};
+  AddByDialog(documents);
+  for (const bool existing : {false, true}) {
+    SCOPED_TRACE(existing);
+    const QString target = Target(existing ? "old.CSV" : "new.CSV");
+    const std::vector<std::uint8_t> old = {'o', 'l', 'd'};
+    if (existing) {
+      kestrel::test::WriteBytes(target.toStdString(), old);
+      dialogs_.yesNoAnswers.push_back(true);
+    }
+    ProgressWatch watch(Progress());
+    watch.CancelAt(documents[1]);
+    ExportAll(target);
+    EXPECT_EQ(watch.Documents(), (QStringList{documents[0], documents[1]}));
+    EXPECT_EQ(Progress().Label2->text(), QStringLiteral("67%"));
+    EXPECT_EQ(Progress().ProgressBar1->value(), 100);
+    EXPECT_FALSE(Progress().Cancelled());
+    EXPECT_FALSE(Progress().isVisible());
+    if (existing) {
+      EXPECT_EQ(kestrel::test::ReadBytes(target.toStdString()), old);
+    } else {
+      EXPECT_FALSE(stdfs::exists(target.toStdString()));
+    }
+    // No temporary file is left beside the target either.
+    EXPECT_EQ(std::distance(stdfs::directory_iterator(dir_.Path()), stdfs::directory_iterator()),
+              static_cast<std::ptrdiff_t>(documents.size()) + (existing ? 1 : 0));
+  }
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(CsvExportTest, AnExistingFileIsReplacedOnlyWhenTheUserAgrees) {
+  const QString document = CopyOf("lo-ja-full.doc");
+  AddByDialog({document});
+  Form().Files().SetStatus(0, FileStatus::Changed);
+  const QString target = Target("list.csv");
+  const std::vector<std::uint8_t> old = {'k', 'e', 'e', 'p'};
+  kestrel::test::WriteBytes(target.toStdString(), old);
+
+  // No: the save dialog comes back; cancelling it ends the command with nothing done.
+  dialogs_.yesNoAnswers.push_back(false);
+  dialogs_.saveAnswers.push_back(target);
+  ExportAll(std::nullopt);
+  ASSERT_EQ(dialogs_.questions.size(), 1U);
+  EXPECT_EQ(dialogs_.questions[0].text, QStringLiteral("list.csv は既に存在します。\n上書きしますか?"));
+  EXPECT_EQ(dialogs_.questions[0].title, QStringLiteral("名前を付けて保存の確認"));
+  EXPECT_EQ(dialogs_.saveFilters.size(), 2U);
+  EXPECT_TRUE(dialogs_.modalTitles.empty());
+  EXPECT_EQ(kestrel::test::ReadBytes(target.toStdString()), old);
+  EXPECT_EQ(StatusOf(0), FileStatus::Changed) << "a cancelled dialog resets no icon";
+
+  // Yes: the file is replaced.
+  dialogs_.yesNoAnswers.push_back(true);
+  ExportAll(target);
+  EXPECT_EQ(kestrel::test::ReadBytes(target.toStdString()), ServiceOutput({document}));
+  // A name with an extension of its own keeps it; a typed name without one gets ".CSV".
+  EXPECT_FALSE(stdfs::exists(dir_.Path() / "list.csv.CSV"));
+}
+
+TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsNamedInTheMessage) {
+  AddByDialog({CopyOf("lo-ja-full.doc")});
+  const QString unwritable = Target("no such folder/list.CSV");
+  ExportAll(unwritable);
+  ASSERT_EQ(dialogs_.messages.size(), 1U);
+  EXPECT_EQ(dialogs_.messages[0].text, unwritable + u'\n' + kCannotSave);
+  EXPECT_EQ(dialogs_.messages[0].title, QStringLiteral("Kestrelpad"));
+  EXPECT_FALSE(Progress().isVisible());
+
+  // A folder of that name cannot be replaced by a file.
+  const QString folder = Target("folder.CSV");
+  stdfs::create_directory(folder.toStdString());
+  dialogs_.yesNoAnswers.push_back(true);
+  ExportSelected(folder);
+  ASSERT_EQ(dialogs_.messages.size(), 2U);
+  EXPECT_EQ(dialogs_.messages[1].text, folder + u'\n' + kCannotSave);
+  EXPECT_TRUE(stdfs::is_directory(folder.toStdString()));
+}
+
+TEST_F(CsvExportTest, TheSingleExportWritesTheSelectedDocumentWithoutADialog) {
+  const QStringList documents = {CopyOf("lo-ja-full.docx"), CopyOf("lo-ascii-full.doc"), CopyOf("truncated.docx")};
+  AddByDialog(documents);
+  Form().Files().SetStatus(0, FileStatus::ChangeError);
+  SelectFile(1);
+  ExportSelected(Target("one"));
+  EXPECT_EQ(kestrel::test::ReadBytes(dir_.Path() / "one.CSV"), ServiceOutput({documents[1]}));
+  EXPECT_TRUE(dialogs_.modalTitles.empty());
+  EXPECT_EQ(StatusOf(0), FileStatus::ChangeError) << "the single export sets no icon";
+  EXPECT_EQ(SelectedFile(), 1);
+
+  // A package that cannot be read leaves the header line alone.
+  SelectFile(2);
+  ExportSelected(Target("header-only.CSV"));
+  EXPECT_EQ(kestrel::test::ReadBytes(dir_.Path() / "header-only.CSV"), ServiceOutput({}));
+  EXPECT_TRUE(dialogs_.messages.empty());
+
+  // With no file selected nothing is asked.
+  Form().ListView1->clearSelection();
+  Form().BitBtn9Click();
+  EXPECT_EQ(dialogs_.saveFilters.size(), 2U);
+}
+
+TEST_F(CsvExportTest, WithNoFileListedTheBatchExportAsksForFiles) {
+  Form().BitBtn8Click();
+  ASSERT_EQ(dialogs_.messages.size(), 1U);
+  EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("プロパティをCSVに出力するファイルを選択してください。"));
+  EXPECT_TRUE(dialogs_.saveFilters.empty());
+  EXPECT_TRUE(dialogs_.modalTitles.empty());
+}
+
+}  // namespace
+}  // namespace kestrel::app::test

@@ -1,0 +1,212 @@
+// "既定保存" and "既定のインポート": the batch tab's settings as string values in the user's settings
+// (organisation norvale, application kestrelPadJP), read back by the import, by a restart and by
+// QSettings itself; the first start with nothing stored.
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimeEdit>
+#include <QToolButton>
+
+#include "app/InPlaceEditors.h"
+#include "app/PickerValues.h"
+#include "app/PropertyListView.h"
+#include "platform/time/DateTimeText.h"
+#include "tests/app/MainWindowFixture.h"
+
+namespace kestrel::app::test {
+namespace {
+
+// Texts that INI files and registries like to mangle.
+const QString kAwkwardTitle = QStringLiteral("a, \"b\" @Variant(x) \\ ; #c = 題名\n二行目");
+
+class PresetTest : public MainWindowFixture {
+ protected:
+  PropertyListView& Batch() { return *Form().ListView2; }
+
+  // Everything stored, as QSettings reads it back.
+  static std::map<QString, QString> Stored() {
+    const QSettings settings(QStringLiteral("norvale"), QStringLiteral("kestrelPadJP"));
+    std::map<QString, QString> stored;
+    for (const QString& key : settings.allKeys()) stored[key] = settings.value(key).toString();
+    return stored;
+  }
+
+  // A batch tab unlike the first-start state in every part.
+  void FillBatchTab() {
+    Form().PageControl1->setCurrentIndex(1);
+    Batch().SetValue(0, kAwkwardTitle);
+    Batch().SetIncluded(0, true);
+    Batch().SetValue(2, QStringLiteral("作成者の名前"));
+    Batch().SetValue(6, QStringLiteral("007"));
+    Batch().SetIncluded(6, true);
+    Batch().SetValue(10, QString());
+    Batch().SetValue(11, QStringLiteral("2010/03/15 9:05:30"));
+    Batch().SetIncluded(11, true);
+    Batch().SetValue(12, QStringLiteral("abc"));
+    Batch().SetValue(13, QString());
+    Batch().SetIncluded(13, true);
+    Form().DateTimePicker1->setDate(QDate(2021, 4, 1));
+    Form().DateTimePicker2->setTime(QTime(10, 20, 30));
+    Form().DateTimePicker3->setDate(QDate(2022, 5, 6));
+    Form().DateTimePicker4->setTime(QTime(0, 0, 0));
+    Form().DateTimePicker5->setDate(QDate(2023, 7, 8));
+    Form().DateTimePicker6->setTime(QTime(23, 59, 58));
+    Form().CheckBox9->setChecked(false);
+    Form().CheckBox14->setChecked(false);
+    Form().CheckBox1->setCheckState(Qt::PartiallyChecked);
+    Form().CheckBox2->setCheckState(Qt::Checked);
+    Form().CheckBox3->setCheckState(Qt::Unchecked);
+    Form().CheckBox8->setCheckState(Qt::Checked);
+    Form().CheckBox4->setChecked(false);
+  }
+};
+
+TEST_F(PresetTest, DefaultSaveStoresEveryValueUnderItsName) {
+  FillBatchTab();
+  // A value still in its editor is stored too: the command closes the editor first.
+  QTest::mouseClick(Batch().viewport(), Qt::LeftButton, Qt::NoModifier,
+                    Batch().visualRect(Batch().model()->index(7, 1)).center());
+  ASSERT_FALSE(Form().editors->Edit1->isHidden());
+  Form().editors->Edit1->setText(QStringLiteral("typed last"));
+  QTest::mouseClick(Form().ToolButton9, Qt::LeftButton);
+  EXPECT_TRUE(Form().editors->Edit1->isHidden());
+
+  std::map<QString, QString> expected = {
+      {"createtime", "2021/04/01 10:20:30"}, {"createtimecheckdate", "0"}, {"createtimechecktime", "1"},
+      {"modifytime", "2022/05/06"},          {"modifytimecheckdate", "1"}, {"modifytimechecktime", "1"},
+      {"accesstime", "2023/07/08 23:59:58"}, {"accesstimecheckdate", "1"}, {"accesstimechecktime", "0"},
+      {"readonly", "0"},                     {"archive", "1"},             {"hidden", "2"},
+      {"contentindex", "1"},                 {"backupold", ""},
+  };
+  const std::array<const char*, 14> captions = {"タイトル", "表題",     "作成者",     "キーワード",   "コメント",
+                                                "カテゴリー", "改訂番号", "前回保存者", "管理者",       "会社名",
+                                                "作成日時", "前回保存日時", "編集時間", "前回印刷日時"};
+  for (int row = 0; row < 14; ++row) {
+    const QString caption = QString::fromUtf8(captions.at(static_cast<std::size_t>(row)));
+    expected[caption + "string"] = Batch().Value(row);
+    expected[caption + "check"] = Batch().Included(row) ? "1" : "0";
+  }
+  EXPECT_EQ(expected[QStringLiteral("タイトルstring")], kAwkwardTitle);
+  EXPECT_EQ(expected[QStringLiteral("前回保存者string")], QStringLiteral("typed last"));
+  EXPECT_EQ(expected[QStringLiteral("改訂番号string")], QStringLiteral("007"));
+  EXPECT_EQ(Stored(), expected);
+  EXPECT_TRUE(std::filesystem::exists(settings_.PresetFile()));
+
+  // Saving again replaces every value.
+  Form().CheckBox4->setChecked(true);
+  Form().ToolButton9Click();
+  EXPECT_EQ(Stored()[QStringLiteral("backupold")], QStringLiteral("1"));
+  EXPECT_EQ(Stored().size(), expected.size());
+}
+
+TEST_F(PresetTest, TheStoredPresetsComeBackAfterARestartNormalised) {
+  FillBatchTab();
+  Form().CheckBox4->setChecked(true);
+  Form().ToolButton9Click();
+  Restart();
+
+  PropertyListView& batch = Batch();
+  EXPECT_EQ(batch.Value(0), kAwkwardTitle);
+  EXPECT_EQ(batch.Value(2), QStringLiteral("作成者の名前"));
+  EXPECT_EQ(batch.Value(6), QStringLiteral("7"));
+  EXPECT_EQ(batch.Value(11), QStringLiteral("2010/03/15 9:05:00"));
+  EXPECT_EQ(batch.Value(12), QStringLiteral("1"));
+  EXPECT_EQ(batch.Value(13), QString());
+  // Saved empty, the creation row comes back as now, to the minute.
+  const QString now = QString::fromStdString(time::FormatDateTimeText(CurrentLocalDateTime()));
+  EXPECT_EQ(batch.Value(10).left(10), now.left(10));
+  EXPECT_TRUE(batch.Value(10).endsWith(u":00")) << batch.Value(10).toStdString();
+  for (int row = 0; row < 14; ++row) {
+    EXPECT_EQ(batch.Included(row), row == 0 || row == 6 || row == 11 || row == 13) << row;
+  }
+  EXPECT_EQ(Form().DateTimePicker1->date(), QDate(2021, 4, 1));
+  EXPECT_EQ(Form().DateTimePicker2->time(), QTime(10, 20, 30));
+  EXPECT_EQ(Form().DateTimePicker4->time(), QTime(0, 0, 0));
+  EXPECT_EQ(Form().DateTimePicker5->date(), QDate(2023, 7, 8));
+  EXPECT_EQ(Form().DateTimePicker6->time(), QTime(23, 59, 58));
+  EXPECT_FALSE(Form().CheckBox9->isChecked());
+  EXPECT_FALSE(Form().DateTimePicker1->isEnabled());
+  EXPECT_FALSE(Form().CheckBox14->isChecked());
+  EXPECT_FALSE(Form().DateTimePicker6->isEnabled());
+  for (QCheckBox* box : {Form().CheckBox10, Form().CheckBox11, Form().CheckBox12, Form().CheckBox13}) {
+    EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
+  }
+  EXPECT_EQ(Form().CheckBox1->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(Form().CheckBox2->checkState(), Qt::Checked);
+  EXPECT_EQ(Form().CheckBox3->checkState(), Qt::Unchecked);
+  EXPECT_EQ(Form().CheckBox8->checkState(), Qt::Checked);
+  EXPECT_TRUE(Form().CheckBox4->isChecked());
+}
+
+TEST_F(PresetTest, TheImportPutsBackWhatWasSaved) {
+  FillBatchTab();
+  Form().ToolButton9Click();
+  Batch().SetValue(0, QStringLiteral("changed since"));
+  Batch().SetIncluded(0, false);
+  Form().CheckBox3->setCheckState(Qt::Checked);
+  Form().CheckBox9->setChecked(true);
+  // An open editor closes first; then its row, like every other, gets the stored value.
+  QTest::mouseClick(Batch().viewport(), Qt::LeftButton, Qt::NoModifier,
+                    Batch().visualRect(Batch().model()->index(2, 1)).center());
+  Form().editors->Edit1->setText(QStringLiteral("typed"));
+  QTest::mouseClick(Form().ToolButton10, Qt::LeftButton);
+  EXPECT_TRUE(Form().editors->Edit1->isHidden());
+  EXPECT_EQ(Batch().Value(0), kAwkwardTitle);
+  EXPECT_TRUE(Batch().Included(0));
+  EXPECT_EQ(Batch().Value(2), QStringLiteral("作成者の名前"));
+  EXPECT_EQ(Form().CheckBox3->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(Form().CheckBox9->isChecked());
+}
+
+TEST_F(PresetTest, StringsWrittenByHandAreReadAsTheProgramReadsThem) {
+  {
+    QSettings settings(QStringLiteral("norvale"), QStringLiteral("kestrelPadJP"));
+    settings.setValue(QStringLiteral("readonly"), QStringLiteral("7"));
+    settings.setValue(QStringLiteral("archive"), QStringLiteral("2"));
+    settings.setValue(QStringLiteral("createtime"), QStringLiteral("not a date"));
+    settings.setValue(QStringLiteral("modifytimecheckdate"), QStringLiteral("0"));
+    settings.setValue(QStringLiteral("accesstimechecktime"), QStringLiteral("yes"));
+    settings.setValue(QStringLiteral("改訂番号string"), QStringLiteral(" 12 "));
+    settings.setValue(QStringLiteral("前回印刷日時string"), QStringLiteral("2001/02/03 4:05:06"));
+    settings.setValue(QStringLiteral("表題check"), QStringLiteral("yes"));
+    settings.setValue(QStringLiteral("backupold"), QStringLiteral("1"));
+  }
+  Form().ToolButton10Click();
+  EXPECT_EQ(Form().CheckBox1->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(Form().CheckBox2->checkState(), Qt::Unchecked);
+  EXPECT_EQ(Form().DateTimePicker1->date(), QDate::currentDate());
+  EXPECT_FALSE(Form().CheckBox11->isChecked());
+  EXPECT_TRUE(Form().CheckBox14->isChecked());
+  EXPECT_EQ(Batch().Value(6), QStringLiteral("12"));
+  EXPECT_EQ(Batch().Value(13), QStringLiteral("2001/02/03 4:05:00"));
+  EXPECT_FALSE(Batch().Included(1));
+  EXPECT_TRUE(Form().CheckBox4->isChecked());
+}
+
+TEST_F(PresetTest, AtTheFirstStartNothingIsStoredAndTheDefaultsShow) {
+  EXPECT_TRUE(Stored().empty());
+  EXPECT_FALSE(Form().CheckBox4->isChecked());
+  for (int row = 0; row < 14; ++row) EXPECT_FALSE(Batch().Included(row)) << row;
+  EXPECT_EQ(Batch().Value(6), QStringLiteral("1"));
+  EXPECT_EQ(Batch().Value(13), QString());
+  for (QCheckBox* box : {Form().CheckBox1, Form().CheckBox2, Form().CheckBox3, Form().CheckBox8}) {
+    EXPECT_EQ(box->checkState(), Qt::PartiallyChecked);
+  }
+  for (const QDateEdit* date : {Form().DateTimePicker1, Form().DateTimePicker3, Form().DateTimePicker5}) {
+    EXPECT_TRUE(date->isEnabled()) << date->objectName().toStdString();
+  }
+  for (const QTimeEdit* time : {Form().DateTimePicker2, Form().DateTimePicker4, Form().DateTimePicker6}) {
+    EXPECT_TRUE(time->isEnabled()) << time->objectName().toStdString();
+  }
+  // Importing an empty store gives the same state again.
+  Batch().SetIncluded(3, true);
+  Form().ToolButton10Click();
+  EXPECT_FALSE(Batch().Included(3));
+  EXPECT_TRUE(Stored().empty());
+}
+
+}  // namespace
+}  // namespace kestrel::app::test

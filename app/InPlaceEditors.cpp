@@ -261,8 +261,12 @@ bool InPlaceEditors::Edit3KeyPress(const QString& text, int key) {
     return true;
   }
   // Only digits, Backspace and Enter reach the box; every other character is discarded. Keys
-  // that type nothing (arrows, Delete, Home) are not characters and pass.
-  if (text.isEmpty() || key == Qt::Key_Backspace || key == Qt::Key_Return || key == Qt::Key_Enter) return false;
+  // that type nothing pass: arrows and Home, and Delete and Tab, which the desktop sends with a
+  // control character as their text; Tab thus still moves the focus on.
+  if (text.isEmpty() || key == Qt::Key_Backspace || key == Qt::Key_Return || key == Qt::Key_Enter ||
+      key == Qt::Key_Delete || key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+    return false;
+  }
   return !(text.size() == 1 && text.front() >= u'0' && text.front() <= u'9');
 }
 

@@ -50,7 +50,8 @@ void TForm1::ToolButton5Click() {
   if (!chosen) return;
   QString folder = *chosen;
   if (folder.endsWith(u'/')) folder.chop(1);
-  const std::vector<std::string> names = fs::EnumerateFolderFiles(NativePath(folder));
+  // The root folder loses its only delimiter above; its paths still join as "/name".
+  const std::vector<std::string> names = fs::EnumerateFolderFiles(NativePath(folder.isEmpty() ? QStringLiteral("/") : folder));
   if (names.empty()) return;
   for (const std::string& name : names) {
     const QString path = folder + u'/' + QtPath(name);

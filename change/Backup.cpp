@@ -5,6 +5,7 @@
 #include "change/ApplyChange.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/FileState.h"
+#include "platform/fs/HeldOpen.h"
 #include "platform/time/LocalDateTime.h"
 
 namespace kestrel::change {
@@ -20,6 +21,8 @@ bool backupoldfile(const std::string& path) {
   if (!record) return false;
   std::optional<fs::FileRecord> earlier;
   if (fs::FileExistsAsFile(backup)) {
+    // One another program has open could not be deleted on Windows either.
+    if (fs::HeldOpenByAnotherProgram(backup)) return false;
     earlier = fs::ReadFileRecord(backup);
     // A read-only, hidden or system backup of an earlier run can only go once its bits are off.
     if (!earlier || !fs::SetFileAttributes(backup, 0)) return false;

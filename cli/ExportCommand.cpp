@@ -42,8 +42,8 @@ int RunExport(ArgumentScanner& args, Console& console) {
 
   if (!csv::WriteCsvLines(*target, lines)) {
     console.Problem(*target,
-                    "cannot be saved (check that its folder exists and takes files, and close any other program "
-                    "that has it open)");
+                    "cannot be saved (check that its folder exists and takes files and that the file is not "
+                    "read-only, and close any other program that has it open)");
     return kExitFailure;
   }
   return allRead ? kExitSuccess : kExitFailure;

@@ -51,6 +51,9 @@ std::string WhyBackupFailed(const std::string& path) {
     return "a folder stands where its backup goes (" + backup + ")";
   }
   if (LockedAgainstReading(path)) return "held open by another program, so it could not be copied";
+  if (fs::FileExistsAsFile(backup) && fs::HeldOpenByAnotherProgram(backup)) {
+    return "its earlier backup " + backup + " is held open by another program, so it could not be replaced";
+  }
   return "its backup " + backup + " could not be written";
 }
 

@@ -9,6 +9,8 @@
 
 #include "catalogue/PropertyCatalogue.h"
 #include "platform/fs/FileIo.h"
+#include "platform/fs/FileState.h"
+#include "platform/fs/HeldOpen.h"
 #include "platform/fs/ReplacementFile.h"
 #include "platform/text/CodePage.h"
 
@@ -85,6 +87,14 @@ bool WriteCsvLines(const std::string& requestedPath, const std::vector<std::stri
   // Only a regular file may be replaced: never a folder or a device.
   if (exists && !S_ISREG(target.st_mode)) return false;
   if (!exists && errno != ENOENT) return false;
+  // What the user's system would refuse to write is not replaced behind its back: a read-only
+  // file, or one another program has open and would later save over the export.
+  if (exists) {
+    const std::optional<fs::FileRecord> record = fs::ReadFileRecord(path);
+    if (!record || (record->attributes & fs::kAttributeReadOnly) != 0 || fs::HeldOpenByAnotherProgram(path)) {
+      return false;
+    }
+  }
 
   fs::ReplacementFile replacement(path, ".kestrel-csv-");
   if (!replacement.Valid()) return false;

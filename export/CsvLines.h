@@ -20,7 +20,8 @@ std::string CsvFileName(std::string_view fullPath);
 
 // Writes each UTF-8 line as code page 932 followed by CR LF, no byte-order mark; a character the
 // code page cannot hold becomes "?". The target is replaced in one step only once the whole file
-// is on disk; false leaves it untouched and no temporary file behind.
+// is on disk; false leaves it untouched and no temporary file behind. A read-only target, or one
+// another program holds open, is not replaced (false).
 bool WriteCsvLines(const std::string& path, const std::vector<std::string>& lines);
 
 }  // namespace kestrel::csv

@@ -93,7 +93,9 @@ void ProgressDialog::CloseDialog() {
 }
 
 void ProgressDialog::reject() {
-  if (!running_) QDialog::reject();
+  // From the moment a run is prepared: closing before the timer fires would leave the run to
+  // start later, with nothing left to work on.
+  if (!running_ && !Timer1->isActive()) QDialog::reject();
 }
 
 }  // namespace kestrel::app

@@ -5,8 +5,8 @@
 //
 // The work runs on the one thread, inside the timer's event, and lets pending events run at the
 // points it chooses: that is when the dialog repaints and when a press on "キャンセル" is seen.
-// While the work runs, neither Escape nor the window frame closes the dialog; it closes itself at
-// the end.
+// From the moment the work is prepared until it ends, neither Escape nor the window frame closes
+// the dialog; it closes itself at the end.
 
 #include <QDialog>
 
@@ -38,7 +38,7 @@ class ProgressDialog : public QDialog {
   // The cancel flag: set by Button1, looked at before each document.
   bool Cancelled() const { return cancel_; }
 
-  // Escape and the window frame's close button: ignored while the work runs.
+  // Escape and the window frame's close button: ignored while the work is prepared or runs.
   void reject() override;
 
  protected:

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimeEdit>
+#include <QTimer>
 
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
@@ -378,6 +379,28 @@ TEST_F(BatchRunTest, TheDialogStaysUntilTheRunEndsAndAStartWhileRunningIsIgnored
   EXPECT_EQ(dialogs_.modalTitles.size(), 1U);
   EXPECT_EQ(Statuses(), std::vector<FileStatus>(3, FileStatus::Changed));
   EXPECT_FALSE(Progress().isVisible());
+}
+
+TEST_F(BatchRunTest, AnEscapeBeforeTheRunStartsClosesNothingEither) {
+  const QStringList paths = Copies(2);
+  AddByDialog(paths);
+  AskForNothing();
+  Include(0, QStringLiteral("both"));
+  // Escape or the frame's close button as soon as the dialog is up, before its run has begun.
+  QTimer escape;
+  escape.setInterval(0);
+  QObject::connect(&escape, &QTimer::timeout, [this, &escape] {
+    if (!Progress().isVisible()) return;
+    escape.stop();
+    EXPECT_TRUE(Progress().Label1->text().isEmpty()) << "the run had begun";
+    Progress().reject();
+  });
+  escape.start();
+  Run();
+  EXPECT_FALSE(escape.isActive()) << "the dialog was never shown";
+  EXPECT_EQ(Statuses(), std::vector<FileStatus>(2, FileStatus::Changed));
+  EXPECT_FALSE(Progress().isVisible());
+  EXPECT_FALSE(Progress().Timer1->isActive()) << "a run is still to come after the dialog closed";
 }
 
 TEST_F(BatchRunTest, AfterTheRunTheFirstDocumentIsShownAgain) {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
@@ -184,6 +185,22 @@ TEST_F(InPlaceEditorTest, TheNumberEditorTakesDigitsOnlyAndTurnsNothingIntoOne) 
   List().setFocus();
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(6), QStringLiteral("1"));
+}
+
+TEST_F(InPlaceEditorTest, DeleteEditsAndTabLeavesTheNumberEditor) {
+  ClickValue(6);
+  QLineEdit& edit = *Editors().Edit3;
+  edit.setText(QStringLiteral("345"));
+  edit.setCursorPosition(0);
+  // The desktop delivers Delete with the DEL character as its text, and Tab with a tab.
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+  QApplication::sendEvent(&edit, &press);
+  EXPECT_EQ(edit.text(), QStringLiteral("45"));
+  QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+  QApplication::sendEvent(&edit, &tab);
+  EXPECT_FALSE(edit.hasFocus()) << "Tab did not move the focus on";
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(6), QStringLiteral("45"));
 }
 
 TEST_F(InPlaceEditorTest, TheNumberEditorOpensOnOneForAValueThatIsNoNumber) {

@@ -141,6 +141,31 @@ TEST(Backup, AnEarlierBackupSurvivesAFailedBackup) {
   EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"report.doc.bak"});
 }
 
+// An earlier backup another program has open cannot be removed, as on Windows: false, and it
+// stays as it was (that program would otherwise keep working on a file that is gone).
+TEST(Backup, AnEarlierBackupHeldOpenElsewhereIsNotReplaced) {
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "report.doc");
+  const stdfs::path backup = dir.Path() / "report.doc.bak";
+  std::ofstream(backup) << "an earlier backup";
+  ASSERT_TRUE(fs::SetFileAttributes(backup, fs::kAttributeReadOnly | fs::kAttributeHidden));
+  const auto before = test::TakeFileSnapshot(backup);
+  {
+    const test::LockHolder writer(backup, true);
+    ASSERT_TRUE(writer.Holding());
+    EXPECT_FALSE(backupoldfile(file));
+  }
+  const stdfs::path lockFile = dir.Path() / ".~lock.report.doc.bak#";
+  std::ofstream(lockFile) << ",someone,host,07.12.2024 10:00,file:///home/someone;";
+  EXPECT_FALSE(backupoldfile(file));
+  const auto after = test::TakeFileSnapshot(backup);
+  EXPECT_TRUE(after.bytes == before.bytes);
+  EXPECT_EQ(after.mode, before.mode);
+  EXPECT_TRUE(after.xattrs == before.xattrs);
+  stdfs::remove(lockFile);
+  EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"report.doc", "report.doc.bak"}));
+}
+
 TEST(Backup, ABackupNamedDocumentGetsASecondSuffix) {
   EXPECT_EQ(BackupFileName("/data/report.doc"), "/data/report.doc.bak");
   EXPECT_EQ(BackupFileName("/data/report.docx"), "/data/report.docx.bak");

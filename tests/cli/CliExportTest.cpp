@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -82,8 +83,11 @@ TEST(CliExport, NamesATargetItCannotWriteAndLeavesItAlone) {
   const TempDir dir;
   dir.Copy(DataFile("lo-ascii-full.doc"));
   fs::create_directory(dir.Path() / "taken.csv");
+  const fs::path readOnly = dir.Path() / "read-only.csv";
+  WriteBytes(readOnly, {'o', 'l', 'd'});
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 
-  for (const std::string target : {"no-such-folder/out.csv", "taken.csv"}) {
+  for (const std::string target : {"no-such-folder/out.csv", "taken.csv", "read-only.csv"}) {
     const CliResult result = RunCli({"export", "-o", target, "lo-ascii-full.doc"}, dir.Path());
     EXPECT_EQ(result.exitCode, 1) << target;
     EXPECT_THAT(result.err, HasSubstr(target + ": cannot be saved")) << target;
@@ -91,6 +95,7 @@ TEST(CliExport, NamesATargetItCannotWriteAndLeavesItAlone) {
   EXPECT_TRUE(fs::is_directory(dir.Path() / "taken.csv"));
   EXPECT_TRUE(fs::is_empty(dir.Path() / "taken.csv"));
   EXPECT_FALSE(fs::exists(dir.Path() / "no-such-folder"));
+  EXPECT_EQ(ReadBytes(readOnly), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
 
 }  // namespace

@@ -218,6 +218,23 @@ TEST(CliSet, AFailedBackupEndsTheRunLikeTheBatchRun) {
   EXPECT_FALSE(fs::exists(dir.Path() / "c.docx.bak"));
 }
 
+TEST(CliSet, SaysWhenTheEarlierBackupIsHeldOpen) {
+  const TempDir dir;
+  const fs::path file = dir.Copy(DataFile("lo-ascii-full.doc"), "a.doc");
+  WriteBytes(dir.Path() / "a.doc.bak", {'o', 'l', 'd'});
+  WriteBytes(dir.Path() / ".~lock.a.doc.bak#", {','});
+  const std::vector<std::uint8_t> original = ReadBytes(file);
+
+  const CliResult result = RunCli({"set", "--backup", "--author", "X", "a.doc"}, dir.Path());
+
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "backup error: a.doc\n");
+  EXPECT_THAT(result.err, HasSubstr("a.doc: its earlier backup"));
+  EXPECT_THAT(result.err, HasSubstr("is held open by another program"));
+  EXPECT_EQ(ReadBytes(file), original);
+  EXPECT_EQ(ReadBytes(dir.Path() / "a.doc.bak"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+}
+
 TEST(CliSet, NamesEachFileItCannotChangeAndGoesOn) {
   const TempDir dir;
   fs::create_directory(dir.Path() / "folder.doc");

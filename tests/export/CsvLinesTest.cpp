@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/LockHolder.h"
 #include "tests/support/TestSupport.h"
 
 namespace kestrel::csv {
@@ -218,6 +219,31 @@ TEST(CsvReplace, FailuresReturnFalseAndLeaveTheFolderAsItWas) {
   }
   EXPECT_EQ(FolderEntries(dir.Path()), before);
   EXPECT_EQ(ReadText(old), "old content\r\n");
+}
+
+// What cannot be written on the user's system is not replaced either: a read-only target, and one
+// another program has open (it would save its own copy over the export later).
+TEST(CsvReplace, AReadOnlyTargetOrOneHeldOpenIsLeftAsItWas) {
+  TempDir dir;
+  const fs::path readOnly = dir.Path() / "readonly.csv";
+  WriteText(readOnly, "old content\r\n");
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+  const fs::path locked = dir.Path() / "locked.csv";
+  WriteText(locked, "old content\r\n");
+  const fs::path opened = dir.Path() / "opened.csv";
+  WriteText(opened, "old content\r\n");
+  WriteText(dir.Path() / ".~lock.opened.csv#", ",someone,host,01.02.2024 10:00,file:///home;");
+  const test::LockHolder holder(locked, true);
+  ASSERT_TRUE(holder.Holding());
+  const std::vector<std::string> before = FolderEntries(dir.Path());
+
+  EXPECT_FALSE(WriteCsvLines(readOnly, {"new"}));
+  EXPECT_FALSE(WriteCsvLines(locked, {"new"}));
+  EXPECT_FALSE(WriteCsvLines(opened, {"new"}));
+
+  for (const fs::path& target : {readOnly, locked, opened}) EXPECT_EQ(ReadText(target), "old content\r\n") << target;
+  EXPECT_EQ(ModeBits(readOnly), 0444U);
+  EXPECT_EQ(FolderEntries(dir.Path()), before);
 }
 
 // A write that fails halfway (file size limit) must not touch the old target.

@@ -118,15 +118,27 @@ TEST(Backup, AMissingDocumentGivesNoBackup) {
   EXPECT_TRUE(stdfs::is_empty(dir.Path()));
 }
 
+// A read-only, hidden backup of an earlier run beside report.doc, and how it looked.
+test::FileSnapshot MakeEarlierBackup(const stdfs::path& backup) {
+  std::ofstream(backup) << "an earlier backup";
+  EXPECT_TRUE(fs::SetFileAttributes(backup, fs::kAttributeReadOnly | fs::kAttributeHidden));
+  return test::TakeFileSnapshot(backup);
+}
+
+void ExpectLeftAsItWas(const stdfs::path& backup, const test::FileSnapshot& before) {
+  const auto after = test::TakeFileSnapshot(backup);
+  EXPECT_TRUE(after.bytes == before.bytes);
+  EXPECT_EQ(after.mode, before.mode);
+  EXPECT_TRUE(after.xattrs == before.xattrs);
+}
+
 // The earlier backup may be the only copy left of an older state: it stays when the document has
 // vanished and when the new copy cannot be made, with its bits as they were.
 TEST(Backup, AnEarlierBackupSurvivesAFailedBackup) {
   const test::TempDir dir;
   const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "report.doc");
   const stdfs::path backup = dir.Path() / "report.doc.bak";
-  std::ofstream(backup) << "an earlier backup";
-  ASSERT_TRUE(fs::SetFileAttributes(backup, fs::kAttributeReadOnly | fs::kAttributeHidden));
-  const auto before = test::TakeFileSnapshot(backup);
+  const auto before = MakeEarlierBackup(backup);
   {
     const test::LockHolder writer(file, true);
     ASSERT_TRUE(writer.Holding());
@@ -134,10 +146,7 @@ TEST(Backup, AnEarlierBackupSurvivesAFailedBackup) {
   }
   stdfs::remove(file);
   EXPECT_FALSE(backupoldfile(file));
-  const auto after = test::TakeFileSnapshot(backup);
-  EXPECT_TRUE(after.bytes == before.bytes);
-  EXPECT_EQ(after.mode, before.mode);
-  EXPECT_TRUE(after.xattrs == before.xattrs);
+  ExpectLeftAsItWas(backup, before);
   EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"report.doc.bak"});
 }
 
@@ -147,9 +156,7 @@ TEST(Backup, AnEarlierBackupHeldOpenElsewhereIsNotReplaced) {
   const test::TempDir dir;
   const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "report.doc");
   const stdfs::path backup = dir.Path() / "report.doc.bak";
-  std::ofstream(backup) << "an earlier backup";
-  ASSERT_TRUE(fs::SetFileAttributes(backup, fs::kAttributeReadOnly | fs::kAttributeHidden));
-  const auto before = test::TakeFileSnapshot(backup);
+  const auto before = MakeEarlierBackup(backup);
   {
     const test::LockHolder writer(backup, true);
     ASSERT_TRUE(writer.Holding());
@@ -158,10 +165,7 @@ TEST(Backup, AnEarlierBackupHeldOpenElsewhereIsNotReplaced) {
   const stdfs::path lockFile = dir.Path() / ".~lock.report.doc.bak#";
   std::ofstream(lockFile) << ",someone,host,07.12.2024 10:00,file:///home/someone;";
   EXPECT_FALSE(backupoldfile(file));
-  const auto after = test::TakeFileSnapshot(backup);
-  EXPECT_TRUE(after.bytes == before.bytes);
-  EXPECT_EQ(after.mode, before.mode);
-  EXPECT_TRUE(after.xattrs == before.xattrs);
+  ExpectLeftAsItWas(backup, before);
   stdfs::remove(lockFile);
   EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"report.doc", "report.doc.bak"}));
 }

@@ -18,14 +18,14 @@ namespace {
 constexpr std::uint64_t kCopyChunk = 1 << 20;
 
 struct timespec TimespecOf(std::optional<Timestamp> timestamp) {
-  struct timespec spec {};
+  struct timespec result {};
   if (!timestamp) {
-    spec.tv_nsec = UTIME_OMIT;
-    return spec;
+    result.tv_nsec = UTIME_OMIT;
+    return result;
   }
-  spec.tv_sec = static_cast<time_t>(timestamp->seconds);
-  spec.tv_nsec = static_cast<long>(timestamp->nanoseconds);
-  return spec;
+  result.tv_sec = static_cast<time_t>(timestamp->seconds);
+  result.tv_nsec = static_cast<long>(timestamp->nanoseconds);
+  return result;
 }
 
 class PosixFile final : public RandomAccessFile {

@@ -90,9 +90,8 @@ void SetTimesAndAttributes(const std::string& path, const fs::FileRecord& record
   const auto times = NewFileTimes(record.times, request.times);
   // Whether this call stores a creation time: the file no longer showing the one wanted (a
   // rewritten package is a new file) or the user changing it.
-  const auto shown = fs::ReadFileRecord(path);
-  const bool creationStored = fs::SetFileTimestamps(path, times) == fs::SetTimesResult::Done &&
-                              (!shown || fs::FileTimeOf(shown->times.creation) != fs::FileTimeOf(times.creation));
+  bool creationStored = false;
+  fs::SetFileTimestamps(path, times, &creationStored);
   const std::uint32_t word = NewAttributeWord(record.attributes, request.attributes);
   if (word == record.attributes && !creationStored) {
     // The bits the document had: its exact state, so nothing is added to it.
@@ -108,7 +107,6 @@ void SetTimesAndAttributes(const std::string& path, const fs::FileRecord& record
 ChangeRequest ChangeRequest::Single(const std::array<std::string, catalogue::kRowCount>& values,
                                     const SinglePickers& pickers, const catalogue::AttributeChoices& attributes) {
   ChangeRequest request;
-  request.flavour = ChangeFlavour::Single;
   request.rows = catalogue::PropertyRows::AllIncluded(values);
   request.times = {{true, pickers.creationDate},  {true, pickers.creationTime},   {true, pickers.lastWriteDate},
                    {true, pickers.lastWriteTime}, {true, pickers.lastAccessDate}, {true, pickers.lastAccessTime}};
@@ -118,7 +116,6 @@ ChangeRequest ChangeRequest::Single(const std::array<std::string, catalogue::kRo
 
 ChangeRequest ChangeRequest::Batch(const catalogue::BatchValues& values) {
   ChangeRequest request;
-  request.flavour = ChangeFlavour::Batch;
   request.rows = values.rows;
   request.times = values.times;
   request.attributes = values.attributes;

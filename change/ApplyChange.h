@@ -12,11 +12,6 @@
 
 namespace kestrel::change {
 
-enum class ChangeFlavour {
-  Single,  // every row written, the three times from the six pickers
-  Batch,   // only included rows written; a time changes only where one of its boxes is checked
-};
-
 // The single tab's six pickers: each time is the date part of its date picker plus the time part
 // of its time picker.
 struct SinglePickers {
@@ -25,8 +20,10 @@ struct SinglePickers {
   time::LocalDateTime lastAccessDate = 0, lastAccessTime = 0;
 };
 
+// The two change flavours differ only in the values they carry, so a request is just those values:
+// Single writes every row and sets the three times from the six pickers; Batch writes the included
+// rows and changes a time only where one of its boxes is checked.
 struct ChangeRequest {
-  ChangeFlavour flavour = ChangeFlavour::Batch;
   catalogue::PropertyRows rows;
   catalogue::FileTimeChoices times;
   catalogue::AttributeChoices attributes;

@@ -55,7 +55,8 @@ bool RestoreFileAttributes(const std::string& path, const FileRecord& record) {
   return WriteRecordedStore(path, *state, record);
 }
 
-SetTimesResult SetFileTimestamps(const std::string& path, const FileTimestamps& times) {
+SetTimesResult SetFileTimestamps(const std::string& path, const FileTimestamps& times, bool* creationWritten) {
+  if (creationWritten != nullptr) *creationWritten = false;
   OpenResult opened = OpenFile(path, OpenMode::ReadWrite);
   if (!opened.file) return SetTimesResult::NotOpened;
   // Looked at under our lock, so nobody changes it between the look and the writes.
@@ -69,8 +70,9 @@ SetTimesResult SetFileTimestamps(const std::string& path, const FileTimestamps& 
   }
   const time::FileTime creation = FileTimeOf(times.creation);
   if (creation == FileTimeOf(state->Creation())) return SetTimesResult::Done;
-  return WriteCreationTime(path, *state, creation) == CreationWrite::Written ? SetTimesResult::Done
-                                                                              : SetTimesResult::CreationKept;
+  if (WriteCreationTime(path, *state, creation) != CreationWrite::Written) return SetTimesResult::CreationKept;
+  if (creationWritten != nullptr) *creationWritten = true;
+  return SetTimesResult::Done;
 }
 
 }  // namespace kestrel::fs

@@ -95,7 +95,9 @@ enum class SetTimesResult {
 // last-write and last-access times, and its creation time where the backend keeps one, to the
 // nanosecond the file system stores. A creation time equal to the one the file shows now (in
 // 100 ns units) is not written, so nothing is added to a file that lacked an attribute store;
-// times equal to the file's own are not written either.
-SetTimesResult SetFileTimestamps(const std::string& path, const FileTimestamps& times);
+// times equal to the file's own are not written either. `creationWritten`, when given, says
+// whether a new creation time was stored.
+SetTimesResult SetFileTimestamps(const std::string& path, const FileTimestamps& times,
+                                 bool* creationWritten = nullptr);
 
 }  // namespace kestrel::fs

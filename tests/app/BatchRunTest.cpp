@@ -24,8 +24,8 @@
 #include "platform/fs/FileState.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/app/ProgressWatch.h"
-#include "tests/change/DosAttribOracle.h"
-#include "tests/change/LocalClock.h"
+#include "tests/support/DosAttribOracle.h"
+#include "tests/support/LocalClock.h"
 #include "tests/support/FileSnapshot.h"
 #include "tests/support/LockHolder.h"
 #include "tests/support/Oracles.h"
@@ -46,7 +46,7 @@ std::optional<std::map<std::string, std::string>> PackageProperties(const QStrin
   if (!python) return std::nullopt;
   const kestrel::test::CommandResult result =
       kestrel::test::RunCommand("PYTHONIOENCODING=utf-8 " + *python + " " +
-                                kestrel::test::ShellQuote(kestrel::test::TestScript("change/package_props.py").string()) +
+                                kestrel::test::ShellQuote(kestrel::test::TestScript("oracle/package_props.py").string()) +
                                 " " + kestrel::test::ShellQuote(file.toStdString()));
   if (result.exitCode != 0) {
     ADD_FAILURE() << result.output;

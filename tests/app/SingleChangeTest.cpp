@@ -121,7 +121,7 @@ TEST_F(SingleChangeTest, APackageTakesJapaneseValuesAndNoBackupWhenTheBoxIsOff) 
   EXPECT_EQ(rows[9], "株式会社ノルヴェイル");
   EXPECT_EQ(Local(RecordOf(path).times.FileTimes().lastWrite), kLastWrite);
   const kestrel::test::CommandResult oracle =
-      kestrel::test::RunCommand("python3 " + kestrel::test::ShellQuote(kestrel::test::TestScript("change/package_props.py").string()) +
+      kestrel::test::RunCommand("python3 " + kestrel::test::ShellQuote(kestrel::test::TestScript("oracle/package_props.py").string()) +
                                 " " + kestrel::test::ShellQuote(path.toStdString()));
   ASSERT_EQ(oracle.exitCode, 0) << oracle.output;
   EXPECT_NE(oracle.output.find("testzip=None"), std::string::npos) << oracle.output;

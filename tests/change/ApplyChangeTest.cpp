@@ -10,8 +10,8 @@
 #include "platform/fs/FileState.h"
 #include "platform/time/DateTimeText.h"
 #include "tests/change/ChangeFixture.h"
-#include "tests/change/DosAttribOracle.h"
-#include "tests/change/LocalClock.h"
+#include "tests/support/DosAttribOracle.h"
+#include "tests/support/LocalClock.h"
 #include "tests/support/Oracles.h"
 
 namespace kestrel::change {
@@ -118,7 +118,7 @@ std::optional<std::map<std::string, std::string>> PackageProperties(const stdfs:
   const auto python = test::OlefilePython();
   if (!python) return std::nullopt;
   const auto result = test::RunCommand("PYTHONIOENCODING=utf-8 " + *python + " " +
-                                       test::ShellQuote(test::TestScript("change/package_props.py").string()) + " " +
+                                       test::ShellQuote(test::TestScript("oracle/package_props.py").string()) + " " +
                                        test::ShellQuote(file.string()));
   if (result.exitCode != 0) {
     ADD_FAILURE() << result.output;

@@ -6,8 +6,8 @@
 
 #include "platform/fs/FileState.h"
 #include "tests/change/ChangeFixture.h"
-#include "tests/change/DosAttribOracle.h"
-#include "tests/change/LocalClock.h"
+#include "tests/support/DosAttribOracle.h"
+#include "tests/support/LocalClock.h"
 #include "tests/support/LockHolder.h"
 
 namespace kestrel::change {

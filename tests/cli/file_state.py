@@ -18,39 +18,18 @@ import sys
 import xml.etree.ElementTree as ElementTree
 import zipfile
 
-ATTRIB_VALID, CREATE_TIME_VALID = 0x01, 0x10
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "oracle"))
+from dosattrib import decode  # noqa: E402  (the one independent reader of the blob)
 
-
-def parse_dosattrib(blob):
-    """(attribute word or None, creation FILETIME or None) of a blob of any version."""
-    end = blob.index(b"\0")
-    hex_text = blob[:end].decode("ascii")
-    offset = end + 1
-    offset += offset % 2
-    if offset + 4 > len(blob):  # the legacy form: the hex attribute word alone
-        return int(hex_text, 16), None
-    version, _level = struct.unpack_from("<HH", blob, offset)
-    offset += 4
-    offset += (-offset) % 4
-    if version == 1:
-        attrib, _ea, _size, _alloc, create = struct.unpack_from("<IIQQQ", blob, offset)
-        return attrib, create
-    flags, attrib = struct.unpack_from("<II", blob, offset)
-    if version == 3:
-        create = struct.unpack_from("<Q", blob, offset + 28)[0]
-    elif version == 4:
-        create = struct.unpack_from("<Q", blob, offset + 16)[0]
-    elif version == 5:
-        create = struct.unpack_from("<Q", blob, offset + 8)[0]
-    else:
-        raise SystemExit("unknown DOSATTRIB version %d" % version)
-    return (attrib if flags & ATTRIB_VALID else None), (create if flags & CREATE_TIME_VALID else None)
+ATTRIB_VALID, CREATE_TIME_VALID = 0x01, 0x10  # for the blob written by "dosattrib"
 
 
 def state(path):
     info = os.stat(path)
     try:
-        attrib, create = parse_dosattrib(os.getxattr(path, "user.DOSATTRIB"))
+        attrib, create, attrib_valid = decode(os.getxattr(path, "user.DOSATTRIB"))
+        if not attrib_valid:
+            attrib = None
     except OSError:
         attrib, create = None, None
     print("%o %d %d %s %s" % (stat.S_IMODE(info.st_mode), info.st_atime_ns, info.st_mtime_ns,

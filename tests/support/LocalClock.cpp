@@ -1,4 +1,4 @@
-#include "tests/change/LocalClock.h"
+#include "tests/support/LocalClock.h"
 
 #include <ctime>
 

@@ -11,7 +11,7 @@ import os
 import struct
 import sys
 
-CREATE_TIME = 0x10
+ATTRIB, CREATE_TIME = 0x01, 0x10
 
 
 def align(position, alignment):
@@ -19,11 +19,12 @@ def align(position, alignment):
 
 
 def decode(blob):
+    """(attribute word, creation FILETIME or None, whether the blob marks the word valid)."""
     end = blob.index(0)
     text = blob[:end].decode("ascii")
     position = align(end + 1, 2)
     if position >= len(blob):  # the legacy form: the hex word alone
-        return int(text, 16), None
+        return int(text, 16), None, True
     version, level = struct.unpack_from("<HH", blob, position)
     if version != level:
         raise ValueError("level differs from version")
@@ -31,7 +32,7 @@ def decode(blob):
     if version == 1:
         attrib, _ea_size = struct.unpack_from("<II", blob, position)
         _size, _alloc, create, _change = struct.unpack_from("<QQQQ", blob, position + 8)
-        flags = CREATE_TIME
+        flags = ATTRIB | CREATE_TIME
     else:
         flags, attrib = struct.unpack_from("<II", blob, position)
         position += 8
@@ -45,7 +46,7 @@ def decode(blob):
             raise ValueError("unknown version %d" % version)
     if version <= 3 and int(text, 16) != attrib:
         raise ValueError("the hex word and the body disagree")
-    return attrib, create if flags & CREATE_TIME else None
+    return attrib, (create if flags & CREATE_TIME else None), bool(flags & ATTRIB)
 
 
 def main():
@@ -55,7 +56,7 @@ def main():
         print("none")
         return 0
     try:
-        attrib, create = decode(blob)
+        attrib, create, _attrib_valid = decode(blob)
     except (ValueError, struct.error) as error:
         print(error)
         return 2

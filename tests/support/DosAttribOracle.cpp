@@ -1,4 +1,4 @@
-#include "tests/change/DosAttribOracle.h"
+#include "tests/support/DosAttribOracle.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ namespace kestrel::test {
 std::optional<DosAttribReading> ReadDosAttrib(const std::filesystem::path& file) {
   const auto python = OlefilePython();
   if (!python) return std::nullopt;
-  const auto result = RunCommand(*python + " " + ShellQuote(TestScript("change/dosattrib.py").string()) + " " +
+  const auto result = RunCommand(*python + " " + ShellQuote(TestScript("oracle/dosattrib.py").string()) + " " +
                                  ShellQuote(file.string()));
   if (result.exitCode != 0) {
     ADD_FAILURE() << "dosattrib.py: " << result.output;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <utility>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,7 +149,7 @@ OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   // or root); elsewhere the time is put back afterwards.
   int fd = write ? -1 : ::open(path.c_str(), flags | O_NOATIME);
   if (fd < 0) fd = ::open(path.c_str(), flags);
-  if (fd < 0) return {nullptr, ErrorFromErrno(errno)};
+  if (fd < 0) return {nullptr, ErrorFromErrno(errno), errno};
   auto file = std::make_unique<PosixFile>(fd);  // owns fd from here on
 
   struct flock lock {};
@@ -158,17 +160,51 @@ OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EACCES) return {nullptr, OpenError::Locked};
-    return {nullptr, OpenError::Other};
+    return {nullptr, OpenError::Other, errno};
+  }
+  // Programs that lock with flock (BSD locks) do not see record locks, nor we theirs: take both.
+  while (::flock(fd, (write ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return {nullptr, OpenError::Locked};
+    break;  // a file system without flock: the record lock is all there is
   }
 
   // Looked at under the lock, so the size cannot change behind us.
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return {nullptr, OpenError::Other};
+  if (::fstat(fd, &st) != 0) return {nullptr, OpenError::Other, errno};
   if (!S_ISREG(st.st_mode)) return {nullptr, OpenError::NotFound};
   // Root opens anything O_RDWR; the owner write bit is what says "read-only document".
   if (write && (st.st_mode & S_IWUSR) == 0) return {nullptr, OpenError::ReadOnly};
   file->SetSize(static_cast<std::uint64_t>(st.st_size));
   return {std::move(file), OpenError::None};
+}
+
+Outcome DescribeOpenError(const OpenResult& result) {
+  switch (result.error) {
+    case OpenError::None:
+      return Outcome::Success();
+    case OpenError::NotFound:
+      return Outcome::Failure(FailureKind::NotFound, "no such file");
+    case OpenError::Locked:
+      return Outcome::Failure(FailureKind::HeldOpen, "held open by another program");
+    case OpenError::ReadOnly:
+      return Outcome::Failure(FailureKind::ReadOnly, "read-only");
+    case OpenError::Other:
+      break;
+  }
+  return Outcome::Failure(FailureKind::Io, std::string("cannot be opened: ") +
+                                               (result.systemError != 0 ? std::strerror(result.systemError) : "unknown error"));
+}
+
+Outcome DescribeUnrecordedFile(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT) return Outcome::Failure(FailureKind::NotFound, "no such file");
+    return Outcome::Failure(FailureKind::NotFound, std::string("cannot be looked up: ") + std::strerror(errno));
+  }
+  if (S_ISDIR(info.st_mode)) return Outcome::Failure(FailureKind::NotFound, "is a folder, not a file");
+  if (!S_ISREG(info.st_mode)) return Outcome::Failure(FailureKind::NotFound, "is not a regular file");
+  return Outcome::Failure(FailureKind::NotFound, "its times and attributes cannot be read");
 }
 
 void SetFileOpener(FileOpener opener) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/Outcome.h"
 #include "platform/fs/FileState.h"
 
 namespace kestrel::fs {
@@ -49,7 +50,14 @@ class RandomAccessFile {
 struct OpenResult {
   std::unique_ptr<RandomAccessFile> file;
   OpenError error = OpenError::None;
+  int systemError = 0;  // errno of an Other error, for its message
 };
+
+// Why an open failed, in words: "no such file", "held open by another program", ...
+Outcome DescribeOpenError(const OpenResult& result);
+
+// Why ReadFileRecord found nothing at the path: "no such file", "is a folder, not a file", ...
+Outcome DescribeUnrecordedFile(const std::string& path);
 
 OpenResult OpenFile(const std::string& path, OpenMode mode);
 

@@ -4,6 +4,7 @@
 
 #include "platform/fs/FileIo.h"
 #include "platform/fs/StoredState.h"
+#include "platform/fs/WriteOpen.h"
 
 namespace kestrel::fs {
 
@@ -59,20 +60,11 @@ SetTimesResult SetFileTimestamps(const std::string& path, const FileTimestamps& 
   if (creationWritten != nullptr) *creationWritten = false;
   OpenResult opened = OpenFile(path, OpenMode::ReadWrite);
   if (!opened.file) return SetTimesResult::NotOpened;
-  // Looked at under our lock, so nobody changes it between the look and the writes.
+  // Looked at under our lock, so nobody changes it between the look and the writes. Read-only
+  // where the permission bits do not say so (NTFS, the blob) is refused all the same.
   const std::optional<StoredState> state = ReadStoredState(path);
-  // Read-only where the permission bits do not say so (NTFS, the blob) is refused all the same.
   if (!state || (state->AttributeWord() & kAttributeReadOnly) != 0) return SetTimesResult::NotOpened;
-
-  // Equal times are left alone, so putting back a file as it was changes nothing at all.
-  if (times.lastAccess != state->lastAccess || times.lastWrite != state->lastWrite) {
-    if (!opened.file->SetTimes(times.lastAccess, times.lastWrite)) return SetTimesResult::NotOpened;
-  }
-  const time::FileTime creation = FileTimeOf(times.creation);
-  if (creation == FileTimeOf(state->Creation())) return SetTimesResult::Done;
-  if (WriteCreationTime(path, *state, creation) != CreationWrite::Written) return SetTimesResult::CreationKept;
-  if (creationWritten != nullptr) *creationWritten = true;
-  return SetTimesResult::Done;
+  return SetOpenFileTimestamps(*opened.file, path, times, creationWritten);
 }
 
 }  // namespace kestrel::fs

@@ -1,7 +1,10 @@
 #include "platform/fs/HeldOpen.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstddef>
 
@@ -30,7 +33,7 @@ std::string_view DropCharacters(std::string_view text, std::size_t n) {
   return text.substr(at);
 }
 
-// Another open file description, or another process's record lock, writing to the file.
+// Another open file description, or another process's record lock or flock, writing to the file.
 bool WriteLocked(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return false;
@@ -39,7 +42,10 @@ bool WriteLocked(const std::string& path) {
   probe.l_whence = SEEK_SET;
   probe.l_start = 0;
   probe.l_len = 0;
-  const bool locked = ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+  bool locked = ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+  // flock has no probe: a shared flock that cannot be had means an exclusive one is held. Closing
+  // the descriptor drops ours at once.
+  if (!locked) locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   ::close(fd);
   return locked;
 }

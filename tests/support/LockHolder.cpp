@@ -3,6 +3,7 @@
 #include <csignal>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,7 +19,13 @@ LockHolder::LockHolder(const std::filesystem::path& file, bool exclusive, LockKi
     struct flock lock {};
     lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
     lock.l_whence = SEEK_SET;
-    const char status = (fd >= 0 && fcntl(fd, kind == LockKind::Process ? F_SETLK : F_OFD_SETLK, &lock) == 0) ? 'y' : 'n';
+    bool locked = false;
+    if (fd >= 0 && kind == LockKind::Flock) {
+      locked = flock(fd, exclusive ? LOCK_EX : LOCK_SH) == 0;
+    } else if (fd >= 0) {
+      locked = fcntl(fd, kind == LockKind::Process ? F_SETLK : F_OFD_SETLK, &lock) == 0;
+    }
+    const char status = locked ? 'y' : 'n';
     if (write(ready[1], &status, 1) != 1) _exit(1);
     pause();
     _exit(0);

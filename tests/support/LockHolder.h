@@ -11,6 +11,7 @@ namespace kestrel::test {
 enum class LockKind {
   OpenFileDescription,  // F_OFD_SETLK, as we lock
   Process,              // F_SETLK, classic POSIX record locks
+  Flock,                // flock(2), BSD locks, as `flock -x` takes them
 };
 
 class LockHolder {

@@ -113,11 +113,11 @@ TEST_F(FileIoTest, LocksConflictBetweenOpensInOneProcess) {
   EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::None);
 }
 
-// Programs lock with open-file-description locks or with classic POSIX record locks; both
-// kinds keep us out as they conflict with each other.
+// Programs lock with open-file-description locks, classic POSIX record locks or flock; each
+// keeps us out (we take a record lock and a flock).
 TEST_F(FileIoTest, LockHeldByAnotherProcessBlocksUs) {
   std::string path = MakeFile("a.doc", {1});
-  for (auto kind : {test::LockKind::OpenFileDescription, test::LockKind::Process}) {
+  for (auto kind : {test::LockKind::OpenFileDescription, test::LockKind::Process, test::LockKind::Flock}) {
     {
       const test::LockHolder writer(path, true, kind);
       ASSERT_TRUE(writer.Holding());

@@ -1,0 +1,35 @@
+#include "platform/fs/WriteOpen.h"
+
+#include <optional>
+
+#include "platform/fs/StoredState.h"
+
+namespace kestrel::fs {
+
+OpenResult OpenForWriting(const std::string& path, const FileRecord& record) {
+  if ((record.attributes & kAttributeReadOnly) == 0) return OpenFile(path, OpenMode::ReadWrite);
+  if (!SetFileAttributes(path, record.attributes & ~kAttributeReadOnly)) return {nullptr, OpenError::ReadOnly};
+  OpenResult opened = OpenFile(path, OpenMode::ReadWrite);
+  // The open descriptor keeps its right to write; the file is read-only again for everyone else.
+  if (!RestoreFileAttributes(path, record) && opened.file) return {nullptr, OpenError::Other};
+  return opened;
+}
+
+SetTimesResult SetOpenFileTimestamps(RandomAccessFile& file, const std::string& path, const FileTimestamps& times,
+                                     bool* creationWritten) {
+  if (creationWritten != nullptr) *creationWritten = false;
+  const std::optional<StoredState> state = ReadStoredState(path);
+  if (!state) return SetTimesResult::NotOpened;
+  // Equal times are left alone, so putting back a file as it was changes nothing at all.
+  if ((times.lastAccess != state->lastAccess || times.lastWrite != state->lastWrite) &&
+      !file.SetTimes(times.lastAccess, times.lastWrite)) {
+    return SetTimesResult::NotOpened;
+  }
+  const time::FileTime creation = FileTimeOf(times.creation);
+  if (creation == FileTimeOf(state->Creation())) return SetTimesResult::Done;
+  if (WriteCreationTime(path, *state, creation) != CreationWrite::Written) return SetTimesResult::CreationKept;
+  if (creationWritten != nullptr) *creationWritten = true;
+  return SetTimesResult::Done;
+}
+
+}  // namespace kestrel::fs

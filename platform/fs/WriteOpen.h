@@ -1,0 +1,22 @@
+#pragma once
+// Opening a document once for a whole change, and setting its times through that same open.
+
+#include <string>
+
+#include "platform/fs/FileIo.h"
+#include "platform/fs/FileState.h"
+
+namespace kestrel::fs {
+
+// Opens the document for writing (exclusive locks, as OpenFile) even when its read-only bit is
+// set: the bit is cleared for the instant of the open and put back at once, before anything is
+// written, so no stop of the program can leave a read-only document writable. `record` is the
+// document's state taken just before. Errors as OpenFile's.
+OpenResult OpenForWriting(const std::string& path, const FileRecord& record);
+
+// SetFileTimestamps on a file the caller holds open for writing (its lock stays the caller's;
+// a read-only bit does not stop it). Times equal to the file's own are not written.
+SetTimesResult SetOpenFileTimestamps(RandomAccessFile& file, const std::string& path, const FileTimestamps& times,
+                                     bool* creationWritten = nullptr);
+
+}  // namespace kestrel::fs

@@ -1,8 +1,9 @@
 #include "doc/DopStatistics.h"
 
-#include <array>
-#include <optional>
+#include <algorithm>
+#include <functional>
 
+#include "platform/storage/CfbFormat.h"
 #include "platform/text/DecimalText.h"
 #include "platform/time/DateTimeText.h"
 #include "platform/time/LocalDateTime.h"
@@ -13,93 +14,120 @@ namespace {
 
 using catalogue::Row;
 using storage::CompoundFile;
+using storage::cfb::Get32;
+using storage::cfb::Put16;
+using storage::cfb::Put32;
+using DatesBytes = std::array<std::uint8_t, kDopDatesSize>;
 
-// Where the FIB keeps what we need, in the "WordDocument" stream.
-constexpr std::uint64_t kFibFlagsOffset = 10;
-constexpr std::uint64_t kFcDopOffset = 402;  // fcDop, then lcbDop
-constexpr std::size_t kFibBytesNeeded = kFcDopOffset + 8;
-constexpr std::uint16_t kWhichTableStream = 0x0200;
+// Field offsets inside the run.
+constexpr std::size_t kCreatedAt = 0;
+constexpr std::size_t kRevisedAt = 4;
+constexpr std::size_t kLastPrintedAt = 8;
+constexpr std::size_t kRevisionCountAt = 12;
+constexpr std::size_t kEditingMinutesAt = 14;
 
-// The dates block inside the DOP.
-constexpr std::uint64_t kDatesOffset = 20;
-constexpr std::size_t kDatesSize = 18;
-constexpr std::uint64_t kDopBytesNeeded = kDatesOffset + kDatesSize;
+// A revision count that is not a number is written as 3.
+constexpr std::int32_t kRevisionCountFallback = 3;
 
-using DatesBytes = std::array<std::uint8_t, kDatesSize>;
-
-std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void PutLe(std::uint8_t* p, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-struct DatesLocation {
-  storage::EntryId tableStream = 0;
-  std::uint64_t offset = 0;
-};
-
-// The block's place, or nullopt when the FIB, the table stream or a DOP long enough to hold
-// the block inside that stream is missing: we never read or write past lcbDop or the stream.
-std::optional<DatesLocation> LocateDates(const CompoundFile& file) {
-  const auto word = file.FindChild(storage::kRootEntry, u"WordDocument");
-  if (!word || !file.IsStream(*word)) return std::nullopt;
-  const auto fib = file.ReadStreamRange(*word, 0, kFibBytesNeeded);
-  if (!fib || fib->size() < kFibBytesNeeded) return std::nullopt;
-  const std::uint16_t flags = static_cast<std::uint16_t>((*fib)[kFibFlagsOffset] | (*fib)[kFibFlagsOffset + 1] << 8);
-  const std::uint32_t fcDop = Le32(fib->data() + kFcDopOffset);
-  const std::uint32_t lcbDop = Le32(fib->data() + kFcDopOffset + 4);
-  const auto table = file.FindChild(storage::kRootEntry, (flags & kWhichTableStream) ? u"1Table" : u"0Table");
-  if (!table || !file.IsStream(*table)) return std::nullopt;
-  if (lcbDop < kDopBytesNeeded || fcDop + kDopBytesNeeded > file.StreamSize(*table)) return std::nullopt;
-  return DatesLocation{*table, fcDop + kDatesOffset};
-}
-
-std::optional<DatesBytes> ReadDates(const CompoundFile& file, const DatesLocation& where) {
-  const auto bytes = file.ReadStreamRange(where.tableStream, where.offset, kDatesSize);
-  if (!bytes || bytes->size() != kDatesSize) return std::nullopt;
+Result<DatesBytes> ReadDates(const CompoundFile& file, const DopStatisticsPlace& place) {
+  const auto bytes = file.ReadStreamRange(place.stream, place.offset, kDopDatesSize);
+  if (!bytes || bytes->size() != kDopDatesSize) {
+    return Outcome::Failure(FailureKind::Damaged, "the statistics block cannot be read");
+  }
   DatesBytes block{};
   std::copy(bytes->begin(), bytes->end(), block.begin());
   return block;
 }
 
-// A date row's DTTM; nullopt when the text does not parse.
-std::optional<std::uint32_t> PackDateRow(const catalogue::PropertyRows& rows, int row) {
-  const auto value = time::ParseDateTimeText(rows.Value(row));
-  if (!value) return std::nullopt;
+DatesBytes WithFields(DatesBytes block, const DopDates& dates, const DopWriteMask& mask) {
+  if (mask.created) Put32(&block[kCreatedAt], dates.created);
+  if (mask.revised) Put32(&block[kRevisedAt], dates.revised);
+  if (mask.lastPrinted) Put32(&block[kLastPrintedAt], dates.lastPrinted);
+  if (mask.revisionCount) Put16(&block[kRevisionCountAt], dates.revisionCount);
+  if (mask.editingMinutes) Put32(&block[kEditingMinutesAt], static_cast<std::uint32_t>(dates.editingMinutes));
+  return block;
+}
+
+// A date row's DTTM, or the conversion error the user sees.
+Result<std::uint32_t> PackDateRow(const catalogue::PropertyRows& rows, int row) {
+  const std::string& text = rows.Value(row);
+  const auto value = time::ParseDateTimeText(text);
+  if (!value) return Outcome::Failure(FailureKind::InvalidValue, "'" + text + "' is not a valid date and time");
   return PackDttm(*value);
+}
+
+struct DatesChange {
+  DopDates dates;
+  DopWriteMask mask;
+};
+
+// Only rows that take part are parsed: a row the user left out cannot fail the change.
+Result<DatesChange> DatesFromRows(const catalogue::PropertyRows& rows) {
+  DatesChange change;
+  change.mask = DopWriteMask{rows.Included(Row::kCreated), rows.Included(Row::kLastSaved),
+                             rows.Included(Row::kLastPrinted), rows.Included(Row::kRevisionNumber),
+                             rows.Included(Row::kEditingTime)};
+  if (change.mask.created) {
+    const auto packed = PackDateRow(rows, Row::kCreated);
+    if (!packed) return packed.outcome();
+    change.dates.created = *packed;
+  }
+  if (change.mask.revised) {
+    const auto packed = PackDateRow(rows, Row::kLastSaved);
+    if (!packed) return packed.outcome();
+    change.dates.revised = *packed;
+  }
+  if (change.mask.lastPrinted && !rows.Value(Row::kLastPrinted).empty()) {
+    const auto packed = PackDateRow(rows, Row::kLastPrinted);
+    if (!packed) return packed.outcome();
+    change.dates.lastPrinted = *packed;
+  }
+  change.dates.revisionCount = static_cast<std::uint16_t>(
+      text::ParseInt32(rows.Value(Row::kRevisionNumber)).value_or(kRevisionCountFallback));
+  change.dates.editingMinutes = text::ParseInt32(rows.Value(Row::kEditingTime)).value_or(0);
+  return change;
+}
+
+Result<DopDatesPatch> PlanAt(const CompoundFile& file, const DopStatisticsPlace& place, const DopDates& dates,
+                             const DopWriteMask& mask) {
+  const auto old = ReadDates(file, place);
+  if (!old) return old.outcome();
+  const DatesBytes block = WithFields(*old, dates, mask);
+  return DopDatesPatch{place.stream, place.offset, block, block != *old};
+}
+
+// Opens for writing only what is a compound file, and writes only a patch that changes something.
+bool WritePatched(const std::string& path, const std::function<Result<DopDatesPatch>(const CompoundFile&)>& plan) {
+  if (!CompoundFile::IsCompoundFile(path)) return false;
+  const auto file = CompoundFile::Open(path, fs::OpenMode::ReadWrite);
+  if (!file) return false;
+  const auto patch = plan(*file);
+  if (!patch) return false;
+  if (!patch->changed) return true;
+  storage::StreamEdits edits;
+  edits.Patch(patch->stream, patch->offset, {patch->bytes.begin(), patch->bytes.end()});
+  return file->Commit(edits).ok();
 }
 
 }  // namespace
 
+Result<DopDatesPatch> PlanDopDates(const CompoundFile& file, const catalogue::PropertyRows& rows) {
+  const auto place = LocateDopStatistics(file);
+  if (!place) return place.outcome();
+  const auto change = DatesFromRows(rows);
+  if (!change) return change.outcome();
+  return PlanAt(file, *place, change->dates, change->mask);
+}
+
 std::int32_t ReadEditingMinutes(const CompoundFile& file) {
-  const auto where = LocateDates(file);
-  const auto block = where ? ReadDates(file, *where) : std::nullopt;
-  return block ? static_cast<std::int32_t>(Le32(block->data() + 14)) : 0;
+  const auto place = LocateDopStatistics(file);
+  const auto block = place ? ReadDates(file, *place) : Result<DatesBytes>(place.outcome());
+  return block ? static_cast<std::int32_t>(Get32(&(*block)[kEditingMinutesAt])) : 0;
 }
 
 std::int32_t ReadEditingMinutes(const std::string& path) {
   const auto file = CompoundFile::Open(path, fs::OpenMode::Read);
   return file ? ReadEditingMinutes(*file) : 0;
-}
-
-bool WriteDopDates(const std::string& path, const DopDates& dates, const DopWriteMask& mask) {
-  if (!CompoundFile::IsCompoundFile(path)) return false;
-  const auto file = CompoundFile::Open(path, fs::OpenMode::ReadWrite);
-  if (!file) return false;
-  const auto where = LocateDates(*file);
-  const auto old = where ? ReadDates(*file, *where) : std::nullopt;
-  if (!old) return false;
-  DatesBytes block = *old;
-  if (mask.created) PutLe(&block[0], dates.created, 4);
-  if (mask.revised) PutLe(&block[4], dates.revised, 4);
-  if (mask.lastPrinted) PutLe(&block[8], dates.lastPrinted, 4);
-  if (mask.revisionCount) PutLe(&block[12], dates.revisionCount, 2);
-  if (mask.editingMinutes) PutLe(&block[14], static_cast<std::uint32_t>(dates.editingMinutes), 4);
-  if (block == *old) return true;
-  return file->WriteStreamRange(where->tableStream, where->offset, block);
 }
 
 std::uint32_t PackDttm(time::LocalDateTime value) {
@@ -110,30 +138,18 @@ std::uint32_t PackDttm(time::LocalDateTime value) {
   return (high & 0xFFFF) << 16 | (low & 0xFFFF);
 }
 
+bool WriteDopDates(const std::string& path, const DopDates& dates, const DopWriteMask& mask) {
+  return WritePatched(path, [&](const CompoundFile& file) -> Result<DopDatesPatch> {
+    const auto place = LocateDopStatistics(file);
+    if (!place) return place.outcome();
+    return PlanAt(file, *place, dates, mask);
+  });
+}
+
 bool BuildDopDates(const std::string& path, const catalogue::PropertyRows& rows) {
-  const DopWriteMask mask{rows.Included(Row::kCreated), rows.Included(Row::kLastSaved),
-                          rows.Included(Row::kLastPrinted), rows.Included(Row::kRevisionNumber),
-                          rows.Included(Row::kEditingTime)};
-  DopDates dates;
-  // Only rows that take part are parsed: a row the user left out cannot fail the change.
-  if (mask.created) {
-    const auto packed = PackDateRow(rows, Row::kCreated);
-    if (!packed) return false;
-    dates.created = *packed;
-  }
-  if (mask.revised) {
-    const auto packed = PackDateRow(rows, Row::kLastSaved);
-    if (!packed) return false;
-    dates.revised = *packed;
-  }
-  if (mask.lastPrinted && !rows.Value(Row::kLastPrinted).empty()) {
-    const auto packed = PackDateRow(rows, Row::kLastPrinted);
-    if (!packed) return false;
-    dates.lastPrinted = *packed;
-  }
-  dates.revisionCount = static_cast<std::uint16_t>(text::ParseInt32(rows.Value(Row::kRevisionNumber)).value_or(3));
-  dates.editingMinutes = text::ParseInt32(rows.Value(Row::kEditingTime)).value_or(0);
-  return WriteDopDates(path, dates, mask);
+  // Rows are checked before the file is opened for writing, as before.
+  if (!DatesFromRows(rows)) return false;
+  return WritePatched(path, [&](const CompoundFile& file) { return PlanDopDates(file, rows); });
 }
 
 }  // namespace kestrel::doc

@@ -1,16 +1,52 @@
 #pragma once
 // The dates, revision count and editing time that a binary Word document keeps in its document
-// properties block (DOP) besides the property sets: an 18-byte run at DOP offset 20 in the
-// table stream ("0Table" or "1Table", as the FIB says).
+// properties block (DOP) besides the property sets: an 18-byte run at DOP offset 20, in the table
+// stream for Word 97 and later, in "WordDocument" for Word 6.0 and Word 95 (doc/WordFib.h finds it).
+//
+// A change plans the run's new bytes here and writes them in its own commit. Nothing here throws.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
 #include "catalogue/PropertyRows.h"
+#include "doc/WordFib.h"
+#include "platform/Outcome.h"
 #include "platform/storage/CompoundFile.h"
 #include "platform/time/FileTime.h"
 
 namespace kestrel::doc {
+
+inline constexpr std::size_t kDopDatesSize = 18;
+
+// The run as a change would leave it: "write these bytes at this offset of this stream".
+struct DopDatesPatch {
+  storage::EntryId stream = 0;
+  std::uint64_t offset = 0;
+  std::array<std::uint8_t, kDopDatesSize> bytes{};
+  bool changed = false;  // false when the bytes are the file's own: nothing needs writing
+};
+
+// The run's new bytes for these rows, or why it cannot be written; nothing is written. The
+// included rows are the fields replaced, the others keep the file's values and are not parsed:
+// rows 10 (created), 11 (last saved) and 13 (last printed; empty means never) as date-time text,
+// row 6 as the revision count (3 when not a number, low 16 bits kept), row 12 as editing minutes
+// (0 when not a number). With no row included the plan is the run as it is, so a document we
+// cannot write still fails. Fails as LocateDopStatistics does (NotADocument, Encrypted,
+// Unsupported, Damaged), and with InvalidValue "'<text>' is not a valid date and time" for an
+// included date row that does not parse.
+Result<DopDatesPatch> PlanDopDates(const storage::CompoundFile& file, const catalogue::PropertyRows& rows);
+
+// The editing time in minutes, or 0 when the run cannot be read or trusted (an encrypted document
+// included).
+std::int32_t ReadEditingMinutes(const std::string& path);
+std::int32_t ReadEditingMinutes(const storage::CompoundFile& file);
+
+// A local date-time as a DTTM (seconds dropped, weekday 0); 0 for years outside 1900 to 2411,
+// which a DTTM cannot hold.
+std::uint32_t PackDttm(time::LocalDateTime value);
+
+// --- Writing in place, for callers not yet moved to PlanDopDates. Both follow the same rules. ---
 
 struct DopDates {
   std::uint32_t created = 0;      // DTTM, local time
@@ -29,22 +65,11 @@ struct DopWriteMask {
   bool editingMinutes = false;
 };
 
-// The editing time in minutes, or 0 when it cannot be read.
-std::int32_t ReadEditingMinutes(const std::string& path);
-std::int32_t ReadEditingMinutes(const storage::CompoundFile& file);
-
-// True when the block was written. False, with the file unchanged, when it is not a compound
-// file, is held by another program, lacks its streams, or its DOP is shorter than the block
-// needs or lies outside the table stream.
+// True when the run was written (or already held these values). False, with the file unchanged,
+// whenever LocateDopStatistics refuses the document or it cannot be opened for writing.
 bool WriteDopDates(const std::string& path, const DopDates& dates, const DopWriteMask& mask);
 
-// A local date-time as a DTTM (seconds dropped, weekday 0); 0 for years outside 1900 to 2411,
-// which a DTTM cannot hold.
-std::uint32_t PackDttm(time::LocalDateTime value);
-
-// The block and mask from a property list: rows 10, 11 and 13 as dates (an empty row 13 means
-// never printed), row 6 as the revision count (3 when not a number), row 12 as minutes (0 when
-// not a number); the included rows are the mask. False when an included date does not parse.
+// PlanDopDates, then its bytes written in place. False where planning fails.
 bool BuildDopDates(const std::string& path, const catalogue::PropertyRows& rows);
 
 }  // namespace kestrel::doc

@@ -1,7 +1,6 @@
 #include "doc/DopStatistics.h"
 
 #include <algorithm>
-#include <functional>
 
 #include "platform/storage/CfbFormat.h"
 #include "platform/text/DecimalText.h"
@@ -96,19 +95,6 @@ Result<DopDatesPatch> PlanAt(const CompoundFile& file, const DopStatisticsPlace&
   return DopDatesPatch{place.stream, place.offset, block, block != *old};
 }
 
-// Opens for writing only what is a compound file, and writes only a patch that changes something.
-bool WritePatched(const std::string& path, const std::function<Result<DopDatesPatch>(const CompoundFile&)>& plan) {
-  if (!CompoundFile::IsCompoundFile(path)) return false;
-  const auto file = CompoundFile::Open(path, fs::OpenMode::ReadWrite);
-  if (!file) return false;
-  const auto patch = plan(*file);
-  if (!patch) return false;
-  if (!patch->changed) return true;
-  storage::StreamEdits edits;
-  edits.Patch(patch->stream, patch->offset, {patch->bytes.begin(), patch->bytes.end()});
-  return file->Commit(edits).ok();
-}
-
 }  // namespace
 
 Result<DopDatesPatch> PlanDopDates(const CompoundFile& file, const catalogue::PropertyRows& rows) {
@@ -139,17 +125,17 @@ std::uint32_t PackDttm(time::LocalDateTime value) {
 }
 
 bool WriteDopDates(const std::string& path, const DopDates& dates, const DopWriteMask& mask) {
-  return WritePatched(path, [&](const CompoundFile& file) -> Result<DopDatesPatch> {
-    const auto place = LocateDopStatistics(file);
-    if (!place) return place.outcome();
-    return PlanAt(file, *place, dates, mask);
-  });
-}
-
-bool BuildDopDates(const std::string& path, const catalogue::PropertyRows& rows) {
-  // Rows are checked before the file is opened for writing, as before.
-  if (!DatesFromRows(rows)) return false;
-  return WritePatched(path, [&](const CompoundFile& file) { return PlanDopDates(file, rows); });
+  if (!CompoundFile::IsCompoundFile(path)) return false;  // nothing else is opened for writing
+  const auto file = CompoundFile::Open(path, fs::OpenMode::ReadWrite);
+  if (!file) return false;
+  const auto place = LocateDopStatistics(*file);
+  if (!place) return false;
+  const auto patch = PlanAt(*file, *place, dates, mask);
+  if (!patch) return false;
+  if (!patch->changed) return true;
+  storage::StreamEdits edits;
+  edits.Patch(patch->stream, patch->offset, {patch->bytes.begin(), patch->bytes.end()});
+  return file->Commit(edits).ok();
 }
 
 }  // namespace kestrel::doc

@@ -32,8 +32,8 @@ struct DopDatesPatch {
 // rows 10 (created), 11 (last saved) and 13 (last printed; empty means never) as date-time text,
 // row 6 as the revision count (3 when not a number, low 16 bits kept), row 12 as editing minutes
 // (0 when not a number). With no row included the plan is the run as it is, so a document we
-// cannot write still fails. Fails as LocateDopStatistics does (NotADocument, Encrypted,
-// Unsupported, Damaged), and with InvalidValue "'<text>' is not a valid date and time" for an
+// cannot write still fails. The document is checked first and fails as LocateDopStatistics does
+// (NotADocument, Encrypted, Unsupported, Damaged); then the rows, with InvalidValue "'<text>' is not a valid date and time" for an
 // included date row that does not parse.
 Result<DopDatesPatch> PlanDopDates(const storage::CompoundFile& file, const catalogue::PropertyRows& rows);
 
@@ -46,7 +46,7 @@ std::int32_t ReadEditingMinutes(const storage::CompoundFile& file);
 // which a DTTM cannot hold.
 std::uint32_t PackDttm(time::LocalDateTime value);
 
-// --- Writing in place, for callers not yet moved to PlanDopDates. Both follow the same rules. ---
+// --- Writing on its own, for callers not yet moved to PlanDopDates; the same rules apply. ---
 
 struct DopDates {
   std::uint32_t created = 0;      // DTTM, local time
@@ -65,11 +65,9 @@ struct DopWriteMask {
   bool editingMinutes = false;
 };
 
-// True when the run was written (or already held these values). False, with the file unchanged,
-// whenever LocateDopStatistics refuses the document or it cannot be opened for writing.
+// Opens the document for writing and commits the run with the masked fields replaced. True when
+// the run holds these values afterwards. False, with the file unchanged, whenever
+// LocateDopStatistics refuses the document or it cannot be opened for writing.
 bool WriteDopDates(const std::string& path, const DopDates& dates, const DopWriteMask& mask);
-
-// PlanDopDates, then its bytes written in place. False where planning fails.
-bool BuildDopDates(const std::string& path, const catalogue::PropertyRows& rows);
 
 }  // namespace kestrel::doc

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "platform/storage/CompoundFileState.h"
 
@@ -169,7 +171,12 @@ bool CompoundFile::State::ReadTableSectors(std::span<const std::uint32_t> sector
 // Reads the header, DIFAT, FAT, directory and mini FAT. Read mode keeps whatever part of a
 // damaged table it can (unknown FAT entries read as free, so chains through them fail); write
 // mode then asks CheckWholeStructure for all of it.
-bool CompoundFile::State::Load(OpenError* error) {
+bool CompoundFile::State::Load(OpenError* error, std::string* damage) {
+  auto damaged = [&](const char* what) {
+    SetError(error, OpenError::Damaged);
+    if (damage != nullptr) *damage = what;
+    return false;
+  };
   fileSize = file->Size();
   if (fileSize < kHeaderSize) {
     SetError(error, OpenError::NotCompoundFile);
@@ -187,14 +194,13 @@ bool CompoundFile::State::Load(OpenError* error) {
     SetError(error, OpenError::NotCompoundFile);
     return false;
   }
-  SetError(error, OpenError::Damaged);
   const std::uint16_t major = Get16(header.data() + kHdrMajorVersion);
   const std::uint16_t sectorShift = Get16(header.data() + kHdrSectorShift);
   const bool headerValid = ((major == 3 && sectorShift == 9) || (major == 4 && sectorShift == 12)) &&
                            Get16(header.data() + kHdrByteOrder) == 0xFFFE &&
                            Get16(header.data() + kHdrMiniSectorShift) == kMiniSectorShift &&
                            HeaderField(kHdrMiniStreamCutoff) == kMiniStreamCutoff;
-  if (!headerValid) return false;
+  if (!headerValid) return damaged("the header's version, byte order or sector sizes are not those of a compound file");
   version3 = major == 3;
   shift = sectorShift;
 
@@ -232,9 +238,9 @@ bool CompoundFile::State::Load(OpenError* error) {
   ChainWalk dirWalk = WalkChain(fat, fileSectors, HeaderField(kHdrFirstDirSector), kWholeChain);
   dirSectors = std::move(dirWalk.units);
   std::vector<std::uint8_t> dirBytes(dirSectors.size() * SectorSize());
-  if (!ReadSectors(dirSectors, dirBytes.data())) return false;
+  if (!ReadSectors(dirSectors, dirBytes.data())) return damaged("the directory cannot be read");
   dir = Directory(std::move(dirBytes));
-  if (!dir.Contains(kRootEntry) || dir.Type(kRootEntry) != kTypeRoot) return false;
+  if (!dir.Contains(kRootEntry) || dir.Type(kRootEntry) != kTypeRoot) return damaged("the directory has no root entry");
 
   // Mini FAT: the first `count` sectors of its chain.
   const std::uint32_t miniFatCount = HeaderField(kHdrMiniFatSectorCount);
@@ -243,7 +249,7 @@ bool CompoundFile::State::Load(OpenError* error) {
     miniFatSectors = std::move(walk.units);
   }
   miniFat.assign(miniFatSectors.size() * EntriesPerSector(), kFreeSect);
-  if (!ReadTableSectors(miniFatSectors, miniFat, 0)) return false;
+  if (!ReadTableSectors(miniFatSectors, miniFat, 0)) return damaged("the mini FAT cannot be read");
 
   // The mini stream is the root entry's chain; its size must fit the chain.
   ChainWalk rootWalk = WalkChain(fat, fileSectors, dir.Start(kRootEntry), kWholeChain);
@@ -270,43 +276,85 @@ bool CompoundFile::State::Load(OpenError* error) {
 }
 
 // Write mode's precondition: every table and chain is whole and in the file, and no sector or
-// mini sector belongs to two owners. Only then are free sectors really free.
-bool CompoundFile::State::CheckWholeStructure() const {
+// mini sector belongs to two owners. Only then are free sectors really free, and only then may a
+// commit put new sectors there.
+Outcome CompoundFile::State::CheckWholeStructure() const {
+  auto damaged = [](std::string what) { return Outcome::Failure(FailureKind::Damaged, std::move(what)); };
+  auto counted = [](const char* table, std::uint32_t inHeader, std::size_t found) {
+    return std::string("the header counts ") + std::to_string(inHeader) + " " + table + " sectors, the file holds " +
+           std::to_string(found);
+  };
   const std::uint64_t fileSectors = FileSectors();
-  if (fatSectors.size() != HeaderField(kHdrFatSectorCount)) return false;
-  if (difatSectors.size() != HeaderField(kHdrDifatSectorCount)) return false;
+  if (fatSectors.size() != HeaderField(kHdrFatSectorCount)) {
+    return damaged(counted("FAT", HeaderField(kHdrFatSectorCount), fatSectors.size()));
+  }
+  if (difatSectors.size() != HeaderField(kHdrDifatSectorCount)) {
+    return damaged(counted("DIFAT", HeaderField(kHdrDifatSectorCount), difatSectors.size()));
+  }
   if (!difatSectors.empty()) {
     std::vector<std::uint8_t> last(SectorSize());
-    if (!ReadSector(difatSectors.back(), last.data())) return false;
+    if (!ReadSector(difatSectors.back(), last.data())) return damaged("the last DIFAT sector cannot be read");
     const std::uint32_t end = Get32(last.data() + SectorSize() - 4);
-    if (end != kEndOfChain && end != kFreeSect) return false;
+    if (end != kEndOfChain && end != kFreeSect) return damaged("the DIFAT chain goes on past its counted sectors");
   }
-  if (miniFatSectors.size() != HeaderField(kHdrMiniFatSectorCount)) return false;
+  if (miniFatSectors.size() != HeaderField(kHdrMiniFatSectorCount)) {
+    return damaged(counted("mini FAT", HeaderField(kHdrMiniFatSectorCount), miniFatSectors.size()));
+  }
 
   std::vector<bool> used(fileSectors, false);
-  auto claim = [&](std::uint32_t sector) {
-    if (!SectorInRange(sector, fileSectors) || SectorOffset(sector) + SectorSize() > fileSize || used[sector]) {
-      return false;
+  // Empty when `sector` is whole in the file and not claimed before, else what is wrong with it.
+  auto claim = [&](std::uint32_t sector) -> std::string {
+    if (!SectorInRange(sector, fileSectors) || SectorOffset(sector) + SectorSize() > fileSize) {
+      return "runs past the end of the file";
     }
+    if (used[sector]) return "shares sector " + std::to_string(sector) + " with another chain";
     used[sector] = true;
-    return true;
+    return {};
   };
-  // Chain members: their own FAT entry must say "in a chain" too, or the allocator would hand
-  // them out (the mini FAT's last counted sector is never followed, so this is checked here).
-  auto claimAll = [&](const std::vector<std::uint32_t>& sectors) {
-    return std::all_of(sectors.begin(), sectors.end(), [&](std::uint32_t sector) {
-      return claim(sector) && sector < fat.size() && (fat[sector] <= kMaxRegSect || fat[sector] == kEndOfChain);
-    });
+  // Chain members: their own FAT entry must say "in a chain" too, or a commit would take them
+  // for free (the mini FAT's last counted sector is never followed, so this is checked here).
+  auto claimAll = [&](const std::vector<std::uint32_t>& sectors) -> std::string {
+    for (std::uint32_t sector : sectors) {
+      std::string problem = claim(sector);
+      if (!problem.empty()) return problem;
+      if (sector >= fat.size() || (fat[sector] > kMaxRegSect && fat[sector] != kEndOfChain)) {
+        return "holds sector " + std::to_string(sector) + ", which the FAT does not mark as used";
+      }
+    }
+    return {};
+  };
+  // Why a walk stopped short of an end mark.
+  auto brokenChain = [](const std::vector<std::uint32_t>& table, std::uint64_t limit, std::uint32_t start,
+                        const ChainWalk& walk) -> std::string {
+    const std::uint32_t next = walk.units.empty() ? start : table[walk.units.back()];
+    if (SectorInRange(next, std::min<std::uint64_t>(limit, table.size()))) return "loops";
+    if (next == kFreeSect) return "runs into a free sector";
+    return "points outside the file";
   };
   for (std::uint32_t sector : fatSectors) {
-    if (!claim(sector) || sector >= fat.size() || fat[sector] != kFatSect) return false;
+    std::string problem = claim(sector);
+    if (!problem.empty()) return damaged("a FAT sector " + problem);
+    if (sector >= fat.size() || fat[sector] != kFatSect) {
+      return damaged("FAT sector " + std::to_string(sector) + " is not marked as one in the FAT");
+    }
   }
   for (std::uint32_t sector : difatSectors) {
-    if (!claim(sector) || sector >= fat.size() || fat[sector] != kDifSect) return false;
+    std::string problem = claim(sector);
+    if (!problem.empty()) return damaged("a DIFAT sector " + problem);
+    if (sector >= fat.size() || fat[sector] != kDifSect) {
+      return damaged("DIFAT sector " + std::to_string(sector) + " is not marked as one in the FAT");
+    }
   }
   ChainWalk dirWalk = WalkChain(fat, fileSectors, HeaderField(kHdrFirstDirSector), kWholeChain);
-  if (!dirWalk.complete || !claimAll(dirSectors) || !claimAll(miniFatSectors)) return false;
-  if (!miniStreamUsable || !claimAll(rootSectors)) return false;
+  if (!dirWalk.complete) {
+    return damaged("the directory chain " + brokenChain(fat, fileSectors, HeaderField(kHdrFirstDirSector), dirWalk));
+  }
+  for (auto [chain, name] : {std::pair{&dirSectors, "the directory chain"}, std::pair{&miniFatSectors, "the mini FAT chain"}}) {
+    std::string problem = claimAll(*chain);
+    if (!problem.empty()) return damaged(std::string(name) + " " + problem);
+  }
+  if (!miniStreamUsable) return damaged("the mini stream is larger than its chain, or its chain is broken");
+  if (std::string problem = claimAll(rootSectors); !problem.empty()) return damaged("the mini stream's chain " + problem);
 
   std::vector<bool> miniUsed(MiniSectorCount(), false);
   std::vector<bool> linked(dir.Count(), false);
@@ -315,31 +363,55 @@ bool CompoundFile::State::CheckWholeStructure() const {
     const std::uint32_t id = pending.back();
     pending.pop_back();
     if (id == kNoStream) continue;
-    if (!EntryInRange(id, dir.Count()) || id == kRootEntry || linked[id]) return false;
+    if (!EntryInRange(id, dir.Count())) return damaged("the directory links to entry " + std::to_string(id) + ", past its end");
+    if (id == kRootEntry || linked[id]) return damaged("the directory tree reaches entry " + std::to_string(id) + " twice");
     linked[id] = true;
-    if (!dir.Name(id)) return false;
+    const std::string entry = "entry " + std::to_string(id);
+    if (!dir.Name(id)) return damaged(entry + " has an impossible name length");
     pending.push_back(dir.Left(id));
     pending.push_back(dir.Right(id));
     if (dir.Type(id) == kTypeStorage) {
       pending.push_back(dir.Child(id));
       continue;
     }
-    if (dir.Type(id) != kTypeStream) return false;
+    if (dir.Type(id) != kTypeStream) return damaged(entry + " in the tree is neither a stream nor a storage");
     const std::uint64_t size = dir.Size(id, version3);
     if (size == 0) continue;
-    if (size < kMiniStreamCutoff) {
-      ChainWalk walk = WalkChain(miniFat, MiniSectorCount(), dir.Start(id), kWholeChain);
-      if (!walk.complete || !SizeFitsChain(size, walk.units.size(), kMiniSectorShift)) return false;
-      for (std::uint32_t unit : walk.units) {
-        if (miniUsed[unit]) return false;
-        miniUsed[unit] = true;
-      }
-    } else {
-      ChainWalk walk = WalkChain(fat, fileSectors, dir.Start(id), kWholeChain);
-      if (!walk.complete || !SizeFitsChain(size, walk.units.size(), shift) || !claimAll(walk.units)) return false;
+    const bool mini = size < kMiniStreamCutoff;
+    const std::vector<std::uint32_t>& table = mini ? miniFat : fat;
+    const std::uint64_t limit = mini ? MiniSectorCount() : fileSectors;
+    ChainWalk walk = WalkChain(table, limit, dir.Start(id), kWholeChain);
+    const std::string chain = std::string(mini ? "the mini FAT chain of " : "the FAT chain of ") + entry;
+    if (!walk.complete) return damaged(chain + " " + brokenChain(table, limit, dir.Start(id), walk));
+    if (!SizeFitsChain(size, walk.units.size(), mini ? kMiniSectorShift : shift)) {
+      return damaged(entry + " is larger than its chain");
+    }
+    if (!mini) {
+      if (std::string problem = claimAll(walk.units); !problem.empty()) return damaged(chain + " " + problem);
+      continue;
+    }
+    for (std::uint32_t unit : walk.units) {
+      if (miniUsed[unit]) return damaged(chain + " shares mini sector " + std::to_string(unit) + " with another stream");
+      miniUsed[unit] = true;
     }
   }
-  return true;
+  return Outcome::Success();
+}
+
+std::optional<std::vector<std::uint32_t>> CompoundFile::State::WholeChain(bool mini, std::uint32_t start) const {
+  ChainWalk walk = mini ? WalkChain(miniFat, MiniSectorCount(), start, kWholeChain)
+                        : WalkChain(fat, FileSectors(), start, kWholeChain);
+  if (!walk.complete) return std::nullopt;
+  return std::move(walk.units);
+}
+
+std::optional<std::vector<std::uint8_t>> CompoundFile::State::ReadLayout(const StreamLayout& layout) const {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(static_cast<std::size_t>(layout.size));
+  for (const FilePiece& piece : Pieces(layout, 0, layout.size)) {
+    if (!AppendAt(piece.offset, piece.size, bytes)) return std::nullopt;  // pieces come in order
+  }
+  return bytes;
 }
 
 bool CompoundFile::State::IsStreamEntry(EntryId id) const {
@@ -393,25 +465,38 @@ std::vector<FilePiece> CompoundFile::State::Pieces(const StreamLayout& layout, s
 CompoundFile::CompoundFile(std::unique_ptr<State> state) : state_(std::move(state)) {}
 CompoundFile::~CompoundFile() = default;
 
-std::unique_ptr<CompoundFile> CompoundFile::Open(const std::string& path, fs::OpenMode mode, OpenError* error) {
+std::unique_ptr<CompoundFile> CompoundFile::Open(const std::string& path, fs::OpenMode mode, OpenError* error,
+                                                 std::string* damage) {
   fs::OpenResult opened = fs::OpenFile(path, mode);
   if (opened.error != fs::OpenError::None || !opened.file) {
     SetError(error, opened.error == fs::OpenError::None ? OpenError::Io : FromFsError(opened.error));
     return nullptr;
   }
+  return Open(std::move(opened.file), mode, error, damage);
+}
+
+std::unique_ptr<CompoundFile> CompoundFile::Open(std::unique_ptr<fs::RandomAccessFile> file, fs::OpenMode mode,
+                                                 OpenError* error, std::string* damage) {
+  if (!file) {
+    SetError(error, OpenError::Io);
+    return nullptr;
+  }
   auto state = std::make_unique<State>();
-  state->file = std::move(opened.file);
+  state->file = std::move(file);
   state->writable = mode == fs::OpenMode::ReadWrite;
-  if (!state->Load(error)) return nullptr;
+  if (!state->Load(error, damage)) return nullptr;
   if (state->writable) {
-    if (!state->CheckWholeStructure()) {
+    if (Outcome whole = state->CheckWholeStructure(); !whole) {
       SetError(error, OpenError::Damaged);
+      if (damage != nullptr) *damage = whole.message();
       return nullptr;
     }
     state->imageSize = 0;  // writes go to the file alone and would leave the image stale
   }
   return std::unique_ptr<CompoundFile>(new CompoundFile(std::move(state)));
 }
+
+fs::RandomAccessFile& CompoundFile::File() { return *state_->file; }
 
 bool CompoundFile::IsCompoundFile(const std::string& path) {
   fs::OpenResult opened = fs::OpenFile(path, fs::OpenMode::Read);

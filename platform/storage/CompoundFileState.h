@@ -1,16 +1,18 @@
 #pragma once
 // The in-memory side of an open compound file: the header, DIFAT, FAT, mini FAT and directory
-// exactly as they are in the file (a write changes this copy and then writes the changed sector
-// or entry from it), shared by the reading (CompoundFile.cpp) and writing (CompoundFileWrite.cpp)
-// halves.
+// exactly as they are in the file, shared by the reading (CompoundFile.cpp) and writing
+// (CompoundFileCommit.cpp, and the older CompoundFileWrite.cpp) halves. A commit plans new tables
+// beside these and adopts them once the header switch has reached the file.
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
+#include "platform/Outcome.h"
 #include "platform/fs/FileIo.h"
 #include "platform/storage/CfbDirectory.h"
 #include "platform/storage/CfbFormat.h"
@@ -84,8 +86,15 @@ struct CompoundFile::State {
   bool ReadSectors(std::span<const std::uint32_t> sectors, std::uint8_t* out) const;
   // Sector table entries from `sectors` into `table` from entry `at` on.
   bool ReadTableSectors(std::span<const std::uint32_t> sectors, std::vector<std::uint32_t>& table, std::size_t at) const;
-  bool Load(OpenError* error);
-  bool CheckWholeStructure() const;
+  // False with *error set (and *damage, for Damaged, saying what is wrong) when unusable.
+  bool Load(OpenError* error, std::string* damage);
+  // Write mode's precondition; a Damaged failure saying what does not hold together.
+  Outcome CheckWholeStructure() const;
+  // Every unit of the chain from `start` (mini units or sectors) up to its end mark; nullopt
+  // when it leaves the table or loops.
+  std::optional<std::vector<std::uint32_t>> WholeChain(bool mini, std::uint32_t start) const;
+  // The bytes of a stream laid out as `layout`; nullopt when a read fails.
+  std::optional<std::vector<std::uint8_t>> ReadLayout(const StreamLayout& layout) const;
   bool IsStreamEntry(EntryId id) const;
   // The units holding the stream's whole size; nullopt on damage.
   std::optional<StreamLayout> Layout(EntryId stream) const;
@@ -94,7 +103,11 @@ struct CompoundFile::State {
   // stream byte `offset`.
   std::vector<FilePiece> Pieces(const StreamLayout& layout, std::uint64_t offset, std::uint64_t count) const;
 
-  // --- writing (CompoundFileWrite.cpp) ---
+  // --- the transaction (CompoundFileCommit.cpp) ---
+  class CommitPlan;
+  Outcome Commit(const StreamEdits& edits);
+
+  // --- the older writing operations (CompoundFileWrite.cpp) ---
   bool CanWrite() const { return writable && !broken; }
   bool WritePieces(const std::vector<FilePiece>& pieces, const std::uint8_t* buffer);
   // Makes everything written so far durable before a write that references it.

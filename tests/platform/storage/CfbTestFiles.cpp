@@ -254,6 +254,33 @@ std::vector<std::uint8_t> BuildCompoundFile(const std::vector<GenStream>& input,
   return file;
 }
 
+std::vector<bool> SectorsInUse(const std::vector<std::uint8_t>& file) {
+  auto get32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(file[at] | (file[at + 1] << 8) | (file[at + 2] << 16)) |
+           (static_cast<std::uint32_t>(file[at + 3]) << 24);
+  };
+  const std::size_t ss = std::size_t{1} << (file[0x1E] | (file[0x1F] << 8));
+  const std::size_t perSector = ss / 4;
+  auto sectorAt = [&](std::uint32_t sector) { return (std::size_t{sector} + 1) * ss; };
+  std::vector<std::uint32_t> fatSectors;
+  const std::uint32_t fatCount = get32(0x2C);
+  for (std::size_t i = 0; i < 109 && fatSectors.size() < fatCount; ++i) fatSectors.push_back(get32(0x4C + 4 * i));
+  for (std::uint32_t difat = get32(0x44); fatSectors.size() < fatCount && sectorAt(difat) + ss <= file.size();) {
+    for (std::size_t i = 0; i + 1 < perSector && fatSectors.size() < fatCount; ++i) {
+      fatSectors.push_back(get32(sectorAt(difat) + 4 * i));
+    }
+    difat = get32(sectorAt(difat) + ss - 4);
+  }
+  std::vector<bool> used((file.size() + ss - 1) / ss, false);
+  for (std::size_t k = 0; k < fatSectors.size(); ++k) {
+    for (std::size_t i = 0; i < perSector; ++i) {
+      const std::size_t sector = k * perSector + i;
+      if (sector < used.size() && get32(sectorAt(fatSectors[k]) + 4 * i) != kFree) used[sector] = true;
+    }
+  }
+  return used;
+}
+
 std::string DifferencesFromOlefile(const CompoundFile& cf, const std::map<std::string, DumpedStream>& dump) {
   std::string differences;
   for (const auto& [path, stream] : dump) {

@@ -39,6 +39,10 @@ std::vector<std::uint8_t> BuildCompoundFile(const std::vector<GenStream>& stream
 // Content with a recognisable pattern.
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed);
 
+// For each sector of `file`, whether its FAT marks it in use (anything but free); sectors past
+// the FAT's end are not in use. Read independently of CompoundFile, from the header, DIFAT and FAT.
+std::vector<bool> SectorsInUse(const std::vector<std::uint8_t>& file);
+
 using test::DumpedStream;
 using test::OlefileDump;
 

@@ -218,6 +218,8 @@ struct Damage {
   std::function<void(std::vector<std::uint8_t>&)> apply;
   // Streams of DamageSampleStreams() that must still read correctly afterwards.
   std::vector<std::u16string> intact;
+  // What write mode's refusal says, where that is worth pinning down.
+  const char* refusal = nullptr;
 };
 
 std::size_t EntryOffset(const std::vector<std::uint8_t>& file, std::uint32_t id) {
@@ -247,7 +249,7 @@ std::vector<Damage> Damages() {
        {u"Small", u"Mini2", u"Empty"}},
       {"truncated inside the header", [](auto& f) { f.resize(300); }, {}},
       {"FAT chain of Big loops", [](auto& f) { SetFat(f, EntryStart(f, 2) + 17, EntryStart(f, 2)); },
-       {u"Small", u"Mini2", u"Huge"}},
+       {u"Small", u"Mini2", u"Huge"}, "the FAT chain of entry 2 loops"},
       {"FAT chain of Big points past the end", [](auto& f) { SetFat(f, EntryStart(f, 2) + 7, 50000); },
        {u"Small", u"Mini2", u"Huge"}},
       {"start sector past the end", [](auto& f) { cfb::Put32(f.data() + EntryOffset(f, 2) + 0x74, 100000); },
@@ -288,7 +290,7 @@ std::vector<Damage> Damages() {
       {"mini FAT sector marked free", [](auto& f) { SetFat(f, cfb::Get32(f.data() + 0x3C), cfb::kFreeSect); },
        {u"Big", u"Huge"}},
       {"two streams share a sector", [](auto& f) { cfb::Put32(f.data() + EntryOffset(f, 4) + 0x74, EntryStart(f, 1)); },
-       {u"Big", u"Huge"}},
+       {u"Big", u"Huge"}, "entry 4 is larger than its chain"},
   };
 }
 
@@ -320,8 +322,15 @@ TEST_F(CompoundFileReadTest, DamagedFilesFailCleanlyAndAreNeverOpenedForWriting)
       EXPECT_TRUE(damage.intact.empty()) << "lenient reading should still open this";
     }
     OpenError error = OpenError::None;
-    EXPECT_EQ(CompoundFile::Open(path.string(), fs::OpenMode::ReadWrite, &error), nullptr);
+    std::string why;
+    EXPECT_EQ(CompoundFile::Open(path.string(), fs::OpenMode::ReadWrite, &error, &why), nullptr);
     EXPECT_NE(error, OpenError::None);
+    if (error == OpenError::Damaged) {
+      EXPECT_NE(why, "") << "a refusal says what is wrong";
+    }
+    if (damage.refusal != nullptr) {
+      EXPECT_EQ(why, damage.refusal);
+    }
     EXPECT_EQ(test::ReadBytes(path), bytes) << "refusing must not touch the file";
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
   }

@@ -1,6 +1,8 @@
 #include "platform/storage/PropertySetStorage.h"
 
+#include <algorithm>
 #include <array>
+#include <string_view>
 #include <vector>
 
 #include "platform/text/CodePage.h"
@@ -46,32 +48,83 @@ std::optional<PropertySetStream> ReadPropertySet(const CompoundFile& file, const
   if (!entry || !file.IsStream(*entry)) return std::nullopt;
   std::optional<std::vector<std::uint8_t>> bytes = file.ReadStream(*entry);
   if (!bytes) return std::nullopt;
-  std::optional<PropertySetStream> stream = PropertySetStream::Parse(*bytes);
-  if (!stream || !stream->HasSection(fmtid)) return std::nullopt;
+  Result<PropertySetStream> stream = PropertySetStream::Parse(*bytes);
+  if (!stream || !stream->IsReadable(fmtid)) return std::nullopt;
+  return std::move(*stream);
+}
+
+namespace {
+
+// The stream's name for messages: its name without the leading \005 (all of them are ASCII).
+std::string SetName(const std::u16string& streamName) {
+  std::string name;
+  for (char16_t c : std::u16string_view(streamName).substr(1)) name += static_cast<char>(c);
+  return name;
+}
+
+// A new stream for the set: the user-defined section never comes alone, the document summary
+// section goes first.
+PropertySetStream NewStream(const Guid& fmtid) {
+  const bool userDefined = fmtid == kFmtidUserDefinedProperties;
+  PropertySetStream stream =
+      PropertySetStream::Create(userDefined ? kFmtidDocSummaryInformation : fmtid, text::kCodePageShiftJis);
+  stream.AddSection(fmtid, text::kCodePageShiftJis);  // a new stream takes any section
   return stream;
 }
 
-bool WritePropertySetValue(CompoundFile& file, const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) {
-  const std::u16string name = PropertySetStreamName(fmtid);
-  std::optional<EntryId> entry = file.FindChild(kRootEntry, name);
-  if (!entry) {
-    // The user-defined section never comes alone: the document summary section goes first.
-    const bool userDefined = fmtid == kFmtidUserDefinedProperties;
-    PropertySetStream stream =
-        PropertySetStream::Create(userDefined ? kFmtidDocSummaryInformation : fmtid, text::kCodePageShiftJis);
-    stream.AddSection(fmtid, text::kCodePageShiftJis);
-    if (!stream.Write(fmtid, pid, value)) return false;
-    return file.CreateStream(kRootEntry, name, stream.Serialize()).has_value();
+}  // namespace
+
+Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, const Guid& fmtid,
+                                                std::span<const PropertyAssignment> assignments) {
+  PropertySetUpdate update;
+  update.name = PropertySetStreamName(fmtid);
+  const std::string setName = SetName(update.name);
+  update.stream = file.FindChild(kRootEntry, update.name);
+
+  std::optional<PropertySetStream> stream;
+  if (update.stream) {
+    if (!file.IsStream(*update.stream)) {
+      return Outcome::Failure(FailureKind::Damaged, setName + ": the name belongs to a storage, not a stream");
+    }
+    std::optional<std::vector<std::uint8_t>> bytes = file.ReadStream(*update.stream);
+    if (!bytes) return Outcome::Failure(FailureKind::Damaged, setName + ": the stream's sectors cannot be read");
+    Result<PropertySetStream> parsed = PropertySetStream::Parse(*bytes);
+    if (!parsed) return parsed.outcome().Within(setName);
+    update.content = std::move(*bytes);
+    stream = std::move(*parsed);
+    const bool unchanged = std::all_of(assignments.begin(), assignments.end(), [&](const PropertyAssignment& a) {
+      return stream->Holds(fmtid, a.pid, a.value);
+    });
+    if (unchanged) return update;
+    // Adding the document summary section first keeps the user-defined one second.
+    if (fmtid == kFmtidUserDefinedProperties) {
+      if (Outcome added = stream->AddSection(kFmtidDocSummaryInformation, text::kCodePageShiftJis); !added) {
+        return added.Within(setName);
+      }
+    }
+    if (Outcome added = stream->AddSection(fmtid, text::kCodePageShiftJis); !added) return added.Within(setName);
+  } else {
+    if (assignments.empty()) return update;
+    stream = NewStream(fmtid);
   }
-  if (!file.IsStream(*entry)) return false;
-  std::optional<std::vector<std::uint8_t>> bytes = file.ReadStream(*entry);
-  if (!bytes) return false;
-  // A set we cannot parse is left exactly as it is.
-  std::optional<PropertySetStream> stream = PropertySetStream::Parse(*bytes);
-  if (!stream) return false;
-  stream->AddSection(fmtid, text::kCodePageShiftJis);
-  if (!stream->Write(fmtid, pid, value)) return false;
-  return file.ReplaceStream(*entry, stream->Serialize());
+  for (const PropertyAssignment& assignment : assignments) {
+    if (Outcome written = stream->Write(fmtid, assignment.pid, assignment.value); !written) {
+      return written.Within(setName);
+    }
+  }
+  std::vector<std::uint8_t> content = stream->Serialize();
+  update.changed = content != update.content || !update.stream;
+  update.content = std::move(content);
+  return update;
+}
+
+bool WritePropertySetValue(CompoundFile& file, const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) {
+  const PropertyAssignment assignment{pid, value};
+  Result<PropertySetUpdate> update = PlanPropertySetUpdate(file, fmtid, std::span(&assignment, 1));
+  if (!update) return false;
+  if (!update->changed) return true;
+  if (!update->stream) return file.CreateStream(kRootEntry, update->name, update->content).has_value();
+  return file.ReplaceStream(*update->stream, update->content);
 }
 
 }  // namespace kestrel::storage

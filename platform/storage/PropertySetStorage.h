@@ -1,10 +1,16 @@
 #pragma once
-// Property sets of a compound file, addressed by FMTID as the stream that holds them.
+// Property sets of a compound file, addressed by FMTID as the stream that holds them. Reading
+// takes the set's own section even when another section of its stream is damaged; a change is
+// planned wholly in memory, and whoever commits the document writes the planned stream.
+// Nothing here throws except std::bad_alloc.
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "platform/Outcome.h"
 #include "platform/storage/CompoundFile.h"
 #include "platform/storage/Guid.h"
 #include "platform/storage/PropertySetStream.h"
@@ -16,12 +22,34 @@ namespace kestrel::storage {
 // set naming rule.
 std::u16string PropertySetStreamName(const Guid& fmtid);
 
-// The parsed stream of the set, or nullopt when the stream is absent, damaged or lacks the section.
+// The parsed stream of the set, or nullopt when the stream is absent or its header damaged, or
+// its section for `fmtid` is absent or damaged. Other sections of the stream may be damaged.
 std::optional<PropertySetStream> ReadPropertySet(const CompoundFile& file, const Guid& fmtid);
 
-// Sets one property. The stream is created (code page 932 unless the text needs 65001) when
-// missing, and the section added when the stream lacks it; a stream that does not parse is
-// never replaced. True when the new stream is in the file.
+struct PropertyAssignment {
+  std::uint32_t pid = 0;
+  PropertyValue value;  // VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL
+};
+
+// The new content of the stream holding one set, with every assignment applied.
+struct PropertySetUpdate {
+  std::optional<EntryId> stream;  // the existing stream, or nullopt: create it under the root as `name`
+  std::u16string name;
+  std::vector<std::uint8_t> content;
+  bool changed = false;  // false when every value already is as asked (content is the old bytes)
+};
+
+// Plans the change of the set `fmtid`, reading `file` only. A missing stream is created (its
+// sections in code page 932 unless the text needs 1200; the user-defined section comes after a
+// document summary one) and a missing section added; a text a section's code page cannot hold
+// switches that section to 1200. Fails, naming the set and the place, when the stream or the
+// section is damaged (Damaged), the stream holds something we do not rewrite (Unsupported) or a
+// value cannot be stored (InvalidValue); the file is never touched either way.
+Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, const Guid& fmtid,
+                                                std::span<const PropertyAssignment> assignments);
+
+// Sets one property and writes the stream into the file at once (no transaction). Kept only until
+// the document layer commits planned updates itself; use PlanPropertySetUpdate.
 bool WritePropertySetValue(CompoundFile& file, const Guid& fmtid, std::uint32_t pid,
                            const PropertyValue& value);
 

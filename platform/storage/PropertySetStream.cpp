@@ -41,8 +41,19 @@ std::string CutAtNul(std::string text) {
   return text;
 }
 
+// Text of a stored string: lossy for display, or exact (nullopt for a byte sequence the code page
+// does not define).
+std::optional<std::string> DecodeText(std::span<const std::uint8_t> bytes, unsigned codePage, bool exact) {
+  if (exact) {
+    std::optional<std::string> text = text::ToUtf8(AsChars(bytes), codePage);
+    if (!text) return std::nullopt;
+    return CutAtNul(std::move(*text));
+  }
+  return CutAtNul(text::ToUtf8Lossy(AsChars(bytes), codePage));
+}
+
 // Decodes the typed value at the front of `bytes` (which run to the section's end).
-std::optional<PropertyValue> DecodeValue(std::span<const std::uint8_t> bytes, unsigned codePage) {
+std::optional<PropertyValue> DecodeValue(std::span<const std::uint8_t> bytes, unsigned codePage, bool exact = false) {
   ByteCursor in(bytes);
   std::optional<std::uint16_t> type = in.U16();
   if (!type || !in.Take(2)) return std::nullopt;
@@ -105,15 +116,17 @@ std::optional<PropertyValue> DecodeValue(std::span<const std::uint8_t> bytes, un
     case kVtBstr: {
       std::optional<std::uint32_t> size = in.U32();
       std::optional<std::span<const std::uint8_t>> b = size ? in.Take(*size) : std::nullopt;
-      if (!b) return std::nullopt;
-      value.text = CutAtNul(text::ToUtf8Lossy(AsChars(*b), codePage));
+      std::optional<std::string> text = b ? DecodeText(*b, codePage, exact) : std::nullopt;
+      if (!text) return std::nullopt;
+      value.text = std::move(*text);
       return value;
     }
     case kVtLpwstr: {
       std::optional<std::uint32_t> length = in.U32();
       std::optional<std::span<const std::uint8_t>> b = length ? in.Take(std::uint64_t{*length} * 2) : std::nullopt;
-      if (!b) return std::nullopt;
-      value.text = CutAtNul(text::ToUtf8Lossy(AsChars(*b), text::kCodePageUtf16Le));
+      std::optional<std::string> text = b ? DecodeText(*b, text::kCodePageUtf16Le, exact) : std::nullopt;
+      if (!text) return std::nullopt;
+      value.text = std::move(*text);
       return value;
     }
     default:  // empty, null, and the types shown by their type alone
@@ -121,7 +134,8 @@ std::optional<PropertyValue> DecodeValue(std::span<const std::uint8_t> bytes, un
   }
 }
 
-// The value bytes a Write stores, or nullopt for a type Write does not set or a value it cannot hold.
+// The value bytes a Write stores, or nullopt for a type Write does not set or a value it cannot
+// hold (text the code page cannot hold among them).
 std::optional<Bytes> EncodeValue(const PropertyValue& value, unsigned codePage) {
   Bytes out;
   AppendU16(out, value.type);
@@ -158,21 +172,136 @@ std::optional<Bytes> EncodeValue(const PropertyValue& value, unsigned codePage) 
   }
 }
 
-// Each property's bytes from its offset to the next larger offset (or the section end). Only
-// exact when the offsets rise strictly in table order; shared or unsorted offsets make the
-// extent of a value a guess, so such a section is not rebuilt.
-std::optional<std::vector<RawProperty>> SplitProperties(std::span<const std::uint8_t> section,
-                                                        std::span<const std::uint32_t> pids,
-                                                        std::span<const std::uint32_t> offsets) {
+Outcome Damaged(std::string message) { return Outcome::Failure(FailureKind::Damaged, std::move(message)); }
+Outcome Unsupported(std::string message) { return Outcome::Failure(FailureKind::Unsupported, std::move(message)); }
+
+std::string PropertyName(std::uint32_t pid) { return "property " + std::to_string(pid); }
+
+// A value Write can store: one of its types, in range, with text that is UTF-8.
+Outcome CheckValue(const PropertyValue& value) {
+  switch (value.type) {
+    case kVtNull:
+    case kVtFiletime:
+      return Outcome::Success();
+    case kVtInt:
+      if (value.integer < std::numeric_limits<std::int32_t>::min() ||
+          value.integer > std::numeric_limits<std::int32_t>::max()) {
+        return Outcome::Failure(FailureKind::InvalidValue, "the number " + std::to_string(value.integer) +
+                                                               " does not fit in 32 bits");
+      }
+      return Outcome::Success();
+    case kVtLpstr:
+    case kVtLpwstr:
+      // UTF-16 holds every character, so a text that does not convert is not UTF-8.
+      if (!text::FromUtf8(CutAtNul(value.text), text::kCodePageUtf16Le)) {
+        return Outcome::Failure(FailureKind::InvalidValue, "the text is not valid UTF-8");
+      }
+      return Outcome::Success();
+    default:
+      return Unsupported("values of type " + std::to_string(value.type) + " are not written");
+  }
+}
+
+// Each property's bytes from its offset to the next larger offset of the table (or the section
+// end), whatever order the table lists them in; properties sharing an offset each get a copy.
+// A pid listed twice is refused: which of the two a reader takes is not defined.
+Result<std::vector<RawProperty>> SplitProperties(std::span<const std::uint8_t> section,
+                                                 std::span<const std::uint32_t> pids,
+                                                 std::span<const std::uint32_t> offsets) {
+  std::vector<std::uint32_t> starts(offsets.begin(), offsets.end());
+  std::sort(starts.begin(), starts.end());
+  std::vector<std::uint32_t> sortedPids(pids.begin(), pids.end());
+  std::sort(sortedPids.begin(), sortedPids.end());
+  if (auto twice = std::adjacent_find(sortedPids.begin(), sortedPids.end()); twice != sortedPids.end()) {
+    return Unsupported(PropertyName(*twice) + " is listed twice");
+  }
   std::vector<RawProperty> properties;
+  properties.reserve(offsets.size());
   for (std::size_t i = 0; i < offsets.size(); ++i) {
-    const std::size_t end = i + 1 < offsets.size() ? offsets[i + 1] : section.size();
-    if (end <= offsets[i]) return std::nullopt;
+    auto next = std::upper_bound(starts.begin(), starts.end(), offsets[i]);
+    const std::size_t end = next != starts.end() ? *next : section.size();
     std::optional<std::span<const std::uint8_t>> raw = Slice(section, offsets[i], end - offsets[i]);
-    if (!raw) return std::nullopt;
+    if (!raw) return Damaged(PropertyName(pids[i]) + " starts outside the section");
     properties.push_back({pids[i], Bytes(raw->begin(), raw->end())});
   }
   return properties;
+}
+
+// The code page the strings of a section are converted into when its own cannot hold a text.
+constexpr unsigned kUnicodeCodePage = text::kCodePageUtf16Le;
+
+// Code pages whose strings this codec does not write: their terminator is wider than the one we
+// store, and no writer makes such sets.
+bool IsUnwrittenCodePage(unsigned codePage) { return codePage == 1201 || codePage == 12000 || codePage == 12001; }
+
+// The parts of one stored section, each bound checked by name so they can be audited together.
+struct LocatedSection {
+  Bytes bytes;                      // the size field's extent; empty when it is not in the stream
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> table;  // pid, offset
+  std::string damage;               // empty when the table reads
+  bool movable = true;              // damaged, but everything it points at lies inside `bytes`
+};
+
+LocatedSection LocateSection(std::span<const std::uint8_t> stream, std::uint32_t offset, std::size_t listEnd,
+                             const std::string& name) {
+  LocatedSection located;
+  const auto fail = [&](std::string why, bool movable) {
+    located.damage = name + " " + std::move(why);
+    located.movable = movable;
+    if (!movable) located.bytes.clear();
+    located.table.clear();
+    return located;
+  };
+  if (offset < listEnd) return fail("starts inside the stream header", false);
+  std::optional<std::span<const std::uint8_t>> sizeField = Slice(stream, offset, 4);
+  if (!sizeField) return fail("starts past the end of the stream", false);
+  const std::uint32_t size = propset::LoadU32(sizeField->first<4>());
+  if (size < kSectionHeaderSize) return fail("is shorter than its own header", false);
+  std::optional<std::span<const std::uint8_t>> extent = Slice(stream, offset, size);
+  if (!extent) return fail("runs past the end of the stream", false);
+  located.bytes.assign(extent->begin(), extent->end());
+
+  ByteCursor table(located.bytes);
+  table.Take(4);
+  std::optional<std::uint32_t> count = table.U32();
+  if (!count || *count > (size - kSectionHeaderSize) / kTableEntrySize) {
+    return fail("has a property table that runs past its end", false);
+  }
+  const std::size_t tableEnd = kSectionHeaderSize + kTableEntrySize * *count;
+  located.table.reserve(*count);  // bounded by the section's size, checked above
+  for (std::uint32_t i = 0; i < *count; ++i) {
+    const std::uint32_t pid = *table.U32();
+    const std::uint32_t valueOffset = *table.U32();
+    if (valueOffset >= size) return fail("lists " + PropertyName(pid) + " past its end", false);
+    // A value inside the table is nonsense, but it points inside the section: the section moves.
+    if (valueOffset < tableEnd) return fail("lists " + PropertyName(pid) + " inside its property table", true);
+    located.table.emplace_back(pid, valueOffset);
+  }
+  return located;
+}
+
+// Whether the stream holds a section the header's count leaves out: an FMTID and offset right
+// after the listed entries, before the first listed section, pointing at a section whose size
+// field fits in the stream. Word's zero padding never looks like one (its FMTID would be zero).
+bool HoldsUnlistedSection(std::span<const std::uint8_t> stream, std::uint32_t count,
+                          std::uint64_t firstListedSection) {
+  const std::size_t entryStart = kHeaderSize + kSectionListEntrySize * count;
+  const std::size_t entryEnd = entryStart + kSectionListEntrySize;
+  std::optional<std::span<const std::uint8_t>> entry = Slice(stream, entryStart, kSectionListEntrySize);
+  if (!entry || entryEnd > firstListedSection) return false;
+  if (std::all_of(entry->begin(), entry->begin() + 16, [](std::uint8_t b) { return b == 0; })) return false;
+  const std::uint32_t offset = propset::LoadU32(entry->subspan(16).first<4>());
+  std::optional<std::span<const std::uint8_t>> sizeField = offset >= entryEnd ? Slice(stream, offset, 4) : std::nullopt;
+  if (!sizeField) return false;
+  const std::uint32_t size = propset::LoadU32(sizeField->first<4>());
+  return size >= kSectionHeaderSize && Slice(stream, offset, size).has_value();
+}
+
+std::string Hex16(std::uint16_t value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text = "0x";
+  for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 15];
+  return text;
 }
 
 // Size, count, table, then the values in table order, each starting on a 4-byte boundary.
@@ -205,46 +334,41 @@ const PropertySetStream::Section* PropertySetStream::FindSection(const Guid& fmt
   return it == sections_.end() ? nullptr : &*it;
 }
 
-std::optional<PropertySetStream> PropertySetStream::Parse(std::span<const std::uint8_t> bytes) {
+Result<PropertySetStream> PropertySetStream::Parse(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < kHeaderSize) return Damaged("the stream is shorter than a property-set header");
   ByteCursor header(bytes);
-  std::optional<std::uint16_t> byteOrder = header.U16();
-  std::optional<std::uint16_t> version = header.U16();
-  if (byteOrder != 0xFFFE || (version != 0 && version != 1)) return std::nullopt;
-  if (!header.Take(4 + 16)) return std::nullopt;  // system identifier, class id
-  std::optional<std::uint32_t> sectionCount = header.U32();
-  if (!sectionCount || *sectionCount > kMaxSections) return std::nullopt;
+  const std::optional<std::uint16_t> byteOrder = header.U16();
+  const std::optional<std::uint16_t> version = header.U16();
+  header.Take(4 + 16);  // system identifier, class id
+  if (byteOrder != 0xFFFE) return Damaged("the byte order mark is " + Hex16(*byteOrder) + ", not 0xFFFE");
+  if (version != 0 && version != 1) return Unsupported("the stream has format version " + std::to_string(*version));
+  const std::uint32_t sectionCount = *header.U32();
+  if (sectionCount > kMaxSections) {
+    return Damaged("the header claims " + std::to_string(sectionCount) + " sections");
+  }
+  const std::size_t listEnd = kHeaderSize + kSectionListEntrySize * sectionCount;
+  if (!Slice(bytes, kHeaderSize, listEnd - kHeaderSize)) return Damaged("the section list runs past the end of the stream");
 
   PropertySetStream stream;
-  stream.sections_.reserve(*sectionCount);
   std::copy_n(bytes.begin(), kHeaderSize, stream.header_.begin());
-  const std::size_t listEnd = kHeaderSize + kSectionListEntrySize * *sectionCount;
-  for (std::uint32_t s = 0; s < *sectionCount; ++s) {
-    std::optional<std::span<const std::uint8_t>> fmtid = header.Take(16);
-    std::optional<std::uint32_t> offset = fmtid ? header.U32() : std::nullopt;
-    if (!offset || *offset < listEnd) return std::nullopt;
-    std::optional<std::span<const std::uint8_t>> sizeField = Slice(bytes, *offset, 4);
-    if (!sizeField) return std::nullopt;
-    const std::uint32_t size = propset::LoadU32(sizeField->first<4>());
-    std::optional<std::span<const std::uint8_t>> sectionBytes = Slice(bytes, *offset, size);
-    if (!sectionBytes || size < kSectionHeaderSize) return std::nullopt;
-
+  stream.sections_.reserve(sectionCount);
+  std::uint64_t firstSection = bytes.size();
+  for (std::uint32_t s = 0; s < sectionCount; ++s) {
+    const std::span<const std::uint8_t> fmtid = *header.Take(16);
+    const std::uint32_t offset = *header.U32();
+    firstSection = std::min<std::uint64_t>(firstSection, offset);
+    LocatedSection located = LocateSection(bytes, offset, listEnd, "section " + std::to_string(s + 1));
+    if (!located.movable && stream.refusal_.empty()) stream.refusal_ = located.damage;
     Section section;
-    section.fmtid = Guid::FromBytes(fmtid->first<16>());
-    section.bytes.assign(sectionBytes->begin(), sectionBytes->end());
-    ByteCursor table(section.bytes);
-    table.Take(4);
-    std::optional<std::uint32_t> count = table.U32();
-    if (!count || *count > (size - kSectionHeaderSize) / kTableEntrySize) return std::nullopt;
-    const std::size_t tableEnd = kSectionHeaderSize + kTableEntrySize * *count;
-    section.table.reserve(*count);  // bounded by the section's size, checked above
-    for (std::uint32_t i = 0; i < *count; ++i) {
-      std::optional<std::uint32_t> pid = table.U32();
-      std::optional<std::uint32_t> valueOffset = pid ? table.U32() : std::nullopt;
-      // A value starts after the table and inside the section.
-      if (!valueOffset || *valueOffset < tableEnd || *valueOffset >= size) return std::nullopt;
-      section.table.push_back({*pid, *valueOffset});
-    }
+    section.fmtid = Guid::FromBytes(fmtid.first<16>());
+    section.bytes = std::move(located.bytes);
+    for (const auto& [pid, valueOffset] : located.table) section.table.push_back({pid, valueOffset});
+    section.damage = std::move(located.damage);
     stream.sections_.push_back(std::move(section));
+  }
+  if (stream.refusal_.empty() && HoldsUnlistedSection(bytes, sectionCount, firstSection)) {
+    stream.refusal_ = "the header claims " + std::to_string(sectionCount) + " section" +
+                      (sectionCount == 1 ? "" : "s") + " but the stream holds " + (sectionCount == 0 ? "one" : "one more");
   }
   stream.unchanged_.emplace(bytes.begin(), bytes.end());
   stream.minimumSize_ = bytes.size();
@@ -261,16 +385,20 @@ PropertySetStream PropertySetStream::Create(const Guid& fmtid, unsigned codePage
   header.insert(header.end(), clsid.begin(), clsid.end());
   AppendU32(header, 0);
   std::copy_n(header.begin(), kHeaderSize, stream.header_.begin());
-  stream.AddSection(fmtid, codePage);
+  stream.AddSection(fmtid, codePage);  // a new stream can always take a section
   return stream;
 }
 
 bool PropertySetStream::HasSection(const Guid& fmtid) const { return FindSection(fmtid) != nullptr; }
 
-std::optional<unsigned> PropertySetStream::CodePage(const Guid& fmtid) const {
+bool PropertySetStream::IsReadable(const Guid& fmtid) const {
   const Section* section = FindSection(fmtid);
-  if (section == nullptr) return std::nullopt;
-  return CodePageOf(*section);
+  return section != nullptr && section->damage.empty();
+}
+
+std::optional<unsigned> PropertySetStream::CodePage(const Guid& fmtid) const {
+  if (!IsReadable(fmtid)) return std::nullopt;
+  return CodePageOf(*FindSection(fmtid));
 }
 
 std::optional<unsigned> PropertySetStream::CodePageOf(const Section& section) {
@@ -284,80 +412,122 @@ std::optional<unsigned> PropertySetStream::CodePageOf(const Section& section) {
 }
 
 std::optional<PropertyValue> PropertySetStream::Read(const Guid& fmtid, std::uint32_t pid) const {
-  const Section* section = FindSection(fmtid);
-  if (section == nullptr || pid == kPidDictionary) return std::nullopt;
-  for (const Section::Entry& entry : section->table) {
+  if (!IsReadable(fmtid) || pid == kPidDictionary) return std::nullopt;
+  const Section& section = *FindSection(fmtid);
+  for (const Section::Entry& entry : section.table) {
     if (entry.pid == pid) {
-      return DecodeValue(std::span(section->bytes).subspan(entry.offset), CodePageOf(*section).value_or(kDefaultCodePage));
+      return DecodeValue(std::span(section.bytes).subspan(entry.offset), CodePageOf(section).value_or(kDefaultCodePage));
     }
   }
   return std::nullopt;
 }
 
-bool PropertySetStream::Write(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) {
+bool PropertySetStream::Holds(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) const {
+  if (!IsReadable(fmtid) || pid == kPidDictionary) return false;
+  const Section& section = *FindSection(fmtid);
+  std::optional<unsigned> codePage = CodePageOf(section);
+  auto entry = std::find_if(section.table.begin(), section.table.end(), [&](const Section::Entry& e) { return e.pid == pid; });
+  if (!codePage || entry == section.table.end()) return false;
+  std::optional<PropertyValue> stored = DecodeValue(std::span(section.bytes).subspan(entry->offset), *codePage, true);
+  if (!stored || stored->type != value.type) return false;
+  switch (value.type) {
+    case kVtNull:
+      return true;
+    case kVtInt:
+    case kVtFiletime:
+      return stored->integer == value.integer;
+    case kVtLpstr:
+    case kVtLpwstr:
+      return stored->text == CutAtNul(value.text);
+    default:
+      return false;
+  }
+}
+
+Outcome PropertySetStream::Rewritable() const { return refusal_.empty() ? Outcome::Success() : Damaged(refusal_); }
+
+Outcome PropertySetStream::Write(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) {
+  if (Outcome rewritable = Rewritable(); !rewritable) return rewritable;
   Section* section = FindSection(fmtid);
+  if (section == nullptr) return Unsupported("the stream has no section " + fmtid.ToString());
+  if (!section->damage.empty()) return Damaged(section->damage);
+  const std::string where = "section " + std::to_string(section - sections_.data() + 1);
   // The code page and the dictionary describe the other values; they are not set one by one.
-  if (section == nullptr || pid == kPidDictionary || pid == kPidCodePage) return false;
+  if (pid == kPidDictionary || pid == kPidCodePage) {
+    return Unsupported(PropertyName(pid) + " describes the other values and is not set alone").Within(where);
+  }
+  if (Outcome valid = CheckValue(value); !valid) return valid.Within(PropertyName(pid));
 
   std::vector<std::uint32_t> pids;
   std::vector<std::uint32_t> offsets;
   for (const Section::Entry& entry : section->table) {
-    if (!offsets.empty() && entry.offset <= offsets.back()) return false;
     pids.push_back(entry.pid);
     offsets.push_back(entry.offset);
   }
-  std::optional<std::vector<RawProperty>> properties = SplitProperties(section->bytes, pids, offsets);
-  if (!properties) return false;
+  Result<std::vector<RawProperty>> split = SplitProperties(section->bytes, pids, offsets);
+  if (!split) return split.outcome().Within(where);
+  std::vector<RawProperty> properties = std::move(*split);
   // A value that runs past its own bytes overlaps the next value or is cut off by the section
   // end; once values move it would read as something else.
-  for (const RawProperty& property : *properties) {
-    if (property.pid != kPidDictionary && !DecodeValue(property.raw, 0)) return false;
+  for (const RawProperty& property : properties) {
+    if (property.pid != kPidDictionary && !DecodeValue(property.raw, 0)) {
+      return Damaged(where + ": the value of " + PropertyName(property.pid) + " runs past its bytes");
+    }
   }
 
   std::optional<Bytes> raw;
   if (value.type == kVtLpstr) {
-    std::optional<unsigned> codePage = CodePage(fmtid);
-    // UTF-16BE and UTF-32 sets would need a terminator wider than the byte we write; no writer
-    // makes such sets, so they are left alone.
-    if (!codePage || *codePage == 1201 || *codePage == 12000 || *codePage == 12001) return false;
+    std::optional<unsigned> codePage = CodePageOf(*section);
+    if (!codePage) return Unsupported(where + ": the code page property is not a VT_I2");
+    if (IsUnwrittenCodePage(*codePage)) {
+      return Unsupported(where + ": strings in code page " + std::to_string(*codePage) + " are not written");
+    }
     raw = EncodeValue(value, *codePage);
     if (!raw) {
-      // The text needs more than the code page holds: switch the section to UTF-8 when every
-      // string in it converts exactly; never store question marks.
-      if (*codePage == text::kCodePageUtf8 || *codePage == text::kCodePageUtf16Le ||
-          !text::IsKnownCodePage(*codePage)) {
-        return false;
+      // CheckValue proved the text converts to UTF-16, so 65001 and 1200 never get here. The
+      // section switches to UTF-16 when every string in it converts exactly; never question marks.
+      if (!text::IsKnownCodePage(*codePage)) {
+        return Unsupported(where + ": code page " + std::to_string(*codePage) +
+                           " is unknown, so its strings cannot be converted");
       }
-      properties = propset::RecodeSectionToUtf8(*properties, *codePage);
-      if (!properties) return false;
-      raw = EncodeValue(value, text::kCodePageUtf8);
+      Result<std::vector<RawProperty>> recoded = propset::RecodeSectionToUtf16(properties, *codePage);
+      if (!recoded) return recoded.outcome().Within(where);
+      properties = std::move(*recoded);
+      raw = EncodeValue(value, kUnicodeCodePage);
     }
   } else {
     raw = EncodeValue(value, 0);
   }
-  if (!raw) return false;
+  if (!raw) return Unsupported(where + ": " + PropertyName(pid) + " cannot be stored");
 
-  auto slot = std::find_if(properties->begin(), properties->end(), [&](const RawProperty& p) { return p.pid == pid; });
-  if (slot != properties->end()) {
+  auto slot = std::find_if(properties.begin(), properties.end(), [&](const RawProperty& p) { return p.pid == pid; });
+  if (slot != properties.end()) {
     slot->raw = std::move(*raw);
   } else {
-    properties->push_back({pid, std::move(*raw)});
+    properties.push_back({pid, std::move(*raw)});
   }
-  std::optional<Bytes> rebuilt = BuildSection(*properties);
-  if (!rebuilt) return false;
+  std::optional<Bytes> rebuilt = BuildSection(properties);
+  // Every offset of the stream is 32 bits: the whole stream must stay below 4 GiB.
+  std::uint64_t laidOut = kHeaderSize + kSectionListEntrySize * sections_.size();
+  for (const Section& other : sections_) {
+    laidOut += (&other == section ? (rebuilt ? rebuilt->size() : 0) : other.bytes.size()) + 3;
+  }
+  if (!rebuilt || laidOut > UINT32_MAX) return Unsupported(where + ": the section would grow past 4 GiB");
 
   section->bytes = std::move(*rebuilt);
   section->table.clear();
-  for (std::size_t i = 0; i < properties->size(); ++i) {
+  for (std::size_t i = 0; i < properties.size(); ++i) {
     const std::size_t at = kSectionHeaderSize + kTableEntrySize * i;
-    section->table.push_back({(*properties)[i].pid, propset::LoadU32(std::span(section->bytes).subspan(at + 4).first<4>())});
+    section->table.push_back({properties[i].pid, propset::LoadU32(std::span(section->bytes).subspan(at + 4).first<4>())});
   }
   unchanged_.reset();
-  return true;
+  return Outcome::Success();
 }
 
-void PropertySetStream::AddSection(const Guid& fmtid, unsigned codePage) {
-  if (HasSection(fmtid)) return;
+Outcome PropertySetStream::AddSection(const Guid& fmtid, unsigned codePage) {
+  if (HasSection(fmtid)) return Outcome::Success();
+  if (Outcome rewritable = Rewritable(); !rewritable) return rewritable;
+  if (sections_.size() >= kMaxSections) return Unsupported("the stream holds " + std::to_string(kMaxSections) + " sections already");
   const RawProperty codePageProperty{kPidCodePage, propset::CodePageValue(codePage)};
   Section section;
   section.fmtid = fmtid;
@@ -367,6 +537,7 @@ void PropertySetStream::AddSection(const Guid& fmtid, unsigned codePage) {
   const auto at = fmtid == kFmtidDocSummaryInformation ? sections_.begin() : sections_.end();
   sections_.insert(at, std::move(section));
   unchanged_.reset();
+  return Outcome::Success();
 }
 
 std::vector<std::uint8_t> PropertySetStream::Serialize() const {
@@ -378,6 +549,8 @@ std::vector<std::uint8_t> PropertySetStream::Serialize() const {
     out.insert(out.end(), fmtid.begin(), fmtid.end());
     AppendU32(out, 0);
   }
+  // A damaged section gets here only when it is self-contained (else nothing may change), so its
+  // bytes keep their meaning wherever it lands.
   for (std::size_t s = 0; s < sections_.size(); ++s) {
     PadTo4(out);
     PutU32(out, kHeaderSize + kSectionListEntrySize * s + 16, static_cast<std::uint32_t>(out.size()));

@@ -1,7 +1,13 @@
 #pragma once
-// The property-set stream codec: header, one or two sections, typed values, the code page
-// property and the dictionary. A stream is parsed once and changed one property at a time;
-// every property and section that is not changed keeps its bytes exactly.
+// The property-set stream codec: header, sections, typed values, the code page property and the
+// dictionary. A stream is parsed once, changed in memory and serialized once; every property and
+// section that is not changed keeps its bytes exactly.
+//
+// Sections are read one by one: a section whose table does not fit is damaged, and the others
+// stay readable. A damaged section is carried over unchanged when its bytes are self-contained
+// (everything its table points at lies inside it), so moving it keeps its meaning; otherwise, and
+// when the header lists fewer sections than the stream holds, every change is refused. Nothing
+// here throws except std::bad_alloc.
 
 #include <array>
 #include <cstdint>
@@ -10,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Outcome.h"
 #include "platform/storage/Guid.h"
 
 namespace kestrel::storage {
@@ -70,43 +77,55 @@ struct PropertyValue {
 
 class PropertySetStream {
  public:
-  // nullopt when the header, the section list or a section's property table does not fit in the
-  // bytes, or an offset points outside its section.
-  static std::optional<PropertySetStream> Parse(std::span<const std::uint8_t> bytes);
+  // Fails (Damaged, with the reason) only when the header or the section list does not fit; a
+  // section that does not hold together is kept as damaged and reads as absent.
+  static Result<PropertySetStream> Parse(std::span<const std::uint8_t> bytes);
 
   // A new stream with one section holding only the code page property. The header's class id
   // is the FMTID, as a set created with default flags has it.
   static PropertySetStream Create(const Guid& fmtid, unsigned codePage);
 
+  // A section with this FMTID is listed (readable or damaged).
   bool HasSection(const Guid& fmtid) const;
+  // The first section with this FMTID is listed and its property table can be read.
+  bool IsReadable(const Guid& fmtid) const;
   // The section's code page (property 1 read as unsigned 16 bits); 932 when it has none; nullopt
-  // when the section is absent or its code page property is not a VT_I2.
+  // when the section is absent or damaged or its code page property is not a VT_I2.
   std::optional<unsigned> CodePage(const Guid& fmtid) const;
 
-  // One property of the section with this FMTID: nullopt when the section or property is absent
-  // or its value does not fit in the section. Text is decoded with the section's code page (932
-  // when the code page property is unreadable). The dictionary (pid 0) is not a typed value: nullopt.
+  // One property of the section with this FMTID: nullopt when the section is absent or damaged,
+  // the property is absent, or its value does not fit in the section. Text is decoded with the
+  // section's code page (932 when the code page property is unreadable). The dictionary (pid 0)
+  // is not a typed value: nullopt.
   std::optional<PropertyValue> Read(const Guid& fmtid, std::uint32_t pid) const;
 
-  // Sets one property of the section (VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL);
-  // every other property and section keeps its bytes. A VT_LPSTR text the section's code page
-  // cannot hold switches the section to UTF-8 (code page 65001) and re-encodes all its strings;
-  // false, with nothing changed, when that cannot be done without changing a string. Text is cut
-  // at its first NUL, as it reads. The code page and the dictionary are not written this way, and
-  // a section whose property offsets are shared or out of order is not rewritten (false).
-  bool Write(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value);
+  // Whether the property already reads as `value` exactly (same type, same integer, same text
+  // with no undecodable byte), so that writing it would change nothing a reader sees.
+  bool Holds(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) const;
 
-  // Adds a section holding only the code page property (for a stream that lacks it).
-  void AddSection(const Guid& fmtid, unsigned codePage);
+  // Sets one property of the section (VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL) and
+  // rebuilds that section; every other section keeps its bytes. Property offsets may come in any
+  // order and may be shared: each value keeps its bytes. A VT_LPSTR text the section's code page
+  // cannot hold switches the section to UTF-16 (code page 1200) and converts all its strings;
+  // sections in 65001 or 1200 hold any text already. Text is cut at its first NUL, as it reads.
+  // The code page and the dictionary are not written this way. On failure (the reason names the
+  // section and the place) nothing has changed.
+  Outcome Write(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value);
+
+  // Adds a section holding only the code page property (for a stream that lacks it); the
+  // document summary section goes before any other. Success with no change when the stream
+  // lists the FMTID already; refused (nothing changed) when the stream cannot be rewritten.
+  Outcome AddSection(const Guid& fmtid, unsigned codePage);
 
   // The stream's bytes. A stream that was parsed keeps at least its old length (zero padding),
-  // as Word pads its streams to 4096 bytes.
+  // as Word pads its streams to 4096 bytes; an unchanged stream is returned exactly as parsed.
   std::vector<std::uint8_t> Serialize() const;
 
  private:
   struct Section {
     Guid fmtid;
-    // The section as stored, or as rebuilt by the last Write: size, count, table, values.
+    // The section as stored (its size field's extent), or as rebuilt by the last Write; empty
+    // when its extent does not lie inside the stream.
     std::vector<std::uint8_t> bytes;
     // The property table in stored order, offsets into `bytes` (checked to lie inside it).
     struct Entry {
@@ -114,15 +133,23 @@ class PropertySetStream {
       std::uint32_t offset = 0;
     };
     std::vector<Entry> table;
+    // Why the table cannot be read ("section 2 runs past the end of the stream"); empty when it
+    // can. A damaged section is never written into and reads as absent.
+    std::string damage;
   };
 
   Section* FindSection(const Guid& fmtid);
   const Section* FindSection(const Guid& fmtid) const;
-  // CodePage for a section already found.
+  // CodePage for a readable section already found.
   static std::optional<unsigned> CodePageOf(const Section& section);
+  // The stream can be laid out anew: Success, or why not (a damaged section that cannot move,
+  // sections the header does not list).
+  Outcome Rewritable() const;
 
   std::array<std::uint8_t, 28> header_{};  // byte order to class id, then the section count
   std::vector<Section> sections_;
+  // Why no change may be serialized at all; empty when the stream can be rewritten.
+  std::string refusal_;
   // The bytes Parse was given, serialized as they are until something changes.
   std::optional<std::vector<std::uint8_t>> unchanged_;
   std::size_t minimumSize_ = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -60,7 +61,20 @@ PropertyValue Text(const std::string& text) {
   return value;
 }
 
-// Property-set writes into copies of the test documents, checked with olefile.
+// The planned stream put into the file the way the document's commit will: replaced or created.
+bool Commit(CompoundFile& file, const PropertySetUpdate& update) {
+  if (!update.changed) return true;
+  if (!update.stream) return file.CreateStream(kRootEntry, update.name, update.content).has_value();
+  return file.ReplaceStream(*update.stream, update.content);
+}
+
+Result<PropertySetUpdate> Plan(const fs::path& document, const Guid& fmtid, std::vector<PropertyAssignment> assignments) {
+  std::unique_ptr<CompoundFile> file = CompoundFile::Open(document.string(), OpenMode::Read);
+  if (!file) return Outcome::Failure(FailureKind::NotADocument, "the test cannot open " + document.string());
+  return PlanPropertySetUpdate(*file, fmtid, assignments);
+}
+
+// Property-set changes planned on copies of the test documents, committed, checked with olefile.
 class PropertySetStorageTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -98,16 +112,21 @@ class PropertySetStorageTest : public ::testing::Test {
         .output;
   }
 
-  // Writes one value into a copy of `document` and checks that no other stream changed.
-  fs::path WriteInCopy(const std::string& document, const Guid& fmtid, std::uint32_t pid, const PropertyValue& value,
-                       const std::string& changedStream) {
-    const fs::path copy = dir_.Copy(test::DataFile(document));
+  // Plans the assignments on a copy of `document`, commits them and checks that no other stream
+  // changed.
+  fs::path ChangeCopy(const fs::path& document, const Guid& fmtid, std::vector<PropertyAssignment> assignments,
+                      const std::string& changedStream) {
+    const fs::path copy = dir_.Copy(document, std::to_string(copies_++) + document.extension().string());
     std::map<std::string, std::string> before = Streams(copy);
     {
       std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::ReadWrite);
       EXPECT_TRUE(file);
       if (!file) return copy;
-      EXPECT_TRUE(WritePropertySetValue(*file, fmtid, pid, value)) << document;
+      Result<PropertySetUpdate> update = PlanPropertySetUpdate(*file, fmtid, assignments);
+      EXPECT_TRUE(update) << document << ": " << update.outcome().message();
+      if (!update) return copy;
+      EXPECT_TRUE(update->changed) << document;
+      EXPECT_TRUE(Commit(*file, *update)) << document;
       EXPECT_TRUE(file->Flush());
     }
     std::map<std::string, std::string> after = Streams(copy);
@@ -119,6 +138,7 @@ class PropertySetStorageTest : public ::testing::Test {
 
   std::optional<std::string> python_;
   test::TempDir dir_;
+  int copies_ = 0;
 };
 
 // `before` with `line` in place of the line for the same property, or added at the end of its
@@ -143,12 +163,14 @@ std::vector<std::string> Expected(std::vector<std::string> before, const std::st
   return before;
 }
 
-TEST_F(PropertySetStorageTest, WritesIntoSummaryInformation) {
+TEST_F(PropertySetStorageTest, PlansEveryAssignmentIntoSummaryInformation) {
   const fs::path original = test::DataFile("lo-ascii-full.doc");
-  const std::vector<std::string> before = Props(original, "SummaryInformation");
-  const fs::path copy = WriteInCopy("lo-ascii-full.doc", kFmtidSummaryInformation, 2, Text("A new title"),
-                                    "\\x05SummaryInformation");
-  EXPECT_EQ(Props(copy, "SummaryInformation"), Expected(before, "prop 0 2 30 " + Hex("A new title")));
+  std::vector<std::string> expected = Props(original, "SummaryInformation");
+  expected = Expected(expected, "prop 0 2 30 " + Hex("A new title"));
+  expected = Expected(expected, "prop 0 4 30 " + Hex("Kestrel"));
+  const fs::path copy = ChangeCopy(original, kFmtidSummaryInformation,
+                                   {{2, Text("A new title")}, {4, Text("Kestrel")}}, "\\x05SummaryInformation");
+  EXPECT_EQ(Props(copy, "SummaryInformation"), expected);
   std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::Read);
   ASSERT_TRUE(file);
   std::optional<PropertySetStream> set = ReadPropertySet(*file, kFmtidSummaryInformation);
@@ -160,8 +182,8 @@ TEST_F(PropertySetStorageTest, WritesIntoDocumentSummaryKeepingTheUserDefinedSec
   const fs::path original = test::DataFile("lo-ja-full.doc");
   const std::vector<std::string> before = Props(original, "DocumentSummaryInformation");
   const std::string manager = "\xE5\xB1\xB1\xE7\x94\xB0\xE8\x8A\xB1\xE5\xAD\x90";  // 山田花子
-  const fs::path copy = WriteInCopy("lo-ja-full.doc", kFmtidDocSummaryInformation, 14, Text(manager),
-                                    "\\x05DocumentSummaryInformation");
+  const fs::path copy = ChangeCopy(original, kFmtidDocSummaryInformation, {{14, Text(manager)}},
+                                   "\\x05DocumentSummaryInformation");
   EXPECT_EQ(Props(copy, "DocumentSummaryInformation"), Expected(before, "prop 0 14 30 " + Hex(manager)));
   // The user-defined section is the tail of the stream before and after, byte for byte.
   const std::string oldHex = StreamHex(original, "DocumentSummaryInformation");
@@ -171,44 +193,164 @@ TEST_F(PropertySetStorageTest, WritesIntoDocumentSummaryKeepingTheUserDefinedSec
   EXPECT_NE(newHex.find(oldHex.substr(userSection, oldHex.size() - 1 - userSection)), std::string::npos);
 }
 
-TEST_F(PropertySetStorageTest, CreatesAMissingDocumentSummaryStream) {
-  const fs::path copy = WriteInCopy("poi-no-dsi.doc", kFmtidDocSummaryInformation, 15, Text("Kestrel Corp"),
-                                    "\\x05DocumentSummaryInformation");
-  EXPECT_EQ(Props(copy, "DocumentSummaryInformation"),
-            (std::vector<std::string>{"section 0 d5cdd502-2e9c-101b-9397-08002b2cf9ae 932", "prop 0 1 2 932",
-                                      "prop 0 15 30 " + Hex("Kestrel Corp")}));
-  std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::Read);
-  ASSERT_TRUE(file);
-  EXPECT_TRUE(ReadPropertySet(*file, kFmtidDocSummaryInformation));
-  EXPECT_FALSE(ReadPropertySet(*file, kFmtidUserDefinedProperties)) << "the stream has no such section";
+TEST_F(PropertySetStorageTest, CreatesMissingStreamsUnderTheirNamesIn932) {
+  struct Case {
+    const char* document;
+    Guid fmtid;
+    std::string stream;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"poi-no-dsi.doc", kFmtidDocSummaryInformation, "DocumentSummaryInformation",
+       {"section 0 d5cdd502-2e9c-101b-9397-08002b2cf9ae 932", "prop 0 1 2 932", "prop 0 15 30 " + Hex("Kestrel Corp")}},
+      {"poi-no-dsi.doc", kFmtidUserDefinedProperties, "DocumentSummaryInformation",
+       {"section 0 d5cdd502-2e9c-101b-9397-08002b2cf9ae 932", "prop 0 1 2 932",
+        "section 1 d5cdd505-2e9c-101b-9397-08002b2cf9ae 932", "prop 1 1 2 932", "prop 1 15 30 " + Hex("Kestrel Corp")}},
+      {"lo-ascii-full.doc", kFmtidMediaFileSummaryInformation, "SebiesnrMkudrfcoIaamtykdDa",
+       {"section 0 64440492-4c8b-11d1-8b70-080036b11a03 932", "prop 0 1 2 932", "prop 0 15 30 " + Hex("Kestrel Corp")}},
+  };
+  for (const Case& c : cases) {
+    const fs::path copy = ChangeCopy(test::DataFile(c.document), c.fmtid, {{15, Text("Kestrel Corp")}}, "\\x05" + c.stream);
+    EXPECT_EQ(Props(copy, c.stream), c.lines) << c.stream;
+    std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::Read);
+    ASSERT_TRUE(file);
+    std::optional<PropertySetStream> set = ReadPropertySet(*file, c.fmtid);
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->Read(c.fmtid, 15)->text, "Kestrel Corp");
+  }
 }
 
-TEST_F(PropertySetStorageTest, CreatesOtherSetsUnderTheirComputedName) {
-  const fs::path copy = WriteInCopy("lo-ascii-full.doc", kFmtidMediaFileSummaryInformation, 2, Text("Media"),
-                                    "\\x05SebiesnrMkudrfcoIaamtykdDa");
-  EXPECT_EQ(Props(copy, "SebiesnrMkudrfcoIaamtykdDa"),
-            (std::vector<std::string>{"section 0 64440492-4c8b-11d1-8b70-080036b11a03 932", "prop 0 1 2 932",
-                                      "prop 0 2 30 " + Hex("Media")}));
-  std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::Read);
+TEST_F(PropertySetStorageTest, PlanOfValuesAlreadyStoredChangesNothing) {
+  const fs::path document = test::DataFile("lo-ja-full.doc");
+  std::unique_ptr<CompoundFile> file = CompoundFile::Open(document.string(), OpenMode::Read);
   ASSERT_TRUE(file);
-  std::optional<PropertySetStream> set = ReadPropertySet(*file, kFmtidMediaFileSummaryInformation);
+  std::optional<PropertySetStream> set = ReadPropertySet(*file, kFmtidSummaryInformation);
   ASSERT_TRUE(set);
-  EXPECT_EQ(set->Read(kFmtidMediaFileSummaryInformation, 2)->text, "Media");
+  const PropertyValue title = *set->Read(kFmtidSummaryInformation, 2);
+  const PropertyValue author = *set->Read(kFmtidSummaryInformation, 4);
+  struct Case {
+    const char* what;
+    std::vector<PropertyAssignment> assignments;
+    bool changed;
+  };
+  const std::vector<Case> cases = {
+      {"nothing asked", {}, false},
+      {"the same title and author", {{2, title}, {4, author}}, false},
+      {"the same title, another author", {{2, title}, {4, Text("someone else")}}, true},
+      {"a property that is absent", {{0x4000, Text("")}}, true},
+  };
+  const std::optional<std::vector<std::uint8_t>> old = file->ReadStream(*file->FindChild(kRootEntry, u"\u0005SummaryInformation"));
+  for (const Case& c : cases) {
+    Result<PropertySetUpdate> update = PlanPropertySetUpdate(*file, kFmtidSummaryInformation, c.assignments);
+    ASSERT_TRUE(update) << c.what;
+    EXPECT_EQ(update->changed, c.changed) << c.what;
+    EXPECT_TRUE(update->stream) << c.what;
+    EXPECT_EQ(update->content == *old, !c.changed) << c.what;
+  }
+  // A missing stream with nothing to put in it stays missing.
+  Result<PropertySetUpdate> none = PlanPropertySetUpdate(*file, kFmtidMediaFileSummaryInformation, {});
+  ASSERT_TRUE(none);
+  EXPECT_FALSE(none->changed);
+  EXPECT_FALSE(none->stream);
 }
 
-TEST_F(PropertySetStorageTest, NeverReplacesASetItCannotParse) {
+// Damaged sets of real documents: what the header lists and what is readable still reads, and a
+// plan names the set and the place it refuses. The file is only read.
+TEST_F(PropertySetStorageTest, DamagedSetsOfPublicDocumentsReadSectionBySectionAndRefuseWithAReason) {
   std::optional<fs::path> corpus = test::PublicCorpusDir();
   if (!corpus) GTEST_SKIP() << "the public corpus is absent";
-  // Its DocumentSummaryInformation stream does not hold together.
-  const fs::path copy = dir_.Copy(*corpus / "docs" / "clusterfuzz-testcase-minimized-POIHWPFFuzzer-6610789829836800.doc");
-  const std::vector<std::uint8_t> before = test::ReadBytes(copy);
-  {
-    std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::ReadWrite);
-    if (file) {
-      EXPECT_FALSE(ReadPropertySet(*file, kFmtidDocSummaryInformation));
-      EXPECT_FALSE(WritePropertySetValue(*file, kFmtidDocSummaryInformation, 2, Text("x")));
+  struct Case {
+    const char* document;
+    Guid fmtid;
+    bool readable;
+    std::string refusal;  // empty: the plan goes ahead
+  };
+  const std::vector<Case> cases = {
+      // Its DocumentSummaryInformation header starts 6A 00; SummaryInformation is sound.
+      {"clusterfuzz-testcase-minimized-POIHWPFFuzzer-6610789829836800.doc", kFmtidDocSummaryInformation, false,
+       "DocumentSummaryInformation: the byte order mark is 0x006A, not 0xFFFE"},
+      {"clusterfuzz-testcase-minimized-POIHWPFFuzzer-6610789829836800.doc", kFmtidSummaryInformation, true, ""},
+      // Its DocumentSummaryInformation stream is all zeros.
+      {"clusterfuzz-testcase-minimized-POIHWPFFuzzer-5050208641482752.doc", kFmtidUserDefinedProperties, false,
+       "DocumentSummaryInformation: the byte order mark is 0x0000, not 0xFFFE"},
+      // Word 6: both sets in 65001, the document summary stream with two empty sections.
+      {"Word6.doc", kFmtidSummaryInformation, true, ""},
+      {"Word6.doc", kFmtidUserDefinedProperties, true, ""},
+  };
+  const std::string korean = "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4";
+  for (const Case& c : cases) {
+    const fs::path document = *corpus / "docs" / c.document;
+    std::unique_ptr<CompoundFile> file = CompoundFile::Open(document.string(), OpenMode::Read);
+    ASSERT_TRUE(file) << c.document;
+    EXPECT_EQ(ReadPropertySet(*file, c.fmtid).has_value(), c.readable) << c.document;
+    const std::vector<PropertyAssignment> assignments = {{2, Text(korean)}};
+    Result<PropertySetUpdate> update = PlanPropertySetUpdate(*file, c.fmtid, assignments);
+    if (c.refusal.empty()) {
+      ASSERT_TRUE(update) << c.document << ": " << update.outcome().message();
+      Result<PropertySetStream> planned = PropertySetStream::Parse(update->content);
+      ASSERT_TRUE(planned);
+      EXPECT_EQ(planned->Read(c.fmtid, 2)->text, korean) << c.document;
+      EXPECT_EQ(planned->CodePage(c.fmtid), 65001u) << c.document << ": a UTF-8 set stays UTF-8";
+    } else {
+      EXPECT_EQ(update.outcome().kind(), FailureKind::Damaged) << c.document;
+      EXPECT_EQ(update.outcome().message(), c.refusal) << c.document;
     }
   }
+}
+
+// A document whose stream `name` is replaced by `damage` applied to it, in a copy.
+fs::path DamagedCopy(const test::TempDir& dir, const std::string& document, const std::u16string& name,
+                     const std::function<void(std::vector<std::uint8_t>&)>& damage, const std::string& copyName) {
+  const fs::path copy = dir.Copy(test::DataFile(document), copyName);
+  std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::ReadWrite);
+  const EntryId entry = *file->FindChild(kRootEntry, name);
+  std::vector<std::uint8_t> bytes = *file->ReadStream(entry);
+  damage(bytes);
+  EXPECT_TRUE(file->ReplaceStream(entry, bytes) && file->Flush());
+  return copy;
+}
+
+void Put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+TEST_F(PropertySetStorageTest, DamagedUserDefinedSectionLeavesTheDocumentSummaryReadable) {
+  const std::u16string dsi = u"\u0005DocumentSummaryInformation";
+  // lo-ja-full.doc: the document summary section at 68 (24 bytes), the user-defined one at 92.
+  const fs::path runsPast = DamagedCopy(dir_, "lo-ja-full.doc", dsi, [](auto& b) { Put32(b, 92, 5000); }, "past.doc");
+  const fs::path insideTable =
+      DamagedCopy(dir_, "lo-ja-full.doc", dsi, [](auto& b) { Put32(b, 92 + 12, 8); }, "table.doc");
+  const std::string manager = "\xE5\xB1\xB1\xE7\x94\xB0";  // 山田
+
+  for (const fs::path& copy : {runsPast, insideTable}) {
+    std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::Read);
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(ReadPropertySet(*file, kFmtidDocSummaryInformation)) << copy;
+    EXPECT_FALSE(ReadPropertySet(*file, kFmtidUserDefinedProperties)) << copy;
+    Result<PropertySetUpdate> intoDamaged = Plan(copy, kFmtidUserDefinedProperties, {{2, Text("x")}});
+    EXPECT_EQ(intoDamaged.outcome().kind(), FailureKind::Damaged) << copy;
+  }
+  Result<PropertySetUpdate> refused = Plan(runsPast, kFmtidDocSummaryInformation, {{14, Text(manager)}});
+  EXPECT_EQ(refused.outcome().message(), "DocumentSummaryInformation: section 2 runs past the end of the stream");
+
+  // A section whose damage stays inside it is carried over byte for byte.
+  const std::string oldHex = StreamHex(insideTable, "DocumentSummaryInformation");
+  const fs::path changed = ChangeCopy(insideTable, kFmtidDocSummaryInformation, {{14, Text(manager)}},
+                                      "\\x05DocumentSummaryInformation");
+  const std::string newHex = StreamHex(changed, "DocumentSummaryInformation");
+  const std::string userSection = oldHex.substr(2 * 92, oldHex.size() - 1 - 2 * 92);
+  EXPECT_NE(newHex.find(userSection), std::string::npos);
+  std::unique_ptr<CompoundFile> file = CompoundFile::Open(changed.string(), OpenMode::Read);
+  EXPECT_EQ(ReadPropertySet(*file, kFmtidDocSummaryInformation)->Read(kFmtidDocSummaryInformation, 14)->text, manager);
+}
+
+TEST_F(PropertySetStorageTest, HeaderListingFewerSectionsThanTheStreamHoldsIsNeverOverwritten) {
+  const fs::path copy = DamagedCopy(dir_, "lo-ascii-full.doc", u"\u0005SummaryInformation",
+                                    [](auto& b) { Put32(b, 24, 0); }, "unlisted.doc");
+  const std::vector<std::uint8_t> before = test::ReadBytes(copy);
+  Result<PropertySetUpdate> update = Plan(copy, kFmtidSummaryInformation, {{2, Text("x")}});
+  EXPECT_EQ(update.outcome().kind(), FailureKind::Damaged);
+  EXPECT_EQ(update.outcome().message(), "SummaryInformation: the header claims 0 sections but the stream holds one");
   EXPECT_EQ(test::ReadBytes(copy), before);
 }
 

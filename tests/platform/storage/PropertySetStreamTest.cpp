@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text/CodePage.h"
 #include "tests/support/TestSupport.h"
 
 namespace kestrel::storage {
@@ -263,46 +264,171 @@ TEST(GuidTest, TextFormIsUpperCaseRegistryFormAndParsesLeniently) {
   }
 }
 
+PropertyValue Text(std::uint16_t type, const std::string& text) {
+  PropertyValue value;
+  value.type = type;
+  value.text = text;
+  return value;
+}
+PropertyValue Integer(std::uint16_t type, std::int64_t integer) {
+  PropertyValue value;
+  value.type = type;
+  value.integer = integer;
+  return value;
+}
+
 // ---- Parse ---------------------------------------------------------------------------------
 
 Bytes SmallStream() { return HandStream({{kFmtidSummaryInformation, {{1, I2(1252)}, {2, Lpstr("Title\0"s)}}}}); }
 
-TEST(PropertySetParseTest, RejectsEveryStructureThatDoesNotFit) {
+struct Damage {
+  const char* what;
+  std::function<void(Bytes&)> apply;
+  std::string message;  // the reason, or what it starts with
+};
+
+TEST(PropertySetParseTest, HeaderThatDoesNotFitFailsTheWholeStreamWithItsReason) {
   const Bytes good = SmallStream();
   ASSERT_TRUE(PropertySetStream::Parse(good));
-  const std::size_t section = 48;  // after the header and one list entry
-  struct Damage {
-    const char* what;
-    std::function<void(Bytes&)> apply;
-  };
   const std::vector<Damage> damages = {
-      {"header cut short", [](Bytes& b) { b.resize(27); }},
-      {"byte order swapped", [](Bytes& b) { b[0] = 0xFF, b[1] = 0xFE; }},
-      {"version 2", [](Bytes& b) { b[2] = 2; }},
-      {"no room for the section list", [](Bytes& b) { b.resize(40); }},
-      {"more sections than any set has", [](Bytes& b) { Set32(b, 24, 1000); }},
-      {"section inside the header", [](Bytes& b) { Set32(b, 44, 28); }},
-      {"section offset past the end", [&](Bytes& b) { Set32(b, 44, static_cast<std::uint32_t>(b.size())); }},
-      {"section size past the end", [&](Bytes& b) { Set32(b, section, static_cast<std::uint32_t>(b.size())); }},
-      {"section size below its own header", [&](Bytes& b) { Set32(b, section, 4); }},
-      {"table past the section", [&](Bytes& b) { Set32(b, section + 4, 100); }},
-      {"huge property count", [&](Bytes& b) { Set32(b, section + 4, 0xFFFFFFFF); }},
-      {"value offset inside the table", [&](Bytes& b) { Set32(b, section + 12, 16); }},
-      {"value offset at the section end", [&](Bytes& b) { Set32(b, section + 20, 48); }},
-      {"value offset far outside", [&](Bytes& b) { Set32(b, section + 20, 0xFFFFFFF0); }},
+      {"header cut short", [](Bytes& b) { b.resize(27); }, "the stream is shorter than a property-set header"},
+      {"byte order swapped", [](Bytes& b) { b[0] = 0xFF, b[1] = 0xFE; }, "the byte order mark is 0xFEFF, not 0xFFFE"},
+      {"byte order zeroed", [](Bytes& b) { b[0] = 0, b[1] = 0; }, "the byte order mark is 0x0000, not 0xFFFE"},
+      {"version 2", [](Bytes& b) { b[2] = 2; }, "the stream has format version 2"},
+      {"no room for the section list", [](Bytes& b) { b.resize(40); }, "the section list runs past the end of the stream"},
+      {"more sections than any set has", [](Bytes& b) { Set32(b, 24, 1000); }, "the header claims 1000 sections"},
   };
   for (const Damage& damage : damages) {
     Bytes bytes = good;
     damage.apply(bytes);
-    EXPECT_EQ(PropertySetStream::Parse(bytes), std::nullopt) << damage.what;
+    Result<PropertySetStream> parsed = PropertySetStream::Parse(bytes);
+    ASSERT_FALSE(parsed) << damage.what;
+    EXPECT_EQ(parsed.outcome().message(), damage.message) << damage.what;
   }
+}
+
+// Document summary and user-defined sections; the second one's table starts at 144.
+Bytes TwoSections() {
+  return HandStream({{kFmtidDocSummaryInformation, {{1, I2(1252)}, {2, Lpstr("Category\0"s)}}},
+                     {kFmtidUserDefinedProperties, {{1, I2(1252)}, {5, Lpstr("mine\0"s)}}}});
+}
+constexpr std::size_t kSecondSection = 120;  // after the header, two list entries and the 52-byte first section
+
+TEST(PropertySetParseTest, DamagedSectionLeavesTheOthersReadableAndIsCarriedOnlyWhenSelfContained) {
+  const Bytes good = TwoSections();
+  ASSERT_EQ(PropertySetStream::Parse(good)->Read(kFmtidUserDefinedProperties, 5)->text, "mine");
+  const std::size_t listEntry = 28 + 20 + 16;  // the second section's offset
+  struct SectionDamage {
+    Damage damage;
+    bool carried;  // a write elsewhere keeps the section's bytes; else it is refused
+  };
+  const std::vector<SectionDamage> damages = {
+      {{"offset inside the header", [](Bytes& b) { Set32(b, listEntry, 40); }, "section 2 starts inside the stream header"}, false},
+      {{"offset past the end", [](Bytes& b) { Set32(b, listEntry, static_cast<std::uint32_t>(b.size())); },
+        "section 2 starts past the end of the stream"}, false},
+      {{"size past the end", [](Bytes& b) { Set32(b, kSecondSection, 1000); }, "section 2 runs past the end of the stream"}, false},
+      {{"size below its own header", [](Bytes& b) { Set32(b, kSecondSection, 4); }, "section 2 is shorter than its own header"}, false},
+      {{"table past the section", [](Bytes& b) { Set32(b, kSecondSection + 4, 6); },
+        "section 2 has a property table that runs past its end"}, false},
+      {{"huge property count", [](Bytes& b) { Set32(b, kSecondSection + 4, 0xFFFFFFFF); },
+        "section 2 has a property table that runs past its end"}, false},
+      {{"value offset past the section", [](Bytes& b) { Set32(b, kSecondSection + 20, 200); }, "section 2 lists property 5 past its end"}, false},
+      {{"value offset inside the table", [](Bytes& b) { Set32(b, kSecondSection + 20, 12); },
+        "section 2 lists property 5 inside its property table"}, true},
+  };
+  for (const SectionDamage& c : damages) {
+    Bytes bytes = good;
+    c.damage.apply(bytes);
+    Result<PropertySetStream> parsed = PropertySetStream::Parse(bytes);
+    ASSERT_TRUE(parsed) << c.damage.what;
+    EXPECT_TRUE(parsed->HasSection(kFmtidUserDefinedProperties)) << c.damage.what;
+    EXPECT_FALSE(parsed->IsReadable(kFmtidUserDefinedProperties)) << c.damage.what;
+    EXPECT_EQ(parsed->Read(kFmtidUserDefinedProperties, 1), std::nullopt) << c.damage.what;
+    EXPECT_EQ(parsed->Read(kFmtidDocSummaryInformation, 2)->text, "Category") << c.damage.what;
+    EXPECT_EQ(parsed->CodePage(kFmtidDocSummaryInformation), 1252u) << c.damage.what;
+
+    const Outcome intoDamaged = parsed->Write(kFmtidUserDefinedProperties, 5, Text(kVtLpstr, "x"));
+    EXPECT_EQ(intoDamaged.kind(), FailureKind::Damaged) << c.damage.what;
+    EXPECT_EQ(intoDamaged.message(), c.damage.message) << c.damage.what;
+    const Outcome elsewhere = parsed->Write(kFmtidDocSummaryInformation, 2, Text(kVtLpstr, "A much longer category"));
+    if (c.carried) {
+      ASSERT_TRUE(elsewhere) << c.damage.what << ": " << elsewhere.message();
+      const Bytes after = parsed->Serialize();
+      const std::uint32_t moved = after[listEntry] | after[listEntry + 1] << 8;
+      EXPECT_GT(moved, kSecondSection) << c.damage.what;
+      EXPECT_EQ(Bytes(after.begin() + moved, after.end()), Bytes(bytes.begin() + kSecondSection, bytes.end())) << c.damage.what;
+      EXPECT_EQ(PropertySetStream::Parse(after)->Read(kFmtidDocSummaryInformation, 2)->text, "A much longer category");
+    } else {
+      EXPECT_EQ(elsewhere.message(), c.damage.message) << c.damage.what;
+      EXPECT_FALSE(parsed->AddSection(kOther, 1252)) << c.damage.what;
+      EXPECT_EQ(parsed->Serialize(), bytes) << c.damage.what;
+    }
+  }
+}
+
+TEST(PropertySetParseTest, DamagedFirstSectionDoesNotHideTheSecond) {
+  Bytes bytes = TwoSections();
+  Set32(bytes, 68 + 4, 0xFFFF);  // the first section's property count
+  Result<PropertySetStream> parsed = PropertySetStream::Parse(bytes);
+  ASSERT_TRUE(parsed);
+  EXPECT_FALSE(parsed->IsReadable(kFmtidDocSummaryInformation));
+  EXPECT_EQ(parsed->Read(kFmtidUserDefinedProperties, 5)->text, "mine");
+}
+
+// A header that lists fewer sections than the stream holds: the stream is read as listed, but a
+// write would overwrite the unlisted section, so none is made.
+TEST(PropertySetParseTest, UnlistedSectionRefusesEveryWrite) {
+  const Bytes one = SmallStream();
+  Bytes listedNone = one;
+  Set32(listedNone, 24, 0);
+  Bytes listedOne = TwoSections();
+  Set32(listedOne, 24, 1);
+  Bytes pointingOutside = listedNone;
+  Set32(pointingOutside, 44, 4000);
+  Bytes zeroFmtid = listedNone;
+  std::fill(zeroFmtid.begin() + 28, zeroFmtid.begin() + 44, 0);
+  Bytes padded = one;
+  padded.resize(4096, 0);
+  Bytes empty = padded;
+  Set32(empty, 24, 0);
+  std::fill(empty.begin() + 28, empty.end(), 0);
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    std::string refusal;  // empty: writes go ahead
+  };
+  const std::vector<Case> cases = {
+      {"0 listed, one present", listedNone, "the header claims 0 sections but the stream holds one"},
+      {"1 listed, two present", listedOne, "the header claims 1 section but the stream holds one more"},
+      {"an entry pointing past the stream", pointingOutside, ""},
+      {"an entry with no FMTID", zeroFmtid, ""},
+      {"zero padding after the list", padded, ""},
+      {"an empty padded stream", empty, ""},
+  };
+  for (const Case& c : cases) {
+    Result<PropertySetStream> parsed = PropertySetStream::Parse(c.bytes);
+    ASSERT_TRUE(parsed) << c.what;
+    const Outcome added = parsed->AddSection(kOther, 932);
+    const Outcome written = parsed->Write(kFmtidSummaryInformation, 2, Text(kVtLpstr, "new"));
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(added) << c.what << ": " << added.message();
+      EXPECT_NE(parsed->Serialize(), c.bytes) << c.what;
+      continue;
+    }
+    EXPECT_EQ(added.kind(), FailureKind::Damaged) << c.what;
+    EXPECT_EQ(added.message(), c.refusal) << c.what;
+    EXPECT_EQ(written.message(), c.refusal) << c.what;
+    EXPECT_EQ(parsed->Serialize(), c.bytes) << c.what;
+  }
+  // What the header lists still reads.
+  EXPECT_EQ(PropertySetStream::Parse(listedOne)->Read(kFmtidDocSummaryInformation, 2)->text, "Category");
 }
 
 TEST(PropertySetParseTest, ValueRunningPastItsSectionReadsAsAbsentOthersStillRead) {
   Bytes bytes = HandStream({{kFmtidSummaryInformation, {{1, I2(1252)}, {3, Typed(kVtI4, {7, 0, 0, 0})},
                                                          {2, Lpstr("Title\0"s)}}}});
   Set32(bytes, bytes.size() - 12, 0x7FFFFFFF);  // the string's size field
-  std::optional<PropertySetStream> stream = PropertySetStream::Parse(bytes);
+  Result<PropertySetStream> stream = PropertySetStream::Parse(bytes);
   ASSERT_TRUE(stream);
   EXPECT_EQ(stream->Read(kFmtidSummaryInformation, 2), std::nullopt);
   EXPECT_EQ(stream->Read(kFmtidSummaryInformation, 3)->integer, 7);
@@ -343,7 +469,7 @@ TEST(PropertySetReadTest, DecodesEveryScalarTypeAndCodePageText) {
                                      {22, Typed(kVtNull, {})},
                                      {23, Typed(kVtVector | kVtLpstr, {1, 0, 0, 0, 2, 0, 0, 0, 'a', 0})},
                                      {24, Typed(kVtBlob, {0, 0, 0, 0})}}}});
-  std::optional<PropertySetStream> parsed = PropertySetStream::Parse(stream);
+  Result<PropertySetStream> parsed = PropertySetStream::Parse(stream);
   ASSERT_TRUE(parsed);
   const auto read = [&](std::uint32_t pid) { return *parsed->Read(kOther, pid); };
   EXPECT_EQ(parsed->CodePage(kOther), 65001u);  // stored as -535 when read signed
@@ -379,7 +505,7 @@ TEST(PropertySetReadTest, TextFollowsTheSectionCodePageWith932WhenThereIsNone) {
   const std::string cp1252 = "\xe9";             // é
   const Bytes stream = HandStream({{kFmtidSummaryInformation, {{2, Lpstr(sjis + '\0')}}},
                                    {kOther, {{1, I2(1252)}, {2, Lpstr(cp1252 + '\0')}}}});
-  std::optional<PropertySetStream> parsed = PropertySetStream::Parse(stream);
+  Result<PropertySetStream> parsed = PropertySetStream::Parse(stream);
   ASSERT_TRUE(parsed);
   EXPECT_EQ(parsed->CodePage(kFmtidSummaryInformation), 932u);
   EXPECT_EQ(parsed->Read(kFmtidSummaryInformation, 2)->text, "\xE6\x97\xA5\xE6\x9C\xAC");
@@ -388,22 +514,9 @@ TEST(PropertySetReadTest, TextFollowsTheSectionCodePageWith932WhenThereIsNone) {
 
 // ---- Write, Create, Serialize on hand-made streams -------------------------------------------
 
-PropertyValue Text(std::uint16_t type, const std::string& text) {
-  PropertyValue value;
-  value.type = type;
-  value.text = text;
-  return value;
-}
-PropertyValue Integer(std::uint16_t type, std::int64_t integer) {
-  PropertyValue value;
-  value.type = type;
-  value.integer = integer;
-  return value;
-}
-
 TEST(PropertySetWriteTest, StoresEachWritableTypeInItsExactLayout) {
   const Bytes original = HandStream({{kOther, {{1, I2(1252)}, {2, Lpstr("old\0"s)}}}});
-  std::optional<PropertySetStream> stream = PropertySetStream::Parse(original);
+  Result<PropertySetStream> stream = PropertySetStream::Parse(original);
   ASSERT_TRUE(stream);
   ASSERT_TRUE(stream->Write(kOther, 2, Text(kVtLpstr, "caf\xC3\xA9")));
   ASSERT_TRUE(stream->Write(kOther, 3, Text(kVtLpwstr, "\xE3\x81\x82")));
@@ -422,54 +535,131 @@ TEST(PropertySetWriteTest, StoresEachWritableTypeInItsExactLayout) {
   EXPECT_EQ(serialized, expected);
 }
 
+// The section starts at 48; its table at 56 lists values at 32, 40 and 52 (pids 1, 2, 3).
+Bytes ThreeValues() { return HandStream({{kOther, {{1, I2(1252)}, {2, Lpstr("abc\0"s)}, {3, Lpstr("xyz\0"s)}}}}); }
+
 TEST(PropertySetWriteTest, RefusesWhatItCannotStoreExactlyAndChangesNothing) {
   const Bytes plain = HandStream({{kOther, {{1, I2(1252)}, {2, Lpstr("abc\0"s)}}}});
-  Bytes shared = HandStream({{kOther, {{1, I2(1252)}, {2, Lpstr("abc\0"s)}, {3, Lpstr("xyz\0"s)}}}});
-  // The section starts at 48; its table at 56 lists values at 32, 40 and 52.
-  Set32(shared, 48 + 28, 40);  // pid 3 at pid 2's offset
-  Bytes unsorted = HandStream({{kOther, {{1, I2(1252)}, {2, Lpstr("abc\0"s)}, {3, Lpstr("xyz\0"s)}}}});
-  Set32(unsorted, 48 + 8, 3);  // the same values, listed last to first
-  Set32(unsorted, 48 + 12, 52);
-  Set32(unsorted, 48 + 24, 1);
-  Set32(unsorted, 48 + 28, 32);
   Bytes cutOff = plain;
   Set32(cutOff, 48 + 36, 100);  // pid 2's string runs past the section end
-  Bytes overlapping = HandStream({{kOther, {{1, I2(1252)}, {2, Lpstr("abc\0"s)}, {3, Lpstr("xyz\0"s)}}}});
+  Bytes overlapping = ThreeValues();
   Set32(overlapping, 48 + 44, 12);  // pid 2's string runs into pid 3's value
+  Bytes twice = ThreeValues();
+  Set32(twice, 48 + 24, 2);  // pid 3 listed as a second pid 2
   struct Case {
     const char* what;
     Bytes stream;
     std::uint32_t pid;
     PropertyValue value;
+    FailureKind kind;
+    std::string message;
   };
   const std::vector<Case> cases = {
-      {"a value cut off by the section end", cutOff, 4, Integer(kVtInt, 1)},
-      {"a value overlapping the next", overlapping, 4, Integer(kVtInt, 1)},
-      {"absent section", HandStream({{kFmtidSummaryInformation, {{1, I2(1252)}}}}), 2, Text(kVtLpstr, "a")},
-      {"the code page itself", plain, kPidCodePage, Integer(kVtInt, 1252)},
-      {"the dictionary", plain, kPidDictionary, Integer(kVtNull, 0)},
-      {"a type Write does not set", plain, 2, Integer(kVtI4, 1)},
-      {"VT_INT beyond 32 bits", plain, 4, Integer(kVtInt, 0x100000000)},
-      {"text that is not UTF-8", plain, 2, Text(kVtLpstr, "\xC3")},
-      {"wide text that is not UTF-8", plain, 2, Text(kVtLpwstr, "\xFF")},
-      {"shared offsets", shared, 4, Integer(kVtInt, 1)},
-      {"unsorted offsets", unsorted, 4, Integer(kVtInt, 1)},
+      {"a value cut off by the section end", cutOff, 4, Integer(kVtInt, 1), FailureKind::Damaged,
+       "section 1: the value of property 2 runs past its bytes"},
+      {"a value overlapping the next", overlapping, 4, Integer(kVtInt, 1), FailureKind::Damaged,
+       "section 1: the value of property 2 runs past its bytes"},
+      {"a pid listed twice", twice, 4, Integer(kVtInt, 1), FailureKind::Unsupported, "section 1: property 2 is listed twice"},
+      {"absent section", HandStream({{kFmtidSummaryInformation, {{1, I2(1252)}}}}), 2, Text(kVtLpstr, "a"),
+       FailureKind::Unsupported, "the stream has no section {12345678-9ABC-DEF0-0102-030405060708}"},
+      {"the code page itself", plain, kPidCodePage, Integer(kVtInt, 1252), FailureKind::Unsupported,
+       "section 1: property 1 describes the other values and is not set alone"},
+      {"the dictionary", plain, kPidDictionary, Integer(kVtNull, 0), FailureKind::Unsupported,
+       "section 1: property 0 describes the other values and is not set alone"},
+      {"a type Write does not set", plain, 2, Integer(kVtI4, 1), FailureKind::Unsupported,
+       "property 2: values of type 3 are not written"},
+      {"VT_INT beyond 32 bits", plain, 4, Integer(kVtInt, 0x100000000), FailureKind::InvalidValue,
+       "property 4: the number 4294967296 does not fit in 32 bits"},
+      {"text that is not UTF-8", plain, 2, Text(kVtLpstr, "\xC3"), FailureKind::InvalidValue,
+       "property 2: the text is not valid UTF-8"},
+      {"wide text that is not UTF-8", plain, 2, Text(kVtLpwstr, "\xFF"), FailureKind::InvalidValue,
+       "property 2: the text is not valid UTF-8"},
   };
   for (const Case& c : cases) {
-    std::optional<PropertySetStream> stream = PropertySetStream::Parse(c.stream);
+    Result<PropertySetStream> stream = PropertySetStream::Parse(c.stream);
     ASSERT_TRUE(stream) << c.what;
-    EXPECT_FALSE(stream->Write(kOther, c.pid, c.value)) << c.what;
+    const Outcome written = stream->Write(kOther, c.pid, c.value);
+    EXPECT_EQ(written.kind(), c.kind) << c.what;
+    EXPECT_EQ(written.message(), c.message) << c.what;
     EXPECT_EQ(stream->Serialize(), c.stream) << c.what;
   }
-  // Shared and unsorted offsets still read right.
-  EXPECT_EQ(PropertySetStream::Parse(shared)->Read(kOther, 3)->text, "abc");
-  EXPECT_EQ(PropertySetStream::Parse(unsorted)->Read(kOther, 3)->text, "xyz");
-  EXPECT_EQ(PropertySetStream::Parse(unsorted)->CodePage(kOther), 1252u);
+}
+
+TEST(PropertySetWriteTest, OffsetsInAnyOrderOrSharedAreRewrittenKeepingEveryValue) {
+  Bytes unsorted = ThreeValues();
+  Set32(unsorted, 48 + 8, 3);  // the same values, listed last to first
+  Set32(unsorted, 48 + 12, 52);
+  Set32(unsorted, 48 + 24, 1);
+  Set32(unsorted, 48 + 28, 32);
+  Bytes shared = ThreeValues();
+  Set32(shared, 48 + 28, 40);  // pid 3 at pid 2's offset
+  Bytes middleFirst = ThreeValues();  // pid 2's value listed first
+  Set32(middleFirst, 48 + 8, 2);
+  Set32(middleFirst, 48 + 12, 40);
+  Set32(middleFirst, 48 + 16, 1);
+  Set32(middleFirst, 48 + 20, 32);
+  struct Case {
+    const char* what;
+    Bytes stream;
+    std::map<std::uint32_t, std::string> texts;  // pid -> text, before and after
+  };
+  const std::vector<Case> cases = {
+      {"last to first", unsorted, {{2, "abc"}, {3, "xyz"}}},
+      {"shared", shared, {{2, "abc"}, {3, "abc"}}},
+      {"middle first", middleFirst, {{2, "abc"}, {3, "xyz"}}},
+  };
+  for (const Case& c : cases) {
+    Result<PropertySetStream> stream = PropertySetStream::Parse(c.stream);
+    ASSERT_TRUE(stream) << c.what;
+    for (const auto& [pid, text] : c.texts) EXPECT_EQ(stream->Read(kOther, pid)->text, text) << c.what;
+    for (const auto& [pid, value] : {std::pair{4u, Integer(kVtInt, 7)}, std::pair{2u, Text(kVtLpstr, "a longer text")}}) {
+      const Outcome written = stream->Write(kOther, pid, value);
+      ASSERT_TRUE(written) << c.what << ": " << written.message();
+    }
+    Result<PropertySetStream> reread = PropertySetStream::Parse(stream->Serialize());
+    ASSERT_TRUE(reread) << c.what;
+    EXPECT_EQ(reread->CodePage(kOther), 1252u) << c.what;
+    EXPECT_EQ(reread->Read(kOther, 4)->integer, 7) << c.what;
+    EXPECT_EQ(reread->Read(kOther, 2)->text, "a longer text") << c.what;
+    EXPECT_EQ(reread->Read(kOther, 3)->text, c.texts.at(3)) << c.what;
+  }
+}
+
+TEST(PropertySetWriteTest, HoldsTellsAValueThatWouldChangeNothing) {
+  const Bytes bytes = HandStream({{kOther,
+                                   {{1, I2(1252)},
+                                    {2, Lpstr("caf\xE9\0tail"s)},
+                                    {3, Lpstr("\x81\0"s)},
+                                    {4, Typed(kVtInt, {0xFE, 0xFF, 0xFF, 0xFF})},
+                                    {5, Typed(kVtFiletime, {8, 7, 6, 5, 4, 3, 2, 1})},
+                                    {6, Typed(kVtNull, {})},
+                                    {7, Typed(kVtLpwstr, {2, 0, 0, 0, 0x42, 0x30, 0, 0})}}}});
+  const PropertySetStream stream = *PropertySetStream::Parse(bytes);
+  struct Case {
+    std::uint32_t pid;
+    PropertyValue value;
+    bool holds;
+  };
+  const std::vector<Case> cases = {
+      {2, Text(kVtLpstr, "caf\xC3\xA9"), true},
+      {2, Text(kVtLpstr, "caf\xC3\xA9\0other"s), true},  // cut at the NUL, as it reads
+      {2, Text(kVtLpwstr, "caf\xC3\xA9"), false},        // same text, another type
+      {2, Text(kVtLpstr, "cafe"), false},
+      {3, Text(kVtLpstr, "\xEF\xBF\xBD"), false},  // shows as U+FFFD but is no text of 1252
+      {4, Integer(kVtInt, -2), true},
+      {4, Integer(kVtInt, 2), false},
+      {5, Integer(kVtFiletime, 0x0102030405060708), true},
+      {6, Integer(kVtNull, 0), true},
+      {7, Text(kVtLpwstr, "\xE3\x81\x82"), true},
+      {8, Integer(kVtNull, 0), false},  // absent
+  };
+  for (const Case& c : cases) EXPECT_EQ(stream.Holds(kOther, c.pid, c.value), c.holds) << "pid " << c.pid;
+  EXPECT_FALSE(stream.Holds(kFmtidSummaryInformation, 2, Text(kVtLpstr, "caf\xC3\xA9")));
 }
 
 const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本語
 
-TEST(PropertySetWriteTest, RefusesTheSwitchToUtf8WhenAStringCannotBeCarriedOver) {
+TEST(PropertySetWriteTest, RefusesTheSwitchToUtf16WhenAStringCannotBeCarriedOver) {
   Bytes variantWithEmpty;
   Put32(variantWithEmpty, 2);
   Put32(variantWithEmpty, kVtEmpty);
@@ -490,9 +680,12 @@ TEST(PropertySetWriteTest, RefusesTheSwitchToUtf8WhenAStringCannotBeCarriedOver)
   };
   for (const Case& c : cases) {
     const Bytes bytes = HandStream({{kOther, {{1, I2(1252)}, {2, Lpstr("plain\0"s)}, {3, c.value}}}});
-    std::optional<PropertySetStream> stream = PropertySetStream::Parse(bytes);
+    Result<PropertySetStream> stream = PropertySetStream::Parse(bytes);
     ASSERT_TRUE(stream) << c.what;
-    EXPECT_FALSE(stream->Write(kOther, 2, Text(kVtLpstr, kJapanese))) << c.what;
+    const Outcome written = stream->Write(kOther, 2, Text(kVtLpstr, kJapanese));
+    EXPECT_EQ(written.kind(), FailureKind::Unsupported) << c.what;
+    EXPECT_EQ(written.message(), "section 1: property 3 holds text that cannot be carried from code page 1252 to UTF-16 exactly")
+        << c.what;
     EXPECT_EQ(stream->Serialize(), bytes) << c.what;
     EXPECT_TRUE(stream->Write(kOther, 2, Text(kVtLpstr, "caf\xC3\xA9"))) << c.what << ": 1252 text still fits";
   }
@@ -500,16 +693,21 @@ TEST(PropertySetWriteTest, RefusesTheSwitchToUtf8WhenAStringCannotBeCarriedOver)
     const char* what;
     Bytes stream;
     std::string text;
+    std::string message;
   };
   const std::vector<CodePageCase> codePages = {
-      {"a code page property that is no VT_I2", HandStream({{kOther, {{1, Typed(kVtI4, {0xE4, 4, 0, 0})}}}}), "plain"},
-      {"a code page iconv does not know", HandStream({{kOther, {{1, I2(1220)}}}}), kJapanese},
-      {"broken UTF-8 into a UTF-8 set", HandStream({{kOther, {{1, I2(65001)}}}}), "\xF0\x9F\x98"},
+      {"a code page property that is no VT_I2", HandStream({{kOther, {{1, Typed(kVtI4, {0xE4, 4, 0, 0})}}}}), "plain",
+       "section 1: the code page property is not a VT_I2"},
+      {"a code page iconv does not know", HandStream({{kOther, {{1, I2(1220)}}}}), kJapanese,
+       "section 1: code page 1220 is unknown, so its strings cannot be converted"},
+      {"UTF-16BE", HandStream({{kOther, {{1, I2(1201)}}}}), "plain", "section 1: strings in code page 1201 are not written"},
+      {"broken UTF-8 into a UTF-8 set", HandStream({{kOther, {{1, I2(65001)}}}}), "\xF0\x9F\x98",
+       "property 2: the text is not valid UTF-8"},
   };
   for (const CodePageCase& c : codePages) {
-    std::optional<PropertySetStream> stream = PropertySetStream::Parse(c.stream);
+    Result<PropertySetStream> stream = PropertySetStream::Parse(c.stream);
     ASSERT_TRUE(stream) << c.what;
-    EXPECT_FALSE(stream->Write(kOther, 2, Text(kVtLpstr, c.text))) << c.what;
+    EXPECT_EQ(stream->Write(kOther, 2, Text(kVtLpstr, c.text)).message(), c.message) << c.what;
     EXPECT_EQ(stream->Serialize(), c.stream) << c.what;
   }
 }
@@ -533,7 +731,7 @@ TEST(PropertySetSerializeTest, KeepsThePaddedLengthAndUnchangedBytes) {
   Bytes padded = SmallStream();
   const std::size_t used = padded.size();
   padded.resize(4096, 0);
-  std::optional<PropertySetStream> stream = PropertySetStream::Parse(padded);
+  Result<PropertySetStream> stream = PropertySetStream::Parse(padded);
   ASSERT_TRUE(stream);
   EXPECT_EQ(stream->Serialize(), padded);
   ASSERT_TRUE(stream->Write(kFmtidSummaryInformation, 2, Text(kVtLpstr, "Another title")));
@@ -577,7 +775,7 @@ class RealStreamTest : public OracleTest {
 TEST_F(RealStreamTest, EveryStreamParsesReadsLikeTheOracleAndSerializesUnchanged) {
   int parsed = 0;
   for (const RealStream& real : Streams()) {
-    std::optional<PropertySetStream> stream = PropertySetStream::Parse(real.bytes);
+    Result<PropertySetStream> stream = PropertySetStream::Parse(real.bytes);
     if (!stream) {
       std::cout << "not parsed (damaged): " << real.name << "\n";
       continue;
@@ -604,7 +802,7 @@ TEST_F(RealStreamTest, WritingOnePropertyChangesExactlyThatProperty) {
   };
   int written = 0;
   for (const RealStream& real : Streams()) {
-    std::optional<PropertySetStream> original = PropertySetStream::Parse(real.bytes);
+    Result<PropertySetStream> original = PropertySetStream::Parse(real.bytes);
     if (!original || SectionCount(real.bytes) == 0) continue;
     const std::vector<std::string> beforeLines = Dump(real.bytes);
     const Guid fmtid = *Guid::Parse(beforeLines.front().substr(10, 36));
@@ -630,13 +828,13 @@ TEST_F(RealStreamTest, WritingOnePropertyChangesExactlyThatProperty) {
   EXPECT_GE(written, 100);
 }
 
-// Text no single-byte code page nor Shift_JIS holds: every such set must switch to UTF-8.
+// Text no single-byte code page nor Shift_JIS holds: every such set must switch to UTF-16.
 const std::string kNeedsUnicode = kJapanese + " \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4";  // 日本語 한국어
 
-TEST_F(RealStreamTest, SwitchToUtf8KeepsEveryStringOfTheSection) {
+TEST_F(RealStreamTest, SwitchToUtf16KeepsEveryStringOfTheSection) {
   int switched = 0;
   for (const RealStream& real : Streams()) {
-    std::optional<PropertySetStream> stream = PropertySetStream::Parse(real.bytes);
+    Result<PropertySetStream> stream = PropertySetStream::Parse(real.bytes);
     if (!stream || SectionCount(real.bytes) == 0) continue;
     const std::vector<std::string> beforeLines = Dump(real.bytes, true);
     const Guid fmtid = *Guid::Parse(beforeLines.front().substr(10, 36));
@@ -650,8 +848,8 @@ TEST_F(RealStreamTest, SwitchToUtf8KeepsEveryStringOfTheSection) {
     ++switched;
     const Bytes after = stream->Serialize();
     std::map<std::string, std::string> expected = Keyed(beforeLines);
-    expected["section 0"] = "section 0 " + beforeLines.front().substr(10, 36) + " 65001";
-    expected["prop 0 1"] = "prop 0 1 2 65001";
+    expected["section 0"] = "section 0 " + beforeLines.front().substr(10, 36) + " 1200";
+    expected["prop 0 1"] = "prop 0 1 2 1200";
     expected["prop 0 2"] = "prop 0 2 30 " + Hex(kNeedsUnicode);
     EXPECT_EQ(Keyed(Dump(after, true)), expected) << real.name;
     for (std::size_t s = 1; s < SectionCount(real.bytes); ++s) {
@@ -662,70 +860,141 @@ TEST_F(RealStreamTest, SwitchToUtf8KeepsEveryStringOfTheSection) {
   EXPECT_GE(switched, 10);
 }
 
-// A section with a string in every place a code-page string can be, in code page `codePage`
-// with `cafe` and `naive` encoded in it; vector elements laid end to end (as Word does) or each
-// padded to 4 bytes.
-Bytes EveryStringPlace(std::uint16_t codePage, const std::string& cafe, const std::string& naive, bool padded) {
+// A section with a string in every place a code-page string can be, in code page `codePage`;
+// `encode` gives a UTF-8 text's stored bytes, terminator included. Vector elements laid end to end
+// (as Word does) or each padded to 4 bytes; dictionary names counted in bytes and unpadded, or
+// (code page 1200) counted in characters with every entry padded.
+Bytes EveryStringPlace(std::uint16_t codePage, const std::function<std::string(const std::string&)>& encode, bool padded) {
+  const bool wide = codePage == 1200;
   const auto element = [&](Bytes& out, const std::string& text) {
-    const Bytes counted = CountedBytes(text);
+    const Bytes counted = CountedBytes(encode(text));
     out.insert(out.end(), counted.begin(), counted.end());
     while (padded && out.size() % 4 != 0) out.push_back(0);
   };
+  const auto name = [&](Bytes& out, std::uint32_t pid, const std::string& text) {
+    Put32(out, pid);
+    const std::string stored = encode(text);
+    Put32(out, static_cast<std::uint32_t>(wide ? stored.size() / 2 : stored.size()));
+    out.insert(out.end(), stored.begin(), stored.end());
+    while (wide && out.size() % 4 != 0) out.push_back(0);
+  };
+  const std::string cafe = "caf\xC3\xA9", naive = "na\xC3\xAFve";
   Bytes dictionary;
   Put32(dictionary, 2);
-  Put32(dictionary, 2);
-  element(dictionary, cafe + '\0');
-  Put32(dictionary, 3);
-  element(dictionary, naive + '\0');
+  name(dictionary, 2, cafe);
+  name(dictionary, 3, naive);
   while (dictionary.size() % 4 != 0) dictionary.push_back(0);
   Bytes strings;
   Put32(strings, 2);
-  element(strings, cafe + '\0');
-  element(strings, "x\0"s);
+  element(strings, cafe);
+  element(strings, "x");
   Bytes variants;
   Put32(variants, 4);
   Put32(variants, kVtLpstr);
-  element(variants, "Titre " + cafe + '\0');
+  element(variants, "Titre " + cafe);
   Put32(variants, kVtI4);
   Put32(variants, 1);
   Put32(variants, kVtBstr);
-  element(variants, naive + '\0');
+  element(variants, naive);
   Put32(variants, kVtI2);
   Put16(variants, 7);
   return HandStream({{kOther,
                       {{0, dictionary},
                        {1, I2(codePage)},
-                       {2, Lpstr(cafe + '\0')},
+                       {2, Typed(kVtLpstr, CountedBytes(encode(cafe)))},
                        {3, Typed(kVtLpwstr, {2, 0, 0, 0, 0x42, 0x30, 0, 0})},
                        {4, Typed(kVtVector | kVtLpstr, strings)},
                        {5, Typed(kVtVector | kVtVariant, variants)},
-                       {6, Typed(kVtBstr, CountedBytes(naive + '\0'))},
+                       {6, Typed(kVtBstr, CountedBytes(encode(naive)))},
                        {7, Typed(kVtBlob, {2, 0, 0, 0, 0xE9, 0})}}}});
 }
 
-TEST_F(OracleTest, SwitchCarriesOverDictionaryNamesAndBothVectorLayouts) {
+// The stored form of a text in a code page, with its terminator (two bytes in UTF-16).
+std::function<std::string(const std::string&)> StoredIn(unsigned codePage) {
+  return [codePage](const std::string& utf8) {
+    return *text::FromUtf8(utf8, codePage) + std::string(codePage == 1200 ? 2 : 1, '\0');
+  };
+}
+
+TEST(PropertySetWriteTest, SwitchStoresTheSectionExactlyAsCodePage1200LaysItOut) {
   for (bool padded : {false, true}) {
-    const Bytes bytes = EveryStringPlace(1252, "caf\xE9", "na\xEFve", padded);
-    std::optional<PropertySetStream> stream = PropertySetStream::Parse(bytes);
+    const Bytes bytes = EveryStringPlace(1252, StoredIn(1252), padded);
+    Result<PropertySetStream> stream = PropertySetStream::Parse(bytes);
     ASSERT_TRUE(stream);
-    ASSERT_TRUE(stream->Write(kOther, 8, Text(kVtLpstr, kJapanese))) << "padded " << padded;
-    const Bytes after = stream->Serialize();
+    const Outcome written = stream->Write(kOther, 8, Text(kVtLpstr, kJapanese));
+    ASSERT_TRUE(written) << written.message();
 
-    // Exactly the same section written in UTF-8 from the start, plus the new property.
-    Bytes expected = EveryStringPlace(65001, "caf\xC3\xA9", "na\xC3\xAFve", padded);
-    std::optional<PropertySetStream> utf8 = PropertySetStream::Parse(expected);
-    ASSERT_TRUE(utf8 && utf8->Write(kOther, 8, Text(kVtLpstr, kJapanese)));
-    EXPECT_EQ(after, utf8->Serialize()) << "padded " << padded;
+    // Exactly the same section written in UTF-16 from the start, plus the new property: its
+    // byte count holds the 2-byte terminator and the value is padded to 4 bytes.
+    Bytes expected = EveryStringPlace(1200, StoredIn(1200), padded);
+    const Bytes japanese = {0xE5, 0x65, 0x2C, 0x67, 0x9E, 0x8A, 0, 0};
+    Bytes value = {kVtLpstr, 0, 0, 0, 8, 0, 0, 0};
+    value.insert(value.end(), japanese.begin(), japanese.end());
+    const std::size_t sectionAt = 48;
+    Bytes section(expected.begin() + sectionAt, expected.end());
+    const auto load = [&](std::size_t at) {
+      return static_cast<std::uint32_t>(section[at] | section[at + 1] << 8 | section[at + 2] << 16 | section[at + 3] << 24);
+    };
+    const std::uint32_t count = load(4);
+    Bytes rebuilt(section.begin(), section.begin() + 8 + 8 * count);
+    Set32(rebuilt, 4, count + 1);
+    Bytes entry;
+    Put32(entry, 8);
+    Put32(entry, 0);
+    rebuilt.insert(rebuilt.end(), entry.begin(), entry.end());
+    for (std::uint32_t i = 0; i < count; ++i) Set32(rebuilt, 12 + 8 * i, load(12 + 8 * i) + 8);
+    rebuilt.insert(rebuilt.end(), section.begin() + 8 + 8 * count, section.end());
+    Set32(rebuilt, 8 + 8 * count + 4, static_cast<std::uint32_t>(rebuilt.size()));
+    rebuilt.insert(rebuilt.end(), value.begin(), value.end());
+    Set32(rebuilt, 0, static_cast<std::uint32_t>(rebuilt.size()));
+    expected.resize(sectionAt);
+    expected.insert(expected.end(), rebuilt.begin(), rebuilt.end());
+    EXPECT_EQ(stream->Serialize(), expected) << "padded " << padded;
+  }
+}
 
-    if (!padded) {  // the oracle walks vectors the way Word lays them out
-      std::map<std::string, std::string> keyed = Keyed(Dump(bytes, true));
-      EXPECT_EQ(keyed.count("elem 0 5 3"), 1u);
-      keyed["section 0"] = "section 0 12345678-9abc-def0-0102-030405060708 65001";
-      keyed["prop 0 1"] = "prop 0 1 2 65001";
-      keyed["prop 0 8"] = "prop 0 8 30 " + Hex(kJapanese);
-      EXPECT_EQ(Keyed(Dump(after, true)), keyed);
+TEST(PropertySetWriteTest, NewAndUnicodeSectionsKeepTheirCodePage) {
+  const std::string korean = "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4";  // 한국어
+  struct Case {
+    const char* what;
+    Bytes stream;
+    std::string text;
+    unsigned codePage;  // after the write
+  };
+  const std::vector<Case> cases = {
+      {"932 holds Japanese", HandStream({{kOther, {{1, I2(932)}}}}), kJapanese, 932},
+      {"932 cannot hold Korean", HandStream({{kOther, {{1, I2(932)}}}}), korean, 1200},
+      {"no code page property, read as 932", HandStream({{kOther, {{2, Lpstr("\x93\xfa\0"s)}}}}), korean, 1200},
+      {"65001 stays", HandStream({{kOther, {{1, I2(65001)}, {2, Lpstr("caf\xC3\xA9\0"s)}}}}), korean, 65001},
+      {"1200 stays", HandStream({{kOther, {{1, I2(1200)}}}}), korean, 1200},
+  };
+  for (const Case& c : cases) {
+    Result<PropertySetStream> stream = PropertySetStream::Parse(c.stream);
+    ASSERT_TRUE(stream) << c.what;
+    const std::string before = stream->Read(kOther, 2) ? stream->Read(kOther, 2)->text : "";
+    ASSERT_TRUE(stream->Write(kOther, 3, Text(kVtLpstr, c.text))) << c.what;
+    Result<PropertySetStream> reread = PropertySetStream::Parse(stream->Serialize());
+    EXPECT_EQ(reread->CodePage(kOther), c.codePage) << c.what;
+    EXPECT_EQ(reread->Read(kOther, 3)->text, c.text) << c.what;
+    if (!before.empty()) {
+      EXPECT_EQ(reread->Read(kOther, 2)->text, before) << c.what;
     }
   }
+}
+
+TEST_F(OracleTest, SwitchCarriesOverDictionaryNamesAndVectorsTheOracleReads) {
+  const Bytes bytes = EveryStringPlace(1252, StoredIn(1252), false);
+  Result<PropertySetStream> stream = PropertySetStream::Parse(bytes);
+  ASSERT_TRUE(stream);
+  ASSERT_TRUE(stream->Write(kOther, 8, Text(kVtLpstr, kJapanese)));
+  // The oracle walks vectors the way Word lays them out.
+  std::map<std::string, std::string> keyed = Keyed(Dump(bytes, true));
+  EXPECT_EQ(keyed.count("elem 0 5 3"), 1u);
+  EXPECT_EQ(keyed.count("dict 0 3"), 1u);
+  keyed["section 0"] = "section 0 12345678-9abc-def0-0102-030405060708 1200";
+  keyed["prop 0 1"] = "prop 0 1 2 1200";
+  keyed["prop 0 8"] = "prop 0 8 30 " + Hex(kJapanese);
+  EXPECT_EQ(Keyed(Dump(stream->Serialize(), true)), keyed);
 }
 
 }  // namespace

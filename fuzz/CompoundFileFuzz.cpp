@@ -1,6 +1,7 @@
 // Drives the compound-file reader and writer over arbitrary bytes: read everything reachable,
-// then (when write mode accepts the file) replace, resize and create streams around the mini
-// stream cutoff and check that a fresh read-only open sees exactly what was written.
+// then (when write mode accepts the file) commit replacements around the mini stream cutoff,
+// patches and a new stream in one transaction, and check that the same object and a fresh
+// read-only open see exactly what was committed, and that write mode accepts the result.
 
 #include <cstdint>
 #include <cstdio>
@@ -77,28 +78,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<EntryId> streams = Streams(*writer, size);
     const std::size_t sizes[] = {0, 1, 64, 4095, 4096, 4097, 9000};
     std::uint8_t seed = size > 0 ? data[size - 1] : 0;
+    kestrel::storage::StreamEdits edits;
     for (std::size_t i = 0; i < streams.size() && i < 4; ++i) {
       const EntryId id = streams[i];
-      auto content = Pattern(sizes[(seed + i) % std::size(sizes)], static_cast<std::uint8_t>(seed + i));
-      Check(writer->ReplaceStream(id, content), "ReplaceStream on a file write mode accepted");
-      if (i == 1) {
-        const std::uint64_t newSize = sizes[(seed + i + 3) % std::size(sizes)];
-        Check(writer->SetStreamSize(id, newSize), "SetStreamSize");
-        content.resize(newSize, 0);
+      std::vector<std::uint8_t> content;
+      if (i == 3) {
+        auto old = writer->ReadStream(id);
+        if (!old) continue;
+        content = std::move(*old);  // patched only
+      } else {
+        content = Pattern(sizes[(seed + i) % std::size(sizes)], static_cast<std::uint8_t>(seed + i));
+        edits.Replace(id, content);
       }
-      if (i == 2 && content.size() >= 18) {
+      if (content.size() >= 18) {
         const auto block = Pattern(18, 0xA5);
-        Check(writer->WriteStreamRange(id, content.size() - 18, block), "WriteStreamRange");
-        std::copy(block.begin(), block.end(), content.end() - 18);
+        const std::size_t offset = (content.size() - 18) / (i + 1);
+        edits.Patch(id, offset, block);
+        std::copy(block.begin(), block.end(), content.begin() + static_cast<std::ptrdiff_t>(offset));
       }
-      auto back = writer->ReadStream(id);
-      Check(back && *back == content, "read back in the same object");
       expected.emplace_back(id, std::move(content));
     }
     auto content = Pattern(sizes[seed % std::size(sizes)], 3);
-    created = writer->CreateStream(kRootEntry, createdName, content);
-    if (created) expected.emplace_back(*created, std::move(content));
-    Check(writer->Flush(), "Flush");
+    const bool create = !writer->FindChild(kRootEntry, createdName);
+    if (create) edits.Create(kRootEntry, createdName, content);
+    const kestrel::Outcome outcome = writer->Commit(edits);
+    Check(outcome.ok(), "Commit on a file write mode accepted");
+    if (create) {
+      created = writer->FindChild(kRootEntry, createdName);
+      Check(created.has_value(), "created stream is found by the same object");
+      expected.emplace_back(*created, std::move(content));
+    }
+    for (const auto& [id, committed] : expected) {
+      auto back = writer->ReadStream(id);
+      Check(back && *back == committed, "read back in the same object");
+    }
   }
 
   auto reader = CompoundFile::Open(kPath, OpenMode::Read);

@@ -255,6 +255,25 @@ TEST_F(CompoundFileCommitTest, WritesOnlyWhereTheOldFileHasNothingThenTheHeaderB
   }
 }
 
+TEST_F(CompoundFileCommitTest, ReplacedStreamsMoveAcrossTheCutoffBothWays) {
+  struct Case {
+    const char* document;
+    std::u16string stream;
+  };
+  for (const Case& c : {Case{"lo-ascii-full.doc", u"\x05SummaryInformation"}, Case{"lo-large-image.doc", u"Data"},
+                        Case{"poi-ja-cp932.doc", u"WordDocument"}}) {
+    SCOPED_TRACE(c.document);
+    const stdfs::path file = Write(Document(c.document));
+    for (std::size_t size : {0, 1, 63, 64, 4095, 4096, 4097, 100000, 63, 0, 5000, 64}) {
+      SCOPED_TRACE(size);
+      const Dump before = StrictDump(file);
+      Contents expected;
+      ASSERT_TRUE(Commit(file, {{Kind::Replace, c.stream, Pattern(size, static_cast<std::uint8_t>(size))}}, &expected));
+      ExpectStreams(file, before, expected);
+    }
+  }
+}
+
 TEST_F(CompoundFileCommitTest, EditsThatChangeNoByteWriteNothing) {
   const stdfs::path file = Write(Document("lo-ja-full.doc"));
   auto cf = CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite);

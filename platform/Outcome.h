@@ -65,7 +65,7 @@ class Result {
 
  private:
   std::optional<T> value_;
-  Outcome outcome_;  // Success while a value is held
+  Outcome outcome_ = Outcome::Success();  // while a value is held
 };
 
 }  // namespace kestrel

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/LibreOffice.h"
 #include "tests/support/TestSupport.h"
 
 namespace kestrel::storage {
@@ -260,26 +261,40 @@ TEST_F(PropertySetStorageTest, DamagedSetsOfPublicDocumentsReadSectionBySectionA
   std::optional<fs::path> corpus = test::PublicCorpusDir();
   if (!corpus) GTEST_SKIP() << "the public corpus is absent";
   struct Case {
-    const char* document;
+    const char* document;  // in the public corpus, or in the office one beside it
     Guid fmtid;
     bool readable;
-    std::string refusal;  // empty: the plan goes ahead
+    std::string refusal;    // empty: the plan goes ahead
+    unsigned codePage = 0;  // of the planned section
   };
   const std::vector<Case> cases = {
       // Its DocumentSummaryInformation header starts 6A 00; SummaryInformation is sound.
       {"clusterfuzz-testcase-minimized-POIHWPFFuzzer-6610789829836800.doc", kFmtidDocSummaryInformation, false,
        "DocumentSummaryInformation: the byte order mark is 0x006A, not 0xFFFE"},
-      {"clusterfuzz-testcase-minimized-POIHWPFFuzzer-6610789829836800.doc", kFmtidSummaryInformation, true, ""},
+      {"clusterfuzz-testcase-minimized-POIHWPFFuzzer-6610789829836800.doc", kFmtidSummaryInformation, true, "", 65001},
       // Its DocumentSummaryInformation stream is all zeros.
       {"clusterfuzz-testcase-minimized-POIHWPFFuzzer-5050208641482752.doc", kFmtidUserDefinedProperties, false,
        "DocumentSummaryInformation: the byte order mark is 0x0000, not 0xFFFE"},
       // Word 6: both sets in 65001, the document summary stream with two empty sections.
-      {"Word6.doc", kFmtidSummaryInformation, true, ""},
-      {"Word6.doc", kFmtidUserDefinedProperties, true, ""},
+      {"Word6.doc", kFmtidSummaryInformation, true, "", 65001},
+      {"Word6.doc", kFmtidUserDefinedProperties, true, "", 65001},
+      // Its user-defined section runs 4 bytes past the stream; the empty first section reads.
+      {"bug55505.xls", kFmtidDocSummaryInformation, true,
+       "DocumentSummaryInformation: section 2 runs past the end of the stream"},
+      {"bug55505.xls", kFmtidUserDefinedProperties, false,
+       "DocumentSummaryInformation: section 2 runs past the end of the stream"},
+      // Both sections already in 1200, the user-defined strings as VT_LPWSTR.
+      {"28772.xls", kFmtidDocSummaryInformation, true, "", 1200},
+      {"28772.xls", kFmtidUserDefinedProperties, true, "", 1200},
   };
   const std::string korean = "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4";
   for (const Case& c : cases) {
-    const fs::path document = *corpus / "docs" / c.document;
+    fs::path document = *corpus / "docs" / c.document;
+    if (!fs::exists(document)) document = corpus->parent_path() / "corpus-office" / "docs" / c.document;
+    if (!fs::exists(document)) {
+      std::cout << "[  SKIPPED ] " << c.document << " is absent\n";
+      continue;
+    }
     std::unique_ptr<CompoundFile> file = CompoundFile::Open(document.string(), OpenMode::Read);
     ASSERT_TRUE(file) << c.document;
     EXPECT_EQ(ReadPropertySet(*file, c.fmtid).has_value(), c.readable) << c.document;
@@ -290,7 +305,7 @@ TEST_F(PropertySetStorageTest, DamagedSetsOfPublicDocumentsReadSectionBySectionA
       Result<PropertySetStream> planned = PropertySetStream::Parse(update->content);
       ASSERT_TRUE(planned);
       EXPECT_EQ(planned->Read(c.fmtid, 2)->text, korean) << c.document;
-      EXPECT_EQ(planned->CodePage(c.fmtid), 65001u) << c.document << ": a UTF-8 set stays UTF-8";
+      EXPECT_EQ(planned->CodePage(c.fmtid), c.codePage) << c.document << ": a Unicode set keeps its code page";
     } else {
       EXPECT_EQ(update.outcome().kind(), FailureKind::Damaged) << c.document;
       EXPECT_EQ(update.outcome().message(), c.refusal) << c.document;
@@ -352,6 +367,31 @@ TEST_F(PropertySetStorageTest, HeaderListingFewerSectionsThanTheStreamHoldsIsNev
   EXPECT_EQ(update.outcome().kind(), FailureKind::Damaged);
   EXPECT_EQ(update.outcome().message(), "SummaryInformation: the header claims 0 sections but the stream holds one");
   EXPECT_EQ(test::ReadBytes(copy), before);
+}
+
+// LibreOffice opens the whole document after its SummaryInformation switched to 1200: the body
+// converts as before and the switched title, with the strings carried over, is what it reads.
+TEST_F(PropertySetStorageTest, DocumentWithASwitchedSetOpensInLibreOffice) {
+  if (!test::Soffice()) GTEST_SKIP() << "LibreOffice is not installed";
+  const fs::path original = test::DataFile("poi-ja-cp932.doc");
+  const std::string title = "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4 \xE6\x97\xA5\xE6\x9C\xAC";  // 한국어 日本
+  const std::vector<std::string> before = Props(original, "SummaryInformation");
+  const fs::path copy = ChangeCopy(original, kFmtidSummaryInformation, {{2, Text(title)}}, "\\x05SummaryInformation");
+  std::vector<std::string> expected = Expected(before, "prop 0 2 30 " + Hex(title));
+  expected = Expected(expected, "prop 0 1 2 1200");
+  expected.front() = "section 0 f29f85e0-4ff9-1068-ab91-08002b27b3d9 1200";
+  EXPECT_EQ(Props(copy, "SummaryInformation"), expected);
+
+  EXPECT_EQ(test::ConvertToText(copy), test::ConvertToText(original));
+  const test::TempDir work;
+  const test::CommandResult converted = test::RunCommand(
+      "soffice -env:UserInstallation=file://" + work.Path().string() + "/profile --headless --convert-to odt --outdir " +
+      test::ShellQuote(work.Path().string()) + " " + test::ShellQuote(copy.string()));
+  ASSERT_EQ(converted.exitCode, 0) << converted.output;
+  const test::CommandResult meta = test::RunCommand(
+      *python_ + " -c " + test::ShellQuote("import sys, zipfile\nsys.stdout.write(zipfile.ZipFile(sys.argv[1]).read('meta.xml').decode())") +
+      " " + test::ShellQuote((work.Path() / (copy.stem().string() + ".odt")).string()));
+  EXPECT_NE(meta.output.find("<dc:title>" + title + "</dc:title>"), std::string::npos) << meta.output;
 }
 
 }  // namespace

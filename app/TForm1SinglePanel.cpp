@@ -39,7 +39,7 @@ void TForm1::SetFileTimePickers(QDateEdit* date, QTimeEdit* time, time::LocalDat
 }
 
 bool TForm1::ReadDocumentIntoPanel(const QString& path) {
-  const std::optional<change::DocumentReading> reading = change::ReadDocument(myzip, axml, NativePath(path));
+  const Result<change::DocumentReading> reading = change::ReadDocument(myzip, axml, NativePath(path));
   if (!reading) {
     // Nothing is known about the file; its rows must not go on showing another file's values.
     ListView3->ClearValues();
@@ -99,7 +99,7 @@ void TForm1::BitBtn6Click() {
   if (CheckBox5->isChecked()) {
     bool backedUp = false;
     try {
-      backedUp = change::backupoldfile(file);
+      backedUp = change::backupoldfile(file).ok();
     } catch (const std::exception&) {
       backedUp = false;
     }
@@ -114,7 +114,8 @@ void TForm1::BitBtn6Click() {
   try {
     changed = change::ApplyChange(myzip, axml, file,
                                   change::ChangeRequest::Single(ListView3->Values(), SingleTabPickers(),
-                                                                SingleTabAttributes()));
+                                                                SingleTabAttributes()))
+                  .ok();
   } catch (const std::exception&) {
     changed = false;
   }

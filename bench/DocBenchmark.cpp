@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "catalogue/PropertyRows.h"
+#include "doc/BinaryChange.h"
 #include "doc/BinaryPropertyRows.h"
-#include "doc/DopStatistics.h"
-#include "doc/PropertyText.h"
 #include "platform/fs/FileIo.h"
 
 namespace {
@@ -66,38 +66,37 @@ void BM_PlainRead(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(Documents().size()));
 }
 
-// Every row written as a single change writes it, then the DOP.
-void ApplySingleChange(const std::string& file, const catalogue::PropertyRows& rows) {
-  for (int row = 0; row < catalogue::kRowCount; ++row) {
-    const auto& r = catalogue::Catalogue().Row(row);
-    doc::WritePropertyText(file, doc::FmtidOf(r.propertySet), static_cast<std::uint32_t>(r.propertyId), r.valueType,
-                           rows.Value(row),
-                           row == catalogue::kEditingTime ? doc::FileTimeStyle::Minutes : doc::FileTimeStyle::DateTime);
-  }
-  doc::BuildDopDates(file, rows);
-}
-
-// Files whose syncs return at once, to show what a change costs apart from waiting for the disk.
-class NoSyncFile final : public kestrel::fs::RandomAccessFile {
+// Files that count their syncs and, when asked, return from them at once, to show what a change
+// costs apart from waiting for the disk.
+std::int64_t syncs = 0;
+class CountingFile final : public kestrel::fs::RandomAccessFile {
  public:
-  explicit NoSyncFile(std::unique_ptr<kestrel::fs::RandomAccessFile> inner) : inner_(std::move(inner)) {}
+  CountingFile(std::unique_ptr<kestrel::fs::RandomAccessFile> inner, bool sync) : inner_(std::move(inner)), sync_(sync) {}
   std::uint64_t Size() const override { return inner_->Size(); }
   bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_->ReadAt(offset, buffer, n); }
   bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override { return inner_->WriteAt(offset, data, n); }
-  bool Sync() override { return true; }
+  bool SetTimes(std::optional<kestrel::fs::Timestamp> lastAccess, std::optional<kestrel::fs::Timestamp> lastWrite) override {
+    return inner_->SetTimes(lastAccess, lastWrite);
+  }
+  bool Sync() override {
+    ++syncs;
+    return !sync_ || inner_->Sync();
+  }
 
  private:
   std::unique_ptr<kestrel::fs::RandomAccessFile> inner_;
+  bool sync_;
 };
 
+// A whole single change of each document: 14 rows and the statistics block in one commit.
 void BM_SingleChange(benchmark::State& state) {
-  if (state.range(0) == 0) {
-    kestrel::fs::SetFileOpener([](const std::string& path, kestrel::fs::OpenMode mode) {
-      auto result = kestrel::fs::OpenPosixFile(path, mode);
-      if (result.file) result.file = std::make_unique<NoSyncFile>(std::move(result.file));
-      return result;
-    });
-  }
+  const bool sync = state.range(0) != 0;
+  kestrel::fs::SetFileOpener([sync](const std::string& path, kestrel::fs::OpenMode mode) {
+    auto result = kestrel::fs::OpenPosixFile(path, mode);
+    if (result.file) result.file = std::make_unique<CountingFile>(std::move(result.file), sync);
+    return result;
+  });
+  syncs = 0;
   const auto rows = catalogue::PropertyRows::AllIncluded(
       {"月次報告書", "売上の集計", "山田太郎", "報告書, テスト", "説明文です。", "技術資料", "12", "鈴木花子", "佐藤一郎",
        "株式会社テスト", "2021/04/01 9:15:30", "2023/06/15 18:45:10", "90", "2023/06/10 12:00:00"});
@@ -107,10 +106,14 @@ void BM_SingleChange(benchmark::State& state) {
     state.PauseTiming();
     for (std::size_t i = 0; i < copies.size(); ++i) fs::copy_file(Documents()[i], copies[i], fs::copy_options::overwrite_existing);
     state.ResumeTiming();
-    for (const auto& copy : copies) ApplySingleChange(copy, rows);
+    for (const auto& copy : copies) {
+      if (!doc::ChangeBinaryProperties(copy, rows)) state.SkipWithError("a change failed");
+    }
   }
   kestrel::fs::SetFileOpener({});
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(copies.size()));
+  const auto changes = state.iterations() * static_cast<std::int64_t>(copies.size());
+  state.counters["syncs_per_change"] = static_cast<double>(syncs) / static_cast<double>(changes);
+  state.SetItemsProcessed(changes);
 }
 
 BENCHMARK(BM_ReadBinaryPropertyRows)->Unit(benchmark::kMillisecond);
@@ -161,9 +164,11 @@ int main(int argc, char** argv) {
   std::printf("olefile, same reading:   %.0f documents/s  -> ours is %.1f times faster (aim: >= 50)\n", olefile,
               olefile > 0 ? read / olefile : 0.0);
   std::printf("plain read of the file: %.0f documents/s\n", plain);
-  std::printf("single change:          %.0f documents/s  -> costs %.1f plain reads, %.1f property reads (aim: <= 10)\n",
-              change, change > 0 ? plain / change : 0.0, change > 0 ? read / change : 0.0);
+  std::printf("single change:          %.0f documents/s  -> costs %.1f plain reads, %.1f property reads\n", change,
+              change > 0 ? plain / change : 0.0, change > 0 ? read / change : 0.0);
+  std::printf("  (aim: at most 2 syncs per change and 5 times the 349 changes/s measured before one commit per change)\n");
   std::printf("  the same, syncs skipped: %.0f documents/s -> costs %.1f plain reads, %.1f property reads\n",
               changeNoSync, changeNoSync > 0 ? plain / changeNoSync : 0.0, changeNoSync > 0 ? read / changeNoSync : 0.0);
+  std::printf("  (aim: at most 4 plain reads)\n");
   return 0;
 }

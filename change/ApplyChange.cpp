@@ -3,12 +3,13 @@
 #include <exception>
 
 #include "catalogue/DocumentKind.h"
-#include "doc/DopStatistics.h"
-#include "doc/PropertyText.h"
+#include "doc/BinaryChange.h"
 #include "ooxml/OoxmlProperties.h"
+#include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
 #include "platform/fs/HeldOpen.h"
-#include "platform/text/Blanks.h"
+#include "platform/fs/WriteOpen.h"
+#include "platform/storage/OpenOutcome.h"
 #include "platform/time/LocalDateTime.h"
 
 namespace kestrel::change {
@@ -16,35 +17,6 @@ namespace {
 
 using catalogue::AttributeChoice;
 using catalogue::TimePartChoice;
-
-bool WriteBinaryProperties(const std::string& path, const catalogue::PropertyRows& rows) {
-  for (int row = 0; row < catalogue::kRowCount; ++row) {
-    if (!rows.Included(row)) continue;
-    const auto& entry = catalogue::Catalogue().Row(row);
-    const std::string value(text::TrimSpaceAndControls(rows.Value(row)));
-    const auto style = row == catalogue::kEditingTime ? doc::FileTimeStyle::Minutes : doc::FileTimeStyle::DateTime;
-    if (!doc::WritePropertyText(path, doc::FmtidOf(entry.propertySet), static_cast<std::uint32_t>(entry.propertyId),
-                                entry.valueType, value, style)) {
-      return false;
-    }
-  }
-  // Also with no row included: the block is rewritten as it is, so a file that is no Word
-  // document fails the change.
-  return doc::BuildDopDates(path, rows);
-}
-
-// False for any failure, a date text that does not parse and an error of the package layers included.
-bool WriteProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
-                     const catalogue::PropertyRows& rows) {
-  try {
-    if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) {
-      return ooxml::WriteOoxmlProperties(myzip, axml, path, rows);
-    }
-    return WriteBinaryProperties(path, rows);
-  } catch (const std::exception&) {
-    return false;
-  }
-}
 
 // A time whose two boxes are clear is the recorded instant itself, nanoseconds included, which
 // undoes what the property writing did to it. Otherwise the recorded local time with the checked
@@ -85,21 +57,59 @@ std::uint32_t NewAttributeWord(std::uint32_t recorded, const catalogue::Attribut
   return ApplyChoice(word, fs::kAttributeSystem, choices.system);
 }
 
-// The times in one call, then the attribute word. Neither outcome counts.
-void SetTimesAndAttributes(const std::string& path, const fs::FileRecord& record, const ChangeRequest& request) {
-  const auto times = NewFileTimes(record.times, request.times);
-  // Whether this call stores a creation time: the file no longer showing the one wanted (a
-  // rewritten package is a new file) or the user changing it.
-  bool creationStored = false;
-  fs::SetFileTimestamps(path, times, &creationStored);
+// The attribute word after the times: the document's exact recorded state when nothing changes,
+// so nothing is added to it. The outcome does not count.
+void SetAttributes(const std::string& path, const fs::FileRecord& record, const ChangeRequest& request,
+                   bool creationStored) {
   const std::uint32_t word = NewAttributeWord(record.attributes, request.attributes);
   if (word == record.attributes && !creationStored) {
-    // The bits the document had: its exact state, so nothing is added to it.
     fs::RestoreFileAttributes(path, record);
   } else {
     // Keeps the creation time just stored beside the bits.
     fs::SetFileAttributes(path, word);
   }
+}
+
+// A binary document: one open for the whole change, its lock held to the end, the read-only bit
+// cleared only for the instant of that open. The times go through the same open.
+Outcome ChangeBinaryDocument(const std::string& path, const fs::FileRecord& record, const ChangeRequest& request) {
+  fs::OpenResult opened = fs::OpenForWriting(path, record);
+  if (!opened.file) return fs::DescribeOpenError(opened);
+  storage::OpenError error = storage::OpenError::None;
+  auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite, &error);
+  if (!file) return storage::DescribeOpenError(error);
+  if (Outcome changed = doc::ChangeBinaryProperties(*file, request.rows); !changed) return changed;
+  bool creationStored = false;
+  fs::SetOpenFileTimestamps(file->File(), path, NewFileTimes(record.times, request.times), &creationStored);
+  file.reset();  // the lock goes; the attributes come last, as a writer's would
+  SetAttributes(path, record, request, creationStored);
+  return Outcome::Success();
+}
+
+// A package is rewritten beside itself and renamed over it, so its read-only bit stays cleared
+// for the rewrite and its times are set on the new file.
+Outcome ChangePackage(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+                      const fs::FileRecord& record, const ChangeRequest& request) {
+  if ((record.attributes & fs::kAttributeReadOnly) != 0 &&
+      !fs::SetFileAttributes(path, record.attributes & ~fs::kAttributeReadOnly)) {
+    return Outcome::Failure(FailureKind::ReadOnly, "its read-only bit cannot be cleared");
+  }
+  bool written = false;
+  std::string reason = "not a readable package (not a ZIP package, damaged, or without property parts)";
+  try {
+    written = ooxml::WriteOoxmlProperties(myzip, axml, path, request.rows);
+  } catch (const std::exception& error) {
+    reason = error.what();
+  }
+  if (!written) {
+    // A failed change must not leave a read-only document writable.
+    fs::RestoreFileAttributes(path, record);
+    return Outcome::Failure(FailureKind::Damaged, "its properties could not be written: " + reason);
+  }
+  bool creationStored = false;
+  fs::SetFileTimestamps(path, NewFileTimes(record.times, request.times), &creationStored);
+  SetAttributes(path, record, request, creationStored);
+  return Outcome::Success();
 }
 
 }  // namespace
@@ -122,23 +132,21 @@ ChangeRequest ChangeRequest::Batch(const catalogue::BatchValues& values) {
   return request;
 }
 
-bool ApplyChange(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
-                 const ChangeRequest& request) {
+Outcome ApplyChange(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+                    const ChangeRequest& request) {
   const auto record = fs::ReadFileRecord(path);
-  if (!record) return false;
+  if (!record) {
+    return fs::DescribeUnrecordedFile(path);
+  }
   // What another program has open would be saved over our change later: refuse it untouched.
-  if (fs::HeldOpenByAnotherProgram(path)) return false;
-  if ((record->attributes & fs::kAttributeReadOnly) != 0 &&
-      !fs::SetFileAttributes(path, record->attributes & ~fs::kAttributeReadOnly)) {
-    return false;
+  if (fs::HeldOpenByAnotherProgram(path)) {
+    return Outcome::Failure(FailureKind::HeldOpen,
+                            "held open by another program (a lock on it, or a lock file of LibreOffice or Office beside it)");
   }
-  if (!WriteProperties(myzip, axml, path, request.rows)) {
-    // A failed change must not leave a read-only document writable.
-    fs::RestoreFileAttributes(path, *record);
-    return false;
+  if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) {
+    return ChangePackage(myzip, axml, path, *record, request);
   }
-  SetTimesAndAttributes(path, *record, request);
-  return true;
+  return ChangeBinaryDocument(path, *record, request);
 }
 
 bool SetFileTimes(const std::string& path, time::LocalDateTime creation, time::LocalDateTime lastWrite,

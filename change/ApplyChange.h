@@ -7,6 +7,7 @@
 #include "catalogue/ChangeChoices.h"
 #include "catalogue/PropertyRows.h"
 #include "ooxml/zip/PackageZip.h"
+#include "platform/Outcome.h"
 #include "platform/time/FileTime.h"
 #include "platform/xml/XmlDocument.h"
 
@@ -33,14 +34,14 @@ struct ChangeRequest {
   static ChangeRequest Batch(const catalogue::BatchValues& values);
 };
 
-// True when every property write succeeded; the times and attributes are then set (their outcome
-// is not examined). A time whose boxes are all clear gets back the exact instant it had before the
-// change. False when the document is missing, another program holds it open, its read-only bit
-// cannot be cleared, a date text does not parse, or a property, statistics-block or package write
-// fails; the document's recorded permission bits and attribute store are put back then, so a
-// read-only document stays read-only. Never throws.
-bool ApplyChange(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
-                 const ChangeRequest& request);
+// One transaction: the properties are prepared and checked in memory and written in one commit
+// (one copy-on-write switch of a compound file, one rewrite of a package); then the times and
+// the attribute word are set (their outcome does not count). A time whose boxes are all clear
+// gets back the exact instant it had before. A failure names what failed; a binary document that
+// is refused keeps its bytes, times, mode and attribute store, and a read-only document is never
+// left writable. Never throws.
+Outcome ApplyChange(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+                    const ChangeRequest& request);
 
 // The three local times set on the file opened exclusively, each through LocalDateTimeToFileTime.
 // False when the file cannot be opened or a value cannot become a file time.

@@ -1,8 +1,12 @@
 #include "change/Backup.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <optional>
 
 #include "change/ApplyChange.h"
+#include "platform/fs/FileIo.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/FileState.h"
 #include "platform/fs/HeldOpen.h"
@@ -12,24 +16,37 @@ namespace kestrel::change {
 
 std::string BackupFileName(const std::string& path) { return path + ".bak"; }
 
-bool backupoldfile(const std::string& path) {
+Outcome backupoldfile(const std::string& path) {
   const std::string backup = BackupFileName(path);
   // The document is looked up before an earlier backup is touched, and that backup goes only when
   // the new copy takes its name in one step: a vanished document or a failed copy never costs the
   // last copy there was.
   const auto record = fs::ReadFileRecord(path);
-  if (!record) return false;
+  if (!record) return fs::DescribeUnrecordedFile(path);
   std::optional<fs::FileRecord> earlier;
+  if (std::filesystem::is_directory(backup)) {
+    return Outcome::Failure(FailureKind::Io, "a folder stands where its backup goes (" + backup + ")");
+  }
   if (fs::FileExistsAsFile(backup)) {
     // One another program has open could not be deleted on Windows either.
-    if (fs::HeldOpenByAnotherProgram(backup)) return false;
+    if (fs::HeldOpenByAnotherProgram(backup)) {
+      return Outcome::Failure(FailureKind::HeldOpen,
+                              "its earlier backup " + backup + " is held open by another program");
+    }
     earlier = fs::ReadFileRecord(backup);
     // A read-only, hidden or system backup of an earlier run can only go once its bits are off.
-    if (!earlier || !fs::SetFileAttributes(backup, 0)) return false;
+    if (!earlier || !fs::SetFileAttributes(backup, 0)) {
+      return Outcome::Failure(FailureKind::ReadOnly, "its earlier backup " + backup + " cannot be replaced");
+    }
   }
   if (!fs::CopyFile(path, backup)) {
+    const int error = errno;
     if (earlier) fs::RestoreFileAttributes(backup, *earlier);
-    return false;
+    if (fs::OpenFile(path, fs::OpenMode::Read).error == fs::OpenError::Locked) {
+      return Outcome::Failure(FailureKind::HeldOpen, "held open by another program, so it could not be copied");
+    }
+    return Outcome::Failure(FailureKind::Io, "its backup " + backup + " could not be written" +
+                                                 (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
   }
 
   // The copy carries the document's bits, read-only included, which would refuse the times.
@@ -41,7 +58,7 @@ bool backupoldfile(const std::string& path) {
   const auto lastAccess = time::FileTimeToLocalDateTime(times.lastAccess);
   if (creation && lastWrite && lastAccess) SetFileTimes(backup, *creation, *lastWrite, *lastAccess);
   fs::SetFileAttributes(backup, record->attributes);
-  return true;
+  return Outcome::Success();
 }
 
 }  // namespace kestrel::change

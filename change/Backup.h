@@ -4,14 +4,16 @@
 
 #include <string>
 
+#include "platform/Outcome.h"
+
 namespace kestrel::change {
 
 std::string BackupFileName(const std::string& path);
 
-// True once the copy exists (failures while giving it the times and attributes do not count).
-// False when an earlier backup cannot be removed (another program holding it open included), the
-// document is missing, or the copy fails
-// (a folder named like the backup included). Never shows anything.
-bool backupoldfile(const std::string& path);
+// Success once the copy exists (failures while giving it the times and attributes do not count).
+// A failure says why: the document is missing or held open, an earlier backup cannot be replaced
+// (another program holding it open included), a folder stands at the backup's name, or the copy
+// could not be written (the system's error text). Never shows anything, never throws.
+Outcome backupoldfile(const std::string& path);
 
 }  // namespace kestrel::change

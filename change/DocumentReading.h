@@ -8,6 +8,7 @@
 
 #include "catalogue/PropertyCatalogue.h"
 #include "ooxml/zip/PackageZip.h"
+#include "platform/Outcome.h"
 #include "platform/fs/FileState.h"
 #include "platform/xml/XmlDocument.h"
 
@@ -17,8 +18,10 @@ using PropertyTexts = std::array<std::string, catalogue::kRowCount>;
 
 // The 14 texts by the kind of document: a package through its property parts (nullopt when it
 // cannot be read, errors of the XML and ZIP layers included), any other document through its
-// property sets and statistics block (never fails).
-std::optional<PropertyTexts> ReadDocumentRows(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path);
+// property sets and statistics block (never fails; empty rows then). `outcome`, when given, says
+// why rows are missing or empty.
+std::optional<PropertyTexts> ReadDocumentRows(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+                                              Outcome* outcome = nullptr);
 
 // Puts the recorded times and attributes back: the read-only bit cleared if set, the times set on
 // the file opened exclusively, then permission bits and attribute store as recorded. False when
@@ -29,13 +32,17 @@ bool RestoreTimesAndAttributes(const std::string& path, const fs::FileRecord& re
 struct DocumentReading {
   fs::FileRecord record;               // the times and attribute word found before reading
   std::optional<PropertyTexts> rows;   // nullopt: the package could not be read
+  // Why the rows are missing (a package), or empty (a binary document that could not be opened
+  // as one); success when the document was read.
+  Outcome outcome = Outcome::Success();
   bool restored = false;               // what RestoreTimesAndAttributes answered
   // What the file list shows: read error unless both hold.
   bool Succeeded() const { return rows.has_value() && restored; }
 };
 
-// nullopt when there is no such file or its state cannot be read (nothing is shown then).
+// NotFound when there is no such file or its state cannot be read (nothing is shown then).
 // Otherwise the record, the rows, and the file put back, also when the rows could not be read.
-std::optional<DocumentReading> ReadDocument(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path);
+// Never throws.
+Result<DocumentReading> ReadDocument(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path);
 
 }  // namespace kestrel::change

@@ -9,7 +9,6 @@
 #include "change/Backup.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
-#include "cli/FileDiagnosis.h"
 #include "cli/FileList.h"
 #include "cli/HelpTexts.h"
 #include "cli/SetCommandLine.h"
@@ -35,18 +34,20 @@ int RunSet(ArgumentScanner& args, Console& console) {
     const std::string& given = files[next].given;
     const std::string& path = files[next].path;
     ++next;
-    if (commandLine->values.backup && !change::backupoldfile(path)) {
-      // As in the batch run: the document is not changed and the run ends here.
-      console.Out() << "backup error: " << given << '\n';
-      console.Problem(given, WhyBackupFailed(path));
-      allChanged = false;
-      break;
+    if (commandLine->values.backup) {
+      if (const Outcome backedUp = change::backupoldfile(path); !backedUp) {
+        // As in the batch run: the document is not changed and the run ends here.
+        console.Out() << "backup error: " << given << '\n';
+        console.Problem(given, backedUp.message());
+        allChanged = false;
+        break;
+      }
     }
-    if (change::ApplyChange(myzip, axml, path, request)) {
+    if (const Outcome changed = change::ApplyChange(myzip, axml, path, request)) {
       console.Out() << "changed: " << given << '\n';
     } else {
       console.Out() << "change error: " << given << '\n';
-      console.Problem(given, WhyChangeFailed(path));
+      console.Problem(given, changed.message());
       allChanged = false;
     }
   }

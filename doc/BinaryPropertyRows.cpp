@@ -5,15 +5,18 @@
 
 #include "doc/DopStatistics.h"
 #include "doc/PropertyText.h"
+#include "platform/storage/OpenOutcome.h"
 #include "platform/storage/PropertySetStorage.h"
 
 namespace kestrel::doc {
 
-std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::string& path) {
+std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::string& path, Outcome* unreadable) {
   std::array<std::string, catalogue::kRowCount> texts;
   texts[catalogue::kEditingTime].assign(1, '0');  // (GCC 12 warns falsely on assigning a literal here)
   try {
-    const auto file = storage::CompoundFile::Open(path, fs::OpenMode::Read);
+    storage::OpenError error = storage::OpenError::None;
+    const auto file = storage::CompoundFile::Open(path, fs::OpenMode::Read, &error);
+    if (unreadable != nullptr) *unreadable = storage::DescribeOpenError(error);
     if (!file) return texts;
     // Each set is parsed once for all its rows.
     std::map<catalogue::PropertySetKind, std::optional<storage::PropertySetStream>> sets;
@@ -26,8 +29,9 @@ std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::
       if (found->second) texts[i] = PropertyTextOf(*found->second, fmtid, static_cast<std::uint32_t>(rows[i].propertyId));
     }
     texts[catalogue::kEditingTime] = std::to_string(ReadEditingMinutes(*file));
-  } catch (const std::exception&) {
+  } catch (const std::bad_alloc&) {
     // Whatever was read stays; the rest is empty, as for any unreadable part.
+    if (unreadable != nullptr) *unreadable = Outcome::Failure(FailureKind::Io, "not enough memory to read it");
   }
   return texts;
 }

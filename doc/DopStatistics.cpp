@@ -25,6 +25,23 @@ constexpr std::size_t kLastPrintedAt = 8;
 constexpr std::size_t kRevisionCountAt = 12;
 constexpr std::size_t kEditingMinutesAt = 14;
 
+struct DopDates {
+  std::uint32_t created = 0;      // DTTM, local time
+  std::uint32_t revised = 0;      // DTTM
+  std::uint32_t lastPrinted = 0;  // DTTM; 0 means never printed
+  std::uint16_t revisionCount = 0;
+  std::int32_t editingMinutes = 0;
+};
+
+// Which fields a change replaces; the file keeps the others.
+struct DopWriteMask {
+  bool created = false;
+  bool revised = false;
+  bool lastPrinted = false;
+  bool revisionCount = false;
+  bool editingMinutes = false;
+};
+
 // A revision count that is not a number is written as 3.
 constexpr std::int32_t kRevisionCountFallback = 3;
 
@@ -122,20 +139,6 @@ std::uint32_t PackDttm(time::LocalDateTime value) {
   const auto low = static_cast<std::uint32_t>(fields->minute | fields->hour << 6 | fields->day << 11);
   const auto high = static_cast<std::uint32_t>(fields->month | (fields->year - 1900) << 4);
   return (high & 0xFFFF) << 16 | (low & 0xFFFF);
-}
-
-bool WriteDopDates(const std::string& path, const DopDates& dates, const DopWriteMask& mask) {
-  if (!CompoundFile::IsCompoundFile(path)) return false;  // nothing else is opened for writing
-  const auto file = CompoundFile::Open(path, fs::OpenMode::ReadWrite);
-  if (!file) return false;
-  const auto place = LocateDopStatistics(*file);
-  if (!place) return false;
-  const auto patch = PlanAt(*file, *place, dates, mask);
-  if (!patch) return false;
-  if (!patch->changed) return true;
-  storage::StreamEdits edits;
-  edits.Patch(patch->stream, patch->offset, {patch->bytes.begin(), patch->bytes.end()});
-  return file->Commit(edits).ok();
 }
 
 }  // namespace kestrel::doc

@@ -46,28 +46,4 @@ std::int32_t ReadEditingMinutes(const storage::CompoundFile& file);
 // which a DTTM cannot hold.
 std::uint32_t PackDttm(time::LocalDateTime value);
 
-// --- Writing on its own, for callers not yet moved to PlanDopDates; the same rules apply. ---
-
-struct DopDates {
-  std::uint32_t created = 0;      // DTTM, local time
-  std::uint32_t revised = 0;      // DTTM
-  std::uint32_t lastPrinted = 0;  // DTTM; 0 means never printed
-  std::uint16_t revisionCount = 0;
-  std::int32_t editingMinutes = 0;
-};
-
-// Which fields WriteDopDates replaces; the file keeps the others.
-struct DopWriteMask {
-  bool created = false;
-  bool revised = false;
-  bool lastPrinted = false;
-  bool revisionCount = false;
-  bool editingMinutes = false;
-};
-
-// Opens the document for writing and commits the run with the masked fields replaced. True when
-// the run holds these values afterwards. False, with the file unchanged, whenever
-// LocateDopStatistics refuses the document or it cannot be opened for writing.
-bool WriteDopDates(const std::string& path, const DopDates& dates, const DopWriteMask& mask);
-
 }  // namespace kestrel::doc

@@ -35,9 +35,11 @@ std::string FormatFileTime(std::int64_t bits) {
   return local ? time::FormatDateTimeText(*local) : std::string();
 }
 
-std::string ConversionMessage(const std::string& text, const char* what) { return "'" + text + "' " + what; }
+Outcome ConversionFailure(const std::string& text, const char* what) {
+  return Outcome::Failure(FailureKind::InvalidValue, "'" + text + "' " + what);
+}
 
-PropertyValue FileTimeValue(const std::string& text, FileTimeStyle style) {
+Result<PropertyValue> FileTimeValue(const std::string& text, FileTimeStyle style) {
   PropertyValue value;
   if (text.empty()) {
     value.type = storage::kVtNull;
@@ -50,32 +52,9 @@ PropertyValue FileTimeValue(const std::string& text, FileTimeStyle style) {
   }
   const auto local = time::ParseDateTimeText(text);
   const auto fileTime = local ? time::LocalDateTimeToFileTime(*local) : std::nullopt;
-  if (!fileTime) throw ConversionError(ConversionMessage(text, "is not a valid date and time"));
+  if (!fileTime) return ConversionFailure(text, "is not a valid date and time");
   value.integer = static_cast<std::int64_t>(*fileTime);
   return value;
-}
-
-// nullopt for a type the write side does not offer.
-std::optional<PropertyValue> ValueFromText(std::int32_t vartype, const std::string& text, FileTimeStyle style) {
-  PropertyValue value;
-  switch (vartype) {
-    case storage::kVtLpstr:
-    case storage::kVtLpwstr:
-      value.type = static_cast<std::uint16_t>(vartype);
-      value.text = text;
-      return value;
-    case storage::kVtInt: {
-      const auto number = text::ParseInt32(text);
-      if (!number) throw ConversionError(ConversionMessage(text, "is not a valid integer value"));
-      value.type = storage::kVtInt;
-      value.integer = *number;
-      return value;
-    }
-    case storage::kVtFiletime:
-      return FileTimeValue(text, style);
-    default:
-      return std::nullopt;
-  }
 }
 
 }  // namespace
@@ -146,16 +125,25 @@ std::string ReadPropertyText(const std::string& path, const storage::Guid& fmtid
   }
 }
 
-bool WritePropertyText(const std::string& path, const storage::Guid& fmtid, std::uint32_t pid, std::int32_t vartype,
-                       const std::string& text, FileTimeStyle style) {
-  // Converted before the file is touched, so a text that does not parse changes nothing.
-  const auto value = ValueFromText(vartype, text, style);
-  if (!value) return false;
-  try {
-    const auto file = storage::CompoundFile::Open(path, fs::OpenMode::ReadWrite);
-    return file && storage::WritePropertySetValue(*file, fmtid, pid, *value);
-  } catch (const std::bad_alloc&) {
-    return false;
+Result<PropertyValue> PropertyValueFromText(std::int32_t vartype, const std::string& text, FileTimeStyle style) {
+  PropertyValue value;
+  switch (vartype) {
+    case storage::kVtLpstr:
+    case storage::kVtLpwstr:
+      value.type = static_cast<std::uint16_t>(vartype);
+      value.text = text;
+      return value;
+    case storage::kVtInt: {
+      const auto number = text::ParseInt32(text);
+      if (!number) return ConversionFailure(text, "is not a valid integer value");
+      value.type = storage::kVtInt;
+      value.integer = *number;
+      return value;
+    }
+    case storage::kVtFiletime:
+      return FileTimeValue(text, style);
+    default:
+      return Outcome::Failure(FailureKind::Unsupported, "values of type " + std::to_string(vartype) + " are not written");
   }
 }
 

@@ -1,12 +1,12 @@
 #pragma once
-// One document property of a binary Word document at a time, as the text the user sees.
-// Every call opens the file, does its one read or write and closes it again.
+// Document properties of a binary Word document as the text the user sees, and the typed values
+// texts become.
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "catalogue/PropertyCatalogue.h"
+#include "platform/Outcome.h"
 #include "platform/storage/Guid.h"
 #include "platform/storage/PropertySetStream.h"
 
@@ -16,12 +16,6 @@ namespace kestrel::doc {
 enum class FileTimeStyle {
   DateTime,  // a point in time, given as date-time text in local time
   Minutes,   // a duration, given as whole minutes
-};
-
-// A text that cannot become the value asked for. The message is the one the user sees.
-class ConversionError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
 };
 
 // The FMTID of a catalogue row's property set.
@@ -38,11 +32,11 @@ std::string PropertyTextOf(const storage::PropertySetStream& set, const storage:
 // set or property absent). Never throws.
 std::string ReadPropertyText(const std::string& path, const storage::Guid& fmtid, std::uint32_t pid);
 
-// Writes one property from text as VT_LPSTR, VT_LPWSTR, VT_INT or VT_FILETIME (an empty text
-// gives VT_NULL). The set is created when missing. True when the value is in the file.
-// Throws ConversionError, before the file is opened, for a date-time or integer text that does
-// not parse.
-bool WritePropertyText(const std::string& path, const storage::Guid& fmtid, std::uint32_t pid,
-                       std::int32_t vartype, const std::string& text, FileTimeStyle style);
+// The typed value a text becomes: VT_LPSTR, VT_LPWSTR, VT_INT or VT_FILETIME (an empty text gives
+// VT_NULL; style Minutes reads whole minutes, 0 when not a number). InvalidValue, with the exact
+// conversion message ("'%s' is not a valid date and time", "... integer value"), for a text that
+// does not parse; Unsupported for another type. Never throws.
+Result<storage::PropertyValue> PropertyValueFromText(std::int32_t vartype, const std::string& text,
+                                                     FileTimeStyle style);
 
 }  // namespace kestrel::doc

@@ -32,7 +32,7 @@ std::string_view Flag(std::uint32_t attributes, std::uint32_t bit) { return (att
 
 }  // namespace
 
-void AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+Outcome AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
                         std::vector<std::string>& lines) {
   std::string line;
   AppendField(line, path, false);
@@ -40,12 +40,12 @@ void AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const s
 
   // The reading records the file's state first and puts it back afterwards, also when a package
   // cannot be read, so that an export never leaves a trace on a document.
-  const std::optional<change::DocumentReading> reading = change::ReadDocument(myzip, axml, path);
+  const Result<change::DocumentReading> reading = change::ReadDocument(myzip, axml, path);
   if (!reading) {
     lines.push_back(std::move(line));
-    return;
+    return reading.outcome();
   }
-  if (!reading->rows) return;
+  if (!reading->rows) return reading->outcome;
 
   for (const std::string& text : *reading->rows) AppendField(line, text, false);
   const fs::FileTimeSet times = reading->record.times.FileTimes();
@@ -58,6 +58,7 @@ void AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const s
   AppendField(line, Flag(attributes, fs::kAttributeHidden), false);
   AppendField(line, Flag(attributes, fs::kAttributeSystem), true);
   lines.push_back(std::move(line));
+  return reading->outcome;
 }
 
 }  // namespace kestrel::csv

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ooxml/zip/PackageZip.h"
+#include "platform/Outcome.h"
 #include "platform/xml/XmlDocument.h"
 
 namespace kestrel::csv {
@@ -12,8 +13,9 @@ namespace kestrel::csv {
 // Appends the document's 23-field line to `lines` (UTF-8, no line end) and puts the document's
 // times and attributes back. A document that is missing or whose state cannot be read gets a line
 // of the path and the file name followed by a comma; a package that cannot be read gets no line,
-// but is put back all the same.
-void AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+// but is put back all the same. The outcome says why a line is short, missing, or holds empty
+// property fields (a binary document that could not be opened as one). Never throws.
+Outcome AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
                         std::vector<std::string>& lines);
 
 }  // namespace kestrel::csv

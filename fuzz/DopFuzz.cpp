@@ -1,10 +1,13 @@
-// Fuzzes the document statistics lookup (FIB, table stream choice, DOP bounds) and the binary
-// document reading built on it, through the real open path over an in-memory file.
+// Fuzzes the document statistics lookup (FIB, table stream choice, DOP bounds), the binary
+// document reading built on it and the change of one row through the whole commit, through the
+// real open path over an in-memory file.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "doc/BinaryChange.h"
 #include "doc/BinaryPropertyRows.h"
 #include "doc/DopStatistics.h"
 #include "fuzz/MemoryFile.h"
@@ -19,8 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const auto original = *bytes;
   const std::int32_t minutes = before == 4321 ? 1234 : 4321;
-  const bool written = doc::WriteDopDates(path, doc::DopDates{0, 0, 0, 0, minutes},
-                                          doc::DopWriteMask{false, false, false, false, true});
+  catalogue::PropertyRows rows;
+  rows.values.at(catalogue::kEditingTime) = std::to_string(minutes);
+  rows.included.at(catalogue::kEditingTime) = true;
+  const bool written = doc::ChangeBinaryProperties(path, rows).ok();
   // A write that reports success must read back; one that fails must leave every byte alone.
   if (written && doc::ReadEditingMinutes(path) != minutes) std::abort();
   if (!written && *bytes != original) std::abort();

@@ -47,7 +47,7 @@ bool TForm7::ChangeDocument(int index) {
   bool backedUp = !batch_->backup;
   bool changed = false;
   try {
-    if (!backedUp) backedUp = change::backupoldfile(path);
+    if (!backedUp) backedUp = change::backupoldfile(path).ok();
   } catch (const std::exception&) {
     backedUp = false;
   }
@@ -58,7 +58,7 @@ bool TForm7::ChangeDocument(int index) {
   }
   PendingEvents();
   try {
-    changed = change::ApplyChange(batch_->myzip, batch_->axml, path, batch_->request);
+    changed = change::ApplyChange(batch_->myzip, batch_->axml, path, batch_->request).ok();
   } catch (const std::exception&) {
     changed = false;  // counted as any failed change; the run goes on
   }

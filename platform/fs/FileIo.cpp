@@ -142,12 +142,12 @@ bool RandomAccessFile::CopyFrom(RandomAccessFile& source, std::uint64_t sourceOf
 bool RandomAccessFile::SetTimes(std::optional<Timestamp>, std::optional<Timestamp>) { return false; }
 
 OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
-  const bool write = mode == OpenMode::ReadWrite;
+  const bool write = mode != OpenMode::Read;
   // O_NONBLOCK: a FIFO named like a document must not hang the open (regular files ignore it).
   const int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
-  // Looking at a document leaves its last-access time alone where we may ask for that (the owner,
-  // or root); elsewhere the time is put back afterwards.
-  int fd = write ? -1 : ::open(path.c_str(), flags | O_NOATIME);
+  // Looking at a document, or planning a change that is then refused, leaves its last-access time
+  // alone where we may ask for that (the owner, or root); elsewhere the time is put back afterwards.
+  int fd = ::open(path.c_str(), flags | O_NOATIME);
   if (fd < 0) fd = ::open(path.c_str(), flags);
   if (fd < 0) return {nullptr, ErrorFromErrno(errno), errno};
   auto file = std::make_unique<PosixFile>(fd);  // owns fd from here on
@@ -174,7 +174,7 @@ OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   if (::fstat(fd, &st) != 0) return {nullptr, OpenError::Other, errno};
   if (!S_ISREG(st.st_mode)) return {nullptr, OpenError::NotFound};
   // Root opens anything O_RDWR; the owner write bit is what says "read-only document".
-  if (write && (st.st_mode & S_IWUSR) == 0) return {nullptr, OpenError::ReadOnly};
+  if (mode == OpenMode::ReadWrite && (st.st_mode & S_IWUSR) == 0) return {nullptr, OpenError::ReadOnly};
   file->SetSize(static_cast<std::uint64_t>(st.st_size));
   return {std::move(file), OpenError::None};
 }

@@ -18,6 +18,9 @@ namespace kestrel::fs {
 enum class OpenMode {
   Read,       // shared lock; other readers welcome, writers refused
   ReadWrite,  // exclusive lock
+  // ReadWrite for the change of a document whose read-only bit is set: only the system's own
+  // permission check applies (root passes it), so the bit need not be cleared for the open.
+  ReadWriteDespiteReadOnly,
 };
 
 enum class OpenError {

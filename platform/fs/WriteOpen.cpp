@@ -8,6 +8,9 @@ namespace kestrel::fs {
 
 OpenResult OpenForWriting(const std::string& path, const FileRecord& record) {
   if ((record.attributes & kAttributeReadOnly) == 0) return OpenFile(path, OpenMode::ReadWrite);
+  // Where the system lets us (root), the bit is never off at all; a kill then cannot matter.
+  OpenResult despite = OpenFile(path, OpenMode::ReadWriteDespiteReadOnly);
+  if (despite.file || despite.error != OpenError::Other) return despite;
   if (!SetFileAttributes(path, record.attributes & ~kAttributeReadOnly)) return {nullptr, OpenError::ReadOnly};
   OpenResult opened = OpenFile(path, OpenMode::ReadWrite);
   // The open descriptor keeps its right to write; the file is read-only again for everyone else.

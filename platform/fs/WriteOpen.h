@@ -9,9 +9,10 @@
 namespace kestrel::fs {
 
 // Opens the document for writing (exclusive locks, as OpenFile) even when its read-only bit is
-// set: the bit is cleared for the instant of the open and put back at once, before anything is
-// written, so no stop of the program can leave a read-only document writable. `record` is the
-// document's state taken just before. Errors as OpenFile's.
+// set. Where the system allows it (root, or a file system that does not enforce the bit) the bit
+// stays set throughout; otherwise it is cleared for the instant of the open and put back at once,
+// before anything is written, so only a stop in that instant could leave the document writable.
+// `record` is the document's state taken just before. Errors as OpenFile's.
 OpenResult OpenForWriting(const std::string& path, const FileRecord& record);
 
 // SetFileTimestamps on a file the caller holds open for writing (its lock stays the caller's;

@@ -35,7 +35,7 @@ std::uint32_t ShownAttributes(const stdfs::path& file) {
                                fs::kAttributeArchive);
 }
 
-bool Apply(const stdfs::path& file, const change::ChangeRequest& request) {
+Outcome Apply(const stdfs::path& file, const change::ChangeRequest& request) {
   zip::TPackageZip myzip;
   xml::XmlDocument axml;
   return change::ApplyChange(myzip, axml, file.string(), request);

@@ -26,6 +26,6 @@ bool OwnerWritable(const std::filesystem::path& file);
 // The read-only, hidden, system and archive bits as the program reads them back.
 std::uint32_t ShownAttributes(const std::filesystem::path& file);
 
-bool Apply(const std::filesystem::path& file, const change::ChangeRequest& request);
+Outcome Apply(const std::filesystem::path& file, const change::ChangeRequest& request);
 
 }  // namespace kestrel::test

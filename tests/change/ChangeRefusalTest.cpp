@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/fs/FileState.h"
 #include "platform/time/DateTimeText.h"
@@ -99,8 +100,9 @@ TEST(ApplyChange, ADocumentAnotherProgramIsReadingIsLeftAlone) {
   test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
 }
 
-// In a binary document a date text that does not parse ends the change with false, not with an
-// exception, and the read-only bit cleared for the writing is back.
+// In a binary document a date text that does not parse refuses the change with its conversion
+// message, not with an exception, before anything is written: bytes, times, mode and attribute
+// store as they were, read-only included.
 TEST(ApplyChange, ADateTextThatDoesNotParse) {
   const test::ScopedTimeZone tokyo("Asia/Tokyo");
   for (const char* name : {"lo-ja-full.doc", "poi-no-dsi.doc"}) {
@@ -111,12 +113,12 @@ TEST(ApplyChange, ADateTextThatDoesNotParse) {
       const auto before = test::TakeFileSnapshot(file);
       auto values = kValues;
       values.at(static_cast<std::size_t>(row)) = "2021/13/45 25:61:00";
-      bool changed = true;
+      std::optional<Outcome> changed;
       EXPECT_NO_THROW(changed = test::Apply(file, SingleRequest(values)));
-      EXPECT_FALSE(changed);
-      EXPECT_FALSE(test::OwnerWritable(file));
-      EXPECT_EQ(test::ShownAttributes(file), fs::kAttributeReadOnly);
-      EXPECT_TRUE(before.xattrs == test::TakeFileSnapshot(file).xattrs);
+      ASSERT_TRUE(changed);
+      EXPECT_EQ(changed->kind(), FailureKind::InvalidValue);
+      EXPECT_EQ(changed->message(), "'2021/13/45 25:61:00' is not a valid date and time");
+      test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
     }
   }
 }

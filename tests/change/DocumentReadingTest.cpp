@@ -16,7 +16,9 @@ namespace stdfs = std::filesystem;
 std::optional<DocumentReading> Read(const stdfs::path& file) {
   zip::TPackageZip myzip;
   xml::XmlDocument axml;
-  return ReadDocument(myzip, axml, file.string());
+  Result<DocumentReading> reading = ReadDocument(myzip, axml, file.string());
+  if (!reading) return std::nullopt;
+  return std::move(*reading);
 }
 
 std::optional<PropertyTexts> ReadRows(const stdfs::path& file) {

@@ -274,23 +274,5 @@ TEST(ReadEditingMinutes, ReadsTheRunOrZero) {
   }
 }
 
-// Kept for callers not yet moved to PlanDopDates: writes the masked fields, or nothing.
-TEST(WriteDopDates, WritesTheMaskedFieldsOrNothing) {
-  const test::TempDir dir;
-  const DopDates dates{0x11111111, 0x22222222, 0x33333333, 0x4444, 75};
-  const DopWriteMask minutesOnly{false, false, false, false, true};
-  const auto file = dir.Copy(test::DataFile("poi-ja-cp932.doc"));
-  EXPECT_TRUE(WriteDopDates(file, dates, minutesOnly));
-  const auto cf = CompoundFile::Open(file, kestrel::fs::OpenMode::Read);
-  const auto patch = PlanDopDates(*cf, catalogue::PropertyRows{});
-  ASSERT_TRUE(patch);
-  EXPECT_EQ(Hex(patch->bytes), std::string(kSampleRun).substr(0, 28) + "4b000000");
-  const auto encrypted = dir.Copy(test::DataFile("poi-ja-cp932.doc"), "encrypted.doc");
-  Flags(0x0100, 0)(encrypted);
-  const auto bytes = test::ReadBytes(encrypted);
-  EXPECT_FALSE(WriteDopDates(encrypted, dates, minutesOnly));
-  EXPECT_EQ(test::ReadBytes(encrypted), bytes);
-}
-
 }  // namespace
 }  // namespace kestrel::doc

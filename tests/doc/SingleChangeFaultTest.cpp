@@ -1,13 +1,11 @@
-// A single change stopped at every one of its writes, as if the program died there: the document
-// must still open in an independent reader, and each property set must hold the content it had
-// before or after one of the change's property writes, never a mix of two.
+// A whole single change stopped at every one of its writes, as if the program died there: the
+// document must still open in an independent reader, and both property sets and the statistics
+// block must be old together or new together, never a mix.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <iostream>
 
-#include "doc/DopStatistics.h"
-#include "doc/PropertyText.h"
+#include "doc/BinaryChange.h"
 #include "tests/support/FaultyFiles.h"
 #include "tests/support/Oracles.h"
 #include "tests/support/TestSupport.h"
@@ -24,71 +22,47 @@ const catalogue::PropertyRows& ChangedRows() {
   return rows;
 }
 
-// The writes of one single change: every row, then the statistics block. After each step the
-// snapshot of the document is recorded when `states` is given.
-void ApplySingleChange(const fs::path& file, std::vector<test::DocumentSnapshot>* states) {
-  for (int row = 0; row < catalogue::kRowCount; ++row) {
-    const auto& r = catalogue::Catalogue().Row(row);
-    WritePropertyText(file, FmtidOf(r.propertySet), static_cast<std::uint32_t>(r.propertyId), r.valueType,
-                      ChangedRows().Value(row),
-                      row == catalogue::kEditingTime ? FileTimeStyle::Minutes : FileTimeStyle::DateTime);
-    if (states) states->push_back(*test::TakeSnapshot(file));
-  }
-  BuildDopDates(file, ChangedRows());
-  if (states) states->push_back(*test::TakeSnapshot(file));
-}
-
-template <typename T>
-bool OneOf(const T& value, const std::vector<T>& allowed) {
-  return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
-}
-
 void CheckEveryStop(const std::string& name) {
   SCOPED_TRACE(name);
   const test::TempDir dir;
-  const auto reference = dir.Copy(test::DataFile(name), "reference.doc");
-  std::vector<test::DocumentSnapshot> states{*test::TakeSnapshot(reference)};
+  const auto source = dir.Copy(test::DataFile(name), "source.doc");
+  const auto before = test::TakeSnapshot(source);
+  ASSERT_TRUE(before);
+  const auto reference = dir.Copy(source, "reference.doc");
   std::size_t writes = 0;
+  std::size_t syncs = 0;
   {
     const test::FaultyFiles counting(0);
-    ApplySingleChange(reference, &states);
+    ASSERT_TRUE(ChangeBinaryProperties(reference.string(), ChangedRows()));
     writes = counting.Writes();
+    for (const auto& event : counting.Log()) syncs += event.sync ? 1 : 0;
   }
-  ASSERT_GT(writes, 15u);
-  std::cout << "[          ] " << name << ": stopped at each of " << writes << " writes\n";
-  std::vector<test::PropertyDump> summaries;
-  std::vector<std::optional<test::PropertyDump>> docSummaries;
-  std::vector<test::StreamHashes> streams;
-  for (const auto& state : states) {
-    summaries.push_back(state.summary);
-    docSummaries.push_back(state.docSummary);
-    streams.push_back(state.streams);
-  }
+  EXPECT_LE(syncs, 2u) << "one commit";
+  const auto after = test::TakeSnapshot(reference);
+  ASSERT_TRUE(after);
+  ASSERT_NE(after->summary, before->summary);
+  std::cout << "[          ] " << name << ": stopped at each of " << writes << " writes (" << syncs << " syncs)\n";
   for (std::size_t stop = 1; stop <= writes; ++stop) {
-    const auto file = dir.Copy(test::DataFile(name), "stopped.doc");
+    const auto file = dir.Copy(source, "stopped.doc");
     {
       const test::FaultyFiles faults(stop);
-      ApplySingleChange(file, nullptr);
+      EXPECT_FALSE(ChangeBinaryProperties(file.string(), ChangedRows())) << "a failed write is a failed change";
     }
-    const auto after = test::TakeSnapshot(file);
-    ASSERT_TRUE(after) << "olefile cannot open the document stopped at write " << stop;
-    EXPECT_TRUE(OneOf(after->summary, summaries)) << "SummaryInformation mixed at write " << stop;
-    EXPECT_TRUE(OneOf(after->docSummary, docSummaries)) << "DocumentSummaryInformation mixed at write " << stop;
-    for (const auto& [path, hash] : after->streams) {
-      if (path.find("SummaryInformation") != std::string::npos) continue;
-      const bool known = std::any_of(streams.begin(), streams.end(), [&, &p = path, &h = hash](const auto& s) {
-        return s.count(p) && s.at(p) == h;
-      });
-      EXPECT_TRUE(known) << path << " holds neither old nor new content at write " << stop;
-    }
+    const auto stopped = test::TakeSnapshot(file);
+    ASSERT_TRUE(stopped) << "olefile cannot open the document stopped at write " << stop;
+    const test::DocumentSnapshot& whole = stopped->summary == before->summary ? *before : *after;
+    EXPECT_EQ(stopped->summary, whole.summary) << "SummaryInformation mixed at write " << stop;
+    EXPECT_EQ(stopped->docSummary, whole.docSummary) << "DocumentSummaryInformation mixed at write " << stop;
+    EXPECT_EQ(stopped->streams, whole.streams) << "some stream, the statistics block's among them, mixed at write "
+                                               << stop;
   }
 }
 
-TEST(SingleChangeFaults, EveryStopLeavesAReadableDocument) {
+TEST(SingleChangeFaults, EveryStopLeavesTheOldDocumentOrTheNewOne) {
   if (!test::OlefilePython()) GTEST_SKIP() << "python3-olefile is not installed";
   test::ScopedTimeZone tokyo("Asia/Tokyo");
-  // Mini stream sets in UTF-8; a set switching from 1252; a set above the mini stream cutoff;
-  // a missing set created on the way.
+  // Mini stream sets; a set switching from 1252; a set above the mini stream cutoff; a missing
+  // set created on the way.
   for (const char* name : {"lo-ja-full.doc", "poi-ascii-cp1252.doc", "lo-long-values.doc", "poi-no-dsi.doc"}) {
     CheckEveryStop(name);
   }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "catalogue/PropertyCatalogue.h"
-#include "doc/PropertyText.h"
+#include "doc/BinaryChange.h"
 #include "export/CsvLines.h"
 #include "platform/fs/FileState.h"
 #include "tests/support/FileSnapshot.h"
@@ -146,10 +146,10 @@ TEST(CsvDocumentLine, ExportOfRealDocumentsIsByteExactAndLeavesThemUntouched) {
   const stdfs::path quoted = dir.Copy(test::DataFile("lo-empty-props.doc"), "quote.doc");
   const stdfs::path accented = dir.Copy(test::DataFile("pandoc-minimal.docx"), "café.docx");
 
-  const catalogue::CatalogueRow& title = catalogue::Catalogue().Row(catalogue::kTitle);
-  ASSERT_TRUE(doc::WritePropertyText(quoted.string(), doc::FmtidOf(title.propertySet),
-                                     static_cast<std::uint32_t>(title.propertyId), title.valueType,
-                                     "Say \"cheese\"", doc::FileTimeStyle::DateTime));
+  catalogue::PropertyRows title;
+  title.values.at(catalogue::kTitle) = "Say \"cheese\"";
+  title.included.at(catalogue::kTitle) = true;
+  ASSERT_TRUE(doc::ChangeBinaryProperties(quoted.string(), title));
 
   // Unix seconds; the texts below are their Asia/Tokyo (UTC+9) wall-clock times.
   const std::vector<std::pair<stdfs::path, DocumentState>> present = {

@@ -2,8 +2,7 @@
 // is the same before and after the change, for packages and binary documents alike.
 #include <gtest/gtest.h>
 
-#include "doc/DopStatistics.h"
-#include "doc/PropertyText.h"
+#include "doc/BinaryChange.h"
 #include "ooxml/OoxmlProperties.h"
 #include "tests/support/LibreOffice.h"
 #include "tests/support/TestSupport.h"
@@ -26,16 +25,7 @@ void ChangePackage(const fs::path& file) {
   ASSERT_TRUE(ooxml::WriteOoxmlProperties(myzip, axml, file.string(), Change()));
 }
 
-void ChangeBinary(const fs::path& file) {
-  for (int row = 0; row < catalogue::kRowCount; ++row) {
-    const auto& r = catalogue::Catalogue().Row(row);
-    ASSERT_TRUE(doc::WritePropertyText(file.string(), doc::FmtidOf(r.propertySet), static_cast<std::uint32_t>(r.propertyId),
-                                       r.valueType, Change().Value(row),
-                                       row == catalogue::kEditingTime ? doc::FileTimeStyle::Minutes
-                                                                      : doc::FileTimeStyle::DateTime));
-  }
-  ASSERT_TRUE(doc::BuildDopDates(file.string(), Change()));
-}
+void ChangeBinary(const fs::path& file) { ASSERT_TRUE(doc::ChangeBinaryProperties(file.string(), Change())); }
 
 TEST(LibreOffice, OpensChangedDocumentsWithTheirBodyIntact) {
   if (!test::Soffice()) GTEST_SKIP() << "LibreOffice is not installed";

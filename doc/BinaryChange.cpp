@@ -1,0 +1,116 @@
+#include "doc/BinaryChange.h"
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+#include "doc/DopStatistics.h"
+#include "doc/PropertyText.h"
+#include "platform/storage/OpenOutcome.h"
+#include "platform/storage/PropertySetStorage.h"
+#include "platform/text/Blanks.h"
+
+namespace kestrel::doc {
+
+namespace {
+
+using storage::PropertyAssignment;
+
+// The assignments of one property set, in catalogue order.
+struct SetAssignments {
+  storage::Guid fmtid;
+  std::vector<PropertyAssignment> assignments;
+};
+
+Result<std::vector<SetAssignments>> ConvertRows(const catalogue::PropertyRows& rows) {
+  std::vector<SetAssignments> sets;
+  for (int row = 0; row < catalogue::kRowCount; ++row) {
+    if (!rows.Included(row)) continue;
+    const auto& entry = catalogue::Catalogue().Row(row);
+    const std::string text(text::TrimSpaceAndControls(rows.Value(row)));
+    const auto style = row == catalogue::kEditingTime ? FileTimeStyle::Minutes : FileTimeStyle::DateTime;
+    Result<storage::PropertyValue> value = PropertyValueFromText(entry.valueType, text, style);
+    if (!value) return value.outcome();
+    const storage::Guid fmtid = FmtidOf(entry.propertySet);
+    auto set = std::find_if(sets.begin(), sets.end(), [&](const SetAssignments& s) { return s.fmtid == fmtid; });
+    if (set == sets.end()) set = sets.insert(sets.end(), SetAssignments{fmtid, {}});
+    set->assignments.push_back({static_cast<std::uint32_t>(entry.propertyId), std::move(*value)});
+  }
+  return sets;
+}
+
+// What a stored value reads as when it holds what was asked: text is cut at its first NUL, as
+// the stream keeps it.
+bool SameValue(const storage::PropertyValue& stored, const storage::PropertyValue& asked) {
+  if (stored.type != asked.type) return false;
+  switch (asked.type) {
+    case storage::kVtLpstr:
+    case storage::kVtLpwstr:
+      return stored.text == asked.text.substr(0, asked.text.find('\0'));
+    case storage::kVtNull:
+      return true;
+    default:
+      return stored.integer == asked.integer;
+  }
+}
+
+Outcome CheckReadBack(const storage::CompoundFile& file, const std::vector<SetAssignments>& sets,
+                      const DopDatesPatch& dop) {
+  for (const SetAssignments& set : sets) {
+    const auto stream = storage::ReadPropertySet(file, set.fmtid);
+    for (const PropertyAssignment& assignment : set.assignments) {
+      const auto stored = stream ? stream->Read(set.fmtid, assignment.pid) : std::nullopt;
+      if (!stored || !SameValue(*stored, assignment.value)) {
+        return Outcome::Failure(FailureKind::Io, "property " + std::to_string(assignment.pid) + " of " +
+                                                     set.fmtid.ToString() + " did not read back as written");
+      }
+    }
+  }
+  const auto block = file.ReadStreamRange(dop.stream, dop.offset, dop.bytes.size());
+  if (!block || !std::equal(block->begin(), block->end(), dop.bytes.begin(), dop.bytes.end())) {
+    return Outcome::Failure(FailureKind::Io, "the statistics block did not read back as written");
+  }
+  return Outcome::Success();
+}
+
+}  // namespace
+
+Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::PropertyRows& rows) {
+  try {
+    // Nothing is planned, let alone written, for a document we must not write into.
+    if (Outcome writable = CheckWordDocumentWritable(file); !writable) return writable;
+    Result<std::vector<SetAssignments>> sets = ConvertRows(rows);
+    if (!sets) return sets.outcome();
+
+    storage::StreamEdits edits;
+    for (const SetAssignments& set : *sets) {
+      Result<storage::PropertySetUpdate> update = storage::PlanPropertySetUpdate(file, set.fmtid, set.assignments);
+      if (!update) return update.outcome();
+      if (!update->changed) continue;
+      if (update->stream) {
+        edits.Replace(*update->stream, std::move(update->content));
+      } else {
+        edits.Create(storage::kRootEntry, update->name, std::move(update->content));
+      }
+    }
+    Result<DopDatesPatch> dop = PlanDopDates(file, rows);
+    if (!dop) return dop.outcome();
+    if (dop->changed) edits.Patch(dop->stream, dop->offset, {dop->bytes.begin(), dop->bytes.end()});
+
+    if (!edits.Empty()) {
+      if (Outcome committed = file.Commit(edits); !committed) return committed;
+    }
+    return CheckReadBack(file, *sets, *dop);
+  } catch (const std::bad_alloc&) {
+    return Outcome::Failure(FailureKind::Io, "not enough memory to prepare the change");
+  }
+}
+
+Outcome ChangeBinaryProperties(const std::string& path, const catalogue::PropertyRows& rows) {
+  storage::OpenError error = storage::OpenError::None;
+  const auto file = storage::CompoundFile::Open(path, fs::OpenMode::ReadWrite, &error);
+  if (!file) return storage::DescribeOpenError(error);
+  return ChangeBinaryProperties(*file, rows);
+}
+
+}  // namespace kestrel::doc

@@ -1071,6 +1071,8 @@ TEST(PropertySetWriteTest, NewAndUnicodeSectionsKeepTheirCodePage) {
   const std::vector<Case> cases = {
       {"932 holds Japanese", HandStream({{kOther, {{1, I2(932)}}}}), kJapanese, 932},
       {"932 cannot hold Korean", HandStream({{kOther, {{1, I2(932)}}}}), korean, 1200},
+      {"a new stream", PropertySetStream::Create(kOther, 932).Serialize(), korean, 1200},
+      {"a new stream, text 932 holds", PropertySetStream::Create(kOther, 932).Serialize(), kJapanese, 932},
       {"no code page property, read as 932", HandStream({{kOther, {{2, Lpstr("\x93\xfa\0"s)}}}}), korean, 1200},
       {"65001 stays", HandStream({{kOther, {{1, I2(65001)}, {2, Lpstr("caf\xC3\xA9\0"s)}}}}), korean, 65001},
       {"1200 stays", HandStream({{kOther, {{1, I2(1200)}}}}), korean, 1200},

@@ -118,13 +118,4 @@ Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, const 
   return update;
 }
 
-bool WritePropertySetValue(CompoundFile& file, const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) {
-  const PropertyAssignment assignment{pid, value};
-  Result<PropertySetUpdate> update = PlanPropertySetUpdate(file, fmtid, std::span(&assignment, 1));
-  if (!update) return false;
-  if (!update->changed) return true;
-  if (!update->stream) return file.CreateStream(kRootEntry, update->name, update->content).has_value();
-  return file.ReplaceStream(*update->stream, update->content);
-}
-
 }  // namespace kestrel::storage

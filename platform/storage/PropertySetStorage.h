@@ -48,9 +48,4 @@ struct PropertySetUpdate {
 Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, const Guid& fmtid,
                                                 std::span<const PropertyAssignment> assignments);
 
-// Sets one property and writes the stream into the file at once (no transaction). Kept only until
-// the document layer commits planned updates itself; use PlanPropertySetUpdate.
-bool WritePropertySetValue(CompoundFile& file, const Guid& fmtid, std::uint32_t pid,
-                           const PropertyValue& value);
-
 }  // namespace kestrel::storage

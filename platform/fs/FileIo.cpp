@@ -89,6 +89,14 @@ class PosixFile final : public RandomAccessFile {
     return ::futimens(fd_, times) == 0;
   }
 
+  bool Truncate(std::uint64_t size) override {
+    while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+      if (errno != EINTR) return false;
+    }
+    size_ = size;
+    return true;
+  }
+
   bool Sync() override {
     while (::fdatasync(fd_) != 0) {
       if (errno != EINTR) return false;
@@ -140,6 +148,8 @@ bool RandomAccessFile::CopyFrom(RandomAccessFile& source, std::uint64_t sourceOf
 }
 
 bool RandomAccessFile::SetTimes(std::optional<Timestamp>, std::optional<Timestamp>) { return false; }
+
+bool RandomAccessFile::Truncate(std::uint64_t) { return false; }
 
 OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   const bool write = mode != OpenMode::Read;

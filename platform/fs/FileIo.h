@@ -42,6 +42,8 @@ class RandomAccessFile {
   virtual bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) = 0;
   // Everything written so far reaches the disk.
   virtual bool Sync() = 0;
+  // Cuts the file to `size` bytes. Files that are not on a disk cannot: false.
+  virtual bool Truncate(std::uint64_t size);
   // n bytes of `source` from sourceOffset to this file at offset; false when not all arrived.
   // Files of the platform copy inside the kernel; others go through a buffer and WriteAt.
   virtual bool CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n);

@@ -115,14 +115,6 @@ class CompoundFile {
   // object see the new content after a successful commit.
   Outcome Commit(const StreamEdits& edits);
 
-  // --- Being replaced by Commit; kept while callers move over. ---
-  bool WriteStreamRange(EntryId stream, std::uint64_t offset, std::span<const std::uint8_t> data);
-  bool ReplaceStream(EntryId stream, std::span<const std::uint8_t> content);
-  bool SetStreamSize(EntryId stream, std::uint64_t size);
-  std::optional<EntryId> CreateStream(EntryId storage, std::u16string_view name,
-                                      std::span<const std::uint8_t> content);
-  bool Flush();
-
  private:
   struct State;
   explicit CompoundFile(std::unique_ptr<State> state);

@@ -530,6 +530,13 @@ Outcome CompoundFile::State::CommitPlan::Write(State& s) const {
     s.broken = true;
     return Refused(FailureKind::Io, SystemError(what, error));
   };
+  // Before the header write the old file is whole: what grew past its end goes again (best effort).
+  const std::uint64_t oldSize = s.fileSize;
+  auto failBeforeSwitch = [&](const std::string& what) {
+    Outcome failed = fail(what);
+    if (s.file->Truncate(oldSize)) s.fileSize = oldSize;
+    return failed;
+  };
   std::vector<std::uint8_t> run;
   for (auto it = fresh_.begin(); it != fresh_.end();) {
     const std::uint32_t first = it->first;
@@ -538,12 +545,12 @@ Outcome CompoundFile::State::CommitPlan::Write(State& s) const {
     for (; it != fresh_.end() && it->first == next; ++it, ++next) run.insert(run.end(), it->second.begin(), it->second.end());
     errno = 0;
     if (!s.file->WriteAt(s.SectorOffset(first), run.data(), run.size())) {
-      return fail("writing sectors " + std::to_string(first) + " to " + std::to_string(next - 1));
+      return failBeforeSwitch("writing sectors " + std::to_string(first) + " to " + std::to_string(next - 1));
     }
     s.fileSize = std::max(s.fileSize, s.SectorOffset(first) + run.size());
   }
   errno = 0;
-  if (!s.file->Sync()) return fail("making the new sectors durable");
+  if (!s.file->Sync()) return failBeforeSwitch("making the new sectors durable");
   errno = 0;
   if (!s.file->WriteAt(0, header_.data(), header_.size())) return fail("writing the header");
   errno = 0;

@@ -1,7 +1,7 @@
 #pragma once
 // The in-memory side of an open compound file: the header, DIFAT, FAT, mini FAT and directory
 // exactly as they are in the file, shared by the reading (CompoundFile.cpp) and writing
-// (CompoundFileCommit.cpp, and the older CompoundFileWrite.cpp) halves. A commit plans new tables
+// (CompoundFileCommit.cpp) halves. A commit plans new tables
 // beside these and adopts them once the header switch has reached the file.
 
 #include <array>
@@ -39,7 +39,6 @@ struct CompoundFile::State {
   std::unique_ptr<fs::RandomAccessFile> file;
   bool writable = false;
   bool broken = false;  // a write failed; the file may no longer match this copy
-  bool unsynced = false;  // bytes written since the last sync
   std::uint64_t fileSize = 0;
   // The file's first bytes (a small file whole), read in one go so that opening and reading
   // costs a read or two instead of one per sector. Write mode sets imageSize to 0 once opened:
@@ -106,26 +105,6 @@ struct CompoundFile::State {
   // --- the transaction (CompoundFileCommit.cpp) ---
   class CommitPlan;
   Outcome Commit(const StreamEdits& edits);
-
-  // --- the older writing operations (CompoundFileWrite.cpp) ---
-  bool CanWrite() const { return writable && !broken; }
-  bool WritePieces(const std::vector<FilePiece>& pieces, const std::uint8_t* buffer);
-  // Makes everything written so far durable before a write that references it.
-  bool Barrier();
-  bool WriteHeader();
-  bool WriteFatFor(const std::vector<std::uint32_t>& sectors);
-  bool WriteMiniFatFor(const std::vector<std::uint32_t>& miniSectors);
-  bool WriteEntries(EntryId first, EntryId last);
-  std::optional<std::vector<std::uint32_t>> Allocate(std::size_t count);
-  bool AddFatSector();
-  bool RegisterFatSector(std::uint32_t sector);
-  bool RebuildDifatChain();
-  std::optional<std::uint32_t> WriteChain(std::span<const std::uint8_t> content);
-  std::optional<std::uint32_t> WriteNormalChain(std::span<const std::uint8_t> content);
-  std::optional<std::uint32_t> WriteMiniChain(std::span<const std::uint8_t> content);
-  bool FreeChain(const StreamLayout& old);
-  bool ExtendDirectory();
-  bool CommitDirectory(cfb::Directory next);
 };
 
 }  // namespace kestrel::storage

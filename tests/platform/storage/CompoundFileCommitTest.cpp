@@ -417,5 +417,36 @@ TEST_F(CompoundFileCommitTest, OpensOnAFileTheCallerHoldsAndLendsItBack) {
   EXPECT_EQ(fs::OpenFile(file.string(), fs::OpenMode::Read).error, fs::OpenError::Locked) << "the lock is still held";
 }
 
+// A disk that refuses the sync before the switch: the commit fails as I/O, and what it wrote past
+// the old end of the file goes again, so the file has its old length and content.
+TEST_F(CompoundFileCommitTest, AFailureBeforeTheSwitchCutsTheFileBackToItsLength) {
+  class SyncFails final : public fs::RandomAccessFile {
+   public:
+    explicit SyncFails(std::unique_ptr<fs::RandomAccessFile> inner) : inner_(std::move(inner)) {}
+    std::uint64_t Size() const override { return inner_->Size(); }
+    bool ReadAt(std::uint64_t offset, void* out, std::size_t n) override { return inner_->ReadAt(offset, out, n); }
+    bool WriteAt(std::uint64_t offset, const void* in, std::size_t n) override { return inner_->WriteAt(offset, in, n); }
+    bool Sync() override { return false; }
+    bool Truncate(std::uint64_t size) override { return inner_->Truncate(size); }
+
+   private:
+    std::unique_ptr<fs::RandomAccessFile> inner_;
+  };
+  const stdfs::path file = Write(Document("lo-ascii-full.doc"));
+  const Dump before = StrictDump(file);
+  const auto length = stdfs::file_size(file);
+  {
+    fs::OpenResult opened = fs::OpenFile(file.string(), fs::OpenMode::ReadWrite);
+    ASSERT_TRUE(opened.file);
+    auto cf = CompoundFile::Open(std::make_unique<SyncFails>(std::move(opened.file)), fs::OpenMode::ReadWrite);
+    ASSERT_NE(cf, nullptr);
+    StreamEdits edits;
+    edits.Replace(*cf->FindChild(kRootEntry, u"WordDocument"), Pattern(100000, 1));
+    EXPECT_EQ(cf->Commit(edits).kind(), FailureKind::Io);
+  }
+  EXPECT_EQ(stdfs::file_size(file), length);
+  ExpectStreams(file, before, {});
+}
+
 }  // namespace
 }  // namespace kestrel::storage

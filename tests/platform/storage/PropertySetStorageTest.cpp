@@ -65,8 +65,13 @@ PropertyValue Text(const std::string& text) {
 // The planned stream put into the file the way the document's commit will: replaced or created.
 bool Commit(CompoundFile& file, const PropertySetUpdate& update) {
   if (!update.changed) return true;
-  if (!update.stream) return file.CreateStream(kRootEntry, update.name, update.content).has_value();
-  return file.ReplaceStream(*update.stream, update.content);
+  StreamEdits edits;
+  if (update.stream) {
+    edits.Replace(*update.stream, update.content);
+  } else {
+    edits.Create(kRootEntry, update.name, update.content);
+  }
+  return file.Commit(edits).ok();
 }
 
 Result<PropertySetUpdate> Plan(const fs::path& document, const Guid& fmtid, std::vector<PropertyAssignment> assignments) {
@@ -128,7 +133,6 @@ class PropertySetStorageTest : public ::testing::Test {
       if (!update) return copy;
       EXPECT_TRUE(update->changed) << document;
       EXPECT_TRUE(Commit(*file, *update)) << document;
-      EXPECT_TRUE(file->Flush());
     }
     std::map<std::string, std::string> after = Streams(copy);
     before.erase(changedStream);
@@ -321,7 +325,9 @@ fs::path DamagedCopy(const test::TempDir& dir, const std::string& document, cons
   const EntryId entry = *file->FindChild(kRootEntry, name);
   std::vector<std::uint8_t> bytes = *file->ReadStream(entry);
   damage(bytes);
-  EXPECT_TRUE(file->ReplaceStream(entry, bytes) && file->Flush());
+  StreamEdits edits;
+  edits.Replace(entry, bytes);
+  EXPECT_TRUE(file->Commit(edits));
   return copy;
 }
 

@@ -76,8 +76,9 @@ Outcome ChangeBinaryDocument(const std::string& path, const fs::FileRecord& reco
   fs::OpenResult opened = fs::OpenForWriting(path, record);
   if (!opened.file) return fs::DescribeOpenError(opened);
   storage::OpenError error = storage::OpenError::None;
-  auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite, &error);
-  if (!file) return storage::DescribeOpenError(error);
+  std::string damage;
+  auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite, &error, &damage);
+  if (!file) return storage::DescribeOpenError(error, damage);
   if (Outcome changed = doc::ChangeBinaryProperties(*file, request.rows); !changed) return changed;
   bool creationStored = false;
   fs::SetOpenFileTimestamps(file->File(), path, NewFileTimes(record.times, request.times), &creationStored);

@@ -108,8 +108,9 @@ Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::Pro
 
 Outcome ChangeBinaryProperties(const std::string& path, const catalogue::PropertyRows& rows) {
   storage::OpenError error = storage::OpenError::None;
-  const auto file = storage::CompoundFile::Open(path, fs::OpenMode::ReadWrite, &error);
-  if (!file) return storage::DescribeOpenError(error);
+  std::string damage;
+  const auto file = storage::CompoundFile::Open(path, fs::OpenMode::ReadWrite, &error, &damage);
+  if (!file) return storage::DescribeOpenError(error, damage);
   return ChangeBinaryProperties(*file, rows);
 }
 

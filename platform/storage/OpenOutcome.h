@@ -1,11 +1,14 @@
 #pragma once
 // Why a compound file could not be opened, as an outcome the change path passes up.
 
+#include <string>
+
 #include "platform/Outcome.h"
 #include "platform/storage/CompoundFile.h"
 
 namespace kestrel::storage {
 
-Outcome DescribeOpenError(OpenError error);
+// `damage` is what Open said about a Damaged file, when it said something.
+Outcome DescribeOpenError(OpenError error, const std::string& damage = {});
 
 }  // namespace kestrel::storage

@@ -120,6 +120,15 @@ bool CompoundFile::State::ReadAt(std::uint64_t offset, std::uint8_t* out, std::s
   return file->ReadAt(offset, out, n);
 }
 
+bool CompoundFile::State::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {
+  if (!file->WriteAt(offset, data, n)) {
+    imageSize = 0;  // part of it may have reached the file
+    return false;
+  }
+  if (offset < imageSize) std::copy_n(data, std::min<std::uint64_t>(n, imageSize - offset), image.get() + offset);
+  return true;
+}
+
 bool CompoundFile::State::AppendAt(std::uint64_t offset, std::size_t n, std::vector<std::uint8_t>& out) const {
   if (ImageHolds(offset, n)) {
     out.insert(out.end(), image.get() + offset, image.get() + offset + n);
@@ -491,7 +500,6 @@ std::unique_ptr<CompoundFile> CompoundFile::Open(std::unique_ptr<fs::RandomAcces
       if (damage != nullptr) *damage = whole.message();
       return nullptr;
     }
-    state->imageSize = 0;  // writes go to the file alone and would leave the image stale
   }
   return std::unique_ptr<CompoundFile>(new CompoundFile(std::move(state)));
 }

@@ -544,7 +544,7 @@ Outcome CompoundFile::State::CommitPlan::Write(State& s) const {
     std::uint32_t next = first;
     for (; it != fresh_.end() && it->first == next; ++it, ++next) run.insert(run.end(), it->second.begin(), it->second.end());
     errno = 0;
-    if (!s.file->WriteAt(s.SectorOffset(first), run.data(), run.size())) {
+    if (!s.WriteAt(s.SectorOffset(first), run.data(), run.size())) {
       return failBeforeSwitch("writing sectors " + std::to_string(first) + " to " + std::to_string(next - 1));
     }
     s.fileSize = std::max(s.fileSize, s.SectorOffset(first) + run.size());
@@ -552,7 +552,7 @@ Outcome CompoundFile::State::CommitPlan::Write(State& s) const {
   errno = 0;
   if (!s.file->Sync()) return failBeforeSwitch("making the new sectors durable");
   errno = 0;
-  if (!s.file->WriteAt(0, header_.data(), header_.size())) return fail("writing the header");
+  if (!s.WriteAt(0, header_.data(), header_.size())) return fail("writing the header");
   errno = 0;
   if (!s.file->Sync()) return fail("making the header durable");
   return Outcome::Success();

@@ -41,8 +41,8 @@ struct CompoundFile::State {
   bool broken = false;  // a write failed; the file may no longer match this copy
   std::uint64_t fileSize = 0;
   // The file's first bytes (a small file whole), read in one go so that opening and reading
-  // costs a read or two instead of one per sector. Write mode sets imageSize to 0 once opened:
-  // our own writes would leave the copy stale.
+  // costs a read or two instead of one per sector. A commit's writes go into it as well, so
+  // it stays the file's own bytes.
   std::unique_ptr<std::uint8_t[]> image;
   std::size_t imageSize = 0;
 
@@ -73,6 +73,8 @@ struct CompoundFile::State {
 
   // --- reading (CompoundFile.cpp) ---
   bool ImageHolds(std::uint64_t offset, std::size_t n) const { return offset <= imageSize && n <= imageSize - offset; }
+  // Writes `n` bytes at `offset` to the file and to the part of the image they cover.
+  bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n);
   // `n` bytes at `offset`, from the image when it holds them.
   bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) const;
   // The same, appended to `out`: copied from the image, `out` is never zeroed first.

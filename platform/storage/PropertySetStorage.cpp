@@ -107,11 +107,7 @@ Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, const 
     if (assignments.empty()) return update;
     stream = NewStream(fmtid);
   }
-  for (const PropertyAssignment& assignment : assignments) {
-    if (Outcome written = stream->Write(fmtid, assignment.pid, assignment.value); !written) {
-      return written.Within(setName);
-    }
-  }
+  if (Outcome written = stream->Write(fmtid, assignments); !written) return written.Within(setName);
   std::vector<std::uint8_t> content = stream->Serialize();
   update.changed = content != update.content || !update.stream;
   update.content = std::move(content);

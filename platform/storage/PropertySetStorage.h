@@ -26,11 +26,6 @@ std::u16string PropertySetStreamName(const Guid& fmtid);
 // its section for `fmtid` is absent or damaged. Other sections of the stream may be damaged.
 std::optional<PropertySetStream> ReadPropertySet(const CompoundFile& file, const Guid& fmtid);
 
-struct PropertyAssignment {
-  std::uint32_t pid = 0;
-  PropertyValue value;  // VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL
-};
-
 // The new content of the stream holding one set, with every assignment applied.
 struct PropertySetUpdate {
   std::optional<EntryId> stream;  // the existing stream, or nullopt: create it under the root as `name`

@@ -446,17 +446,19 @@ bool PropertySetStream::Holds(const Guid& fmtid, std::uint32_t pid, const Proper
 
 Outcome PropertySetStream::Rewritable() const { return refusal_.empty() ? Outcome::Success() : Damaged(refusal_); }
 
-Outcome PropertySetStream::Write(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) {
+Outcome PropertySetStream::Write(const Guid& fmtid, std::span<const PropertyAssignment> assignments) {
   if (Outcome rewritable = Rewritable(); !rewritable) return rewritable;
   Section* section = FindSection(fmtid);
   if (section == nullptr) return Unsupported("the stream has no section " + fmtid.ToString());
   if (!section->damage.empty()) return Damaged(section->damage);
   const std::string where = "section " + std::to_string(section - sections_.data() + 1);
-  // The code page and the dictionary describe the other values; they are not set one by one.
-  if (pid == kPidDictionary || pid == kPidCodePage) {
-    return Unsupported(PropertyName(pid) + " describes the other values and is not set alone").Within(where);
+  for (const PropertyAssignment& assignment : assignments) {
+    // The code page and the dictionary describe the other values; they are not set one by one.
+    if (assignment.pid == kPidDictionary || assignment.pid == kPidCodePage) {
+      return Unsupported(PropertyName(assignment.pid) + " describes the other values and is not set alone").Within(where);
+    }
+    if (Outcome valid = CheckValue(assignment.value); !valid) return valid.Within(PropertyName(assignment.pid));
   }
-  if (Outcome valid = CheckValue(value); !valid) return valid.Within(PropertyName(pid));
 
   std::vector<std::uint32_t> pids;
   std::vector<std::uint32_t> offsets;
@@ -475,36 +477,41 @@ Outcome PropertySetStream::Write(const Guid& fmtid, std::uint32_t pid, const Pro
     }
   }
 
-  std::optional<Bytes> raw;
-  if (value.type == kVtLpstr) {
-    std::optional<unsigned> codePage = CodePageOf(*section);
-    if (!codePage) return Unsupported(where + ": the code page property is not a VT_I2");
-    if (IsUnwrittenCodePage(*codePage)) {
-      return Unsupported(where + ": strings in code page " + std::to_string(*codePage) + " are not written");
-    }
-    raw = EncodeValue(value, *codePage);
-    if (!raw) {
-      // CheckValue proved the text converts to UTF-16, so 65001 and 1200 never get here. The
-      // section switches to UTF-16 when every string in it converts exactly; never question marks.
-      if (!text::IsKnownCodePage(*codePage)) {
-        return Unsupported(where + ": code page " + std::to_string(*codePage) +
-                           " is unknown, so its strings cannot be converted");
+  std::optional<unsigned> codePage;  // looked up for the first string, then as switched
+  for (const PropertyAssignment& assignment : assignments) {
+    const PropertyValue& value = assignment.value;
+    std::optional<Bytes> raw;
+    if (value.type == kVtLpstr) {
+      if (!codePage) codePage = CodePageOf(*section);
+      if (!codePage) return Unsupported(where + ": the code page property is not a VT_I2");
+      if (IsUnwrittenCodePage(*codePage)) {
+        return Unsupported(where + ": strings in code page " + std::to_string(*codePage) + " are not written");
       }
-      Result<std::vector<RawProperty>> recoded = propset::RecodeSectionToUtf16(properties, *codePage);
-      if (!recoded) return recoded.outcome().Within(where);
-      properties = std::move(*recoded);
-      raw = EncodeValue(value, kUnicodeCodePage);
+      raw = EncodeValue(value, *codePage);
+      if (!raw) {
+        // CheckValue proved the text converts to UTF-16, so 65001 and 1200 never get here. The
+        // section switches to UTF-16 when every string in it converts exactly; never question marks.
+        if (!text::IsKnownCodePage(*codePage)) {
+          return Unsupported(where + ": code page " + std::to_string(*codePage) +
+                             " is unknown, so its strings cannot be converted");
+        }
+        Result<std::vector<RawProperty>> recoded = propset::RecodeSectionToUtf16(properties, *codePage);
+        if (!recoded) return recoded.outcome().Within(where);
+        properties = std::move(*recoded);
+        codePage = kUnicodeCodePage;
+        raw = EncodeValue(value, *codePage);
+      }
+    } else {
+      raw = EncodeValue(value, 0);
     }
-  } else {
-    raw = EncodeValue(value, 0);
-  }
-  if (!raw) return Unsupported(where + ": " + PropertyName(pid) + " cannot be stored");
-
-  auto slot = std::find_if(properties.begin(), properties.end(), [&](const RawProperty& p) { return p.pid == pid; });
-  if (slot != properties.end()) {
-    slot->raw = std::move(*raw);
-  } else {
-    properties.push_back({pid, std::move(*raw)});
+    if (!raw) return Unsupported(where + ": " + PropertyName(assignment.pid) + " cannot be stored");
+    auto slot = std::find_if(properties.begin(), properties.end(),
+                             [&](const RawProperty& p) { return p.pid == assignment.pid; });
+    if (slot != properties.end()) {
+      slot->raw = std::move(*raw);
+    } else {
+      properties.push_back({assignment.pid, std::move(*raw)});
+    }
   }
   std::optional<Bytes> rebuilt = BuildSection(properties);
   // Every offset of the stream is 32 bits: the whole stream must stay below 4 GiB.

@@ -75,6 +75,12 @@ struct PropertyValue {
   std::optional<Guid> guid;  // VT_CLSID
 };
 
+// One property to set: its id and its new value.
+struct PropertyAssignment {
+  std::uint32_t pid = 0;
+  PropertyValue value;  // VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL
+};
+
 class PropertySetStream {
  public:
   // Fails (Damaged, with the reason) only when the header or the section list does not fit; a
@@ -103,14 +109,18 @@ class PropertySetStream {
   // with no undecodable byte), so that writing it would change nothing a reader sees.
   bool Holds(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) const;
 
-  // Sets one property of the section (VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL) and
-  // rebuilds that section; every other section keeps its bytes. Property offsets may come in any
-  // order and may be shared: each value keeps its bytes. A VT_LPSTR text the section's code page
-  // cannot hold switches the section to UTF-16 (code page 1200) and converts all its strings;
-  // sections in 65001 or 1200 hold any text already. Text is cut at its first NUL, as it reads.
-  // The code page and the dictionary are not written this way. On failure (the reason names the
-  // section and the place) nothing has changed.
-  Outcome Write(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value);
+  // Sets properties of the section (VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL), in
+  // order, and rebuilds that section once; every other section keeps its bytes. Property offsets
+  // may come in any order and may be shared: each value keeps its bytes. A VT_LPSTR text the
+  // section's code page cannot hold switches the section to UTF-16 (code page 1200) and converts
+  // all its strings; sections in 65001 or 1200 hold any text already. Text is cut at its first
+  // NUL, as it reads. The code page and the dictionary are not written this way. On failure (the
+  // reason names the section and the place) nothing has changed.
+  Outcome Write(const Guid& fmtid, std::span<const PropertyAssignment> assignments);
+  Outcome Write(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) {
+    const PropertyAssignment one{pid, value};
+    return Write(fmtid, std::span(&one, 1));
+  }
 
   // Adds a section holding only the code page property (for a stream that lacks it); the
   // document summary section goes before any other. Success with no change when the stream

@@ -192,8 +192,8 @@ Outcome CheckValue(const PropertyValue& value) {
       return Outcome::Success();
     case kVtLpstr:
     case kVtLpwstr:
-      // UTF-16 holds every character, so a text that does not convert is not UTF-8.
-      if (!text::FromUtf8(CutAtNul(value.text), text::kCodePageUtf16Le)) {
+      // UTF-16 holds every character of well-formed UTF-8.
+      if (!text::IsValidUtf8(CutAtNul(value.text))) {
         return Outcome::Failure(FailureKind::InvalidValue, "the text is not valid UTF-8");
       }
       return Outcome::Success();

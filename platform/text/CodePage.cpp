@@ -155,9 +155,6 @@ std::size_t WellFormedPrefix(std::string_view text) {
   return at;
 }
 
-// glibc's UTF-8 decoder lets through sequences above U+10FFFF, so UTF-8 is checked here.
-bool IsValidUtf8(std::string_view text) { return WellFormedPrefix(text) == text.size(); }
-
 // Well-formed runs are copied whole, so only a malformed byte costs an append of its own.
 std::string Utf8Lossy(std::string_view text) {
   std::string output;
@@ -189,6 +186,9 @@ bool KeepsAscii(unsigned codePage) {
 }
 
 }  // namespace
+
+// glibc's UTF-8 decoder lets through sequences above U+10FFFF, so UTF-8 is checked here.
+bool IsValidUtf8(std::string_view text) { return WellFormedPrefix(text) == text.size(); }
 
 bool IsKnownCodePage(unsigned codePage) {
   return OpenDescriptor(codePage, Direction::kToUtf8) != nullptr;

@@ -27,4 +27,7 @@ std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage);
 // valid UTF-8, or the code page is unknown. Never substitutes characters.
 std::optional<std::string> FromUtf8(std::string_view utf8, unsigned codePage);
 
+// Well-formed UTF-8: no stray or overlong sequences, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view text);
+
 }  // namespace kestrel::text

@@ -13,6 +13,7 @@ constexpr const char* kExtendedPropertiesType =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/extended-properties";
 constexpr const char* kCorePropertiesType =
     "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties";
+constexpr const char* kRelationshipsPart = "_rels\\.rels";
 
 std::string Target(const xml::XmlNode& relationship) {
   auto target = relationship.Attribute("Target");
@@ -20,26 +21,23 @@ std::string Target(const xml::XmlNode& relationship) {
   return *target;
 }
 
-}  // namespace
+Outcome NotADocument(std::string message) { return Outcome::Failure(FailureKind::NotADocument, std::move(message)); }
 
-std::optional<PropertyParts> FindPropertyParts(zip::TPackageZip& myzip, xml::XmlDocument& axml,
-                                               const std::string& path) {
+// The search itself: throws the ZIP component's errors from opening and extracting, and
+// XmlError for a relationships part that cannot be read.
+Result<PropertyParts> Locate(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path) {
   myzip.SetRelativePaths(true);
   myzip.SetZipName(path);
-  try {
-    myzip.OpenArchive();
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
+  myzip.OpenArchive();
   // The scan is case-sensitive, though the extract itself would match any case.
   bool found = false;
   for (int i = 0; i < myzip.EntryCount() && !found; ++i) {
     found = myzip.EntryFileName(i) == ".rels" && myzip.EntryPathName(i) == "_rels\\";
   }
-  if (!found) return std::nullopt;
+  if (!found) return NotADocument("the package has no _rels/.rels");
   std::vector<std::uint8_t> stream;
-  myzip.ExtractToMemory(&stream, "_rels\\.rels");
-  if (stream.empty()) return std::nullopt;
+  myzip.ExtractToMemory(&stream, kRelationshipsPart);
+  if (stream.empty()) return NotADocument("_rels/.rels is empty");
   axml.Reset();
   axml.Load(stream);
 
@@ -53,8 +51,42 @@ std::optional<PropertyParts> FindPropertyParts(zip::TPackageZip& myzip, xml::Xml
   }
   std::replace(parts.extendedPart.begin(), parts.extendedPart.end(), '/', '\\');
   std::replace(parts.corePart.begin(), parts.corePart.end(), '/', '\\');
-  if (parts.extendedPart.empty() || parts.corePart.empty()) return std::nullopt;
+  if (parts.corePart.empty()) return NotADocument("_rels/.rels names no core-properties part");
+  if (parts.extendedPart.empty()) return NotADocument("_rels/.rels names no extended-properties part");
   return parts;
+}
+
+}  // namespace
+
+std::optional<PropertyParts> FindPropertyParts(zip::TPackageZip& myzip, xml::XmlDocument& axml,
+                                               const std::string& path) {
+  myzip.SetRelativePaths(true);
+  myzip.SetZipName(path);
+  try {
+    myzip.OpenArchive();
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  // The directory just read is still current, so Locate does not read it again.
+  const Result<PropertyParts> parts = Locate(myzip, axml, path);
+  if (!parts) return std::nullopt;
+  return *parts;
+}
+
+Result<PropertyParts> LocatePropertyParts(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path) {
+  try {
+    return Locate(myzip, axml, path);
+  } catch (const zip::ENotAZipFile& error) {
+    return NotADocument(std::string("not a ZIP package: ") + error.what());
+  } catch (const zip::EBadZipFile& error) {
+    return NotADocument(std::string("not a ZIP package: ") + error.what());
+  } catch (const zip::EZipReadError& error) {
+    return Outcome::Failure(FailureKind::Io, error.what());
+  } catch (const xml::XmlError& error) {
+    return Outcome::Failure(FailureKind::Damaged, std::string("_rels/.rels: ") + error.what());
+  } catch (const std::exception& error) {
+    return Outcome::Failure(FailureKind::Damaged, error.what());
+  }
 }
 
 }  // namespace kestrel::ooxml

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ooxml/zip/PackageZip.h"
+#include "platform/Outcome.h"
 #include "platform/xml/XmlDocument.h"
 
 namespace kestrel::ooxml {
@@ -21,5 +22,10 @@ struct PropertyParts {
 // well-formed or a matching relationship has no Target.
 std::optional<PropertyParts> FindPropertyParts(zip::TPackageZip& myzip, xml::XmlDocument& axml,
                                                const std::string& path);
+
+// The same search, never throwing: NotADocument when the file is no ZIP package or its
+// relationships name no property parts, Damaged when they cannot be read, Io when the file
+// cannot be opened. Leaves `myzip` and `axml` as FindPropertyParts does.
+Result<PropertyParts> LocatePropertyParts(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path);
 
 }  // namespace kestrel::ooxml

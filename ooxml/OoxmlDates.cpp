@@ -1,9 +1,9 @@
 #include "ooxml/OoxmlDates.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/text/Blanks.h"
-#include "platform/text/DecimalText.h"
 #include "platform/time/DateTimeText.h"
 #include "platform/time/LocalDateTime.h"
 #include "platform/time/TimeZone.h"
@@ -12,22 +12,106 @@ namespace kestrel::ooxml {
 
 namespace {
 
-// A field at a fixed place (0-based here), 0 when it is not a number.
-int FieldAt(std::string_view text, std::size_t at, std::size_t length) {
-  if (at >= text.size()) return 0;
-  return text::ParseInt32(text.substr(at, length)).value_or(0);
+constexpr int kMaxOffsetMinutes = 14 * 60;  // the widest offset any zone uses
+
+// Reads the text from left to right, one fixed field at a time, the way W3CDTF writes it.
+class W3cdtfReader {
+ public:
+  explicit W3cdtfReader(std::string_view text) : text_(text) {}
+
+  bool AtEnd() const { return at_ == text_.size(); }
+
+  // Exactly `count` decimal digits.
+  std::optional<int> Digits(std::size_t count) {
+    if (text_.size() - at_ < count) return std::nullopt;
+    int value = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const char c = text_[at_ + i];
+      if (c < '0' || c > '9') return std::nullopt;
+      value = value * 10 + (c - '0');
+    }
+    at_ += count;
+    return value;
+  }
+
+  bool Skip(char c) {
+    if (AtEnd() || text_[at_] != c) return false;
+    ++at_;
+    return true;
+  }
+
+  // One or more digits after the decimal point; their value does not count.
+  bool SkipFraction() {
+    const std::size_t start = at_;
+    while (!AtEnd() && text_[at_] >= '0' && text_[at_] <= '9') ++at_;
+    return at_ > start;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+};
+
+// "Z", or "+hh:mm" / "-hh:mm": the minutes to subtract from the written time to reach UTC.
+std::optional<int> ReadZoneOffsetMinutes(W3cdtfReader& reader) {
+  if (reader.Skip('Z')) return 0;
+  const bool ahead = reader.Skip('+');
+  if (!ahead && !reader.Skip('-')) return std::nullopt;
+  const auto hours = reader.Digits(2);
+  if (!hours || !reader.Skip(':')) return std::nullopt;
+  const auto minutes = reader.Digits(2);
+  if (!minutes || *minutes > 59) return std::nullopt;
+  const int offset = *hours * 60 + *minutes;
+  if (offset > kMaxOffsetMinutes) return std::nullopt;
+  return ahead ? offset : -offset;
 }
 
 }  // namespace
 
+std::optional<time::LocalDateTime> ParseW3cdtf(std::string_view stored) {
+  W3cdtfReader reader(text::TrimSpaceAndControls(stored));
+  time::CalendarTime fields{0, 1, 1, 0, 0, 0, 0};
+  const auto year = reader.Digits(4);
+  if (!year) return std::nullopt;
+  fields.year = *year;
+  int offsetMinutes = 0;
+  if (reader.Skip('-')) {
+    const auto month = reader.Digits(2);
+    if (!month) return std::nullopt;
+    fields.month = *month;
+    if (reader.Skip('-')) {
+      const auto day = reader.Digits(2);
+      if (!day) return std::nullopt;
+      fields.day = *day;
+      if (reader.Skip('T')) {
+        // A time always has hours and minutes, and always says where it stands against UTC.
+        const auto hour = reader.Digits(2);
+        if (!hour || !reader.Skip(':')) return std::nullopt;
+        const auto minute = reader.Digits(2);
+        if (!minute) return std::nullopt;
+        fields.hour = *hour;
+        fields.minute = *minute;
+        if (reader.Skip(':')) {
+          const auto second = reader.Digits(2);
+          if (!second) return std::nullopt;
+          fields.second = *second;
+          if (reader.Skip('.') && !reader.SkipFraction()) return std::nullopt;
+        }
+        const auto offset = ReadZoneOffsetMinutes(reader);
+        if (!offset) return std::nullopt;
+        offsetMinutes = *offset;
+      }
+    }
+  }
+  if (!reader.AtEnd()) return std::nullopt;
+  // EncodeLocalDateTime refuses hour 24, second 60 and days the month does not have.
+  const auto written = time::EncodeLocalDateTime(fields);
+  return written ? time::AddSeconds(*written, -std::int64_t{offsetMinutes} * 60) : std::nullopt;
+}
+
 std::string UtcIsoToLocalText(std::string_view stored) {
-  if (stored.find('Z') == std::string_view::npos || stored.find('T') == std::string_view::npos) return {};
-  const std::string_view text = text::TrimSpaceAndControls(stored);
-  // Separators are not looked at; fractions of a second and any offset after them are ignored.
-  const time::CalendarTime utc{FieldAt(text, 0, 4),  FieldAt(text, 5, 2),  FieldAt(text, 8, 2),
-                               FieldAt(text, 11, 2), FieldAt(text, 14, 2), FieldAt(text, 17, 2), 0};
-  const auto value = time::EncodeLocalDateTime(utc);
-  const auto local = value ? time::AddSeconds(*value, time::StandardUtcOffsetSeconds()) : std::nullopt;
+  const auto utc = ParseW3cdtf(stored);
+  const auto local = utc ? time::AddSeconds(*utc, time::StandardUtcOffsetSeconds()) : std::nullopt;
   return local ? time::FormatDateTimeText(*local) : std::string();
 }
 

@@ -1,10 +1,12 @@
 #include "ooxml/OoxmlProperties.h"
 
-#include <vector>
+#include <algorithm>
+#include <span>
 
 #include "ooxml/FindPropertyParts.h"
 #include "ooxml/OoxmlDates.h"
 #include "platform/text/Blanks.h"
+#include "platform/xml/XmlError.h"
 
 namespace kestrel::ooxml {
 
@@ -12,33 +14,60 @@ namespace {
 
 using catalogue::Row;
 
-struct ElementRow {
-  const char* name;
+constexpr std::string_view kCoreNamespace = "http://schemas.openxmlformats.org/package/2006/metadata/core-properties";
+constexpr std::string_view kDcNamespace = "http://purl.org/dc/elements/1.1/";
+constexpr std::string_view kDctermsNamespace = "http://purl.org/dc/terms/";
+constexpr std::string_view kExtendedNamespace =
+    "http://schemas.openxmlformats.org/officeDocument/2006/extended-properties";
+constexpr std::string_view kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+
+struct PropertyElement {
+  std::string_view namespaceUri;
+  std::string_view localName;
+  std::string_view prefix;  // the usual one: for messages, and declared for a new element if need be
   int row;
+
+  std::string Label() const {
+    return prefix.empty() ? std::string(localName) : std::string(prefix) + ":" + std::string(localName);
+  }
 };
 
 // In the order they are looked up and written.
-constexpr ElementRow kExtendedElements[] = {{"Manager", Row::kManager}, {"Company", Row::kCompany},
-                                            {"TotalTime", Row::kEditingTime}};
-constexpr ElementRow kCoreElements[] = {
-    {"dc:title", Row::kTitle},           {"dc:subject", Row::kSubject},
-    {"dc:creator", Row::kAuthor},        {"cp:keywords", Row::kKeywords},
-    {"dc:description", Row::kComments},  {"cp:lastModifiedBy", Row::kLastSavedBy},
-    {"cp:revision", Row::kRevisionNumber}, {"dcterms:created", Row::kCreated},
-    {"dcterms:modified", Row::kLastSaved}, {"cp:category", Row::kCategory},
-    {"cp:lastPrinted", Row::kLastPrinted},
+constexpr PropertyElement kExtendedElements[] = {{kExtendedNamespace, "Manager", "", Row::kManager},
+                                                 {kExtendedNamespace, "Company", "", Row::kCompany},
+                                                 {kExtendedNamespace, "TotalTime", "", Row::kEditingTime}};
+constexpr PropertyElement kCoreElements[] = {
+    {kDcNamespace, "title", "dc", Row::kTitle},
+    {kDcNamespace, "subject", "dc", Row::kSubject},
+    {kDcNamespace, "creator", "dc", Row::kAuthor},
+    {kCoreNamespace, "keywords", "cp", Row::kKeywords},
+    {kDcNamespace, "description", "dc", Row::kComments},
+    {kCoreNamespace, "lastModifiedBy", "cp", Row::kLastSavedBy},
+    {kCoreNamespace, "revision", "cp", Row::kRevisionNumber},
+    {kDctermsNamespace, "created", "dcterms", Row::kCreated},
+    {kDctermsNamespace, "modified", "dcterms", Row::kLastSaved},
+    {kCoreNamespace, "category", "cp", Row::kCategory},
+    {kCoreNamespace, "lastPrinted", "cp", Row::kLastPrinted},
 };
 
-std::optional<xml::XmlNode> FirstChildNamed(const xml::XmlDocument& axml, std::string_view name) {
-  for (const xml::XmlNode& child : axml.DocumentElement().Children()) {
-    if (child.Name() == name) return child;
-  }
-  return std::nullopt;
-}
+// What a property part is and holds.
+struct PartLayout {
+  std::string_view rootNamespace;
+  std::string_view rootName;
+  std::span<const PropertyElement> elements;
+};
 
-std::string ElementText(const xml::XmlDocument& axml, std::string_view name) {
-  const auto element = FirstChildNamed(axml, name);
-  return element ? element->Text() : std::string();
+constexpr PartLayout kCoreLayout{kCoreNamespace, "coreProperties", kCoreElements};
+constexpr PartLayout kExtendedLayout{kExtendedNamespace, "Properties", kExtendedElements};
+
+bool IsDateRow(int row) { return row == Row::kCreated || row == Row::kLastSaved || row == Row::kLastPrinted; }
+
+// The element's text; nullopt when the part has no such element. Throws xml::XmlError for an
+// element that holds more than text.
+std::optional<std::string> StoredText(const xml::XmlDocument& axml, const PropertyElement& element) {
+  const auto found = axml.FindChild(element.namespaceUri, element.localName);
+  if (!found) return std::nullopt;
+  return found->Text();
 }
 
 // Loads a part into axml; false when the package does not hold it or holds it empty.
@@ -51,24 +80,184 @@ bool LoadPart(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string
   return true;
 }
 
-void StorePart(zip::TPackageZip& myzip, const xml::XmlDocument& axml, const std::string& part) {
-  const std::vector<std::uint8_t> stream = axml.Save();
-  myzip.ReplaceFromMemory(&stream, part);
+void ReadTexts(const xml::XmlDocument& axml, std::span<const PropertyElement> elements,
+               std::array<std::string, catalogue::kRowCount>& texts) {
+  for (const PropertyElement& element : elements) {
+    texts[static_cast<std::size_t>(element.row)] = StoredText(axml, element).value_or("");
+  }
 }
 
-// The text written for a row: dates go to the stored UTC form.
-std::string StoredValue(const catalogue::PropertyRows& rows, int row) {
-  switch (row) {
-    case Row::kCreated:
-    case Row::kLastSaved:
-      return LocalTextToUtcIso(rows.Value(row));
-    case Row::kLastPrinted: {
-      const std::string_view trimmed = text::TrimSpaceAndControls(rows.Value(row));
-      return trimmed.empty() ? std::string() : LocalTextToUtcIso(trimmed);
-    }
-    default:
-      return rows.Value(row);
+// ---------------------------------------------------------------------------------------------
+// Planning
+
+enum class EditAction { Keep, Set, Remove };
+
+struct RowEdit {
+  EditAction action = EditAction::Keep;
+  std::string text;  // for Set
+};
+
+Outcome InvalidValue(std::string message) { return Outcome::Failure(FailureKind::InvalidValue, std::move(message)); }
+
+Result<RowEdit> PlanDateEdit(int row, const std::string& value, const std::optional<std::string>& stored) {
+  const std::string current = stored.value_or("");
+  if (text::TrimSpaceAndControls(value).empty()) {
+    // The reading shows a date it cannot read as empty: an empty value sets nothing new then.
+    if (!current.empty() && UtcIsoToLocalText(current).empty()) return RowEdit{};
+    if (row == Row::kLastPrinted) return RowEdit{stored ? EditAction::Remove : EditAction::Keep, {}};
+    return RowEdit{current.empty() ? EditAction::Keep : EditAction::Set, {}};
   }
+  std::string utc = LocalTextToUtcIso(text::TrimSpaceAndControls(value));
+  if (utc.empty()) return InvalidValue("'" + value + "' is not a valid date and time");
+  // The instant the user was shown keeps the form it was stored in, offset and fraction too.
+  if (stored && UtcIsoToLocalText(current) == UtcIsoToLocalText(utc)) return RowEdit{};
+  return RowEdit{EditAction::Set, std::move(utc)};
+}
+
+Result<RowEdit> PlanRowEdit(int row, const std::string& value, const std::optional<std::string>& stored) {
+  if (IsDateRow(row)) return PlanDateEdit(row, value, stored);
+  if (value.empty() && row == Row::kEditingTime) return RowEdit{stored ? EditAction::Remove : EditAction::Keep, {}};
+  if (stored ? *stored == value : value.empty()) return RowEdit{};
+  try {
+    xml::XmlNode::CheckText(value);
+  } catch (const xml::XmlError& error) {
+    return InvalidValue(error.what());
+  }
+  return RowEdit{EditAction::Set, value};
+}
+
+void ApplyRowEdit(xml::XmlDocument& axml, const PropertyElement& element, const RowEdit& edit) {
+  switch (edit.action) {
+    case EditAction::Keep:
+      return;
+    case EditAction::Remove:
+      // Every copy goes, or the reading would find the next one.
+      while (axml.RemoveChild(element.namespaceUri, element.localName)) {
+      }
+      return;
+    case EditAction::Set:
+      break;
+  }
+  auto found = axml.FindChild(element.namespaceUri, element.localName);
+  if (!found) {
+    found = axml.AppendChild(element.namespaceUri, element.localName, element.prefix);
+    if (element.namespaceUri == kDctermsNamespace) {
+      // Readers take a dcterms date for W3CDTF only when the element says so.
+      found->SetAttribute(axml.BindPrefix(kXsiNamespace, "xsi") + ":type",
+                          axml.BindPrefix(kDctermsNamespace, "dcterms") + ":W3CDTF");
+    }
+  }
+  found->SetText(edit.text);
+}
+
+struct PlannedRow {
+  const PropertyElement* element;
+  RowEdit edit;
+  std::optional<std::string> expected;  // what the reading must find afterwards
+};
+
+// The part's new bytes, or nullopt when no included row changes it. Leaves the new bytes loaded.
+Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& axml, const PartLayout& layout,
+                                                          const std::string& partName,
+                                                          const std::vector<std::uint8_t>& bytes,
+                                                          const catalogue::PropertyRows& rows) {
+  const auto failure = [&partName](FailureKind kind, const std::string& message) {
+    return Outcome::Failure(kind, partName + ": " + message);
+  };
+  try {
+    axml.Load(bytes);
+  } catch (const xml::XmlError& error) {
+    return failure(FailureKind::Damaged, error.what());
+  }
+  const xml::XmlNode root = axml.DocumentElement();
+  if (root.LocalName() != layout.rootName || root.NamespaceUri() != layout.rootNamespace) {
+    return failure(FailureKind::Unsupported, "the document element is " + root.Name() + " in namespace '" +
+                                                 root.NamespaceUri() + "', not " + std::string(layout.rootName));
+  }
+
+  std::vector<PlannedRow> planned;
+  for (const PropertyElement& element : layout.elements) {
+    if (!rows.Included(element.row)) continue;
+    std::optional<std::string> stored;
+    try {
+      stored = StoredText(axml, element);
+    } catch (const xml::XmlError& error) {
+      return failure(FailureKind::Unsupported, element.Label() + ": " + error.what());
+    }
+    auto edit = PlanRowEdit(element.row, rows.Value(element.row), stored);
+    if (!edit) return edit.outcome().Within(partName + ": " + element.Label());
+    std::optional<std::string> expected = stored;
+    if (edit->action == EditAction::Set) expected = edit->text;
+    if (edit->action == EditAction::Remove) expected.reset();
+    planned.push_back({&element, std::move(*edit), std::move(expected)});
+  }
+  if (std::none_of(planned.begin(), planned.end(), [](const PlannedRow& row) { return row.edit.action != EditAction::Keep; })) {
+    return std::optional<std::vector<std::uint8_t>>();
+  }
+
+  std::vector<std::uint8_t> saved;
+  try {
+    for (const PlannedRow& row : planned) ApplyRowEdit(axml, *row.element, row.edit);
+    saved = axml.Save();  // refuses a character the part's own encoding cannot hold
+  } catch (const xml::XmlError& error) {
+    return failure(FailureKind::InvalidValue, error.what());
+  }
+
+  // Read back the way the reading will, from the very bytes that would be stored.
+  try {
+    axml.Load(saved);
+    for (const PlannedRow& row : planned) {
+      if (StoredText(axml, *row.element) != row.expected) {
+        return failure(FailureKind::InvalidValue,
+                       row.element->Label() + ": '" + rows.Value(row.element->row) + "' does not read back as given");
+      }
+    }
+  } catch (const xml::XmlError& error) {
+    return failure(FailureKind::Damaged, std::string("the rewritten part does not read again: ") + error.what());
+  }
+  return std::optional<std::vector<std::uint8_t>>(std::move(saved));
+}
+
+std::string PartNameInPackage(std::string name) {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
+}
+
+// The part's bytes; NotADocument when the package does not hold it or holds it empty. Throws the
+// ZIP component's errors.
+Result<std::vector<std::uint8_t>> ExtractPart(zip::TPackageZip& myzip, const std::string& part) {
+  std::vector<std::uint8_t> bytes;
+  myzip.ExtractToMemory(&bytes, part);
+  if (bytes.empty()) return Outcome::Failure(FailureKind::NotADocument, PartNameInPackage(part) + " is missing or empty");
+  return bytes;
+}
+
+// Both parts are planned in full before the caller stores anything.
+Result<std::vector<PartUpdate>> PlanBothParts(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+                                              const catalogue::PropertyRows& rows) {
+  const Result<PropertyParts> parts = LocatePropertyParts(myzip, axml, path);
+  if (!parts) return parts.outcome();
+  std::vector<PartUpdate> updates;
+  for (const auto& [part, layout] : {std::pair{parts->corePart, &kCoreLayout}, {parts->extendedPart, &kExtendedLayout}}) {
+    const std::string partName = PartNameInPackage(part);
+    Result<std::vector<std::uint8_t>> bytes = Outcome::Failure(FailureKind::Damaged, "");
+    try {
+      bytes = ExtractPart(myzip, part);
+    } catch (const zip::EZipError& error) {
+      return Outcome::Failure(FailureKind::Damaged, partName + ": " + error.what());
+    }
+    if (!bytes) return bytes.outcome();
+    auto planned = PlanPart(axml, *layout, partName, *bytes, rows);
+    if (!planned) return planned.outcome();
+    if (*planned) updates.push_back({part, std::move(**planned)});
+  }
+  axml.Reset();
+  return updates;
+}
+
+// Each replace is a rewrite of its own; the ZIP component raises its errors.
+void StoreParts(zip::TPackageZip& myzip, const std::vector<PartUpdate>& updates) {
+  for (const PartUpdate& update : updates) myzip.ReplaceFromMemory(&update.bytes, update.name);
 }
 
 }  // namespace
@@ -80,10 +269,10 @@ std::optional<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties
   if (!parts) return std::nullopt;
   std::array<std::string, catalogue::kRowCount> texts;
   if (!LoadPart(myzip, axml, parts->extendedPart)) return std::nullopt;
-  for (const auto& [name, row] : kExtendedElements) texts[static_cast<std::size_t>(row)] = ElementText(axml, name);
+  ReadTexts(axml, kExtendedElements, texts);
   axml.Reset();
   if (!LoadPart(myzip, axml, parts->corePart)) return std::nullopt;
-  for (const auto& [name, row] : kCoreElements) texts[static_cast<std::size_t>(row)] = ElementText(axml, name);
+  ReadTexts(axml, kCoreElements, texts);
   axml.Reset();
   for (int row : {Row::kCreated, Row::kLastSaved, Row::kLastPrinted}) {
     auto& text = texts[static_cast<std::size_t>(row)];
@@ -92,20 +281,38 @@ std::optional<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties
   return texts;
 }
 
+Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml,
+                                                    const std::string& path, const catalogue::PropertyRows& rows) {
+  try {
+    return PlanBothParts(myzip, axml, path, rows);
+  } catch (const std::exception& error) {
+    // Only memory can run out here; every expected failure is an outcome already.
+    axml.Reset();
+    return Outcome::Failure(FailureKind::Damaged, error.what());
+  }
+}
+
+Outcome ChangeOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+                              const catalogue::PropertyRows& rows) {
+  const auto planned = PlanOoxmlProperties(myzip, axml, path, rows);
+  if (!planned) return planned.outcome();
+  try {
+    StoreParts(myzip, *planned);
+  } catch (const std::exception& error) {
+    return Outcome::Failure(FailureKind::Io, std::string("the package could not be rewritten: ") + error.what());
+  }
+  return Outcome::Success();
+}
+
 bool WriteOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
                           const catalogue::PropertyRows& rows) {
-  const auto parts = FindPropertyParts(myzip, axml, path);
-  if (!parts || !LoadPart(myzip, axml, parts->extendedPart)) return false;
-  for (const auto& [name, row] : kExtendedElements) {
-    if (rows.Included(row)) UpdatePropertyElement(axml, name, StoredValue(rows, row));
+  const auto planned = PlanOoxmlProperties(myzip, axml, path, rows);
+  if (!planned) {
+    const FailureKind kind = planned.outcome().kind();
+    if (kind == FailureKind::NotADocument || kind == FailureKind::Io) return false;
+    throw xml::XmlError(planned.outcome().message());
   }
-  StorePart(myzip, axml, parts->extendedPart);
-  if (!LoadPart(myzip, axml, parts->corePart)) return false;
-  for (const auto& [name, row] : kCoreElements) {
-    if (rows.Included(row)) UpdatePropertyElement(axml, name, StoredValue(rows, row));
-  }
-  StorePart(myzip, axml, parts->corePart);
-  axml.Reset();
+  StoreParts(myzip, *planned);
   return true;
 }
 
@@ -114,9 +321,11 @@ void UpdatePropertyElement(xml::XmlDocument& axml, std::string_view name, const 
     axml.RemoveChild(name);
     return;
   }
-  if (auto element = FirstChildNamed(axml, name)) {
-    element->SetText(value);
-    return;
+  for (xml::XmlNode child : axml.DocumentElement().Children()) {
+    if (child.Name() == name) {
+      child.SetText(value);
+      return;
+    }
   }
   // A name whose prefix the part does not bind cannot be added; it is left out.
   if (auto added = axml.AddChild(name)) added->SetText(value);

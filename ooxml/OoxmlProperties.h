@@ -1,36 +1,76 @@
 #pragma once
 // The 14 catalogue properties of a .docx package: ten in the core-properties part, three in the
-// extended-properties part, the dates stored in UTC.
+// extended-properties part, the dates stored in UTC. Elements are found by namespace and local
+// name, whatever prefix (or default namespace) a producer wrote them with.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/PropertyRows.h"
 #include "ooxml/zip/PackageZip.h"
+#include "platform/Outcome.h"
 #include "platform/xml/XmlDocument.h"
 
 namespace kestrel::ooxml {
 
 // The 14 texts in catalogue order, or nullopt when the package cannot be opened, lacks either
-// property part or holds it empty. Throws xml::XmlError for a part that is not well-formed or an
+// property part or holds it empty. Dates show in local time (see OoxmlDates.h); a stored date
+// that cannot be read shows empty. Throws xml::XmlError for a part that is not well-formed or an
 // element that does not hold plain text, and the ZIP component's errors for a part it cannot
 // extract. The package is never changed.
 std::optional<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::TPackageZip& myzip,
                                                                                  xml::XmlDocument& axml,
                                                                                  const std::string& path);
 
-// Writes the included rows into both parts and stores both back, each store rewriting the
-// package. False when the package cannot be opened or a part is missing or empty (the extended
-// part may already be stored when the core part is the missing one). Throws as the reading does,
-// and the ZIP component's errors when the package cannot be rewritten.
+// The new bytes of one property part; `name` as the ZIP component's extract and replace take it
+// ("docProps\core.xml").
+struct PartUpdate {
+  std::string name;
+  std::vector<std::uint8_t> bytes;
+};
+
+// A change of the included rows, made in memory: both parts are read and parsed, every included
+// row applied, both saved, the saved bytes parsed again and every included row read back as the
+// reading reads it. Gives the parts that change (none when every row already holds its value);
+// writes nothing. Row by row:
+// - a text is stored as given; an empty editing time removes TotalTime, and an empty value adds
+//   no element where there is none;
+// - a date is given as date-time text and stored in UTC; a stored date that shows as the given
+//   text stays as stored (its offset and fraction too); an empty value keeps a stored date that
+//   cannot be read, and otherwise empties the created or modified date and removes the printed
+//   date;
+// - a new element is made in its namespace, with the prefix the part binds to it or a prefix
+//   declared on the document element; new created and modified dates get xsi:type.
+// Never throws. Failures: NotADocument (no ZIP package, no or an empty property part), Io (the
+// package cannot be opened), Damaged (a part or _rels/.rels that is not well-formed or cannot be
+// extracted), Unsupported (a document element of another kind, an element holding more than
+// text), InvalidValue (a value XML or the part's encoding cannot hold, a date that is not
+// date-time text, a value that would not read back as given); each message names the part and
+// the element.
+Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml,
+                                                    const std::string& path, const catalogue::PropertyRows& rows);
+
+// Plans as above, then stores the planned parts. Never throws: the plan's failures, or Io when
+// the package cannot be rewritten (then left as it was, unless a second part was to be stored
+// and only its store failed: each store is its own rewrite of the package).
+Outcome ChangeOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+                              const catalogue::PropertyRows& rows);
+
+// Plans as above, then stores the planned parts. False when the package cannot be opened or a
+// part is missing or empty; nothing is stored then. Throws xml::XmlError with the plan's message
+// for its other failures (nothing stored either), and the ZIP component's errors when the
+// package cannot be rewritten.
 bool WriteOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
                           const catalogue::PropertyRows& rows);
 
-// Gives the first child of the document element with this name the value as its text, or
-// appends such a child when there is none (left out when its prefix is bound to no namespace).
-// An empty "cp:lastPrinted" or "TotalTime" removes the element instead.
+// Gives the first child of the document element with this name as written the value as its
+// text, or appends such a child when there is none (left out when its prefix is bound to no
+// namespace). An empty "cp:lastPrinted" or "TotalTime" removes the element instead. Throws
+// xml::XmlError as XmlNode::SetText does. The property writing no longer uses it.
 void UpdatePropertyElement(xml::XmlDocument& axml, std::string_view name, const std::string& value);
 
 }  // namespace kestrel::ooxml

@@ -22,6 +22,13 @@ pugi::xml_node SingleTextChild(const pugi::xml_node& node) {
   return first;
 }
 
+constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+
+std::string_view PrefixOf(std::string_view name) {
+  const std::size_t colon = name.find(':');
+  return colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+}
+
 }  // namespace
 
 XmlNodeKind XmlNode::Kind() const {
@@ -41,6 +48,24 @@ std::string XmlNode::Name() const {
     case XmlNodeKind::kComment: return "#comment";
     default: return node_.name();
   }
+}
+
+std::string XmlNode::LocalName() const {
+  const std::string name = Name();
+  const std::size_t colon = name.find(':');
+  return colon == std::string::npos ? name : name.substr(colon + 1);
+}
+
+std::string XmlNode::NamespaceUri() const {
+  if (Kind() != XmlNodeKind::kElement) return {};
+  const std::string_view prefix = PrefixOf(node_.name());
+  if (prefix == "xml") return std::string(kXmlNamespace);
+  const std::string declaration = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
+  // The nearest declaration wins; Load has refused parts that use a prefix nothing binds.
+  for (pugi::xml_node element = node_; element.type() == pugi::node_element; element = element.parent()) {
+    if (const pugi::xml_attribute bound = element.attribute(declaration.c_str())) return bound.value();
+  }
+  return {};
 }
 
 std::size_t XmlNode::ChildCount() const {
@@ -69,6 +94,20 @@ std::optional<std::string> XmlNode::Attribute(std::string_view name) const {
   return std::nullopt;
 }
 
+void XmlNode::SetAttribute(std::string_view qualifiedName, std::string_view value) {
+  CheckText(value);
+  const std::string name(qualifiedName);
+  pugi::xml_attribute attribute = node_.attribute(name.c_str());
+  if (!attribute) attribute = node_.append_attribute(name.c_str());
+  attribute.set_value(std::string(value).c_str());
+}
+
+void XmlNode::CheckText(std::string_view text) {
+  // Refused here rather than written, since the saved part would not load again.
+  if (!text::ToUtf8(text, text::kCodePageUtf8)) throw XmlError("Text is not valid UTF-8");
+  CheckXmlCharacters(text);
+}
+
 std::string XmlNode::Text() const {
   const pugi::xml_node child = SingleTextChild(node_);
   return child ? child.value() : "";
@@ -76,11 +115,12 @@ std::string XmlNode::Text() const {
 
 void XmlNode::SetText(std::string_view text) {
   pugi::xml_node child = SingleTextChild(node_);
-  // Refused here rather than written, since the saved part would not load again.
-  if (!text::ToUtf8(text, text::kCodePageUtf8)) throw XmlError("Text is not valid UTF-8");
-  CheckXmlCharacters(text);
+  CheckText(text);
   // pugixml writes "]]>" in a CDATA section as two sections, which would no longer be one text node.
-  if (!child || (child.type() == pugi::node_cdata && text.find("]]>") != std::string_view::npos)) {
+  // Nor can a CDATA section keep a carriage return: readers turn it into a line feed.
+  const bool cdataCannotHold =
+      text.find("]]>") != std::string_view::npos || text.find('\r') != std::string_view::npos;
+  if (!child || (child.type() == pugi::node_cdata && cdataCannotHold)) {
     const pugi::xml_node replaced = child;
     child = node_.append_child(pugi::node_pcdata);
     if (replaced) node_.remove_child(replaced);

@@ -22,6 +22,10 @@ class XmlNode {
   // The qualified name as written, prefix included; "#text", "#cdata-section" and "#comment" for
   // the nodes that have none, and the target of a processing instruction.
   std::string Name() const;
+  // The name without its prefix, and the namespace that prefix (or, for an unprefixed element,
+  // the default namespace) is bound to where the node stands; empty when nothing binds it.
+  std::string LocalName() const;
+  std::string NamespaceUri() const;
 
   // The child nodes in document order; white space between elements is not among them.
   std::size_t ChildCount() const;
@@ -29,14 +33,25 @@ class XmlNode {
   std::vector<XmlNode> Children() const;
 
   std::optional<std::string> Attribute(std::string_view name) const;
+  // Sets the attribute with this qualified name, appending it when the element has none. The
+  // caller binds its prefix. Throws XmlError for a value XML cannot hold (as CheckText).
+  void SetAttribute(std::string_view qualifiedName, std::string_view value);
 
   // The value of the only text or CDATA child, or empty for an element without children.
   // Throws XmlError("Element does not contain a single text node") for anything else.
   std::string Text() const;
   // Same rule as Text; an element without children gets a text node. Attributes stay.
+  // Throws XmlError when the text is not valid UTF-8 or holds what no part could hold.
   void SetText(std::string_view text);
 
+  // Throws XmlError, with the reason, for text that is not valid UTF-8 or holds a character XML
+  // does not allow (control characters other than tab, line feed and carriage return, U+FFFE,
+  // U+FFFF), so callers can refuse a value before they change anything.
+  static void CheckText(std::string_view text);
+
  private:
+  friend class XmlDocument;  // removes the node it found
+
   pugi::xml_node node_;
 };
 

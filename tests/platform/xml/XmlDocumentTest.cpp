@@ -294,7 +294,7 @@ TEST(XmlDocumentText, SetsTextUnderTheSameRulesAndKeepsAttributes) {
 
 TEST(XmlDocumentText, SetTextSurvivesSavingAndLoadingWhateverItHolds) {
   for (const std::string_view value : {"", " ", "  lead and trail  ", "<&>\"'", "]]>", "a]]>b<![CDATA[",
-                                       "タイトル\U0001F600", "line1\nline2\tx"}) {
+                                       "タイトル\U0001F600", "line1\nline2\tx", "cr\r\nlf\rend\r"}) {
     SCOPED_TRACE(value);
     for (const std::string_view part : {"<r><t>x</t></r>", "<r><t><![CDATA[x]]></t></r>", "<r><t/></r>"}) {
       XmlDocument document = Loaded(part);
@@ -370,6 +370,40 @@ TEST(XmlDocumentEdit, RemovesOnlyTheFirstChildWithTheNameAsWritten) {
   EXPECT_EQ(document.DocumentElement().Child(2).Text(), "2");
   EXPECT_TRUE(document.RemoveChild("x:Company"));
   EXPECT_EQ(AsString(document.Save()), "<r xmlns:x=\"urn:x\"><!--c--><Company>2</Company></r>");
+}
+
+// Elements by namespace, whatever prefix a part writes them with; new ones land in their
+// namespace as ElementTree sees it, declaring a prefix only where the part binds none (or binds
+// the suggested one to something else).
+TEST(XmlDocumentEdit, FindsAndAddsElementsByNamespace) {
+  const Oracle oracle;
+  const struct {
+    std::string_view part;
+    std::string_view expectedName;  // of the appended {urn:a}x
+    std::string_view expectedType;  // a QName in urn:a, as an attribute value
+  } cases[] = {
+      {"<r xmlns='urn:a'><x>1</x></r>", "x", "a:T"},
+      {"<p:r xmlns:p='urn:a'><p:x>1</p:x></p:r>", "p:x", "p:T"},
+      {"<r xmlns='urn:a' xmlns:a='urn:a'><a:x>1</a:x></r>", "a:x", "a:T"},
+      {"<r xmlns:q='urn:q'><x xmlns='urn:a'>1</x><q:x/></r>", "a:x", "a:T"},
+      {"<r xmlns:a='urn:other'><y xmlns:a='urn:a'><a:x/></y><x xmlns='urn:a'>1</x></r>", "a1:x", "a1:T"},
+  };
+  for (const auto& [part, expectedName, expectedType] : cases) {
+    SCOPED_TRACE(part);
+    XmlDocument document = Loaded(part);
+    const auto found = document.FindChild("urn:a", "x");
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->Text(), "1");
+    EXPECT_EQ(document.FindChild("urn:q", "x").has_value(), part.find("q:x") != std::string_view::npos);
+    XmlNode added = document.AppendChild("urn:a", "x", "a");
+    added.SetAttribute(document.BindPrefix("urn:t", "xsi") + ":type", document.BindPrefix("urn:a", "a") + ":T");
+    added.SetText("2");
+    EXPECT_EQ(added.Name(), expectedName);
+    EXPECT_THAT(oracle.Canonical(document.Save()),
+                HasSubstr("('{urn:a}x', [('{urn:t}type', '" + std::string(expectedType) + "')], '2')"));
+    ASSERT_TRUE(document.RemoveChild("urn:a", "x"));
+    EXPECT_EQ(document.FindChild("urn:a", "x")->Text(), "2");
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

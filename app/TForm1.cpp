@@ -56,7 +56,7 @@ void TForm1::FormCreate() {
   connect(ListView1, &FileListView::FilesDropped, this, &TForm1::FilesDropped);
   PageControl1->setCurrentIndex(0);
   // The package component reports an entry it cannot decode; the user sees it here.
-  myzip.SetOnMessage([this](const std::string& message, const std::string& title) {
+  packages_.SetOnMessage([this](const std::string& message, const std::string& title) {
     dialogs_.ShowMessage(this, QString::fromStdString(message), QString::fromStdString(title));
   });
 }

@@ -14,9 +14,8 @@
 
 #include "catalogue/ChangeChoices.h"
 #include "change/ApplyChange.h"
-#include "ooxml/zip/PackageZip.h"
+#include "ooxml/PackageProperties.h"
 #include "platform/time/FileTime.h"
-#include "platform/xml/XmlDocument.h"
 
 class QAction;
 class QCheckBox;
@@ -221,8 +220,7 @@ class TForm1 : public QMainWindow {
   TForm9* form9_ = nullptr;
   bool selectionBusy_ = false;  // the selection change is being handled
   bool longRunBusy_ = false;    // a batch change or CSV export is under way
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
+  ooxml::PackageProperties packages_;
 };
 
 }  // namespace kestrel::app

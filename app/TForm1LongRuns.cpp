@@ -64,7 +64,7 @@ void TForm1::BitBtn2Click() {
   }
   files_->ResetStatuses();
   QCoreApplication::processEvents();
-  const TForm7::Batch batch{*files_, myzip, axml, change::ChangeRequest::Batch(values), values.backup};
+  const TForm7::Batch batch{*files_, packages_, change::ChangeRequest::Batch(values), values.backup};
   form7_->Prepare(batch);
   dialogs_.ShowModal(*form7_);
   // The first file is read again, so the single tab shows what the run left in it.
@@ -82,7 +82,7 @@ void TForm1::BitBtn8Click() {
   if (!target) return;
   files_->ResetStatuses();
   QCoreApplication::processEvents();
-  const TForm9::Export job{*files_, myzip, axml, *target};
+  const TForm9::Export job{*files_, packages_, *target};
   form9_->Prepare(job);
   dialogs_.ShowModal(*form9_);
   SelectFirstFile();
@@ -96,7 +96,7 @@ void TForm1::BitBtn9Click() {
   if (!target) return;
   std::vector<std::string> lines{csv::CsvHeaderLine()};
   try {
-    csv::AppendDocumentLine(myzip, axml, NativePath(path), lines);
+    csv::AppendDocumentLine(packages_, NativePath(path), lines);
   } catch (const std::exception&) {
     // Read like a package that cannot be read: the file holds the header line only.
   }

@@ -39,7 +39,7 @@ void TForm1::SetFileTimePickers(QDateEdit* date, QTimeEdit* time, time::LocalDat
 }
 
 bool TForm1::ReadDocumentIntoPanel(const QString& path) {
-  const Result<change::DocumentReading> reading = change::ReadDocument(myzip, axml, NativePath(path));
+  const Result<change::DocumentReading> reading = change::ReadDocument(packages_, NativePath(path));
   if (!reading) {
     // Nothing is known about the file; its rows must not go on showing another file's values.
     ListView3->ClearValues();
@@ -112,7 +112,7 @@ void TForm1::BitBtn6Click() {
   }
   bool changed = false;
   try {
-    changed = change::ApplyChange(myzip, axml, file,
+    changed = change::ApplyChange(packages_, file,
                                   change::ChangeRequest::Single(ListView3->Values(), SingleTabPickers(),
                                                                 SingleTabAttributes()))
                   .ok();

@@ -1,10 +1,7 @@
 #include "change/ApplyChange.h"
 
-#include <exception>
-
 #include "catalogue/DocumentKind.h"
 #include "doc/BinaryChange.h"
-#include "ooxml/OoxmlProperties.h"
 #include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
 #include "platform/fs/HeldOpen.h"
@@ -89,23 +86,16 @@ Outcome ChangeBinaryDocument(const std::string& path, const fs::FileRecord& reco
 
 // A package is rewritten beside itself and renamed over it, so its read-only bit stays cleared
 // for the rewrite and its times are set on the new file.
-Outcome ChangePackage(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
-                      const fs::FileRecord& record, const ChangeRequest& request) {
+Outcome ChangePackage(ooxml::PackageProperties& packages, const std::string& path, const fs::FileRecord& record,
+                      const ChangeRequest& request) {
   if ((record.attributes & fs::kAttributeReadOnly) != 0 &&
       !fs::SetFileAttributes(path, record.attributes & ~fs::kAttributeReadOnly)) {
     return Outcome::Failure(FailureKind::ReadOnly, "its read-only bit cannot be cleared");
   }
-  bool written = false;
-  std::string reason = "not a readable package (not a ZIP package, damaged, or without property parts)";
-  try {
-    written = ooxml::WriteOoxmlProperties(myzip, axml, path, request.rows);
-  } catch (const std::exception& error) {
-    reason = error.what();
-  }
-  if (!written) {
+  if (Outcome written = packages.Write(path, request.rows); !written) {
     // A failed change must not leave a read-only document writable.
     fs::RestoreFileAttributes(path, record);
-    return Outcome::Failure(FailureKind::Damaged, "its properties could not be written: " + reason);
+    return written;
   }
   bool creationStored = false;
   fs::SetFileTimestamps(path, NewFileTimes(record.times, request.times), &creationStored);
@@ -133,8 +123,7 @@ ChangeRequest ChangeRequest::Batch(const catalogue::BatchValues& values) {
   return request;
 }
 
-Outcome ApplyChange(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
-                    const ChangeRequest& request) {
+Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path, const ChangeRequest& request) {
   const auto record = fs::ReadFileRecord(path);
   if (!record) {
     return fs::DescribeUnrecordedFile(path);
@@ -145,7 +134,7 @@ Outcome ApplyChange(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::
                             "held open by another program (a lock on it, or a lock file of LibreOffice or Office beside it)");
   }
   if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) {
-    return ChangePackage(myzip, axml, path, *record, request);
+    return ChangePackage(packages, path, *record, request);
   }
   return ChangeBinaryDocument(path, *record, request);
 }

@@ -6,10 +6,9 @@
 
 #include "catalogue/ChangeChoices.h"
 #include "catalogue/PropertyRows.h"
-#include "ooxml/zip/PackageZip.h"
+#include "ooxml/PackageProperties.h"
 #include "platform/Outcome.h"
 #include "platform/time/FileTime.h"
-#include "platform/xml/XmlDocument.h"
 
 namespace kestrel::change {
 
@@ -40,8 +39,7 @@ struct ChangeRequest {
 // gets back the exact instant it had before. A failure names what failed; a binary document that
 // is refused keeps its bytes, times, mode and attribute store, and a read-only document is never
 // left writable. Never throws.
-Outcome ApplyChange(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
-                    const ChangeRequest& request);
+Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path, const ChangeRequest& request);
 
 // The three local times set on the file opened exclusively, each through LocalDateTimeToFileTime.
 // False when the file cannot be opened or a value cannot become a file time.

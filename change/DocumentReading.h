@@ -7,10 +7,9 @@
 #include <string>
 
 #include "catalogue/PropertyCatalogue.h"
-#include "ooxml/zip/PackageZip.h"
+#include "ooxml/PackageProperties.h"
 #include "platform/Outcome.h"
 #include "platform/fs/FileState.h"
-#include "platform/xml/XmlDocument.h"
 
 namespace kestrel::change {
 
@@ -20,7 +19,7 @@ using PropertyTexts = std::array<std::string, catalogue::kRowCount>;
 // cannot be read, errors of the XML and ZIP layers included), any other document through its
 // property sets and statistics block (never fails; empty rows then). `outcome`, when given, says
 // why rows are missing or empty.
-std::optional<PropertyTexts> ReadDocumentRows(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages, const std::string& path,
                                               Outcome* outcome = nullptr);
 
 // Puts the recorded times and attributes back: the read-only bit cleared if set, the times set on
@@ -43,6 +42,6 @@ struct DocumentReading {
 // NotFound when there is no such file or its state cannot be read (nothing is shown then).
 // Otherwise the record, the rows, and the file put back, also when the rows could not be read.
 // Never throws.
-Result<DocumentReading> ReadDocument(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path);
+Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const std::string& path);
 
 }  // namespace kestrel::change

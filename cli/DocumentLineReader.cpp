@@ -6,7 +6,7 @@ namespace kestrel::cli {
 
 bool DocumentLineReader::Append(const ListedFile& file, std::vector<std::string>& lines) {
   const std::size_t before = lines.size();
-  const Outcome read = csv::AppendDocumentLine(myzip_, axml_, file.path, lines);
+  const Outcome read = csv::AppendDocumentLine(packages_, file.path, lines);
   if (read) return true;
   const char* consequence = lines.size() == before             ? "it has no line"
                             : read.kind() == FailureKind::NotFound ? "its line holds only its path and name"

@@ -7,8 +7,7 @@
 
 #include "cli/Console.h"
 #include "cli/FileList.h"
-#include "ooxml/zip/PackageZip.h"
-#include "platform/xml/XmlDocument.h"
+#include "ooxml/PackageProperties.h"
 
 namespace kestrel::cli {
 
@@ -23,8 +22,7 @@ class DocumentLineReader {
 
  private:
   Console& console_;
-  zip::TPackageZip myzip_;
-  xml::XmlDocument axml_;
+  ooxml::PackageProperties packages_;
 };
 
 }  // namespace kestrel::cli

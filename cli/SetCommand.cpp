@@ -12,8 +12,7 @@
 #include "cli/FileList.h"
 #include "cli/HelpTexts.h"
 #include "cli/SetCommandLine.h"
-#include "ooxml/zip/PackageZip.h"
-#include "platform/xml/XmlDocument.h"
+#include "ooxml/PackageProperties.h"
 
 namespace kestrel::cli {
 
@@ -25,8 +24,7 @@ int RunSet(ArgumentScanner& args, Console& console) {
   }
   const std::vector<ListedFile> files = ListFiles(commandLine->files, console);
   const change::ChangeRequest request = change::ChangeRequest::Batch(commandLine->values);
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
+  ooxml::PackageProperties packages;
 
   bool allChanged = true;
   std::size_t next = 0;
@@ -43,7 +41,7 @@ int RunSet(ArgumentScanner& args, Console& console) {
         break;
       }
     }
-    if (const Outcome changed = change::ApplyChange(myzip, axml, path, request)) {
+    if (const Outcome changed = change::ApplyChange(packages, path, request)) {
       console.Out() << "changed: " << given << '\n';
     } else {
       console.Out() << "change error: " << given << '\n';

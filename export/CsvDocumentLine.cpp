@@ -32,7 +32,7 @@ std::string_view Flag(std::uint32_t attributes, std::uint32_t bit) { return (att
 
 }  // namespace
 
-Outcome AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string& path,
                         std::vector<std::string>& lines) {
   std::string line;
   AppendField(line, path, false);
@@ -40,7 +40,7 @@ Outcome AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, cons
 
   // The reading records the file's state first and puts it back afterwards, also when a package
   // cannot be read, so that an export never leaves a trace on a document.
-  const Result<change::DocumentReading> reading = change::ReadDocument(myzip, axml, path);
+  const Result<change::DocumentReading> reading = change::ReadDocument(packages, path);
   if (!reading) {
     lines.push_back(std::move(line));
     return reading.outcome();

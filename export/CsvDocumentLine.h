@@ -4,9 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "ooxml/zip/PackageZip.h"
+#include "ooxml/PackageProperties.h"
 #include "platform/Outcome.h"
-#include "platform/xml/XmlDocument.h"
 
 namespace kestrel::csv {
 
@@ -15,7 +14,7 @@ namespace kestrel::csv {
 // of the path and the file name followed by a comma; a package that cannot be read gets no line,
 // but is put back all the same. The outcome says why a line is short, missing, or holds empty
 // property fields (a binary document that could not be opened as one). Never throws.
-Outcome AppendDocumentLine(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string& path,
                         std::vector<std::string>& lines);
 
 }  // namespace kestrel::csv

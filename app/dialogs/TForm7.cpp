@@ -58,7 +58,7 @@ bool TForm7::ChangeDocument(int index) {
   }
   PendingEvents();
   try {
-    changed = change::ApplyChange(batch_->myzip, batch_->axml, path, batch_->request).ok();
+    changed = change::ApplyChange(batch_->packages, path, batch_->request).ok();
   } catch (const std::exception&) {
     changed = false;  // counted as any failed change; the run goes on
   }

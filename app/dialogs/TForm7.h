@@ -5,8 +5,7 @@
 
 #include "app/dialogs/ProgressDialog.h"
 #include "change/ApplyChange.h"
-#include "ooxml/zip/PackageZip.h"
-#include "platform/xml/XmlDocument.h"
+#include "ooxml/PackageProperties.h"
 
 namespace kestrel::app {
 
@@ -15,11 +14,10 @@ class FileListModel;
 class TForm7 final : public ProgressDialog {
  public:
   // What a run works on: the listed documents (whose icons it sets), the main window's package
-  // and XML components, the batch tab's values and its backup option.
+  // access, the batch tab's values and its backup option.
   struct Batch {
     FileListModel& files;
-    zip::TPackageZip& myzip;
-    xml::XmlDocument& axml;
+    ooxml::PackageProperties& packages;
     change::ChangeRequest request;
     bool backup = false;
   };

@@ -43,7 +43,7 @@ void TForm9::Timer1Timer() {
     ShowDocument(path);
     PendingEvents();
     try {
-      csv::AppendDocumentLine(job_->myzip, job_->axml, NativePath(path), lines);
+      csv::AppendDocumentLine(job_->packages, NativePath(path), lines);
     } catch (const std::exception&) {
       // Read like a package that cannot be read: the document gets no line.
     }

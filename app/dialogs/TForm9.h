@@ -6,8 +6,7 @@
 #include <QString>
 
 #include "app/dialogs/ProgressDialog.h"
-#include "ooxml/zip/PackageZip.h"
-#include "platform/xml/XmlDocument.h"
+#include "ooxml/PackageProperties.h"
 
 namespace kestrel::app {
 
@@ -16,12 +15,11 @@ class FileListModel;
 
 class TForm9 final : public ProgressDialog {
  public:
-  // What an export works on: the listed documents, the main window's package and XML
-  // components, and the file chosen in the save dialog.
+  // What an export works on: the listed documents, the main window's package access, and the
+  // file chosen in the save dialog.
   struct Export {
     const FileListModel& files;
-    zip::TPackageZip& myzip;
-    xml::XmlDocument& axml;
+    ooxml::PackageProperties& packages;
     QString target;
   };
 

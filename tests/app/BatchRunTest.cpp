@@ -103,9 +103,8 @@ class BatchRunTest : public MainWindowFixture {
     return statuses;
   }
   static std::string Title(const QString& path) {
-    zip::TPackageZip zip;
-    xml::XmlDocument xml;
-    const auto rows = change::ReadDocumentRows(zip, xml, path.toStdString());
+    ooxml::PackageProperties packages;
+    const auto rows = change::ReadDocumentRows(packages, path.toStdString());
     return rows ? rows->at(0) : std::string("(unreadable)");
   }
 

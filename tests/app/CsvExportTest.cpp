@@ -38,9 +38,8 @@ class CsvExportTest : public MainWindowFixture {
   // The file the CSV service writes for these documents: the header, then their lines.
   std::vector<std::uint8_t> ServiceOutput(const QStringList& documents) {
     std::vector<std::string> lines{csv::CsvHeaderLine()};
-    zip::TPackageZip zip;
-    xml::XmlDocument xml;
-    for (const QString& document : documents) csv::AppendDocumentLine(zip, xml, document.toStdString(), lines);
+    ooxml::PackageProperties packages;
+    for (const QString& document : documents) csv::AppendDocumentLine(packages, document.toStdString(), lines);
     const stdfs::path expected = dir_.Path() / "expected" / "service.csv";
     stdfs::create_directories(expected.parent_path());
     EXPECT_TRUE(csv::WriteCsvLines(expected.string(), lines));

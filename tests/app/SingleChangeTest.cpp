@@ -16,10 +16,8 @@
 #include "app/PropertyListView.h"
 #include "change/Backup.h"
 #include "change/DocumentReading.h"
-#include "ooxml/zip/PackageZip.h"
 #include "platform/fs/FileState.h"
 #include "platform/time/LocalDateTime.h"
-#include "platform/xml/XmlDocument.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/Oracles.h"
 
@@ -50,9 +48,8 @@ class SingleChangeTest : public MainWindowFixture {
   static fs::FileRecord RecordOf(const QString& path) { return fs::ReadFileRecord(path.toStdString()).value(); }
 
   static change::PropertyTexts RowsOf(const QString& path) {
-    zip::TPackageZip zip;
-    xml::XmlDocument xml;
-    return change::ReadDocumentRows(zip, xml, path.toStdString()).value();
+    ooxml::PackageProperties packages;
+    return change::ReadDocumentRows(packages, path.toStdString()).value();
   }
 
   void ClickChange() { QTest::mouseClick(Form().BitBtn6, Qt::LeftButton); }

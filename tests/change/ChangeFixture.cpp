@@ -36,9 +36,8 @@ std::uint32_t ShownAttributes(const stdfs::path& file) {
 }
 
 Outcome Apply(const stdfs::path& file, const change::ChangeRequest& request) {
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
-  return change::ApplyChange(myzip, axml, file.string(), request);
+  ooxml::PackageProperties packages;
+  return change::ApplyChange(packages, file.string(), request);
 }
 
 }  // namespace kestrel::test

@@ -14,17 +14,15 @@ namespace {
 namespace stdfs = std::filesystem;
 
 std::optional<DocumentReading> Read(const stdfs::path& file) {
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
-  Result<DocumentReading> reading = ReadDocument(myzip, axml, file.string());
+  ooxml::PackageProperties packages;
+  Result<DocumentReading> reading = ReadDocument(packages, file.string());
   if (!reading) return std::nullopt;
   return std::move(*reading);
 }
 
 std::optional<PropertyTexts> ReadRows(const stdfs::path& file) {
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
-  return ReadDocumentRows(myzip, axml, file.string());
+  ooxml::PackageProperties packages;
+  return ReadDocumentRows(packages, file.string());
 }
 
 const test::ExpectedRows& Expected(const std::string& name) {

@@ -104,10 +104,9 @@ test::FileSnapshot PreparedSnapshot(const stdfs::path& file, const DocumentState
 }
 
 std::vector<std::string> BuildLines(const std::vector<stdfs::path>& files) {
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
+  ooxml::PackageProperties packages;
   std::vector<std::string> lines = {CsvHeaderLine()};
-  for (const stdfs::path& file : files) AppendDocumentLine(myzip, axml, file.string(), lines);
+  for (const stdfs::path& file : files) AppendDocumentLine(packages, file.string(), lines);
   return lines;
 }
 

@@ -1,0 +1,42 @@
+#pragma once
+// The package side of every service: the ZIP component and the XML document that reading and
+// changing packages need, kept for the life of the owner (the ZIP component caches a package's
+// directory) behind one object, so that no caller handles either. One operation at a time.
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "catalogue/PropertyRows.h"
+#include "platform/Outcome.h"
+
+namespace kestrel::ooxml {
+
+using PropertyTexts = std::array<std::string, catalogue::kRowCount>;
+
+class PackageProperties {
+ public:
+  PackageProperties();
+  ~PackageProperties();
+  PackageProperties(const PackageProperties&) = delete;
+  PackageProperties& operator=(const PackageProperties&) = delete;
+
+  // An entry the ZIP component cannot decode is reported here as well (the window shows it).
+  using MessageCallback = std::function<void(const std::string& message, const std::string& title)>;
+  void SetOnMessage(MessageCallback callback);
+
+  // The 14 texts in catalogue order, or why not: held open by another program, or not a
+  // readable package (the reason of the layer that failed). The package is never changed.
+  // Never throws.
+  Result<PropertyTexts> Read(const std::string& path);
+
+  // Writes the included rows into the property parts. A failure names what failed. Never throws.
+  Outcome Write(const std::string& path, const catalogue::PropertyRows& rows);
+
+ private:
+  struct Components;
+  std::unique_ptr<Components> components_;
+};
+
+}  // namespace kestrel::ooxml

@@ -6,8 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -34,7 +38,7 @@ mode_t CurrentUmask() {
 // The target's user attributes (Samba's attribute blob among them: hidden, system, archive and
 // the creation time) move to the new file, which the swap would otherwise lose. Done before the
 // mode is set, since an owner who is not root cannot add them to a file without write permission.
-void CopyUserAttributes(const std::string& from, const std::string& to) {
+void CopyUserAttributes(const std::string& from, int to) {
   std::vector<char> names(4096);
   ssize_t length = 0;
   while ((length = ::listxattr(from.c_str(), names.data(), names.size())) < 0 && errno == ERANGE) {
@@ -48,37 +52,93 @@ void CopyUserAttributes(const std::string& from, const std::string& to) {
     if (size < 0) continue;
     value.resize(static_cast<std::size_t>(size));
     const ssize_t got = ::getxattr(from.c_str(), name, value.data(), value.size());
-    if (got >= 0) (void)::setxattr(to.c_str(), name, value.data(), static_cast<std::size_t>(got), 0);
+    if (got >= 0) (void)::fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0);
   }
+}
+
+std::string RandomSuffix() {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static thread_local std::mt19937 generator{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+  std::string suffix(6, 'x');
+  for (char& c : suffix) c = kLetters[pick(generator)];
+  return suffix;
+}
+
+// The file a chain of symbolic links leads to; the path itself when it is no link or leads
+// nowhere yet.
+std::string FollowLinks(const std::string& path) {
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+  return resolved ? std::string(resolved.get()) : path;
 }
 
 }  // namespace
 
-ReplacementFile::ReplacementFile(const std::string& target, const std::string& prefix) : target_(target) {
-  const auto slash = target.rfind('/');
-  folder_ = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
-  std::string name = folder_ + "/" + prefix + "XXXXXX";
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return;
-  ::close(fd);
-  path_ = name;
+ReplacementFile::ReplacementFile(const std::string& target, const std::string& prefix, Kind preferred)
+    : target_(FollowLinks(target)), prefix_(prefix), kind_(preferred) {
+  const auto slash = target_.rfind('/');
+  folder_ = slash == std::string::npos ? "." : target_.substr(0, slash == 0 ? 1 : slash);
+  struct stat existing {};
+  if (::stat(target_.c_str(), &existing) == 0 && existing.st_nlink > 1) {
+    error_ = "has " + std::to_string(existing.st_nlink) + " hard links; replacing it would split them";
+    return;
+  }
+  if (kind_ == Kind::Unnamed) {
+    fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0) {
+      openPath_ = "/proc/self/fd/" + std::to_string(fd_);
+      return;
+    }
+    // Not every file system has unnamed files; a named temporary does the same job less tidily.
+    kind_ = Kind::Named;
+  }
+  std::string name = folder_ + "/" + prefix_ + "XXXXXX";
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    error_ = "cannot create a temporary file in " + folder_ + ": " + std::strerror(errno);
+    return;
+  }
+  namedPath_ = name;
+  openPath_ = name;
 }
 
 ReplacementFile::~ReplacementFile() {
-  if (!path_.empty()) ::unlink(path_.c_str());
+  if (!namedPath_.empty()) ::unlink(namedPath_.c_str());
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool ReplacementFile::Fail(const std::string& what) {
+  error_ = what + ": " + std::strerror(errno);
+  return false;
 }
 
 bool ReplacementFile::Commit() {
-  if (path_.empty()) return false;
+  if (fd_ < 0) return false;
   struct stat target {};
   mode_t mode = 0666 & ~CurrentUmask();
   if (::stat(target_.c_str(), &target) == 0) {
-    (void)!::chown(path_.c_str(), target.st_uid, target.st_gid);
-    CopyUserAttributes(target_, path_);
+    (void)!::fchown(fd_, target.st_uid, target.st_gid);
+    CopyUserAttributes(target_, fd_);
     mode = target.st_mode & 07777;
+  } else if (errno != ENOENT) {
+    return Fail("cannot look up " + target_);
   }
-  if (::chmod(path_.c_str(), mode) != 0 || ::rename(path_.c_str(), target_.c_str()) != 0) return false;
-  path_.clear();
+  if (::fchmod(fd_, mode) != 0) return Fail("cannot set the permissions of the new file");
+  if (kind_ == Kind::Unnamed) {
+    // Named only now, so the window in which a kill leaves a file behind is this one step.
+    for (int attempt = 0; namedPath_.empty(); ++attempt) {
+      const std::string name = folder_ + "/" + prefix_ + RandomSuffix();
+      if (::linkat(AT_FDCWD, openPath_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        namedPath_ = name;
+      } else if (errno != EEXIST || attempt > 100) {
+        return Fail("cannot name the new file in " + folder_);
+      }
+    }
+  }
+  if (::rename(namedPath_.c_str(), target_.c_str()) != 0) return Fail("cannot move the new file over " + target_);
+  namedPath_.clear();
   // Makes the rename itself durable; the file is complete under its name either way.
   const int folder = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {

@@ -1,6 +1,13 @@
 #pragma once
 // A new file written beside a target and then put in its place in one step: at every moment the
-// target's name holds either the old file or the complete new one, never neither.
+// target's name holds either the old file or the complete new one, never neither. Where the file
+// system allows it the new file has no name while it is written (O_TMPFILE), so a process killed
+// meanwhile leaves nothing behind; it is linked under a temporary name only for the instant
+// before the rename. Elsewhere it is a named temporary from the start. Nothing here throws.
+//
+// A target reached through symbolic links is the file they lead to: that file is replaced and
+// the links stay links. A target with more than one hard link is refused, since a new file in
+// its place would leave the other names on the old one.
 
 #include <string>
 
@@ -8,26 +15,42 @@ namespace kestrel::fs {
 
 class ReplacementFile {
  public:
-  // Creates the empty file in the target's folder (so the rename stays on one file system),
-  // its name starting with `prefix`. Valid() is false when the folder does not take it.
-  ReplacementFile(const std::string& target, const std::string& prefix);
+  enum class Kind { Unnamed, Named };
+
+  // Creates the empty file in the folder of the (resolved) target, so the rename stays on one
+  // file system; named temporaries start with `prefix`. Valid() is false when the target is
+  // refused or the folder does not take the file; Error() then says why.
+  ReplacementFile(const std::string& target, const std::string& prefix, Kind preferred = Kind::Unnamed);
   // Removes the file unless it was committed.
   ~ReplacementFile();
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  bool Valid() const { return !path_.empty(); }
-  const std::string& Path() const { return path_; }
+  bool Valid() const { return fd_ >= 0; }
+  Kind kind() const { return kind_; }
+  // A path that opens the new file for writing (under /proc for an unnamed one).
+  const std::string& Path() const { return openPath_; }
+  // The file that Commit replaces: the target, past any symbolic links.
+  const std::string& Target() const { return target_; }
+  const std::string& Error() const { return error_; }
 
-  // Once the caller has written and synced the file: gives it the target's permission bits and,
-  // where we may (root changing a user's file), its owner, or a new file's mode when there is no
-  // target yet; renames it over the target; syncs the folder. False leaves the target as it was.
+  // Once the caller has written and synced the file: gives it the target's owner (where we may:
+  // root changing a user's file), user attributes and permission bits, or a new file's mode when
+  // there is no target yet; names it beside the target, renames it over the target and syncs the
+  // folder. False, with Error() set, leaves the target as it was.
   bool Commit();
 
  private:
+  bool Fail(const std::string& what);
+
   std::string target_;
   std::string folder_;
-  std::string path_;
+  std::string prefix_;
+  Kind kind_ = Kind::Unnamed;
+  int fd_ = -1;            // kept open so the unnamed file lives until it is linked
+  std::string openPath_;
+  std::string namedPath_;  // the name the file has now, if any; removed unless committed
+  std::string error_;
 };
 
 }  // namespace kestrel::fs

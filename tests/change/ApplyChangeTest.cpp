@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "catalogue/DocumentKind.h"
+#include "doc/BinaryPropertyRows.h"
 #include "platform/fs/FileState.h"
 #include "platform/time/DateTimeText.h"
 #include "tests/change/ChangeFixture.h"
@@ -323,6 +325,23 @@ TEST(BatchChange, AnErasedLastPrintedDate) {
   EXPECT_EQ(dates->substr(16, 8), "00000000");
   EXPECT_EQ(dates->substr(0, 16), datesBefore->substr(0, 16));
   EXPECT_EQ(dates->substr(24), datesBefore->substr(24));
+}
+
+// A binary document is changed where it lies: through a symbolic link the file it leads to is
+// changed and the link stays a link; every hard-linked name sees the change.
+TEST(BatchChange, LinkedBinaryDocumentsChangeForEveryName) {
+  const test::TempDir dir;
+  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false);
+  const auto link = dir.Path() / "link.doc";
+  const auto second = dir.Path() / "second.doc";
+  std::filesystem::create_symlink(file, link);
+  std::filesystem::create_hard_link(file, second);
+  ASSERT_TRUE(test::Apply(link, ChangeRequest::Batch(BatchOf({{catalogue::kTitle, "リンク経由"}}))));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(std::filesystem::hard_link_count(file), 2u);
+  for (const auto& name : {file, link, second}) {
+    EXPECT_EQ(doc::ReadBinaryPropertyRows(name.string()).at(catalogue::kTitle), "リンク経由") << name;
+  }
 }
 
 // A package: both parts carry the values, every CRC is right, and the read-only and hidden bits

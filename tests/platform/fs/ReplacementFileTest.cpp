@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,51 @@ TEST(ReplacementFileTest, UncommittedFileLeavesNothingBehind) {
   }
   EXPECT_NE(::access(path.c_str(), F_OK), 0);
   EXPECT_NE(::access(target.c_str(), F_OK), 0);
+}
+
+// The file a symbolic link leads to is replaced and the link stays a link; a file with a second
+// hard link is refused, since the other name would keep the old content.
+TEST(ReplacementFileTest, LinksAreFollowedOrRefusedNeverSplit) {
+  const test::TempDir dir;
+  const std::string real = (dir.Path() / "real.csv").string();
+  const std::string link = (dir.Path() / "link.csv").string();
+  test::WriteBytes(real, {1});
+  ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+  {
+    ReplacementFile replacement(link, ".swap");
+    ASSERT_TRUE(replacement.Valid()) << replacement.Error();
+    EXPECT_EQ(replacement.Target(), real);
+    test::WriteBytes(replacement.Path(), {2});
+    ASSERT_TRUE(replacement.Commit()) << replacement.Error();
+  }
+  struct stat st {};
+  ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(test::ReadBytes(real), (std::vector<std::uint8_t>{2}));
+
+  const std::string second = (dir.Path() / "second.csv").string();
+  ASSERT_EQ(::link(real.c_str(), second.c_str()), 0);
+  ReplacementFile refused(second, ".swap");
+  EXPECT_FALSE(refused.Valid());
+  EXPECT_EQ(refused.Error(), "has 2 hard links; replacing it would split them");
+  EXPECT_EQ(test::ReadBytes(real), (std::vector<std::uint8_t>{2}));
+}
+
+// Nothing is named beside the target before the commit, so a kill leaves nothing there; where
+// unnamed files are not to be had, the named temporary is removed unless committed.
+TEST(ReplacementFileTest, TheNewFileHasNoNameUntilItIsCommitted) {
+  for (const auto kind : {ReplacementFile::Kind::Unnamed, ReplacementFile::Kind::Named}) {
+    const test::TempDir dir;
+    const std::string target = (dir.Path() / "out.csv").string();
+    ReplacementFile replacement(target, ".swap", kind);
+    ASSERT_TRUE(replacement.Valid()) << replacement.Error();
+    test::WriteBytes(replacement.Path(), {7});
+    const auto entries = std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, replacement.kind() == ReplacementFile::Kind::Unnamed ? 0 : 1);
+    ASSERT_TRUE(replacement.Commit()) << replacement.Error();
+    EXPECT_EQ(test::ReadBytes(target), (std::vector<std::uint8_t>{7}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
+  }
 }
 
 }  // namespace

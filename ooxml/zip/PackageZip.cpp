@@ -1,12 +1,10 @@
 #include "ooxml/zip/PackageZip.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <memory>
-#include <tuple>
 #include <utility>
 
 #include <sys/stat.h>
@@ -14,50 +12,16 @@
 #include "ooxml/zip/Crc32.h"
 #include "ooxml/zip/Deflate.h"
 #include "ooxml/zip/Inflate.h"
+#include "ooxml/zip/NewPackageFile.h"
+#include "ooxml/zip/ZipDirectory.h"
+#include "ooxml/zip/ZipFormat.h"
 #include "platform/fs/FileIo.h"
-#include "platform/fs/ReplacementFile.h"
 
 namespace kestrel::zip {
 
 namespace {
 
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
-constexpr std::uint64_t kLocalSize = 30;
-constexpr std::uint64_t kCentralSize = 46;
-constexpr std::uint64_t kEndSize = 22;
-constexpr std::uint64_t kMaxComment = 65535;
-constexpr std::uint16_t kDataDescriptorFlag = 0x0008;
-constexpr std::uint16_t kStored = 0;
-constexpr std::uint16_t kDeflated = 8;
-constexpr std::uint64_t kMax32 = 0xffffffffu;
-constexpr std::uint64_t kMaxEntries = 0xffffu;
-constexpr std::size_t kScanChunk = std::size_t{1} << 20;
-constexpr const char* kNotAZip = "Not a valid zip file!";
-
-// True when [offset, offset + length) lies within [0, limit); written so it cannot overflow.
-bool FitsIn(std::uint64_t offset, std::uint64_t length, std::uint64_t limit) {
-  return offset <= limit && length <= limit - offset;
-}
-
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-void PutBytes(std::vector<std::uint8_t>& out, const void* data, std::size_t n) {
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
-  out.insert(out.end(), bytes, bytes + n);
-}
+using namespace format;
 
 std::string LowerAscii(std::string text) {
   for (char& c : text) {
@@ -71,16 +35,13 @@ bool IsBlank(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
 }
 
-// Fills the two halves callers see from the stored name ("_rels/.rels" -> "_rels\", ".rels").
-void SplitName(ZipHeaderInfo& info) {
-  std::string name = info.storedName;
-  std::replace(name.begin(), name.end(), '/', '\\');
-  std::size_t slash = name.rfind('\\');
-  info.pathName = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
-  info.fileName = slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
 std::string FullName(const ZipHeaderInfo& info) { return info.pathName + info.fileName; }
+
+// What names are compared by: ASCII case ignored, either separator.
+std::string MatchKey(std::string name) {
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return LowerAscii(std::move(name));
+}
 
 std::unique_ptr<fs::RandomAccessFile> OpenPackage(const std::string& path, fs::OpenMode mode) {
   fs::OpenResult opened = fs::OpenFile(path, mode);
@@ -105,251 +66,65 @@ void ReadExactly(fs::RandomAccessFile& file, std::uint64_t offset, void* buffer,
   if (!file.ReadAt(offset, buffer, n)) throw EZipReadError("Cannot read the zip file");
 }
 
-struct EndRecord {
-  std::uint64_t offset = 0;  // of the record itself
-  std::uint32_t directorySize = 0;
-  std::uint32_t directoryOffset = 0;
-  std::uint16_t entryCount = 0;
-  std::vector<std::uint8_t> comment;
-};
-
-// Searches backwards over the last 22 + 65,535 bytes; the first signature found decides.
-std::optional<EndRecord> FindEndRecord(fs::RandomAccessFile& file) {
-  const std::uint64_t size = file.Size();
-  if (size < kEndSize) return std::nullopt;
-  const std::uint64_t tailLength = std::min<std::uint64_t>(size, kEndSize + kMaxComment);
-  std::vector<std::uint8_t> tail(tailLength);
-  ReadExactly(file, size - tailLength, tail.data(), tail.size());
-  for (std::uint64_t i = tailLength - kEndSize + 1; i-- > 0;) {
-    const std::uint8_t* p = tail.data() + i;
-    if (Get32(p) != kEndSignature) continue;
-    const std::uint16_t thisDisk = Get16(p + 4);
-    const std::uint16_t directoryDisk = Get16(p + 6);
-    const std::uint16_t commentLength = Get16(p + 20);
-    const bool diskNumberTooLarge = thisDisk > 999 || directoryDisk > 999;
-    if (diskNumberTooLarge) return std::nullopt;
-    const bool directoryOnLaterDisk = thisDisk < directoryDisk;
-    if (directoryOnLaterDisk) return std::nullopt;
-    const bool commentPastEnd = !FitsIn(i + kEndSize, commentLength, tailLength);
-    if (commentPastEnd) return std::nullopt;
-    EndRecord end;
-    end.offset = size - tailLength + i;
-    end.entryCount = Get16(p + 10);
-    end.directorySize = Get32(p + 12);
-    end.directoryOffset = Get32(p + 16);
-    end.comment.assign(p + kEndSize, p + kEndSize + commentLength);
-    return end;
-  }
-  return std::nullopt;
-}
-
-// Reads the central records into *entries; false when the directory is damaged, with the
-// records read before the damage left in *entries.
-bool ReadCentralDirectory(fs::RandomAccessFile& file, const EndRecord& end, std::vector<ZipHeaderInfo>* entries) {
+// Checks an entry's local header (there, naming this entry, its data inside the file) and returns
+// where its data starts. A local header naming another entry means the directory describes some
+// other file than the one opened.
+std::uint64_t LocateData(fs::RandomAccessFile& file, const ZipHeaderInfo& info) {
   const std::uint64_t fileSize = file.Size();
-  const bool directoryPastEnd = !FitsIn(end.directoryOffset, end.directorySize, end.offset);
-  if (directoryPastEnd) return false;
-  const bool countDoesNotFit = std::uint64_t{end.entryCount} * kCentralSize > end.directorySize;
-  if (countDoesNotFit) return false;
-  const std::uint64_t directoryEnd = std::uint64_t{end.directoryOffset} + end.directorySize;
-  std::uint64_t pos = end.directoryOffset;
-  // The position only moves forwards and the count is bounded, so no directory can loop.
-  for (std::uint16_t i = 0; i < end.entryCount; ++i) {
-    const bool recordPastEnd = !FitsIn(pos, kCentralSize, directoryEnd);
-    if (recordPastEnd) return false;
-    std::uint8_t fixed[kCentralSize];
-    ReadExactly(file, pos, fixed, sizeof fixed);
-    if (Get32(fixed) != kCentralSignature) return false;
-    const std::uint16_t nameLength = Get16(fixed + 28);
-    const std::uint16_t extraLength = Get16(fixed + 30);
-    const std::uint16_t commentLength = Get16(fixed + 32);
-    const std::uint64_t variableLength = std::uint64_t{nameLength} + extraLength + commentLength;
-    const bool variablePastEnd = !FitsIn(pos + kCentralSize, variableLength, directoryEnd);
-    if (variablePastEnd) return false;
-    std::vector<std::uint8_t> variable(variableLength);
-    ReadExactly(file, pos + kCentralSize, variable.data(), variable.size());
-
-    ZipHeaderInfo info;
-    info.versionMadeBy = Get16(fixed + 4);
-    info.versionNeeded = Get16(fixed + 6);
-    info.flags = Get16(fixed + 8);
-    info.method = Get16(fixed + 10);
-    info.modTime = Get16(fixed + 12);
-    info.modDate = Get16(fixed + 14);
-    info.crc32 = Get32(fixed + 16);
-    info.compressedSize = Get32(fixed + 20);
-    info.uncompressedSize = Get32(fixed + 24);
-    info.diskNumberStart = Get16(fixed + 34);
-    info.internalAttributes = Get16(fixed + 36);
-    info.externalAttributes = Get32(fixed + 38);
-    info.localHeaderOffset = Get32(fixed + 42);
-    info.storedName.assign(variable.begin(), variable.begin() + nameLength);
-    info.centralExtra.assign(variable.begin() + nameLength, variable.begin() + nameLength + extraLength);
-    info.comment.assign(variable.begin() + nameLength + extraLength, variable.end());
-
-    const bool nameHasNul = info.storedName.find('\0') != std::string::npos;
-    if (nameHasNul) return false;
-    const bool localHeaderOutsideFile = !FitsIn(info.localHeaderOffset, kLocalSize, fileSize);
-    if (localHeaderOutsideFile) return false;
-    const bool dataLargerThanFile = info.compressedSize > fileSize;
-    if (dataLargerThanFile) return false;
-    SplitName(info);
-    entries->push_back(std::move(info));
-    pos += kCentralSize + variableLength;
-  }
-  return true;
-}
-
-// Offset of the first local-header signature, read in chunks so a large file is not loaded.
-std::optional<std::uint64_t> FindFirstLocalHeader(fs::RandomAccessFile& file) {
-  const std::uint64_t size = file.Size();
-  std::vector<std::uint8_t> chunk;
-  for (std::uint64_t start = 0; start + 4 <= size; start += kScanChunk) {
-    // 3 bytes of overlap so a signature across two chunks is found.
-    const std::uint64_t length = std::min<std::uint64_t>(kScanChunk + 3, size - start);
-    chunk.resize(length);
-    ReadExactly(file, start, chunk.data(), chunk.size());
-    for (std::uint64_t i = 0; i + 4 <= length; ++i) {
-      if (Get32(chunk.data() + i) == kLocalSignature) return start + i;
-    }
-  }
-  return std::nullopt;
-}
-
-// Walks the local headers from the first one found; `known` are central records read before
-// the damage, whose fields (sizes above all) are taken for the entries they describe.
-std::vector<ZipHeaderInfo> RebuildFromLocalHeaders(fs::RandomAccessFile& file, const std::vector<ZipHeaderInfo>& known) {
-  std::optional<std::uint64_t> first = FindFirstLocalHeader(file);
-  if (!first) throw EBadZipFile(kNotAZip);
-  const std::uint64_t fileSize = file.Size();
-  std::map<std::uint64_t, const ZipHeaderInfo*> knownByOffset;
-  for (const ZipHeaderInfo& k : known) knownByOffset.emplace(k.localHeaderOffset, &k);
-  std::vector<ZipHeaderInfo> entries;
-  std::uint64_t pos = *first;
-  // Each step moves forwards by at least a header, so the walk ends.
-  while (entries.size() < kMaxEntries) {
-    const bool localOffsetTooLarge = pos > kMax32;
-    if (localOffsetTooLarge) break;
-    const bool headerPastEnd = !FitsIn(pos, kLocalSize, fileSize);
-    if (headerPastEnd) break;
-    std::uint8_t fixed[kLocalSize];
-    ReadExactly(file, pos, fixed, sizeof fixed);
-    if (Get32(fixed) != kLocalSignature) break;
-    const std::uint16_t nameLength = Get16(fixed + 26);
-    const std::uint16_t extraLength = Get16(fixed + 28);
-    const bool namePastEnd = !FitsIn(pos + kLocalSize, std::uint64_t{nameLength} + extraLength, fileSize);
-    if (namePastEnd) break;
-
-    ZipHeaderInfo info;
-    auto match = knownByOffset.find(pos);
-    if (match != knownByOffset.end()) {
-      info = *match->second;
-    } else {
-      info.versionMadeBy = 20;
-      info.versionNeeded = Get16(fixed + 4);
-      info.flags = Get16(fixed + 6);
-      info.method = Get16(fixed + 8);
-      info.modTime = Get16(fixed + 10);
-      info.modDate = Get16(fixed + 12);
-      info.crc32 = Get32(fixed + 14);
-      info.compressedSize = Get32(fixed + 18);
-      info.uncompressedSize = Get32(fixed + 22);
-      info.localHeaderOffset = static_cast<std::uint32_t>(pos);
-      info.storedName.resize(nameLength);
-      ReadExactly(file, pos + kLocalSize, info.storedName.data(), nameLength);
-      const bool nameHasNul = info.storedName.find('\0') != std::string::npos;
-      if (nameHasNul) break;
-      SplitName(info);
-    }
-    const std::uint64_t dataOffset = pos + kLocalSize + nameLength + extraLength;
-    const bool dataPastEnd = !FitsIn(dataOffset, info.compressedSize, fileSize);
-    if (dataPastEnd) break;
-    std::uint64_t next = dataOffset + info.compressedSize;
-    if (info.flags & kDataDescriptorFlag) {
-      // The descriptor's own signature is optional: 16 bytes with it, 12 without.
-      std::uint8_t signature[4] = {};
-      if (FitsIn(next, 4, fileSize)) ReadExactly(file, next, signature, 4);
-      next += Get32(signature) == kDescriptorSignature ? 16 : 12;
-    }
-    entries.push_back(std::move(info));
-    pos = next;
-  }
-  if (entries.empty()) throw EBadZipFile(kNotAZip);
-  return entries;
-}
-
-struct LoadedDirectory {
-  std::vector<ZipHeaderInfo> entries;
-  std::vector<std::uint8_t> comment;
-};
-
-LoadedDirectory ReadDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode) {
-  LoadedDirectory directory;
-  if (file.Size() == 0) return directory;  // an empty file is an archive without entries
-  std::optional<EndRecord> end = FindEndRecord(file);
-  if (!end) {
-    if (mode != IncompleteZipMode::izAssumeBad) throw ENotAZipFile(kNotAZip);
-    directory.entries = RebuildFromLocalHeaders(file, {});
-    return directory;
-  }
-  directory.comment = std::move(end->comment);
-  if (!ReadCentralDirectory(file, *end, &directory.entries)) {
-    directory.entries = RebuildFromLocalHeaders(file, directory.entries);
-  }
-  return directory;
-}
-
-// Checks an entry's local header and returns where its data starts; the local extra field
-// goes to *localExtra when asked for.
-std::uint64_t LocateData(fs::RandomAccessFile& file, const ZipHeaderInfo& info, std::vector<std::uint8_t>* localExtra) {
-  const std::uint64_t fileSize = file.Size();
-  const bool headerPastEnd = !FitsIn(info.localHeaderOffset, kLocalSize, fileSize);
+  std::vector<std::uint8_t> header(kLocalSize + info.storedName.size());
+  const bool headerPastEnd = !FitsIn(info.localHeaderOffset, header.size(), fileSize);
   if (headerPastEnd) throw EZipReadError("Local header of " + info.storedName + " lies outside the file");
-  std::uint8_t fixed[kLocalSize];
-  ReadExactly(file, info.localHeaderOffset, fixed, sizeof fixed);
-  if (Get32(fixed) != kLocalSignature) throw EZipReadError("Bad local header for " + info.storedName);
-  const std::uint16_t nameLength = Get16(fixed + 26);
-  const std::uint16_t extraLength = Get16(fixed + 28);
-  const std::uint64_t extraOffset = std::uint64_t{info.localHeaderOffset} + kLocalSize + nameLength;
-  const std::uint64_t dataOffset = extraOffset + extraLength;
+  ReadExactly(file, info.localHeaderOffset, header.data(), header.size());
+  if (Get32(header.data()) != kLocalSignature) throw EZipReadError("Bad local header for " + info.storedName);
+  const std::uint16_t nameLength = Get16(header.data() + 26);
+  const std::uint16_t extraLength = Get16(header.data() + 28);
+  const bool otherName = nameLength != info.storedName.size() ||
+                         !std::equal(info.storedName.begin(), info.storedName.end(), header.begin() + kLocalSize);
+  if (otherName) throw EZipReadError("The local header of " + info.storedName + " names another entry");
+  const std::uint64_t dataOffset = info.localHeaderOffset + kLocalSize + nameLength + extraLength;
   const bool dataPastEnd = !FitsIn(dataOffset, info.compressedSize, fileSize);
   if (dataPastEnd) throw EZipReadError("Data of " + info.storedName + " lies outside the file");
-  if (localExtra) {
-    localExtra->resize(extraLength);
-    ReadExactly(file, extraOffset, localExtra->data(), extraLength);
-  }
   return dataOffset;
 }
 
-// Appends to the temporary archive, counting where it is; any failed write ends the replace.
+// Copies go over in pieces of this size, each handed to the disk while the next is copied.
+constexpr std::uint64_t kCopyPiece = std::uint64_t{32} << 20;
+
+// Appends to the new package, counting where it is; any failed write ends the rewrite.
 class ArchiveWriter {
  public:
-  explicit ArchiveWriter(fs::RandomAccessFile& file) : file_(file) {}
+  ArchiveWriter(fs::RandomAccessFile& file, fs::RandomAccessFile& source, const NewPackageFile& disk)
+      : file_(file), source_(source), disk_(disk) {}
   std::uint64_t Position() const { return position_; }
   void Write(const void* data, std::size_t n) {
-    if (!file_.WriteAt(position_, data, n)) throw EZipWriteError("Cannot write the temporary zip file");
+    if (!file_.WriteAt(position_, data, n)) throw EZipWriteError("cannot write the new file at offset " + std::to_string(position_));
     position_ += n;
   }
   void Write(const std::vector<std::uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
-  // n bytes of `source` from `from` on, without passing through our memory where the kernel can.
-  void Copy(fs::RandomAccessFile& source, std::uint64_t from, std::uint64_t n) {
-    if (!file_.CopyFrom(source, from, position_, n)) throw EZipWriteError("Cannot copy an entry into the temporary zip file");
-    position_ += n;
-  }
-  // The offset the next local header gets; refused when it would need ZIP64.
-  std::uint32_t NextLocalOffset() const {
-    const bool needsZip64 = position_ > kMax32;
-    if (needsZip64) throw EZipWriteError("The zip file would need ZIP64, which is not supported");
-    return static_cast<std::uint32_t>(position_);
+  // n bytes of the old package from `from` on, inside the kernel where it can.
+  // The final sync then waits only for the last pieces: the disk writes while we copy.
+  void Copy(std::uint64_t from, std::uint64_t n) {
+    while (n > 0) {
+      const std::uint64_t piece = std::min(n, kCopyPiece);
+      if (!file_.CopyFrom(source_, from, position_, piece)) {
+        throw EZipWriteError("cannot copy bytes " + std::to_string(from) + " to " + std::to_string(from + piece) + " into the new file");
+      }
+      disk_.StartWriteback(position_, piece);
+      position_ += piece;
+      from += piece;
+      n -= piece;
+    }
   }
 
  private:
   fs::RandomAccessFile& file_;
+  fs::RandomAccessFile& source_;
+  const NewPackageFile& disk_;
   std::uint64_t position_ = 0;
 };
 
 // The fields a local header and a directory record share, from "version needed" to the name's
-// length, in the order both lay them out.
+// length, in the order both lay them out. Only for new entries, whose sizes fit 32 bits.
 void PutSharedFields(std::vector<std::uint8_t>& out, const ZipHeaderInfo& info) {
   Put16(out, info.versionNeeded);
   Put16(out, info.flags);
@@ -357,18 +132,17 @@ void PutSharedFields(std::vector<std::uint8_t>& out, const ZipHeaderInfo& info) 
   Put16(out, info.modTime);
   Put16(out, info.modDate);
   Put32(out, info.crc32);
-  Put32(out, info.compressedSize);
-  Put32(out, info.uncompressedSize);
+  Put32(out, static_cast<std::uint32_t>(info.compressedSize));
+  Put32(out, static_cast<std::uint32_t>(info.uncompressedSize));
   Put16(out, static_cast<std::uint16_t>(info.storedName.size()));
 }
 
-std::vector<std::uint8_t> LocalHeader(const ZipHeaderInfo& info, const std::vector<std::uint8_t>& extra) {
+std::vector<std::uint8_t> LocalHeader(const ZipHeaderInfo& info) {
   std::vector<std::uint8_t> out;
   Put32(out, kLocalSignature);
   PutSharedFields(out, info);
-  Put16(out, static_cast<std::uint16_t>(extra.size()));
+  Put16(out, 0);  // no extra field
   PutBytes(out, info.storedName.data(), info.storedName.size());
-  PutBytes(out, extra.data(), extra.size());
   return out;
 }
 
@@ -381,24 +155,101 @@ void AppendCentralRecord(std::vector<std::uint8_t>& out, const ZipHeaderInfo& in
   Put16(out, info.diskNumberStart);
   Put16(out, info.internalAttributes);
   Put32(out, info.externalAttributes);
-  Put32(out, info.localHeaderOffset);
+  Put32(out, static_cast<std::uint32_t>(info.localHeaderOffset));
   PutBytes(out, info.storedName.data(), info.storedName.size());
   PutBytes(out, info.centralExtra.data(), info.centralExtra.size());
   PutBytes(out, info.comment.data(), info.comment.size());
 }
 
-// A new local header from the directory record, the local extra field and the compressed bytes
-// streamed in chunks. Bit 3 is cleared: the new header carries the sizes, so no descriptor follows.
-ZipHeaderInfo CopyEntry(fs::RandomAccessFile& source, const ZipHeaderInfo& entry, ArchiveWriter& writer) {
-  std::vector<std::uint8_t> localExtra;
-  std::uint64_t from = LocateData(source, entry, &localExtra);
-  ZipHeaderInfo copy = entry;
-  copy.flags = static_cast<std::uint16_t>(copy.flags & ~kDataDescriptorFlag);
-  copy.diskNumberStart = 0;
-  copy.localHeaderOffset = writer.NextLocalOffset();
-  writer.Write(LocalHeader(copy, localExtra));
-  writer.Copy(source, from, entry.compressedSize);
-  return copy;
+// An old record moved to `offset`; it keeps every other byte.
+void AppendMovedRecord(std::vector<std::uint8_t>& out, const CentralRecord& record, std::uint64_t offset,
+                       const std::string& label) {
+  const std::size_t at = out.size();
+  out.insert(out.end(), record.bytes.begin(), record.bytes.end());
+  if (record.offsetIs64) {
+    Set64(out.data() + at + record.offsetAt, offset);
+    return;
+  }
+  const bool offsetNeedsZip64 = offset >= kMarker32;
+  if (offsetNeedsZip64) throw EZipWriteError(label + " would start past 4 GiB, and its record has no ZIP64 field to say so");
+  Set32(out.data() + at + record.offsetAt, static_cast<std::uint32_t>(offset));
+}
+
+// The end records after a directory of `count` records, `size` bytes at `offset`. A package that had
+// ZIP64 end records keeps them (made-by version and extensible data as they were), one whose
+// numbers no longer fit the classic record gets them; a marker in the old classic record stays.
+void AppendEndRecords(std::vector<std::uint8_t>& out, const EndRecords& old, std::uint64_t count, std::uint64_t size,
+                      std::uint64_t offset) {
+  const bool hadZip64 = !old.zip64Record.empty();
+  const bool needsZip64 = hadZip64 || count >= kMarker16 || size >= kMarker32 || offset >= kMarker32;
+  if (needsZip64) {
+    std::vector<std::uint8_t> record = old.zip64Record;
+    if (!hadZip64) {
+      record.assign(kZip64EndSize, 0);
+      Set32(record.data(), kZip64EndSignature);
+      Set64(record.data() + 4, kZip64EndSize - 12);
+      Set16(record.data() + 12, 45);  // version 4.5: ZIP64
+      Set16(record.data() + 14, 45);
+    }
+    Set32(record.data() + 16, 0);  // this disk and the directory's disk: the only one
+    Set32(record.data() + 20, 0);
+    Set64(record.data() + 24, count);
+    Set64(record.data() + 32, count);
+    Set64(record.data() + 40, size);
+    Set64(record.data() + 48, offset);
+    const std::uint64_t recordOffset = offset + size;
+    out.insert(out.end(), record.begin(), record.end());
+    Put32(out, kZip64LocatorSignature);
+    Put32(out, 0);
+    Put64(out, recordOffset);
+    Put32(out, 1);
+  }
+  const bool countMarked = count >= kMarker16 || (hadZip64 && old.classicCount == kMarker16);
+  const bool sizeMarked = size >= kMarker32 || (hadZip64 && old.classicSize == kMarker32);
+  const bool offsetMarked = offset >= kMarker32 || (hadZip64 && old.classicOffset == kMarker32);
+  const auto classicCount = countMarked ? kMarker16 : static_cast<std::uint16_t>(count);
+  Put32(out, kEndSignature);
+  Put16(out, 0);
+  Put16(out, 0);
+  Put16(out, classicCount);
+  Put16(out, classicCount);
+  Put32(out, sizeMarked ? kMarker32 : static_cast<std::uint32_t>(size));
+  Put32(out, offsetMarked ? kMarker32 : static_cast<std::uint32_t>(offset));
+  Put16(out, static_cast<std::uint16_t>(old.comment.size()));
+  PutBytes(out, old.comment.data(), old.comment.size());
+}
+
+// Reads the new file's directory and local headers back from the file and compares every entry
+// with what was meant to be written; the first difference is the error.
+void VerifyWritten(fs::RandomAccessFile& file, const std::vector<ZipHeaderInfo>& expected) {
+  ZipDirectory written;
+  try {
+    written = ReadZipDirectory(file, IncompleteZipMode::izAssumeNotAZip);
+  } catch (const EZipError& e) {
+    throw EZipWriteError(std::string("the new file does not read back as a zip file: ") + e.what());
+  }
+  if (written.rebuilt) throw EZipWriteError("the new file's central directory does not read back");
+  if (written.entries.size() != expected.size()) {
+    throw EZipWriteError("the new file holds " + std::to_string(written.entries.size()) + " entries instead of " +
+                         std::to_string(expected.size()));
+  }
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const ZipHeaderInfo& want = expected[i];
+    const ZipHeaderInfo& got = written.entries[i];
+    const char* differs = got.storedName != want.storedName                ? "name"
+                          : got.method != want.method                      ? "method"
+                          : got.crc32 != want.crc32                        ? "CRC"
+                          : got.compressedSize != want.compressedSize      ? "compressed size"
+                          : got.uncompressedSize != want.uncompressedSize  ? "size"
+                          : got.localHeaderOffset != want.localHeaderOffset ? "offset"
+                                                                            : nullptr;
+    if (differs) throw EZipWriteError("the new file differs at " + EntryLabel(i, want) + ": " + differs);
+  }
+  try {
+    LocateEntries(file, written);
+  } catch (const EZipWriteError& e) {
+    throw EZipWriteError(std::string("the new file does not hold together: ") + e.what());
+  }
 }
 
 // MS-DOS date and time of the current local time (2-second resolution, 1980 at the earliest).
@@ -412,16 +263,16 @@ std::pair<std::uint16_t, std::uint16_t> DosNow() {
   return {time, date};
 }
 
+// The file a path names after symbolic links: the one to rewrite, in its own folder.
+std::string ResolvedPath(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+  return resolved ? std::string(resolved.get()) : path;
+}
 
 }  // namespace
 
 void TPackageZip::SetZipName(const std::string& path) {
-  if (LowerAscii(path) != LowerAscii(zipName_)) {
-    loaded_ = false;
-    loadedStamp_.reset();
-    entries_.clear();
-    comment_.clear();
-  }
+  if (LowerAscii(path) != LowerAscii(zipName_)) DropDirectory();
   zipName_ = path;
 }
 
@@ -435,31 +286,47 @@ void TPackageZip::SetPackLevel(int level) {
   packLevel_ = level;
 }
 
-std::optional<TPackageZip::FileStamp> TPackageZip::StampOfPackage() const {
-  struct stat st {};
-  // Without a stat (an in-memory file in the fuzzer) nothing is cached.
-  if (::stat(zipName_.c_str(), &st) != 0) return std::nullopt;
-  return FileStamp{static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
-                   static_cast<std::uint64_t>(st.st_size)};
-}
-
-void TPackageZip::LoadDirectory(fs::RandomAccessFile& file) {
-  std::optional<FileStamp> stamp = StampOfPackage();
-  const bool current = loaded_ && stamp && loadedStamp_ && *stamp == *loadedStamp_;
-  if (current) return;
+void TPackageZip::DropDirectory() {
   loaded_ = false;
+  loadedKey_.reset();
   entries_.clear();
   comment_.clear();
-  LoadedDirectory directory = ReadDirectory(file, incompleteZipMode_);
+}
+
+std::unique_ptr<fs::RandomAccessFile> TPackageZip::OpenForReading(std::optional<FileKey>* key) const {
+  auto keyOf = [](const struct stat& st) {
+    return FileKey{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                   static_cast<std::uint64_t>(st.st_size),
+                   static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+                   static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
+  };
+  // The file door hands out no descriptor to look at, so the path is looked at on both sides of
+  // the open: the same file before and after, of the opened size, is the file opened.
+  struct stat before {};
+  struct stat after {};
+  const bool knownBefore = ::stat(zipName_.c_str(), &before) == 0;
+  std::unique_ptr<fs::RandomAccessFile> file = OpenPackage(zipName_, fs::OpenMode::Read);
+  const bool knownAfter = ::stat(zipName_.c_str(), &after) == 0;
+  key->reset();
+  if (knownBefore && knownAfter && keyOf(before) == keyOf(after) && keyOf(after).size == file->Size()) *key = keyOf(after);
+  return file;
+}
+
+void TPackageZip::LoadDirectory(fs::RandomAccessFile& file, const std::optional<FileKey>& key) {
+  const bool current = loaded_ && key && loadedKey_ && *key == *loadedKey_;
+  if (current) return;
+  DropDirectory();
+  ZipDirectory directory = ReadZipDirectory(file, incompleteZipMode_);
   entries_ = std::move(directory.entries);
-  comment_ = std::move(directory.comment);
-  loadedStamp_ = stamp;
+  comment_ = std::move(directory.end.comment);
+  loadedKey_ = key;
   loaded_ = true;
 }
 
 void TPackageZip::OpenArchive() {
-  std::unique_ptr<fs::RandomAccessFile> file = OpenPackage(zipName_, fs::OpenMode::Read);
-  LoadDirectory(*file);
+  std::optional<FileKey> key;
+  std::unique_ptr<fs::RandomAccessFile> file = OpenForReading(&key);
+  LoadDirectory(*file, key);
 }
 
 int TPackageZip::EntryCount() const { return loaded_ ? static_cast<int>(entries_.size()) : 0; }
@@ -475,8 +342,9 @@ std::string TPackageZip::EntryPathName(int index) const { return Entry(index).pa
 
 int TPackageZip::ExtractToMemory(std::vector<std::uint8_t>* stream, const std::string& name) {
   if (!stream || IsBlank(name)) return 0;
-  std::unique_ptr<fs::RandomAccessFile> file = OpenPackage(zipName_, fs::OpenMode::Read);
-  LoadDirectory(*file);
+  std::optional<FileKey> key;
+  std::unique_ptr<fs::RandomAccessFile> file = OpenForReading(&key);
+  LoadDirectory(*file, key);
   const std::string wanted = LowerAscii(name);
   int count = 0;
   for (const ZipHeaderInfo& entry : entries_) {
@@ -485,110 +353,181 @@ int TPackageZip::ExtractToMemory(std::vector<std::uint8_t>* stream, const std::s
       if (onMessage_) onMessage_("Unknown Compression Method", "Zip Error");
       continue;
     }
-    const std::uint64_t dataOffset = LocateData(*file, entry, nullptr);
+    const std::uint64_t dataOffset = LocateData(*file, entry);
     // A Deflate stream of an allowed part is barely larger than the part (stored blocks).
     const std::uint64_t inputLimit = entry.method == kStored ? maxPartSize_ : maxPartSize_ + maxPartSize_ / 64 + 1024;
     const bool inputTooLarge = entry.compressedSize > inputLimit;
     if (inputTooLarge) throw EZipReadError(entry.storedName + " is larger than the part limit");
-    std::vector<std::uint8_t> input(entry.compressedSize);
+    std::vector<std::uint8_t> input(static_cast<std::size_t>(entry.compressedSize));
     ReadExactly(*file, dataOffset, input.data(), input.size());
+    std::vector<std::uint8_t> content;
     if (entry.method == kStored) {
-      stream->insert(stream->end(), input.begin(), input.end());
+      content = std::move(input);
     } else {
       InflateResult result = Inflate(input, maxPartSize_);
       if (result.status == InflateStatus::TooLarge) throw EZipReadError(entry.storedName + " is larger than the part limit");
       if (result.status != InflateStatus::Ok) throw EZipReadError(entry.storedName + " is damaged");
-      stream->insert(stream->end(), result.data.begin(), result.data.end());
+      content = std::move(result.data);
     }
+    const bool crcWrong = Crc32(content) != entry.crc32 || content.size() != entry.uncompressedSize;
+    if (crcWrong) throw EZipReadError(entry.storedName + " does not match its CRC or size");
+    stream->insert(stream->end(), content.begin(), content.end());
     ++count;
   }
   return count;
 }
 
 int TPackageZip::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, const std::string& name) {
-  if (!stream || IsBlank(name)) return 0;
-  const bool contentNeedsZip64 = stream->size() > kMax32;
-  if (contentNeedsZip64) throw EZipWriteError("The zip file would need ZIP64, which is not supported");
-  // Held for the whole operation: nobody else writes the package while we rebuild it.
-  std::unique_ptr<fs::RandomAccessFile> package = OpenPackage(zipName_, fs::OpenMode::ReadWrite);
-  LoadDirectory(*package);
+  if (!stream) return 0;
+  const EntryReplacement replacement{name, *stream};
+  return ReplaceEntriesFromMemory(std::span<const EntryReplacement>(&replacement, 1));
+}
 
-  ZipHeaderInfo fresh;
-  std::string storedName = name;
-  std::replace(storedName.begin(), storedName.end(), '\\', '/');
-  if (!storePaths_) storedName = storedName.substr(storedName.rfind('/') + 1);
-  if (!storedName.empty() && storedName.front() == '/') storedName.erase(0, 1);
-  const bool nameTooLong = storedName.size() > 0xffff;
-  if (nameTooLong) throw EZipWriteError("Entry name too long");
-  fresh.storedName = storedName;
-  SplitName(fresh);
-  fresh.versionMadeBy = 20;
-  fresh.versionNeeded = 20;
-  fresh.method = packLevel_ == 0 ? kStored : kDeflated;
-  std::tie(fresh.modTime, fresh.modDate) = DosNow();
-  fresh.crc32 = Crc32(*stream);
-  fresh.externalAttributes = 0x20;
-  std::vector<std::uint8_t> freshData = packLevel_ == 0 ? *stream : Deflate(*stream);
-  const bool dataNeedsZip64 = freshData.size() > kMax32;
-  if (dataNeedsZip64) throw EZipWriteError("The zip file would need ZIP64, which is not supported");
-  fresh.compressedSize = static_cast<std::uint32_t>(freshData.size());
-  fresh.uncompressedSize = static_cast<std::uint32_t>(stream->size());
-
-  fs::ReplacementFile temporary(zipName_, "KPZ");
-  if (!temporary.Valid()) throw EZipWriteError("Cannot create a temporary file beside " + zipName_);
-  std::unique_ptr<fs::RandomAccessFile> out = OpenPackage(temporary.Path(), fs::OpenMode::ReadWrite);
-  ArchiveWriter writer(*out);
-
-  auto writeFresh = [&]() {
-    fresh.localHeaderOffset = writer.NextLocalOffset();
-    writer.Write(LocalHeader(fresh, {}));
-    writer.Write(freshData);
-    return fresh;
+int TPackageZip::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements) {
+  // Everything new is built in memory first, so nothing is written for a request that fails here.
+  struct NewEntry {
+    ZipHeaderInfo info;
+    std::vector<std::uint8_t> data;
+    bool placed = false;  // took the place of an old entry of its name
   };
-  const std::string wanted = LowerAscii(name);
-  std::vector<ZipHeaderInfo> written;
-  bool replaced = false;
-  for (const ZipHeaderInfo& entry : entries_) {
-    if (LowerAscii(FullName(entry)) == wanted) {
-      // The first match takes the new content; later duplicates are dropped.
-      if (!replaced) written.push_back(writeFresh());
-      replaced = true;
-      continue;
+  std::vector<NewEntry> fresh;
+  std::map<std::string, std::size_t> freshByKey;
+  const auto [modTime, modDate] = DosNow();
+  for (const EntryReplacement& replacement : replacements) {
+    if (IsBlank(replacement.name)) continue;
+    const bool givenTwice = !freshByKey.emplace(MatchKey(replacement.name), fresh.size()).second;
+    if (givenTwice) throw EZipWriteError(replacement.name + " is given twice in one rewrite");
+    const bool contentNeedsZip64 = replacement.content.size() >= kMarker32;
+    if (contentNeedsZip64) throw EZipWriteError(replacement.name + " would need ZIP64, which new entries do not get");
+    NewEntry entry;
+    std::string storedName = replacement.name;
+    std::replace(storedName.begin(), storedName.end(), '\\', '/');
+    if (!storePaths_) storedName = storedName.substr(storedName.rfind('/') + 1);
+    if (!storedName.empty() && storedName.front() == '/') storedName.erase(0, 1);
+    const bool nameTooLong = storedName.size() > 0xffff;
+    if (nameTooLong) throw EZipWriteError("Entry name too long");
+    entry.info.storedName = storedName;
+    SplitName(entry.info);
+    entry.info.versionMadeBy = 20;
+    entry.info.versionNeeded = 20;
+    entry.info.method = packLevel_ == 0 ? kStored : kDeflated;
+    entry.info.modTime = modTime;
+    entry.info.modDate = modDate;
+    entry.info.crc32 = Crc32(replacement.content);
+    entry.info.externalAttributes = 0x20;
+    entry.data = packLevel_ == 0 ? std::vector<std::uint8_t>(replacement.content.begin(), replacement.content.end())
+                                 : Deflate(replacement.content);
+    const bool dataNeedsZip64 = entry.data.size() >= kMarker32;
+    if (dataNeedsZip64) throw EZipWriteError(replacement.name + " would need ZIP64, which new entries do not get");
+    entry.info.compressedSize = entry.data.size();
+    entry.info.uncompressedSize = replacement.content.size();
+    fresh.push_back(std::move(entry));
+  }
+  if (fresh.empty()) return 0;
+
+  // Whatever happens next, what was cached for this path is not trusted again.
+  DropDirectory();
+  const std::string package = ResolvedPath(zipName_);
+  // Held to the end: nobody else writes the package while we rebuild it.
+  std::unique_ptr<fs::RandomAccessFile> source = OpenPackage(package, fs::OpenMode::ReadWrite);
+  try {
+    struct stat st {};
+    const bool sharedByLinks = ::stat(package.c_str(), &st) == 0 && st.st_nlink > 1;
+    if (sharedByLinks) throw EZipWriteError("has " + std::to_string(st.st_nlink) + " hard links; a rewrite would split them");
+    const ZipDirectory old = ReadZipDirectory(*source, incompleteZipMode_);
+    if (old.rebuilt) throw EZipWriteError("the central directory was rebuilt from local headers: not written");
+    const std::vector<EntrySpan> spans = LocateEntries(*source, old);
+    const std::size_t count = old.entries.size();
+
+    // What becomes of each old entry, in directory order: kept, replaced by fresh[k], or dropped
+    // (a later entry of a replaced name).
+    constexpr std::size_t kKept = static_cast<std::size_t>(-1);
+    constexpr std::size_t kDropped = static_cast<std::size_t>(-2);
+    std::vector<std::size_t> fate(count, kKept);
+    for (std::size_t i = 0; i < count; ++i) {
+      auto match = freshByKey.find(MatchKey(FullName(old.entries[i])));
+      if (match == freshByKey.end()) continue;
+      NewEntry& entry = fresh[match->second];
+      fate[i] = entry.placed ? kDropped : match->second;
+      if (!entry.placed) {
+        entry.info.storedName = old.entries[i].storedName;  // the entry keeps its name's spelling
+        SplitName(entry.info);
+      }
+      entry.placed = true;
     }
-    written.push_back(CopyEntry(*package, entry, writer));
+
+    NewPackageFile temporary(package, "KPZ");
+    if (!temporary.Valid()) throw EZipWriteError(temporary.Error());
+    std::unique_ptr<fs::RandomAccessFile> out;
+    try {
+      out = OpenPackage(temporary.OpenPath(), fs::OpenMode::ReadWrite);
+    } catch (const EZipReadError& e) {
+      throw EZipWriteError(std::string("cannot open the new file: ") + e.what());
+    }
+    ArchiveWriter writer(*out, *source, temporary);
+    auto writeFresh = [&](NewEntry& entry) {
+      const bool offsetNeedsZip64 = writer.Position() >= kMarker32;
+      if (offsetNeedsZip64) throw EZipWriteError(entry.info.storedName + " would start past 4 GiB, which needs ZIP64");
+      entry.info.localHeaderOffset = writer.Position();
+      writer.Write(LocalHeader(entry.info));
+      writer.Write(entry.data);
+    };
+
+    // The old file in its own order, run by run: the bytes between two replaced or dropped entries
+    // (kept entries, and whatever lies between them) go over in one copy.
+    std::vector<std::size_t> fileOrder(count);
+    for (std::size_t i = 0; i < count; ++i) fileOrder[i] = i;
+    std::sort(fileOrder.begin(), fileOrder.end(), [&](std::size_t a, std::size_t b) { return spans[a].start < spans[b].start; });
+    std::vector<std::uint64_t> newOffsets(count);
+    std::uint64_t runStart = 0;
+    for (std::size_t i : fileOrder) {
+      if (fate[i] == kKept) {
+        newOffsets[i] = writer.Position() + (spans[i].start - runStart);
+        continue;
+      }
+      writer.Copy(runStart, spans[i].start - runStart);
+      if (fate[i] != kDropped) writeFresh(fresh[fate[i]]);
+      runStart = spans[i].end;
+    }
+    writer.Copy(runStart, old.end.directoryOffset - runStart);
+    for (NewEntry& entry : fresh) {
+      if (!entry.placed) writeFresh(entry);
+    }
+
+    std::vector<std::uint8_t> directory;
+    std::vector<ZipHeaderInfo> expected;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (fate[i] == kDropped) continue;
+      if (fate[i] != kKept) {
+        AppendCentralRecord(directory, fresh[fate[i]].info);
+        expected.push_back(fresh[fate[i]].info);
+        continue;
+      }
+      AppendMovedRecord(directory, old.records[i], newOffsets[i], EntryLabel(i, old.entries[i]));
+      expected.push_back(old.entries[i]);
+      expected.back().localHeaderOffset = newOffsets[i];
+    }
+    for (const NewEntry& entry : fresh) {
+      if (entry.placed) continue;
+      AppendCentralRecord(directory, entry.info);
+      expected.push_back(entry.info);
+    }
+    const std::uint64_t directoryOffset = writer.Position();
+    const std::uint64_t directorySize = directory.size();
+    AppendEndRecords(directory, old.end, expected.size(), directorySize, directoryOffset);
+    writer.Write(directory);
+    if (!out->Sync()) throw EZipWriteError("cannot flush the new file");
+    VerifyWritten(*out, expected);
+    out.reset();
+
+    // One step: at every moment either the old or the new package is on disk under its name.
+    if (!temporary.Commit()) throw EZipWriteError(temporary.Error());
+  } catch (const EZipWriteError& e) {
+    throw EZipWriteError(package + ": " + e.what());
+  } catch (const EZipReadError& e) {
+    throw EZipReadError(package + ": " + e.what());
   }
-  if (!replaced) written.push_back(writeFresh());
-
-  const bool tooManyEntries = written.size() > kMaxEntries;
-  if (tooManyEntries) throw EZipWriteError("The zip file would need ZIP64, which is not supported");
-  const std::uint32_t directoryOffset = writer.NextLocalOffset();
-  std::vector<std::uint8_t> directory;
-  for (const ZipHeaderInfo& entry : written) AppendCentralRecord(directory, entry);
-  const std::uint64_t directorySize = directory.size();
-  const bool directoryNeedsZip64 = directorySize > kMax32 - directoryOffset;
-  if (directoryNeedsZip64) throw EZipWriteError("The zip file would need ZIP64, which is not supported");
-  Put32(directory, kEndSignature);
-  Put16(directory, 0);
-  Put16(directory, 0);
-  Put16(directory, static_cast<std::uint16_t>(written.size()));
-  Put16(directory, static_cast<std::uint16_t>(written.size()));
-  Put32(directory, static_cast<std::uint32_t>(directorySize));
-  Put32(directory, directoryOffset);
-  Put16(directory, static_cast<std::uint16_t>(comment_.size()));
-  PutBytes(directory, comment_.data(), comment_.size());
-  writer.Write(directory);
-  if (!out->Sync()) throw EZipWriteError("Cannot flush the temporary zip file");
-  out.reset();
-
-  // One step: at every moment either the old or the new package is on disk under its name.
-  if (!temporary.Commit()) {
-    throw EZipWriteError("Cannot move the new zip file over " + zipName_ + ": " + std::strerror(errno));
-  }
-
-  entries_ = std::move(written);
-  loadedStamp_ = StampOfPackage();
-  loaded_ = true;
-  return 1;
+  return static_cast<int>(fresh.size());
 }
 
 }  // namespace kestrel::zip

@@ -1,15 +1,18 @@
 // TPackageZip reads single entries of a ZIP package into memory and rewrites the package with
-// one entry replaced, never unpacking it to disk and never leaving it damaged.
+// some entries replaced, never unpacking it to disk and never leaving it damaged.
 //
 // Usage: assign RelativePaths and ZipName, call OpenArchive, list the entries with EntryCount,
-// EntryFileName and EntryPathName, then call ExtractToMemory and ReplaceFromMemory as needed.
-// Each operation opens the package itself and closes it before it returns. Not thread-safe:
+// EntryFileName and EntryPathName, then call ExtractToMemory and ReplaceEntriesFromMemory as
+// needed. Each operation opens the package itself and closes it before it returns. Every
+// operation reports failure by throwing one of the EZipError types below. Not thread-safe:
 // one operation at a time.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,7 +48,9 @@ class EZipReadError : public EZipError {
  public:
   using EZipError::EZipError;
 };
-// Building or installing the new package failed; the package on disk is unchanged.
+// The package cannot be rewritten exactly (its layout does not hold together, or the new file did
+// not read back as planned), or building or installing the new package failed. The package on
+// disk is unchanged; the message says what failed and where.
 class EZipWriteError : public EZipError {
  public:
   using EZipError::EZipError;
@@ -66,17 +71,24 @@ struct ZipHeaderInfo {
   std::uint16_t modTime = 0;
   std::uint16_t modDate = 0;
   std::uint32_t crc32 = 0;
-  std::uint32_t compressedSize = 0;
-  std::uint32_t uncompressedSize = 0;
+  std::uint64_t compressedSize = 0;  // ZIP64 extra fields applied
+  std::uint64_t uncompressedSize = 0;
   std::uint16_t diskNumberStart = 0;
   std::uint16_t internalAttributes = 0;
   std::uint32_t externalAttributes = 0;
-  std::uint32_t localHeaderOffset = 0;
+  std::uint64_t localHeaderOffset = 0;
   std::string storedName;  // as in the archive, with "/"
   std::vector<std::uint8_t> centralExtra;
   std::vector<std::uint8_t> comment;
   std::string fileName;  // after the last separator
   std::string pathName;  // folder part with "\" and a trailing "\"; empty at the top level
+};
+
+// One entry to store: its full name ("docProps\core.xml") and its new content, which the caller
+// keeps alive for the call.
+struct EntryReplacement {
+  std::string name;
+  std::span<const std::uint8_t> content;
 };
 
 class TPackageZip {
@@ -113,8 +125,9 @@ class TPackageZip {
   // A part that inflates to more than this is a failed read (EZipReadError). 64 MiB by default.
   void SetMaxPartSize(std::size_t bytes) { maxPartSize_ = bytes; }
 
-  // Reads the directory of ZipName, unless the one loaded for it is still current (same
-  // last-write time and size). Throws ENotAZipFile, EBadZipFile or EZipReadError.
+  // Reads the directory of ZipName, unless the one loaded for it is still current (the same file:
+  // device, inode, size, last-write and change times). Throws ENotAZipFile, EBadZipFile or
+  // EZipReadError.
   void OpenArchive();
 
   // 0 when no directory is loaded.
@@ -130,26 +143,46 @@ class TPackageZip {
   // Appends to *stream the content of every entry whose full name ("docProps\core.xml") equals
   // `name` ignoring ASCII case; returns how many were delivered. A null stream or a name of only
   // blanks returns 0. Throws what OpenArchive throws, and EZipReadError for data that cannot be
-  // read or decoded, or that inflates to more than the part limit.
+  // read or decoded, whose CRC is wrong, or that inflates to more than the part limit.
   int ExtractToMemory(std::vector<std::uint8_t>* stream, const std::string& name);
 
-  // Rewrites the package with the entry `name` (matched ignoring ASCII case) holding *stream,
-  // appended when no entry matches; every other entry is carried over byte for byte. Returns 1,
-  // or 0 for a null stream or a name of only blanks. The new package replaces the old one in a
-  // single rename; on any error the package is left byte-identical and the error propagates.
+  // Rewrites the package once with each named entry (matched ignoring ASCII case; "\" and "/"
+  // alike) holding its new content under the name it had, appended when no entry matches; a later
+  // entry of the same name is dropped. Every other entry is carried over as it is, local header and data descriptor
+  // included. Entries with names of only blanks are skipped; returns how many were stored.
+  //
+  // The directory is read afresh from the package under its exclusive lock, whatever is cached.
+  // A symbolic link is followed: its target is rewritten and the link stays. The new file is
+  // written beside the package, synced, its directory and local headers read back from the file
+  // and compared with the old ones, and renamed over the package in one step. Refused before
+  // anything is written, with EZipWriteError saying why: a package with more than one hard link,
+  // a directory rebuilt from local headers, entries whose bytes overlap, a size or offset that
+  // would need a ZIP64 field the record does not have. On any error the package is left
+  // byte-identical, no temporary file remains, and the error propagates (EZipReadError when the
+  // package cannot be opened or locked, EZipWriteError otherwise).
+  int ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements);
+
+  // ReplaceEntriesFromMemory with one entry; 0 for a null stream or a name of only blanks.
   int ReplaceFromMemory(const std::vector<std::uint8_t>* stream, const std::string& name);
 
  private:
-  // Identifies the version of the file a directory was read from.
-  struct FileStamp {
-    std::int64_t mtimeNs = 0;
+  // Identifies the version of the file a directory was read from: a file put in its place, or
+  // written in place with its last-write time put back, changes the inode or the change time.
+  struct FileKey {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
     std::uint64_t size = 0;
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+    std::int64_t mtimeNs = 0;
+    std::int64_t ctimeNs = 0;
+    friend bool operator==(const FileKey&, const FileKey&) = default;
   };
 
-  std::optional<FileStamp> StampOfPackage() const;
-  // Reads the directory from `file` unless the loaded one is still current.
-  void LoadDirectory(fs::RandomAccessFile& file);
+  // Opens the package for reading; *key is the opened file's identity, or nullopt when it
+  // cannot be told for sure (the path changed files around the open, or has no file behind it).
+  std::unique_ptr<fs::RandomAccessFile> OpenForReading(std::optional<FileKey>* key) const;
+  // Reads the directory from `file` unless the loaded one has the same key.
+  void LoadDirectory(fs::RandomAccessFile& file, const std::optional<FileKey>& key);
+  void DropDirectory();
 
   std::string zipName_;
   bool relativePaths_ = false;
@@ -160,7 +193,7 @@ class TPackageZip {
   std::size_t maxPartSize_ = std::size_t{64} << 20;
 
   bool loaded_ = false;
-  std::optional<FileStamp> loadedStamp_;
+  std::optional<FileKey> loadedKey_;  // nullopt: the loaded directory is never reused
   std::vector<ZipHeaderInfo> entries_;
   std::vector<std::uint8_t> comment_;
 };

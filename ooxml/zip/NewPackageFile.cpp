@@ -1,0 +1,115 @@
+#include "ooxml/zip/NewPackageFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace kestrel::zip {
+
+namespace {
+
+// The package's user attributes (Samba's attribute blob among them: hidden, system, archive and the
+// creation time) move to the new file, which the swap would otherwise lose. Set before the mode,
+// since an owner who is not root cannot add them to a file without write permission.
+void CopyUserAttributes(const std::string& from, int to) {
+  std::vector<char> names(4096);
+  ssize_t length = 0;
+  while ((length = ::listxattr(from.c_str(), names.data(), names.size())) < 0 && errno == ERANGE) {
+    names.resize(names.size() * 4);
+  }
+  std::vector<char> value;
+  for (ssize_t at = 0; at < length; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1) {
+    const char* name = names.data() + at;
+    if (std::strncmp(name, "user.", 5) != 0) continue;
+    const ssize_t size = ::getxattr(from.c_str(), name, nullptr, 0);
+    if (size < 0) continue;
+    value.resize(static_cast<std::size_t>(size));
+    const ssize_t got = ::getxattr(from.c_str(), name, value.data(), value.size());
+    if (got >= 0) (void)::fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0);
+  }
+}
+
+std::string RandomSuffix() {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static thread_local std::mt19937 generator{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+  std::string suffix(6, 'x');
+  for (char& c : suffix) c = kLetters[pick(generator)];
+  return suffix;
+}
+
+}  // namespace
+
+NewPackageFile::NewPackageFile(const std::string& package, const std::string& prefix, Kind preferred)
+    : package_(package), prefix_(prefix), kind_(preferred) {
+  const auto slash = package.rfind('/');
+  folder_ = slash == std::string::npos ? "." : package.substr(0, slash == 0 ? 1 : slash);
+  if (kind_ == Kind::Unnamed) {
+    fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0) {
+      openPath_ = "/proc/self/fd/" + std::to_string(fd_);
+      return;
+    }
+    // Not every file system has unnamed files; a named temporary does the same job less tidily.
+    kind_ = Kind::Named;
+  }
+  std::string name = folder_ + "/" + prefix_ + "XXXXXX";
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    error_ = "cannot create a temporary file in " + folder_ + ": " + std::strerror(errno);
+    return;
+  }
+  namedPath_ = name;
+  openPath_ = name;
+}
+
+NewPackageFile::~NewPackageFile() {
+  if (!namedPath_.empty()) ::unlink(namedPath_.c_str());
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool NewPackageFile::Fail(const std::string& what) {
+  error_ = what + ": " + std::strerror(errno);
+  return false;
+}
+
+void NewPackageFile::StartWriteback(std::uint64_t offset, std::uint64_t length) const {
+  if (fd_ >= 0) (void)::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(length), SYNC_FILE_RANGE_WRITE);
+}
+
+bool NewPackageFile::Commit() {
+  if (fd_ < 0) return false;
+  struct stat package {};
+  if (::stat(package_.c_str(), &package) != 0) return Fail("cannot look up " + package_);
+  (void)!::fchown(fd_, package.st_uid, package.st_gid);
+  CopyUserAttributes(package_, fd_);
+  if (::fchmod(fd_, package.st_mode & 07777) != 0) return Fail("cannot set the permissions of the new file");
+  if (kind_ == Kind::Unnamed) {
+    // Named only now, so the window in which a kill leaves a file behind is this one step.
+    for (int attempt = 0; namedPath_.empty(); ++attempt) {
+      const std::string name = folder_ + "/" + prefix_ + RandomSuffix();
+      if (::linkat(AT_FDCWD, openPath_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        namedPath_ = name;
+      } else if (errno != EEXIST || attempt > 100) {
+        return Fail("cannot name the new file in " + folder_);
+      }
+    }
+  }
+  if (::rename(namedPath_.c_str(), package_.c_str()) != 0) return Fail("cannot move the new file over " + package_);
+  namedPath_.clear();
+  // Makes the rename itself durable; the file is complete under its name either way.
+  const int folder = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    (void)::fsync(folder);
+    ::close(folder);
+  }
+  return true;
+}
+
+}  // namespace kestrel::zip

@@ -255,9 +255,13 @@ Result<std::vector<PartUpdate>> PlanBothParts(zip::TPackageZip& myzip, xml::XmlD
   return updates;
 }
 
-// Each replace is a rewrite of its own; the ZIP component raises its errors.
+// Both parts in one rewrite, so the package never holds one changed part without the other; the
+// ZIP component raises its errors and leaves the package as it was.
 void StoreParts(zip::TPackageZip& myzip, const std::vector<PartUpdate>& updates) {
-  for (const PartUpdate& update : updates) myzip.ReplaceFromMemory(&update.bytes, update.name);
+  if (updates.empty()) return;
+  std::vector<zip::EntryReplacement> replacements;
+  for (const PartUpdate& update : updates) replacements.push_back({update.name, update.bytes});
+  myzip.ReplaceEntriesFromMemory(replacements);
 }
 
 }  // namespace

@@ -54,13 +54,12 @@ struct PartUpdate {
 Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml,
                                                     const std::string& path, const catalogue::PropertyRows& rows);
 
-// Plans as above, then stores the planned parts. Never throws: the plan's failures, or Io when
-// the package cannot be rewritten (then left as it was, unless a second part was to be stored
-// and only its store failed: each store is its own rewrite of the package).
+// Plans as above, then stores the planned parts in one rewrite of the package. Never throws: the
+// plan's failures, or Io when the package cannot be rewritten (it is then left as it was).
 Outcome ChangeOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
                               const catalogue::PropertyRows& rows);
 
-// Plans as above, then stores the planned parts. False when the package cannot be opened or a
+// Plans as above, then stores the planned parts in one rewrite. False when the package cannot be opened or a
 // part is missing or empty; nothing is stored then. Throws xml::XmlError with the plan's message
 // for its other failures (nothing stored either), and the ZIP component's errors when the
 // package cannot be rewritten.

@@ -12,14 +12,12 @@ namespace kestrel::ooxml {
 
 namespace {
 
-constexpr const char* kNotAPackage = "not a ZIP package, damaged, or without property parts";
-
 // A package another program holds cannot even be read; said as such rather than as damage.
-Outcome UnreadablePackage(const std::string& path, const std::string& reason) {
+Outcome Unreadable(const std::string& path, Outcome failure) {
   if (fs::OpenFile(path, fs::OpenMode::Read).error == fs::OpenError::Locked) {
     return Outcome::Failure(FailureKind::HeldOpen, "held open by another program");
   }
-  return Outcome::Failure(FailureKind::Damaged, reason);
+  return failure;
 }
 
 }  // namespace
@@ -36,26 +34,22 @@ void PackageProperties::SetOnMessage(MessageCallback callback) { components_->zi
 
 Result<PropertyTexts> PackageProperties::Read(const std::string& path) {
   std::optional<PropertyTexts> texts;
-  std::string reason = std::string("cannot be read as a package (") + kNotAPackage + ")";
+  std::string reason = "cannot be read as a package (not a ZIP package, damaged, or without property parts)";
   try {
     texts = ReadOoxmlProperties(components_->zip, components_->xml, path);
   } catch (const std::exception& error) {
     reason = error.what();
   }
-  if (!texts) return UnreadablePackage(path, reason);
+  if (!texts) return Unreadable(path, Outcome::Failure(FailureKind::Damaged, reason));
   return std::move(*texts);
 }
 
 Outcome PackageProperties::Write(const std::string& path, const catalogue::PropertyRows& rows) {
-  bool written = false;
-  std::string reason = std::string("not a readable package (") + kNotAPackage + ")";
-  try {
-    written = WriteOoxmlProperties(components_->zip, components_->xml, path, rows);
-  } catch (const std::exception& error) {
-    reason = error.what();
+  Outcome changed = ChangeOoxmlProperties(components_->zip, components_->xml, path, rows);
+  if (changed.kind() == FailureKind::NotADocument || changed.kind() == FailureKind::Io) {
+    return Unreadable(path, changed);
   }
-  if (!written) return Outcome::Failure(FailureKind::Damaged, "its properties could not be written: " + reason);
-  return Outcome::Success();
+  return changed;
 }
 
 }  // namespace kestrel::ooxml

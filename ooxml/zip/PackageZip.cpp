@@ -1,7 +1,6 @@
 #include "ooxml/zip/PackageZip.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -12,10 +11,10 @@
 #include "ooxml/zip/Crc32.h"
 #include "ooxml/zip/Deflate.h"
 #include "ooxml/zip/Inflate.h"
-#include "ooxml/zip/NewPackageFile.h"
 #include "ooxml/zip/ZipDirectory.h"
 #include "ooxml/zip/ZipFormat.h"
 #include "platform/fs/FileIo.h"
+#include "platform/fs/ReplacementFile.h"
 
 namespace kestrel::zip {
 
@@ -93,7 +92,7 @@ constexpr std::uint64_t kCopyPiece = std::uint64_t{32} << 20;
 // Appends to the new package, counting where it is; any failed write ends the rewrite.
 class ArchiveWriter {
  public:
-  ArchiveWriter(fs::RandomAccessFile& file, fs::RandomAccessFile& source, const NewPackageFile& disk)
+  ArchiveWriter(fs::RandomAccessFile& file, fs::RandomAccessFile& source, const fs::ReplacementFile& disk)
       : file_(file), source_(source), disk_(disk) {}
   std::uint64_t Position() const { return position_; }
   void Write(const void* data, std::size_t n) {
@@ -119,7 +118,7 @@ class ArchiveWriter {
  private:
   fs::RandomAccessFile& file_;
   fs::RandomAccessFile& source_;
-  const NewPackageFile& disk_;
+  const fs::ReplacementFile& disk_;
   std::uint64_t position_ = 0;
 };
 
@@ -261,12 +260,6 @@ std::pair<std::uint16_t, std::uint16_t> DosNow() {
   const auto time = static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
   const auto date = static_cast<std::uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
   return {time, date};
-}
-
-// The file a path names after symbolic links: the one to rewrite, in its own folder.
-std::string ResolvedPath(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-  return resolved ? std::string(resolved.get()) : path;
 }
 
 }  // namespace
@@ -427,13 +420,10 @@ int TPackageZip::ReplaceEntriesFromMemory(std::span<const EntryReplacement> repl
 
   // Whatever happens next, what was cached for this path is not trusted again.
   DropDirectory();
-  const std::string package = ResolvedPath(zipName_);
+  const std::string package = fs::FollowLinks(zipName_);
   // Held to the end: nobody else writes the package while we rebuild it.
   std::unique_ptr<fs::RandomAccessFile> source = OpenPackage(package, fs::OpenMode::ReadWrite);
   try {
-    struct stat st {};
-    const bool sharedByLinks = ::stat(package.c_str(), &st) == 0 && st.st_nlink > 1;
-    if (sharedByLinks) throw EZipWriteError("has " + std::to_string(st.st_nlink) + " hard links; a rewrite would split them");
     const ZipDirectory old = ReadZipDirectory(*source, incompleteZipMode_);
     if (old.rebuilt) throw EZipWriteError("the central directory was rebuilt from local headers: not written");
     const std::vector<EntrySpan> spans = LocateEntries(*source, old);
@@ -456,11 +446,11 @@ int TPackageZip::ReplaceEntriesFromMemory(std::span<const EntryReplacement> repl
       entry.placed = true;
     }
 
-    NewPackageFile temporary(package, "KPZ");
+    fs::ReplacementFile temporary(package, "KPZ");
     if (!temporary.Valid()) throw EZipWriteError(temporary.Error());
     std::unique_ptr<fs::RandomAccessFile> out;
     try {
-      out = OpenPackage(temporary.OpenPath(), fs::OpenMode::ReadWrite);
+      out = OpenPackage(temporary.Path(), fs::OpenMode::ReadWrite);
     } catch (const EZipReadError& e) {
       throw EZipWriteError(std::string("cannot open the new file: ") + e.what());
     }

@@ -65,16 +65,14 @@ std::string RandomSuffix() {
   return suffix;
 }
 
-// The file a chain of symbolic links leads to; the path itself when it is no link or leads
-// nowhere yet.
+}  // namespace
+
 std::string FollowLinks(const std::string& path) {
   struct stat link {};
   if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
   std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
   return resolved ? std::string(resolved.get()) : path;
 }
-
-}  // namespace
 
 ReplacementFile::ReplacementFile(const std::string& target, const std::string& prefix, Kind preferred)
     : target_(FollowLinks(target)), prefix_(prefix), kind_(preferred) {
@@ -107,6 +105,10 @@ ReplacementFile::ReplacementFile(const std::string& target, const std::string& p
 ReplacementFile::~ReplacementFile() {
   if (!namedPath_.empty()) ::unlink(namedPath_.c_str());
   if (fd_ >= 0) ::close(fd_);
+}
+
+void ReplacementFile::StartWriteback(std::uint64_t offset, std::uint64_t length) const {
+  if (fd_ >= 0) (void)::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(length), SYNC_FILE_RANGE_WRITE);
 }
 
 bool ReplacementFile::Fail(const std::string& what) {

@@ -9,9 +9,14 @@
 // the links stay links. A target with more than one hard link is refused, since a new file in
 // its place would leave the other names on the old one.
 
+#include <cstdint>
 #include <string>
 
 namespace kestrel::fs {
+
+// The file a chain of symbolic links leads to; the path itself when it is no link or leads
+// nowhere yet.
+std::string FollowLinks(const std::string& path);
 
 class ReplacementFile {
  public:
@@ -33,6 +38,10 @@ class ReplacementFile {
   // The file that Commit replaces: the target, past any symbolic links.
   const std::string& Target() const { return target_; }
   const std::string& Error() const { return error_; }
+
+  // Asks the system to start writing [offset, offset + length) to the disk now, without waiting,
+  // so that the final sync finds little left to do. Only a hint: failures are ignored.
+  void StartWriteback(std::uint64_t offset, std::uint64_t length) const;
 
   // Once the caller has written and synced the file: gives it the target's owner (where we may:
   // root changing a user's file), user attributes and permission bits, or a new file's mode when

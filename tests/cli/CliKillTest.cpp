@@ -1,6 +1,8 @@
 // The companion killed at spread-out moments of a change: every document afterwards reads as
-// wholly old or wholly new, a read-only document is still read-only, and nothing is left beside it.
-// Not timed: the moments are spread over what one whole change took here.
+// wholly old or wholly new, a read-only document is still read-only, and nothing is left beside it
+// (a rewritten package's new file has a name only for the instant before its rename, which a kill
+// may hit now and then: such a leftover is counted). Not timed: the moments are spread over what
+// one whole change took here.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -16,6 +19,7 @@
 #include <unistd.h>
 
 #include "doc/BinaryPropertyRows.h"
+#include "ooxml/PackageProperties.h"
 #include "platform/fs/FileState.h"
 #include "tests/support/Oracles.h"
 #include "tests/support/TestSupport.h"
@@ -25,6 +29,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using Rows = std::array<std::string, catalogue::kRowCount>;
+
+// What the program shows of either kind of document; nullopt when it cannot be read.
+std::optional<Rows> ReadRows(const fs::path& document) {
+  if (document.extension() == ".doc") return doc::ReadBinaryPropertyRows(document.string());
+  ooxml::PackageProperties packages;
+  Result<Rows> rows = packages.Read(document.string());
+  if (!rows) return std::nullopt;
+  return *rows;
+}
 
 const std::vector<std::string> kChange = {"set",          "--title",  "中断されても壊れない題名", "--company",
                                           "株式会社テスト", "--saved",  "2024/02/03 4:05",         "--editing-minutes",
@@ -63,20 +76,23 @@ std::chrono::microseconds WholeChange(const fs::path& document) {
 void KillRepeatedly(const std::string& name, bool readOnly, int runs) {
   SCOPED_TRACE(name + (readOnly ? " (read-only)" : ""));
   const TempDir dir;
-  const fs::path original = dir.Copy(DataFile(name), "original.doc");
-  const Rows oldRows = doc::ReadBinaryPropertyRows(original.string());
-  const fs::path done = dir.Copy(original, "done.doc");
+  const std::string extension = fs::path(name).extension().string();
+  const fs::path original = dir.Copy(DataFile(name), "original" + extension);
+  const std::optional<Rows> oldRows = ReadRows(original);
+  const fs::path done = dir.Copy(original, "done" + extension);
   const auto whole = WholeChange(done);
-  const Rows newRows = doc::ReadBinaryPropertyRows(done.string());
+  const std::optional<Rows> newRows = ReadRows(done);
+  ASSERT_TRUE(oldRows && newRows);
   ASSERT_NE(oldRows, newRows);
 
   const fs::path work = dir.Path() / "work";
   fs::create_directory(work);
-  const fs::path document = work / "document.doc";
+  const fs::path document = work / ("document" + extension);
   std::mt19937 random(20261207);
   std::uniform_int_distribution<std::int64_t> moment(0, whole.count() * 3 / 2);
   int old = 0;
   int changed = 0;
+  int leftovers = 0;
   for (int run = 0; run < runs; ++run) {
     fs::remove(document);
     fs::copy_file(original, document);
@@ -88,19 +104,26 @@ void KillRepeatedly(const std::string& name, bool readOnly, int runs) {
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
 
-    const Rows rows = doc::ReadBinaryPropertyRows(document.string());
+    const std::optional<Rows> rows = ReadRows(document);
     ASSERT_TRUE(rows == oldRows || rows == newRows) << "a mix of old and new after run " << run;
     (rows == oldRows ? old : changed) += 1;
     const auto record = kestrel::fs::ReadFileRecord(document.string());
     ASSERT_TRUE(record);
     EXPECT_EQ((record->attributes & kestrel::fs::kAttributeReadOnly) != 0, readOnly) << "run " << run;
-    ASSERT_EQ(std::distance(fs::directory_iterator(work), fs::directory_iterator()), 1) << "left beside it, run " << run;
-    if (run % 40 == 0 && OlefilePython()) {
+    for (const auto& entry : fs::directory_iterator(work)) {
+      if (entry.path() == document) continue;
+      ASSERT_TRUE(entry.path().filename().string().starts_with("KPZ")) << entry.path() << " left beside it, run " << run;
+      fs::remove(entry.path());
+      ++leftovers;
+    }
+    if (extension == ".doc" && run % 40 == 0 && OlefilePython()) {
       ASSERT_TRUE(TakeSnapshot(document)) << "olefile cannot open the document after run " << run;
     }
   }
   std::cout << "[          ] " << name << (readOnly ? " read-only" : "") << ": " << old << " old, " << changed
-            << " new of " << runs << " (a whole change took " << whole.count() << " us)\n";
+            << " new of " << runs << ", " << leftovers << " named new files left (a whole change took "
+            << whole.count() << " us)\n";
+  EXPECT_LE(leftovers, runs / 50) << "the window in which a kill leaves the new file named is not an instant";
 }
 
 TEST(CliKillTest, EveryStoppedChangeLeavesTheOldDocumentOrTheNewOne) {
@@ -108,6 +131,7 @@ TEST(CliKillTest, EveryStoppedChangeLeavesTheOldDocumentOrTheNewOne) {
     KillRepeatedly(name, false, 100);
     KillRepeatedly(name, true, 40);
   }
+  for (const char* name : {"lo-ja-full.docx", "lo-large-image.docx", "pandoc-ja.docx"}) KillRepeatedly(name, false, 100);
 }
 
 }  // namespace

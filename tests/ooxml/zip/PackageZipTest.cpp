@@ -2,7 +2,6 @@
 
 #include "ooxml/zip/PackageZip.h"
 
-#include "ooxml/zip/NewPackageFile.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +26,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "ooxml/zip/NewPackageFile.h"
 #include "platform/fs/FileIo.h"
 #include "tests/support/FaultyFiles.h"
 #include "tests/support/LockHolder.h"
@@ -818,7 +816,7 @@ TEST(PackageZipReplace, SymbolicLinksAreFollowedHardLinksRefused) {
   fsys::create_hard_link(target, second);
   const Bytes before = test::ReadBytes(target);
   EXPECT_EQ(MessageOf<EZipWriteError>([&] { zip.ReplaceFromMemory(&content, "docProps\\core.xml"); }),
-            target.string() + ": has 2 hard links; a rewrite would split them");
+            target.string() + ": has 2 hard links; replacing it would split them");
   EXPECT_EQ(test::ReadBytes(target), before);
   EXPECT_EQ(fsys::hard_link_count(second), 2u);
 }
@@ -899,27 +897,6 @@ TEST(PackageZipReplace, KilledRewriteLeavesNothingBehind) {
   EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
   EXPECT_EQ(test::ReadBytes(file), original);
   EXPECT_EQ(std::distance(fsys::directory_iterator(dir.Path()), fsys::directory_iterator()), 1);
-}
-
-// Where a folder takes no unnamed files, a named temporary does the job: it takes the package's
-// place with the package's mode, and goes when not committed.
-TEST(PackageZipReplace, NamedTemporaryStandsInForAnUnnamedOne) {
-  test::TempDir dir;
-  const fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
-  ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
-  for (bool commit : {false, true}) {
-    NewPackageFile named(file.string(), "KPZ", NewPackageFile::Kind::Named);
-    ASSERT_TRUE(named.Valid());
-    EXPECT_EQ(named.kind(), NewPackageFile::Kind::Named);
-    EXPECT_TRUE(HasTemporaryFiles(dir.Path()));
-    test::WriteBytes(named.OpenPath(), ToBytes("new"));
-    if (commit) {
-      ASSERT_TRUE(named.Commit()) << named.Error();
-    }
-  }
-  EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
-  EXPECT_EQ(ToText(test::ReadBytes(file)), "new");
-  EXPECT_EQ(fsys::status(file).permissions(), fsys::perms(0640));
 }
 
 }  // namespace

@@ -166,12 +166,12 @@ void AppendMovedRecord(std::vector<std::uint8_t>& out, const CentralRecord& reco
   const std::size_t at = out.size();
   out.insert(out.end(), record.bytes.begin(), record.bytes.end());
   if (record.offsetIs64) {
-    Set64(out.data() + at + record.offsetAt, offset);
+    Put64(out.data() + at + record.offsetAt, offset);
     return;
   }
   const bool offsetNeedsZip64 = offset >= kMarker32;
   if (offsetNeedsZip64) throw EZipWriteError(label + " would start past 4 GiB, and its record has no ZIP64 field to say so");
-  Set32(out.data() + at + record.offsetAt, static_cast<std::uint32_t>(offset));
+  Put32(out.data() + at + record.offsetAt, static_cast<std::uint32_t>(offset));
 }
 
 // The end records after a directory of `count` records, `size` bytes at `offset`. A package that had
@@ -185,17 +185,17 @@ void AppendEndRecords(std::vector<std::uint8_t>& out, const EndRecords& old, std
     std::vector<std::uint8_t> record = old.zip64Record;
     if (!hadZip64) {
       record.assign(kZip64EndSize, 0);
-      Set32(record.data(), kZip64EndSignature);
-      Set64(record.data() + 4, kZip64EndSize - 12);
-      Set16(record.data() + 12, 45);  // version 4.5: ZIP64
-      Set16(record.data() + 14, 45);
+      Put32(record.data(), kZip64EndSignature);
+      Put64(record.data() + 4, kZip64EndSize - 12);
+      Put16(record.data() + 12, 45);  // version 4.5: ZIP64
+      Put16(record.data() + 14, 45);
     }
-    Set32(record.data() + 16, 0);  // this disk and the directory's disk: the only one
-    Set32(record.data() + 20, 0);
-    Set64(record.data() + 24, count);
-    Set64(record.data() + 32, count);
-    Set64(record.data() + 40, size);
-    Set64(record.data() + 48, offset);
+    Put32(record.data() + 16, 0);  // this disk and the directory's disk: the only one
+    Put32(record.data() + 20, 0);
+    Put64(record.data() + 24, count);
+    Put64(record.data() + 32, count);
+    Put64(record.data() + 40, size);
+    Put64(record.data() + 48, offset);
     const std::uint64_t recordOffset = offset + size;
     out.insert(out.end(), record.begin(), record.end());
     Put32(out, kZip64LocatorSignature);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/LittleEndian.h"
+
 namespace kestrel::zip::format {
 
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
@@ -43,36 +45,24 @@ inline bool FitsIn(std::uint64_t offset, std::uint64_t length, std::uint64_t lim
   return offset <= limit && length <= limit - offset;
 }
 
-inline std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-inline std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint64_t Get64(const std::uint8_t* p) { return Get32(p) | (std::uint64_t{Get32(p + 4)} << 32); }
-
-inline void Set16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void Set32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void Set64(std::uint8_t* p, std::uint64_t v) {
-  Set32(p, static_cast<std::uint32_t>(v));
-  Set32(p + 4, static_cast<std::uint32_t>(v >> 32));
-}
+using le::Get16;
+using le::Get32;
+using le::Get64;
+using le::Put16;
+using le::Put32;
+using le::Put64;
 
 inline void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
   out.resize(out.size() + 2);
-  Set16(out.data() + out.size() - 2, v);
+  Put16(out.data() + out.size() - 2, v);
 }
 inline void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
   out.resize(out.size() + 4);
-  Set32(out.data() + out.size() - 4, v);
+  Put32(out.data() + out.size() - 4, v);
 }
 inline void Put64(std::vector<std::uint8_t>& out, std::uint64_t v) {
   out.resize(out.size() + 8);
-  Set64(out.data() + out.size() - 8, v);
+  Put64(out.data() + out.size() - 8, v);
 }
 inline void PutBytes(std::vector<std::uint8_t>& out, const void* data, std::size_t n) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);

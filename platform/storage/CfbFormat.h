@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/LittleEndian.h"
+
 namespace kestrel::storage::cfb {
 
 inline constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
@@ -59,27 +61,12 @@ inline constexpr std::uint8_t kTypeRoot = 5;
 inline constexpr std::uint8_t kRed = 0;
 inline constexpr std::uint8_t kBlack = 1;
 
-inline std::uint16_t Get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint64_t Get64(const std::uint8_t* p) {
-  return Get32(p) | (static_cast<std::uint64_t>(Get32(p + 4)) << 32);
-}
-inline void Put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void Put32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void Put64(std::uint8_t* p, std::uint64_t v) {
-  Put32(p, static_cast<std::uint32_t>(v));
-  Put32(p + 4, static_cast<std::uint32_t>(v >> 32));
-}
+using le::Get16;
+using le::Get32;
+using le::Get64;
+using le::Put16;
+using le::Put32;
+using le::Put64;
 
 // --- The checks on numbers read from the file. ---
 

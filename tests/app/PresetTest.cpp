@@ -115,10 +115,10 @@ TEST_F(PresetTest, TheStoredPresetsComeBackAfterARestartNormalised) {
   EXPECT_EQ(batch.Value(11), QStringLiteral("2010/03/15 9:05:00"));
   EXPECT_EQ(batch.Value(12), QStringLiteral("1"));
   EXPECT_EQ(batch.Value(13), QString());
-  // Saved empty, the creation row comes back as now, to the minute.
+  // Saved empty, the creation row comes back as now, to the minute (at midnight the date alone).
   const QString now = QString::fromStdString(time::FormatDateTimeText(CurrentLocalDateTime()));
   EXPECT_EQ(batch.Value(10).left(10), now.left(10));
-  EXPECT_TRUE(batch.Value(10).endsWith(u":00")) << batch.Value(10).toStdString();
+  EXPECT_TRUE(batch.Value(10).endsWith(u":00") || !batch.Value(10).contains(u' ')) << batch.Value(10).toStdString();
   for (int row = 0; row < 14; ++row) {
     EXPECT_EQ(batch.Included(row), row == 0 || row == 6 || row == 11 || row == 13) << row;
   }

@@ -84,21 +84,34 @@ Outcome ChangeBinaryDocument(const std::string& path, const fs::FileRecord& reco
   return Outcome::Success();
 }
 
-// A package is rewritten beside itself and renamed over it, so its read-only bit stays cleared
-// for the rewrite and its times are set on the new file.
-Outcome ChangePackage(ooxml::PackageProperties& packages, const std::string& path, const fs::FileRecord& record,
-                      const ChangeRequest& request) {
-  if ((record.attributes & fs::kAttributeReadOnly) != 0 &&
-      !fs::SetFileAttributes(path, record.attributes & ~fs::kAttributeReadOnly)) {
+// The rewrite of a read-only package where the system refuses us to open it for writing: its bit
+// is cleared for the rewrite, and put back when the rewrite fails.
+Outcome WritePackageWithBitCleared(ooxml::PackageProperties& packages, const std::string& path,
+                                   const fs::FileRecord& record, const ChangeRequest& request) {
+  if (!fs::SetFileAttributes(path, record.attributes & ~fs::kAttributeReadOnly)) {
     return Outcome::Failure(FailureKind::ReadOnly, "its read-only bit cannot be cleared");
   }
-  if (Outcome written = packages.Write(path, request.rows); !written) {
-    // A failed change must not leave a read-only document writable.
-    fs::RestoreFileAttributes(path, record);
-    return written;
+  Outcome written = packages.Write(path, request.rows);
+  if (!written) fs::RestoreFileAttributes(path, record);
+  return written;
+}
+
+// A package is rewritten beside itself and renamed over it; the new file takes the old one's
+// mode and attribute store. Its times are then set through one open of the new file.
+Outcome ChangePackage(ooxml::PackageProperties& packages, const std::string& path, const fs::FileRecord& record,
+                      const ChangeRequest& request) {
+  Outcome written = packages.Write(path, request.rows);
+  if (!written && written.kind() == FailureKind::Io && (record.attributes & fs::kAttributeReadOnly) != 0) {
+    written = WritePackageWithBitCleared(packages, path, record, request);
   }
+  if (!written) return written;
   bool creationStored = false;
-  fs::SetFileTimestamps(path, NewFileTimes(record.times, request.times), &creationStored);
+  if (const auto rewritten = fs::ReadFileRecord(path)) {
+    fs::OpenResult opened = fs::OpenForWriting(path, *rewritten);
+    if (opened.file) {
+      fs::SetOpenFileTimestamps(*opened.file, path, NewFileTimes(record.times, request.times), &creationStored);
+    }
+  }
   SetAttributes(path, record, request, creationStored);
   return Outcome::Success();
 }

@@ -27,7 +27,10 @@ struct PackageProperties::Components {
   xml::XmlDocument xml;
 };
 
-PackageProperties::PackageProperties() : components_(std::make_unique<Components>()) {}
+PackageProperties::PackageProperties() : components_(std::make_unique<Components>()) {
+  // A change of a read-only package keeps its bit set throughout where the system lets us.
+  components_->zip.SetRewriteReadOnly(true);
+}
 PackageProperties::~PackageProperties() = default;
 
 void PackageProperties::SetOnMessage(MessageCallback callback) { components_->zip.SetOnMessage(std::move(callback)); }

@@ -31,7 +31,9 @@ class PackageProperties {
   // Never throws.
   Result<PropertyTexts> Read(const std::string& path);
 
-  // Writes the included rows into the property parts. A failure names what failed. Never throws.
+  // Writes the included rows into the property parts in one rewrite; a read-only package stays
+  // read-only throughout where the system lets us open it for writing (root), and is refused
+  // (ReadOnly) otherwise. A failure names what failed. Never throws.
   Outcome Write(const std::string& path, const catalogue::PropertyRows& rows);
 
  private:

@@ -422,7 +422,8 @@ int TPackageZip::ReplaceEntriesFromMemory(std::span<const EntryReplacement> repl
   DropDirectory();
   const std::string package = fs::FollowLinks(zipName_);
   // Held to the end: nobody else writes the package while we rebuild it.
-  std::unique_ptr<fs::RandomAccessFile> source = OpenPackage(package, fs::OpenMode::ReadWrite);
+  std::unique_ptr<fs::RandomAccessFile> source =
+      OpenPackage(package, rewriteReadOnly_ ? fs::OpenMode::ReadWriteDespiteReadOnly : fs::OpenMode::ReadWrite);
   try {
     const ZipDirectory old = ReadZipDirectory(*source, incompleteZipMode_);
     if (old.rebuilt) throw EZipWriteError("the central directory was rebuilt from local headers: not written");

@@ -125,6 +125,10 @@ class TPackageZip {
   // A part that inflates to more than this is a failed read (EZipReadError). 64 MiB by default.
   void SetMaxPartSize(std::size_t bytes) { maxPartSize_ = bytes; }
 
+  // A read-only package is refused by a rewrite unless this is on; on, only the system's own
+  // permission check applies (root passes it) and the new package keeps the read-only mode.
+  void SetRewriteReadOnly(bool on) { rewriteReadOnly_ = on; }
+
   // Reads the directory of ZipName, unless the one loaded for it is still current (the same file:
   // device, inode, size, last-write and change times). Throws ENotAZipFile, EBadZipFile or
   // EZipReadError.
@@ -191,6 +195,7 @@ class TPackageZip {
   IncompleteZipMode incompleteZipMode_ = IncompleteZipMode::izAssumeNotAZip;
   MessageCallback onMessage_;
   std::size_t maxPartSize_ = std::size_t{64} << 20;
+  bool rewriteReadOnly_ = false;
 
   bool loaded_ = false;
   std::optional<FileKey> loadedKey_;  // nullopt: the loaded directory is never reused

@@ -6,7 +6,6 @@
 #include <memory>
 #include <utility>
 
-#include <sys/stat.h>
 
 #include "ooxml/zip/Crc32.h"
 #include "ooxml/zip/Deflate.h"
@@ -286,26 +285,8 @@ void TPackageZip::DropDirectory() {
   comment_.clear();
 }
 
-std::unique_ptr<fs::RandomAccessFile> TPackageZip::OpenForReading(std::optional<FileKey>* key) const {
-  auto keyOf = [](const struct stat& st) {
-    return FileKey{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                   static_cast<std::uint64_t>(st.st_size),
-                   static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
-                   static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
-  };
-  // The file door hands out no descriptor to look at, so the path is looked at on both sides of
-  // the open: the same file before and after, of the opened size, is the file opened.
-  struct stat before {};
-  struct stat after {};
-  const bool knownBefore = ::stat(zipName_.c_str(), &before) == 0;
-  std::unique_ptr<fs::RandomAccessFile> file = OpenPackage(zipName_, fs::OpenMode::Read);
-  const bool knownAfter = ::stat(zipName_.c_str(), &after) == 0;
-  key->reset();
-  if (knownBefore && knownAfter && keyOf(before) == keyOf(after) && keyOf(after).size == file->Size()) *key = keyOf(after);
-  return file;
-}
-
-void TPackageZip::LoadDirectory(fs::RandomAccessFile& file, const std::optional<FileKey>& key) {
+void TPackageZip::LoadDirectory(fs::RandomAccessFile& file) {
+  const std::optional<fs::FileIdentity> key = file.Identity();
   const bool current = loaded_ && key && loadedKey_ && *key == *loadedKey_;
   if (current) return;
   DropDirectory();
@@ -317,9 +298,8 @@ void TPackageZip::LoadDirectory(fs::RandomAccessFile& file, const std::optional<
 }
 
 void TPackageZip::OpenArchive() {
-  std::optional<FileKey> key;
-  std::unique_ptr<fs::RandomAccessFile> file = OpenForReading(&key);
-  LoadDirectory(*file, key);
+  std::unique_ptr<fs::RandomAccessFile> file = OpenPackage(zipName_, fs::OpenMode::Read);
+  LoadDirectory(*file);
 }
 
 int TPackageZip::EntryCount() const { return loaded_ ? static_cast<int>(entries_.size()) : 0; }
@@ -335,9 +315,8 @@ std::string TPackageZip::EntryPathName(int index) const { return Entry(index).pa
 
 int TPackageZip::ExtractToMemory(std::vector<std::uint8_t>* stream, const std::string& name) {
   if (!stream || IsBlank(name)) return 0;
-  std::optional<FileKey> key;
-  std::unique_ptr<fs::RandomAccessFile> file = OpenForReading(&key);
-  LoadDirectory(*file, key);
+  std::unique_ptr<fs::RandomAccessFile> file = OpenPackage(zipName_, fs::OpenMode::Read);
+  LoadDirectory(*file);
   const std::string wanted = LowerAscii(name);
   int count = 0;
   for (const ZipHeaderInfo& entry : entries_) {

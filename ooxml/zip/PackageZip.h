@@ -17,9 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrel::fs {
-class RandomAccessFile;
-}
+#include "platform/fs/FileIo.h"
 
 namespace kestrel::zip {
 
@@ -172,20 +170,9 @@ class TPackageZip {
  private:
   // Identifies the version of the file a directory was read from: a file put in its place, or
   // written in place with its last-write time put back, changes the inode or the change time.
-  struct FileKey {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::uint64_t size = 0;
-    std::int64_t mtimeNs = 0;
-    std::int64_t ctimeNs = 0;
-    friend bool operator==(const FileKey&, const FileKey&) = default;
-  };
-
-  // Opens the package for reading; *key is the opened file's identity, or nullopt when it
-  // cannot be told for sure (the path changed files around the open, or has no file behind it).
-  std::unique_ptr<fs::RandomAccessFile> OpenForReading(std::optional<FileKey>* key) const;
-  // Reads the directory from `file` unless the loaded one has the same key.
-  void LoadDirectory(fs::RandomAccessFile& file, const std::optional<FileKey>& key);
+  // Reads the directory from `file` unless the loaded one was read from the same file in the
+  // same version (its identity); a file without one is read every time.
+  void LoadDirectory(fs::RandomAccessFile& file);
   void DropDirectory();
 
   std::string zipName_;
@@ -198,7 +185,7 @@ class TPackageZip {
   bool rewriteReadOnly_ = false;
 
   bool loaded_ = false;
-  std::optional<FileKey> loadedKey_;  // nullopt: the loaded directory is never reused
+  std::optional<fs::FileIdentity> loadedKey_;  // nullopt: the loaded directory is never reused
   std::vector<ZipHeaderInfo> entries_;
   std::vector<std::uint8_t> comment_;
 };

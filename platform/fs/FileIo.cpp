@@ -89,6 +89,15 @@ class PosixFile final : public RandomAccessFile {
     return ::futimens(fd_, times) == 0;
   }
 
+  std::optional<FileIdentity> Identity() const override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                        static_cast<std::uint64_t>(st.st_size),
+                        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+                        static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
+  }
+
   bool Truncate(std::uint64_t size) override {
     while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
       if (errno != EINTR) return false;
@@ -150,6 +159,8 @@ bool RandomAccessFile::CopyFrom(RandomAccessFile& source, std::uint64_t sourceOf
 bool RandomAccessFile::SetTimes(std::optional<Timestamp>, std::optional<Timestamp>) { return false; }
 
 bool RandomAccessFile::Truncate(std::uint64_t) { return false; }
+
+std::optional<FileIdentity> RandomAccessFile::Identity() const { return std::nullopt; }
 
 OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   const bool write = mode != OpenMode::Read;

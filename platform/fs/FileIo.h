@@ -31,6 +31,16 @@ enum class OpenError {
   Other,
 };
 
+// Which file an open file is and which version of it: what a cache of its content is keyed on.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::int64_t lastWriteNs = 0;
+  std::int64_t changeNs = 0;  // moves with every write and every rename onto the name, too
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 // An open file with its lock; the lock goes when the object is destroyed.
 class RandomAccessFile {
  public:
@@ -44,6 +54,8 @@ class RandomAccessFile {
   virtual bool Sync() = 0;
   // Cuts the file to `size` bytes. Files that are not on a disk cannot: false.
   virtual bool Truncate(std::uint64_t size);
+  // The open file's identity, as the kernel has it now; nullopt for files that are not on a disk.
+  virtual std::optional<FileIdentity> Identity() const;
   // n bytes of `source` from sourceOffset to this file at offset; false when not all arrived.
   // Files of the platform copy inside the kernel; others go through a buffer and WriteAt.
   virtual bool CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n);

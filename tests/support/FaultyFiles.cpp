@@ -27,6 +27,7 @@ class FaultyFile final : public fs::RandomAccessFile {
   bool SetTimes(std::optional<fs::Timestamp> lastAccess, std::optional<fs::Timestamp> lastWrite) override {
     return inner_->SetTimes(lastAccess, lastWrite);
   }
+  std::optional<fs::FileIdentity> Identity() const override { return inner_->Identity(); }
   bool Sync() override {
     counter_->log.push_back({true, 0, 0});
     return inner_->Sync();

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,43 @@ TEST(CliSet, WritesOnlyTheGivenPropertiesOfAPackage) {
   EXPECT_EQ(PartTexts(file, "docProps/app.xml"), appBefore);
   EXPECT_EQ(stateAfter.atimeNs, stateBefore.atimeNs);
   EXPECT_EQ(stateAfter.mtimeNs, stateBefore.mtimeNs);
+}
+
+// Damaged and rearranged copies of a real package: either the change is made (Python's zipfile
+// reads every entry, the other entries unchanged, the title written) or the package keeps every
+// byte and the reason is printed. No third outcome.
+TEST(CliSet, APackageIsChangedWholeOrLeftAsItWasWithItsReason) {
+  const TempDir dir;
+  const fs::path source = dir.Copy(DataFile("lo-ja-full.docx"), "source.docx");
+  const std::string maker = "/usr/bin/python3 " + ShellQuote(TestScript("ooxml/zip/make_packages.py").string());
+  const std::string dump = "/usr/bin/python3 " + ShellQuote(TestScript("oracle/zip_dump.py").string()) + " dump ";
+  for (const std::string layout : {"reversed", "cut"}) {
+    SCOPED_TRACE(layout);
+    const fs::path file = dir.Path() / (layout + ".docx");
+    ASSERT_EQ(RunCommand(maker + " " + layout + " " + ShellQuote(source.string()) + " " + ShellQuote(file.string())).exitCode, 0);
+    const std::vector<std::uint8_t> before = ReadBytes(file);
+    const CommandResult entriesBefore = RunCommand(dump + ShellQuote(file.string()));
+    const CliResult result = RunCli({"set", "--title=壊れていない題名", file.filename().string()}, dir.Path());
+    if (result.exitCode == 0) {
+      EXPECT_EQ(PartTexts(file, "docProps/core.xml").at("title"), "壊れていない題名");
+      const CommandResult entriesAfter = RunCommand(dump + ShellQuote(file.string()));
+      ASSERT_EQ(entriesAfter.exitCode, 0) << "zipfile cannot read the changed package";
+      // Every entry but the core part ("docProps/core.xml" in hex) is as it was: name, method,
+      // CRC, sizes, flags, data.
+      auto others = [](const std::string& listing) {
+        std::string kept;
+        std::istringstream lines(listing);
+        for (std::string line; std::getline(lines, line);) {
+          if (line.find(" 646f6350726f70732f636f72652e786d6c ") == std::string::npos) kept += line + "\n";
+        }
+        return kept;
+      };
+      EXPECT_EQ(others(entriesAfter.output), others(entriesBefore.output));
+    } else {
+      EXPECT_EQ(ReadBytes(file), before) << "a refused change wrote";
+      EXPECT_THAT(result.err, HasSubstr(file.filename().string() + ": ")) << "no reason given";
+    }
+  }
 }
 
 TEST(CliSet, TakesDatesAndNumbersAsTheBatchEditorsGiveThem) {

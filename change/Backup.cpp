@@ -1,7 +1,5 @@
 #include "change/Backup.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 
@@ -39,14 +37,12 @@ Outcome backupoldfile(const std::string& path) {
       return Outcome::Failure(FailureKind::ReadOnly, "its earlier backup " + backup + " cannot be replaced");
     }
   }
-  if (!fs::CopyFile(path, backup)) {
-    const int error = errno;
+  if (const Outcome copied = fs::CopyFile(path, backup); !copied) {
     if (earlier) fs::RestoreFileAttributes(backup, *earlier);
-    if (fs::OpenFile(path, fs::OpenMode::Read).error == fs::OpenError::Locked) {
+    if (copied.kind() == FailureKind::HeldOpen) {
       return Outcome::Failure(FailureKind::HeldOpen, "held open by another program, so it could not be copied");
     }
-    return Outcome::Failure(FailureKind::Io, "its backup " + backup + " could not be written" +
-                                                 (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
+    return copied.Within("its backup " + backup + " could not be written");
   }
 
   // The copy carries the document's bits, read-only included, which would refuse the times.

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include "platform/fs/FileIo.h"
@@ -25,27 +27,37 @@ bool WriteCopy(RandomAccessFile& in, const StoredState& from, const std::string&
 
 }  // namespace
 
-bool CopyFile(const std::string& source, const std::string& target) {
+Outcome CopyFile(const std::string& source, const std::string& target) {
+  auto failed = [](const std::string& what) {
+    return Outcome::Failure(FailureKind::Io, what + ": " + std::strerror(errno));
+  };
   // Under the shared lock from here on, so what is copied and what is recorded agree.
   OpenResult in = OpenFile(source, OpenMode::Read);
-  if (!in.file) return false;
+  if (!in.file) return DescribeOpenError(in);
   const std::optional<StoredState> from = ReadStoredState(source);
-  if (!from) return false;
+  if (!from) return DescribeUnrecordedFile(source);
   struct stat targetInfo {};
   if (::stat(target.c_str(), &targetInfo) == 0) {
-    if (!S_ISREG(targetInfo.st_mode)) return false;
+    if (!S_ISREG(targetInfo.st_mode)) return Outcome::Failure(FailureKind::Io, target + " is not a file");
     // As with the Windows copy, a read-only or hidden file in the way is not replaced.
     const std::optional<StoredState> inTheWay = ReadStoredState(target);
-    if (!inTheWay || (inTheWay->AttributeWord() & (kAttributeReadOnly | kAttributeHidden)) != 0) return false;
+    if (!inTheWay || (inTheWay->AttributeWord() & (kAttributeReadOnly | kAttributeHidden)) != 0) {
+      return Outcome::Failure(FailureKind::ReadOnly, target + " is read-only or hidden");
+    }
   }
 
   ReplacementFile replacement(target, ".kestrel-copy-");
-  if (!replacement.Valid() || !WriteCopy(*in.file, *from, replacement.Path()) || !replacement.Commit()) return false;
+  if (!replacement.Valid()) return Outcome::Failure(FailureKind::Io, replacement.Error());
+  if (!WriteCopy(*in.file, *from, replacement.Path())) return failed("writing the copy");
+  if (!replacement.Commit()) return Outcome::Failure(FailureKind::Io, replacement.Error());
 
   // Committing gave it the permission bits of the file it replaced; the copy carries the source's.
   const std::optional<StoredState> copied = ReadStoredState(target);
-  if (!copied) return false;
-  return !KeepsPermissionBits(copied->backend) || copied->mode == from->mode || ::chmod(target.c_str(), from->mode) == 0;
+  if (!copied) return DescribeUnrecordedFile(target);
+  if (KeepsPermissionBits(copied->backend) && copied->mode != from->mode && ::chmod(target.c_str(), from->mode) != 0) {
+    return failed("giving the copy its permission bits");
+  }
+  return Outcome::Success();
 }
 
 bool DeleteFile(const std::string& path) {

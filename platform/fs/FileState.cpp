@@ -4,7 +4,6 @@
 
 #include "platform/fs/FileIo.h"
 #include "platform/fs/StoredState.h"
-#include "platform/fs/WriteOpen.h"
 
 namespace kestrel::fs {
 
@@ -64,7 +63,7 @@ SetTimesResult SetFileTimestamps(const std::string& path, const FileTimestamps& 
   // where the permission bits do not say so (NTFS, the blob) is refused all the same.
   const std::optional<StoredState> state = ReadStoredState(path);
   if (!state || (state->AttributeWord() & kAttributeReadOnly) != 0) return SetTimesResult::NotOpened;
-  return SetOpenFileTimestamps(*opened.file, path, times, creationWritten);
+  return SetTimesOfOpenFile(*opened.file, path, *state, times, creationWritten);
 }
 
 }  // namespace kestrel::fs

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
 #include "platform/time/FileTime.h"
 
@@ -44,6 +45,10 @@ bool WriteRecordedStore(const std::string& path, const StoredState& now, const F
 
 enum class CreationWrite { Written, NotPossible, Failed };
 CreationWrite WriteCreationTime(const std::string& path, const StoredState& now, time::FileTime creation);
+
+// SetOpenFileTimestamps with the file's state as just read by the caller.
+SetTimesResult SetTimesOfOpenFile(RandomAccessFile& file, const std::string& path, const StoredState& now,
+                                  const FileTimestamps& times, bool* creationWritten);
 
 // The backends behind the three operations above.
 namespace permission {  // Generic, and Fallback where there is no blob

@@ -18,21 +18,27 @@ OpenResult OpenForWriting(const std::string& path, const FileRecord& record) {
   return opened;
 }
 
+SetTimesResult SetTimesOfOpenFile(RandomAccessFile& file, const std::string& path, const StoredState& now,
+                                  const FileTimestamps& times, bool* creationWritten) {
+  if (creationWritten != nullptr) *creationWritten = false;
+  // Equal times are left alone, so putting back a file as it was changes nothing at all.
+  if ((times.lastAccess != now.lastAccess || times.lastWrite != now.lastWrite) &&
+      !file.SetTimes(times.lastAccess, times.lastWrite)) {
+    return SetTimesResult::NotOpened;
+  }
+  const time::FileTime creation = FileTimeOf(times.creation);
+  if (creation == FileTimeOf(now.Creation())) return SetTimesResult::Done;
+  if (WriteCreationTime(path, now, creation) != CreationWrite::Written) return SetTimesResult::CreationKept;
+  if (creationWritten != nullptr) *creationWritten = true;
+  return SetTimesResult::Done;
+}
+
 SetTimesResult SetOpenFileTimestamps(RandomAccessFile& file, const std::string& path, const FileTimestamps& times,
                                      bool* creationWritten) {
   if (creationWritten != nullptr) *creationWritten = false;
   const std::optional<StoredState> state = ReadStoredState(path);
   if (!state) return SetTimesResult::NotOpened;
-  // Equal times are left alone, so putting back a file as it was changes nothing at all.
-  if ((times.lastAccess != state->lastAccess || times.lastWrite != state->lastWrite) &&
-      !file.SetTimes(times.lastAccess, times.lastWrite)) {
-    return SetTimesResult::NotOpened;
-  }
-  const time::FileTime creation = FileTimeOf(times.creation);
-  if (creation == FileTimeOf(state->Creation())) return SetTimesResult::Done;
-  if (WriteCreationTime(path, *state, creation) != CreationWrite::Written) return SetTimesResult::CreationKept;
-  if (creationWritten != nullptr) *creationWritten = true;
-  return SetTimesResult::Done;
+  return SetTimesOfOpenFile(file, path, *state, times, creationWritten);
 }
 
 }  // namespace kestrel::fs

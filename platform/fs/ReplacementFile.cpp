@@ -1,12 +1,14 @@
 #include "platform/fs/ReplacementFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -65,7 +67,32 @@ std::string RandomSuffix() {
   return suffix;
 }
 
+// Every new file is locked while its writer lives, so one that can be locked was left by a
+// process that died between naming it and the rename. Removed only if the name still holds the
+// file that was checked.
+void RemoveAbandoned(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat opened {};
+  struct stat named {};
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 && ::lstat(name.c_str(), &named) == 0 &&
+      opened.st_dev == named.st_dev && opened.st_ino == named.st_ino && S_ISREG(named.st_mode)) {
+    ::unlink(name.c_str());
+  }
+  ::close(fd);
+}
+
 }  // namespace
+
+std::string NamedBeforeRename(const std::string& target, const std::string& prefix) {
+  const std::string resolved = FollowLinks(target);
+  const auto slash = resolved.rfind('/');
+  std::uint32_t hash = 2166136261u;  // FNV-1a of the file's own name
+  for (const unsigned char c : resolved.substr(slash + 1)) hash = (hash ^ c) * 16777619u;
+  char token[9];
+  std::snprintf(token, sizeof token, "%08x", hash);
+  return (slash == std::string::npos ? std::string(".") : resolved.substr(0, slash == 0 ? 1 : slash)) + "/" + prefix + token;
+}
 
 std::string FollowLinks(const std::string& path) {
   struct stat link {};
@@ -129,13 +156,19 @@ bool ReplacementFile::Commit() {
   }
   if (::fchmod(fd_, mode) != 0) return Fail("cannot set the permissions of the new file");
   if (kind_ == Kind::Unnamed) {
-    // Named only now, so the window in which a kill leaves a file behind is this one step.
+    // Named only now, so the window in which a kill leaves a file behind is this one step. The
+    // name is the target's own, so a file a kill left under it is found and removed here. The
+    // lock (unless the writer's own descriptor still holds one) marks this file as not abandoned.
+    (void)::flock(fd_, LOCK_EX | LOCK_NB);
+    const std::string own = NamedBeforeRename(target_, prefix_);
     for (int attempt = 0; namedPath_.empty(); ++attempt) {
-      const std::string name = folder_ + "/" + prefix_ + RandomSuffix();
+      const std::string name = attempt == 0 || attempt == 1 ? own : folder_ + "/" + prefix_ + RandomSuffix();
       if (::linkat(AT_FDCWD, openPath_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         namedPath_ = name;
       } else if (errno != EEXIST || attempt > 100) {
         return Fail("cannot name the new file in " + folder_);
+      } else if (attempt == 0) {
+        RemoveAbandoned(name);
       }
     }
   }

@@ -3,7 +3,8 @@
 // target's name holds either the old file or the complete new one, never neither. Where the file
 // system allows it the new file has no name while it is written (O_TMPFILE), so a process killed
 // meanwhile leaves nothing behind; it is linked under a temporary name only for the instant
-// before the rename. Elsewhere it is a named temporary from the start. Nothing here throws.
+// before the rename, and a file a kill left under that name is removed by the next replacement of
+// the same target. Elsewhere it is a named temporary from the start. Nothing here throws.
 //
 // A target reached through symbolic links is the file they lead to: that file is replaced and
 // the links stay links. A target with more than one hard link is refused, since a new file in
@@ -17,6 +18,10 @@ namespace kestrel::fs {
 // The file a chain of symbolic links leads to; the path itself when it is no link or leads
 // nowhere yet.
 std::string FollowLinks(const std::string& path);
+
+// The name the new file for `target` has in the instant before its rename: the same from run to
+// run, so that the next replacement finds what a killed one left there.
+std::string NamedBeforeRename(const std::string& target, const std::string& prefix);
 
 class ReplacementFile {
  public:

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -103,6 +105,32 @@ TEST(ReplacementFileTest, TheNewFileHasNoNameUntilItIsCommitted) {
     ASSERT_TRUE(replacement.Commit()) << replacement.Error();
     EXPECT_EQ(test::ReadBytes(target), (std::vector<std::uint8_t>{7}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
+  }
+}
+
+// A kill between naming the new file and its rename leaves it under the target's own temporary
+// name; the next replacement removes it, unless a live process still holds it (another change of
+// the same file), which it then works around.
+TEST(ReplacementFileTest, AFileAKillLeftIsRemovedByTheNextReplacement) {
+  for (const bool held : {false, true}) {
+    const test::TempDir dir;
+    const std::string target = (dir.Path() / "report.docx").string();
+    test::WriteBytes(target, {1});
+    const std::string left = NamedBeforeRename(target, "KPZ");
+    test::WriteBytes(left, {9});
+    const int holder = held ? ::open(left.c_str(), O_RDONLY) : -1;
+    if (held) {
+      ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    }
+
+    ReplacementFile replacement(target, "KPZ");
+    ASSERT_TRUE(replacement.Valid()) << replacement.Error();
+    if (replacement.kind() == ReplacementFile::Kind::Named) GTEST_SKIP() << "this file system has no unnamed files";
+    test::WriteBytes(replacement.Path(), {2});
+    ASSERT_TRUE(replacement.Commit()) << replacement.Error();
+    EXPECT_EQ(test::ReadBytes(target), (std::vector<std::uint8_t>{2})) << "held " << held;
+    EXPECT_EQ(::access(left.c_str(), F_OK) == 0, held) << "held " << held;
+    if (held) ::close(holder);
   }
 }
 

@@ -52,18 +52,13 @@ using le::Put16;
 using le::Put32;
 using le::Put64;
 
-inline void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.resize(out.size() + 2);
-  Put16(out.data() + out.size() - 2, v);
+// Appended byte by byte: GCC's overflow warning misreads a resize followed by a store.
+inline void PutLittleEndian(std::vector<std::uint8_t>& out, std::uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
-inline void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.resize(out.size() + 4);
-  Put32(out.data() + out.size() - 4, v);
-}
-inline void Put64(std::vector<std::uint8_t>& out, std::uint64_t v) {
-  out.resize(out.size() + 8);
-  Put64(out.data() + out.size() - 8, v);
-}
+inline void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) { PutLittleEndian(out, v, 2); }
+inline void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) { PutLittleEndian(out, v, 4); }
+inline void Put64(std::vector<std::uint8_t>& out, std::uint64_t v) { PutLittleEndian(out, v, 8); }
 inline void PutBytes(std::vector<std::uint8_t>& out, const void* data, std::size_t n) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   out.insert(out.end(), bytes, bytes + n);

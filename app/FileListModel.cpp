@@ -17,8 +17,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
   const Item& item = items_.at(static_cast<std::size_t>(index.row()));
   switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
       return item.path;
+    case Qt::ToolTipRole:
+      return item.reason.isEmpty() ? item.path : item.path + u'\n' + item.reason;
     case Qt::DecorationRole:
       return icons_.Icon(item.status);
     default:
@@ -48,7 +49,7 @@ int FileListModel::AppendStaged() {
   const int first = rowCount();
   beginInsertRows(QModelIndex(), first, first + count - 1);
   items_.reserve(items_.size() + staged_.size());
-  for (QString& path : staged_) items_.push_back(Item{std::move(path), FileStatus::NotChanged});
+  for (QString& path : staged_) items_.push_back(Item{std::move(path), FileStatus::NotChanged, {}});
   staged_.clear();
   endInsertRows();
   return count;
@@ -58,16 +59,23 @@ const QString& FileListModel::Path(int row) const { return items_.at(static_cast
 
 FileStatus FileListModel::Status(int row) const { return items_.at(static_cast<std::size_t>(row)).status; }
 
-void FileListModel::SetStatus(int row, FileStatus status) {
-  items_.at(static_cast<std::size_t>(row)).status = status;
+const QString& FileListModel::Reason(int row) const { return items_.at(static_cast<std::size_t>(row)).reason; }
+
+void FileListModel::SetStatus(int row, FileStatus status, QString reason) {
+  Item& item = items_.at(static_cast<std::size_t>(row));
+  item.status = status;
+  item.reason = std::move(reason);
   const QModelIndex changed = index(row, 0);
-  emit dataChanged(changed, changed, {Qt::DecorationRole});
+  emit dataChanged(changed, changed, {Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 void FileListModel::ResetStatuses() {
   if (items_.empty()) return;
-  for (Item& item : items_) item.status = FileStatus::NotChanged;
-  emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
+  for (Item& item : items_) {
+    item.status = FileStatus::NotChanged;
+    item.reason.clear();
+  }
+  emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 void FileListModel::Remove(int row) {

@@ -1,6 +1,7 @@
 #pragma once
 // The items of the file list: each file's full path exactly as its door delivered it (the file's
-// identity in the whole program) and its status icon, in the order they were added.
+// identity in the whole program), its status icon and why (the outcome of its last read or
+// change, shown in its tooltip), in the order they were added.
 //
 // Beside the items a hash set holds the same paths, so that a door adding a folder of many
 // thousand files finds the ones already listed without scanning the list once per file.
@@ -38,8 +39,9 @@ class FileListModel : public QAbstractTableModel {
 
   const QString& Path(int row) const;
   FileStatus Status(int row) const;
-  void SetStatus(int row, FileStatus status);
-  // Every item back to not changed, as a batch change or CSV export starts.
+  const QString& Reason(int row) const;
+  void SetStatus(int row, FileStatus status, QString reason = {});
+  // Every item back to not changed, without a reason, as a batch change or CSV export starts.
   void ResetStatuses();
 
   void Remove(int row);
@@ -49,6 +51,7 @@ class FileListModel : public QAbstractTableModel {
   struct Item {
     QString path;
     FileStatus status = FileStatus::NotChanged;
+    QString reason;
   };
 
   const StatusIcons& icons_;

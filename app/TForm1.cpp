@@ -116,11 +116,12 @@ void TForm1::EnableAfterAdding() {
   RemoveAll1->setEnabled(true);
 }
 
-void TForm1::EnableForSelection(bool fileSelected) {
-  for (QWidget* control : std::initializer_list<QWidget*>{BitBtn6, BitBtn9, GroupBox3, GroupBox1, ToolButton2,
-                                                          ToolButton12}) {
-    control->setEnabled(fileSelected);
+void TForm1::EnableForSelection(bool fileSelected, bool documentShown) {
+  // What would write to the selected document, or take its values, needs them read first.
+  for (QWidget* control : std::initializer_list<QWidget*>{BitBtn6, BitBtn9, GroupBox3, GroupBox1, ToolButton12}) {
+    control->setEnabled(documentShown);
   }
+  ToolButton2->setEnabled(fileSelected);
   Remove1->setEnabled(fileSelected);
   if (fileSelected) {
     BitBtn2->setEnabled(true);

@@ -7,11 +7,14 @@
 // ZIP component and XML document the document services work with. The handlers read like the
 // steps of the commands they carry out; the work itself is done by the services.
 
+#include <array>
 #include <optional>
+#include <utility>
 
 #include <QMainWindow>
 #include <QString>
 
+#include "app/FileStatus.h"
 #include "catalogue/ChangeChoices.h"
 #include "change/ApplyChange.h"
 #include "ooxml/PackageProperties.h"
@@ -89,8 +92,9 @@ class TForm1 : public QMainWindow {
   void ListView2DblClick(QPoint pointer);
 
   // Fills ListView3, the file-time pickers and the attribute boxes of the single tab from the
-  // document; false when it could not be read (or put back as it was).
-  bool ReadDocumentIntoPanel(const QString& path);
+  // document. When it could not be read (or put back as it was) they are left empty and the
+  // outcome says why.
+  Outcome ReadDocumentIntoPanel(const QString& path);
 
   // Controls, named as in the window's design.
   QStatusBar* StatusBar1 = nullptr;
@@ -189,15 +193,19 @@ class TForm1 : public QMainWindow {
 
   // The enabling rules.
   void EnableAfterAdding();
-  void EnableForSelection(bool fileSelected);
+  void EnableForSelection(bool fileSelected, bool documentShown);
 
   // Appends the staged files of a door; when any was appended, selects the last item.
   int AppendStagedFiles();
   void SelectFile(int row);
 
   // What the tabs hold, as the services take it.
-  change::SinglePickers SingleTabPickers() const;
-  catalogue::AttributeChoices SingleTabAttributes() const;
+  change::SingleTab SingleTabNow() const;
+  std::array<std::pair<QDateEdit*, QTimeEdit*>, 3> SingleTabTimePickers() const;
+  // Empties the single tab's rows, pickers and boxes; nothing is shown for a document then.
+  void ForgetSingleTab();
+  // The icon of a listed file and why, in its tooltip and, while it is selected, the status bar.
+  void ShowFileOutcome(int row, FileStatus status, const QString& text);
   catalogue::BatchValues BatchTabValues() const;
   void ShowBatchValues(const catalogue::BatchValues& values);
   void SetFileTimePickers(QDateEdit* date, QTimeEdit* time, time::LocalDateTime value);
@@ -221,6 +229,9 @@ class TForm1 : public QMainWindow {
   bool selectionBusy_ = false;  // the selection change is being handled
   bool longRunBusy_ = false;    // a batch change or CSV export is under way
   ooxml::PackageProperties packages_;
+  // The single tab as it was filled from the selected document; nullopt while no document is
+  // shown (none selected, or its read failed), when no change may be made.
+  std::optional<change::SingleTab> shownSingleTab_;
 };
 
 }  // namespace kestrel::app

@@ -1,8 +1,7 @@
 // The file list's doors, its removals and the selection change.
-#include <exception>
-
 #include <QAction>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QToolButton>
 
 #include "app/Dialogs.h"
@@ -11,8 +10,10 @@
 #include "app/FileListView.h"
 #include "app/InPlaceEditors.h"
 #include "app/NativePath.h"
+#include "app/OutcomeText.h"
 #include "app/PropertyListView.h"
 #include "app/TForm1.h"
+#include "app/WaitCursor.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/FileState.h"
 
@@ -103,27 +104,30 @@ void TForm1::ListView1Change() {
   if (selectionBusy_) return;
   selectionBusy_ = true;
   const int row = ListView1->SelectedRow();
-  if (row < 0) {
-    ListView3->ClearValues();
-    EnableForSelection(false);
-  } else {
-    EnableForSelection(true);
-    const QString path = files_->Path(row);
-    if (!path.isEmpty()) {
-      bool read = false;
-      try {
-        read = ReadDocumentIntoPanel(path);
-      } catch (const std::exception&) {
-        read = false;
-      }
-      if (!read) {
-        files_->SetStatus(row, FileStatus::ReadError);
-      } else if (files_->Status(row) == FileStatus::ReadError) {
-        files_->SetStatus(row, FileStatus::NotChanged);
-      }
+  Outcome read = Outcome::Failure(FailureKind::NotFound, "no file selected");
+  if (row >= 0) {
+    const WaitCursor waiting;
+    read = ReadDocumentIntoPanel(files_->Path(row));
+    if (!read) {
+      ShowFileOutcome(row, FileStatus::ReadError, ReadOutcomeText(read));
+    } else if (files_->Status(row) == FileStatus::ReadError) {
+      ShowFileOutcome(row, FileStatus::NotChanged, ReadOutcomeText(read));
+    } else if (files_->Reason(row).isEmpty()) {
+      ShowFileOutcome(row, files_->Status(row), ReadOutcomeText(read));
+    } else {
+      StatusBar1->showMessage(files_->Reason(row));  // what its last change did
     }
+  } else {
+    ForgetSingleTab();
+    StatusBar1->clearMessage();
   }
+  EnableForSelection(row >= 0, read.ok());
   selectionBusy_ = false;
+}
+
+void TForm1::ShowFileOutcome(int row, FileStatus status, const QString& text) {
+  files_->SetStatus(row, status, text);
+  if (row == ListView1->SelectedRow()) StatusBar1->showMessage(text);
 }
 
 }  // namespace kestrel::app

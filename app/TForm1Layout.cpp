@@ -235,6 +235,8 @@ QWidget* TForm1::BuildSingleTab() {
     grid->addWidget(RowLabel(GroupBox3, kTimeRowLabels.at(i)), i, 0);
     *pairs.at(at).first = Named(NewDatePicker(GroupBox3), names.at(at).first);
     *pairs.at(at).second = Named(NewTimePicker(GroupBox3), names.at(at).second);
+    // A time that cannot be shown leaves its date picker at the first date, shown blank.
+    (*pairs.at(at).first)->setSpecialValueText(QStringLiteral(" "));
     grid->addWidget(*pairs.at(at).first, i, 1);
     grid->addWidget(*pairs.at(at).second, i, 2);
   }

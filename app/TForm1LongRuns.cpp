@@ -1,18 +1,20 @@
 // The batch change over every listed file and the CSV export (of every listed file, or of the
 // selected one), with the save dialog that names the CSV file.
-#include <exception>
 #include <string>
 #include <vector>
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QScopedValueRollback>
+#include <QStatusBar>
 
 #include "app/Dialogs.h"
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
 #include "app/NativePath.h"
+#include "app/OutcomeText.h"
 #include "app/TForm1.h"
+#include "app/WaitCursor.h"
 #include "app/dialogs/TForm7.h"
 #include "app/dialogs/TForm9.h"
 #include "export/CsvDocumentLine.h"
@@ -69,6 +71,7 @@ void TForm1::BitBtn2Click() {
   dialogs_.ShowModal(*form7_);
   // The first file is read again, so the single tab shows what the run left in it.
   SelectFirstFile();
+  StatusBar1->showMessage(BatchTallyText(form7_->Tally()));
 }
 
 void TForm1::BitBtn8Click() {
@@ -86,21 +89,23 @@ void TForm1::BitBtn8Click() {
   form9_->Prepare(job);
   dialogs_.ShowModal(*form9_);
   SelectFirstFile();
+  StatusBar1->showMessage(ExportTallyText(form9_->Tally()));
 }
 
 void TForm1::BitBtn9Click() {
   const int row = ListView1->SelectedRow();
-  if (row < 0) return;
+  // Only a document that was read can be exported alone (the button is off otherwise).
+  if (row < 0 || !shownSingleTab_) return;
   const QString path = files_->Path(row);
   const std::optional<QString> target = SaveDialog1Execute();
   if (!target) return;
+  const WaitCursor waiting;
   std::vector<std::string> lines{csv::CsvHeaderLine()};
-  try {
-    csv::AppendDocumentLine(packages_, NativePath(path), lines);
-  } catch (const std::exception&) {
-    // Read like a package that cannot be read: the file holds the header line only.
-  }
-  if (!csv::WriteCsvLines(NativePath(*target), lines)) ShowMessage(CsvNotSavedMessage(*target));
+  ExportTally tally;
+  CountLine(tally, lines, csv::AppendDocumentLine(packages_, NativePath(path), lines));
+  tally.saved = csv::WriteCsvLines(NativePath(*target), lines);
+  if (!tally.saved) ShowMessage(CsvNotSavedMessage(*target));
+  StatusBar1->showMessage(ExportTallyText(tally));
 }
 
 }  // namespace kestrel::app

@@ -128,6 +128,42 @@ ChangeRequest ChangeRequest::Single(const std::array<std::string, catalogue::kRo
   return request;
 }
 
+ChangeRequest ChangeRequest::Edited(const SingleTab& shown, const SingleTab& now) {
+  ChangeRequest request = Single(now.values, now.pickers, now.attributes);
+  for (std::size_t row = 0; row < now.values.size(); ++row) {
+    request.rows.included.at(row) = now.values.at(row) != shown.values.at(row);
+  }
+  using Pickers = SinglePickers;
+  using Choices = catalogue::FileTimeChoices;
+  struct TimePair {
+    time::LocalDateTime Pickers::*date;
+    time::LocalDateTime Pickers::*timeOfDay;
+    catalogue::TimePartChoice Choices::*dateChoice;
+    catalogue::TimePartChoice Choices::*timeChoice;
+  };
+  constexpr TimePair kPairs[] = {
+      {&Pickers::creationDate, &Pickers::creationTime, &Choices::creationDate, &Choices::creationTime},
+      {&Pickers::lastWriteDate, &Pickers::lastWriteTime, &Choices::lastWriteDate, &Choices::lastWriteTime},
+      {&Pickers::lastAccessDate, &Pickers::lastAccessTime, &Choices::lastAccessDate, &Choices::lastAccessTime}};
+  for (std::size_t i = 0; i < std::size(kPairs); ++i) {
+    const TimePair& pair = kPairs[i];
+    bool dateEdited = now.pickers.*pair.date != shown.pickers.*pair.date;
+    bool timeEdited = now.pickers.*pair.timeOfDay != shown.pickers.*pair.timeOfDay;
+    if (!shown.timesShown.at(i) && (dateEdited || timeEdited)) dateEdited = timeEdited = true;
+    (request.times.*pair.dateChoice).checked = dateEdited;
+    (request.times.*pair.timeChoice).checked = timeEdited;
+  }
+  using catalogue::AttributeChoice;
+  const auto edited = [](AttributeChoice before, AttributeChoice after) {
+    return before == after ? AttributeChoice::Keep : after;
+  };
+  request.attributes = {edited(shown.attributes.readOnly, now.attributes.readOnly),
+                        edited(shown.attributes.archive, now.attributes.archive),
+                        edited(shown.attributes.hidden, now.attributes.hidden),
+                        edited(shown.attributes.system, now.attributes.system)};
+  return request;
+}
+
 ChangeRequest ChangeRequest::Batch(const catalogue::BatchValues& values) {
   ChangeRequest request;
   request.rows = values.rows;

@@ -20,6 +20,15 @@ struct SinglePickers {
   time::LocalDateTime lastAccessDate = 0, lastAccessTime = 0;
 };
 
+// Everything the single tab holds: the 14 row texts, the six pickers (with whether each of the
+// three times could be shown at all) and the four attribute boxes.
+struct SingleTab {
+  std::array<std::string, catalogue::kRowCount> values;
+  SinglePickers pickers;
+  std::array<bool, 3> timesShown = {true, true, true};  // creation, last write, last access
+  catalogue::AttributeChoices attributes;
+};
+
 // The two change flavours differ only in the values they carry, so a request is just those values:
 // Single writes every row and sets the three times from the six pickers; Batch writes the included
 // rows and changes a time only where one of its boxes is checked.
@@ -30,6 +39,11 @@ struct ChangeRequest {
 
   static ChangeRequest Single(const std::array<std::string, catalogue::kRowCount>& values,
                               const SinglePickers& pickers, const catalogue::AttributeChoices& attributes);
+  // The single tab's change: what differs between the tab as it was shown after the document was
+  // read and as it is now is written as Single writes it; every other row, time part and bit
+  // keeps what the document holds, exactly. A time that could not be shown is set whole (date and
+  // time of day) once either of its pickers was edited.
+  static ChangeRequest Edited(const SingleTab& shown, const SingleTab& now);
   static ChangeRequest Batch(const catalogue::BatchValues& values);
 };
 

@@ -1,6 +1,5 @@
 #include "app/dialogs/TForm7.h"
 
-#include <exception>
 #include <string>
 
 #include <QLabel>
@@ -9,6 +8,7 @@
 
 #include "app/FileListModel.h"
 #include "app/NativePath.h"
+#include "app/OutcomeText.h"
 #include "change/Backup.h"
 
 namespace kestrel::app {
@@ -20,6 +20,7 @@ TForm7::TForm7(QWidget* parent) : ProgressDialog(QStringLiteral("変更中..."),
 
 void TForm7::Prepare(const Batch& batch) {
   batch_ = &batch;
+  tally_ = {};
   Reset();
 }
 
@@ -29,13 +30,15 @@ void TForm7::Timer1Timer() {
   PendingEvents();
   // The events let the dialog repaint and the cancel button be pressed; a press counts from the
   // next document on, so the one at hand is always finished.
-  for (int index = 0; index < count && index < files.rowCount(); ++index) {
+  int index = 0;
+  for (; index < count && index < files.rowCount(); ++index) {
     if (Cancelled()) break;
     ShowDocument(files.Path(index));
     if (!ChangeDocument(index)) break;
     ShowProgress(index + 1, count);
     PendingEvents();
   }
+  tally_.notReached = count - tally_.changed - tally_.failed;
   FillBar();
   batch_ = nullptr;
   CloseDialog();
@@ -44,26 +47,25 @@ void TForm7::Timer1Timer() {
 bool TForm7::ChangeDocument(int index) {
   FileListModel& files = batch_->files;
   const std::string path = NativePath(files.Path(index));
-  bool backedUp = !batch_->backup;
-  bool changed = false;
-  try {
-    if (!backedUp) backedUp = change::backupoldfile(path).ok();
-  } catch (const std::exception&) {
-    backedUp = false;
-  }
-  if (!backedUp) {
-    // The run ends at a document it could not back up, without a message.
-    files.SetStatus(index, FileStatus::ChangeError);
-    return false;
+  if (batch_->backup) {
+    const Outcome backedUp = change::backupoldfile(path);
+    if (!backedUp) {
+      // The run ends at a document it could not back up, without a message box; the window's
+      // status bar says so afterwards.
+      files.SetStatus(index, FileStatus::ChangeError, BackupFailureText(backedUp));
+      tally_.stoppedAt = files.Path(index);
+      tally_.backupFailure = backedUp;
+      ++tally_.failed;
+      return false;
+    }
   }
   PendingEvents();
-  try {
-    changed = change::ApplyChange(batch_->packages, path, batch_->request).ok();
-  } catch (const std::exception&) {
-    changed = false;  // counted as any failed change; the run goes on
-  }
+  const Outcome changed = change::ApplyChange(batch_->packages, path, batch_->request);
+  ++(changed ? tally_.changed : tally_.failed);
   // The list cannot change while the dialog blocks the window; the check keeps a surprise harmless.
-  if (index < files.rowCount()) files.SetStatus(index, changed ? FileStatus::Changed : FileStatus::ChangeError);
+  if (index < files.rowCount()) {
+    files.SetStatus(index, changed ? FileStatus::Changed : FileStatus::ChangeError, ChangeOutcomeText(changed));
+  }
   return true;
 }
 

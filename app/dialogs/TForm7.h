@@ -3,6 +3,7 @@
 // after the other, with the backup first when asked, until the list ends, the user cancels or a
 // backup fails.
 
+#include "app/OutcomeText.h"
 #include "app/dialogs/ProgressDialog.h"
 #include "change/ApplyChange.h"
 #include "ooxml/PackageProperties.h"
@@ -27,6 +28,8 @@ class TForm7 final : public ProgressDialog {
   // Resets the dialog for a run over `batch`, which starts 100 ms after the dialog is shown.
   // `batch` must stay alive until the dialog has closed.
   void Prepare(const Batch& batch);
+  // What the last run did.
+  const BatchTally& Tally() const { return tally_; }
 
  private:
   void Timer1Timer() override;
@@ -34,6 +37,7 @@ class TForm7 final : public ProgressDialog {
   bool ChangeDocument(int index);
 
   const Batch* batch_ = nullptr;
+  BatchTally tally_;
 };
 
 }  // namespace kestrel::app

@@ -1,6 +1,5 @@
 #include "app/dialogs/TForm9.h"
 
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "app/Dialogs.h"
 #include "app/FileListModel.h"
 #include "app/NativePath.h"
+#include "app/OutcomeText.h"
 #include "export/CsvDocumentLine.h"
 #include "export/CsvLines.h"
 
@@ -29,6 +29,7 @@ TForm9::TForm9(Dialogs& dialogs, QWidget* parent)
 
 void TForm9::Prepare(const Export& job) {
   job_ = &job;
+  tally_ = {};
   Reset();
 }
 
@@ -42,20 +43,28 @@ void TForm9::Timer1Timer() {
     const QString path = files.Path(index);
     ShowDocument(path);
     PendingEvents();
-    try {
-      csv::AppendDocumentLine(job_->packages, NativePath(path), lines);
-    } catch (const std::exception&) {
-      // Read like a package that cannot be read: the document gets no line.
-    }
+    CountLine(tally_, lines, csv::AppendDocumentLine(job_->packages, NativePath(path), lines));
     ShowProgress(index + 1, count);
     PendingEvents();
   }
   FillBar();
-  if (!Cancelled() && !csv::WriteCsvLines(NativePath(job_->target), lines)) {
-    dialogs_.ShowMessage(this, CsvNotSavedMessage(job_->target), ApplicationTitle());
+  tally_.cancelled = Cancelled();
+  if (!tally_.cancelled) {
+    tally_.saved = csv::WriteCsvLines(NativePath(job_->target), lines);
+    if (!tally_.saved) dialogs_.ShowMessage(this, CsvNotSavedMessage(job_->target), ApplicationTitle());
   }
   job_ = nullptr;
   CloseDialog();
+}
+
+void CountLine(ExportTally& tally, const std::vector<std::string>& lines, const Outcome& outcome) {
+  // After the header, one line per document written so far; a document that added none was left out.
+  if (static_cast<int>(lines.size()) - 1 > tally.written) {
+    ++tally.written;
+  } else {
+    if (tally.leftOut == 0) tally.firstLeftOut = outcome;
+    ++tally.leftOut;
+  }
 }
 
 }  // namespace kestrel::app

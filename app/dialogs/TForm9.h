@@ -5,6 +5,10 @@
 
 #include <QString>
 
+#include <string>
+#include <vector>
+
+#include "app/OutcomeText.h"
 #include "app/dialogs/ProgressDialog.h"
 #include "ooxml/PackageProperties.h"
 
@@ -29,13 +33,20 @@ class TForm9 final : public ProgressDialog {
   // Resets the dialog for an export of `job`, which starts 100 ms after the dialog is shown.
   // `job` must stay alive until the dialog has closed.
   void Prepare(const Export& job);
+  // What the last export did.
+  const ExportTally& Tally() const { return tally_; }
 
  private:
   void Timer1Timer() override;
 
   Dialogs& dialogs_;
   const Export* job_ = nullptr;
+  ExportTally tally_;
 };
+
+// Counts the document just handed to the export: written when it added a line to `lines` (after
+// the header), left out with `outcome` as its reason when not.
+void CountLine(ExportTally& tally, const std::vector<std::string>& lines, const Outcome& outcome);
 
 // The message shown when a CSV file cannot be written.
 QString CsvNotSavedMessage(const QString& target);

@@ -3,6 +3,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <QGroupBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QPushButton>
@@ -19,7 +23,10 @@
 namespace kestrel::app::test {
 namespace {
 
-using ReadingTest = MainWindowFixture;
+class ReadingTest : public MainWindowFixture {
+ protected:
+  void ExpectNothingShownOrWritable();
+};
 
 kestrel::test::ExpectedRows Expected(const std::string& name) {
   static const auto rows = kestrel::test::LoadExpectedRows(kestrel::test::DataFile("expected-rows.jsonl"));
@@ -37,6 +44,20 @@ PickerValue Shown(time::FileTime fileTime) { return ToPickerValue(*time::FileTim
 void ExpectPickers(const QDateEdit* date, const QTimeEdit* clock, const PickerValue& expected) {
   EXPECT_EQ(date->date(), expected.date) << date->objectName().toStdString();
   EXPECT_EQ(clock->time(), expected.time) << clock->objectName().toStdString();
+}
+
+// After a failed read nothing of any document is shown, and nothing can write to this one or
+// take its values: the change, the single export and the import are off, the pickers blank.
+void ReadingTest::ExpectNothingShownOrWritable() {
+  TForm1& form = Form();
+  EXPECT_EQ(form.ListView3->Values(), (std::array<std::string, 14>{}));
+  for (QDateEdit* date : {form.DateTimePicker9, form.DateTimePicker11, form.DateTimePicker13}) {
+    EXPECT_EQ(date->text(), QStringLiteral(" ")) << date->objectName().toStdString();
+  }
+  for (QWidget* control : std::initializer_list<QWidget*>{form.BitBtn6, form.BitBtn9, form.ToolButton12, form.GroupBox3,
+                                                          form.GroupBox1}) {
+    EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+  }
 }
 
 TEST_F(ReadingTest, SelectingADocumentShowsItsRowsTimesAndAttributesAndLeavesItAsItWas) {
@@ -79,11 +100,16 @@ TEST_F(ReadingTest, AnUnreadablePackageGetsTheReadErrorIconAndShowsNoOtherFilesR
   ASSERT_EQ(Value(0), QStringLiteral("Quarterly Report"));
   AddByDialog({broken});
   EXPECT_EQ(StatusOf(1), FileStatus::ReadError);
-  EXPECT_EQ(Values(), (std::array<std::string, 14>{}));
-  // Its times were found before the package failed, and they are shown.
-  ExpectPickers(Form().DateTimePicker11, Form().DateTimePicker12, Shown(RecordOf(broken).times.FileTimes().lastWrite));
-  EXPECT_TRUE(Form().BitBtn6->isEnabled());
+  ExpectNothingShownOrWritable();
+  // Why, in the tooltip and the status bar; no message box.
+  const QString reason = Form().Files().data(Form().Files().index(1, 0), Qt::ToolTipRole).toString();
+  EXPECT_TRUE(reason.startsWith(broken + QStringLiteral("\n読み込めませんでした: "))) << reason.toStdString();
+  EXPECT_TRUE(reason.endsWith(Form().StatusBar1->currentMessage())) << Form().StatusBar1->currentMessage().toStdString();
   EXPECT_TRUE(dialogs_.messages.empty());
+  // The other document is shown and can be changed again.
+  SelectFile(0);
+  EXPECT_TRUE(Form().BitBtn6->isEnabled());
+  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("読み込みました"));
 }
 
 TEST_F(ReadingTest, AFileGoneSinceItWasListedIsAReadErrorUntilItCanBeReadAgain) {
@@ -92,12 +118,9 @@ TEST_F(ReadingTest, AFileGoneSinceItWasListedIsAReadErrorUntilItCanBeReadAgain) 
   AddByDialog({first, second});
   std::filesystem::rename(second.toStdString(), (dir_.Path() / "aside.doc").string());
   SelectFile(0);
-  const PickerValue firstCreation = Shown(RecordOf(first).times.FileTimes().creation);
   SelectFile(1);
   EXPECT_EQ(StatusOf(1), FileStatus::ReadError);
-  EXPECT_EQ(Values(), (std::array<std::string, 14>{}));
-  // Nothing is known of the missing file, so the pickers keep what they showed.
-  ExpectPickers(Form().DateTimePicker9, Form().DateTimePicker10, firstCreation);
+  ExpectNothingShownOrWritable();
 
   std::filesystem::rename((dir_.Path() / "aside.doc").string(), second.toStdString());
   SelectFile(0);
@@ -112,7 +135,7 @@ TEST_F(ReadingTest, AFileThatIsNoDocumentReadsAsEmptyRowsWithoutError) {
   EXPECT_EQ(StatusOf(0), FileStatus::NotChanged);
 }
 
-TEST_F(ReadingTest, ALastAccessNotLaterThan1904LeavesTheAccessPickersAsTheyWere) {
+TEST_F(ReadingTest, ALastAccessNotLaterThan1904LeavesTheAccessDateBlank) {
   const QString recent = CopyOf("lo-ascii-full.doc", "recent.doc");
   const QString old = CopyOf("lo-ja-full.doc", "old.doc");
   // 1903-08-01 00:00 UTC, before 1904-05-20 in every zone.
@@ -123,7 +146,9 @@ TEST_F(ReadingTest, ALastAccessNotLaterThan1904LeavesTheAccessPickersAsTheyWere)
   AddByDialog({recent});
   const PickerValue recentAccess = Shown(RecordOf(recent).times.FileTimes().lastAccess);
   AddByDialog({old});
-  ExpectPickers(Form().DateTimePicker13, Form().DateTimePicker14, recentAccess);
+  // Not the other document's time: the date is blank.
+  EXPECT_NE(Form().DateTimePicker13->date(), recentAccess.date);
+  EXPECT_EQ(Form().DateTimePicker13->text(), QStringLiteral(" "));
   ExpectPickers(Form().DateTimePicker11, Form().DateTimePicker12, Shown(RecordOf(old).times.FileTimes().lastWrite));
   EXPECT_EQ(StatusOf(1), FileStatus::NotChanged);
 }

@@ -2,6 +2,7 @@
 // attributes, with a backup beside it; failures show in the status icon or in a message.
 #include <sys/stat.h>
 
+#include <QStatusBar>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QLineEdit>
@@ -157,6 +158,8 @@ TEST_F(SingleChangeTest, AFailedBackupShowsWhyAndLeavesTheDocumentAlone) {
   EXPECT_EQ(dialogs_.messages[0].title, QStringLiteral("Kestrelpad"));
   EXPECT_EQ(kestrel::test::ReadBytes(path.toStdString()), before);
   EXPECT_EQ(StatusOf(0), FileStatus::NotChanged);
+  EXPECT_TRUE(Form().StatusBar1->currentMessage().startsWith(QStringLiteral("バックアップできないため変更していません: ")))
+      << Form().StatusBar1->currentMessage().toStdString();
 }
 
 TEST_F(SingleChangeTest, AChangeThatFailsShowsTheChangeErrorIconAndNoMessage) {

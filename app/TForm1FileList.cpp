@@ -52,10 +52,15 @@ void TForm1::ToolButton5Click() {
   QString folder = *chosen;
   if (folder.endsWith(u'/')) folder.chop(1);
   // The root folder loses its only delimiter above; its paths still join as "/name".
-  const std::vector<std::string> names = fs::EnumerateFolderFiles(NativePath(folder.isEmpty() ? QStringLiteral("/") : folder));
-  if (names.empty()) return;
-  for (const std::string& name : names) {
-    const QString path = folder + u'/' + QtPath(name);
+  const WaitCursor waiting;
+  QStringList names;
+  for (const std::string& name : fs::EnumerateFolderFiles(NativePath(folder.isEmpty() ? QStringLiteral("/") : folder))) {
+    names << QtPath(name);
+  }
+  // The folder's own order is the file system's (hash order on most): list them as a browser does.
+  SortNaturally(names);
+  for (const QString& name : names) {
+    const QString path = folder + u'/' + name;
     if (!HasOwnerFileMark(path) && HasWordExtension(path)) files_->Stage(path);
   }
   if (AppendStagedFiles() > 0) EnableAfterAdding();

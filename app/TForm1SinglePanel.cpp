@@ -12,6 +12,7 @@
 #include "app/FileListView.h"
 #include "app/InPlaceEditors.h"
 #include "app/NativePath.h"
+#include "app/OffThread.h"
 #include "app/OutcomeText.h"
 #include "app/PickerValues.h"
 #include "app/PropertyListView.h"
@@ -116,7 +117,7 @@ void TForm1::BitBtn6Click() {
   const QString path = files_->Path(row);
   const std::string file = NativePath(path);
   if (CheckBox5->isChecked()) {
-    const Outcome backedUp = change::backupoldfile(file);
+    const Outcome backedUp = RunOffThread([&file] { return change::backupoldfile(file); });
     if (!backedUp) {
       ShowFileOutcome(row, FileStatus::NotChanged, BackupFailureText(backedUp));
       ShowMessage(QStringLiteral("元のファイルをバックアップする時、エラーが発生しました。\n"
@@ -126,7 +127,8 @@ void TForm1::BitBtn6Click() {
     }
   }
   const change::SingleTab now = SingleTabNow();
-  const Outcome changed = change::ApplyChange(packages_, file, change::ChangeRequest::Edited(*shownSingleTab_, now));
+  const change::ChangeRequest request = change::ChangeRequest::Edited(*shownSingleTab_, now);
+  const Outcome changed = RunOffThread([&] { return change::ApplyChange(packages_, file, request); });
   if (changed) {
     // What the tab shows is what the document holds now.
     const std::array<bool, 3> timesShown = shownSingleTab_->timesShown;

@@ -8,6 +8,7 @@
 
 #include "app/FileListModel.h"
 #include "app/NativePath.h"
+#include "app/OffThread.h"
 #include "app/OutcomeText.h"
 #include "change/Backup.h"
 
@@ -48,7 +49,7 @@ bool TForm7::ChangeDocument(int index) {
   FileListModel& files = batch_->files;
   const std::string path = NativePath(files.Path(index));
   if (batch_->backup) {
-    const Outcome backedUp = change::backupoldfile(path);
+    const Outcome backedUp = RunOffThread([&path] { return change::backupoldfile(path); });
     if (!backedUp) {
       // The run ends at a document it could not back up, without a message box; the window's
       // status bar says so afterwards.
@@ -60,7 +61,8 @@ bool TForm7::ChangeDocument(int index) {
     }
   }
   PendingEvents();
-  const Outcome changed = change::ApplyChange(batch_->packages, path, batch_->request);
+  // The dialog goes on painting while a large package is rewritten; a cancel counts afterwards.
+  const Outcome changed = RunOffThread([&] { return change::ApplyChange(batch_->packages, path, batch_->request); });
   ++(changed ? tally_.changed : tally_.failed);
   // The list cannot change while the dialog blocks the window; the check keeps a surprise harmless.
   if (index < files.rowCount()) {

@@ -20,6 +20,7 @@
 #include "platform/fs/FileState.h"
 #include "platform/time/LocalDateTime.h"
 #include "tests/app/MainWindowFixture.h"
+#include "tests/support/FileSnapshot.h"
 #include "tests/support/Oracles.h"
 
 namespace kestrel::app::test {
@@ -101,6 +102,43 @@ TEST_F(SingleChangeTest, ABinaryDocumentTakesTheTabsValuesTimesAndAttributes) {
   EXPECT_EQ(Local(record.times.FileTimes().lastAccess), kLastAccess);
   if (const auto summary = kestrel::test::DumpPropertySet(path.toStdString(), "SummaryInformation")) {
     EXPECT_EQ(summary->properties.at({0, 2U}), kestrel::test::DumpedText(30, "New title"));
+  }
+}
+
+// Only the title is edited: every other row keeps the document's own value, even one the rows
+// cannot carry (LibreOffice keeps 90 minutes of editing in the property set, 0 in the statistics
+// block, and the rows show the block), and the three times keep their nanoseconds.
+TEST_F(SingleChangeTest, OnlyWhatWasEditedIsWritten) {
+  for (const char* name : {"lo-ja-full.doc", "lo-ja-full.docx"}) {
+    SCOPED_TRACE(name);
+    const QString path = CopyOf(name);
+    kestrel::test::SetKernelTimes(path.toStdString(), {1600000000, 123456789}, {1700000000, 987654321});
+    const std::optional<kestrel::test::PropertyDump> summary =
+        kestrel::test::DumpPropertySet(path.toStdString(), "SummaryInformation");
+    const change::PropertyTexts rowsBefore = RowsOf(path);
+    AddByDialog({path});
+    const fs::FileRecord before = RecordOf(path);
+    EditText(0, QStringLiteral("新しい題名"));
+    ClickChange();
+    ASSERT_EQ(StatusOf(Form().Files().rowCount() - 1), FileStatus::Changed);
+
+    change::PropertyTexts expected = rowsBefore;
+    expected[0] = "新しい題名";
+    EXPECT_EQ(RowsOf(path), expected);
+    const fs::FileTimestamps times = RecordOf(path).times;
+    EXPECT_EQ(times.lastWrite, before.times.lastWrite);
+    EXPECT_EQ(times.lastAccess, before.times.lastAccess);
+    // A rewritten package is a new file: its creation time lives in the attribute store, in
+    // units of 100 ns.
+    const bool package = QString(name).endsWith(QStringLiteral("x"));
+    EXPECT_EQ(times.creation.seconds, before.times.creation.seconds);
+    EXPECT_EQ(times.creation.nanoseconds / (package ? 100 : 1), before.times.creation.nanoseconds / (package ? 100 : 1));
+    if (summary) {  // a compound file, with olefile present
+      const auto after = kestrel::test::DumpPropertySet(path.toStdString(), "SummaryInformation");
+      ASSERT_TRUE(after);
+      EXPECT_EQ(after->properties.at({0, 10U}), summary->properties.at({0, 10U})) << "the editing time";
+      EXPECT_EQ(after->properties.at({0, 2U}), kestrel::test::DumpedText(30, "新しい題名"));
+    }
   }
 }
 

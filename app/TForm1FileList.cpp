@@ -10,6 +10,7 @@
 #include "app/FileListView.h"
 #include "app/InPlaceEditors.h"
 #include "app/NativePath.h"
+#include "app/OffThread.h"
 #include "app/OutcomeText.h"
 #include "app/PropertyListView.h"
 #include "app/TForm1.h"
@@ -53,12 +54,14 @@ void TForm1::ToolButton5Click() {
   if (folder.endsWith(u'/')) folder.chop(1);
   // The root folder loses its only delimiter above; its paths still join as "/name".
   const WaitCursor waiting;
-  QStringList names;
-  for (const std::string& name : fs::EnumerateFolderFiles(NativePath(folder.isEmpty() ? QStringLiteral("/") : folder))) {
-    names << QtPath(name);
-  }
-  // The folder's own order is the file system's (hash order on most): list them as a browser does.
-  SortNaturally(names);
+  // A folder of many thousand documents takes a moment; the window goes on painting meanwhile.
+  const QStringList names = RunOffThread([root = NativePath(folder.isEmpty() ? QStringLiteral("/") : folder)] {
+    QStringList found;
+    for (const std::string& name : fs::EnumerateFolderFiles(root)) found << QtPath(name);
+    // The folder's own order is the file system's (hash order on most): list them as a browser does.
+    SortNaturally(found);
+    return found;
+  });
   for (const QString& name : names) {
     const QString path = folder + u'/' + name;
     if (!HasOwnerFileMark(path) && HasWordExtension(path)) files_->Stage(path);

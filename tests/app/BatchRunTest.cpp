@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
@@ -207,6 +208,12 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
                                                  FileStatus::Changed, FileStatus::ChangeError, FileStatus::ChangeError,
                                                  FileStatus::Changed}));
   EXPECT_EQ(SelectedFile(), 0);
+  // What the run did, and why each document failed.
+  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("一括変更: 変更 3 件、失敗 4 件、未処理 0 件"));
+  const auto tooltip = [this](int row) { return Form().Files().data(Form().Files().index(row, 0), Qt::ToolTipRole).toString(); };
+  EXPECT_TRUE(tooltip(2).contains(QStringLiteral("\n変更できませんでした: 他のアプリケーションが開いています"))) << tooltip(2).toStdString();
+  EXPECT_TRUE(tooltip(3).endsWith(QStringLiteral("\n変更しました"))) << tooltip(3).toStdString();
+  EXPECT_TRUE(tooltip(5).contains(QStringLiteral("\n変更できませんでした: "))) << tooltip(5).toStdString();
   EXPECT_FALSE(Progress().isVisible());
   EXPECT_EQ(Progress().Label2->text(), QStringLiteral("100%"));
   EXPECT_EQ(Progress().ProgressBar1->value(), 100);
@@ -299,6 +306,11 @@ TEST_F(BatchRunTest, AFailedBackupEndsTheRunThereWithoutAMessage) {
     kestrel::test::ExpectUnchanged(before[i], kestrel::test::TakeFileSnapshot(paths[static_cast<int>(i)].toStdString()));
   }
   EXPECT_FALSE(stdfs::exists(change::BackupFileName(paths[3].toStdString())));
+  // No message box, but the status bar says where the run ended and why.
+  const QString said = Form().StatusBar1->currentMessage();
+  EXPECT_TRUE(said.startsWith(QStringLiteral("一括変更: 変更 2 件、失敗 1 件、未処理 2 件。") + paths[2] +
+                              QStringLiteral(" で中止しました。バックアップできないため変更していません: ")))
+      << said.toStdString();
   EXPECT_EQ(Progress().Label2->text(), QStringLiteral("40%"));
   EXPECT_EQ(Progress().ProgressBar1->value(), 100);
   EXPECT_FALSE(Progress().isVisible());

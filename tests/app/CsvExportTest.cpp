@@ -73,6 +73,10 @@ TEST_F(CsvExportTest, TheBatchExportWritesWhatTheCsvServiceWrites) {
   // The export resets the icons and sets none; then the first file is selected and read again.
   EXPECT_EQ(SelectedFile(), 0);
   for (int row = 0; row < 5; ++row) EXPECT_EQ(StatusOf(row), FileStatus::NotChanged) << row;
+  // The package that cannot be read got no line, and the status bar says so and why.
+  const QString said = Form().StatusBar1->currentMessage();
+  EXPECT_TRUE(said.startsWith(QStringLiteral("CSV出力: 4 件を出力しました。1 件は出力していません。読み込めませんでした: ")))
+      << said.toStdString();
 }
 
 TEST_F(CsvExportTest, ACancelledExportWritesNothing) {
@@ -94,6 +98,7 @@ TEST_F(CsvExportTest, ACancelledExportWritesNothing) {
     EXPECT_EQ(Progress().ProgressBar1->value(), 100);
     EXPECT_FALSE(Progress().Cancelled());
     EXPECT_FALSE(Progress().isVisible());
+    EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("CSV出力: キャンセルしました"));
     if (existing) {
       EXPECT_EQ(kestrel::test::ReadBytes(target.toStdString()), old);
     } else {

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -33,6 +32,10 @@ constexpr int kEraseWidth = 46;
 constexpr int kNumberWidth = 38;
 constexpr int kSpinnerWidth = 16;
 constexpr int kNumberMaximum = 32767;
+// A thin margin, so one line of text fits the row's height.
+constexpr int kTextMargin = 1;
+// Longer values scroll inside the text editor rather than cover the whole list.
+constexpr int kTextLinesShown = 8;
 
 QCheckBox* EraseBox(QWidget* parent) {
   auto* box = new QCheckBox(QStringLiteral("消す"), parent);
@@ -51,11 +54,38 @@ bool Inside(const QWidget* editor, const QWidget* widget) {
 // The whole-number value of a text; 1 when it holds none.
 int WholeNumber(const QString& text) { return text::ParseInt32(text.toStdString()).value_or(1); }
 
+// The line break of an edited value: the one its value had before.
+QString LineBreakOf(const QString& value) {
+  if (value.contains(u"\r\n")) return QStringLiteral("\r\n");
+  if (value.contains(u'\r')) return QStringLiteral("\r");
+  return QStringLiteral("\n");
+}
+
 }  // namespace
+
+TextEditor::TextEditor(QWidget* parent) : QPlainTextEdit(parent) {
+  setLineWrapMode(NoWrap);
+  setTabChangesFocus(true);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  document()->setDocumentMargin(kTextMargin);
+}
+
+void TextEditor::setText(const QString& value) {
+  setPlainText(value);
+  value_ = value;
+  shown_ = document()->toRawText();
+}
+
+QString TextEditor::text() const {
+  // The box turns "\r\n", "\r" and "\n" alike into its own line separator.
+  QString raw = document()->toRawText();
+  if (raw == shown_) return value_;
+  return raw.replace(QChar::ParagraphSeparator, LineBreakOf(value_));
+}
 
 InPlaceEditors::InPlaceEditors(QWidget& window, PropertyListView& firstList)
     : QObject(&window),
-      Edit1(new QLineEdit(firstList.viewport())),
+      Edit1(new TextEditor(firstList.viewport())),
       Panel3(new QWidget(firstList.viewport())),
       DateTimePicker7(NewDatePicker(Panel3)),
       DateTimePicker8(NewTimePicker(Panel3)),
@@ -102,12 +132,16 @@ InPlaceEditors::InPlaceEditors(QWidget& window, PropertyListView& firstList)
   for (QWidget* editor : {static_cast<QWidget*>(Edit1), Panel3, Panel5}) {
     editor->setAutoFillBackground(true);
     editor->hide();
+    MoveInto(editor, firstList);
   }
-  // The pickers would spend the wheel on their values; over an editor it scrolls the list.
-  for (QWidget* watched : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(DateTimePicker7),
-                           static_cast<QWidget*>(DateTimePicker8), static_cast<QWidget*>(Edit3)}) {
+  // Keys close the editors; the wheel would turn the pickers' values, over an editor it scrolls
+  // the list.
+  for (QWidget* watched : {static_cast<QWidget*>(Edit1), Edit1->viewport(), static_cast<QWidget*>(DateTimePicker7),
+                           static_cast<QWidget*>(DateTimePicker8), static_cast<QWidget*>(CheckBox15),
+                           static_cast<QWidget*>(Edit3)}) {
     watched->installEventFilter(this);
   }
+  connect(Edit1, &QPlainTextEdit::blockCountChanged, this, [this] { FitEdit1(); });
   connect(qApp, &QApplication::focusChanged, this, &InPlaceEditors::FocusChanged);
 }
 
@@ -118,14 +152,22 @@ PropertyListView* InPlaceEditors::ListOf(const QWidget* editor) {
 
 void InPlaceEditors::MoveInto(QWidget* editor, PropertyListView& list) {
   if (editor->parentWidget() != list.viewport()) editor->setParent(list.viewport());
+  // A panel's own controls take the focus in turn, right after the list.
+  const QList<QWidget*> stops = editor->focusPolicy() != Qt::NoFocus
+                                    ? QList<QWidget*>{editor}
+                                    : editor->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  QWidget* previous = &list;
+  for (QWidget* stop : stops) {
+    if ((stop->focusPolicy() & Qt::TabFocus) == 0) continue;
+    QWidget::setTabOrder(previous, stop);
+    previous = stop;
+  }
 }
 
 void InPlaceEditors::OpenAt(PropertyListView& list, QPoint pointer) {
   // A click reaches the list only after the focus left any open editor, so Edit1 is closed here.
-  if (ListOf(Edit1) != &list) {
-    if (!Edit1->isHidden()) Edit1Exit();
-    MoveInto(Edit1, list);
-  }
+  if (ListOf(Edit1) != &list && !Edit1->isHidden()) Edit1Exit();
+  MoveInto(Edit1, list);
   const int row = list.rowAt(pointer.y());
   if (row < 0) return;
   list.selectRow(row);
@@ -136,11 +178,25 @@ void InPlaceEditors::OpenAt(PropertyListView& list, QPoint pointer) {
   if (pointer.x() <= captionWidth - scroll || pointer.x() >= captionWidth + valueWidth - scroll) return;
   const QRect bounds = list.RowBounds(row);
   if (PlaceTypedEditor(list, QPoint(captionWidth, bounds.top()), scroll)) return;
-  Edit1->setGeometry(captionWidth + 3 - scroll, bounds.top(), valueWidth - 4, bounds.height());
+  textCell_ = QRect(captionWidth + 3 - scroll, bounds.top(), valueWidth - 4, bounds.height());
   Edit1->setText(list.Value(row));
+  FitEdit1();
+  // Typing replaces the value.
+  Edit1->selectAll();
   Edit1->show();
   Edit1->raise();
   Edit1->setFocus(Qt::MouseFocusReason);
+}
+
+void InPlaceEditors::FitEdit1() {
+  // One line fills the row; more lines take the box's frame and margins around them.
+  const int lines = std::min(Edit1->blockCount(), kTextLinesShown);
+  const int height =
+      lines <= 1 ? textCell_.height()
+                 : lines * Edit1->fontMetrics().lineSpacing() + 2 * (Edit1->frameWidth() + kTextMargin) + 1;
+  // Near the list's bottom the taller editor grows upwards, over the rows above.
+  const int top = std::max(0, std::min(textCell_.top(), Edit1->parentWidget()->height() - height));
+  Edit1->setGeometry(textCell_.left(), top, textCell_.width(), height);
 }
 
 bool InPlaceEditors::PlaceTypedEditor(PropertyListView& list, QPoint anchor, int scroll) {
@@ -178,9 +234,8 @@ bool InPlaceEditors::PlaceTypedEditor(PropertyListView& list, QPoint anchor, int
       Panel5->show();
       Panel5->raise();
       CheckBox6->hide();
-      const int number = WholeNumber(list.Value(row));
-      Edit3->setText(QString::number(number));
-      UpDown1->SetPosition(number);
+      // A stored number beyond the spinner's range opens at its nearest end.
+      UpDown1->SetNumber(WholeNumber(list.Value(row)));
       Panel5->setFocus(Qt::MouseFocusReason);
       return true;
     }
@@ -190,9 +245,9 @@ bool InPlaceEditors::PlaceTypedEditor(PropertyListView& list, QPoint anchor, int
 }
 
 void InPlaceEditors::CloseEditors() {
-  if (!Edit1->isHidden()) Edit1Exit();
-  if (!Panel3->isHidden()) Panel3Exit();
-  if (!Panel5->isHidden()) Panel5Exit();
+  for (QWidget* editor : {static_cast<QWidget*>(Edit1), Panel3, Panel5}) {
+    if (!editor->isHidden()) Exit(editor);
+  }
 }
 
 void InPlaceEditors::WriteRow(const QWidget* editor, const QString& value) {
@@ -210,6 +265,16 @@ void InPlaceEditors::Hide(QWidget* editor) {
     hiding_ = false;
   }
   editor->hide();
+}
+
+void InPlaceEditors::Exit(QWidget* editor) {
+  if (editor == Edit1) {
+    Edit1Exit();
+  } else if (editor == Panel3) {
+    Panel3Exit();
+  } else {
+    Panel5Exit();
+  }
 }
 
 void InPlaceEditors::Edit1Exit() {
@@ -235,58 +300,49 @@ void InPlaceEditors::Panel3Exit() {
 
 void InPlaceEditors::Panel5Exit() {
   // An emptied box counts as 1, as does anything that is not a whole number.
-  Edit3->setText(QString::number(WholeNumber(Edit3->text())));
+  UpDown1->SetNumber(WholeNumber(Edit3->text()));
   WriteRow(Panel5, Edit3->text());
   Hide(Panel5);
 }
 
-bool InPlaceEditors::Edit1KeyDown(int key) {
-  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-    Edit1Exit();
-    return true;
-  }
-  if (key == Qt::Key_Escape) {
-    if (PropertyListView* list = ListOf(Edit1); list != nullptr && list->SelectedRow() >= 0) {
-      Edit1->setText(list->Value(list->SelectedRow()));
-    }
-    Edit1Exit();
-    return true;
-  }
-  return false;
+QWidget* InPlaceEditors::EditorOf(const QWidget* widget) const {
+  if (Inside(Panel3, widget)) return Panel3;
+  if (Inside(Panel5, widget)) return Panel5;
+  return Edit1;
 }
 
-bool InPlaceEditors::Edit3KeyPress(const QString& text, int key) {
-  if (key == Qt::Key_Up || key == Qt::Key_Down) {
-    UpDown1->Step(key == Qt::Key_Up ? 1 : -1);
-    return true;
+bool InPlaceEditors::EditorKeyPress(const QWidget* watched, const QKeyEvent& key) {
+  QWidget* editor = EditorOf(watched);
+  switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (editor == Edit1 && (key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) != 0) {
+        Edit1->insertPlainText(QStringLiteral("\n"));
+      } else {
+        Exit(editor);
+      }
+      return true;
+    case Qt::Key_Escape:
+      // The row is written only when an editor closes, so it still holds its value.
+      Hide(editor);
+      return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+      if (watched != Edit3) return false;
+      UpDown1->Step(key.key() == Qt::Key_Up ? 1 : -1);
+      return true;
+    default:
+      return false;
   }
-  // Only digits, Backspace and Enter reach the box; every other character is discarded. Keys
-  // that type nothing pass: arrows and Home, and Delete and Tab, which the desktop sends with a
-  // control character as their text; Tab thus still moves the focus on.
-  if (text.isEmpty() || key == Qt::Key_Backspace || key == Qt::Key_Return || key == Qt::Key_Enter ||
-      key == Qt::Key_Delete || key == Qt::Key_Tab || key == Qt::Key_Backtab) {
-    return false;
-  }
-  return !(text.size() == 1 && text.front() >= u'0' && text.front() <= u'9');
 }
 
 bool InPlaceEditors::eventFilter(QObject* watched, QEvent* event) {
+  auto* widget = qobject_cast<QWidget*>(watched);
   switch (event->type()) {
-    case QEvent::KeyPress: {
-      const auto* key = static_cast<QKeyEvent*>(event);
-      if (watched == Edit1) return Edit1KeyDown(key->key());
-      if (watched == Edit3) return Edit3KeyPress(key->text(), key->key());
-      return false;
-    }
-    case QEvent::InputMethod: {
-      if (watched != Edit3) return false;
-      const QString committed = static_cast<QInputMethodEvent*>(event)->commitString();
-      return std::any_of(committed.begin(), committed.end(), [](QChar c) { return c < u'0' || c > u'9'; });
-    }
+    case QEvent::KeyPress:
+      return EditorKeyPress(widget, *static_cast<QKeyEvent*>(event));
     case QEvent::Wheel: {
-      auto* widget = qobject_cast<QWidget*>(watched);
-      QWidget* editor = Inside(Panel3, widget) ? Panel3 : Inside(Panel5, widget) ? Panel5 : Edit1;
-      if (PropertyListView* list = ListOf(editor)) QApplication::sendEvent(list->viewport(), event);
+      if (PropertyListView* list = ListOf(EditorOf(widget))) QApplication::sendEvent(list->viewport(), event);
       return true;
     }
     default:
@@ -298,9 +354,9 @@ void InPlaceEditors::FocusChanged(QWidget* old, QWidget* now) {
   // Focus leaving for another window (a message box, another program) or for nothing closes no
   // editor, and neither does a move inside an editor, into a picker's popup included.
   if (hiding_ || now == nullptr || now->window() != &window_) return;
-  if (!Edit1->isHidden() && Inside(Edit1, old) && !Inside(Edit1, now)) Edit1Exit();
-  if (!Panel3->isHidden() && Inside(Panel3, old) && !Inside(Panel3, now)) Panel3Exit();
-  if (!Panel5->isHidden() && Inside(Panel5, old) && !Inside(Panel5, now)) Panel5Exit();
+  for (QWidget* editor : {static_cast<QWidget*>(Edit1), Panel3, Panel5}) {
+    if (!editor->isHidden() && Inside(editor, old) && !Inside(editor, now)) Exit(editor);
+  }
 }
 
 }  // namespace kestrel::app

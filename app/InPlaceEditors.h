@@ -2,14 +2,18 @@
 // The three in-place editors shared by both property lists: Edit1 (text), Panel3 (date and time,
 // with the erase box "消す" for the last-printed row) and Panel5 (a whole number with a spinner).
 // An editor floats inside the list that is its parent, over the value cell of that list's
-// selected row, and writes into that row when it closes: when the focus leaves it, when a
-// command closes the editors, or when the list is about to scroll.
+// selected row, and writes into that row when it closes: on Enter, when the focus leaves it
+// (Tab moves it on), when a command closes the editors, or when the list is about to scroll.
+// Escape closes an editor leaving its row as it was.
 
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QPoint>
+#include <QRect>
 
 class QCheckBox;
 class QDateEdit;
+class QKeyEvent;
 class QLineEdit;
 class QTimeEdit;
 class QWidget;
@@ -18,6 +22,22 @@ namespace kestrel::app {
 
 class PropertyListView;
 class UpDown;
+
+// A text box for values of any length and with line breaks: one row high, taller while its value
+// has several lines. text() gives setText()'s value back character for character until the user
+// edits it; an edited value keeps the line breaks of the value it started from ("\r\n", "\r" or
+// "\n").
+class TextEditor : public QPlainTextEdit {
+ public:
+  explicit TextEditor(QWidget* parent);
+
+  void setText(const QString& value);
+  QString text() const;
+
+ private:
+  QString value_;
+  QString shown_;  // the box's raw text right after setText
+};
 
 class InPlaceEditors : public QObject {
  public:
@@ -37,7 +57,7 @@ class InPlaceEditors : public QObject {
   // editor that holds the focus hands it to its list. Also run before a list scrolls.
   void CloseEditors();
 
-  QLineEdit* const Edit1;
+  TextEditor* const Edit1;
   QWidget* const Panel3;
   QDateEdit* const DateTimePicker7;
   QTimeEdit* const DateTimePicker8;
@@ -51,13 +71,21 @@ class InPlaceEditors : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void FocusChanged(QWidget* old, QWidget* now);
 
+  // Writes the editor's value into its row and hides it.
+  void Exit(QWidget* editor);
   void Edit1Exit();
   void Panel3Exit();
   void Panel5Exit();
-  bool Edit1KeyDown(int key);
-  bool Edit3KeyPress(const QString& text, int key);
+  // Enter closes the editor holding `watched`, Escape hides it unwritten; Shift+Enter and
+  // Ctrl+Enter start a new line in Edit1, the arrow keys step Edit3.
+  bool EditorKeyPress(const QWidget* watched, const QKeyEvent& key);
+  // The editor `widget` belongs to.
+  QWidget* EditorOf(const QWidget* widget) const;
+  // Edit1 over `textCell_`, as tall as its lines need within the list.
+  void FitEdit1();
 
   static PropertyListView* ListOf(const QWidget* editor);
+  // The editor moves into `list`, next to it in the focus order, so Tab moves on from the list.
   static void MoveInto(QWidget* editor, PropertyListView& list);
   // Writes `value` into the selected row of the editor's list (nothing when none is selected).
   static void WriteRow(const QWidget* editor, const QString& value);
@@ -65,6 +93,7 @@ class InPlaceEditors : public QObject {
   void Hide(QWidget* editor);
 
   QWidget& window_;
+  QRect textCell_;       // where Edit1 stands for a value of one line
   bool hiding_ = false;  // focus moves made by Hide itself close nothing
 };
 

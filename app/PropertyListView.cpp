@@ -3,11 +3,20 @@
 #include <stdexcept>
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 
-
 namespace kestrel::app {
+namespace {
+
+// F2, or Enter on either keyboard part, with no other modifier.
+bool OpensEditor(const QKeyEvent& event) {
+  const bool enter = event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+  return (enter || event.key() == Qt::Key_F2) && (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+}  // namespace
 
 int ValueColumnWidth(int listWidth) { return listWidth <= 300 ? 100 : listWidth - 180; }
 
@@ -16,7 +25,7 @@ PropertyListView::PropertyListView(bool checkable, QWidget* parent) : QTableWidg
   setHorizontalHeaderLabels({QStringLiteral("概要情報"), QStringLiteral("値")});
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::SingleSelection);
-  // Values change only through the in-place editors, opened by a click on a value cell.
+  // Values change only through the in-place editors, opened by a click on a value cell or a key.
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setTabKeyNavigation(false);
   setWordWrap(false);
@@ -128,6 +137,16 @@ void PropertyListView::resizeEvent(QResizeEvent* event) {
 void PropertyListView::wheelEvent(QWheelEvent* event) {
   emit AboutToScroll();
   QTableWidget::wheelEvent(event);
+}
+
+void PropertyListView::keyPressEvent(QKeyEvent* event) {
+  const int row = SelectedRow();
+  // Only the list's own keys: an open editor's unused keys pass through here too.
+  if (hasFocus() && row >= 0 && OpensEditor(*event)) {
+    emit EditRequested(visualRect(model()->index(row, 1)).center());
+    return;
+  }
+  QTableWidget::keyPressEvent(event);
 }
 
 void PropertyListView::mouseReleaseEvent(QMouseEvent* event) {

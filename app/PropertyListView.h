@@ -3,9 +3,10 @@
 // rows 20 pixels high so an in-place editor covers a row exactly. The batch list carries a check
 // box in front of each caption.
 //
-// The list tells its owner about a click and a double click (with the pointer's position) and,
-// before it scrolls by a scroll bar or the wheel, that it is about to scroll, so an open editor is
-// closed before the rows move under it.
+// The list tells its owner about a click and a double click (with the pointer's position), about
+// F2 or Enter on its selected row, which asks for that row's editor as a click on its value cell
+// does, and, before it scrolls by a scroll bar or the wheel, that it is about to scroll, so an
+// open editor is closed before the rows move under it.
 
 #include <array>
 #include <string>
@@ -48,11 +49,14 @@ class PropertyListView : public QTableWidget {
  signals:
   void ClickedAt(QPoint pointer);
   void DoubleClickedAt(QPoint pointer);
+  // `pointer` is the middle of the selected row's value cell.
+  void EditRequested(QPoint pointer);
   void AboutToScroll();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 

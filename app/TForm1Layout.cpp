@@ -214,6 +214,8 @@ QWidget* TForm1::BuildSingleTab() {
   TabSheet2 = Named(new QWidget(this), "TabSheet2");
   QVBoxLayout* column = PageLayout(TabSheet2);
   ListView3 = Named(new PropertyListView(false, TabSheet2), "ListView3");
+  // F2 and Enter open the selected row's editor as a click on its value does.
+  connect(ListView3, &PropertyListView::EditRequested, this, &TForm1::ListView3Click);
   column->addWidget(ListView3, 1);
 
   GroupBox3 = Group(TabSheet2, "GroupBox3", QStringLiteral("ファイル日時"), kTimeGroupHeight);
@@ -270,6 +272,7 @@ QWidget* TForm1::BuildBatchTab() {
   tools->addWidget(ToolButton12, 1, 0);
   column->addWidget(ToolBar3);
   ListView2 = Named(new PropertyListView(true, TabSheet1), "ListView2");
+  connect(ListView2, &PropertyListView::EditRequested, this, &TForm1::ListView2Click);
   column->addWidget(ListView2, 1);
 
   GroupBox5 = Group(TabSheet1, "GroupBox5", QStringLiteral("ファイル日時"), kTimeGroupHeight);

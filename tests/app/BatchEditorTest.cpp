@@ -88,7 +88,7 @@ TEST_F(BatchEditorTest, ARowBoxTogglesByItsBoxAndByADoubleClickNeverByASingleCli
 TEST_F(BatchEditorTest, AClickOnAValueOpensItsEditorWithNoFileListed) {
   ASSERT_EQ(Form().Files().rowCount(), 0);
   ClickBatchValue(0);
-  QLineEdit& edit = *Editors().Edit1;
+  auto& edit = *Editors().Edit1;
   ASSERT_FALSE(edit.isHidden());
   EXPECT_EQ(edit.parentWidget(), Batch().viewport());
   EXPECT_EQ(edit.geometry(), QRect(Cell(0, 1).left() + 3, Cell(0, 1).top(), Batch().columnWidth(1) - 4, 20));

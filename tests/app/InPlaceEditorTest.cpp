@@ -1,10 +1,14 @@
 // The in-place editors of the single tab: when they open and where, what each key does, what they
 // write when they close, and that commands, clicks elsewhere and scrolling close them first.
+#include <functional>
+#include <vector>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimeEdit>
@@ -16,6 +20,8 @@
 #include "app/PickerValues.h"
 #include "app/PropertyListView.h"
 #include "app/UpDown.h"
+#include "change/DocumentReading.h"
+#include "ooxml/PackageProperties.h"
 #include "platform/time/DateTimeText.h"
 #include "tests/app/MainWindowFixture.h"
 
@@ -37,6 +43,10 @@ class InPlaceEditorTest : public MainWindowFixture {
   }
   // The editor's value cell as the list shows it now.
   QRect Cell(int row) { return List().visualRect(List().model()->index(row, 1)); }
+  // `piece` repeated to a value of 40,000 characters, more than a one-line box holds.
+  static QString LongValue(const QString& piece) { return piece.repeated(40000 / piece.size() + 1).left(40000); }
+  // Where the focus goes from the list with Tab.
+  QWidget* AfterList() { return Form().DateTimePicker9; }
   // A list short enough to scroll.
   void MakeListScroll() {
     List().setFixedHeight(150);
@@ -47,30 +57,185 @@ class InPlaceEditorTest : public MainWindowFixture {
 
 TEST_F(InPlaceEditorTest, AClickOnATextValueOpensTheTextEditorOverTheCell) {
   ClickValue(0);
-  QLineEdit& edit = *Editors().Edit1;
+  TextEditor& edit = *Editors().Edit1;
   ASSERT_FALSE(edit.isHidden());
   EXPECT_EQ(edit.parentWidget(), List().viewport());
   EXPECT_EQ(edit.text(), QStringLiteral("Quarterly Report"));
+  // Selected whole, so typing replaces it.
+  EXPECT_EQ(edit.textCursor().selectedText(), QStringLiteral("Quarterly Report"));
   EXPECT_TRUE(edit.hasFocus());
   const QRect cell = Cell(0);
   EXPECT_EQ(edit.geometry(), QRect(cell.left() + 3, cell.top(), List().columnWidth(1) - 4, 20));
   EXPECT_EQ(List().SelectedRow(), 0);
 }
 
-TEST_F(InPlaceEditorTest, EnterKeepsTheTypedTextAndEscapeKeepsTheRowsValue) {
-  ClickValue(2);
-  Editors().Edit1->selectAll();
-  Type(Editors().Edit1, QStringLiteral("山田花子"));
-  QTest::keyClick(Editors().Edit1, Qt::Key_Return);
-  EXPECT_TRUE(NoneOpen());
-  EXPECT_EQ(Value(2), QStringLiteral("山田花子"));
-  EXPECT_TRUE(List().hasFocus());
+TEST_F(InPlaceEditorTest, EnterKeepsTheChangeAndEscapeLeavesTheRowAsItWasInEachEditor) {
+  struct Case {
+    int row;
+    std::function<QWidget*(InPlaceEditors&)> keys;  // the control the keys go to
+    std::function<void(InPlaceEditors&)> change;
+    Qt::Key enter;
+    QString written;
+  };
+  const std::vector<Case> cases = {
+      {2, [](InPlaceEditors& e) { return e.Edit1; },
+       [](InPlaceEditors& e) { Type(e.Edit1, QStringLiteral("山田花子")); }, Qt::Key_Return,
+       QStringLiteral("山田花子")},
+      {10, [](InPlaceEditors& e) { return e.DateTimePicker7; },
+       [](InPlaceEditors& e) { e.DateTimePicker7->setDate(QDate(2024, 2, 29)); }, Qt::Key_Enter,
+       QStringLiteral("2024/02/29 8:30:00")},
+      {11, [](InPlaceEditors& e) { return e.DateTimePicker8; },
+       [](InPlaceEditors& e) { e.DateTimePicker8->setTime(QTime(6, 7)); }, Qt::Key_Return,
+       QStringLiteral("2020/02/29 6:07:00")},
+      {13, [](InPlaceEditors& e) { return e.CheckBox15; }, [](InPlaceEditors& e) { e.CheckBox15->setChecked(true); },
+       Qt::Key_Return, QString()},
+      {6, [](InPlaceEditors& e) { return e.Edit3; }, [](InPlaceEditors& e) { Type(e.Edit3, QStringLiteral("7")); },
+       Qt::Key_Enter, QStringLiteral("37")},
+  };
+  for (const Case& c : cases) {
+    const QString before = Value(c.row);
+    ClickValue(c.row);
+    c.change(Editors());
+    QTest::keyClick(c.keys(Editors()), Qt::Key_Escape);
+    EXPECT_TRUE(NoneOpen()) << c.row;
+    EXPECT_EQ(Value(c.row), before) << c.row;
+    EXPECT_TRUE(List().hasFocus()) << c.row;
 
-  ClickValue(2);
-  QTest::keyClicks(Editors().Edit1, QStringLiteral("xyz"));
-  QTest::keyClick(Editors().Edit1, Qt::Key_Escape);
+    ClickValue(c.row);
+    c.change(Editors());
+    QTest::keyClick(c.keys(Editors()), c.enter, c.enter == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    EXPECT_TRUE(NoneOpen()) << c.row;
+    EXPECT_EQ(Value(c.row), c.written) << c.row;
+    EXPECT_TRUE(List().hasFocus()) << c.row;
+  }
+}
+
+TEST_F(InPlaceEditorTest, TabLeavesTheEditorKeepingItsValueAndMovesTheFocusOn) {
+  struct Case {
+    int row;
+    std::function<void(InPlaceEditors&)> change;
+    QString written;
+  };
+  const std::vector<Case> cases = {
+      {1, [](InPlaceEditors& e) { Type(e.Edit1, QStringLiteral("tabbed")); }, QStringLiteral("tabbed")},
+      {6, [](InPlaceEditors& e) { Type(e.Edit3, QStringLiteral("9")); }, QStringLiteral("39")},
+      {13, [](InPlaceEditors& e) { e.DateTimePicker8->setTime(QTime(1, 2)); }, QStringLiteral("2020/02/28 1:02:00")},
+  };
+  for (const Case& c : cases) {
+    ClickValue(c.row);
+    c.change(Editors());
+    // The date editor's fields take the focus in turn before it leaves.
+    for (int presses = 0; presses < 10 && !NoneOpen(); ++presses) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_TRUE(NoneOpen()) << c.row;
+    EXPECT_EQ(Value(c.row), c.written) << c.row;
+    EXPECT_EQ(QApplication::focusWidget(), AfterList()) << c.row;
+  }
+  // Shift+Tab goes back to the list.
+  ClickValue(0);
+  QTest::keyClick(Editors().Edit1, Qt::Key_Backtab);
   EXPECT_TRUE(NoneOpen());
-  EXPECT_EQ(Value(2), QStringLiteral("山田花子"));
+  EXPECT_TRUE(List().hasFocus());
+}
+
+TEST_F(InPlaceEditorTest, TheTextEditorKeepsAnyValueCharacterForCharacter) {
+  const QString longValue = LongValue(QStringLiteral("長い値 long value "));
+  const struct {
+    QString value;
+    int lines;
+    QString edited;  // after "!" is typed at its end
+  } cases[] = {
+      {longValue, 1, longValue + u'!'},
+      {QStringLiteral("Line one\nLine two\nLine three"), 3, QStringLiteral("Line one\nLine two\nLine three!")},
+      {QStringLiteral("Windows\r\nline\r\nbreaks"), 3, QStringLiteral("Windows\r\nline\r\nbreaks!")},
+      {QStringLiteral("Old\rbreaks"), 2, QStringLiteral("Old\rbreaks!")},
+      // Untouched, mixed line breaks stay mixed; an edit writes them all alike.
+      {QStringLiteral("Mixed\r\nline\nbreaks"), 3, QStringLiteral("Mixed\r\nline\r\nbreaks!")},
+      {QStringLiteral("ends with a break\n"), 2, QStringLiteral("ends with a break\n!")},
+      {QStringLiteral("tab\tno\u00a0break\u2028separator  "), 1,
+       QStringLiteral("tab\tno\u00a0break\u2028separator  !")},
+  };
+  for (const auto& c : cases) {
+    const std::string name = c.value.left(30).toStdString();
+    List().SetValue(4, c.value);
+    ClickValue(4);
+    TextEditor& edit = *Editors().Edit1;
+    EXPECT_EQ(edit.text(), c.value) << name;
+    EXPECT_EQ(edit.blockCount(), c.lines) << name;
+    if (c.lines > 1) {
+      EXPECT_GE(edit.height(), c.lines * edit.fontMetrics().lineSpacing()) << name;
+    } else {
+      EXPECT_EQ(edit.height(), 20) << name;
+    }
+    List().setFocus();
+    EXPECT_EQ(Value(4), c.value) << name << ": untouched";
+
+    ClickValue(4);
+    QTest::keyClick(&edit, Qt::Key_End, Qt::ControlModifier);
+    Type(&edit, QStringLiteral("!"));
+    QTest::keyClick(&edit, Qt::Key_Return);
+    EXPECT_EQ(Value(4), c.edited) << name << ": edited";
+  }
+}
+
+TEST_F(InPlaceEditorTest, ShiftOrCtrlEnterStartsANewLineAndTheEditorGrowsWithIt) {
+  ClickValue(4);  // He said "hello" and left.
+  TextEditor& edit = *Editors().Edit1;
+  const int oneLine = edit.height();
+  QTest::keyClick(&edit, Qt::Key_End, Qt::ControlModifier);
+  QTest::keyClick(&edit, Qt::Key_Return, Qt::ShiftModifier);
+  Type(&edit, QStringLiteral("二行目"));
+  const int twoLines = edit.height();
+  QTest::keyClick(&edit, Qt::Key_Return, Qt::ControlModifier);
+  Type(&edit, QStringLiteral("third"));
+  EXPECT_GT(twoLines, oneLine);
+  EXPECT_GT(edit.height(), twoLines);
+  QApplication::processEvents();
+  EXPECT_EQ(edit.verticalScrollBar()->maximum(), 0) << "three lines fit";
+  EXPECT_FALSE(edit.verticalScrollBar()->isVisible());
+  QTest::keyClick(&edit, Qt::Key_Return);
+  EXPECT_TRUE(NoneOpen());
+  EXPECT_EQ(Value(4), QStringLiteral("He said \"hello\" and left.\n二行目\nthird"));
+
+  // In a short list many lines stay inside it, and beyond eight the editor scrolls instead.
+  MakeListScroll();
+  ClickValue(4);
+  QTest::keyClick(&edit, Qt::Key_End, Qt::ControlModifier);
+  int eightLines = 0;
+  for (int line = 4; line <= 12; ++line) {
+    QTest::keyClick(&edit, Qt::Key_Return, Qt::ShiftModifier);
+    if (line == 8) eightLines = edit.height();
+  }
+  QApplication::processEvents();
+  EXPECT_EQ(edit.height(), eightLines);
+  EXPECT_GE(edit.y(), 0);
+  EXPECT_LE(edit.geometry().bottom(), List().viewport()->height());
+  EXPECT_TRUE(edit.verticalScrollBar()->isVisible());
+}
+
+TEST_F(InPlaceEditorTest, ALongValueAndACommentOfSeveralLinesReachTheDocument) {
+  const QString longValue = LongValue(QStringLiteral("Long title "));
+  for (const char* name : {"lo-ascii-full.doc", "lo-ascii-full.docx"}) {
+    const QString path = CopyOf(name);
+    AddByDialog({path});
+    ClickValue(0);
+    Editors().Edit1->insertPlainText(longValue);  // as a paste over the selected value
+    QTest::keyClick(Editors().Edit1, Qt::Key_Return);
+    ClickValue(4);
+    Type(Editors().Edit1, QStringLiteral("一行目"));
+    QTest::keyClick(Editors().Edit1, Qt::Key_Return, Qt::ShiftModifier);
+    Type(Editors().Edit1, QStringLiteral("二行目"));
+    QTest::keyClick(Editors().Edit1, Qt::Key_Return, Qt::ShiftModifier);
+    Type(Editors().Edit1, QStringLiteral("三行目"));
+    QTest::keyClick(Editors().Edit1, Qt::Key_Return);
+    QTest::mouseClick(Form().BitBtn6, Qt::LeftButton);
+
+    ooxml::PackageProperties packages;
+    const change::PropertyTexts rows = change::ReadDocumentRows(packages, path.toStdString()).value();
+    EXPECT_EQ(QString::fromStdString(rows[0]), longValue) << name;
+    EXPECT_EQ(rows[4], "一行目\n二行目\n三行目") << name;
+  }
 }
 
 TEST_F(InPlaceEditorTest, LeavingTheEditorForAnotherControlKeepsTheTypedText) {
@@ -90,19 +255,52 @@ TEST_F(InPlaceEditorTest, ClicksBesideTheValueCellsOpenNothing) {
   EXPECT_TRUE(NoneOpen());
 }
 
-TEST_F(InPlaceEditorTest, KeysNeverOpenAnEditor) {
-  ClickCaption(3);
-  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_F2, Qt::Key_Space, Qt::Key_Down, Qt::Key_A}) {
+TEST_F(InPlaceEditorTest, F2OrEnterOnASelectedRowOpensItsEditorAsAClickDoes) {
+  struct Case {
+    int row;
+    QWidget* editor;
+  };
+  const std::vector<Case> cases = {{0, Editors().Edit1}, {10, Editors().Panel3}, {6, Editors().Panel5}};
+  for (const Case& c : cases) {
+    ClickValue(c.row);
+    const QRect clicked = c.editor->geometry();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    for (const Qt::Key key : {Qt::Key_F2, Qt::Key_Return, Qt::Key_Enter}) {
+      ClickCaption(c.row);
+      ASSERT_TRUE(NoneOpen());
+      QTest::keyClick(&List(), key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+      EXPECT_FALSE(c.editor->isHidden()) << c.row << " " << key;
+      EXPECT_EQ(c.editor->geometry(), clicked) << c.row << " " << key;
+      EXPECT_TRUE(c.editor->isAncestorOf(QApplication::focusWidget())) << c.row << " " << key;
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    }
+  }
+  // The opened editor's own F2 and the list's other keys open nothing.
+  ClickValue(0);
+  Type(Editors().Edit1, QStringLiteral("typed"));
+  QTest::keyClick(Editors().Edit1, Qt::Key_F2);
+  EXPECT_EQ(Editors().Edit1->text(), QStringLiteral("typed"));
+  QTest::keyClick(Editors().Edit1, Qt::Key_Escape);
+  for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Down, Qt::Key_A}) {
     QTest::keyClick(&List(), key);
     EXPECT_TRUE(NoneOpen()) << key;
   }
+  // The batch list too.
+  Form().PageControl1->setCurrentIndex(1);
+  PropertyListView& batch = *Form().ListView2;
+  batch.setFocus();
+  batch.selectRow(12);
+  QTest::keyClick(&batch, Qt::Key_F2);
+  EXPECT_FALSE(Editors().Panel5->isHidden());
+  EXPECT_EQ(Editors().Panel5->parentWidget(), batch.viewport());
 }
 
-TEST_F(InPlaceEditorTest, WithNoFileSelectedClicksOpenNothing) {
+TEST_F(InPlaceEditorTest, WithNoFileSelectedClicksAndKeysOpenNothing) {
   Form().ListView1->clearSelection();
   ClickCaption(0);
   ClickValue(0);
   ClickValue(10);
+  QTest::keyClick(&List(), Qt::Key_F2);
   EXPECT_TRUE(NoneOpen());
 }
 
@@ -185,6 +383,36 @@ TEST_F(InPlaceEditorTest, TheNumberEditorTakesDigitsOnlyAndTurnsNothingIntoOne) 
   List().setFocus();
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(6), QStringLiteral("1"));
+}
+
+TEST_F(InPlaceEditorTest, TheNumberEditorKeepsItsValueWithinTheSpinnersRange) {
+  const struct {
+    const char* typed;
+    const char* kept;
+  } typing[] = {
+      {"99999", "9999"}, {"32767", "32767"}, {"32768", "3276"}, {"0000040000", "000004000"}, {"１２", "12"},
+  };
+  for (const auto& t : typing) {
+    ClickValue(12);
+    Editors().Edit3->clear();
+    Type(Editors().Edit3, QString::fromUtf8(t.typed));
+    EXPECT_EQ(Editors().Edit3->text(), QString::fromUtf8(t.kept)) << t.typed;
+    QTest::keyClick(Editors().Edit3, Qt::Key_Return);
+    EXPECT_EQ(Value(12), QString::number(QString::fromUtf8(t.kept).toInt())) << t.typed;
+  }
+  // A stored number beyond the range opens, and closes, at the range's nearest end.
+  const struct {
+    const char* stored;
+    const char* shown;
+  } opening[] = {{"99999", "32767"}, {"-4", "0"}};
+  for (const auto& o : opening) {
+    List().SetValue(6, QString::fromUtf8(o.stored));
+    ClickValue(6);
+    EXPECT_EQ(Editors().Edit3->text(), QString::fromUtf8(o.shown)) << o.stored;
+    EXPECT_EQ(Editors().UpDown1->Position(), QString::fromUtf8(o.shown).toInt()) << o.stored;
+    List().setFocus();
+    EXPECT_EQ(Value(6), QString::fromUtf8(o.shown)) << o.stored;
+  }
 }
 
 TEST_F(InPlaceEditorTest, DeleteEditsAndTabLeavesTheNumberEditor) {

@@ -10,7 +10,7 @@
 namespace kestrel::app {
 namespace {
 
-// F2, or Enter on either keyboard part, with no other modifier.
+// F2, or Enter on the main keys or the number pad, with no other modifier.
 bool OpensEditor(const QKeyEvent& event) {
   const bool enter = event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
   return (enter || event.key() == Qt::Key_F2) && (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;

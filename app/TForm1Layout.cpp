@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -327,22 +328,35 @@ QWidget* TForm1::BuildBatchTab() {
 
 void TForm1::BuildMenus() {
   MainMenu1 = Named(new QMenuBar(this), "MainMenu1");
-  QMenu* fileMenu = MainMenu1->addMenu(QStringLiteral("ファイル"));
-  Exit1 = Named(fileMenu->addAction(QStringLiteral("終了")), "Exit1");
-  QMenu* helpMenu = MainMenu1->addMenu(QStringLiteral("ヘルプ"));
-  help2 = Named(helpMenu->addAction(QStringLiteral("ヘルプ")), "help2");
-  Helponline1 = Named(helpMenu->addAction(QStringLiteral("ヘルプオンライン")), "Helponline1");
-  Showhint1 = Named(helpMenu->addAction(QStringLiteral("ヒント")), "Showhint1");
-  Homepage1 = Named(helpMenu->addAction(QStringLiteral("Norvale　ホームページ")), "Homepage1");
-  Emailsupport1 = Named(helpMenu->addAction(QStringLiteral("メールサポート")), "Emailsupport1");
-  about1 = Named(helpMenu->addAction(QStringLiteral("バージョン情報")), "about1");
+  QMenu* fileMenu = MainMenu1->addMenu(QStringLiteral("ファイル(&F)"));
+  AddFiles1 = Named(fileMenu->addAction(QStringLiteral("ファイル追加(&A)")), "AddFiles1");
+  AddFilesfromfloder1 = Named(fileMenu->addAction(QStringLiteral("フォルダからファイル追加(&D)")), "AddFilesfromfloder1");
+  Remove1 = Named(fileMenu->addAction(QStringLiteral("削除(&R)")), "Remove1");
+  RemoveAll1 = Named(fileMenu->addAction(QStringLiteral("全て削除(&L)")), "RemoveAll1");
+  fileMenu->addSeparator();
+  Exit1 = Named(fileMenu->addAction(QStringLiteral("終了(&X)")), "Exit1");
+  QMenu* helpMenu = MainMenu1->addMenu(QStringLiteral("ヘルプ(&H)"));
+  help2 = Named(helpMenu->addAction(QStringLiteral("ヘルプ(&H)")), "help2");
+  Helponline1 = Named(helpMenu->addAction(QStringLiteral("ヘルプオンライン(&O)")), "Helponline1");
+  Showhint1 = Named(helpMenu->addAction(QStringLiteral("ヒント(&T)")), "Showhint1");
+  Homepage1 = Named(helpMenu->addAction(QStringLiteral("Norvale　ホームページ(&W)")), "Homepage1");
+  Emailsupport1 = Named(helpMenu->addAction(QStringLiteral("メールサポート(&M)")), "Emailsupport1");
+  about1 = Named(helpMenu->addAction(QStringLiteral("バージョン情報(&A)")), "about1");
   setMenuBar(MainMenu1);
 
+  // Spelled out: the desktop's standard keys differ by platform theme, and some have none.
+  AddFiles1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  AddFilesfromfloder1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+  // Delete removes a file only where the file list has the focus: elsewhere it edits text.
+  Remove1->setShortcut(QKeySequence(Qt::Key_Delete));
+  Remove1->setShortcutContext(Qt::WidgetShortcut);
+  ListView1->addAction(Remove1);
+  help2->setShortcut(QKeySequence(Qt::Key_F1));
+  Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+  // The list's popup offers the same four commands as the file menu.
   PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
-  AddFiles1 = Named(PopupMenu1->addAction(QStringLiteral("ファイル追加")), "AddFiles1");
-  AddFilesfromfloder1 = Named(PopupMenu1->addAction(QStringLiteral("フォルダからファイル追加")), "AddFilesfromfloder1");
-  Remove1 = Named(PopupMenu1->addAction(QStringLiteral("削除")), "Remove1");
-  RemoveAll1 = Named(PopupMenu1->addAction(QStringLiteral("全て削除")), "RemoveAll1");
+  PopupMenu1->addActions({AddFiles1, AddFilesfromfloder1, Remove1, RemoveAll1});
 }
 
 }  // namespace kestrel::app

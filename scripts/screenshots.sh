@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Screenshots of the program under Xvfb, with four test documents listed: the single tab, each
+# Screenshots of the program under Xvfb, with six test documents listed: the single tab, each
 # in-place editor open, the batch tab filled (and its date editor open), the progress dialogs of
 # the batch change and of the CSV export halfway through their runs, the window after the batch
-# run, the hint window and the about box.
+# run with a failed document's tooltip, the hint window and the about box.
 #
 # usage: bash scripts/screenshots.sh [OUTPUT_FOLDER]   (default: build/screenshots/png)
 #
@@ -19,7 +19,8 @@ cmake --build "$here/build/screenshots" --target kestrelpad_screenshots
 # Copies: the batch run changes them, and not even a read may touch the checked-in documents.
 docs=$(mktemp -d)
 trap 'rm -rf "$docs"' EXIT
-names=(lo-ascii-full.docx lo-ascii-full.doc lo-ja-full.docx lo-ja-full.doc)
+# Six, so the progress dialogs pass 50%; one damaged package, so the batch run has a failure.
+names=(lo-ascii-full.docx truncated.docx lo-ascii-full.doc poi-ja-cp932.doc lo-ja-full.docx lo-ja-full.doc)
 for name in "${names[@]}"; do cp "$here/tests/data/$name" "$docs/"; done
 mkdir -p "$out"
 TZ=${TZ:-Asia/Tokyo} QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" \

@@ -1,7 +1,9 @@
 // Screenshots of the program as a user sees it, for looking at the layout: the main window with
-// the given documents listed (the last one selected), each in-place editor open, the batch tab
+// the given documents listed (the last one selected), each in-place editor open (the text editor
+// also with a comment of several lines), the batch tab
 // filled (and with its date editor open), both progress dialogs halfway through their runs, the
-// window after the batch run, the hint window and the about box. The program has no command line, so this separate tool drives
+// window after the batch run with the tooltip of a document that failed, the hint window and the
+// about box. The program has no command line, so this separate tool drives
 // the same windows; scripts/screenshots.sh runs it under Xvfb. The batch run changes the
 // documents, so give it copies. The settings go to a temporary folder, never the user's own.
 //
@@ -12,14 +14,19 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include "app/Dialogs.h"
+#include "app/FileListModel.h"
+#include "app/FileListView.h"
 #include "app/InPlaceEditors.h"
 #include "app/ProgramForms.h"
 #include "app/ProgramSetup.h"
@@ -89,6 +96,27 @@ class PhotographingDialogs final : public kestrel::app::Dialogs {
   QString csvFile_;
 };
 
+// The tooltip of the first listed file that failed, photographed with the window beneath it (a
+// tooltip is a window of its own, so the screen is grabbed).
+void ShowFailureTooltip(kestrel::app::TForm1& form, const QString& folder) {
+  kestrel::app::FileListModel& files = form.Files();
+  for (int row = 0; row < files.rowCount(); ++row) {
+    if (files.Status(row) != kestrel::app::FileStatus::ChangeError) continue;
+    QWidget* viewport = form.ListView1->viewport();
+    const QPoint at = viewport->mapToGlobal(form.ListView1->visualRect(files.index(row, 0)).center());
+    QToolTip::showText(at, files.data(files.index(row, 0), Qt::ToolTipRole).toString(), viewport);
+    QTest::qWait(300);
+    const QRect frame = form.frameGeometry();
+    const QString file = QDir(folder).filePath(QStringLiteral("tooltip.png"));
+    if (QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(file)) {
+      std::printf("%s\n", qPrintable(file));
+    }
+    QToolTip::hideText();
+    return;
+  }
+  std::fprintf(stderr, "no document failed, so there is no tooltip to show\n");
+}
+
 void ClickValue(PropertyListView& list, int row) {
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.visualRect(list.model()->index(row, 1)).center());
 }
@@ -125,6 +153,10 @@ int main(int argc, char** argv) {
   Save(form, folder, "editor-date.png");
   ClickValue(list, 12);
   Save(form, folder, "editor-number.png");
+  // A comment of several lines opens in a taller editor that keeps its line breaks.
+  list.SetValue(4, QStringLiteral("月次の売上をまとめた報告書です。\n第2四半期の数字を反映済み。\n確認: 鈴木"));
+  ClickValue(list, 4);
+  Save(form, folder, "editor-multiline.png");
   form.CloseEditors();
 
   // The batch tab as a user prepares it: the selected file's values, some rows and boxes chosen.
@@ -142,8 +174,10 @@ int main(int argc, char** argv) {
   Save(form, folder, "batch-editor.png");
   form.CloseEditors();
 
+  // After the run: the counts in the status bar, and why a document failed in its tooltip.
   form.BitBtn2Click();
   Save(form, folder, "batch-done.png");
+  ShowFailureTooltip(form, folder);
   form.BitBtn8Click();
   form.PageControl1->setCurrentIndex(0);
   form.Showhint1Click();

@@ -61,16 +61,24 @@ TEST_F(StartupTest, TheFiveWindowsCarryTheirCaptions) {
 TEST_F(StartupTest, MenusAndToolsCarryTheirCaptions) {
   const QList<QAction*> menus = Form().MainMenu1->actions();
   ASSERT_EQ(menus.size(), 2);
-  EXPECT_EQ(menus[0]->text(), QStringLiteral("ファイル"));
-  EXPECT_EQ(Texts(menus[0]->menu()->actions()), QStringList{QStringLiteral("終了")});
-  EXPECT_EQ(menus[1]->text(), QStringLiteral("ヘルプ"));
+  EXPECT_EQ(menus[0]->text(), QStringLiteral("ファイル(&F)"));
+  EXPECT_EQ(Texts(menus[0]->menu()->actions()),
+            (QStringList{QStringLiteral("ファイル追加(&A)"), QStringLiteral("フォルダからファイル追加(&D)"),
+                         QStringLiteral("削除(&R)"), QStringLiteral("全て削除(&L)"), QStringLiteral("終了(&X)")}));
+  EXPECT_EQ(menus[1]->text(), QStringLiteral("ヘルプ(&H)"));
   EXPECT_EQ(Texts(menus[1]->menu()->actions()),
-            (QStringList{QStringLiteral("ヘルプ"), QStringLiteral("ヘルプオンライン"), QStringLiteral("ヒント"),
-                         QStringLiteral("Norvale　ホームページ"), QStringLiteral("メールサポート"),
-                         QStringLiteral("バージョン情報")}));
-  EXPECT_EQ(Texts(Form().PopupMenu1->actions()),
-            (QStringList{QStringLiteral("ファイル追加"), QStringLiteral("フォルダからファイル追加"), QStringLiteral("削除"),
-                         QStringLiteral("全て削除")}));
+            (QStringList{QStringLiteral("ヘルプ(&H)"), QStringLiteral("ヘルプオンライン(&O)"), QStringLiteral("ヒント(&T)"),
+                         QStringLiteral("Norvale　ホームページ(&W)"), QStringLiteral("メールサポート(&M)"),
+                         QStringLiteral("バージョン情報(&A)")}));
+  EXPECT_EQ(Form().PopupMenu1->actions(),
+            (QList<QAction*>{Form().AddFiles1, Form().AddFilesfromfloder1, Form().Remove1, Form().RemoveAll1}));
+  const std::vector<std::pair<QAction*, QKeySequence>> shortcuts = {
+      {Form().AddFiles1, QKeySequence(QStringLiteral("Ctrl+O"))},
+      {Form().AddFilesfromfloder1, QKeySequence(QStringLiteral("Ctrl+Shift+O"))},
+      {Form().Remove1, QKeySequence(QStringLiteral("Del"))},
+      {Form().help2, QKeySequence(QStringLiteral("F1"))},
+      {Form().Exit1, QKeySequence(QStringLiteral("Ctrl+Q"))}};
+  for (const auto& [action, keys] : shortcuts) EXPECT_EQ(action->shortcut(), keys) << action->text().toStdString();
   EXPECT_EQ(Form().ToolButton1->text(), QStringLiteral("ファイル追加"));
   EXPECT_EQ(Form().ToolButton5->text(), QStringLiteral("フォルダからファイル追加"));
   EXPECT_EQ(Form().ToolButton2->text(), QStringLiteral("削除"));

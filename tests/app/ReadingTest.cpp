@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -18,6 +19,7 @@
 #include "platform/fs/FileState.h"
 #include "platform/time/LocalDateTime.h"
 #include "tests/app/MainWindowFixture.h"
+#include "tests/support/LockHolder.h"
 #include "tests/support/ExpectedRows.h"
 
 namespace kestrel::app::test {
@@ -110,6 +112,31 @@ TEST_F(ReadingTest, AnUnreadablePackageGetsTheReadErrorIconAndShowsNoOtherFilesR
   SelectFile(0);
   EXPECT_TRUE(Form().BitBtn6->isEnabled());
   EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("読み込みました"));
+}
+
+// A document held by another program cannot be read; once released, no way of starting a change
+// of the selection writes anything of another document's values to it.
+TEST_F(ReadingTest, AfterAFailedReadNoChangeReachesTheDocument) {
+  for (const char* name : {"lo-ja-full.docx", "lo-ja-full.doc"}) {
+    SCOPED_TRACE(name);
+    AddByDialog({CopyOf("lo-ascii-full.doc", "shown.doc")});
+    const QString held = CopyOf(name, std::string("held-") + name);
+    const std::vector<std::uint8_t> before = kestrel::test::ReadBytes(held.toStdString());
+    {
+      const kestrel::test::LockHolder holder(held.toStdString(), true);
+      ASSERT_TRUE(holder.Holding());
+      AddByDialog({held});
+    }
+    const int row = Form().Files().rowCount() - 1;
+    ASSERT_EQ(StatusOf(row), FileStatus::ReadError);
+    ExpectNothingShownOrWritable();
+    QTest::mouseClick(Form().BitBtn6, Qt::LeftButton);
+    Form().BitBtn6Click();
+    Form().ToolButton12Click();
+    EXPECT_EQ(kestrel::test::ReadBytes(held.toStdString()), before);
+    EXPECT_EQ(StatusOf(row), FileStatus::ReadError);
+    Form().Files().RemoveAll();
+  }
 }
 
 TEST_F(ReadingTest, AFileGoneSinceItWasListedIsAReadErrorUntilItCanBeReadAgain) {

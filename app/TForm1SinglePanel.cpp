@@ -117,7 +117,7 @@ void TForm1::BitBtn6Click() {
   const QString path = files_->Path(row);
   const std::string file = NativePath(path);
   if (CheckBox5->isChecked()) {
-    const Outcome backedUp = RunOffThread([&file] { return change::backupoldfile(file); });
+    const Outcome backedUp = RunOffThread([&file] { return change::BackUpDocument(file); });
     if (!backedUp) {
       ShowFileOutcome(row, FileStatus::NotChanged, BackupFailureText(backedUp));
       ShowMessage(QStringLiteral("元のファイルをバックアップする時、エラーが発生しました。\n"

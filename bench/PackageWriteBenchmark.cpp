@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
                            "/tests/data/lo-ja-full.docx' '" + package.string() + "' " + std::to_string(mib);
   if (std::system(make.c_str()) != 0) return 1;
 
-  zip::TPackageZip zip;
+  zip::Package zip;
   zip.SetRelativePaths(true);
   zip.SetZipName(package.string());
   std::vector<double> copies, durableCopies, replaces;
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     start = Clock::now();
     try {
       zip.ReplaceFromMemory(&content, "docProps\\core.xml");
-    } catch (const zip::EZipError& e) {
+    } catch (const zip::Error& e) {
       std::fprintf(stderr, "replace failed: %s\n", e.what());
       return 1;
     }

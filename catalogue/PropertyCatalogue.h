@@ -30,22 +30,20 @@ inline constexpr int kRowCount = 14;
 inline constexpr int kLabelCount = 7;
 
 // Rows that later code names by number.
-enum Row : int {
-  kTitle = 0,
-  kSubject = 1,
-  kAuthor = 2,
-  kKeywords = 3,
-  kComments = 4,
-  kCategory = 5,
-  kRevisionNumber = 6,
-  kLastSavedBy = 7,
-  kManager = 8,
-  kCompany = 9,
-  kCreated = 10,
-  kLastSaved = 11,
-  kEditingTime = 12,
-  kLastPrinted = 13,
-};
+inline constexpr int kTitle = 0;
+inline constexpr int kSubject = 1;
+inline constexpr int kAuthor = 2;
+inline constexpr int kKeywords = 3;
+inline constexpr int kComments = 4;
+inline constexpr int kCategory = 5;
+inline constexpr int kRevisionNumber = 6;
+inline constexpr int kLastSavedBy = 7;
+inline constexpr int kManager = 8;
+inline constexpr int kCompany = 9;
+inline constexpr int kCreated = 10;
+inline constexpr int kLastSaved = 11;
+inline constexpr int kEditingTime = 12;
+inline constexpr int kLastPrinted = 13;
 
 // Filled once, in the order the main window builds it; nothing changes it afterwards.
 class PropertyCatalogue {

@@ -72,7 +72,7 @@ void SetAttributes(const std::string& path, const fs::FileRecord& record, const 
 Outcome ChangeBinaryDocument(const std::string& path, const fs::FileRecord& record, const ChangeRequest& request) {
   fs::OpenResult opened = fs::OpenForWriting(path, record);
   if (!opened.file) return fs::DescribeOpenError(opened);
-  storage::OpenError error = storage::OpenError::None;
+  storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
   std::string damage;
   auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite, &error, &damage);
   if (!file) return storage::DescribeOpenError(error, damage);

@@ -14,7 +14,7 @@ namespace kestrel::change {
 
 std::string BackupFileName(const std::string& path) { return path + ".bak"; }
 
-Outcome backupoldfile(const std::string& path) {
+Outcome BackUpDocument(const std::string& path) {
   const std::string backup = BackupFileName(path);
   // The document is looked up before an earlier backup is touched, and that backup goes only when
   // the new copy takes its name in one step: a vanished document or a failed copy never costs the

@@ -14,6 +14,6 @@ std::string BackupFileName(const std::string& path);
 // A failure says why: the document is missing or held open, an earlier backup cannot be replaced
 // (another program holding it open included), a folder stands at the backup's name, or the copy
 // could not be written (the system's error text). Never shows anything, never throws.
-Outcome backupoldfile(const std::string& path);
+Outcome BackUpDocument(const std::string& path);
 
 }  // namespace kestrel::change

@@ -33,7 +33,7 @@ int RunSet(ArgumentScanner& args, Console& console) {
     const std::string& path = files[next].path;
     ++next;
     if (commandLine->values.backup) {
-      if (const Outcome backedUp = change::backupoldfile(path); !backedUp) {
+      if (const Outcome backedUp = change::BackUpDocument(path); !backedUp) {
         // As in the batch run: the document is not changed and the run ends here.
         console.Out() << "backup error: " << given << '\n';
         console.Problem(given, backedUp.message());

@@ -107,7 +107,7 @@ Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::Pro
 }
 
 Outcome ChangeBinaryProperties(const std::string& path, const catalogue::PropertyRows& rows) {
-  storage::OpenError error = storage::OpenError::None;
+  storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
   std::string damage;
   const auto file = storage::CompoundFile::Open(path, fs::OpenMode::ReadWrite, &error, &damage);
   if (!file) return storage::DescribeOpenError(error, damage);

@@ -14,7 +14,7 @@ std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::
   std::array<std::string, catalogue::kRowCount> texts;
   texts[catalogue::kEditingTime].assign(1, '0');  // (GCC 12 warns falsely on assigning a literal here)
   try {
-    storage::OpenError error = storage::OpenError::None;
+    storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
     const auto file = storage::CompoundFile::Open(path, fs::OpenMode::Read, &error);
     if (unreadable != nullptr) *unreadable = storage::DescribeOpenError(error);
     if (!file) return texts;

@@ -11,7 +11,6 @@ namespace kestrel::doc {
 
 namespace {
 
-using catalogue::Row;
 using storage::CompoundFile;
 using storage::cfb::Get32;
 using storage::cfb::Put16;
@@ -80,27 +79,27 @@ struct DatesChange {
 // Only rows that take part are parsed: a row the user left out cannot fail the change.
 Result<DatesChange> DatesFromRows(const catalogue::PropertyRows& rows) {
   DatesChange change;
-  change.mask = DopWriteMask{rows.Included(Row::kCreated), rows.Included(Row::kLastSaved),
-                             rows.Included(Row::kLastPrinted), rows.Included(Row::kRevisionNumber),
-                             rows.Included(Row::kEditingTime)};
+  change.mask = DopWriteMask{rows.Included(catalogue::kCreated), rows.Included(catalogue::kLastSaved),
+                             rows.Included(catalogue::kLastPrinted), rows.Included(catalogue::kRevisionNumber),
+                             rows.Included(catalogue::kEditingTime)};
   if (change.mask.created) {
-    const auto packed = PackDateRow(rows, Row::kCreated);
+    const auto packed = PackDateRow(rows, catalogue::kCreated);
     if (!packed) return packed.outcome();
     change.dates.created = *packed;
   }
   if (change.mask.revised) {
-    const auto packed = PackDateRow(rows, Row::kLastSaved);
+    const auto packed = PackDateRow(rows, catalogue::kLastSaved);
     if (!packed) return packed.outcome();
     change.dates.revised = *packed;
   }
-  if (change.mask.lastPrinted && !rows.Value(Row::kLastPrinted).empty()) {
-    const auto packed = PackDateRow(rows, Row::kLastPrinted);
+  if (change.mask.lastPrinted && !rows.Value(catalogue::kLastPrinted).empty()) {
+    const auto packed = PackDateRow(rows, catalogue::kLastPrinted);
     if (!packed) return packed.outcome();
     change.dates.lastPrinted = *packed;
   }
   change.dates.revisionCount = static_cast<std::uint16_t>(
-      text::ParseInt32(rows.Value(Row::kRevisionNumber)).value_or(kRevisionCountFallback));
-  change.dates.editingMinutes = text::ParseInt32(rows.Value(Row::kEditingTime)).value_or(0);
+      text::ParseInt32(rows.Value(catalogue::kRevisionNumber)).value_or(kRevisionCountFallback));
+  change.dates.editingMinutes = text::ParseInt32(rows.Value(catalogue::kEditingTime)).value_or(0);
   return change;
 }
 

@@ -38,7 +38,7 @@ class ScopedMemoryFiles {
  public:
   explicit ScopedMemoryFiles(std::shared_ptr<std::vector<std::uint8_t>> bytes) {
     fs::SetFileOpener([bytes](const std::string&, fs::OpenMode) {
-      return fs::OpenResult{std::make_unique<MemoryFile>(bytes), fs::OpenError::None};
+      return fs::OpenResult{std::make_unique<MemoryFile>(bytes), fs::OpenFailure::None};
     });
   }
   ~ScopedMemoryFiles() { fs::SetFileOpener({}); }

@@ -14,12 +14,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto bytes = std::make_shared<std::vector<std::uint8_t>>(data, data + size);
   const kestrel::fuzz::ScopedMemoryFiles files(bytes);
-  kestrel::zip::TPackageZip myzip;
-  kestrel::xml::XmlDocument axml;
-  myzip.SetMaxPartSize(std::size_t{1} << 20);
+  kestrel::zip::Package package;
+  kestrel::xml::XmlDocument partDocument;
+  package.SetMaxPartSize(std::size_t{1} << 20);
   try {
-    kestrel::ooxml::ReadOoxmlProperties(myzip, axml, "fuzz.docx");
-  } catch (const kestrel::zip::EZipError&) {
+    kestrel::ooxml::ReadOoxmlProperties(package, partDocument, "fuzz.docx");
+  } catch (const kestrel::zip::Error&) {
   } catch (const kestrel::xml::XmlError&) {
   } catch (...) {
     std::fprintf(stderr, "OoxmlReadFuzz: unexpected exception\n");

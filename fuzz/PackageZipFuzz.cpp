@@ -19,8 +19,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto bytes = std::make_shared<std::vector<std::uint8_t>>(data, data + size);
   kestrel::fuzz::ScopedMemoryFiles files(bytes);
-  for (auto mode : {kestrel::zip::IncompleteZipMode::izAssumeNotAZip, kestrel::zip::IncompleteZipMode::izAssumeBad}) {
-    kestrel::zip::TPackageZip zip;
+  for (auto mode : {kestrel::zip::IncompleteZipMode::AssumeNotAZip, kestrel::zip::IncompleteZipMode::AssumeDamaged}) {
+    kestrel::zip::Package zip;
     zip.SetRelativePaths(true);
     zip.SetZipName("fuzz.docx");
     zip.SetIncompleteZipMode(mode);
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       try {
         const kestrel::zip::ZipDirectory directory = kestrel::zip::ReadZipDirectory(*opened.file, mode);
         if (!directory.rebuilt) kestrel::zip::LocateEntries(*opened.file, directory);
-      } catch (const kestrel::zip::EZipWriteError&) {
+      } catch (const kestrel::zip::WriteError&) {
         // A layout a rewrite refuses; reading goes on.
       }
       zip.OpenArchive();
@@ -39,11 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<std::uint8_t> out;
         try {
           zip.ExtractToMemory(&out, name);
-        } catch (const kestrel::zip::EZipReadError&) {
+        } catch (const kestrel::zip::ReadError&) {
           // A damaged or oversized entry; the others are still read.
         }
       }
-    } catch (const kestrel::zip::EZipError&) {
+    } catch (const kestrel::zip::Error&) {
     } catch (...) {
       std::fprintf(stderr, "PackageZipFuzz: unexpected exception\n");
       std::abort();

@@ -25,24 +25,24 @@ Outcome NotADocument(std::string message) { return Outcome::Failure(FailureKind:
 
 // The search itself: throws the ZIP component's errors from opening and extracting, and
 // XmlError for a relationships part that cannot be read.
-Result<PropertyParts> Locate(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path) {
-  myzip.SetRelativePaths(true);
-  myzip.SetZipName(path);
-  myzip.OpenArchive();
+Result<PropertyParts> Locate(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path) {
+  package.SetRelativePaths(true);
+  package.SetZipName(path);
+  package.OpenArchive();
   // The scan is case-sensitive, though the extract itself would match any case.
   bool found = false;
-  for (int i = 0; i < myzip.EntryCount() && !found; ++i) {
-    found = myzip.EntryFileName(i) == ".rels" && myzip.EntryPathName(i) == "_rels\\";
+  for (int i = 0; i < package.EntryCount() && !found; ++i) {
+    found = package.EntryFileName(i) == ".rels" && package.EntryPathName(i) == "_rels\\";
   }
   if (!found) return NotADocument("the package has no _rels/.rels");
   std::vector<std::uint8_t> stream;
-  myzip.ExtractToMemory(&stream, kRelationshipsPart);
+  package.ExtractToMemory(&stream, kRelationshipsPart);
   if (stream.empty()) return NotADocument("_rels/.rels is empty");
-  axml.Reset();
-  axml.Load(stream);
+  partDocument.Reset();
+  partDocument.Load(stream);
 
   PropertyParts parts;
-  for (const xml::XmlNode& child : axml.DocumentElement().Children()) {
+  for (const xml::XmlNode& child : partDocument.DocumentElement().Children()) {
     if (child.Name() != "Relationship") continue;
     const auto type = child.Attribute("Type");
     if (type == kExtendedPropertiesType) parts.extendedPart = Target(child);
@@ -58,29 +58,30 @@ Result<PropertyParts> Locate(zip::TPackageZip& myzip, xml::XmlDocument& axml, co
 
 }  // namespace
 
-std::optional<PropertyParts> FindPropertyParts(zip::TPackageZip& myzip, xml::XmlDocument& axml,
+std::optional<PropertyParts> FindPropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
                                                const std::string& path) {
-  myzip.SetRelativePaths(true);
-  myzip.SetZipName(path);
+  package.SetRelativePaths(true);
+  package.SetZipName(path);
   try {
-    myzip.OpenArchive();
+    package.OpenArchive();
   } catch (const std::exception&) {
     return std::nullopt;
   }
   // The directory just read is still current, so Locate does not read it again.
-  const Result<PropertyParts> parts = Locate(myzip, axml, path);
+  const Result<PropertyParts> parts = Locate(package, partDocument, path);
   if (!parts) return std::nullopt;
   return *parts;
 }
 
-Result<PropertyParts> LocatePropertyParts(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path) {
+Result<PropertyParts> LocatePropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
+                                          const std::string& path) {
   try {
-    return Locate(myzip, axml, path);
-  } catch (const zip::ENotAZipFile& error) {
+    return Locate(package, partDocument, path);
+  } catch (const zip::NotAZipFile& error) {
     return NotADocument(std::string("not a ZIP package: ") + error.what());
-  } catch (const zip::EBadZipFile& error) {
+  } catch (const zip::DamagedZipFile& error) {
     return NotADocument(std::string("not a ZIP package: ") + error.what());
-  } catch (const zip::EZipReadError& error) {
+  } catch (const zip::ReadError& error) {
     return Outcome::Failure(FailureKind::Io, error.what());
   } catch (const xml::XmlError& error) {
     return Outcome::Failure(FailureKind::Damaged, std::string("_rels/.rels: ") + error.what());

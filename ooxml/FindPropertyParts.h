@@ -17,15 +17,16 @@ struct PropertyParts {
 };
 
 // nullopt when the package cannot be opened, has no (or an empty) _rels/.rels, or lacks either
-// relationship or its target. On return `myzip` has the package's directory loaded and `axml`
-// holds the relationships part. Throws xml::XmlError when the relationships part is not
+// relationship or its target. On return `package` has the package's directory loaded and
+// `partDocument` holds the relationships part. Throws xml::XmlError when the relationships part is not
 // well-formed or a matching relationship has no Target.
-std::optional<PropertyParts> FindPropertyParts(zip::TPackageZip& myzip, xml::XmlDocument& axml,
+std::optional<PropertyParts> FindPropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
                                                const std::string& path);
 
 // The same search, never throwing: NotADocument when the file is no ZIP package or its
 // relationships name no property parts, Damaged when they cannot be read, Io when the file
-// cannot be opened. Leaves `myzip` and `axml` as FindPropertyParts does.
-Result<PropertyParts> LocatePropertyParts(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path);
+// cannot be opened. Leaves `package` and `partDocument` as FindPropertyParts does.
+Result<PropertyParts> LocatePropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
+                                          const std::string& path);
 
 }  // namespace kestrel::ooxml

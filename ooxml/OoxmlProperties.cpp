@@ -12,7 +12,6 @@ namespace kestrel::ooxml {
 
 namespace {
 
-using catalogue::Row;
 
 constexpr std::string_view kCoreNamespace = "http://schemas.openxmlformats.org/package/2006/metadata/core-properties";
 constexpr std::string_view kDcNamespace = "http://purl.org/dc/elements/1.1/";
@@ -33,21 +32,21 @@ struct PropertyElement {
 };
 
 // In the order they are looked up and written.
-constexpr PropertyElement kExtendedElements[] = {{kExtendedNamespace, "Manager", "", Row::kManager},
-                                                 {kExtendedNamespace, "Company", "", Row::kCompany},
-                                                 {kExtendedNamespace, "TotalTime", "", Row::kEditingTime}};
+constexpr PropertyElement kExtendedElements[] = {{kExtendedNamespace, "Manager", "", catalogue::kManager},
+                                                 {kExtendedNamespace, "Company", "", catalogue::kCompany},
+                                                 {kExtendedNamespace, "TotalTime", "", catalogue::kEditingTime}};
 constexpr PropertyElement kCoreElements[] = {
-    {kDcNamespace, "title", "dc", Row::kTitle},
-    {kDcNamespace, "subject", "dc", Row::kSubject},
-    {kDcNamespace, "creator", "dc", Row::kAuthor},
-    {kCoreNamespace, "keywords", "cp", Row::kKeywords},
-    {kDcNamespace, "description", "dc", Row::kComments},
-    {kCoreNamespace, "lastModifiedBy", "cp", Row::kLastSavedBy},
-    {kCoreNamespace, "revision", "cp", Row::kRevisionNumber},
-    {kDctermsNamespace, "created", "dcterms", Row::kCreated},
-    {kDctermsNamespace, "modified", "dcterms", Row::kLastSaved},
-    {kCoreNamespace, "category", "cp", Row::kCategory},
-    {kCoreNamespace, "lastPrinted", "cp", Row::kLastPrinted},
+    {kDcNamespace, "title", "dc", catalogue::kTitle},
+    {kDcNamespace, "subject", "dc", catalogue::kSubject},
+    {kDcNamespace, "creator", "dc", catalogue::kAuthor},
+    {kCoreNamespace, "keywords", "cp", catalogue::kKeywords},
+    {kDcNamespace, "description", "dc", catalogue::kComments},
+    {kCoreNamespace, "lastModifiedBy", "cp", catalogue::kLastSavedBy},
+    {kCoreNamespace, "revision", "cp", catalogue::kRevisionNumber},
+    {kDctermsNamespace, "created", "dcterms", catalogue::kCreated},
+    {kDctermsNamespace, "modified", "dcterms", catalogue::kLastSaved},
+    {kCoreNamespace, "category", "cp", catalogue::kCategory},
+    {kCoreNamespace, "lastPrinted", "cp", catalogue::kLastPrinted},
 };
 
 // What a property part is and holds.
@@ -60,30 +59,32 @@ struct PartLayout {
 constexpr PartLayout kCoreLayout{kCoreNamespace, "coreProperties", kCoreElements};
 constexpr PartLayout kExtendedLayout{kExtendedNamespace, "Properties", kExtendedElements};
 
-bool IsDateRow(int row) { return row == Row::kCreated || row == Row::kLastSaved || row == Row::kLastPrinted; }
+bool IsDateRow(int row) {
+  return row == catalogue::kCreated || row == catalogue::kLastSaved || row == catalogue::kLastPrinted;
+}
 
 // The element's text; nullopt when the part has no such element. Throws xml::XmlError for an
 // element that holds more than text.
-std::optional<std::string> StoredText(const xml::XmlDocument& axml, const PropertyElement& element) {
-  const auto found = axml.FindChild(element.namespaceUri, element.localName);
+std::optional<std::string> StoredText(const xml::XmlDocument& partDocument, const PropertyElement& element) {
+  const auto found = partDocument.FindChild(element.namespaceUri, element.localName);
   if (!found) return std::nullopt;
   return found->Text();
 }
 
-// Loads a part into axml; false when the package does not hold it or holds it empty.
-bool LoadPart(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& part) {
+// Loads a part into partDocument; false when the package does not hold it or holds it empty.
+bool LoadPart(zip::Package& package, xml::XmlDocument& partDocument, const std::string& part) {
   std::vector<std::uint8_t> stream;
-  myzip.ExtractToMemory(&stream, part);
+  package.ExtractToMemory(&stream, part);
   if (stream.empty()) return false;
-  axml.Reset();
-  axml.Load(stream);
+  partDocument.Reset();
+  partDocument.Load(stream);
   return true;
 }
 
-void ReadTexts(const xml::XmlDocument& axml, std::span<const PropertyElement> elements,
+void ReadTexts(const xml::XmlDocument& partDocument, std::span<const PropertyElement> elements,
                std::array<std::string, catalogue::kRowCount>& texts) {
   for (const PropertyElement& element : elements) {
-    texts[static_cast<std::size_t>(element.row)] = StoredText(axml, element).value_or("");
+    texts[static_cast<std::size_t>(element.row)] = StoredText(partDocument, element).value_or("");
   }
 }
 
@@ -104,7 +105,7 @@ Result<RowEdit> PlanDateEdit(int row, const std::string& value, const std::optio
   if (text::TrimSpaceAndControls(value).empty()) {
     // The reading shows a date it cannot read as empty: an empty value sets nothing new then.
     if (!current.empty() && UtcIsoToLocalText(current).empty()) return RowEdit{};
-    if (row == Row::kLastPrinted) return RowEdit{stored ? EditAction::Remove : EditAction::Keep, {}};
+    if (row == catalogue::kLastPrinted) return RowEdit{stored ? EditAction::Remove : EditAction::Keep, {}};
     return RowEdit{current.empty() ? EditAction::Keep : EditAction::Set, {}};
   }
   std::string utc = LocalTextToUtcIso(text::TrimSpaceAndControls(value));
@@ -116,7 +117,9 @@ Result<RowEdit> PlanDateEdit(int row, const std::string& value, const std::optio
 
 Result<RowEdit> PlanRowEdit(int row, const std::string& value, const std::optional<std::string>& stored) {
   if (IsDateRow(row)) return PlanDateEdit(row, value, stored);
-  if (value.empty() && row == Row::kEditingTime) return RowEdit{stored ? EditAction::Remove : EditAction::Keep, {}};
+  if (value.empty() && row == catalogue::kEditingTime) {
+    return RowEdit{stored ? EditAction::Remove : EditAction::Keep, {}};
+  }
   if (stored ? *stored == value : value.empty()) return RowEdit{};
   try {
     xml::XmlNode::CheckText(value);
@@ -126,25 +129,25 @@ Result<RowEdit> PlanRowEdit(int row, const std::string& value, const std::option
   return RowEdit{EditAction::Set, value};
 }
 
-void ApplyRowEdit(xml::XmlDocument& axml, const PropertyElement& element, const RowEdit& edit) {
+void ApplyRowEdit(xml::XmlDocument& partDocument, const PropertyElement& element, const RowEdit& edit) {
   switch (edit.action) {
     case EditAction::Keep:
       return;
     case EditAction::Remove:
       // Every copy goes, or the reading would find the next one.
-      while (axml.RemoveChild(element.namespaceUri, element.localName)) {
+      while (partDocument.RemoveChild(element.namespaceUri, element.localName)) {
       }
       return;
     case EditAction::Set:
       break;
   }
-  auto found = axml.FindChild(element.namespaceUri, element.localName);
+  auto found = partDocument.FindChild(element.namespaceUri, element.localName);
   if (!found) {
-    found = axml.AppendChild(element.namespaceUri, element.localName, element.prefix);
+    found = partDocument.AppendChild(element.namespaceUri, element.localName, element.prefix);
     if (element.namespaceUri == kDctermsNamespace) {
       // Readers take a dcterms date for W3CDTF only when the element says so.
-      found->SetAttribute(axml.BindPrefix(kXsiNamespace, "xsi") + ":type",
-                          axml.BindPrefix(kDctermsNamespace, "dcterms") + ":W3CDTF");
+      found->SetAttribute(partDocument.BindPrefix(kXsiNamespace, "xsi") + ":type",
+                          partDocument.BindPrefix(kDctermsNamespace, "dcterms") + ":W3CDTF");
     }
   }
   found->SetText(edit.text);
@@ -157,7 +160,7 @@ struct PlannedRow {
 };
 
 // The part's new bytes, or nullopt when no included row changes it. Leaves the new bytes loaded.
-Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& axml, const PartLayout& layout,
+Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& partDocument, const PartLayout& layout,
                                                           const std::string& partName,
                                                           const std::vector<std::uint8_t>& bytes,
                                                           const catalogue::PropertyRows& rows) {
@@ -165,11 +168,11 @@ Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& axml
     return Outcome::Failure(kind, partName + ": " + message);
   };
   try {
-    axml.Load(bytes);
+    partDocument.Load(bytes);
   } catch (const xml::XmlError& error) {
     return failure(FailureKind::Damaged, error.what());
   }
-  const xml::XmlNode root = axml.DocumentElement();
+  const xml::XmlNode root = partDocument.DocumentElement();
   if (root.LocalName() != layout.rootName || root.NamespaceUri() != layout.rootNamespace) {
     return failure(FailureKind::Unsupported, "the document element is " + root.Name() + " in namespace '" +
                                                  root.NamespaceUri() + "', not " + std::string(layout.rootName));
@@ -180,7 +183,7 @@ Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& axml
     if (!rows.Included(element.row)) continue;
     std::optional<std::string> stored;
     try {
-      stored = StoredText(axml, element);
+      stored = StoredText(partDocument, element);
     } catch (const xml::XmlError& error) {
       return failure(FailureKind::Unsupported, element.Label() + ": " + error.what());
     }
@@ -197,17 +200,17 @@ Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& axml
 
   std::vector<std::uint8_t> saved;
   try {
-    for (const PlannedRow& row : planned) ApplyRowEdit(axml, *row.element, row.edit);
-    saved = axml.Save();  // refuses a character the part's own encoding cannot hold
+    for (const PlannedRow& row : planned) ApplyRowEdit(partDocument, *row.element, row.edit);
+    saved = partDocument.Save();  // refuses a character the part's own encoding cannot hold
   } catch (const xml::XmlError& error) {
     return failure(FailureKind::InvalidValue, error.what());
   }
 
   // Read back the way the reading will, from the very bytes that would be stored.
   try {
-    axml.Load(saved);
+    partDocument.Load(saved);
     for (const PlannedRow& row : planned) {
-      if (StoredText(axml, *row.element) != row.expected) {
+      if (StoredText(partDocument, *row.element) != row.expected) {
         return failure(FailureKind::InvalidValue,
                        row.element->Label() + ": '" + rows.Value(row.element->row) + "' does not read back as given");
       }
@@ -225,114 +228,114 @@ std::string PartNameInPackage(std::string name) {
 
 // The part's bytes; NotADocument when the package does not hold it or holds it empty. Throws the
 // ZIP component's errors.
-Result<std::vector<std::uint8_t>> ExtractPart(zip::TPackageZip& myzip, const std::string& part) {
+Result<std::vector<std::uint8_t>> ExtractPart(zip::Package& package, const std::string& part) {
   std::vector<std::uint8_t> bytes;
-  myzip.ExtractToMemory(&bytes, part);
+  package.ExtractToMemory(&bytes, part);
   if (bytes.empty()) return Outcome::Failure(FailureKind::NotADocument, PartNameInPackage(part) + " is missing or empty");
   return bytes;
 }
 
 // Both parts are planned in full before the caller stores anything.
-Result<std::vector<PartUpdate>> PlanBothParts(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
-                                              const catalogue::PropertyRows& rows) {
-  const Result<PropertyParts> parts = LocatePropertyParts(myzip, axml, path);
+Result<std::vector<PartUpdate>> PlanBothParts(zip::Package& package, xml::XmlDocument& partDocument,
+                                              const std::string& path, const catalogue::PropertyRows& rows) {
+  const Result<PropertyParts> parts = LocatePropertyParts(package, partDocument, path);
   if (!parts) return parts.outcome();
   std::vector<PartUpdate> updates;
   for (const auto& [part, layout] : {std::pair{parts->corePart, &kCoreLayout}, {parts->extendedPart, &kExtendedLayout}}) {
     const std::string partName = PartNameInPackage(part);
     Result<std::vector<std::uint8_t>> bytes = Outcome::Failure(FailureKind::Damaged, "");
     try {
-      bytes = ExtractPart(myzip, part);
-    } catch (const zip::EZipError& error) {
+      bytes = ExtractPart(package, part);
+    } catch (const zip::Error& error) {
       return Outcome::Failure(FailureKind::Damaged, partName + ": " + error.what());
     }
     if (!bytes) return bytes.outcome();
-    auto planned = PlanPart(axml, *layout, partName, *bytes, rows);
+    auto planned = PlanPart(partDocument, *layout, partName, *bytes, rows);
     if (!planned) return planned.outcome();
     if (*planned) updates.push_back({part, std::move(**planned)});
   }
-  axml.Reset();
+  partDocument.Reset();
   return updates;
 }
 
 // Both parts in one rewrite, so the package never holds one changed part without the other; the
 // ZIP component raises its errors and leaves the package as it was.
-void StoreParts(zip::TPackageZip& myzip, const std::vector<PartUpdate>& updates) {
+void StoreParts(zip::Package& package, const std::vector<PartUpdate>& updates) {
   if (updates.empty()) return;
   std::vector<zip::EntryReplacement> replacements;
   for (const PartUpdate& update : updates) replacements.push_back({update.name, update.bytes});
-  myzip.ReplaceEntriesFromMemory(replacements);
+  package.ReplaceEntriesFromMemory(replacements);
 }
 
 }  // namespace
 
-std::optional<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::TPackageZip& myzip,
-                                                                                 xml::XmlDocument& axml,
+std::optional<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::Package& package,
+                                                                                 xml::XmlDocument& partDocument,
                                                                                  const std::string& path) {
-  const auto parts = FindPropertyParts(myzip, axml, path);
+  const auto parts = FindPropertyParts(package, partDocument, path);
   if (!parts) return std::nullopt;
   std::array<std::string, catalogue::kRowCount> texts;
-  if (!LoadPart(myzip, axml, parts->extendedPart)) return std::nullopt;
-  ReadTexts(axml, kExtendedElements, texts);
-  axml.Reset();
-  if (!LoadPart(myzip, axml, parts->corePart)) return std::nullopt;
-  ReadTexts(axml, kCoreElements, texts);
-  axml.Reset();
-  for (int row : {Row::kCreated, Row::kLastSaved, Row::kLastPrinted}) {
+  if (!LoadPart(package, partDocument, parts->extendedPart)) return std::nullopt;
+  ReadTexts(partDocument, kExtendedElements, texts);
+  partDocument.Reset();
+  if (!LoadPart(package, partDocument, parts->corePart)) return std::nullopt;
+  ReadTexts(partDocument, kCoreElements, texts);
+  partDocument.Reset();
+  for (int row : {catalogue::kCreated, catalogue::kLastSaved, catalogue::kLastPrinted}) {
     auto& text = texts[static_cast<std::size_t>(row)];
     text = UtcIsoToLocalText(text);
   }
   return texts;
 }
 
-Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml,
+Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument,
                                                     const std::string& path, const catalogue::PropertyRows& rows) {
   try {
-    return PlanBothParts(myzip, axml, path, rows);
+    return PlanBothParts(package, partDocument, path, rows);
   } catch (const std::exception& error) {
     // Only memory can run out here; every expected failure is an outcome already.
-    axml.Reset();
+    partDocument.Reset();
     return Outcome::Failure(FailureKind::Damaged, error.what());
   }
 }
 
-Outcome ChangeOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+Outcome ChangeOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
                               const catalogue::PropertyRows& rows) {
-  const auto planned = PlanOoxmlProperties(myzip, axml, path, rows);
+  const auto planned = PlanOoxmlProperties(package, partDocument, path, rows);
   if (!planned) return planned.outcome();
   try {
-    StoreParts(myzip, *planned);
+    StoreParts(package, *planned);
   } catch (const std::exception& error) {
     return Outcome::Failure(FailureKind::Io, std::string("the package could not be rewritten: ") + error.what());
   }
   return Outcome::Success();
 }
 
-bool WriteOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+bool WriteOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
                           const catalogue::PropertyRows& rows) {
-  const auto planned = PlanOoxmlProperties(myzip, axml, path, rows);
+  const auto planned = PlanOoxmlProperties(package, partDocument, path, rows);
   if (!planned) {
     const FailureKind kind = planned.outcome().kind();
     if (kind == FailureKind::NotADocument || kind == FailureKind::Io) return false;
     throw xml::XmlError(planned.outcome().message());
   }
-  StoreParts(myzip, *planned);
+  StoreParts(package, *planned);
   return true;
 }
 
-void UpdatePropertyElement(xml::XmlDocument& axml, std::string_view name, const std::string& value) {
+void UpdatePropertyElement(xml::XmlDocument& partDocument, std::string_view name, const std::string& value) {
   if (value.empty() && (name == "cp:lastPrinted" || name == "TotalTime")) {
-    axml.RemoveChild(name);
+    partDocument.RemoveChild(name);
     return;
   }
-  for (xml::XmlNode child : axml.DocumentElement().Children()) {
+  for (xml::XmlNode child : partDocument.DocumentElement().Children()) {
     if (child.Name() == name) {
       child.SetText(value);
       return;
     }
   }
   // A name whose prefix the part does not bind cannot be added; it is left out.
-  if (auto added = axml.AddChild(name)) added->SetText(value);
+  if (auto added = partDocument.AddChild(name)) added->SetText(value);
 }
 
 }  // namespace kestrel::ooxml

@@ -22,8 +22,8 @@ namespace kestrel::ooxml {
 // that cannot be read shows empty. Throws xml::XmlError for a part that is not well-formed or an
 // element that does not hold plain text, and the ZIP component's errors for a part it cannot
 // extract. The package is never changed.
-std::optional<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::TPackageZip& myzip,
-                                                                                 xml::XmlDocument& axml,
+std::optional<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::Package& package,
+                                                                                 xml::XmlDocument& partDocument,
                                                                                  const std::string& path);
 
 // The new bytes of one property part; `name` as the ZIP component's extract and replace take it
@@ -51,25 +51,25 @@ struct PartUpdate {
 // text), InvalidValue (a value XML or the part's encoding cannot hold, a date that is not
 // date-time text, a value that would not read back as given); each message names the part and
 // the element.
-Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml,
+Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument,
                                                     const std::string& path, const catalogue::PropertyRows& rows);
 
 // Plans as above, then stores the planned parts in one rewrite of the package. Never throws: the
 // plan's failures, or Io when the package cannot be rewritten (it is then left as it was).
-Outcome ChangeOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+Outcome ChangeOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
                               const catalogue::PropertyRows& rows);
 
 // Plans as above, then stores the planned parts in one rewrite. False when the package cannot be opened or a
 // part is missing or empty; nothing is stored then. Throws xml::XmlError with the plan's message
 // for its other failures (nothing stored either), and the ZIP component's errors when the
 // package cannot be rewritten.
-bool WriteOoxmlProperties(zip::TPackageZip& myzip, xml::XmlDocument& axml, const std::string& path,
+bool WriteOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
                           const catalogue::PropertyRows& rows);
 
 // Gives the first child of the document element with this name as written the value as its
 // text, or appends such a child when there is none (left out when its prefix is bound to no
 // namespace). An empty "cp:lastPrinted" or "TotalTime" removes the element instead. Throws
 // xml::XmlError as XmlNode::SetText does. The property writing no longer uses it.
-void UpdatePropertyElement(xml::XmlDocument& axml, std::string_view name, const std::string& value);
+void UpdatePropertyElement(xml::XmlDocument& partDocument, std::string_view name, const std::string& value);
 
 }  // namespace kestrel::ooxml

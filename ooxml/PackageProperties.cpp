@@ -14,7 +14,7 @@ namespace {
 
 // A package another program holds cannot even be read; said as such rather than as damage.
 Outcome Unreadable(const std::string& path, Outcome failure) {
-  if (fs::OpenFile(path, fs::OpenMode::Read).error == fs::OpenError::Locked) {
+  if (fs::OpenFile(path, fs::OpenMode::Read).error == fs::OpenFailure::Locked) {
     return Outcome::Failure(FailureKind::HeldOpen, "held open by another program");
   }
   return failure;
@@ -23,7 +23,7 @@ Outcome Unreadable(const std::string& path, Outcome failure) {
 }  // namespace
 
 struct PackageProperties::Components {
-  zip::TPackageZip zip;
+  zip::Package zip;
   xml::XmlDocument xml;
 };
 

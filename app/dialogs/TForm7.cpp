@@ -49,7 +49,7 @@ bool TForm7::ChangeDocument(int index) {
   FileListModel& files = batch_->files;
   const std::string path = NativePath(files.Path(index));
   if (batch_->backup) {
-    const Outcome backedUp = RunOffThread([&path] { return change::backupoldfile(path); });
+    const Outcome backedUp = RunOffThread([&path] { return change::BackUpDocument(path); });
     if (!backedUp) {
       // The run ends at a document it could not back up, without a message box; the window's
       // status bar says so afterwards.

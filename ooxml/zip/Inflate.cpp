@@ -51,7 +51,7 @@ constexpr std::array<std::uint8_t, 30> kDistExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,
 // 9-11: kind; 16-31: literal, base value or subtable start. Kind 0 marks codes with no meaning
 // and the holes of the allowed incomplete code, so an all-zero entry is an error.
 
-enum Kind : std::uint32_t { kInvalid = 0, kLiteral = 1, kMatch = 2, kEnd = 3, kSubtable = 4 };
+enum class Kind : std::uint32_t { Invalid = 0, Literal = 1, Match = 2, End = 3, Subtable = 4 };
 
 constexpr std::uint32_t MakeEntry(Kind kind, std::uint32_t extra, std::uint32_t value) {
   return (value << 16) | (static_cast<std::uint32_t>(kind) << 9) | (extra << 5);
@@ -63,19 +63,21 @@ constexpr std::uint32_t ValueOf(std::uint32_t e) { return e >> 16; }
 
 constexpr std::array<std::uint32_t, kLitLenSymbols> MakeLitLenEntries() {
   std::array<std::uint32_t, kLitLenSymbols> e{};
-  for (std::uint32_t s = 0; s < 256; ++s) e[s] = MakeEntry(kLiteral, 0, s);
-  e[kEndOfBlock] = MakeEntry(kEnd, 0, 0);
-  for (std::uint32_t s = 0; s < kLengthBase.size(); ++s) e[257 + s] = MakeEntry(kMatch, kLengthExtra[s], kLengthBase[s]);
-  return e;  // 286 and 287 stay kInvalid
+  for (std::uint32_t s = 0; s < 256; ++s) e[s] = MakeEntry(Kind::Literal, 0, s);
+  e[kEndOfBlock] = MakeEntry(Kind::End, 0, 0);
+  for (std::uint32_t s = 0; s < kLengthBase.size(); ++s) {
+    e[257 + s] = MakeEntry(Kind::Match, kLengthExtra[s], kLengthBase[s]);
+  }
+  return e;  // 286 and 287 stay Kind::Invalid
 }
 constexpr std::array<std::uint32_t, kDistSymbols> MakeDistEntries() {
   std::array<std::uint32_t, kDistSymbols> e{};
-  for (std::uint32_t s = 0; s < kDistBase.size(); ++s) e[s] = MakeEntry(kMatch, kDistExtra[s], kDistBase[s]);
-  return e;  // 30 and 31 stay kInvalid
+  for (std::uint32_t s = 0; s < kDistBase.size(); ++s) e[s] = MakeEntry(Kind::Match, kDistExtra[s], kDistBase[s]);
+  return e;  // 30 and 31 stay Kind::Invalid
 }
 constexpr std::array<std::uint32_t, 19> MakeCodeLengthEntries() {
   std::array<std::uint32_t, 19> e{};
-  for (std::uint32_t s = 0; s < 19; ++s) e[s] = MakeEntry(kLiteral, 0, s);
+  for (std::uint32_t s = 0; s < 19; ++s) e[s] = MakeEntry(Kind::Literal, 0, s);
   return e;
 }
 constexpr auto kLitLenEntries = MakeLitLenEntries();
@@ -167,7 +169,7 @@ bool BuildTable(const std::uint8_t* lengths, unsigned count, const std::uint32_t
   for (unsigned prefix = 0; prefix < primarySize && maxLength > tableBits; ++prefix) {
     if (longest[prefix] == 0) continue;
     const unsigned subBits = longest[prefix] - tableBits;
-    table[prefix] = MakeEntry(kSubtable, subBits, subtableStart) | tableBits;
+    table[prefix] = MakeEntry(Kind::Subtable, subBits, subtableStart) | tableBits;
     std::fill(table + subtableStart, table + subtableStart + (1u << subBits), 0u);
     subtableStart += 1u << subBits;
   }
@@ -269,7 +271,7 @@ class Decoder {
   // One symbol; the entry returned has had its code bits (not its extra bits) dropped.
   std::uint32_t Decode(const std::uint32_t* table, unsigned tableBits) {
     std::uint32_t e = table[Peek(tableBits)];
-    if (KindOf(e) == kSubtable) {
+    if (KindOf(e) == Kind::Subtable) {
       Drop(CodeBits(e));
       e = table[ValueOf(e) + Peek(ExtraBits(e))];
     }
@@ -388,16 +390,16 @@ class Decoder {
       if (!PaddingUnused(padding_, bits_)) return InflateStatus::Truncated;
       Reserve(0);
       std::uint32_t e = Decode(tables.litLen.data(), kLitLenTableBits);
-      if (EntryIs(e, kLiteral)) {
+      if (EntryIs(e, Kind::Literal)) {
         if (!OutputFits(written_, 1, maxOutput_)) return InflateStatus::TooLarge;
         out_[written_++] = static_cast<std::uint8_t>(ValueOf(e));
         continue;
       }
-      if (EntryIs(e, kEnd)) return InflateStatus::Ok;
-      if (!EntryIs(e, kMatch)) return InflateStatus::Corrupt;
+      if (EntryIs(e, Kind::End)) return InflateStatus::Ok;
+      if (!EntryIs(e, Kind::Match)) return InflateStatus::Corrupt;
       const std::size_t length = ValueOf(e) + Take(ExtraBits(e));
       e = Decode(tables.dist.data(), kDistTableBits);
-      if (!EntryIs(e, kMatch)) return InflateStatus::Corrupt;
+      if (!EntryIs(e, Kind::Match)) return InflateStatus::Corrupt;
       const std::size_t distance = ValueOf(e) + Take(ExtraBits(e));
       if (!DistanceWithinOutput(distance, written_)) return InflateStatus::Corrupt;
       if (!OutputFits(written_, length, maxOutput_)) return InflateStatus::TooLarge;

@@ -44,24 +44,24 @@ std::string MatchKey(std::string name) {
 std::unique_ptr<fs::RandomAccessFile> OpenPackage(const std::string& path, fs::OpenMode mode) {
   fs::OpenResult opened = fs::OpenFile(path, mode);
   switch (opened.error) {
-    case fs::OpenError::None:
+    case fs::OpenFailure::None:
       return std::move(opened.file);
-    case fs::OpenError::NotFound:
-      throw EZipReadError("Cannot open " + path + ": no such file");
-    case fs::OpenError::Locked:
-      throw EZipReadError("Cannot open " + path + ": another program is using it");
-    case fs::OpenError::ReadOnly:
-      throw EZipReadError("Cannot open " + path + ": the file is read-only");
-    case fs::OpenError::Other:
+    case fs::OpenFailure::NotFound:
+      throw ReadError("Cannot open " + path + ": no such file");
+    case fs::OpenFailure::Locked:
+      throw ReadError("Cannot open " + path + ": another program is using it");
+    case fs::OpenFailure::ReadOnly:
+      throw ReadError("Cannot open " + path + ": the file is read-only");
+    case fs::OpenFailure::Other:
       break;
   }
-  throw EZipReadError("Cannot open " + path);
+  throw ReadError("Cannot open " + path);
 }
 
 // Empty reads are skipped: an empty vector's buffer may be null.
 void ReadExactly(fs::RandomAccessFile& file, std::uint64_t offset, void* buffer, std::size_t n) {
   if (n == 0) return;
-  if (!file.ReadAt(offset, buffer, n)) throw EZipReadError("Cannot read the zip file");
+  if (!file.ReadAt(offset, buffer, n)) throw ReadError("Cannot read the zip file");
 }
 
 // Checks an entry's local header (there, naming this entry, its data inside the file) and returns
@@ -71,17 +71,17 @@ std::uint64_t LocateData(fs::RandomAccessFile& file, const ZipHeaderInfo& info) 
   const std::uint64_t fileSize = file.Size();
   std::vector<std::uint8_t> header(kLocalSize + info.storedName.size());
   const bool headerPastEnd = !FitsIn(info.localHeaderOffset, header.size(), fileSize);
-  if (headerPastEnd) throw EZipReadError("Local header of " + info.storedName + " lies outside the file");
+  if (headerPastEnd) throw ReadError("Local header of " + info.storedName + " lies outside the file");
   ReadExactly(file, info.localHeaderOffset, header.data(), header.size());
-  if (Get32(header.data()) != kLocalSignature) throw EZipReadError("Bad local header for " + info.storedName);
+  if (Get32(header.data()) != kLocalSignature) throw ReadError("Bad local header for " + info.storedName);
   const std::uint16_t nameLength = Get16(header.data() + 26);
   const std::uint16_t extraLength = Get16(header.data() + 28);
   const bool otherName = nameLength != info.storedName.size() ||
                          !std::equal(info.storedName.begin(), info.storedName.end(), header.begin() + kLocalSize);
-  if (otherName) throw EZipReadError("The local header of " + info.storedName + " names another entry");
+  if (otherName) throw ReadError("The local header of " + info.storedName + " names another entry");
   const std::uint64_t dataOffset = info.localHeaderOffset + kLocalSize + nameLength + extraLength;
   const bool dataPastEnd = !FitsIn(dataOffset, info.compressedSize, fileSize);
-  if (dataPastEnd) throw EZipReadError("Data of " + info.storedName + " lies outside the file");
+  if (dataPastEnd) throw ReadError("Data of " + info.storedName + " lies outside the file");
   return dataOffset;
 }
 
@@ -95,7 +95,7 @@ class ArchiveWriter {
       : file_(file), source_(source), disk_(disk) {}
   std::uint64_t Position() const { return position_; }
   void Write(const void* data, std::size_t n) {
-    if (!file_.WriteAt(position_, data, n)) throw EZipWriteError("cannot write the new file at offset " + std::to_string(position_));
+    if (!file_.WriteAt(position_, data, n)) throw WriteError("cannot write the new file at offset " + std::to_string(position_));
     position_ += n;
   }
   void Write(const std::vector<std::uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
@@ -105,7 +105,7 @@ class ArchiveWriter {
     while (n > 0) {
       const std::uint64_t piece = std::min(n, kCopyPiece);
       if (!file_.CopyFrom(source_, from, position_, piece)) {
-        throw EZipWriteError("cannot copy bytes " + std::to_string(from) + " to " + std::to_string(from + piece) + " into the new file");
+        throw WriteError("cannot copy bytes " + std::to_string(from) + " to " + std::to_string(from + piece) + " into the new file");
       }
       disk_.StartWriteback(position_, piece);
       position_ += piece;
@@ -169,7 +169,7 @@ void AppendMovedRecord(std::vector<std::uint8_t>& out, const CentralRecord& reco
     return;
   }
   const bool offsetNeedsZip64 = offset >= kMarker32;
-  if (offsetNeedsZip64) throw EZipWriteError(label + " would start past 4 GiB, and its record has no ZIP64 field to say so");
+  if (offsetNeedsZip64) throw WriteError(label + " would start past 4 GiB, and its record has no ZIP64 field to say so");
   Put32(out.data() + at + record.offsetAt, static_cast<std::uint32_t>(offset));
 }
 
@@ -222,13 +222,13 @@ void AppendEndRecords(std::vector<std::uint8_t>& out, const EndRecords& old, std
 void VerifyWritten(fs::RandomAccessFile& file, const std::vector<ZipHeaderInfo>& expected) {
   ZipDirectory written;
   try {
-    written = ReadZipDirectory(file, IncompleteZipMode::izAssumeNotAZip);
-  } catch (const EZipError& e) {
-    throw EZipWriteError(std::string("the new file does not read back as a zip file: ") + e.what());
+    written = ReadZipDirectory(file, IncompleteZipMode::AssumeNotAZip);
+  } catch (const Error& e) {
+    throw WriteError(std::string("the new file does not read back as a zip file: ") + e.what());
   }
-  if (written.rebuilt) throw EZipWriteError("the new file's central directory does not read back");
+  if (written.rebuilt) throw WriteError("the new file's central directory does not read back");
   if (written.entries.size() != expected.size()) {
-    throw EZipWriteError("the new file holds " + std::to_string(written.entries.size()) + " entries instead of " +
+    throw WriteError("the new file holds " + std::to_string(written.entries.size()) + " entries instead of " +
                          std::to_string(expected.size()));
   }
   for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -241,12 +241,12 @@ void VerifyWritten(fs::RandomAccessFile& file, const std::vector<ZipHeaderInfo>&
                           : got.uncompressedSize != want.uncompressedSize  ? "size"
                           : got.localHeaderOffset != want.localHeaderOffset ? "offset"
                                                                             : nullptr;
-    if (differs) throw EZipWriteError("the new file differs at " + EntryLabel(i, want) + ": " + differs);
+    if (differs) throw WriteError("the new file differs at " + EntryLabel(i, want) + ": " + differs);
   }
   try {
     LocateEntries(file, written);
-  } catch (const EZipWriteError& e) {
-    throw EZipWriteError(std::string("the new file does not hold together: ") + e.what());
+  } catch (const WriteError& e) {
+    throw WriteError(std::string("the new file does not hold together: ") + e.what());
   }
 }
 
@@ -263,29 +263,29 @@ std::pair<std::uint16_t, std::uint16_t> DosNow() {
 
 }  // namespace
 
-void TPackageZip::SetZipName(const std::string& path) {
+void Package::SetZipName(const std::string& path) {
   if (LowerAscii(path) != LowerAscii(zipName_)) DropDirectory();
   zipName_ = path;
 }
 
-void TPackageZip::SetRelativePaths(bool on) {
+void Package::SetRelativePaths(bool on) {
   relativePaths_ = on;
   if (on) storePaths_ = true;
 }
 
-void TPackageZip::SetPackLevel(int level) {
+void Package::SetPackLevel(int level) {
   if (level < 0 || level > 9) throw std::invalid_argument("PackLevel must be 0 to 9");
   packLevel_ = level;
 }
 
-void TPackageZip::DropDirectory() {
+void Package::DropDirectory() {
   loaded_ = false;
   loadedKey_.reset();
   entries_.clear();
   comment_.clear();
 }
 
-void TPackageZip::LoadDirectory(fs::RandomAccessFile& file) {
+void Package::LoadDirectory(fs::RandomAccessFile& file) {
   const std::optional<fs::FileIdentity> key = file.Identity();
   const bool current = loaded_ && key && loadedKey_ && *key == *loadedKey_;
   if (current) return;
@@ -297,23 +297,23 @@ void TPackageZip::LoadDirectory(fs::RandomAccessFile& file) {
   loaded_ = true;
 }
 
-void TPackageZip::OpenArchive() {
+void Package::OpenArchive() {
   std::unique_ptr<fs::RandomAccessFile> file = OpenPackage(zipName_, fs::OpenMode::Read);
   LoadDirectory(*file);
 }
 
-int TPackageZip::EntryCount() const { return loaded_ ? static_cast<int>(entries_.size()) : 0; }
+int Package::EntryCount() const { return loaded_ ? static_cast<int>(entries_.size()) : 0; }
 
-const ZipHeaderInfo& TPackageZip::Entry(int index) const {
-  if (index < 0 || index >= EntryCount()) throw EListError("Index " + std::to_string(index) + " is out of range");
+const ZipHeaderInfo& Package::Entry(int index) const {
+  if (index < 0 || index >= EntryCount()) throw IndexOutOfRange("Index " + std::to_string(index) + " is out of range");
   return entries_[static_cast<std::size_t>(index)];
 }
 
-std::string TPackageZip::EntryFileName(int index) const { return Entry(index).fileName; }
+std::string Package::EntryFileName(int index) const { return Entry(index).fileName; }
 
-std::string TPackageZip::EntryPathName(int index) const { return Entry(index).pathName; }
+std::string Package::EntryPathName(int index) const { return Entry(index).pathName; }
 
-int TPackageZip::ExtractToMemory(std::vector<std::uint8_t>* stream, const std::string& name) {
+int Package::ExtractToMemory(std::vector<std::uint8_t>* stream, const std::string& name) {
   if (!stream || IsBlank(name)) return 0;
   std::unique_ptr<fs::RandomAccessFile> file = OpenPackage(zipName_, fs::OpenMode::Read);
   LoadDirectory(*file);
@@ -329,7 +329,7 @@ int TPackageZip::ExtractToMemory(std::vector<std::uint8_t>* stream, const std::s
     // A Deflate stream of an allowed part is barely larger than the part (stored blocks).
     const std::uint64_t inputLimit = entry.method == kStored ? maxPartSize_ : maxPartSize_ + maxPartSize_ / 64 + 1024;
     const bool inputTooLarge = entry.compressedSize > inputLimit;
-    if (inputTooLarge) throw EZipReadError(entry.storedName + " is larger than the part limit");
+    if (inputTooLarge) throw ReadError(entry.storedName + " is larger than the part limit");
     std::vector<std::uint8_t> input(static_cast<std::size_t>(entry.compressedSize));
     ReadExactly(*file, dataOffset, input.data(), input.size());
     std::vector<std::uint8_t> content;
@@ -337,25 +337,25 @@ int TPackageZip::ExtractToMemory(std::vector<std::uint8_t>* stream, const std::s
       content = std::move(input);
     } else {
       InflateResult result = Inflate(input, maxPartSize_);
-      if (result.status == InflateStatus::TooLarge) throw EZipReadError(entry.storedName + " is larger than the part limit");
-      if (result.status != InflateStatus::Ok) throw EZipReadError(entry.storedName + " is damaged");
+      if (result.status == InflateStatus::TooLarge) throw ReadError(entry.storedName + " is larger than the part limit");
+      if (result.status != InflateStatus::Ok) throw ReadError(entry.storedName + " is damaged");
       content = std::move(result.data);
     }
     const bool crcWrong = Crc32(content) != entry.crc32 || content.size() != entry.uncompressedSize;
-    if (crcWrong) throw EZipReadError(entry.storedName + " does not match its CRC or size");
+    if (crcWrong) throw ReadError(entry.storedName + " does not match its CRC or size");
     stream->insert(stream->end(), content.begin(), content.end());
     ++count;
   }
   return count;
 }
 
-int TPackageZip::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, const std::string& name) {
+int Package::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, const std::string& name) {
   if (!stream) return 0;
   const EntryReplacement replacement{name, *stream};
   return ReplaceEntriesFromMemory(std::span<const EntryReplacement>(&replacement, 1));
 }
 
-int TPackageZip::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements) {
+int Package::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements) {
   // Everything new is built in memory first, so nothing is written for a request that fails here.
   struct NewEntry {
     ZipHeaderInfo info;
@@ -368,16 +368,16 @@ int TPackageZip::ReplaceEntriesFromMemory(std::span<const EntryReplacement> repl
   for (const EntryReplacement& replacement : replacements) {
     if (IsBlank(replacement.name)) continue;
     const bool givenTwice = !freshByKey.emplace(MatchKey(replacement.name), fresh.size()).second;
-    if (givenTwice) throw EZipWriteError(replacement.name + " is given twice in one rewrite");
+    if (givenTwice) throw WriteError(replacement.name + " is given twice in one rewrite");
     const bool contentNeedsZip64 = replacement.content.size() >= kMarker32;
-    if (contentNeedsZip64) throw EZipWriteError(replacement.name + " would need ZIP64, which new entries do not get");
+    if (contentNeedsZip64) throw WriteError(replacement.name + " would need ZIP64, which new entries do not get");
     NewEntry entry;
     std::string storedName = replacement.name;
     std::replace(storedName.begin(), storedName.end(), '\\', '/');
     if (!storePaths_) storedName = storedName.substr(storedName.rfind('/') + 1);
     if (!storedName.empty() && storedName.front() == '/') storedName.erase(0, 1);
     const bool nameTooLong = storedName.size() > 0xffff;
-    if (nameTooLong) throw EZipWriteError("Entry name too long");
+    if (nameTooLong) throw WriteError("Entry name too long");
     entry.info.storedName = storedName;
     SplitName(entry.info);
     entry.info.versionMadeBy = 20;
@@ -390,7 +390,7 @@ int TPackageZip::ReplaceEntriesFromMemory(std::span<const EntryReplacement> repl
     entry.data = packLevel_ == 0 ? std::vector<std::uint8_t>(replacement.content.begin(), replacement.content.end())
                                  : Deflate(replacement.content);
     const bool dataNeedsZip64 = entry.data.size() >= kMarker32;
-    if (dataNeedsZip64) throw EZipWriteError(replacement.name + " would need ZIP64, which new entries do not get");
+    if (dataNeedsZip64) throw WriteError(replacement.name + " would need ZIP64, which new entries do not get");
     entry.info.compressedSize = entry.data.size();
     entry.info.uncompressedSize = replacement.content.size();
     fresh.push_back(std::move(entry));
@@ -405,7 +405,7 @@ int TPackageZip::ReplaceEntriesFromMemory(std::span<const EntryReplacement> repl
       OpenPackage(package, rewriteReadOnly_ ? fs::OpenMode::ReadWriteDespiteReadOnly : fs::OpenMode::ReadWrite);
   try {
     const ZipDirectory old = ReadZipDirectory(*source, incompleteZipMode_);
-    if (old.rebuilt) throw EZipWriteError("the central directory was rebuilt from local headers: not written");
+    if (old.rebuilt) throw WriteError("the central directory was rebuilt from local headers: not written");
     const std::vector<EntrySpan> spans = LocateEntries(*source, old);
     const std::size_t count = old.entries.size();
 
@@ -427,17 +427,17 @@ int TPackageZip::ReplaceEntriesFromMemory(std::span<const EntryReplacement> repl
     }
 
     fs::ReplacementFile temporary(package, "KPZ");
-    if (!temporary.Valid()) throw EZipWriteError(temporary.Error());
+    if (!temporary.Valid()) throw WriteError(temporary.Error());
     std::unique_ptr<fs::RandomAccessFile> out;
     try {
       out = OpenPackage(temporary.Path(), fs::OpenMode::ReadWrite);
-    } catch (const EZipReadError& e) {
-      throw EZipWriteError(std::string("cannot open the new file: ") + e.what());
+    } catch (const ReadError& e) {
+      throw WriteError(std::string("cannot open the new file: ") + e.what());
     }
     ArchiveWriter writer(*out, *source, temporary);
     auto writeFresh = [&](NewEntry& entry) {
       const bool offsetNeedsZip64 = writer.Position() >= kMarker32;
-      if (offsetNeedsZip64) throw EZipWriteError(entry.info.storedName + " would start past 4 GiB, which needs ZIP64");
+      if (offsetNeedsZip64) throw WriteError(entry.info.storedName + " would start past 4 GiB, which needs ZIP64");
       entry.info.localHeaderOffset = writer.Position();
       writer.Write(LocalHeader(entry.info));
       writer.Write(entry.data);
@@ -486,16 +486,16 @@ int TPackageZip::ReplaceEntriesFromMemory(std::span<const EntryReplacement> repl
     const std::uint64_t directorySize = directory.size();
     AppendEndRecords(directory, old.end, expected.size(), directorySize, directoryOffset);
     writer.Write(directory);
-    if (!out->Sync()) throw EZipWriteError("cannot flush the new file");
+    if (!out->Sync()) throw WriteError("cannot flush the new file");
     VerifyWritten(*out, expected);
     out.reset();
 
     // One step: at every moment either the old or the new package is on disk under its name.
-    if (!temporary.Commit()) throw EZipWriteError(temporary.Error());
-  } catch (const EZipWriteError& e) {
-    throw EZipWriteError(package + ": " + e.what());
-  } catch (const EZipReadError& e) {
-    throw EZipReadError(package + ": " + e.what());
+    if (!temporary.Commit()) throw WriteError(temporary.Error());
+  } catch (const WriteError& e) {
+    throw WriteError(package + ": " + e.what());
+  } catch (const ReadError& e) {
+    throw ReadError(package + ": " + e.what());
   }
   return static_cast<int>(fresh.size());
 }

@@ -1,11 +1,11 @@
-// TPackageZip reads single entries of a ZIP package into memory and rewrites the package with
+// zip::Package reads single entries of a ZIP package into memory and rewrites the package with
 // some entries replaced, never unpacking it to disk and never leaving it damaged.
 //
 // Usage: assign RelativePaths and ZipName, call OpenArchive, list the entries with EntryCount,
 // EntryFileName and EntryPathName, then call ExtractToMemory and ReplaceEntriesFromMemory as
 // needed. Each operation opens the package itself and closes it before it returns. Every
-// operation reports failure by throwing one of the EZipError types below. Not thread-safe:
-// one operation at a time.
+// operation reports failure by throwing zip::Error or one of the errors below derived from it.
+// Not thread-safe: one operation at a time.
 #pragma once
 
 #include <cstdint>
@@ -22,42 +22,42 @@
 namespace kestrel::zip {
 
 // Base of every error this component raises.
-class EZipError : public std::runtime_error {
+class Error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 // The file has no end-of-central-directory record ("Not a valid zip file!").
-class ENotAZipFile : public EZipError {
+class NotAZipFile : public Error {
  public:
-  using EZipError::EZipError;
+  using Error::Error;
 };
 // The central directory is damaged and no local header was found either.
-class EBadZipFile : public EZipError {
+class DamagedZipFile : public Error {
  public:
-  using EZipError::EZipError;
+  using Error::Error;
 };
 // An entry index outside 0 .. EntryCount() - 1 ("Index %d is out of range").
-class EListError : public EZipError {
+class IndexOutOfRange : public Error {
  public:
-  using EZipError::EZipError;
+  using Error::Error;
 };
 // The package cannot be opened, read or locked, or an entry's data cannot be decoded.
-class EZipReadError : public EZipError {
+class ReadError : public Error {
  public:
-  using EZipError::EZipError;
+  using Error::Error;
 };
 // The package cannot be rewritten exactly (its layout does not hold together, or the new file did
 // not read back as planned), or building or installing the new package failed. The package on
 // disk is unchanged; the message says what failed and where.
-class EZipWriteError : public EZipError {
+class WriteError : public Error {
  public:
-  using EZipError::EZipError;
+  using Error::Error;
 };
 
 enum class IncompleteZipMode {
-  izAssumeMulti,    // part of a multi-disk set
-  izAssumeBad,      // damaged: rebuild the directory from the local headers
-  izAssumeNotAZip,  // no archive at all
+  AssumeMultiDisk,  // part of a multi-disk set
+  AssumeDamaged,    // damaged: rebuild the directory from the local headers
+  AssumeNotAZip,    // no archive at all
 };
 
 // One entry as its central-directory record describes it.
@@ -89,16 +89,16 @@ struct EntryReplacement {
   std::span<const std::uint8_t> content;
 };
 
-class TPackageZip {
+class Package {
  public:
   // Shown to the user by the GUI; the component itself never shows anything.
   using MessageCallback = std::function<void(const std::string& message, const std::string& title)>;
 
-  TPackageZip() = default;
-  TPackageZip(const TPackageZip&) = delete;
-  TPackageZip& operator=(const TPackageZip&) = delete;
-  TPackageZip(TPackageZip&&) = default;
-  TPackageZip& operator=(TPackageZip&&) = default;
+  Package() = default;
+  Package(const Package&) = delete;
+  Package& operator=(const Package&) = delete;
+  Package(Package&&) = default;
+  Package& operator=(Package&&) = default;
 
   // Assigning a path that differs, ignoring ASCII case, discards the loaded directory.
   void SetZipName(const std::string& path);
@@ -113,14 +113,14 @@ class TPackageZip {
   int PackLevel() const { return packLevel_; }
 
   // What to assume when no end-of-central-directory record is found. The start value is the
-  // program's choice, izAssumeNotAZip; izAssumeBad rebuilds the directory from the local headers.
-  // Multi-disk sets are not supported, so izAssumeMulti also raises ENotAZipFile.
+  // program's choice, AssumeNotAZip; AssumeDamaged rebuilds the directory from the local headers.
+  // Multi-disk sets are not supported, so AssumeMultiDisk also raises NotAZipFile.
   void SetIncompleteZipMode(IncompleteZipMode mode) { incompleteZipMode_ = mode; }
 
   // Receives "Unknown Compression Method" / "Zip Error" for an entry of an unsupported method.
   void SetOnMessage(MessageCallback callback) { onMessage_ = std::move(callback); }
 
-  // A part that inflates to more than this is a failed read (EZipReadError). 64 MiB by default.
+  // A part that inflates to more than this is a failed read (ReadError). 64 MiB by default.
   void SetMaxPartSize(std::size_t bytes) { maxPartSize_ = bytes; }
 
   // A read-only package is refused by a rewrite unless this is on; on, only the system's own
@@ -128,23 +128,23 @@ class TPackageZip {
   void SetRewriteReadOnly(bool on) { rewriteReadOnly_ = on; }
 
   // Reads the directory of ZipName, unless the one loaded for it is still current (the same file:
-  // device, inode, size, last-write and change times). Throws ENotAZipFile, EBadZipFile or
-  // EZipReadError.
+  // device, inode, size, last-write and change times). Throws NotAZipFile, DamagedZipFile or
+  // ReadError.
   void OpenArchive();
 
   // 0 when no directory is loaded.
   int EntryCount() const;
-  // The halves of an entry's name; throw EListError outside 0 .. EntryCount() - 1.
+  // The halves of an entry's name; throw IndexOutOfRange outside 0 .. EntryCount() - 1.
   std::string EntryFileName(int index) const;
   std::string EntryPathName(int index) const;
-  // The whole directory record of an entry; throws EListError like the two above.
+  // The whole directory record of an entry; throws IndexOutOfRange like the two above.
   const ZipHeaderInfo& Entry(int index) const;
   // The archive comment of the loaded directory.
   const std::vector<std::uint8_t>& ArchiveComment() const { return comment_; }
 
   // Appends to *stream the content of every entry whose full name ("docProps\core.xml") equals
   // `name` ignoring ASCII case; returns how many were delivered. A null stream or a name of only
-  // blanks returns 0. Throws what OpenArchive throws, and EZipReadError for data that cannot be
+  // blanks returns 0. Throws what OpenArchive throws, and ReadError for data that cannot be
   // read or decoded, whose CRC is wrong, or that inflates to more than the part limit.
   int ExtractToMemory(std::vector<std::uint8_t>* stream, const std::string& name);
 
@@ -157,11 +157,11 @@ class TPackageZip {
   // A symbolic link is followed: its target is rewritten and the link stays. The new file is
   // written beside the package, synced, its directory and local headers read back from the file
   // and compared with the old ones, and renamed over the package in one step. Refused before
-  // anything is written, with EZipWriteError saying why: a package with more than one hard link,
+  // anything is written, with WriteError saying why: a package with more than one hard link,
   // a directory rebuilt from local headers, entries whose bytes overlap, a size or offset that
   // would need a ZIP64 field the record does not have. On any error the package is left
-  // byte-identical, no temporary file remains, and the error propagates (EZipReadError when the
-  // package cannot be opened or locked, EZipWriteError otherwise).
+  // byte-identical, no temporary file remains, and the error propagates (ReadError when the
+  // package cannot be opened or locked, WriteError otherwise).
   int ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements);
 
   // ReplaceEntriesFromMemory with one entry; 0 for a null stream or a name of only blanks.
@@ -179,7 +179,7 @@ class TPackageZip {
   bool relativePaths_ = false;
   bool storePaths_ = false;
   int packLevel_ = 6;
-  IncompleteZipMode incompleteZipMode_ = IncompleteZipMode::izAssumeNotAZip;
+  IncompleteZipMode incompleteZipMode_ = IncompleteZipMode::AssumeNotAZip;
   MessageCallback onMessage_;
   std::size_t maxPartSize_ = std::size_t{64} << 20;
   bool rewriteReadOnly_ = false;

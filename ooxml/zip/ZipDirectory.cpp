@@ -25,7 +25,7 @@ constexpr const char* kNotAZip = "Not a valid zip file!";
 // Empty reads are skipped: an empty vector's buffer may be null.
 void ReadExactly(fs::RandomAccessFile& file, std::uint64_t offset, void* buffer, std::size_t n) {
   if (n == 0) return;
-  if (!file.ReadAt(offset, buffer, n)) throw EZipReadError("Cannot read the zip file at offset " + std::to_string(offset));
+  if (!file.ReadAt(offset, buffer, n)) throw ReadError("Cannot read the zip file at offset " + std::to_string(offset));
 }
 
 struct FoundEnd {
@@ -284,7 +284,7 @@ std::optional<std::uint64_t> DescriptorLength(fs::RandomAccessFile& file, std::u
 // the damage, whose fields (sizes above all) are taken for the entries they describe.
 std::vector<ZipHeaderInfo> RebuildFromLocalHeaders(fs::RandomAccessFile& file, const std::vector<ZipHeaderInfo>& known) {
   std::optional<std::uint64_t> first = FindFirstLocalHeader(file);
-  if (!first) throw EBadZipFile(kNotAZip);
+  if (!first) throw DamagedZipFile(kNotAZip);
   const std::uint64_t fileSize = file.Size();
   std::map<std::uint64_t, const ZipHeaderInfo*> knownByOffset;
   for (const ZipHeaderInfo& k : known) knownByOffset.emplace(k.localHeaderOffset, &k);
@@ -340,7 +340,7 @@ std::vector<ZipHeaderInfo> RebuildFromLocalHeaders(fs::RandomAccessFile& file, c
     entries.push_back(std::move(info));
     pos = *next;
   }
-  if (entries.empty()) throw EBadZipFile(kNotAZip);
+  if (entries.empty()) throw DamagedZipFile(kNotAZip);
   return entries;
 }
 
@@ -364,7 +364,7 @@ ZipDirectory ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode
   bool zip64Damaged = false;
   std::optional<FoundEnd> end = FindEndRecord(file, &zip64Damaged);
   if (!end) {
-    if (mode != IncompleteZipMode::izAssumeBad) throw ENotAZipFile(kNotAZip);
+    if (mode != IncompleteZipMode::AssumeDamaged) throw NotAZipFile(kNotAZip);
     directory.entries = RebuildFromLocalHeaders(file, {});
     directory.rebuilt = true;
     return directory;
@@ -387,27 +387,27 @@ std::vector<EntrySpan> LocateEntries(fs::RandomAccessFile& file, const ZipDirect
     const ZipHeaderInfo& entry = entries[i];
     const std::uint64_t start = entry.localHeaderOffset;
     const bool headerPastEnd = !FitsIn(start, kLocalSize, fileSize);
-    if (headerPastEnd) throw EZipWriteError(EntryLabel(i, entry) + ": its local header lies outside the file");
+    if (headerPastEnd) throw WriteError(EntryLabel(i, entry) + ": its local header lies outside the file");
     header.resize(kLocalSize + entry.storedName.size());
     const bool namePastEnd = !FitsIn(start, header.size(), fileSize);
-    if (namePastEnd) throw EZipWriteError(EntryLabel(i, entry) + ": its local header lies outside the file");
+    if (namePastEnd) throw WriteError(EntryLabel(i, entry) + ": its local header lies outside the file");
     ReadExactly(file, start, header.data(), header.size());
     const bool headerMissing = Get32(header.data()) != kLocalSignature;
-    if (headerMissing) throw EZipWriteError(EntryLabel(i, entry) + ": no local header where the directory points");
+    if (headerMissing) throw WriteError(EntryLabel(i, entry) + ": no local header where the directory points");
     const std::uint16_t nameLength = Get16(header.data() + 26);
     const std::uint16_t extraLength = Get16(header.data() + 28);
     const bool otherName = nameLength != entry.storedName.size() ||
                            !std::equal(entry.storedName.begin(), entry.storedName.end(), header.begin() + kLocalSize);
-    if (otherName) throw EZipWriteError(EntryLabel(i, entry) + ": its local header names another entry");
+    if (otherName) throw WriteError(EntryLabel(i, entry) + ": its local header names another entry");
     EntrySpan& span = spans[i];
     span.start = start;
     span.dataOffset = start + kLocalSize + nameLength + extraLength;
     const bool dataPastEnd = !FitsIn(span.dataOffset, entry.compressedSize, fileSize);
-    if (dataPastEnd) throw EZipWriteError(EntryLabel(i, entry) + ": its data runs past the end of the file");
+    if (dataPastEnd) throw WriteError(EntryLabel(i, entry) + ": its data runs past the end of the file");
     span.end = span.dataOffset + entry.compressedSize;
     if (entry.flags & kDataDescriptorFlag) {
       std::optional<std::uint64_t> descriptor = DescriptorLength(file, span.end, entry);
-      if (!descriptor) throw EZipWriteError(EntryLabel(i, entry) + ": its data descriptor does not match its directory record");
+      if (!descriptor) throw WriteError(EntryLabel(i, entry) + ": its data descriptor does not match its directory record");
       span.end += *descriptor;
     }
   }
@@ -420,14 +420,14 @@ std::vector<EntrySpan> LocateEntries(fs::RandomAccessFile& file, const ZipDirect
     const std::size_t next = order[k + 1];
     const bool overlaps = spans[here].end > spans[next].start;
     if (overlaps) {
-      throw EZipWriteError(EntryLabel(std::max(here, next), entries[std::max(here, next)]) + " overlaps " +
+      throw WriteError(EntryLabel(std::max(here, next), entries[std::max(here, next)]) + " overlaps " +
                            EntryLabel(std::min(here, next), entries[std::min(here, next)]));
     }
   }
   if (!order.empty()) {
     const std::size_t last = order.back();
     const bool runsIntoDirectory = spans[last].end > directory.end.directoryOffset;
-    if (runsIntoDirectory) throw EZipWriteError(EntryLabel(last, entries[last]) + " runs into the central directory");
+    if (runsIntoDirectory) throw WriteError(EntryLabel(last, entries[last]) + " runs into the central directory");
   }
   return spans;
 }

@@ -1,6 +1,6 @@
 // Reading a package's central directory, its ZIP64 records included, and finding where each entry's
 // bytes lie. Every length read from the file is checked by a named check before it is used.
-// Internal to the ZIP component: TPackageZip reads through it, and checks with it both the package
+// Internal to the ZIP component: Package reads through it, and checks with it both the package
 // it is about to rewrite and the new file before the new file takes the package's place.
 #pragma once
 
@@ -44,8 +44,8 @@ struct ZipDirectory {
 };
 
 // Reads the directory; a damaged one is rebuilt from the local headers (ZipDirectory::rebuilt),
-// and so is a missing end record under izAssumeBad. Throws ENotAZipFile, EBadZipFile or
-// EZipReadError.
+// and so is a missing end record under AssumeDamaged. Throws NotAZipFile, DamagedZipFile or
+// ReadError.
 ZipDirectory ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode);
 
 // Where one entry's bytes lie in the file: local header, data, data descriptor.
@@ -57,8 +57,8 @@ struct EntrySpan {
 
 // One span per entry of a directory read from the file (not rebuilt), after checking that every
 // entry's local header is there and names it, that a data descriptor agrees with its record, and
-// that no entry's bytes overlap another's or run into the central directory. Throws EZipWriteError
-// naming the entries, or EZipReadError when the file cannot be read.
+// that no entry's bytes overlap another's or run into the central directory. Throws WriteError
+// naming the entries, or ReadError when the file cannot be read.
 std::vector<EntrySpan> LocateEntries(fs::RandomAccessFile& file, const ZipDirectory& directory);
 
 // Fills fileName and pathName from storedName ("_rels/.rels" -> "_rels\", ".rels").

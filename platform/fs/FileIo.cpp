@@ -118,16 +118,16 @@ class PosixFile final : public RandomAccessFile {
   std::uint64_t size_ = 0;
 };
 
-OpenError ErrorFromErrno(int error) {
+OpenFailure ErrorFromErrno(int error) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
     case EISDIR:
-      return OpenError::NotFound;
+      return OpenFailure::NotFound;
     case EROFS:
-      return OpenError::ReadOnly;
+      return OpenFailure::ReadOnly;
     default:
-      return OpenError::Other;
+      return OpenFailure::Other;
   }
 }
 
@@ -180,37 +180,37 @@ OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   lock.l_len = 0;  // the whole file, however it grows
   while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
     if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EACCES) return {nullptr, OpenError::Locked};
-    return {nullptr, OpenError::Other, errno};
+    if (errno == EAGAIN || errno == EACCES) return {nullptr, OpenFailure::Locked};
+    return {nullptr, OpenFailure::Other, errno};
   }
   // Programs that lock with flock (BSD locks) do not see record locks, nor we theirs: take both.
   while (::flock(fd, (write ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
-    if (errno == EWOULDBLOCK) return {nullptr, OpenError::Locked};
+    if (errno == EWOULDBLOCK) return {nullptr, OpenFailure::Locked};
     break;  // a file system without flock: the record lock is all there is
   }
 
   // Looked at under the lock, so the size cannot change behind us.
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return {nullptr, OpenError::Other, errno};
-  if (!S_ISREG(st.st_mode)) return {nullptr, OpenError::NotFound};
+  if (::fstat(fd, &st) != 0) return {nullptr, OpenFailure::Other, errno};
+  if (!S_ISREG(st.st_mode)) return {nullptr, OpenFailure::NotFound};
   // Root opens anything O_RDWR; the owner write bit is what says "read-only document".
-  if (mode == OpenMode::ReadWrite && (st.st_mode & S_IWUSR) == 0) return {nullptr, OpenError::ReadOnly};
+  if (mode == OpenMode::ReadWrite && (st.st_mode & S_IWUSR) == 0) return {nullptr, OpenFailure::ReadOnly};
   file->SetSize(static_cast<std::uint64_t>(st.st_size));
-  return {std::move(file), OpenError::None};
+  return {std::move(file), OpenFailure::None};
 }
 
 Outcome DescribeOpenError(const OpenResult& result) {
   switch (result.error) {
-    case OpenError::None:
+    case OpenFailure::None:
       return Outcome::Success();
-    case OpenError::NotFound:
+    case OpenFailure::NotFound:
       return Outcome::Failure(FailureKind::NotFound, "no such file");
-    case OpenError::Locked:
+    case OpenFailure::Locked:
       return Outcome::Failure(FailureKind::HeldOpen, "held open by another program");
-    case OpenError::ReadOnly:
+    case OpenFailure::ReadOnly:
       return Outcome::Failure(FailureKind::ReadOnly, "read-only");
-    case OpenError::Other:
+    case OpenFailure::Other:
       break;
   }
   return Outcome::Failure(FailureKind::Io, std::string("cannot be opened: ") +

@@ -23,7 +23,7 @@ enum class OpenMode {
   ReadWriteDespiteReadOnly,
 };
 
-enum class OpenError {
+enum class OpenFailure {
   None,
   NotFound,  // no such file, or a folder
   Locked,    // another open file description holds a conflicting lock
@@ -66,7 +66,7 @@ class RandomAccessFile {
 
 struct OpenResult {
   std::unique_ptr<RandomAccessFile> file;
-  OpenError error = OpenError::None;
+  OpenFailure error = OpenFailure::None;
   int systemError = 0;  // errno of an Other error, for its message
 };
 

@@ -10,11 +10,11 @@ OpenResult OpenForWriting(const std::string& path, const FileRecord& record) {
   if ((record.attributes & kAttributeReadOnly) == 0) return OpenFile(path, OpenMode::ReadWrite);
   // Where the system lets us (root), the bit is never off at all; a kill then cannot matter.
   OpenResult despite = OpenFile(path, OpenMode::ReadWriteDespiteReadOnly);
-  if (despite.file || despite.error != OpenError::Other) return despite;
-  if (!SetFileAttributes(path, record.attributes & ~kAttributeReadOnly)) return {nullptr, OpenError::ReadOnly};
+  if (despite.file || despite.error != OpenFailure::Other) return despite;
+  if (!SetFileAttributes(path, record.attributes & ~kAttributeReadOnly)) return {nullptr, OpenFailure::ReadOnly};
   OpenResult opened = OpenFile(path, OpenMode::ReadWrite);
   // The open descriptor keeps its right to write; the file is read-only again for everyone else.
-  if (!RestoreFileAttributes(path, record) && opened.file) return {nullptr, OpenError::Other};
+  if (!RestoreFileAttributes(path, record) && opened.file) return {nullptr, OpenFailure::Other};
   return opened;
 }
 

@@ -15,24 +15,24 @@ using namespace cfb;
 
 namespace {
 
-void SetError(OpenError* error, OpenError value) {
+void SetError(CompoundFileOpenError* error, CompoundFileOpenError value) {
   if (error != nullptr) *error = value;
 }
 
-OpenError FromFsError(fs::OpenError error) {
+CompoundFileOpenError FromFsError(fs::OpenFailure error) {
   switch (error) {
-    case fs::OpenError::None:
-      return OpenError::None;
-    case fs::OpenError::NotFound:
-      return OpenError::NotFound;
-    case fs::OpenError::Locked:
-      return OpenError::Locked;
-    case fs::OpenError::ReadOnly:
-      return OpenError::ReadOnly;
-    case fs::OpenError::Other:
+    case fs::OpenFailure::None:
+      return CompoundFileOpenError::None;
+    case fs::OpenFailure::NotFound:
+      return CompoundFileOpenError::NotFound;
+    case fs::OpenFailure::Locked:
+      return CompoundFileOpenError::Locked;
+    case fs::OpenFailure::ReadOnly:
+      return CompoundFileOpenError::ReadOnly;
+    case fs::OpenFailure::Other:
       break;
   }
-  return OpenError::Io;
+  return CompoundFileOpenError::Io;
 }
 
 // Files up to this size are read whole when opened: one read of a small file costs less than
@@ -180,15 +180,15 @@ bool CompoundFile::State::ReadTableSectors(std::span<const std::uint32_t> sector
 // Reads the header, DIFAT, FAT, directory and mini FAT. Read mode keeps whatever part of a
 // damaged table it can (unknown FAT entries read as free, so chains through them fail); write
 // mode then asks CheckWholeStructure for all of it.
-bool CompoundFile::State::Load(OpenError* error, std::string* damage) {
+bool CompoundFile::State::Load(CompoundFileOpenError* error, std::string* damage) {
   auto damaged = [&](const char* what) {
-    SetError(error, OpenError::Damaged);
+    SetError(error, CompoundFileOpenError::Damaged);
     if (damage != nullptr) *damage = what;
     return false;
   };
   fileSize = file->Size();
   if (fileSize < kHeaderSize) {
-    SetError(error, OpenError::NotCompoundFile);
+    SetError(error, CompoundFileOpenError::NotCompoundFile);
     return false;
   }
   const auto wanted = static_cast<std::size_t>(fileSize <= kImageLimit ? fileSize : kLargeFileImage);
@@ -196,11 +196,11 @@ bool CompoundFile::State::Load(OpenError* error, std::string* damage) {
   image = std::make_unique_for_overwrite<std::uint8_t[]>(wanted);
   if (file->ReadAt(0, image.get(), wanted)) imageSize = wanted;
   if (!ReadAt(0, header.data(), header.size())) {
-    SetError(error, OpenError::Io);
+    SetError(error, CompoundFileOpenError::Io);
     return false;
   }
   if (std::memcmp(header.data(), kSignature, sizeof kSignature) != 0) {
-    SetError(error, OpenError::NotCompoundFile);
+    SetError(error, CompoundFileOpenError::NotCompoundFile);
     return false;
   }
   const std::uint16_t major = Get16(header.data() + kHdrMajorVersion);
@@ -280,7 +280,7 @@ bool CompoundFile::State::Load(OpenError* error, std::string* damage) {
     pending.push_back(dir.Right(id));
     if (dir.Type(id) == kTypeStorage) pending.push_back(dir.Child(id));
   }
-  SetError(error, OpenError::None);
+  SetError(error, CompoundFileOpenError::None);
   return true;
 }
 
@@ -474,20 +474,20 @@ std::vector<FilePiece> CompoundFile::State::Pieces(const StreamLayout& layout, s
 CompoundFile::CompoundFile(std::unique_ptr<State> state) : state_(std::move(state)) {}
 CompoundFile::~CompoundFile() = default;
 
-std::unique_ptr<CompoundFile> CompoundFile::Open(const std::string& path, fs::OpenMode mode, OpenError* error,
-                                                 std::string* damage) {
+std::unique_ptr<CompoundFile> CompoundFile::Open(const std::string& path, fs::OpenMode mode,
+                                                 CompoundFileOpenError* error, std::string* damage) {
   fs::OpenResult opened = fs::OpenFile(path, mode);
-  if (opened.error != fs::OpenError::None || !opened.file) {
-    SetError(error, opened.error == fs::OpenError::None ? OpenError::Io : FromFsError(opened.error));
+  if (opened.error != fs::OpenFailure::None || !opened.file) {
+    SetError(error, opened.error == fs::OpenFailure::None ? CompoundFileOpenError::Io : FromFsError(opened.error));
     return nullptr;
   }
   return Open(std::move(opened.file), mode, error, damage);
 }
 
 std::unique_ptr<CompoundFile> CompoundFile::Open(std::unique_ptr<fs::RandomAccessFile> file, fs::OpenMode mode,
-                                                 OpenError* error, std::string* damage) {
+                                                 CompoundFileOpenError* error, std::string* damage) {
   if (!file) {
-    SetError(error, OpenError::Io);
+    SetError(error, CompoundFileOpenError::Io);
     return nullptr;
   }
   auto state = std::make_unique<State>();
@@ -496,7 +496,7 @@ std::unique_ptr<CompoundFile> CompoundFile::Open(std::unique_ptr<fs::RandomAcces
   if (!state->Load(error, damage)) return nullptr;
   if (state->writable) {
     if (Outcome whole = state->CheckWholeStructure(); !whole) {
-      SetError(error, OpenError::Damaged);
+      SetError(error, CompoundFileOpenError::Damaged);
       if (damage != nullptr) *damage = whole.message();
       return nullptr;
     }

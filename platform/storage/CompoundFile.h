@@ -30,7 +30,7 @@ namespace kestrel::storage {
 using EntryId = std::uint32_t;
 inline constexpr EntryId kRootEntry = 0;
 
-enum class OpenError {
+enum class CompoundFileOpenError {
   None,
   NotFound,
   Locked,
@@ -75,12 +75,14 @@ class CompoundFile {
   // until the object is destroyed. When a write mode open is refused as Damaged, *damage (if
   // given) says what is wrong, e.g. "the FAT chain of entry 5 loops".
   static std::unique_ptr<CompoundFile> Open(const std::string& path, fs::OpenMode mode,
-                                            OpenError* error = nullptr, std::string* damage = nullptr);
+                                            CompoundFileOpenError* error = nullptr,
+                                            std::string* damage = nullptr);
   // The same on a file the caller opened (and locked) already; `mode` says whether commits are
   // allowed and must match how the file was opened. The object owns the file from here on (on
   // failure it is closed, its lock with it); File() lends it out.
   static std::unique_ptr<CompoundFile> Open(std::unique_ptr<fs::RandomAccessFile> file, fs::OpenMode mode,
-                                            OpenError* error = nullptr, std::string* damage = nullptr);
+                                            CompoundFileOpenError* error = nullptr,
+                                            std::string* damage = nullptr);
 
   // Like StgIsStorageFile: the file exists and starts with the compound-file signature.
   static bool IsCompoundFile(const std::string& path);

@@ -88,7 +88,7 @@ struct CompoundFile::State {
   // Sector table entries from `sectors` into `table` from entry `at` on.
   bool ReadTableSectors(std::span<const std::uint32_t> sectors, std::vector<std::uint32_t>& table, std::size_t at) const;
   // False with *error set (and *damage, for Damaged, saying what is wrong) when unusable.
-  bool Load(OpenError* error, std::string* damage);
+  bool Load(CompoundFileOpenError* error, std::string* damage);
   // Write mode's precondition; a Damaged failure saying what does not hold together.
   Outcome CheckWholeStructure() const;
   // Every unit of the chain from `start` (mini units or sectors) up to its end mark; nullopt

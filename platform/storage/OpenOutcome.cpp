@@ -4,26 +4,26 @@
 
 namespace kestrel::storage {
 
-Outcome DescribeOpenError(OpenError error, const std::string& damage) {
+Outcome DescribeOpenError(CompoundFileOpenError error, const std::string& damage) {
   fs::OpenResult opened;
   switch (error) {
-    case OpenError::None:
+    case CompoundFileOpenError::None:
       return Outcome::Success();
-    case OpenError::NotCompoundFile:
+    case CompoundFileOpenError::NotCompoundFile:
       return Outcome::Failure(FailureKind::NotADocument, "not a compound file, so not a Word document");
-    case OpenError::Damaged:
+    case CompoundFileOpenError::Damaged:
       return Outcome::Failure(FailureKind::Damaged,
                               "damaged compound file: " + (damage.empty() ? "its sector tables do not hold together" : damage));
-    case OpenError::NotFound:
-      opened.error = fs::OpenError::NotFound;
+    case CompoundFileOpenError::NotFound:
+      opened.error = fs::OpenFailure::NotFound;
       break;
-    case OpenError::Locked:
-      opened.error = fs::OpenError::Locked;
+    case CompoundFileOpenError::Locked:
+      opened.error = fs::OpenFailure::Locked;
       break;
-    case OpenError::ReadOnly:
-      opened.error = fs::OpenError::ReadOnly;
+    case CompoundFileOpenError::ReadOnly:
+      opened.error = fs::OpenFailure::ReadOnly;
       break;
-    case OpenError::Io:
+    case CompoundFileOpenError::Io:
       return Outcome::Failure(FailureKind::Io, "the file could not be read");
   }
   // The file door's own words for what it refused.

@@ -9,6 +9,6 @@
 namespace kestrel::storage {
 
 // `damage` is what Open said about a Damaged file, when it said something.
-Outcome DescribeOpenError(OpenError error, const std::string& damage = {});
+Outcome DescribeOpenError(CompoundFileOpenError error, const std::string& damage = {});
 
 }  // namespace kestrel::storage

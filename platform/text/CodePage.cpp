@@ -39,7 +39,7 @@ std::size_t CodeUnitSize(unsigned codePage) {
   return codePage == kCodePageUtf16Le || codePage == 1201 ? 2 : 1;
 }
 
-enum class Direction : std::uint64_t { kToUtf8, kFromUtf8 };
+enum class Direction : std::uint64_t { ToUtf8, FromUtf8 };
 
 // One open iconv descriptor, or the memory that the code page could not be opened.
 class Descriptor {
@@ -68,7 +68,7 @@ iconv_t OpenDescriptor(unsigned codePage, Direction direction) {
   auto found = cache.find(key);
   if (found == cache.end()) {
     const std::string name = IconvName(codePage);
-    found = direction == Direction::kToUtf8 ? cache.try_emplace(key, "UTF-8", name).first
+    found = direction == Direction::ToUtf8 ? cache.try_emplace(key, "UTF-8", name).first
                                             : cache.try_emplace(key, name, "UTF-8").first;
   }
   return found->second.IsOpen() ? found->second.Handle() : nullptr;
@@ -191,11 +191,11 @@ bool KeepsAscii(unsigned codePage) {
 bool IsValidUtf8(std::string_view text) { return WellFormedPrefix(text) == text.size(); }
 
 bool IsKnownCodePage(unsigned codePage) {
-  return OpenDescriptor(codePage, Direction::kToUtf8) != nullptr;
+  return OpenDescriptor(codePage, Direction::ToUtf8) != nullptr;
 }
 
 std::optional<std::string> ToUtf8(std::string_view bytes, unsigned codePage) {
-  const iconv_t descriptor = OpenDescriptor(codePage, Direction::kToUtf8);
+  const iconv_t descriptor = OpenDescriptor(codePage, Direction::ToUtf8);
   if (!descriptor) return std::nullopt;
   if (codePage == kCodePageUtf8) {
     return IsValidUtf8(bytes) ? std::optional<std::string>(bytes) : std::nullopt;
@@ -205,7 +205,7 @@ std::optional<std::string> ToUtf8(std::string_view bytes, unsigned codePage) {
 
 std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage) {
   if (IsAscii(bytes) && KeepsAscii(codePage)) return std::string(bytes);
-  const iconv_t descriptor = OpenDescriptor(codePage, Direction::kToUtf8);
+  const iconv_t descriptor = OpenDescriptor(codePage, Direction::ToUtf8);
   if (!descriptor) return {};
   if (codePage == kCodePageUtf8) return Utf8Lossy(bytes);
   Restart(descriptor);
@@ -220,7 +220,7 @@ std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage) {
 
 std::optional<std::string> FromUtf8(std::string_view utf8, unsigned codePage) {
   if (IsAscii(utf8) && KeepsAscii(codePage)) return std::string(utf8);
-  const iconv_t descriptor = OpenDescriptor(codePage, Direction::kFromUtf8);
+  const iconv_t descriptor = OpenDescriptor(codePage, Direction::FromUtf8);
   if (!descriptor || !IsValidUtf8(utf8)) return std::nullopt;
   if (codePage == kCodePageUtf8) return std::string(utf8);
   auto encoded = ConvertExactly(descriptor, utf8);

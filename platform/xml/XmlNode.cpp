@@ -33,19 +33,19 @@ std::string_view PrefixOf(std::string_view name) {
 
 XmlNodeKind XmlNode::Kind() const {
   switch (node_.type()) {
-    case pugi::node_pcdata: return XmlNodeKind::kText;
-    case pugi::node_cdata: return XmlNodeKind::kCData;
-    case pugi::node_comment: return XmlNodeKind::kComment;
-    case pugi::node_pi: return XmlNodeKind::kProcessingInstruction;
-    default: return XmlNodeKind::kElement;
+    case pugi::node_pcdata: return XmlNodeKind::Text;
+    case pugi::node_cdata: return XmlNodeKind::CData;
+    case pugi::node_comment: return XmlNodeKind::Comment;
+    case pugi::node_pi: return XmlNodeKind::ProcessingInstruction;
+    default: return XmlNodeKind::Element;
   }
 }
 
 std::string XmlNode::Name() const {
   switch (Kind()) {
-    case XmlNodeKind::kText: return "#text";
-    case XmlNodeKind::kCData: return "#cdata-section";
-    case XmlNodeKind::kComment: return "#comment";
+    case XmlNodeKind::Text: return "#text";
+    case XmlNodeKind::CData: return "#cdata-section";
+    case XmlNodeKind::Comment: return "#comment";
     default: return node_.name();
   }
 }
@@ -57,7 +57,7 @@ std::string XmlNode::LocalName() const {
 }
 
 std::string XmlNode::NamespaceUri() const {
-  if (Kind() != XmlNodeKind::kElement) return {};
+  if (Kind() != XmlNodeKind::Element) return {};
   const std::string_view prefix = PrefixOf(node_.name());
   if (prefix == "xml") return std::string(kXmlNamespace);
   const std::string declaration = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);

@@ -12,7 +12,7 @@
 
 namespace kestrel::xml {
 
-enum class XmlNodeKind { kElement, kText, kCData, kComment, kProcessingInstruction };
+enum class XmlNodeKind { Element, Text, CData, Comment, ProcessingInstruction };
 
 class XmlNode {
  public:

@@ -45,7 +45,7 @@ TEST_P(BackupInZone, AReadOnlyDocumentGivesAReadOnlyBackupWithItsTimes) {
     const auto document = test::TakeFileSnapshot(file);
     const auto record = fs::ReadFileRecord(file);
     ASSERT_TRUE(record);
-    ASSERT_TRUE(backupoldfile(file));
+    ASSERT_TRUE(BackUpDocument(file));
 
     const stdfs::path backup = file.string() + ".bak";
     const auto copy = test::TakeFileSnapshot(backup);
@@ -77,7 +77,7 @@ TEST(Backup, HiddenAndSystemBitsAreCarried) {
   const test::TempDir dir;
   const auto file = test::PrepareDocument(dir, "lo-ascii-full.doc", false);
   ASSERT_TRUE(fs::SetFileAttributes(file, fs::kAttributeHidden | fs::kAttributeSystem | fs::kAttributeArchive));
-  ASSERT_TRUE(backupoldfile(file));
+  ASSERT_TRUE(BackUpDocument(file));
   const stdfs::path backup = file.string() + ".bak";
   EXPECT_EQ(test::ShownAttributes(backup), fs::kAttributeHidden | fs::kAttributeSystem | fs::kAttributeArchive);
   EXPECT_TRUE(test::OwnerWritable(backup));
@@ -94,7 +94,7 @@ TEST(Backup, AnEarlierReadOnlyHiddenBackupIsReplaced) {
   std::ofstream(backup) << "an earlier backup";
   ASSERT_TRUE(fs::SetFileAttributes(backup, fs::kAttributeReadOnly | fs::kAttributeHidden));
   ASSERT_FALSE(test::OwnerWritable(backup));
-  ASSERT_TRUE(backupoldfile(file));
+  ASSERT_TRUE(BackUpDocument(file));
   EXPECT_TRUE(test::ReadBytes(backup) == test::ReadBytes(file));
   EXPECT_EQ(test::ShownAttributes(backup), test::ShownAttributes(file));
   EXPECT_TRUE(test::OwnerWritable(backup));
@@ -106,7 +106,7 @@ TEST(Backup, AFolderNamedLikeTheBackupIsLeftAlone) {
   const auto folder = dir.Path() / "report.doc.bak";
   stdfs::create_directory(folder);
   std::ofstream(folder / "inside.txt") << "kept";
-  EXPECT_FALSE(backupoldfile(file));
+  EXPECT_FALSE(BackUpDocument(file));
   EXPECT_TRUE(stdfs::is_directory(folder));
   EXPECT_EQ(Names(folder), std::vector<std::string>{"inside.txt"});
   EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"report.doc", "report.doc.bak"}));
@@ -114,7 +114,7 @@ TEST(Backup, AFolderNamedLikeTheBackupIsLeftAlone) {
 
 TEST(Backup, AMissingDocumentGivesNoBackup) {
   const test::TempDir dir;
-  EXPECT_FALSE(backupoldfile((dir.Path() / "gone.doc").string()));
+  EXPECT_FALSE(BackUpDocument((dir.Path() / "gone.doc").string()));
   EXPECT_TRUE(stdfs::is_empty(dir.Path()));
 }
 
@@ -142,10 +142,10 @@ TEST(Backup, AnEarlierBackupSurvivesAFailedBackup) {
   {
     const test::LockHolder writer(file, true);
     ASSERT_TRUE(writer.Holding());
-    EXPECT_FALSE(backupoldfile(file));
+    EXPECT_FALSE(BackUpDocument(file));
   }
   stdfs::remove(file);
-  EXPECT_FALSE(backupoldfile(file));
+  EXPECT_FALSE(BackUpDocument(file));
   ExpectLeftAsItWas(backup, before);
   EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"report.doc.bak"});
 }
@@ -160,11 +160,11 @@ TEST(Backup, AnEarlierBackupHeldOpenElsewhereIsNotReplaced) {
   {
     const test::LockHolder writer(backup, true);
     ASSERT_TRUE(writer.Holding());
-    EXPECT_FALSE(backupoldfile(file));
+    EXPECT_FALSE(BackUpDocument(file));
   }
   const stdfs::path lockFile = dir.Path() / ".~lock.report.doc.bak#";
   std::ofstream(lockFile) << ",someone,host,07.12.2024 10:00,file:///home/someone;";
-  EXPECT_FALSE(backupoldfile(file));
+  EXPECT_FALSE(BackUpDocument(file));
   ExpectLeftAsItWas(backup, before);
   stdfs::remove(lockFile);
   EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"report.doc", "report.doc.bak"}));
@@ -175,7 +175,7 @@ TEST(Backup, ABackupNamedDocumentGetsASecondSuffix) {
   EXPECT_EQ(BackupFileName("/data/report.docx"), "/data/report.docx.bak");
   const test::TempDir dir;
   const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "x.doc.bak");
-  ASSERT_TRUE(backupoldfile(file));
+  ASSERT_TRUE(BackUpDocument(file));
   EXPECT_TRUE(test::ReadBytes(dir.Path() / "x.doc.bak.bak") == test::ReadBytes(file));
 }
 
@@ -185,7 +185,7 @@ TEST(Backup, ALockFileBesideDoesNotRefuseIt) {
   const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "report.doc");
   std::ofstream(dir.Path() / ".~lock.report.doc#") << ",someone,host,07.12.2024 10:00,file:///home/someone;";
   std::ofstream(dir.Path() / "~$report.doc") << "someone";
-  ASSERT_TRUE(backupoldfile(file));
+  ASSERT_TRUE(BackUpDocument(file));
   EXPECT_TRUE(test::ReadBytes(dir.Path() / "report.doc.bak") == test::ReadBytes(file));
 }
 
@@ -195,7 +195,7 @@ TEST(Backup, ADocumentBeingWrittenElsewhereCannotBeCopied) {
   const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false, "report.doc");
   const test::LockHolder writer(file, true);
   ASSERT_TRUE(writer.Holding());
-  EXPECT_FALSE(backupoldfile(file));
+  EXPECT_FALSE(BackUpDocument(file));
   EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"report.doc"});
 }
 

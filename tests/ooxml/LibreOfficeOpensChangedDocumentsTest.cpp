@@ -20,9 +20,9 @@ const catalogue::PropertyRows& Change() {
 }
 
 void ChangePackage(const fs::path& file) {
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
-  ASSERT_TRUE(ooxml::WriteOoxmlProperties(myzip, axml, file.string(), Change()));
+  zip::Package package;
+  xml::XmlDocument partDocument;
+  ASSERT_TRUE(ooxml::WriteOoxmlProperties(package, partDocument, file.string(), Change()));
 }
 
 void ChangeBinary(const fs::path& file) { ASSERT_TRUE(doc::ChangeBinaryProperties(file.string(), Change())); }

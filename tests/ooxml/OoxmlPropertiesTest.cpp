@@ -18,15 +18,15 @@ namespace fs = std::filesystem;
 using Rows = std::array<std::string, catalogue::kRowCount>;
 
 std::optional<Rows> Read(const fs::path& file) {
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
-  return ReadOoxmlProperties(myzip, axml, file.string());
+  zip::Package package;
+  xml::XmlDocument partDocument;
+  return ReadOoxmlProperties(package, partDocument, file.string());
 }
 
 bool Write(const fs::path& file, const catalogue::PropertyRows& rows) {
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
-  return WriteOoxmlProperties(myzip, axml, file.string(), rows);
+  zip::Package package;
+  xml::XmlDocument partDocument;
+  return WriteOoxmlProperties(package, partDocument, file.string(), rows);
 }
 
 // Python's zipfile view of every entry: name -> method, time, CRC, sizes, raw compressed bytes.
@@ -240,14 +240,14 @@ TEST(FindPropertyParts, NeedsBothRelationships) {
                              test::ShellQuote(test::DataFile("lo-ja-full.docx").string()) + " " + test::ShellQuote(file.string()))
                 .exitCode,
             0);
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
-  EXPECT_FALSE(FindPropertyParts(myzip, axml, file.string()));
+  zip::Package package;
+  xml::XmlDocument partDocument;
+  EXPECT_FALSE(FindPropertyParts(package, partDocument, file.string()));
   const auto bytes = test::ReadBytes(file);
   EXPECT_FALSE(Write(file, SingleChange()));
   EXPECT_EQ(test::ReadBytes(file), bytes);
 
-  const auto parts = FindPropertyParts(myzip, axml, test::DataFile("lo-ja-full.docx").string());
+  const auto parts = FindPropertyParts(package, partDocument, test::DataFile("lo-ja-full.docx").string());
   ASSERT_TRUE(parts);
   EXPECT_EQ(parts->extendedPart, "docProps\\app.xml");
   EXPECT_EQ(parts->corePart, "docProps\\core.xml");
@@ -294,9 +294,9 @@ std::map<std::string, std::string> OracleProperties(const fs::path& file) {
 }
 
 Result<std::vector<PartUpdate>> Plan(const fs::path& file, const catalogue::PropertyRows& rows) {
-  zip::TPackageZip myzip;
-  xml::XmlDocument axml;
-  return PlanOoxmlProperties(myzip, axml, file.string(), rows);
+  zip::Package package;
+  xml::XmlDocument partDocument;
+  return PlanOoxmlProperties(package, partDocument, file.string(), rows);
 }
 
 // Parts that bind other prefixes, default namespaces, or only cp: every row is found by its

@@ -1,4 +1,4 @@
-// TPackageZip against Python's zipfile (tests/oracle/zip_dump.py) as the independent reader.
+// Package against Python's zipfile (tests/oracle/zip_dump.py) as the independent reader.
 
 #include "ooxml/zip/PackageZip.h"
 
@@ -133,15 +133,15 @@ bool HasTemporaryFiles(const fsys::path& folder) {
   return false;
 }
 
-TPackageZip Opened(const fsys::path& file) {
-  TPackageZip zip;
+Package Opened(const fsys::path& file) {
+  Package zip;
   zip.SetRelativePaths(true);
   zip.SetZipName(file.string());
   zip.OpenArchive();
   return zip;
 }
 
-Bytes Extract(TPackageZip& zip, const std::string& name) {
+Bytes Extract(Package& zip, const std::string& name) {
   Bytes out;
   zip.ExtractToMemory(&out, name);
   return out;
@@ -202,7 +202,7 @@ TEST(PackageZipRead, EveryEntryMatchesZipfile) {
     SCOPED_TRACE(file.string());
     std::optional<PyDump> dump = DumpZip(file);
     ASSERT_TRUE(dump);
-    TPackageZip zip = Opened(file);
+    Package zip = Opened(file);
     ASSERT_EQ(zip.EntryCount(), static_cast<int>(dump->entries.size()));
     for (int i = 0; i < zip.EntryCount(); ++i) {
       const PyEntry& expected = dump->entries[static_cast<std::size_t>(i)];
@@ -218,7 +218,7 @@ TEST(PackageZipRead, EveryEntryMatchesZipfile) {
 
 TEST(PackageZipRead, NamesSplitAndMatchIgnoringCase) {
   test::TempDir dir;
-  TPackageZip zip = Opened(dir.Copy(test::DataFile("MixedCase.Docx")));
+  Package zip = Opened(dir.Copy(test::DataFile("MixedCase.Docx")));
   ASSERT_EQ(zip.EntryCount(), 10);
   EXPECT_EQ(zip.EntryFileName(0), ".rels");
   EXPECT_EQ(zip.EntryPathName(0), "_rels\\");
@@ -245,19 +245,19 @@ TEST(PackageZipRead, NamesSplitAndMatchIgnoringCase) {
 }
 
 TEST(PackageZipRead, IndexErrorsCarryTheIndex) {
-  TPackageZip empty;
+  Package empty;
   EXPECT_EQ(empty.EntryCount(), 0);
-  EXPECT_EQ(MessageOf<EListError>([&] { empty.EntryFileName(0); }), "Index 0 is out of range");
+  EXPECT_EQ(MessageOf<IndexOutOfRange>([&] { empty.EntryFileName(0); }), "Index 0 is out of range");
   test::TempDir dir;
-  TPackageZip zip = Opened(dir.Copy(test::DataFile("lo-ascii-full.docx")));
-  EXPECT_EQ(MessageOf<EListError>([&] { zip.EntryFileName(10); }), "Index 10 is out of range");
-  EXPECT_EQ(MessageOf<EListError>([&] { zip.EntryPathName(-1); }), "Index -1 is out of range");
+  Package zip = Opened(dir.Copy(test::DataFile("lo-ascii-full.docx")));
+  EXPECT_EQ(MessageOf<IndexOutOfRange>([&] { zip.EntryFileName(10); }), "Index 10 is out of range");
+  EXPECT_EQ(MessageOf<IndexOutOfRange>([&] { zip.EntryPathName(-1); }), "Index -1 is out of range");
   EXPECT_EQ(zip.EntryFileName(9), "[Content_Types].xml");
 }
 
 TEST(PackageZipRead, EmptyFileHasNoEntries) {
   test::TempDir dir;
-  TPackageZip zip = Opened(dir.Copy(test::DataFile("z.docx")));
+  Package zip = Opened(dir.Copy(test::DataFile("z.docx")));
   EXPECT_EQ(zip.EntryCount(), 0);
   Bytes out;
   EXPECT_EQ(zip.ExtractToMemory(&out, "docProps\\core.xml"), 0);
@@ -268,24 +268,24 @@ TEST(PackageZipRead, FilesWithoutEndRecordAreNotZips) {
   test::TempDir dir;
   for (const auto& [source, name] : std::vector<std::pair<std::string, std::string>>{
            {"x.doc", "x.docx"}, {"renamed-doc-as.docx", "renamed-doc-as.docx"}, {"truncated.docx", "truncated.docx"}}) {
-    TPackageZip zip;
+    Package zip;
     zip.SetZipName(dir.Copy(test::DataFile(source), name).string());
-    EXPECT_EQ(MessageOf<ENotAZipFile>([&] { zip.OpenArchive(); }), "Not a valid zip file!") << name;
+    EXPECT_EQ(MessageOf<NotAZipFile>([&] { zip.OpenArchive(); }), "Not a valid zip file!") << name;
     EXPECT_EQ(zip.EntryCount(), 0);
   }
   // 1 to 21 bytes cannot hold the record.
   fsys::path tiny = dir.Path() / "tiny.docx";
   test::WriteBytes(tiny, ToBytes("PK\x05\x06"));
-  TPackageZip zip;
+  Package zip;
   zip.SetZipName(tiny.string());
-  EXPECT_THROW(zip.OpenArchive(), ENotAZipFile);
+  EXPECT_THROW(zip.OpenArchive(), NotAZipFile);
 }
 
 TEST(PackageZipRead, AssumeBadRebuildsFromLocalHeaders) {
   test::TempDir dir;
-  TPackageZip zip;
+  Package zip;
   zip.SetZipName(dir.Copy(test::DataFile("truncated.docx")).string());
-  zip.SetIncompleteZipMode(IncompleteZipMode::izAssumeBad);
+  zip.SetIncompleteZipMode(IncompleteZipMode::AssumeDamaged);
   zip.OpenArchive();
   ASSERT_GE(zip.EntryCount(), 1);
   EXPECT_EQ(zip.EntryPathName(0) + zip.EntryFileName(0), "_rels\\.rels");
@@ -326,7 +326,7 @@ TEST(PackageZipRead, DamagedCentralDirectoryIsRebuilt) {
     damage(damaged);
     fsys::path file = dir.Path() / "damaged.docx";
     test::WriteBytes(file, damaged);
-    TPackageZip zip = Opened(file);
+    Package zip = Opened(file);
     ASSERT_EQ(zip.EntryCount(), 5);
     for (int i = 0; i < 5; ++i) {
       const PyEntry& expected = dump->entries[static_cast<std::size_t>(i)];
@@ -342,9 +342,9 @@ TEST(PackageZipRead, DamagedCentralDirectoryIsRebuilt) {
   Bytes lone = ToBytes("no archive here at all, just text before the record ");
   lone.insert(lone.end(), record.begin(), record.end());
   test::WriteBytes(bare, lone);
-  TPackageZip zip;
+  Package zip;
   zip.SetZipName(bare.string());
-  EXPECT_EQ(MessageOf<EBadZipFile>([&] { zip.OpenArchive(); }), "Not a valid zip file!");
+  EXPECT_EQ(MessageOf<DamagedZipFile>([&] { zip.OpenArchive(); }), "Not a valid zip file!");
 }
 
 TEST(PackageZipRead, DamagedEntryDataIsAFailedRead) {
@@ -355,16 +355,16 @@ TEST(PackageZipRead, DamagedEntryDataIsAFailedRead) {
   // The first local header's signature: the entry cannot be located.
   bytes[0] = 'X';
   test::WriteBytes(file, bytes);
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   Bytes out;
-  EXPECT_THROW(zip.ExtractToMemory(&out, "[Content_Types].xml"), EZipReadError);
+  EXPECT_THROW(zip.ExtractToMemory(&out, "[Content_Types].xml"), ReadError);
   // Garbage in a Deflate stream.
   bytes[0] = 'P';
   const std::size_t data = 30 + std::string("[Content_Types].xml").size();
   std::fill(bytes.begin() + static_cast<long>(data), bytes.begin() + static_cast<long>(data) + 13, 0xff);
   test::WriteBytes(file, bytes);
   zip = Opened(file);
-  EXPECT_THROW(zip.ExtractToMemory(&out, "[Content_Types].xml"), EZipReadError);
+  EXPECT_THROW(zip.ExtractToMemory(&out, "[Content_Types].xml"), ReadError);
   EXPECT_EQ(Extract(zip, "_rels\\.rels").size(), 16u * 30);
 }
 
@@ -372,7 +372,7 @@ TEST(PackageZipRead, UnknownMethodIsReportedAndDeliversNothing) {
   test::TempDir dir;
   fsys::path file = dir.Path() / "bzip2.docx";
   Python("bzip2 " + test::ShellQuote(file.string()));
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   std::vector<std::pair<std::string, std::string>> shown;
   zip.SetOnMessage([&](const std::string& message, const std::string& title) { shown.emplace_back(message, title); });
   Bytes out;
@@ -388,9 +388,9 @@ TEST(PackageZipRead, PartLargerThan64MiBIsAFailedRead) {
   test::TempDir dir;
   fsys::path file = dir.Path() / "bomb.docx";
   Python("bomb " + test::ShellQuote(file.string()) + " 65");
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   Bytes out;
-  EXPECT_THROW(zip.ExtractToMemory(&out, "word\\document.xml"), EZipReadError);
+  EXPECT_THROW(zip.ExtractToMemory(&out, "word\\document.xml"), ReadError);
   EXPECT_TRUE(out.empty());
   zip.SetMaxPartSize(std::size_t{66} << 20);
   EXPECT_EQ(zip.ExtractToMemory(&out, "word\\document.xml"), 1);
@@ -414,7 +414,7 @@ TEST(PackageZipRead, StaleDirectoryIsNeverUsed) {
     ASSERT_EQ(fsys::file_size(file), fsys::file_size(other));
     std::optional<PyDump> replacement = DumpZip(other);
     ASSERT_TRUE(replacement);
-    TPackageZip zip = Opened(file);
+    Package zip = Opened(file);
     ASSERT_EQ(zip.EntryPathName(0) + zip.EntryFileName(0), "[Content_Types].xml");
     struct stat before {};
     ASSERT_EQ(::stat(file.c_str(), &before), 0);
@@ -433,7 +433,7 @@ TEST(PackageZipRead, StaleDirectoryIsNeverUsed) {
   // The same path in other case keeps the directory, another path discards it.
   test::TempDir dir;
   fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   zip.SetZipName(LowerPath(file));
   EXPECT_EQ(zip.EntryCount(), 10);
   zip.SetZipName((dir.Path() / "other.docx").string());
@@ -442,14 +442,14 @@ TEST(PackageZipRead, StaleDirectoryIsNeverUsed) {
 
 TEST(PackageZipRead, MissingOrHeldPackagesFailToOpen) {
   test::TempDir dir;
-  TPackageZip zip;
+  Package zip;
   zip.SetZipName((dir.Path() / "missing.docx").string());
-  EXPECT_THROW(zip.OpenArchive(), EZipReadError);
+  EXPECT_THROW(zip.OpenArchive(), ReadError);
   fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
   test::LockHolder holder(file, /*exclusive=*/true);
   ASSERT_TRUE(holder.Holding());
   zip.SetZipName(file.string());
-  EXPECT_THROW(zip.OpenArchive(), EZipReadError);
+  EXPECT_THROW(zip.OpenArchive(), ReadError);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -462,7 +462,7 @@ TEST(PackageZipReplace, PropertyPartsReplacedOthersKeptByteForByte) {
     fsys::path file = dir.Copy(source);
     std::optional<PyDump> original = DumpZip(file);
     ASSERT_TRUE(original);
-    TPackageZip zip = Opened(file);
+    Package zip = Opened(file);
     PyDump before = *original;
     for (const std::string part : {"docProps/app.xml", "docProps/core.xml"}) {
       const std::size_t index = IndexOf(before, part);
@@ -480,7 +480,7 @@ TEST(PackageZipReplace, PropertyPartsReplacedOthersKeptByteForByte) {
       EXPECT_EQ(fresh.externalAttributes, 0x20u);
       // The same component sees the new content, and a fresh one does too.
       EXPECT_EQ(Extract(zip, Backslashed(part)), content);
-      TPackageZip other = Opened(file);
+      Package other = Opened(file);
       EXPECT_EQ(Extract(other, Backslashed(part)), content);
       before = *after;
     }
@@ -492,7 +492,7 @@ TEST(PackageZipReplace, NewEntryCarriesTheCurrentLocalTime) {
   test::ScopedTimeZone zone("Asia/Tokyo");
   test::TempDir dir;
   fsys::path file = dir.Copy(test::DataFile("pandoc-minimal.docx"));
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   const Bytes content = ToBytes("<Properties/>");
   std::time_t now = std::time(nullptr);
   zip.ReplaceFromMemory(&content, "docProps\\app.xml");
@@ -512,7 +512,7 @@ TEST(PackageZipReplace, ArchiveCommentIsKept) {
   std::optional<PyDump> before = DumpZip(file);
   ASSERT_TRUE(before);
   ASSERT_EQ(ToText(before->comment), "kept comment");
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   EXPECT_EQ(ToText(zip.ArchiveComment()), "kept comment");
   const Bytes content = ToBytes("<Properties>x</Properties>");
   zip.ReplaceFromMemory(&content, "docProps\\app.xml");
@@ -526,7 +526,7 @@ TEST(PackageZipReplace, AbsentPartIsAppendedStoredAtLevelZero) {
   fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
   std::optional<PyDump> before = DumpZip(file);
   ASSERT_TRUE(before);
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   zip.SetPackLevel(0);
   const Bytes content = ToBytes("<custom/>");
   EXPECT_EQ(zip.ReplaceFromMemory(&content, "docProps\\extra.xml"), 1);
@@ -550,7 +550,7 @@ TEST(PackageZipReplace, AbsentPartIsAppendedStoredAtLevelZero) {
 TEST(PackageZipReplace, WithoutRelativePathsOnlyTheFileNameIsStored) {
   test::TempDir dir;
   fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
-  TPackageZip zip;
+  Package zip;
   zip.SetZipName(file.string());
   zip.OpenArchive();
   const Bytes content = ToBytes("<x/>");
@@ -563,7 +563,7 @@ TEST(PackageZipReplace, WithoutRelativePathsOnlyTheFileNameIsStored) {
 TEST(PackageZipReplace, EmptyPackageGetsItsFirstEntry) {
   test::TempDir dir;
   fsys::path file = dir.Copy(test::DataFile("z.docx"));
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   const Bytes content = ToBytes("<Properties/>");
   zip.ReplaceFromMemory(&content, "docProps\\app.xml");
   std::optional<PyDump> after = DumpZip(file);
@@ -582,22 +582,22 @@ TEST(PackageZipReplace, EveryFailedWriteLeavesThePackageIdentical) {
     test::TempDir probeDir;
     fsys::path probe = probeDir.Copy(file);
     test::FaultyFiles counting(0);
-    TPackageZip zip = Opened(probe);
+    Package zip = Opened(probe);
     zip.ReplaceFromMemory(&content, "docProps\\core.xml");
     writes = counting.Writes();
   }
   ASSERT_GT(writes, 3u);
   for (std::size_t n = 1; n <= writes; ++n) {
     SCOPED_TRACE("failing write " + std::to_string(n));
-    TPackageZip zip = Opened(file);
+    Package zip = Opened(file);
     test::FaultyFiles faulty(n);
-    EXPECT_THROW(zip.ReplaceFromMemory(&content, "docProps\\core.xml"), EZipWriteError);
+    EXPECT_THROW(zip.ReplaceFromMemory(&content, "docProps\\core.xml"), WriteError);
     EXPECT_EQ(test::ReadBytes(file), original);
     EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
     EXPECT_EQ(Extract(zip, "docProps\\core.xml"), Extract(zip, "DOCPROPS\\CORE.XML"));
   }
   test::FaultyFiles spare(writes + 1);
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   zip.ReplaceFromMemory(&content, "docProps\\core.xml");
   EXPECT_EQ(Extract(zip, "docProps\\core.xml"), content);
   // The new archive reaches the disk before the rename makes it the package.
@@ -610,16 +610,16 @@ TEST(PackageZipReplace, HeldOrReadOnlyPackageIsRefusedUnchanged) {
   fsys::path file = dir.Copy(test::DataFile("lo-ascii-full.docx"));
   const Bytes original = test::ReadBytes(file);
   const Bytes content = ToBytes("<x/>");
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   for (bool exclusive : {true, false}) {
     test::LockHolder holder(file, exclusive);
     ASSERT_TRUE(holder.Holding());
-    EXPECT_THROW(zip.ReplaceFromMemory(&content, "docProps\\app.xml"), EZipReadError);
+    EXPECT_THROW(zip.ReplaceFromMemory(&content, "docProps\\app.xml"), ReadError);
     EXPECT_EQ(test::ReadBytes(file), original);
     EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
   }
   ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
-  EXPECT_THROW(zip.ReplaceFromMemory(&content, "docProps\\app.xml"), EZipReadError);
+  EXPECT_THROW(zip.ReplaceFromMemory(&content, "docProps\\app.xml"), ReadError);
   EXPECT_EQ(test::ReadBytes(file), original);
   EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
 }
@@ -635,7 +635,7 @@ TEST(PackageZipReplace, PermissionBitsAndOwnerAreKept) {
     if (root) {
       ASSERT_EQ(::chown(file.c_str(), 12345, 23456), 0);
     }
-    TPackageZip zip = Opened(file);
+    Package zip = Opened(file);
     const Bytes content = ToBytes("<x/>");
     zip.ReplaceFromMemory(&content, "docProps\\app.xml");
     struct stat st {};
@@ -666,7 +666,7 @@ TEST(PackageZipReplace, LargePackageIsStreamed) {
     ::getrusage(RUSAGE_SELF, &usage);
     result[0] = usage.ru_maxrss;
     try {
-      TPackageZip zip = Opened(file);
+      Package zip = Opened(file);
       const Bytes content = ToBytes("<Properties>big</Properties>");
       zip.ReplaceFromMemory(&content, "docProps\\app.xml");
       ::getrusage(RUSAGE_SELF, &usage);
@@ -717,13 +717,13 @@ TEST(PackageZipReplace, LayoutsAreCarriedOverOrRefused) {
       MakePackage(maker);
     }
     const Bytes original = test::ReadBytes(file);
-    TPackageZip zip;
+    Package zip;
     zip.SetRelativePaths(true);
     zip.SetZipName(file.string());
-    zip.SetIncompleteZipMode(IncompleteZipMode::izAssumeBad);
+    zip.SetIncompleteZipMode(IncompleteZipMode::AssumeDamaged);
     const Bytes content = ToBytes("<new>" + c.what + "</new>");
     if (!c.refusal.empty()) {
-      EXPECT_EQ(MessageOf<EZipWriteError>([&] { zip.ReplaceFromMemory(&content, c.replaced); }), file.string() + ": " + c.refusal);
+      EXPECT_EQ(MessageOf<WriteError>([&] { zip.ReplaceFromMemory(&content, c.replaced); }), file.string() + ": " + c.refusal);
       EXPECT_EQ(test::ReadBytes(file), original);
       EXPECT_FALSE(HasTemporaryFiles(dir.Path()));
       continue;
@@ -766,10 +766,10 @@ TEST(PackageZipRead, RebuildMeasuresEntriesByTheirDataDescriptors) {
   MakePackage("cut " + test::ShellQuote(whole.string()) + " " + test::ShellQuote(cut.string()));
   std::optional<PyDump> dump = DumpZip(whole);
   ASSERT_TRUE(dump);
-  TPackageZip zip;
+  Package zip;
   zip.SetZipName(cut.string());
   zip.SetRelativePaths(true);
-  zip.SetIncompleteZipMode(IncompleteZipMode::izAssumeBad);
+  zip.SetIncompleteZipMode(IncompleteZipMode::AssumeDamaged);
   zip.OpenArchive();
   ASSERT_EQ(zip.EntryCount(), static_cast<int>(dump->entries.size()));
   for (const PyEntry& entry : dump->entries) EXPECT_EQ(Extract(zip, Backslashed(entry.name)), entry.data) << entry.name;
@@ -783,7 +783,7 @@ TEST(PackageZipReplace, SeveralEntriesInOneRewrite) {
   const Bytes core = ToBytes("<core/>"), app = ToBytes("<app/>"), custom = ToBytes("<custom/>");
   const std::vector<EntryReplacement> replacements = {
       {"DOCPROPS/core.xml", core}, {"docProps\\app.xml", app}, {" ", custom}, {"docProps\\extra.xml", custom}};
-  TPackageZip zip = Opened(file);
+  Package zip = Opened(file);
   test::FaultyFiles counting(0);
   EXPECT_EQ(zip.ReplaceEntriesFromMemory(replacements), 3);
   EXPECT_EQ(std::count_if(counting.Log().begin(), counting.Log().end(), [](const auto& e) { return e.sync; }), 1);
@@ -796,7 +796,7 @@ TEST(PackageZipReplace, SeveralEntriesInOneRewrite) {
   after->entries.pop_back();
   ExpectOnlyReplaced(*before, *after, IndexOf(*before, "docProps/core.xml"), core);
   const std::vector<EntryReplacement> twice = {{"docProps\\app.xml", app}, {"DocProps/App.xml", app}};
-  EXPECT_THROW(zip.ReplaceEntriesFromMemory(twice), EZipWriteError);
+  EXPECT_THROW(zip.ReplaceEntriesFromMemory(twice), WriteError);
 }
 
 TEST(PackageZipReplace, SymbolicLinksAreFollowedHardLinksRefused) {
@@ -806,7 +806,7 @@ TEST(PackageZipReplace, SymbolicLinksAreFollowedHardLinksRefused) {
   const fsys::path link = dir.Path() / "link.docx";
   fsys::create_symlink("real/target.docx", link);
   const Bytes content = ToBytes("<Properties>linked</Properties>");
-  TPackageZip zip = Opened(link);
+  Package zip = Opened(link);
   zip.ReplaceFromMemory(&content, "docProps\\app.xml");
   EXPECT_TRUE(fsys::is_symlink(link));
   EXPECT_EQ(Extract(zip, "docProps\\app.xml"), content);
@@ -815,7 +815,7 @@ TEST(PackageZipReplace, SymbolicLinksAreFollowedHardLinksRefused) {
   const fsys::path second = dir.Path() / "second.docx";
   fsys::create_hard_link(target, second);
   const Bytes before = test::ReadBytes(target);
-  EXPECT_EQ(MessageOf<EZipWriteError>([&] { zip.ReplaceFromMemory(&content, "docProps\\core.xml"); }),
+  EXPECT_EQ(MessageOf<WriteError>([&] { zip.ReplaceFromMemory(&content, "docProps\\core.xml"); }),
             target.string() + ": has 2 hard links; replacing it would split them");
   EXPECT_EQ(test::ReadBytes(target), before);
   EXPECT_EQ(fsys::hard_link_count(second), 2u);
@@ -864,9 +864,9 @@ TEST(PackageZipReplace, NewFileThatDoesNotReadBackIsNotInstalled) {
       if (opened.file && path.rfind("/proc/", 0) == 0) opened.file = std::make_unique<CorruptingFile>(std::move(opened.file), sig, offset);
       return opened;
     });
-    TPackageZip zip = Opened(file);
+    Package zip = Opened(file);
     const Bytes content = ToBytes("<coreProperties/>");
-    const std::string message = MessageOf<EZipWriteError>([&] { zip.ReplaceFromMemory(&content, "docProps\\core.xml"); });
+    const std::string message = MessageOf<WriteError>([&] { zip.ReplaceFromMemory(&content, "docProps\\core.xml"); });
     fs::SetFileOpener({});
     EXPECT_NE(message.find(reason), std::string::npos) << message;
     EXPECT_EQ(test::ReadBytes(file), original);
@@ -886,7 +886,7 @@ TEST(PackageZipReplace, KilledRewriteLeavesNothingBehind) {
   if (child == 0) {
     const rlimit limit{std::uint64_t{4} << 20, std::uint64_t{4} << 20};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    TPackageZip zip = Opened(file);
+    Package zip = Opened(file);
     const Bytes content = ToBytes("<coreProperties/>");
     zip.ReplaceFromMemory(&content, "docProps\\core.xml");
     ::_exit(0);

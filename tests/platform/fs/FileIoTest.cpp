@@ -32,7 +32,7 @@ class FileIoTest : public ::testing::Test {
 TEST_F(FileIoTest, ReadsAndWritesAtOffsetsAndGrowsTheFile) {
   std::string path = MakeFile("a.bin", {1, 2, 3, 4});
   OpenResult opened = OpenFile(path, OpenMode::ReadWrite);
-  ASSERT_EQ(opened.error, OpenError::None);
+  ASSERT_EQ(opened.error, OpenFailure::None);
   RandomAccessFile& file = *opened.file;
   EXPECT_EQ(file.Size(), 4u);
 
@@ -51,24 +51,24 @@ TEST_F(FileIoTest, ReadsAndWritesAtOffsetsAndGrowsTheFile) {
 TEST_F(FileIoTest, ReadModeCannotWrite) {
   std::string path = MakeFile("a.bin", {1, 2, 3});
   OpenResult opened = OpenFile(path, OpenMode::Read);
-  ASSERT_EQ(opened.error, OpenError::None);
+  ASSERT_EQ(opened.error, OpenFailure::None);
   const std::uint8_t byte = 9;
   EXPECT_FALSE(opened.file->WriteAt(0, &byte, 1));
   EXPECT_EQ(test::ReadBytes(path), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
 TEST_F(FileIoTest, MissingFilesAndFoldersAreNotFound) {
-  EXPECT_EQ(OpenFile((dir_.Path() / "missing.doc").string(), OpenMode::Read).error, OpenError::NotFound);
-  EXPECT_EQ(OpenFile(dir_.Path().string(), OpenMode::Read).error, OpenError::NotFound);
-  EXPECT_EQ(OpenFile(dir_.Path().string(), OpenMode::ReadWrite).error, OpenError::NotFound);
+  EXPECT_EQ(OpenFile((dir_.Path() / "missing.doc").string(), OpenMode::Read).error, OpenFailure::NotFound);
+  EXPECT_EQ(OpenFile(dir_.Path().string(), OpenMode::Read).error, OpenFailure::NotFound);
+  EXPECT_EQ(OpenFile(dir_.Path().string(), OpenMode::ReadWrite).error, OpenFailure::NotFound);
 }
 
 // A FIFO given a document's name would block an ordinary open until a writer came.
 TEST_F(FileIoTest, FifoIsRefusedWithoutWaiting) {
   const std::string path = (dir_.Path() / "pipe.doc").string();
   ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::NotFound);
-  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::NotFound);
+  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenFailure::NotFound);
+  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenFailure::NotFound);
 }
 
 // relatime would move an old last-access time on this read; looking must not.
@@ -78,7 +78,7 @@ TEST_F(FileIoTest, ReadingLeavesTheLastAccessTimeAlone) {
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
   {
     OpenResult opened = OpenFile(path, OpenMode::Read);
-    ASSERT_EQ(opened.error, OpenError::None);
+    ASSERT_EQ(opened.error, OpenFailure::None);
     std::array<std::uint8_t, 4> bytes{};
     ASSERT_TRUE(opened.file->ReadAt(0, bytes.data(), bytes.size()));
   }
@@ -91,26 +91,26 @@ TEST_F(FileIoTest, ReadingLeavesTheLastAccessTimeAlone) {
 TEST_F(FileIoTest, ReadOnlyFileRefusesWriteModeEvenForRoot) {
   std::string path = MakeFile("ro.doc", {1, 2, 3});
   stdfs::permissions(path, stdfs::perms::owner_read | stdfs::perms::group_read);
-  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::ReadOnly);
-  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::None);
+  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenFailure::ReadOnly);
+  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenFailure::None);
 }
 
 TEST_F(FileIoTest, LocksConflictBetweenOpensInOneProcess) {
   std::string path = MakeFile("a.doc", {1});
   {
     OpenResult reader = OpenFile(path, OpenMode::Read);
-    ASSERT_EQ(reader.error, OpenError::None);
+    ASSERT_EQ(reader.error, OpenFailure::None);
     OpenResult secondReader = OpenFile(path, OpenMode::Read);
-    EXPECT_EQ(secondReader.error, OpenError::None) << "readers share";
-    EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+    EXPECT_EQ(secondReader.error, OpenFailure::None) << "readers share";
+    EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenFailure::Locked);
   }
   {
     OpenResult writer = OpenFile(path, OpenMode::ReadWrite);
-    ASSERT_EQ(writer.error, OpenError::None) << "the readers' locks went with their objects";
-    EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::Locked);
-    EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+    ASSERT_EQ(writer.error, OpenFailure::None) << "the readers' locks went with their objects";
+    EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenFailure::Locked);
+    EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenFailure::Locked);
   }
-  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::None);
+  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenFailure::None);
 }
 
 // Programs lock with open-file-description locks, classic POSIX record locks or flock; each
@@ -121,17 +121,17 @@ TEST_F(FileIoTest, LockHeldByAnotherProcessBlocksUs) {
     {
       const test::LockHolder writer(path, true, kind);
       ASSERT_TRUE(writer.Holding());
-      EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::Locked);
-      EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+      EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenFailure::Locked);
+      EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenFailure::Locked);
     }
     {
       const test::LockHolder reader(path, false, kind);
       ASSERT_TRUE(reader.Holding());
-      EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::None);
-      EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::Locked);
+      EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenFailure::None);
+      EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenFailure::Locked);
     }
   }
-  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenError::None) << "the lock died with the child";
+  EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenFailure::None) << "the lock died with the child";
 }
 
 // A file that is not the platform's own, so copies into it go through a buffer.
@@ -154,12 +154,12 @@ TEST_F(FileIoTest, CopiesRangesBetweenFiles) {
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + i / 4096);
   const std::string source = MakeFile("source.bin", bytes);
   OpenResult in = OpenFile(source, OpenMode::Read);
-  ASSERT_EQ(in.error, OpenError::None);
+  ASSERT_EQ(in.error, OpenFailure::None);
   for (bool kernel : {true, false}) {
     const std::string target = MakeFile(kernel ? "kernel.bin" : "buffered.bin", {9, 9, 9});
     {
       OpenResult out = OpenFile(target, OpenMode::ReadWrite);
-      ASSERT_EQ(out.error, OpenError::None);
+      ASSERT_EQ(out.error, OpenFailure::None);
       Wrapped wrapped(*in.file);
       RandomAccessFile& from = kernel ? *in.file : static_cast<RandomAccessFile&>(wrapped);
       ASSERT_TRUE(out.file->CopyFrom(from, 5, 3, bytes.size() - 5));
@@ -170,7 +170,7 @@ TEST_F(FileIoTest, CopiesRangesBetweenFiles) {
     EXPECT_TRUE(std::equal(copied.begin() + 3, copied.end(), bytes.begin() + 5)) << (kernel ? "kernel" : "buffered");
 
     OpenResult other = OpenFile(MakeFile("short.bin", {}), OpenMode::ReadWrite);
-    ASSERT_EQ(other.error, OpenError::None);
+    ASSERT_EQ(other.error, OpenFailure::None);
     Wrapped wrapped(*in.file);
     RandomAccessFile& from = kernel ? *in.file : static_cast<RandomAccessFile&>(wrapped);
     EXPECT_FALSE(other.file->CopyFrom(from, bytes.size() - 10, 0, 20)) << "the source ends after 10 bytes";
@@ -183,7 +183,7 @@ TEST_F(FileIoTest, SetsTimesThroughTheOpenFile) {
   ASSERT_EQ(::stat(path.c_str(), &before), 0);
   {
     OpenResult opened = OpenFile(path, OpenMode::ReadWrite);
-    ASSERT_EQ(opened.error, OpenError::None);
+    ASSERT_EQ(opened.error, OpenFailure::None);
     ASSERT_TRUE(opened.file->SetTimes(Timestamp{1'000'000'000, 123'456'789}, std::nullopt));
   }
   struct stat after {};
@@ -194,7 +194,7 @@ TEST_F(FileIoTest, SetsTimesThroughTheOpenFile) {
   EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 
   OpenResult reader = OpenFile(path, OpenMode::Read);
-  ASSERT_EQ(reader.error, OpenError::None);
+  ASSERT_EQ(reader.error, OpenFailure::None);
   Wrapped notOnDisk(*reader.file);
   EXPECT_FALSE(notOnDisk.SetTimes(Timestamp{}, Timestamp{})) << "a file of our own making has no times";
 }
@@ -204,13 +204,13 @@ TEST_F(FileIoTest, InstalledOpenerReplacesTheDoorUntilReset) {
   int calls = 0;
   SetFileOpener([&calls](const std::string&, OpenMode) {
     ++calls;
-    return OpenResult{nullptr, OpenError::Other};
+    return OpenResult{nullptr, OpenFailure::Other};
   });
-  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::Other);
+  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenFailure::Other);
   EXPECT_EQ(calls, 1);
-  EXPECT_EQ(OpenPosixFile(path, OpenMode::Read).error, OpenError::None) << "the real door stays reachable";
+  EXPECT_EQ(OpenPosixFile(path, OpenMode::Read).error, OpenFailure::None) << "the real door stays reachable";
   SetFileOpener({});
-  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::None);
+  EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenFailure::None);
   EXPECT_EQ(calls, 1);
 }
 

@@ -94,7 +94,7 @@ TEST_F(SetFileTimestampsTest, MissingFilesAndFoldersAreNotOpened) {
 TEST_F(SetFileTimestampsTest, GoesThroughTheFileDoor) {
   const std::string path = MakeFile("door.doc");
   const FileRecord before = Record(path);
-  SetFileOpener([](const std::string&, OpenMode) { return OpenResult{nullptr, OpenError::Locked}; });
+  SetFileOpener([](const std::string&, OpenMode) { return OpenResult{nullptr, OpenFailure::Locked}; });
   const SetTimesResult refused = SetFileTimestamps(path, newTimes_);
   SetFileOpener({});
   EXPECT_EQ(refused, SetTimesResult::NotOpened);
@@ -140,7 +140,7 @@ TEST_F(SetFileTimestampsTest, OpenForWritingLeavesAReadOnlyFileReadOnlyWhileItWr
     EXPECT_EQ(Record(path).attributes & kAttributeReadOnly, before.attributes & kAttributeReadOnly);
     const std::uint8_t byte = 9;
     EXPECT_TRUE(opened.file->WriteAt(1, &byte, 1));
-    EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenError::Locked) << "our lock is held to the end";
+    EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenFailure::Locked) << "our lock is held to the end";
     EXPECT_EQ(SetOpenFileTimestamps(*opened.file, path, newTimes_), SetTimesResult::Done);
     opened.file.reset();
     EXPECT_EQ(Record(path).times.lastWrite, newTimes_.lastWrite);

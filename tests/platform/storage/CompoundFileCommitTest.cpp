@@ -414,7 +414,7 @@ TEST_F(CompoundFileCommitTest, OpensOnAFileTheCallerHoldsAndLendsItBack) {
   edits.Replace(*cf->FindChild(kRootEntry, u"WordDocument"), Pattern(100000, 1));
   ASSERT_TRUE(cf->Commit(edits));
   EXPECT_EQ(cf->File().Size(), stdfs::file_size(file));
-  EXPECT_EQ(fs::OpenFile(file.string(), fs::OpenMode::Read).error, fs::OpenError::Locked) << "the lock is still held";
+  EXPECT_EQ(fs::OpenFile(file.string(), fs::OpenMode::Read).error, fs::OpenFailure::Locked) << "the lock is still held";
 }
 
 // A disk that refuses the sync before the switch: the commit fails as I/O, and what it wrote past

@@ -47,7 +47,7 @@ void ExpectSameAsOlefile(const stdfs::path& file) {
   SCOPED_TRACE(file.filename().string());
   std::string olefileError;
   auto dump = testing::OlefileDump(file, "", &olefileError);
-  OpenError error = OpenError::None;
+  CompoundFileOpenError error = CompoundFileOpenError::None;
   auto cf = CompoundFile::Open(file.string(), fs::OpenMode::Read, &error);
   if (!dump) {
     // olefile refuses it; we may read more of it, but must not crash doing so.
@@ -113,7 +113,7 @@ TEST_F(CompoundFileReadTest, WriteModeAcceptsEveryWholeDocument) {
   for (const stdfs::path& source : TestDocuments()) {
     if (!CompoundFile::IsCompoundFile(source.string())) continue;
     stdfs::path copy = dir_.Copy(source);
-    OpenError error = OpenError::None;
+    CompoundFileOpenError error = CompoundFileOpenError::None;
     EXPECT_NE(CompoundFile::Open(copy.string(), fs::OpenMode::ReadWrite, &error), nullptr)
         << source.filename() << " error " << static_cast<int>(error);
     EXPECT_EQ(test::ReadBytes(copy), test::ReadBytes(source)) << "opening alone writes nothing";
@@ -142,29 +142,29 @@ TEST_F(CompoundFileReadTest, RangesAreSlicesOfTheWholeStream) {
 }
 
 TEST_F(CompoundFileReadTest, OpenReportsWhyItFailed) {
-  OpenError error = OpenError::None;
+  CompoundFileOpenError error = CompoundFileOpenError::None;
   EXPECT_EQ(CompoundFile::Open((dir_.Path() / "missing.doc").string(), fs::OpenMode::Read, &error), nullptr);
-  EXPECT_EQ(error, OpenError::NotFound);
+  EXPECT_EQ(error, CompoundFileOpenError::NotFound);
   EXPECT_EQ(CompoundFile::Open(test::DataFile("x.doc").string(), fs::OpenMode::Read, &error), nullptr);
-  EXPECT_EQ(error, OpenError::NotCompoundFile);
+  EXPECT_EQ(error, CompoundFileOpenError::NotCompoundFile);
   EXPECT_EQ(CompoundFile::Open(test::DataFile("z.docx").string(), fs::OpenMode::Read, &error), nullptr);
-  EXPECT_EQ(error, OpenError::NotCompoundFile);
+  EXPECT_EQ(error, CompoundFileOpenError::NotCompoundFile);
 
   stdfs::path copy = dir_.Copy(test::DataFile("lo-ascii-full.doc"));
   {
     auto reader = CompoundFile::Open(copy.string(), fs::OpenMode::Read);
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(CompoundFile::Open(copy.string(), fs::OpenMode::ReadWrite, &error), nullptr);
-    EXPECT_EQ(error, OpenError::Locked);
+    EXPECT_EQ(error, CompoundFileOpenError::Locked);
   }
   stdfs::permissions(copy, stdfs::perms::owner_read);
   EXPECT_EQ(CompoundFile::Open(copy.string(), fs::OpenMode::ReadWrite, &error), nullptr);
-  EXPECT_EQ(error, OpenError::ReadOnly);
+  EXPECT_EQ(error, CompoundFileOpenError::ReadOnly);
 
   std::vector<std::uint8_t> bytes = SampleFile();
   bytes[0x1E] = 12;  // version 3 with 4096-byte sectors
   EXPECT_EQ(CompoundFile::Open(Write("shift.cfb", bytes).string(), fs::OpenMode::Read, &error), nullptr);
-  EXPECT_EQ(error, OpenError::Damaged);
+  EXPECT_EQ(error, CompoundFileOpenError::Damaged);
 }
 
 TEST_F(CompoundFileReadTest, IsCompoundFileLooksAtTheSignature) {
@@ -321,11 +321,11 @@ TEST_F(CompoundFileReadTest, DamagedFilesFailCleanlyAndAreNeverOpenedForWriting)
     } else {
       EXPECT_TRUE(damage.intact.empty()) << "lenient reading should still open this";
     }
-    OpenError error = OpenError::None;
+    CompoundFileOpenError error = CompoundFileOpenError::None;
     std::string why;
     EXPECT_EQ(CompoundFile::Open(path.string(), fs::OpenMode::ReadWrite, &error, &why), nullptr);
-    EXPECT_NE(error, OpenError::None);
-    if (error == OpenError::Damaged) {
+    EXPECT_NE(error, CompoundFileOpenError::None);
+    if (error == CompoundFileOpenError::Damaged) {
       EXPECT_NE(why, "") << "a refusal says what is wrong";
     }
     if (damage.refusal != nullptr) {

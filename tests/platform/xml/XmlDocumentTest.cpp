@@ -151,7 +151,7 @@ TEST(XmlDocumentRead, GivesNamesAsWrittenTextsAndAttributesOfACorePart) {
                                       "cp:revision", "dc:subject", "dc:title"}));
   EXPECT_EQ(document.DocumentElement().ChildCount(), 12U);
   EXPECT_EQ(document.DocumentElement().Child(11).Name(), "dc:title");
-  EXPECT_EQ(document.DocumentElement().Child(11).Kind(), XmlNodeKind::kElement);
+  EXPECT_EQ(document.DocumentElement().Child(11).Kind(), XmlNodeKind::Element);
   EXPECT_THROW(document.DocumentElement().Child(12), XmlError);
   EXPECT_EQ(FirstChildNamed(document, "dc:title").Text(), "タイトル：月次報告書");
   EXPECT_EQ(FirstChildNamed(document, "cp:lastPrinted").Text(), "2023-06-10T12:00:00Z");
@@ -180,10 +180,10 @@ TEST(XmlDocumentRead, ListsCommentsAndProcessingInstructionsAmongTheChildren) {
   EXPECT_EQ(ChildNames(document),
             (std::vector<std::string>{"#comment", "app", "x:Relationship", "Relationship", "#text", "#cdata-section"}));
   const XmlNode root = document.DocumentElement();
-  EXPECT_EQ(root.Child(0).Kind(), XmlNodeKind::kComment);
-  EXPECT_EQ(root.Child(1).Kind(), XmlNodeKind::kProcessingInstruction);
-  EXPECT_EQ(root.Child(4).Kind(), XmlNodeKind::kText);
-  EXPECT_EQ(root.Child(5).Kind(), XmlNodeKind::kCData);
+  EXPECT_EQ(root.Child(0).Kind(), XmlNodeKind::Comment);
+  EXPECT_EQ(root.Child(1).Kind(), XmlNodeKind::ProcessingInstruction);
+  EXPECT_EQ(root.Child(4).Kind(), XmlNodeKind::Text);
+  EXPECT_EQ(root.Child(5).Kind(), XmlNodeKind::CData);
   EXPECT_EQ(root.Child(3).Attribute("Type"), "t");
 }
 

@@ -8,7 +8,7 @@
 
 #include <QSettings>
 
-#include "export/PresetValues.h"
+#include "presets/PresetValues.h"
 
 namespace kestrel::app {
 

@@ -14,7 +14,7 @@
 #include "app/PropertyListView.h"
 #include "app/SettingsPresetStore.h"
 #include "app/TForm1.h"
-#include "export/PresetValues.h"
+#include "presets/PresetValues.h"
 
 namespace kestrel::app {
 namespace {

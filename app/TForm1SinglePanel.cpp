@@ -19,9 +19,9 @@
 #include "app/TForm1.h"
 #include "app/WaitCursor.h"
 #include "change/Backup.h"
-#include "change/DocumentReading.h"
 #include "platform/fs/FileState.h"
 #include "platform/time/LocalDateTime.h"
+#include "reading/DocumentReading.h"
 
 namespace kestrel::app {
 namespace {
@@ -57,7 +57,7 @@ void TForm1::ForgetSingleTab() {
 }
 
 Outcome TForm1::ReadDocumentIntoPanel(const QString& path) {
-  Result<change::DocumentReading> reading = change::ReadDocument(packages_, NativePath(path));
+  Result<reading::DocumentReading> reading = reading::ReadDocument(packages_, NativePath(path));
   // Nothing of another document may stay shown, nor be written to this one later.
   ForgetSingleTab();
   if (!reading) return reading.outcome();

@@ -4,8 +4,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/scripts/setup.sh"
 cmake -S "$here" -B "$here/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BENCH=ON -DKESTREL_TESTS=OFF -DKESTREL_GUI=ON
-cmake --build "$here/build/bench" --target doc_bench zip_codec_bench package_write_bench kestrelpad-cli gui_memory_bench
-"$here/build/bench/bench/doc_bench" "$@"
+cmake --build "$here/build/bench" --target worddoc_bench zip_codec_bench package_write_bench kestrelpad-cli gui_memory_bench
+"$here/build/bench/bench/worddoc_bench" "$@"
 "$here/build/bench/bench/zip_codec_bench" "$@"
 "$here/build/bench/bench/package_write_bench" 100
 # Memory must not grow with the package: 1 GiB, peak resident size as /usr/bin/time sees it.

@@ -1,13 +1,13 @@
 #include "change/ApplyChange.h"
 
 #include "catalogue/DocumentKind.h"
-#include "doc/BinaryChange.h"
 #include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
 #include "platform/fs/HeldOpen.h"
 #include "platform/fs/WriteOpen.h"
 #include "platform/storage/OpenOutcome.h"
 #include "platform/time/LocalDateTime.h"
+#include "worddoc/BinaryChange.h"
 
 namespace kestrel::change {
 namespace {
@@ -76,7 +76,7 @@ Outcome ChangeBinaryDocument(const std::string& path, const fs::FileRecord& reco
   std::string damage;
   auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite, &error, &damage);
   if (!file) return storage::DescribeOpenError(error, damage);
-  if (Outcome changed = doc::ChangeBinaryProperties(*file, request.rows); !changed) return changed;
+  if (Outcome changed = worddoc::ChangeBinaryProperties(*file, request.rows); !changed) return changed;
   bool creationStored = false;
   fs::SetOpenFileTimestamps(file->File(), path, NewFileTimes(record.times, request.times), &creationStored);
   file.reset();  // the lock goes; the attributes come last, as a writer's would

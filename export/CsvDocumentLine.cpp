@@ -5,11 +5,11 @@
 #include <string_view>
 #include <utility>
 
-#include "change/DocumentReading.h"
 #include "export/CsvLines.h"
 #include "platform/fs/FileState.h"
 #include "platform/time/DateTimeText.h"
 #include "platform/time/LocalDateTime.h"
+#include "reading/DocumentReading.h"
 
 namespace kestrel::csv {
 namespace {
@@ -40,7 +40,7 @@ Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string
 
   // The reading records the file's state first and puts it back afterwards, also when a package
   // cannot be read, so that an export never leaves a trace on a document.
-  const Result<change::DocumentReading> reading = change::ReadDocument(packages, path);
+  const Result<reading::DocumentReading> reading = reading::ReadDocument(packages, path);
   if (!reading) {
     lines.push_back(std::move(line));
     return reading.outcome();

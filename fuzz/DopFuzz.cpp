@@ -7,27 +7,27 @@
 #include <string>
 #include <vector>
 
-#include "doc/BinaryChange.h"
-#include "doc/BinaryPropertyRows.h"
-#include "doc/DopStatistics.h"
 #include "fuzz/MemoryFile.h"
+#include "worddoc/BinaryChange.h"
+#include "worddoc/BinaryPropertyRows.h"
+#include "worddoc/DopStatistics.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kestrel;
   auto bytes = std::make_shared<std::vector<std::uint8_t>>(data, data + size);
   const fuzz::ScopedMemoryFiles files(bytes);
   const std::string path = "fuzz.doc";
-  doc::ReadBinaryPropertyRows(path);
-  const std::int32_t before = doc::ReadEditingMinutes(path);
+  worddoc::ReadBinaryPropertyRows(path);
+  const std::int32_t before = worddoc::ReadEditingMinutes(path);
 
   const auto original = *bytes;
   const std::int32_t minutes = before == 4321 ? 1234 : 4321;
   catalogue::PropertyRows rows;
   rows.values.at(catalogue::kEditingTime) = std::to_string(minutes);
   rows.included.at(catalogue::kEditingTime) = true;
-  const bool written = doc::ChangeBinaryProperties(path, rows).ok();
+  const bool written = worddoc::ChangeBinaryProperties(path, rows).ok();
   // A write that reports success must read back; one that fails must leave every byte alone.
-  if (written && doc::ReadEditingMinutes(path) != minutes) std::abort();
+  if (written && worddoc::ReadEditingMinutes(path) != minutes) std::abort();
   if (!written && *bytes != original) std::abort();
   return 0;
 }

@@ -21,13 +21,13 @@
 #include "app/PropertyListView.h"
 #include "app/dialogs/TForm7.h"
 #include "change/Backup.h"
-#include "change/DocumentReading.h"
 #include "platform/fs/FileState.h"
+#include "reading/DocumentReading.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/app/ProgressWatch.h"
 #include "tests/support/DosAttribOracle.h"
-#include "tests/support/LocalClock.h"
 #include "tests/support/FileSnapshot.h"
+#include "tests/support/LocalClock.h"
 #include "tests/support/LockHolder.h"
 #include "tests/support/Oracles.h"
 
@@ -105,7 +105,7 @@ class BatchRunTest : public MainWindowFixture {
   }
   static std::string Title(const QString& path) {
     ooxml::PackageProperties packages;
-    const auto rows = change::ReadDocumentRows(packages, path.toStdString());
+    const auto rows = reading::ReadDocumentRows(packages, path.toStdString());
     return rows ? rows->at(0) : std::string("(unreadable)");
   }
 

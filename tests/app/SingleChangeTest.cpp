@@ -16,9 +16,9 @@
 #include "app/PickerValues.h"
 #include "app/PropertyListView.h"
 #include "change/Backup.h"
-#include "change/DocumentReading.h"
 #include "platform/fs/FileState.h"
 #include "platform/time/LocalDateTime.h"
+#include "reading/DocumentReading.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/support/FileSnapshot.h"
 #include "tests/support/Oracles.h"
@@ -49,9 +49,9 @@ class SingleChangeTest : public MainWindowFixture {
 
   static fs::FileRecord RecordOf(const QString& path) { return fs::ReadFileRecord(path.toStdString()).value(); }
 
-  static change::PropertyTexts RowsOf(const QString& path) {
+  static reading::PropertyTexts RowsOf(const QString& path) {
     ooxml::PackageProperties packages;
-    return change::ReadDocumentRows(packages, path.toStdString()).value();
+    return reading::ReadDocumentRows(packages, path.toStdString()).value();
   }
 
   void ClickChange() { QTest::mouseClick(Form().BitBtn6, Qt::LeftButton); }
@@ -91,7 +91,7 @@ TEST_F(SingleChangeTest, ABinaryDocumentTakesTheTabsValuesTimesAndAttributes) {
   EXPECT_EQ(StatusOf(0), FileStatus::Changed);
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(kestrel::test::ReadBytes(change::BackupFileName(path.toStdString())), original);
-  const change::PropertyTexts rows = RowsOf(path);
+  const reading::PropertyTexts rows = RowsOf(path);
   EXPECT_EQ(rows[0], "New title");
   EXPECT_EQ(rows[10], "2018/03/04 5:06:00");
   EXPECT_EQ(rows[12], "45");
@@ -115,14 +115,14 @@ TEST_F(SingleChangeTest, OnlyWhatWasEditedIsWritten) {
     kestrel::test::SetKernelTimes(path.toStdString(), {1600000000, 123456789}, {1700000000, 987654321});
     const std::optional<kestrel::test::PropertyDump> summary =
         kestrel::test::DumpPropertySet(path.toStdString(), "SummaryInformation");
-    const change::PropertyTexts rowsBefore = RowsOf(path);
+    const reading::PropertyTexts rowsBefore = RowsOf(path);
     AddByDialog({path});
     const fs::FileRecord before = RecordOf(path);
     EditText(0, QStringLiteral("新しい題名"));
     ClickChange();
     ASSERT_EQ(StatusOf(Form().Files().rowCount() - 1), FileStatus::Changed);
 
-    change::PropertyTexts expected = rowsBefore;
+    reading::PropertyTexts expected = rowsBefore;
     expected[0] = "新しい題名";
     EXPECT_EQ(RowsOf(path), expected);
     const fs::FileTimestamps times = RecordOf(path).times;
@@ -152,7 +152,7 @@ TEST_F(SingleChangeTest, APackageTakesJapaneseValuesAndNoBackupWhenTheBoxIsOff) 
   ClickChange();
   EXPECT_EQ(StatusOf(0), FileStatus::Changed);
   EXPECT_FALSE(std::filesystem::exists(change::BackupFileName(path.toStdString())));
-  const change::PropertyTexts rows = RowsOf(path);
+  const reading::PropertyTexts rows = RowsOf(path);
   EXPECT_EQ(rows[0], "新しい題名");
   EXPECT_EQ(rows[9], "株式会社ノルヴェイル");
   EXPECT_EQ(Local(RecordOf(path).times.FileTimes().lastWrite), kLastWrite);

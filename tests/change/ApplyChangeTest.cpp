@@ -8,13 +8,13 @@
 #include <sstream>
 
 #include "catalogue/DocumentKind.h"
-#include "doc/BinaryPropertyRows.h"
 #include "platform/fs/FileState.h"
 #include "platform/time/DateTimeText.h"
 #include "tests/change/ChangeFixture.h"
 #include "tests/support/DosAttribOracle.h"
 #include "tests/support/LocalClock.h"
 #include "tests/support/Oracles.h"
+#include "worddoc/BinaryPropertyRows.h"
 
 namespace kestrel::change {
 namespace {
@@ -340,7 +340,7 @@ TEST(BatchChange, LinkedBinaryDocumentsChangeForEveryName) {
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(std::filesystem::hard_link_count(file), 2u);
   for (const auto& name : {file, link, second}) {
-    EXPECT_EQ(doc::ReadBinaryPropertyRows(name.string()).at(catalogue::kTitle), "リンク経由") << name;
+    EXPECT_EQ(worddoc::ReadBinaryPropertyRows(name.string()).at(catalogue::kTitle), "リンク経由") << name;
   }
 }
 

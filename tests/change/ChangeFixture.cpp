@@ -10,18 +10,6 @@ namespace kestrel::test {
 
 namespace stdfs = std::filesystem;
 
-stdfs::path PrepareDocument(const TempDir& dir, const std::string& name, bool readOnly, const std::string& newName) {
-  const auto file = dir.Copy(DataFile(name), newName);
-  SetKernelTimes(file, kOddLastWrite, kOddLastAccess);
-  if (readOnly) MakeReadOnly(file);
-  return file;
-}
-
-void MakeReadOnly(const stdfs::path& file) {
-  stdfs::permissions(file, stdfs::perms::owner_write | stdfs::perms::group_write | stdfs::perms::others_write,
-                     stdfs::perm_options::remove);
-}
-
 bool OwnerWritable(const stdfs::path& file) {
   struct stat st {};
   if (stat(file.c_str(), &st) != 0) throw std::runtime_error("stat failed: " + file.string());

@@ -18,11 +18,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "doc/BinaryPropertyRows.h"
 #include "ooxml/PackageProperties.h"
 #include "platform/fs/FileState.h"
 #include "tests/support/Oracles.h"
 #include "tests/support/TestSupport.h"
+#include "worddoc/BinaryPropertyRows.h"
 
 namespace kestrel::test {
 namespace {
@@ -32,7 +32,7 @@ using Rows = std::array<std::string, catalogue::kRowCount>;
 
 // What the program shows of either kind of document; nullopt when it cannot be read.
 std::optional<Rows> ReadRows(const fs::path& document) {
-  if (document.extension() == ".doc") return doc::ReadBinaryPropertyRows(document.string());
+  if (document.extension() == ".doc") return worddoc::ReadBinaryPropertyRows(document.string());
   ooxml::PackageProperties packages;
   Result<Rows> rows = packages.Read(document.string());
   if (!rows) return std::nullopt;

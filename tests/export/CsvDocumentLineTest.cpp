@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "catalogue/PropertyCatalogue.h"
-#include "doc/BinaryChange.h"
 #include "export/CsvLines.h"
 #include "platform/fs/FileState.h"
 #include "tests/support/FileSnapshot.h"
 #include "tests/support/LockHolder.h"
 #include "tests/support/TestSupport.h"
+#include "worddoc/BinaryChange.h"
 
 namespace kestrel::csv {
 namespace {
@@ -148,7 +148,7 @@ TEST(CsvDocumentLine, ExportOfRealDocumentsIsByteExactAndLeavesThemUntouched) {
   catalogue::PropertyRows title;
   title.values.at(catalogue::kTitle) = "Say \"cheese\"";
   title.included.at(catalogue::kTitle) = true;
-  ASSERT_TRUE(doc::ChangeBinaryProperties(quoted.string(), title));
+  ASSERT_TRUE(worddoc::ChangeBinaryProperties(quoted.string(), title));
 
   // Unix seconds; the texts below are their Asia/Tokyo (UTC+9) wall-clock times.
   const std::vector<std::pair<stdfs::path, DocumentState>> present = {

@@ -2,10 +2,10 @@
 // is the same before and after the change, for packages and binary documents alike.
 #include <gtest/gtest.h>
 
-#include "doc/BinaryChange.h"
 #include "ooxml/OoxmlProperties.h"
 #include "tests/support/LibreOffice.h"
 #include "tests/support/TestSupport.h"
+#include "worddoc/BinaryChange.h"
 
 namespace kestrel {
 namespace {
@@ -25,7 +25,7 @@ void ChangePackage(const fs::path& file) {
   ASSERT_TRUE(ooxml::WriteOoxmlProperties(package, partDocument, file.string(), Change()));
 }
 
-void ChangeBinary(const fs::path& file) { ASSERT_TRUE(doc::ChangeBinaryProperties(file.string(), Change())); }
+void ChangeBinary(const fs::path& file) { ASSERT_TRUE(worddoc::ChangeBinaryProperties(file.string(), Change())); }
 
 TEST(LibreOffice, OpensChangedDocumentsWithTheirBodyIntact) {
   if (!test::Soffice()) GTEST_SKIP() << "LibreOffice is not installed";

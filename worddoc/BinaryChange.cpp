@@ -1,16 +1,16 @@
-#include "doc/BinaryChange.h"
+#include "worddoc/BinaryChange.h"
 
 #include <algorithm>
 #include <exception>
 #include <vector>
 
-#include "doc/DopStatistics.h"
-#include "doc/PropertyText.h"
 #include "platform/storage/OpenOutcome.h"
 #include "platform/storage/PropertySetStorage.h"
 #include "platform/text/Blanks.h"
+#include "worddoc/DopStatistics.h"
+#include "worddoc/PropertyText.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 
 namespace {
 
@@ -114,4 +114,4 @@ Outcome ChangeBinaryProperties(const std::string& path, const catalogue::Propert
   return ChangeBinaryProperties(*file, rows);
 }
 
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

@@ -9,7 +9,7 @@
 #include "platform/Outcome.h"
 #include "platform/storage/CompoundFile.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 
 // `file` is open for writing. Success only when every value asked for reads back from the file.
 // Failures name what failed: a value that does not convert (its conversion message), an
@@ -21,4 +21,4 @@ Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::Pro
 // The same on a path: opens the document for writing (exclusively) for the length of the call.
 Outcome ChangeBinaryProperties(const std::string& path, const catalogue::PropertyRows& rows);
 
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

@@ -1,4 +1,4 @@
-#include "doc/DopStatistics.h"
+#include "worddoc/DopStatistics.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 #include "platform/time/DateTimeText.h"
 #include "platform/time/LocalDateTime.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 
 namespace {
 
@@ -140,4 +140,4 @@ std::uint32_t PackDttm(time::LocalDateTime value) {
   return (high & 0xFFFF) << 16 | (low & 0xFFFF);
 }
 
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

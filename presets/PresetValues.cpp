@@ -1,4 +1,4 @@
-#include "export/PresetValues.h"
+#include "presets/PresetValues.h"
 
 #include <array>
 #include <cstddef>

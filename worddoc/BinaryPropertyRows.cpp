@@ -1,14 +1,14 @@
-#include "doc/BinaryPropertyRows.h"
+#include "worddoc/BinaryPropertyRows.h"
 
 #include <map>
 #include <optional>
 
-#include "doc/DopStatistics.h"
-#include "doc/PropertyText.h"
 #include "platform/storage/OpenOutcome.h"
 #include "platform/storage/PropertySetStorage.h"
+#include "worddoc/DopStatistics.h"
+#include "worddoc/PropertyText.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 
 std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::string& path, Outcome* unreadable) {
   std::array<std::string, catalogue::kRowCount> texts;
@@ -36,4 +36,4 @@ std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::
   return texts;
 }
 
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

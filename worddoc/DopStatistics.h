@@ -1,7 +1,7 @@
 #pragma once
 // The dates, revision count and editing time that a binary Word document keeps in its document
 // properties block (DOP) besides the property sets: an 18-byte run at DOP offset 20, in the table
-// stream for Word 97 and later, in "WordDocument" for Word 6.0 and Word 95 (doc/WordFib.h finds it).
+// stream for Word 97 and later, in "WordDocument" for Word 6.0 and Word 95 (worddoc/WordFib.h finds it).
 //
 // A change plans the run's new bytes here and writes them in its own commit. Nothing here throws.
 
@@ -10,12 +10,12 @@
 #include <string>
 
 #include "catalogue/PropertyRows.h"
-#include "doc/WordFib.h"
 #include "platform/Outcome.h"
 #include "platform/storage/CompoundFile.h"
 #include "platform/time/FileTime.h"
+#include "worddoc/WordFib.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 
 inline constexpr std::size_t kDopDatesSize = 18;
 
@@ -46,4 +46,4 @@ std::int32_t ReadEditingMinutes(const storage::CompoundFile& file);
 // which a DTTM cannot hold.
 std::uint32_t PackDttm(time::LocalDateTime value);
 
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

@@ -6,12 +6,12 @@
 #include <iostream>
 #include <sstream>
 
-#include "doc/DopStatistics.h"
 #include "tests/support/LibreOffice.h"
 #include "tests/support/Oracles.h"
 #include "tests/support/TestSupport.h"
+#include "worddoc/DopStatistics.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -183,4 +183,4 @@ TEST_F(DopStatisticsCorpus, LibreOfficeOpensChangedWord6And95Documents) {
 }
 
 }  // namespace
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

@@ -1,14 +1,14 @@
-#include "change/DocumentReading.h"
+#include "reading/DocumentReading.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/change/ChangeFixture.h"
-#include "tests/support/FileSnapshot.h"
 #include "tests/support/ExpectedRows.h"
+#include "tests/support/FileSnapshot.h"
 #include "tests/support/LockHolder.h"
+#include "tests/support/PreparedDocument.h"
 #include "tests/support/TestSupport.h"
 
-namespace kestrel::change {
+namespace kestrel::reading {
 namespace {
 
 namespace stdfs = std::filesystem;
@@ -214,4 +214,4 @@ TEST(RestoreTimesAndAttributes, FailsForAMissingFile) {
 }
 
 }  // namespace
-}  // namespace kestrel::change
+}  // namespace kestrel::reading

@@ -1,4 +1,4 @@
-#include "doc/DopStatistics.h"
+#include "worddoc/DopStatistics.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "platform/time/DateTimeText.h"
 #include "tests/support/TestSupport.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -275,4 +275,4 @@ TEST(ReadEditingMinutes, ReadsTheRunOrZero) {
 }
 
 }  // namespace
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

@@ -1,4 +1,4 @@
-#include "doc/WordFib.h"
+#include "worddoc/WordFib.h"
 
 #include <optional>
 #include <string>
@@ -6,7 +6,7 @@
 
 #include "platform/storage/CfbFormat.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 
 namespace {
 
@@ -170,4 +170,4 @@ Result<DopStatisticsPlace> LocateDopStatistics(const CompoundFile& file) {
   return fib->layout == FibLayout::Word97 ? LocateInTableStream(file, *fib) : LocateInMainStream(*fib);
 }
 
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

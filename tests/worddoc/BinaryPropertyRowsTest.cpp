@@ -1,16 +1,16 @@
-#include "doc/BinaryPropertyRows.h"
+#include "worddoc/BinaryPropertyRows.h"
 
 #include <gtest/gtest.h>
 
 
 #include "catalogue/DocumentKind.h"
-#include "doc/DopStatistics.h"
-#include "doc/PropertyText.h"
 #include "tests/support/ExpectedRows.h"
 #include "tests/support/LockHolder.h"
 #include "tests/support/TestSupport.h"
+#include "worddoc/DopStatistics.h"
+#include "worddoc/PropertyText.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -102,4 +102,4 @@ TEST(BinaryPropertyRows, DocumentHeldByAnotherProgramReadsAsEmpty) {
 }
 
 }  // namespace
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

@@ -1,16 +1,16 @@
-#include "change/DocumentReading.h"
+#include "reading/DocumentReading.h"
 
 #include "catalogue/DocumentKind.h"
-#include "doc/BinaryPropertyRows.h"
 #include "platform/fs/FileIo.h"
+#include "worddoc/BinaryPropertyRows.h"
 
-namespace kestrel::change {
+namespace kestrel::reading {
 
 std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages, const std::string& path,
                                               Outcome* outcome) {
   if (outcome != nullptr) *outcome = Outcome::Success();
   if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Binary) {
-    return doc::ReadBinaryPropertyRows(path, outcome);
+    return worddoc::ReadBinaryPropertyRows(path, outcome);
   }
   Result<PropertyTexts> rows = packages.Read(path);
   if (!rows) {
@@ -44,4 +44,4 @@ Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const s
   return reading;
 }
 
-}  // namespace kestrel::change
+}  // namespace kestrel::reading

@@ -17,7 +17,7 @@
 #include "platform/Outcome.h"
 #include "platform/storage/CompoundFile.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 
 enum class FibLayout {
   Word97,  // Word 97 and every later binary Word
@@ -46,4 +46,4 @@ Outcome CheckWordDocumentWritable(const storage::CompoundFile& file);
 // DOP must be long enough and lie after the text, inside cbMac.
 Result<DopStatisticsPlace> LocateDopStatistics(const storage::CompoundFile& file);
 
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

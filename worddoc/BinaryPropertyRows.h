@@ -6,7 +6,7 @@
 #include "catalogue/PropertyCatalogue.h"
 #include "platform/Outcome.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 
 // The 14 value texts of a binary Word document in catalogue order, all from one open of the
 // file. What cannot be read is empty; the editing time (from the DOP, not the property set) is
@@ -16,4 +16,4 @@ namespace kestrel::doc {
 std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::string& path,
                                                                      Outcome* unreadable = nullptr);
 
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

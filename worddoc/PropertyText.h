@@ -10,7 +10,7 @@
 #include "platform/storage/Guid.h"
 #include "platform/storage/PropertySetStream.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 
 // How a text becomes a VT_FILETIME value.
 enum class FileTimeStyle {
@@ -39,4 +39,4 @@ std::string ReadPropertyText(const std::string& path, const storage::Guid& fmtid
 Result<storage::PropertyValue> PropertyValueFromText(std::int32_t vartype, const std::string& text,
                                                      FileTimeStyle style);
 
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

@@ -1,4 +1,4 @@
-#include "doc/PropertyText.h"
+#include "worddoc/PropertyText.h"
 
 #include <cstdio>
 #include <optional>
@@ -9,7 +9,7 @@
 #include "platform/time/DateTimeText.h"
 #include "platform/time/LocalDateTime.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 
 namespace {
 
@@ -147,4 +147,4 @@ Result<PropertyValue> PropertyValueFromText(std::int32_t vartype, const std::str
   }
 }
 
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

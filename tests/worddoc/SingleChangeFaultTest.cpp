@@ -5,12 +5,12 @@
 
 #include <iostream>
 
-#include "doc/BinaryChange.h"
 #include "tests/support/FaultyFiles.h"
 #include "tests/support/Oracles.h"
 #include "tests/support/TestSupport.h"
+#include "worddoc/BinaryChange.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -69,4 +69,4 @@ TEST(SingleChangeFaults, EveryStopLeavesTheOldDocumentOrTheNewOne) {
 }
 
 }  // namespace
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

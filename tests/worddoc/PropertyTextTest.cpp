@@ -1,6 +1,6 @@
-#include "doc/PropertyText.h"
+#include "worddoc/PropertyText.h"
 
-#include "doc/BinaryChange.h"
+#include "worddoc/BinaryChange.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "tests/support/Oracles.h"
 #include "tests/support/TestSupport.h"
 
-namespace kestrel::doc {
+namespace kestrel::worddoc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -379,4 +379,4 @@ TEST(ChangeBinaryProperties, DateTimeTextRoundTrips) {
 }
 
 }  // namespace
-}  // namespace kestrel::doc
+}  // namespace kestrel::worddoc

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "catalogue/PropertyRows.h"
-#include "doc/BinaryChange.h"
-#include "doc/BinaryPropertyRows.h"
 #include "platform/fs/FileIo.h"
+#include "worddoc/BinaryChange.h"
+#include "worddoc/BinaryPropertyRows.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ fs::path ScratchDir() {
 
 void BM_ReadBinaryPropertyRows(benchmark::State& state) {
   for (auto _ : state) {
-    for (const auto& file : Documents()) benchmark::DoNotOptimize(doc::ReadBinaryPropertyRows(file));
+    for (const auto& file : Documents()) benchmark::DoNotOptimize(worddoc::ReadBinaryPropertyRows(file));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(Documents().size()));
 }
@@ -115,7 +115,7 @@ void BM_SingleChange(benchmark::State& state) {
   std::size_t turn = 0;
   for (auto _ : state) {
     for (const auto& copy : copies) {
-      if (!doc::ChangeBinaryProperties(copy, turns[turn])) state.SkipWithError("a change failed");
+      if (!worddoc::ChangeBinaryProperties(copy, turns[turn])) state.SkipWithError("a change failed");
     }
     turn ^= 1;
   }

@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QUrl>
 
+#include "app/DataFiles.h"
 #include "app/Dialogs.h"
 #include "app/MakerAddresses.h"
 #include "app/TForm1.h"
@@ -26,8 +27,9 @@ void TForm1::about1Click() {
 
 void TForm1::help2Click() {
   CloseEditors();
-  // Beside the executable, wherever the program was started from.
-  dialogs_.OpenWithDefaultHandler(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.html")));
+  // Found from the executable, wherever the program was started from.
+  dialogs_.OpenWithDefaultHandler(
+      QUrl::fromLocalFile(DataFilePath(QCoreApplication::applicationDirPath(), QStringLiteral("Help.html"))));
 }
 
 void TForm1::Helponline1Click() {

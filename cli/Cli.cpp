@@ -47,6 +47,10 @@ int Run(const std::vector<std::string>& words, Console& console) {
       console.Out() << kProgramHelp;
       return kExitSuccess;
     }
+    if (name == "--version") {
+      console.Out() << kProgramName << ' ' << KESTREL_VERSION << '\n';
+      return kExitSuccess;
+    }
     for (const Command& command : kCommands) {
       if (command.name == name) return Execute(command, words, console);
     }

@@ -6,9 +6,8 @@
 #
 # usage: bash scripts/screenshots.sh [OUTPUT_FOLDER]   (default: build/screenshots/png)
 #
-# The program itself has no command line; the tool kestrelpad_screenshots (tests/app) opens the
-# same windows, lists the documents through the open-dialog command and saves each window as the
-# X server shows it.
+# The tool kestrelpad_screenshots (tests/app) opens the program's windows, lists the documents
+# through the open-dialog command and saves each window as the X server shows it.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$here/build/screenshots/png}")

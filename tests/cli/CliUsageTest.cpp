@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -45,6 +48,24 @@ TEST(CliHelp, DescribesTheProgramAndEachCommand) {
   EXPECT_THAT(RunCli({"--help"}, dir.Path()).out, HasSubstr("yyyy/MM/dd H:mm:ss"));
   // Nothing was taken for a file.
   EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
+// The version of the project(...) line of the top CMakeLists.txt.
+std::string ProjectVersion() {
+  std::ifstream in(std::string(KESTREL_SOURCE_DIR) + "/CMakeLists.txt");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::smatch match;
+  EXPECT_TRUE(std::regex_search(text, match, std::regex(R"(project\(kestrelpad VERSION ([0-9.]+))")));
+  return match.str(1);
+}
+
+TEST(CliVersion, PrintsTheProjectVersionAndTheHelpSaysSo) {
+  const TempDir dir;
+  const CliResult result = RunCli({"--version"}, dir.Path());
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out, "kestrelpad-cli " + ProjectVersion() + "\n");
+  EXPECT_THAT(RunCli({"--help"}, dir.Path()).out, HasSubstr("kestrelpad-cli --version"));
 }
 
 TEST(CliUsage, ErrorsExitWithTwoAUsageLineAndNothingDone) {

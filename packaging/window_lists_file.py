@@ -1,0 +1,84 @@
+#!/usr/bin/python3
+"""Starts PROGRAM with DOCUMENT on its command line and waits until its window lists DOCUMENT,
+as a screen reader sees the window: over the accessibility bus (AT-SPI), the list item whose
+name is the document's path. Nothing inside the program is asked.
+
+usage: window_lists_file.py PROGRAM DOCUMENT [SECONDS]
+
+Run it in a session with a display and a D-Bus session bus (xvfb-run, dbus-run-session) and
+at-spi2-core installed. Exit status 0 when the window listed the document in time, 1 otherwise,
+with what the program's window did show.
+"""
+import os
+import subprocess
+import sys
+import time
+
+import pyatspi
+
+ITEM_ROLES = {pyatspi.ROLE_TABLE_CELL, pyatspi.ROLE_LIST_ITEM}
+
+
+def application_of(pid):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for index in range(desktop.childCount):
+        app = desktop.getChildAtIndex(index)
+        if app is not None and app.get_process_id() == pid:
+            return app
+    return None
+
+
+def item_names(node, depth=0):
+    """The names of the list and table items under `node`."""
+    if node is None or depth > 40:
+        return
+    if node.getRole() in ITEM_ROLES and node.name:
+        yield node.name
+    for index in range(node.childCount):
+        yield from item_names(node.getChildAtIndex(index), depth + 1)
+
+
+def wait_for_item(program, document, seconds):
+    environment = dict(os.environ, QT_ACCESSIBILITY="1", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    # On the display, as a user starts it.
+    environment.pop("QT_QPA_PLATFORM", None)
+    process = subprocess.Popen([program, document], env=environment)
+    deadline = time.monotonic() + seconds
+    app, shown = None, []
+    try:
+        while time.monotonic() < deadline:
+            if process.poll() is not None:
+                return f"{program} ended with status {process.returncode} before listing {document}"
+            app = application_of(process.pid)
+            if app is not None:
+                shown = list(item_names(app))
+                if document in shown:
+                    return None
+            time.sleep(1)
+        if app is None:
+            return f"{program} did not appear on the accessibility bus within {seconds} s"
+        return f"{program} did not list {document} within {seconds} s; its lists showed: {shown}"
+    finally:
+        process.terminate()
+        try:
+            process.wait(10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+def main():
+    if len(sys.argv) not in (3, 4):
+        sys.exit(__doc__)
+    program, document = sys.argv[1], sys.argv[2]
+    seconds = int(sys.argv[3]) if len(sys.argv) == 4 else 60
+    failure = wait_for_item(program, document, seconds)
+    if failure:
+        print(f"window_lists_file: {failure}", file=sys.stderr)
+        return 1
+    print(f"the window of {program} lists {document}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

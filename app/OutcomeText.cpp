@@ -64,7 +64,9 @@ QString BatchTallyText(const BatchTally& tally) {
 QString ExportTallyText(const ExportTally& tally) {
   if (tally.cancelled) return QStringLiteral("CSV出力: キャンセルしました");
   if (!tally.saved) return QStringLiteral("CSV出力: ファイルを保存できませんでした");
-  QString text = QStringLiteral("CSV出力: %1 件を出力しました").arg(tally.written);
+  QString text = QStringLiteral("CSV出力: %1 件を出力しました。%2 文字を「?」に置き換えました")
+                     .arg(tally.written)
+                     .arg(tally.replaced);
   if (tally.leftOut > 0) {
     text += QStringLiteral("。%1 件は出力していません。").arg(tally.leftOut) +
             ReadOutcomeText(tally.firstLeftOut);

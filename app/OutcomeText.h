@@ -28,6 +28,7 @@ struct ExportTally {
   int written = 0;
   int leftOut = 0;
   Outcome firstLeftOut = Outcome::Success();  // why the first document left out was
+  int replaced = 0;  // characters written as "?": code page 932 has nothing like them
   bool saved = true;
   bool cancelled = false;  // nothing was written
 };

@@ -103,7 +103,7 @@ void TForm1::BitBtn9Click() {
   std::vector<std::string> lines{csv::CsvHeaderLine()};
   ExportTally tally;
   CountLine(tally, lines, csv::AppendDocumentLine(packages_, NativePath(path), lines));
-  tally.saved = csv::WriteCsvLines(NativePath(*target), lines);
+  SaveLines(tally, NativePath(*target), lines);
   if (!tally.saved) ShowMessage(CsvNotSavedMessage(*target));
   StatusBar1->showMessage(ExportTallyText(tally));
 }

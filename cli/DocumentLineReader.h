@@ -8,6 +8,7 @@
 #include "cli/Console.h"
 #include "cli/FileList.h"
 #include "ooxml/PackageProperties.h"
+#include "platform/Outcome.h"
 
 namespace kestrel::cli {
 
@@ -16,9 +17,9 @@ class DocumentLineReader {
   explicit DocumentLineReader(Console& console) : console_(console) {}
 
   // Appends the file's line (UTF-8, no line end), or none for a package that cannot be read.
-  // False, with the reason on the console, when the document was not read in full: missing, not
-  // a file, held open, no package, no compound file.
-  bool Append(const ListedFile& file, std::vector<std::string>& lines);
+  // A failure, also told on the console, when the document was not read in full: missing, not a
+  // file, held open, no package, no compound file.
+  Outcome Append(const ListedFile& file, std::vector<std::string>& lines);
 
  private:
   Console& console_;

@@ -1,5 +1,7 @@
-// export: the CSV file of the program's export, written in one piece at the end.
+// export: the CSV file of the program's export, written in one piece at the end, and what it
+// holds told on standard error.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,8 +13,17 @@
 #include "cli/HelpTexts.h"
 #include "cli/UsageError.h"
 #include "export/CsvLines.h"
+#include "platform/Outcome.h"
 
 namespace kestrel::cli {
+namespace {
+
+// "1 document", "2 documents".
+std::string Counted(std::size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+}  // namespace
 
 int RunExport(ArgumentScanner& args, Console& console) {
   std::optional<std::string> target;
@@ -38,14 +49,26 @@ int RunExport(ArgumentScanner& args, Console& console) {
   std::vector<std::string> lines{csv::CsvHeaderLine()};
   DocumentLineReader reader(console);
   bool allRead = true;
-  for (const ListedFile& file : ListFiles(names, console)) allRead = reader.Append(file, lines) && allRead;
+  std::size_t leftOut = 0;
+  std::string firstLeftOut;  // the first document without a line, and why
+  for (const ListedFile& file : ListFiles(names, console)) {
+    const std::size_t before = lines.size();
+    const Outcome read = reader.Append(file, lines);
+    allRead = read.ok() && allRead;
+    if (lines.size() == before && leftOut++ == 0) firstLeftOut = file.given + ": " + read.message();
+  }
 
-  if (!csv::WriteCsvLines(*target, lines)) {
+  const std::optional<std::size_t> replaced = csv::WriteCsvLines(*target, lines);
+  if (!replaced) {
     console.Problem(*target,
                     "cannot be saved (check that its folder exists and takes files and that the file is not "
                     "read-only, and close any other program that has it open)");
     return kExitFailure;
   }
+  // The reason comes last: it may hold commas and parentheses of its own.
+  console.Problem(*target, Counted(lines.size() - 1, "document") + " written, " + Counted(*replaced, "character") +
+                               " replaced with \"?\", " + std::to_string(leftOut) + " left out" +
+                               (leftOut > 0 ? "; first left out: " + firstLeftOut : ""));
   return allRead ? kExitSuccess : kExitFailure;
 }
 

@@ -36,8 +36,8 @@ Writes the lines of the program's CSV export to standard output, in UTF-8 with L
 header line, then one line per document in the order given. Each line has 23 quoted columns: full
 path, file name, the 14 properties, creation, modify and last-access time (the last left empty up
 to 1904/05/20), and "Y" for each of the read-only, archive, hidden and system attributes that is
-set. Values stand unchanged between the quotes: a quote inside is not doubled, and a line break
-inside a comment stays.
+set. Values stand between the quotes as they are, but for a quote inside, which is written twice;
+a line break inside a comment stays.
 
 Reading leaves every document as it was: its content, its three times and its attributes.
 
@@ -55,15 +55,17 @@ inline constexpr std::string_view kExportHelp =
 
 Writes OUT.csv exactly as the program's CSV export does for these documents: the header line and
 one line per document, as "show" prints them, in Shift-JIS (code page 932) with CR LF after every
-line; a character Shift-JIS cannot hold becomes "?". OUT.csv is replaced only once the whole file
-is written; when it cannot be written it stays as it was.
+line; a character Shift-JIS cannot hold becomes its look-alike as Windows writes it, or "?".
+OUT.csv is replaced only once the whole file is written; when it cannot be written it stays as it
+was.
 
 Options:
   -o, --output OUT.csv   the file to write (required)
   -h, --help             this text
 
 Problems with the documents are told on standard error as by "show"; the file is written all the
-same.
+same. Once it is, standard error says how many documents it holds, how many were left out (and why
+the first was) and how many characters became "?".
 
 Exit status: 0 when OUT.csv was written and every document was read, 1 when OUT.csv could not be
 written or any document was not read, 2 on a usage error.

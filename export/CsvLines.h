@@ -2,6 +2,8 @@
 // The CSV export file: the header line, the quoted fields of a line, and the writing of all lines
 // as code page 932 text.
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,17 +13,18 @@ namespace kestrel::csv {
 // The 23 quoted column names: the path columns, the catalogue captions and the seven labels.
 std::string CsvHeaderLine();
 
-// Appends "value" unchanged between the quotes (quotes are not doubled, line breaks stay),
+// Appends "value" between quotes, each quote in it written twice and its line breaks as they are,
 // then a comma unless the field is the last of the line.
 void AppendField(std::string& line, std::string_view value, bool last);
 
 // What follows the last "/", "\" or ":" of the path; the whole text when it has none.
 std::string CsvFileName(std::string_view fullPath);
 
-// Writes each UTF-8 line as code page 932 followed by CR LF, no byte-order mark; a character the
-// code page cannot hold becomes "?". The target is replaced in one step only once the whole file
-// is on disk; false leaves it untouched and no temporary file behind. A read-only target, or one
-// another program holds open, is not replaced (false).
-bool WriteCsvLines(const std::string& path, const std::vector<std::string>& lines);
+// Writes each UTF-8 line as code page 932 followed by CR LF, no byte-order mark, a character the
+// code page cannot hold as Windows writes it (its look-alike, or "?"). The target is replaced in
+// one step only once the whole file is on disk. Answers how many characters became "?"; nullopt
+// leaves the target untouched and no temporary file behind. A read-only target, or one another
+// program holds open, is not replaced (nullopt).
+std::optional<std::size_t> WriteCsvLines(const std::string& path, const std::vector<std::string>& lines);
 
 }  // namespace kestrel::csv

@@ -1,5 +1,7 @@
 #include "app/dialogs/TForm9.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,11 +52,17 @@ void TForm9::Timer1Timer() {
   FillBar();
   tally_.cancelled = Cancelled();
   if (!tally_.cancelled) {
-    tally_.saved = csv::WriteCsvLines(NativePath(job_->target), lines);
+    SaveLines(tally_, NativePath(job_->target), lines);
     if (!tally_.saved) dialogs_.ShowMessage(this, CsvNotSavedMessage(job_->target), ApplicationTitle());
   }
   job_ = nullptr;
   CloseDialog();
+}
+
+void SaveLines(ExportTally& tally, const std::string& target, const std::vector<std::string>& lines) {
+  const std::optional<std::size_t> replaced = csv::WriteCsvLines(target, lines);
+  tally.saved = replaced.has_value();
+  tally.replaced = static_cast<int>(replaced.value_or(0));
 }
 
 void CountLine(ExportTally& tally, const std::vector<std::string>& lines, const Outcome& outcome) {

@@ -48,6 +48,10 @@ class TForm9 final : public ProgressDialog {
 // the header), left out with `outcome` as its reason when not.
 void CountLine(ExportTally& tally, const std::vector<std::string>& lines, const Outcome& outcome);
 
+// Writes the export's lines to `target` and notes in `tally` whether it was saved and how many
+// characters became "?".
+void SaveLines(ExportTally& tally, const std::string& target, const std::vector<std::string>& lines);
+
 // The message shown when a CSV file cannot be written.
 QString CsvNotSavedMessage(const QString& target);
 

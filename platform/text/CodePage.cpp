@@ -218,12 +218,17 @@ std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage) {
   return output;
 }
 
-std::optional<std::string> FromUtf8(std::string_view utf8, unsigned codePage) {
+std::optional<std::string> FromUtf8WithLookAlikes(std::string_view utf8, unsigned codePage) {
   if (IsAscii(utf8) && KeepsAscii(codePage)) return std::string(utf8);
   const iconv_t descriptor = OpenDescriptor(codePage, Direction::FromUtf8);
   if (!descriptor || !IsValidUtf8(utf8)) return std::nullopt;
   if (codePage == kCodePageUtf8) return std::string(utf8);
-  auto encoded = ConvertExactly(descriptor, utf8);
+  return ConvertExactly(descriptor, utf8);
+}
+
+std::optional<std::string> FromUtf8(std::string_view utf8, unsigned codePage) {
+  if (IsAscii(utf8) && KeepsAscii(codePage)) return std::string(utf8);
+  std::optional<std::string> encoded = FromUtf8WithLookAlikes(utf8, codePage);
   // glibc quietly writes look-alikes for some characters (U+00A5 as a backslash in CP932) and
   // drops language tags; only bytes that read back as the same text are an exact conversion.
   if (!encoded || ToUtf8(*encoded, codePage) != utf8) return std::nullopt;

@@ -27,6 +27,11 @@ std::string ToUtf8Lossy(std::string_view bytes, unsigned codePage);
 // valid UTF-8, or the code page is unknown. Never substitutes characters.
 std::optional<std::string> FromUtf8(std::string_view utf8, unsigned codePage);
 
+// What the C library writes, its look-alikes included (U+301C as 0x8160 and U+00A5 as a
+// backslash in code page 932): bytes that need not read back as the same text. Language tags are
+// dropped without a trace. nullopt, as for FromUtf8, when a character has no bytes at all.
+std::optional<std::string> FromUtf8WithLookAlikes(std::string_view utf8, unsigned codePage);
+
 // Well-formed UTF-8: no stray or overlong sequences, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view text);
 

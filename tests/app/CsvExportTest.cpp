@@ -11,10 +11,12 @@
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
 #include "app/dialogs/TForm9.h"
+#include "catalogue/PropertyRows.h"
 #include "export/CsvDocumentLine.h"
 #include "export/CsvLines.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/app/ProgressWatch.h"
+#include "worddoc/BinaryChange.h"
 
 namespace kestrel::app::test {
 namespace {
@@ -75,7 +77,8 @@ TEST_F(CsvExportTest, TheBatchExportWritesWhatTheCsvServiceWrites) {
   for (int row = 0; row < 5; ++row) EXPECT_EQ(StatusOf(row), FileStatus::NotChanged) << row;
   // The package that cannot be read got no line, and the status bar says so and why.
   const QString said = Form().StatusBar1->currentMessage();
-  EXPECT_TRUE(said.startsWith(QStringLiteral("CSV出力: 4 件を出力しました。1 件は出力していません。読み込めませんでした: ")))
+  EXPECT_TRUE(said.startsWith(QStringLiteral(
+      "CSV出力: 4 件を出力しました。0 文字を「?」に置き換えました。1 件は出力していません。読み込めませんでした: ")))
       << said.toStdString();
 }
 
@@ -169,7 +172,7 @@ TEST_F(CsvExportTest, TheSingleExportWritesTheSelectedDocumentWithoutADialog) {
   EXPECT_EQ(StatusOf(0), FileStatus::ChangeError) << "the single export sets no icon";
   EXPECT_EQ(SelectedFile(), 1);
 
-  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("CSV出力: 1 件を出力しました"));
+  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("CSV出力: 1 件を出力しました。0 文字を「?」に置き換えました"));
 
   // A package that cannot be read is not shown, so it cannot be exported alone.
   SelectFile(2);
@@ -179,6 +182,24 @@ TEST_F(CsvExportTest, TheSingleExportWritesTheSelectedDocumentWithoutADialog) {
   Form().ListView1->clearSelection();
   Form().BitBtn9Click();
   EXPECT_EQ(dialogs_.saveFilters.size(), 1U);
+}
+
+// Characters code page 932 has nothing like are counted in the status bar, by both exports.
+TEST_F(CsvExportTest, TheStatusBarCountsTheCharactersWrittenAsQuestionMarks) {
+  const QStringList documents = {CopyOf("lo-ascii-full.doc", "hebrew.doc"), CopyOf("lo-ja-full.docx", "marks.docx")};
+  catalogue::PropertyRows title;
+  title.values.at(catalogue::kTitle) = "\u05E9\u05DC\u05D5\u05DD \U0001F600 \u301C\u2212\u00E9";  // five become "?", three a look-alike
+  title.included.at(catalogue::kTitle) = true;
+  ASSERT_TRUE(worddoc::ChangeBinaryProperties(documents[0].toStdString(), title));
+  AddByDialog(documents);
+
+  SelectFile(0);
+  ExportSelected(Target("one.CSV"));
+  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("CSV出力: 1 件を出力しました。5 文字を「?」に置き換えました"));
+
+  ExportAll(Target("all.CSV"));
+  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("CSV出力: 2 件を出力しました。5 文字を「?」に置き換えました"));
+  EXPECT_EQ(kestrel::test::ReadBytes(dir_.Path() / "all.CSV"), ServiceOutput(documents));
 }
 
 TEST_F(CsvExportTest, WithNoFileListedTheBatchExportAsksForFiles) {

@@ -36,6 +36,15 @@ CliResult RunCli(const std::vector<std::string>& words, const fs::path& folder) 
 
 namespace {
 
+// The text file_state.py printed as hex, "-" for none.
+std::string TextOfHex(const std::string& hex) {
+  std::string text;
+  for (std::size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2) {
+    text += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  }
+  return text;
+}
+
 CommandResult RunFileState(const std::vector<std::string>& words) {
   std::string command = "/usr/bin/python3 " + ShellQuote(TestScript("cli/file_state.py").string());
   for (const std::string& word : words) command += " " + ShellQuote(word);
@@ -72,14 +81,19 @@ std::map<std::string, std::string> PartTexts(const fs::path& package, const std:
   std::map<std::string, std::string> texts;
   std::string name;
   std::string hex;
-  while (in >> name >> hex) {
-    std::string text;
-    for (std::size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2) {
-      text += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
-    texts[name] = text;
-  }
+  while (in >> name >> hex) texts[name] = TextOfHex(hex);
   return texts;
+}
+
+std::vector<std::vector<std::string>> CsvRecords(const fs::path& file) {
+  std::istringstream in(FileStateOutput({"csv", file.string()}));
+  std::vector<std::vector<std::string>> records;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::vector<std::string>& record = records.emplace_back();
+    for (std::string hex; fields >> hex;) record.push_back(TextOfHex(hex));
+  }
+  return records;
 }
 
 std::int64_t TokyoSeconds(std::chrono::year_month_day date, std::chrono::seconds timeOfDay) {

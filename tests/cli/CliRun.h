@@ -50,6 +50,9 @@ void SetTimes(const std::filesystem::path& file, std::int64_t atimeNs, std::int6
 // Element name -> UTF-8 text of a package part, read by Python's zipfile and ElementTree.
 std::map<std::string, std::string> PartTexts(const std::filesystem::path& package, const std::string& part);
 
+// The records of a code page 932 CSV file as Python's csv module reads them, fields in UTF-8.
+std::vector<std::vector<std::string>> CsvRecords(const std::filesystem::path& file);
+
 // Seconds since 1970 of a wall-clock time in Tokyo (UTC+9, no daylight saving).
 std::int64_t TokyoSeconds(std::chrono::year_month_day date, std::chrono::seconds timeOfDay);
 std::int64_t Nanoseconds(std::int64_t seconds);

@@ -34,9 +34,14 @@ struct Copy {
   std::vector<std::string> tail;
 };
 
+// The fields between quotes, a quote in them written twice.
 std::string Quoted(const std::vector<std::string>& fields) {
   std::string line;
-  for (std::size_t i = 0; i < fields.size(); ++i) line += "\"" + fields[i] + (i + 1 < fields.size() ? "\"," : "\"");
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    line += '"';
+    for (const char c : fields[i]) line += c == '"' ? std::string(2, c) : std::string(1, c);
+    line += i + 1 < fields.size() ? "\"," : "\"";
+  }
   return line;
 }
 

@@ -10,7 +10,10 @@ part FILE NAME                 print "name hex-of-utf8-text" ("-" when empty) fo
                                package's part NAME, after checking every CRC of the package
 cp932 IN OUT                   write the lines of IN (UTF-8, separated by NUL characters) as code
                                page 932, each followed by CR LF
+csv FILE                       print each record of the code page 932 CSV file as the csv module
+                               reads it: the hex of each field's UTF-8 text ("-" when empty)
 """
+import csv
 import os
 import stat
 import struct
@@ -62,6 +65,10 @@ def main():
             lines = source.read().decode("utf-8").split("\0")
         with open(sys.argv[3], "wb") as target:
             target.write(b"".join(line.encode("cp932") + b"\r\n" for line in lines))
+    elif command == "csv":
+        with open(sys.argv[2], encoding="cp932", newline="") as source:
+            for record in csv.reader(source):
+                print(" ".join(field.encode("utf-8").hex() or "-" for field in record))
     else:
         raise SystemExit("unknown command " + command)
 

@@ -48,11 +48,16 @@ const std::string kHeaderCp932 =
     "\"\x91O\x89\xF1\x88\xF3\x8D\xFC\x93\xFA\x8E\x9E\","           // 前回印刷日時
     "\"Creation Time\",\"Modify Time\",\"Last Access Time\",\"Read-only\",\"Archive\",\"Hidden\",\"System\"";
 
-// One expected line from its fields, quoted and joined here rather than by the code under test.
+// One expected line from its fields, quoted (quotes in them doubled) and joined here rather than
+// by the code under test.
 std::string Line(const std::vector<std::string>& fields) {
   EXPECT_EQ(fields.size(), kColumns);
   std::string line;
-  for (std::size_t i = 0; i < fields.size(); ++i) line += (i == 0 ? "\"" : ",\"") + fields[i] + "\"";
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    line += i == 0 ? "\"" : ",\"";
+    for (const char c : fields[i]) line += c == '"' ? std::string(2, c) : std::string(1, c);
+    line += '"';
+  }
   return line;
 }
 
@@ -215,7 +220,7 @@ TEST(CsvDocumentLine, ExportOfRealDocumentsIsByteExactAndLeavesThemUntouched) {
             "2022/01/01", "0", "1601/01/01 9:00:00", "2030/06/15 12:00:00", "2030/06/15 12:00:00",
             "2035/01/01 9:00:00", "", "Y", "", ""}) +
       "\r\n" +
-      Line({folder + "/caf?.docx", "caf?.docx", "", "", "", "", "", "", "", "", "", "", "2020/09/13 21:26:40",
+      Line({folder + "/cafe.docx", "cafe.docx", "", "", "", "", "", "", "", "", "", "", "2020/09/13 21:26:40",
             "2020/09/13 21:26:40", "6", "", "2018/01/01 9:00:00", "2020/09/13 21:26:40", "2035/01/01 9:00:00", "", "",
             "", ""}) +
       "\r\n";
@@ -229,6 +234,57 @@ TEST(CsvDocumentLine, ExportOfRealDocumentsIsByteExactAndLeavesThemUntouched) {
   const std::optional<fs::FileRecord> readOnly = fs::ReadFileRecord(japanese.string());
   ASSERT_TRUE(readOnly);
   EXPECT_EQ(readOnly->attributes & kReadOnly, kReadOnly);
+}
+
+// Turns every code page property `from` of the file's property sets into `to`, in place: a VT_I2
+// value with its padding, which the small streams of the test documents hold in one piece.
+// Answers how many it turned.
+int TurnCodePages(const stdfs::path& file, std::uint16_t from, std::uint16_t to) {
+  const auto property = [](std::uint16_t codePage) {
+    return std::string{2, 0, 0, 0, static_cast<char>(codePage & 0xFF), static_cast<char>(codePage >> 8), 0, 0};
+  };
+  std::string bytes = ReadText(file);
+  int turned = 0;
+  for (std::size_t at = 0; (at = bytes.find(property(from), at)) != std::string::npos; ++turned) {
+    bytes.replace(at, 8, property(to));
+  }
+  test::WriteBytes(file, {bytes.begin(), bytes.end()});
+  return turned;
+}
+
+// A text a property set keeps in another 8-bit code page reaches the file through Unicode: the
+// stored byte 0xE9 is é in code page 1252 (written e, as Windows writes it) and й in 1251 (the
+// Shift-JIS Cyrillic letter). Copied as it is, the byte would swallow the closing quote.
+TEST(CsvDocumentLine, TextsOfOtherCodePagesAreConvertedThroughUnicode) {
+  const test::TempDir dir;
+  const stdfs::path file = dir.Copy(test::DataFile("poi-ascii-cp1252.doc"), "cp.doc");
+  catalogue::PropertyRows title;
+  title.values.at(catalogue::kTitle) = "Caf\u00E9";
+  title.included.at(catalogue::kTitle) = true;
+  ASSERT_TRUE(worddoc::ChangeBinaryProperties(file.string(), title));
+  ASSERT_NE(ReadText(file).find("Caf\xE9"), std::string::npos) << "the title is stored in code page 1252";
+
+  struct Case {
+    std::uint16_t codePage;
+    std::string title;
+    std::string written;
+  };
+  std::uint16_t stored = 1252;
+  for (const Case& c : {Case{1252, "Caf\u00E9", "\"Cafe\","}, Case{1251, "Caf\u0439", "\"Caf\x84\x7A\","}}) {
+    SCOPED_TRACE(c.codePage);
+    if (c.codePage != stored) {
+      ASSERT_GT(TurnCodePages(file, stored, c.codePage), 0);
+    }
+    stored = c.codePage;
+    const std::vector<std::string> lines = BuildLines({file});
+    ASSERT_EQ(lines.size(), 2U);
+    const std::vector<std::string> fields = Fields(lines[1]);
+    ASSERT_EQ(fields.size(), kColumns);
+    EXPECT_EQ(fields[2], c.title);
+    const stdfs::path target = dir.Path() / "out.csv";
+    ASSERT_EQ(WriteCsvLines(target.string(), lines), 0U);
+    EXPECT_NE(ReadText(target).find(c.written), std::string::npos);
+  }
 }
 
 // The edge of the last-access column: only times later than 1904-05-20 00:00 local time are

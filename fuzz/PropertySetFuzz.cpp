@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/LittleEndian.h"
 #include "platform/storage/PropertySetStream.h"
 
 namespace {
@@ -27,8 +28,7 @@ void Check(bool condition) {
 
 std::optional<std::uint32_t> U32(std::span<const std::uint8_t> bytes, std::size_t at) {
   if (at > bytes.size() || bytes.size() - at < 4) return std::nullopt;
-  return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16) |
-         static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+  return kestrel::le::Get32(&bytes[at]);
 }
 
 // Each section's FMTID with the pids of its table, found in the input the way Parse found them.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/storage/CfbFormat.h"
+#include "platform/LittleEndian.h"
 #include "platform/text/DecimalText.h"
 #include "platform/time/DateTimeText.h"
 #include "platform/time/LocalDateTime.h"
@@ -11,10 +11,10 @@ namespace kestrel::worddoc {
 
 namespace {
 
+using le::Get32;
+using le::Put16;
+using le::Put32;
 using storage::CompoundFile;
-using storage::cfb::Get32;
-using storage::cfb::Put16;
-using storage::cfb::Put32;
 using DatesBytes = std::array<std::uint8_t, kDopDatesSize>;
 
 // Field offsets inside the run.

@@ -4,15 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/storage/CfbFormat.h"
+#include "platform/LittleEndian.h"
 
 namespace kestrel::worddoc {
 
 namespace {
 
+using le::Get16;
+using le::Get32;
 using storage::CompoundFile;
-using storage::cfb::Get16;
-using storage::cfb::Get32;
 
 // Both layouts share the first 12 bytes of the FIB.
 constexpr std::size_t kIdentOffset = 0;    // wIdent

@@ -124,36 +124,36 @@ class ArchiveWriter {
 // The fields a local header and a directory record share, from "version needed" to the name's
 // length, in the order both lay them out. Only for new entries, whose sizes fit 32 bits.
 void PutSharedFields(std::vector<std::uint8_t>& out, const ZipHeaderInfo& info) {
-  Put16(out, info.versionNeeded);
-  Put16(out, info.flags);
-  Put16(out, info.method);
-  Put16(out, info.modTime);
-  Put16(out, info.modDate);
-  Put32(out, info.crc32);
-  Put32(out, static_cast<std::uint32_t>(info.compressedSize));
-  Put32(out, static_cast<std::uint32_t>(info.uncompressedSize));
-  Put16(out, static_cast<std::uint16_t>(info.storedName.size()));
+  Append16(out, info.versionNeeded);
+  Append16(out, info.flags);
+  Append16(out, info.method);
+  Append16(out, info.modTime);
+  Append16(out, info.modDate);
+  Append32(out, info.crc32);
+  Append32(out, static_cast<std::uint32_t>(info.compressedSize));
+  Append32(out, static_cast<std::uint32_t>(info.uncompressedSize));
+  Append16(out, static_cast<std::uint16_t>(info.storedName.size()));
 }
 
 std::vector<std::uint8_t> LocalHeader(const ZipHeaderInfo& info) {
   std::vector<std::uint8_t> out;
-  Put32(out, kLocalSignature);
+  Append32(out, kLocalSignature);
   PutSharedFields(out, info);
-  Put16(out, 0);  // no extra field
+  Append16(out, 0);  // no extra field
   PutBytes(out, info.storedName.data(), info.storedName.size());
   return out;
 }
 
 void AppendCentralRecord(std::vector<std::uint8_t>& out, const ZipHeaderInfo& info) {
-  Put32(out, kCentralSignature);
-  Put16(out, info.versionMadeBy);
+  Append32(out, kCentralSignature);
+  Append16(out, info.versionMadeBy);
   PutSharedFields(out, info);
-  Put16(out, static_cast<std::uint16_t>(info.centralExtra.size()));
-  Put16(out, static_cast<std::uint16_t>(info.comment.size()));
-  Put16(out, info.diskNumberStart);
-  Put16(out, info.internalAttributes);
-  Put32(out, info.externalAttributes);
-  Put32(out, static_cast<std::uint32_t>(info.localHeaderOffset));
+  Append16(out, static_cast<std::uint16_t>(info.centralExtra.size()));
+  Append16(out, static_cast<std::uint16_t>(info.comment.size()));
+  Append16(out, info.diskNumberStart);
+  Append16(out, info.internalAttributes);
+  Append32(out, info.externalAttributes);
+  Append32(out, static_cast<std::uint32_t>(info.localHeaderOffset));
   PutBytes(out, info.storedName.data(), info.storedName.size());
   PutBytes(out, info.centralExtra.data(), info.centralExtra.size());
   PutBytes(out, info.comment.data(), info.comment.size());
@@ -197,23 +197,23 @@ void AppendEndRecords(std::vector<std::uint8_t>& out, const EndRecords& old, std
     Put64(record.data() + 48, offset);
     const std::uint64_t recordOffset = offset + size;
     out.insert(out.end(), record.begin(), record.end());
-    Put32(out, kZip64LocatorSignature);
-    Put32(out, 0);
-    Put64(out, recordOffset);
-    Put32(out, 1);
+    Append32(out, kZip64LocatorSignature);
+    Append32(out, 0);
+    Append64(out, recordOffset);
+    Append32(out, 1);
   }
   const bool countMarked = count >= kMarker16 || (hadZip64 && old.classicCount == kMarker16);
   const bool sizeMarked = size >= kMarker32 || (hadZip64 && old.classicSize == kMarker32);
   const bool offsetMarked = offset >= kMarker32 || (hadZip64 && old.classicOffset == kMarker32);
   const auto classicCount = countMarked ? kMarker16 : static_cast<std::uint16_t>(count);
-  Put32(out, kEndSignature);
-  Put16(out, 0);
-  Put16(out, 0);
-  Put16(out, classicCount);
-  Put16(out, classicCount);
-  Put32(out, sizeMarked ? kMarker32 : static_cast<std::uint32_t>(size));
-  Put32(out, offsetMarked ? kMarker32 : static_cast<std::uint32_t>(offset));
-  Put16(out, static_cast<std::uint16_t>(old.comment.size()));
+  Append32(out, kEndSignature);
+  Append16(out, 0);
+  Append16(out, 0);
+  Append16(out, classicCount);
+  Append16(out, classicCount);
+  Append32(out, sizeMarked ? kMarker32 : static_cast<std::uint32_t>(size));
+  Append32(out, offsetMarked ? kMarker32 : static_cast<std::uint32_t>(offset));
+  Append16(out, static_cast<std::uint16_t>(old.comment.size()));
   PutBytes(out, old.comment.data(), old.comment.size());
 }
 

@@ -1,5 +1,5 @@
-// The record layouts of the ZIP format that the package reader and writer share, and the one home
-// of their little-endian loads and stores. Nothing here throws.
+// The record layouts of the ZIP format that the package reader and writer share, with the
+// little-endian loads and stores they use. Nothing here throws except std::bad_alloc.
 #pragma once
 
 #include <cstddef>
@@ -45,6 +45,9 @@ inline bool FitsIn(std::uint64_t offset, std::uint64_t length, std::uint64_t lim
   return offset <= limit && length <= limit - offset;
 }
 
+using le::Append16;
+using le::Append32;
+using le::Append64;
 using le::Get16;
 using le::Get32;
 using le::Get64;
@@ -52,13 +55,6 @@ using le::Put16;
 using le::Put32;
 using le::Put64;
 
-// Appended byte by byte: GCC's overflow warning misreads a resize followed by a store.
-inline void PutLittleEndian(std::vector<std::uint8_t>& out, std::uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-inline void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) { PutLittleEndian(out, v, 2); }
-inline void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) { PutLittleEndian(out, v, 4); }
-inline void Put64(std::vector<std::uint8_t>& out, std::uint64_t v) { PutLittleEndian(out, v, 8); }
 inline void PutBytes(std::vector<std::uint8_t>& out, const void* data, std::size_t n) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   out.insert(out.end(), bytes, bytes + n);

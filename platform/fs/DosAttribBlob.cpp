@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "platform/LittleEndian.h"
+
 namespace kestrel::fs {
 namespace {
 
@@ -23,8 +25,7 @@ class Reader {
   template <typename T>
   bool Read(T& value) {
     if (position_ > bytes_.size() || bytes_.size() - position_ < sizeof(T)) return false;
-    value = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) value |= static_cast<T>(T{bytes_[position_ + i]} << (8 * i));
+    value = static_cast<T>(le::Get(&bytes_[position_], sizeof(T)));
     position_ += sizeof(T);
     return true;
   }
@@ -42,7 +43,7 @@ class Writer {
 
   template <typename T>
   void Write(T value) {
-    for (std::size_t i = 0; i < sizeof(T); ++i) bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    le::Append(bytes_, value, sizeof(T));
   }
 
   std::vector<std::uint8_t>& Bytes() { return bytes_; }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/LittleEndian.h"
+
 namespace kestrel::storage {
 
 namespace {
@@ -36,19 +38,18 @@ bool TakeChar(std::string_view& text, char c) {
 
 Guid Guid::FromBytes(std::span<const std::uint8_t, 16> bytes) {
   Guid guid;
-  guid.data1 = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-               static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-  guid.data2 = static_cast<std::uint16_t>(bytes[4] | bytes[5] << 8);
-  guid.data3 = static_cast<std::uint16_t>(bytes[6] | bytes[7] << 8);
+  guid.data1 = le::Get32(&bytes[0]);
+  guid.data2 = le::Get16(&bytes[4]);
+  guid.data3 = le::Get16(&bytes[6]);
   for (std::size_t i = 0; i < 8; ++i) guid.data4[i] = bytes[8 + i];
   return guid;
 }
 
 std::array<std::uint8_t, 16> Guid::ToBytes() const {
   std::array<std::uint8_t, 16> bytes{};
-  for (std::size_t i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(data1 >> (8 * i));
-  for (std::size_t i = 0; i < 2; ++i) bytes[4 + i] = static_cast<std::uint8_t>(data2 >> (8 * i));
-  for (std::size_t i = 0; i < 2; ++i) bytes[6 + i] = static_cast<std::uint8_t>(data3 >> (8 * i));
+  le::Put32(&bytes[0], data1);
+  le::Put16(&bytes[4], data2);
+  le::Put16(&bytes[6], data3);
   for (std::size_t i = 0; i < 8; ++i) bytes[8 + i] = data4[i];
   return bytes;
 }

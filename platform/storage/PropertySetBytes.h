@@ -1,11 +1,14 @@
 #pragma once
-// Little-endian reading and writing shared by the property-set codec. Every read of stored bytes
-// goes through Slice, the one bounds check, so the checks can be audited in one place.
+// The bounded reading shared by the property-set codec. Every read of stored bytes goes through
+// Slice, the one bounds check, so the checks can be audited in one place. Nothing here throws
+// except std::bad_alloc.
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
+
+#include "platform/LittleEndian.h"
 
 namespace kestrel::storage::propset {
 
@@ -16,11 +19,6 @@ inline std::optional<std::span<const std::uint8_t>> Slice(std::span<const std::u
                                                           std::uint64_t offset, std::uint64_t length) {
   if (offset > bytes.size() || length > bytes.size() - offset) return std::nullopt;
   return bytes.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(length));
-}
-
-inline std::uint32_t LoadU32(std::span<const std::uint8_t, 4> b) {
-  return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-         static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
 }
 
 // Reads forward through untrusted bytes; a read that does not fit fails and leaves the position.
@@ -38,18 +36,17 @@ class ByteCursor {
   std::optional<std::uint16_t> U16() {
     std::optional<std::span<const std::uint8_t>> b = Take(2);
     if (!b) return std::nullopt;
-    return static_cast<std::uint16_t>((*b)[0] | (*b)[1] << 8);
+    return le::Get16(b->data());
   }
   std::optional<std::uint32_t> U32() {
     std::optional<std::span<const std::uint8_t>> b = Take(4);
     if (!b) return std::nullopt;
-    return LoadU32(b->first<4>());
+    return le::Get32(b->data());
   }
   std::optional<std::uint64_t> U64() {
-    std::optional<std::uint32_t> low = U32();
-    std::optional<std::uint32_t> high = low ? U32() : std::nullopt;
-    if (!high) return std::nullopt;
-    return static_cast<std::uint64_t>(*high) << 32 | *low;
+    std::optional<std::span<const std::uint8_t>> b = Take(8);
+    if (!b) return std::nullopt;
+    return le::Get64(b->data());
   }
   // Skips the zero bytes that pad `length` bytes to a multiple of 4; false when they are missing
   // or not zero.
@@ -71,20 +68,6 @@ class ByteCursor {
   std::size_t position_ = 0;
 };
 
-inline void AppendU16(Bytes& out, std::uint16_t value) {
-  out.push_back(static_cast<std::uint8_t>(value));
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-inline void AppendU32(Bytes& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-inline void AppendU64(Bytes& out, std::uint64_t value) {
-  AppendU32(out, static_cast<std::uint32_t>(value));
-  AppendU32(out, static_cast<std::uint32_t>(value >> 32));
-}
-inline void PutU32(Bytes& out, std::size_t at, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 inline void PadTo4(Bytes& out) { out.resize((out.size() + 3) / 4 * 4, 0); }
 
 // One property as stored: its id and the bytes from its offset to the next property's.

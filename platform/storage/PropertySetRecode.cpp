@@ -5,12 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/LittleEndian.h"
 #include "platform/storage/PropertySetStream.h"
 #include "platform/text/CodePage.h"
 
 namespace kestrel::storage::propset {
 
 namespace {
+
+using le::Append16;
+using le::Append32;
 
 // Gets one stored string (terminator included) and gives the bytes to store instead.
 using Convert = std::function<std::optional<std::string>(std::span<const std::uint8_t>)>;
@@ -62,7 +66,7 @@ bool RewriteString(ByteCursor& in, Bytes& out, StringForm from, StringForm to, c
   if (!bytes || (from.padded && !in.SkipZeroPadding(size))) return false;
   std::optional<std::string> replaced = convert(*bytes);
   if (!replaced || replaced->size() > UINT32_MAX || (to.countsCharacters && replaced->size() % 2 != 0)) return false;
-  AppendU32(out, static_cast<std::uint32_t>(to.countsCharacters ? replaced->size() / 2 : replaced->size()));
+  Append32(out, static_cast<std::uint32_t>(to.countsCharacters ? replaced->size() / 2 : replaced->size()));
   out.insert(out.end(), replaced->begin(), replaced->end());
   if (to.padded) PadTo4(out);
   return true;
@@ -74,8 +78,8 @@ bool RewriteVariant(ByteCursor& in, Bytes& out, StringForm from, StringForm to, 
   std::optional<std::uint16_t> type = in.U16();
   std::optional<std::uint16_t> reserved = type ? in.U16() : std::nullopt;
   if (!reserved) return false;
-  AppendU16(out, *type);
-  AppendU16(out, *reserved);
+  Append16(out, *type);
+  Append16(out, *reserved);
   if (IsCodePageString(*type)) return RewriteString(in, out, from, to, convert);
   const std::size_t size = FixedSize(*type);
   std::optional<std::span<const std::uint8_t>> bytes = size != 0 ? in.Take(size) : std::nullopt;
@@ -89,7 +93,7 @@ bool RewriteVariant(ByteCursor& in, Bytes& out, StringForm from, StringForm to, 
 bool RewriteVector(ByteCursor& in, Bytes& out, StringForm from, StringForm to, const Convert& convert, bool variants) {
   std::optional<std::uint32_t> count = in.U32();
   if (!count || *count > in.Remaining() / 4) return false;
-  AppendU32(out, *count);
+  Append32(out, *count);
   for (std::uint32_t i = 0; i < *count; ++i) {
     const bool ok = variants ? RewriteVariant(in, out, from, to, convert) : RewriteString(in, out, from, to, convert);
     if (!ok) return false;
@@ -107,8 +111,8 @@ std::optional<Bytes> RewriteValue(std::span<const std::uint8_t> raw, bool padded
   std::optional<std::uint16_t> reserved = type ? in.U16() : std::nullopt;
   if (!reserved) return std::nullopt;
   Bytes out;
-  AppendU16(out, *type);
-  AppendU16(out, *reserved);
+  Append16(out, *type);
+  Append16(out, *reserved);
   const StringForm form{padded, false};
   bool ok = false;
   if (IsCodePageString(*type)) {
@@ -133,7 +137,7 @@ std::optional<Bytes> RewriteDictionary(std::span<const std::uint8_t> raw, String
   std::optional<std::uint32_t> count = in.U32();
   if (!count || *count > in.Remaining() / 8) return std::nullopt;
   Bytes out;
-  AppendU32(out, *count);
+  Append32(out, *count);
   const std::size_t terminator = from.countsCharacters ? 2 : 1;
   const Convert checkedName = [&](std::span<const std::uint8_t> bytes) -> std::optional<std::string> {
     if (bytes.size() < terminator) return std::nullopt;
@@ -145,7 +149,7 @@ std::optional<Bytes> RewriteDictionary(std::span<const std::uint8_t> raw, String
   for (std::uint32_t i = 0; i < *count; ++i) {
     std::optional<std::uint32_t> pid = in.U32();
     if (!pid) return std::nullopt;
-    AppendU32(out, *pid);
+    Append32(out, *pid);
     if (!RewriteString(in, out, from, to, checkedName)) return std::nullopt;
   }
   if (!in.RestIsZero()) return std::nullopt;
@@ -206,10 +210,10 @@ Outcome CannotConvert(std::uint32_t pid, unsigned codePage) {
 
 Bytes CodePageValue(unsigned codePage) {
   Bytes value;
-  AppendU16(value, kVtI2);
-  AppendU16(value, 0);
-  AppendU16(value, static_cast<std::uint16_t>(codePage));
-  AppendU16(value, 0);
+  Append16(value, kVtI2);
+  Append16(value, 0);
+  Append16(value, static_cast<std::uint16_t>(codePage));
+  Append16(value, 0);
   return value;
 }
 

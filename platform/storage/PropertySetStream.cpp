@@ -5,6 +5,7 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/LittleEndian.h"
 #include "platform/storage/PropertySetBytes.h"
 #include "platform/storage/PropertySetRecode.h"
 #include "platform/text/CodePage.h"
@@ -13,13 +14,13 @@ namespace kestrel::storage {
 
 namespace {
 
-using propset::AppendU16;
-using propset::AppendU32;
-using propset::AppendU64;
+using le::Append16;
+using le::Append32;
+using le::Append64;
+using le::Put32;
 using propset::ByteCursor;
 using propset::Bytes;
 using propset::PadTo4;
-using propset::PutU32;
 using propset::RawProperty;
 using propset::Slice;
 
@@ -138,8 +139,8 @@ std::optional<PropertyValue> DecodeValue(std::span<const std::uint8_t> bytes, un
 // hold (text the code page cannot hold among them).
 std::optional<Bytes> EncodeValue(const PropertyValue& value, unsigned codePage) {
   Bytes out;
-  AppendU16(out, value.type);
-  AppendU16(out, 0);
+  Append16(out, value.type);
+  Append16(out, 0);
   switch (value.type) {
     case kVtNull:
       return out;
@@ -148,10 +149,10 @@ std::optional<Bytes> EncodeValue(const PropertyValue& value, unsigned codePage) 
           value.integer > std::numeric_limits<std::int32_t>::max()) {
         return std::nullopt;
       }
-      AppendU32(out, static_cast<std::uint32_t>(value.integer));
+      Append32(out, static_cast<std::uint32_t>(value.integer));
       return out;
     case kVtFiletime:
-      AppendU64(out, static_cast<std::uint64_t>(value.integer));
+      Append64(out, static_cast<std::uint64_t>(value.integer));
       return out;
     case kVtLpstr:
     case kVtLpwstr: {
@@ -162,7 +163,7 @@ std::optional<Bytes> EncodeValue(const PropertyValue& value, unsigned codePage) 
       encoded->append(encoding == text::kCodePageUtf16Le ? 2 : 1, '\0');
       const std::size_t count = wide ? encoded->size() / 2 : encoded->size();
       if (count > UINT32_MAX) return std::nullopt;
-      AppendU32(out, static_cast<std::uint32_t>(count));
+      Append32(out, static_cast<std::uint32_t>(count));
       out.insert(out.end(), encoded->begin(), encoded->end());
       PadTo4(out);
       return out;
@@ -255,7 +256,7 @@ LocatedSection LocateSection(std::span<const std::uint8_t> stream, std::uint32_t
   if (offset < listEnd) return fail("starts inside the stream header", false);
   std::optional<std::span<const std::uint8_t>> sizeField = Slice(stream, offset, 4);
   if (!sizeField) return fail("starts past the end of the stream", false);
-  const std::uint32_t size = propset::LoadU32(sizeField->first<4>());
+  const std::uint32_t size = le::Get32(sizeField->data());
   if (size < kSectionHeaderSize) return fail("is shorter than its own header", false);
   std::optional<std::span<const std::uint8_t>> extent = Slice(stream, offset, size);
   if (!extent) return fail("runs past the end of the stream", false);
@@ -290,10 +291,10 @@ bool HoldsUnlistedSection(std::span<const std::uint8_t> stream, std::uint32_t co
   std::optional<std::span<const std::uint8_t>> entry = Slice(stream, entryStart, kSectionListEntrySize);
   if (!entry || entryEnd > firstListedSection) return false;
   if (std::all_of(entry->begin(), entry->begin() + 16, [](std::uint8_t b) { return b == 0; })) return false;
-  const std::uint32_t offset = propset::LoadU32(entry->subspan(16).first<4>());
+  const std::uint32_t offset = le::Get32(entry->data() + 16);
   std::optional<std::span<const std::uint8_t>> sizeField = offset >= entryEnd ? Slice(stream, offset, 4) : std::nullopt;
   if (!sizeField) return false;
-  const std::uint32_t size = propset::LoadU32(sizeField->first<4>());
+  const std::uint32_t size = le::Get32(sizeField->data());
   return size >= kSectionHeaderSize && Slice(stream, offset, size).has_value();
 }
 
@@ -311,14 +312,14 @@ std::optional<Bytes> BuildSection(std::span<const RawProperty> properties) {
     PadTo4(out);
     if (out.size() > UINT32_MAX) return std::nullopt;
     const std::size_t entry = kSectionHeaderSize + kTableEntrySize * i;
-    PutU32(out, entry, properties[i].pid);
-    PutU32(out, entry + 4, static_cast<std::uint32_t>(out.size()));
+    Put32(out.data() + entry, properties[i].pid);
+    Put32(out.data() + entry + 4, static_cast<std::uint32_t>(out.size()));
     out.insert(out.end(), properties[i].raw.begin(), properties[i].raw.end());
   }
   PadTo4(out);
   if (out.size() > UINT32_MAX) return std::nullopt;
-  PutU32(out, 0, static_cast<std::uint32_t>(out.size()));
-  PutU32(out, 4, static_cast<std::uint32_t>(properties.size()));
+  Put32(out.data(), static_cast<std::uint32_t>(out.size()));
+  Put32(out.data() + 4, static_cast<std::uint32_t>(properties.size()));
   return out;
 }
 
@@ -378,12 +379,12 @@ Result<PropertySetStream> PropertySetStream::Parse(std::span<const std::uint8_t>
 PropertySetStream PropertySetStream::Create(const Guid& fmtid, unsigned codePage) {
   PropertySetStream stream;
   Bytes header;
-  AppendU16(header, 0xFFFE);
-  AppendU16(header, 0);
-  AppendU32(header, kSystemIdentifierWindows);
+  Append16(header, 0xFFFE);
+  Append16(header, 0);
+  Append32(header, kSystemIdentifierWindows);
   const std::array<std::uint8_t, 16> clsid = fmtid.ToBytes();
   header.insert(header.end(), clsid.begin(), clsid.end());
-  AppendU32(header, 0);
+  Append32(header, 0);
   std::copy_n(header.begin(), kHeaderSize, stream.header_.begin());
   stream.AddSection(fmtid, codePage);  // a new stream can always take a section
   return stream;
@@ -525,7 +526,7 @@ Outcome PropertySetStream::Write(const Guid& fmtid, std::span<const PropertyAssi
   section->table.clear();
   for (std::size_t i = 0; i < properties.size(); ++i) {
     const std::size_t at = kSectionHeaderSize + kTableEntrySize * i;
-    section->table.push_back({properties[i].pid, propset::LoadU32(std::span(section->bytes).subspan(at + 4).first<4>())});
+    section->table.push_back({properties[i].pid, le::Get32(section->bytes.data() + at + 4)});
   }
   unchanged_.reset();
   return Outcome::Success();
@@ -550,17 +551,17 @@ Outcome PropertySetStream::AddSection(const Guid& fmtid, unsigned codePage) {
 std::vector<std::uint8_t> PropertySetStream::Serialize() const {
   if (unchanged_) return *unchanged_;
   Bytes out(header_.begin(), header_.end());
-  PutU32(out, kHeaderSize - 4, static_cast<std::uint32_t>(sections_.size()));
+  Put32(out.data() + kHeaderSize - 4, static_cast<std::uint32_t>(sections_.size()));
   for (const Section& section : sections_) {
     const std::array<std::uint8_t, 16> fmtid = section.fmtid.ToBytes();
     out.insert(out.end(), fmtid.begin(), fmtid.end());
-    AppendU32(out, 0);
+    Append32(out, 0);
   }
   // A damaged section gets here only when it is self-contained (else nothing may change), so its
   // bytes keep their meaning wherever it lands.
   for (std::size_t s = 0; s < sections_.size(); ++s) {
     PadTo4(out);
-    PutU32(out, kHeaderSize + kSectionListEntrySize * s + 16, static_cast<std::uint32_t>(out.size()));
+    Put32(out.data() + kHeaderSize + kSectionListEntrySize * s + 16, static_cast<std::uint32_t>(out.size()));
     out.insert(out.end(), sections_[s].bytes.begin(), sections_[s].bytes.end());
   }
   if (out.size() < minimumSize_) out.resize(minimumSize_, 0);

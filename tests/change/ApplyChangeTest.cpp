@@ -101,13 +101,11 @@ std::string FileTimeText(const WallClock& local) { return "64 " + std::to_string
 
 // The 18 bytes of the statistics block that hold the dates, found through the FIB by olefile.
 std::optional<std::string> DopDatesHex(const stdfs::path& file) {
-  const auto flags = test::StreamBytes(file, "WordDocument", 10, 2);
-  const auto fcDop = test::StreamBytes(file, "WordDocument", 402, 4);
-  if (!flags || !fcDop || fcDop->size() != 8) return std::nullopt;
-  std::uint32_t offset = 0;
-  for (int i = 3; i >= 0; --i) offset = offset << 8 | static_cast<std::uint32_t>(std::stoul(fcDop->substr(static_cast<std::size_t>(i) * 2, 2), nullptr, 16));
-  const bool table1 = (std::stoul(flags->substr(2, 2), nullptr, 16) & 0x02) != 0;
-  return test::StreamBytes(file, table1 ? "1Table" : "0Table", offset + 20, 18);
+  const auto flags = test::StreamNumber(file, "WordDocument", 10, 2);
+  const auto fcDop = test::StreamNumber(file, "WordDocument", 402, 4);
+  if (!flags || !fcDop) return std::nullopt;
+  const bool table1 = (*flags & 0x0200) != 0;
+  return test::StreamBytes(file, table1 ? "1Table" : "0Table", *fcDop + 20, 18);
 }
 
 std::string Property(const test::PropertyDump& dump, std::uint32_t pid) {

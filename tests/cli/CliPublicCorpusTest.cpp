@@ -106,24 +106,16 @@ struct TableStream {
   std::uint64_t dopRun = 0;
 };
 
-std::optional<std::uint32_t> LittleEndian32(const std::optional<std::string>& hex) {
-  if (!hex || hex->size() != 8) return std::nullopt;
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<std::uint32_t>(std::stoul(hex->substr(2 * i, 2), nullptr, 16));
-  return value;
-}
-
 // Word 97 and later keep the DOP in the table stream the FIB names; Word 6 and 95 (nFib below
 // 0xC1) in the main stream, with fcDop at 0x150.
 std::optional<TableStream> FindTableStream(const fs::path& file, const StreamHashes& streams) {
-  const auto nFib = StreamBytes(file, "WordDocument", 2, 2);
-  const auto flags = StreamBytes(file, "WordDocument", 10, 2);
-  if (!nFib || nFib->size() != 4 || !flags || flags->size() != 4) return std::nullopt;
-  const unsigned version = std::stoul(nFib->substr(2, 2) + nFib->substr(0, 2), nullptr, 16);
-  const bool word6 = version < 0xC1;
-  const auto fcDop = LittleEndian32(StreamBytes(file, "WordDocument", word6 ? 0x150 : 402, 4));
+  const auto nFib = StreamNumber(file, "WordDocument", 2, 2);
+  const auto flags = StreamNumber(file, "WordDocument", 10, 2);
+  if (!nFib || !flags) return std::nullopt;
+  const bool word6 = *nFib < 0xC1;
+  const auto fcDop = StreamNumber(file, "WordDocument", word6 ? 0x150 : 402, 4);
   if (!fcDop) return std::nullopt;
-  const bool one = (std::stoul(flags->substr(2, 2), nullptr, 16) & 0x02) != 0;
+  const bool one = (*flags & 0x0200) != 0;
   TableStream table{word6 ? "WordDocument" : one ? "1Table" : "0Table", 0, *fcDop + kDopRunOffset};
   const auto found = streams.find(table.name);
   if (found == streams.end()) return std::nullopt;

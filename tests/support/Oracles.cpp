@@ -2,7 +2,9 @@
 
 #include <sstream>
 #include <utility>
+#include <vector>
 
+#include "platform/LittleEndian.h"
 #include "tests/support/TestSupport.h"
 
 namespace kestrel::test {
@@ -113,6 +115,17 @@ std::optional<std::string> StreamBytes(const std::filesystem::path& file, const 
     while (!output->empty() && output->back() == '\n') output->pop_back();
   }
   return output;
+}
+
+std::optional<std::uint64_t> StreamNumber(const std::filesystem::path& file, const std::string& stream,
+                                          std::uint64_t offset, std::size_t width) {
+  const std::optional<std::string> hex = StreamBytes(file, stream, offset, width);
+  if (!hex || hex->size() != 2 * width) return std::nullopt;
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i < hex->size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex->substr(i, 2), nullptr, 16)));
+  }
+  return le::Get(bytes.data(), width);
 }
 
 }  // namespace kestrel::test

@@ -53,4 +53,9 @@ std::string DumpedText(int vartype, std::string_view utf8);
 std::optional<std::string> StreamBytes(const std::filesystem::path& file, const std::string& stream,
                                        std::uint64_t offset, std::size_t count);
 
+// The little-endian number of `width` bytes (at most 8) at offset of a stream, read by olefile;
+// nullopt when the stream does not hold them.
+std::optional<std::uint64_t> StreamNumber(const std::filesystem::path& file, const std::string& stream,
+                                          std::uint64_t offset, std::size_t width);
+
 }  // namespace kestrel::test

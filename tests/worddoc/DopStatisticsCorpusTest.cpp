@@ -6,6 +6,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "platform/LittleEndian.h"
 #include "tests/support/LibreOffice.h"
 #include "tests/support/Oracles.h"
 #include "tests/support/TestSupport.h"
@@ -72,8 +73,7 @@ std::int64_t MinutesSince1601(std::int64_t year, std::int64_t month, std::int64_
 }
 
 std::int64_t DttmMinutes(const std::array<std::uint8_t, kDopDatesSize>& run, std::size_t at) {
-  const std::uint32_t v = static_cast<std::uint32_t>(run[at]) | static_cast<std::uint32_t>(run[at + 1]) << 8 |
-                          static_cast<std::uint32_t>(run[at + 2]) << 16 | static_cast<std::uint32_t>(run[at + 3]) << 24;
+  const std::uint32_t v = le::Get32(&run[at]);
   return MinutesSince1601(1900 + (v >> 20 & 0x1FF), v >> 16 & 0xF, v >> 11 & 0x1F, v >> 6 & 0x1F, v & 0x3F);
 }
 

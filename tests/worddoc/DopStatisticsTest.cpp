@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "platform/LittleEndian.h"
 #include "platform/storage/CfbFormat.h"
 #include "platform/storage/CompoundFile.h"
 #include "platform/time/DateTimeText.h"
@@ -54,7 +55,9 @@ std::function<void(const fs::path&)> PatchFib(std::uint64_t offset, std::vector<
 // The flags of poi-ja-cp932.doc with bits set and cleared.
 std::function<void(const fs::path&)> Flags(std::uint16_t set, std::uint16_t clear) {
   const auto flags = static_cast<std::uint16_t>((0x12F0 | set) & ~clear);
-  return PatchFib(10, {static_cast<std::uint8_t>(flags), static_cast<std::uint8_t>(flags >> 8)});
+  std::vector<std::uint8_t> bytes;
+  le::Append16(bytes, flags);
+  return PatchFib(10, bytes);
 }
 
 // A Word 6/95 main stream: FIB, 64 bytes of text, then a DOP whose run holds kWord6Run.
@@ -72,13 +75,13 @@ constexpr std::array<std::uint8_t, kDopDatesSize> kWord6Run = {0x79, 0xd3, 0x95,
 std::function<void(const fs::path&)> Word6(Word6Layout layout) {
   return [=](const fs::path& file) {
     std::vector<std::uint8_t> s(layout.size);
-    storage::cfb::Put16(&s[0], layout.ident);
-    storage::cfb::Put16(&s[2], layout.version);
-    storage::cfb::Put16(&s[10], layout.flags);
+    le::Put16(&s[0], layout.ident);
+    le::Put16(&s[2], layout.version);
+    le::Put16(&s[10], layout.flags);
     if (s.size() >= 0x158) {
       for (const auto& [at, value] : {std::pair{0x18, layout.textStart}, {0x1C, layout.textEnd},
                                       {0x20, layout.dataEnd}, {0x150, layout.fcDop}, {0x154, layout.lcbDop}}) {
-        storage::cfb::Put32(&s[static_cast<std::size_t>(at)], value);
+        le::Put32(&s[static_cast<std::size_t>(at)], value);
       }
     }
     for (std::size_t i = 0; i < kDopDatesSize && layout.fcDop + 20 + i < s.size(); ++i) {

@@ -8,6 +8,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "platform/LittleEndian.h"
+
 namespace kestrel::zip::test {
 
 Bytes ZlibDeflate(std::span<const std::uint8_t> input, int level, int strategy) {
@@ -82,16 +84,6 @@ Bytes SyntheticXml(std::size_t size, std::uint32_t seed) {
   return Bytes(xml.begin(), xml.end());
 }
 
-namespace {
-
-std::uint32_t Le(const Bytes& b, std::size_t at, int width) {
-  std::uint32_t v = 0;
-  for (int i = width - 1; i >= 0; --i) v = (v << 8) | b[at + static_cast<std::size_t>(i)];
-  return v;
-}
-
-}  // namespace
-
 std::vector<ZipEntry> DocxEntries(const std::filesystem::path& dir) {
   std::vector<std::filesystem::path> files;
   for (const auto& e : std::filesystem::directory_iterator(dir)) {
@@ -104,18 +96,19 @@ std::vector<ZipEntry> DocxEntries(const std::filesystem::path& dir) {
     const Bytes zip{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (zip.size() < 22) continue;
     std::size_t eocd = zip.size() - 22;
-    while (eocd > 0 && Le(zip, eocd, 4) != 0x06054b50) --eocd;
-    if (Le(zip, eocd, 4) != 0x06054b50) continue;  // not a package
-    std::size_t at = Le(zip, eocd + 16, 4);
-    for (std::uint32_t n = Le(zip, eocd + 10, 2); n > 0 && at + 46 <= zip.size() && Le(zip, at, 4) == 0x02014b50; --n) {
-      const std::uint32_t method = Le(zip, at + 10, 2);
-      const std::uint32_t compressedSize = Le(zip, at + 20, 4);
-      const std::size_t nameLength = Le(zip, at + 28, 2);
-      const std::size_t next = at + 46 + nameLength + Le(zip, at + 30, 2) + Le(zip, at + 32, 2);
-      const std::size_t local = Le(zip, at + 42, 4);
+    while (eocd > 0 && le::Get32(&zip[eocd]) != 0x06054b50) --eocd;
+    if (le::Get32(&zip[eocd]) != 0x06054b50) continue;  // not a package
+    std::size_t at = le::Get32(&zip[eocd + 16]);
+    for (std::uint32_t n = le::Get16(&zip[eocd + 10]);
+         n > 0 && at + 46 <= zip.size() && le::Get32(&zip[at]) == 0x02014b50; --n) {
+      const std::uint32_t method = le::Get16(&zip[at + 10]);
+      const std::uint32_t compressedSize = le::Get32(&zip[at + 20]);
+      const std::size_t nameLength = le::Get16(&zip[at + 28]);
+      const std::size_t next = at + 46 + nameLength + le::Get16(&zip[at + 30]) + le::Get16(&zip[at + 32]);
+      const std::size_t local = le::Get32(&zip[at + 42]);
       const std::string name(zip.begin() + static_cast<std::ptrdiff_t>(at + 46),
                              zip.begin() + static_cast<std::ptrdiff_t>(at + 46 + nameLength));
-      const std::size_t data = local + 30 + Le(zip, local + 26, 2) + Le(zip, local + 28, 2);
+      const std::size_t data = local + 30 + le::Get16(&zip[local + 26]) + le::Get16(&zip[local + 28]);
       if (method == 8 && data + compressedSize <= zip.size()) {
         ZipEntry entry;
         entry.name = file.filename().string() + ":" + name;

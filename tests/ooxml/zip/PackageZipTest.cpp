@@ -26,6 +26,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/LittleEndian.h"
 #include "platform/fs/FileIo.h"
 #include "tests/support/FaultyFiles.h"
 #include "tests/support/LockHolder.h"
@@ -299,26 +300,18 @@ TEST(PackageZipRead, DamagedCentralDirectoryIsRebuilt) {
   ASSERT_TRUE(dump);
   const Bytes bytes = test::ReadBytes(original);
   const std::size_t end = bytes.size() - 22;
-  auto at32 = [&](std::size_t pos) { return static_cast<std::uint32_t>(bytes[pos] | bytes[pos + 1] << 8 | bytes[pos + 2] << 16 | bytes[pos + 3] << 24); };
-  const std::size_t directory = at32(end + 16);
-  auto put32 = [](Bytes& b, std::size_t pos, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[pos + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-  };
-  auto put16 = [](Bytes& b, std::size_t pos, std::uint16_t v) {
-    b[pos] = static_cast<std::uint8_t>(v);
-    b[pos + 1] = static_cast<std::uint8_t>(v >> 8);
-  };
+  const std::size_t directory = le::Get32(&bytes[end + 16]);
   // Each damage leaves the local headers intact, so the rebuild must find all five entries.
   std::map<std::string, std::function<void(Bytes&)>> damages = {
       {"wrong signature", [&](Bytes& b) { b[directory] = 'X'; }},
-      {"directory offset past the file", [&](Bytes& b) { put32(b, end + 16, 0xfffffff0u); }},
-      {"directory size past the end record", [&](Bytes& b) { put32(b, end + 12, 0x7fffffffu); }},
-      {"count larger than the directory", [&](Bytes& b) { put16(b, end + 10, 0xffff); put16(b, end + 8, 0xffff); }},
-      {"local offset outside the file", [&](Bytes& b) { put32(b, directory + 42, 0xfffffff0u); }},
-      {"compressed size larger than the file", [&](Bytes& b) { put32(b, directory + 20, 0xfffffff0u); }},
-      {"name length past the directory", [&](Bytes& b) { put16(b, directory + 28, 0xffff); }},
+      {"directory offset past the file", [&](Bytes& b) { le::Put32(&b[end + 16], 0xfffffff0u); }},
+      {"directory size past the end record", [&](Bytes& b) { le::Put32(&b[end + 12], 0x7fffffffu); }},
+      {"count larger than the directory", [&](Bytes& b) { le::Put16(&b[end + 10], 0xffff); le::Put16(&b[end + 8], 0xffff); }},
+      {"local offset outside the file", [&](Bytes& b) { le::Put32(&b[directory + 42], 0xfffffff0u); }},
+      {"compressed size larger than the file", [&](Bytes& b) { le::Put32(&b[directory + 20], 0xfffffff0u); }},
+      {"name length past the directory", [&](Bytes& b) { le::Put16(&b[directory + 28], 0xffff); }},
       {"name with a NUL byte", [&](Bytes& b) { b[directory + 46 + 2] = 0; }},
-      {"directory pointing at itself", [&](Bytes& b) { put32(b, end + 16, static_cast<std::uint32_t>(end)); }},
+      {"directory pointing at itself", [&](Bytes& b) { le::Put32(&b[end + 16], static_cast<std::uint32_t>(end)); }},
   };
   for (const auto& [what, damage] : damages) {
     SCOPED_TRACE(what);

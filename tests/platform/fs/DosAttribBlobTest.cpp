@@ -12,15 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/LittleEndian.h"
+
 namespace kestrel::fs {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
 // Expected blobs are spelled out field by field from the layout, not produced by the encoder.
-Bytes Le(std::uint64_t value, int width) {
+Bytes Le(std::uint64_t value, std::size_t width) {
   Bytes bytes;
-  for (int i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  le::Append(bytes, value, width);
   return bytes;
 }
 Bytes U16(std::uint16_t value) { return Le(value, 2); }

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include "platform/LittleEndian.h"
 #include "platform/fs/DosAttribBlob.h"
 #include "platform/fs/FileState.h"
 #include "tests/platform/fs/ScratchFileSystem.h"
@@ -47,7 +48,7 @@ void PutBlob(const std::string& path, const Bytes& bytes) {
 
 Bytes LittleEndian(std::uint64_t value, std::size_t size) {
   Bytes bytes;
-  for (std::size_t i = 0; i < size; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  le::Append(bytes, value, size);
   return bytes;
 }
 

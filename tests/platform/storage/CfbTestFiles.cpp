@@ -7,6 +7,7 @@
 #include <sstream>
 #include <utility>
 
+#include "platform/LittleEndian.h"
 #include "tests/support/TestSupport.h"
 
 namespace kestrel::storage::testing {
@@ -19,14 +20,6 @@ constexpr std::uint32_t kFatMark = 0xFFFFFFFD;
 constexpr std::uint32_t kDifMark = 0xFFFFFFFC;
 
 std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
-
-void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v) {
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 std::size_t Units(std::size_t size, std::size_t unit) { return (size + unit - 1) / unit; }
 
@@ -160,19 +153,19 @@ std::vector<std::uint8_t> BuildCompoundFile(const std::vector<GenStream>& input,
   std::size_t miniNext = 0;
   auto entryAt = [&](std::size_t id) { return sectorAt(dirFirst) + id * 128; };  // the directory is contiguous
   for (std::size_t id = 0; id < dirCount * ss / 128; ++id) {
-    Put32(file, entryAt(id) + 0x44, kFree);
-    Put32(file, entryAt(id) + 0x48, kFree);
-    Put32(file, entryAt(id) + 0x4C, kFree);
+    le::Put32(&file[entryAt(id) + 0x44], kFree);
+    le::Put32(&file[entryAt(id) + 0x48], kFree);
+    le::Put32(&file[entryAt(id) + 0x4C], kFree);
   }
   auto nameEntry = [&](std::size_t id, const std::u16string& name, std::uint8_t type) {
-    for (std::size_t i = 0; i < name.size(); ++i) Put16(file, entryAt(id) + 2 * i, name[i]);
-    Put16(file, entryAt(id) + 0x40, static_cast<std::uint16_t>(2 * (name.size() + 1)));
+    for (std::size_t i = 0; i < name.size(); ++i) le::Put16(&file[entryAt(id) + 2 * i], name[i]);
+    le::Put16(&file[entryAt(id) + 0x40], static_cast<std::uint16_t>(2 * (name.size() + 1)));
     file[entryAt(id) + 0x42] = type;
     file[entryAt(id) + 0x43] = 1;
   };
   nameEntry(0, u"Root Entry", 5);
-  Put32(file, entryAt(0) + 0x74, miniStreamCount > 0 ? static_cast<std::uint32_t>(miniStreamFirst) : kEnd);
-  Put32(file, entryAt(0) + 0x78, static_cast<std::uint32_t>(miniUnits * 64));
+  le::Put32(&file[entryAt(0) + 0x74], miniStreamCount > 0 ? static_cast<std::uint32_t>(miniStreamFirst) : kEnd);
+  le::Put32(&file[entryAt(0) + 0x78], static_cast<std::uint32_t>(miniUnits * 64));
   for (std::size_t i = 0; i < streams.size(); ++i) {
     const std::size_t id = i + 1;
     const std::vector<std::uint8_t>& content = streams[i].content;
@@ -192,8 +185,8 @@ std::vector<std::uint8_t> BuildCompoundFile(const std::vector<GenStream>& input,
       std::copy(content.begin(), content.end(), file.begin() + static_cast<std::ptrdiff_t>(sectorAt(next)));
       next += count;
     }
-    Put32(file, entryAt(id) + 0x74, start);
-    Put32(file, entryAt(id) + 0x78, static_cast<std::uint32_t>(content.size()));
+    le::Put32(&file[entryAt(id) + 0x74], start);
+    le::Put32(&file[entryAt(id) + 0x78], static_cast<std::uint32_t>(content.size()));
   }
 
   // The tree: sorted and balanced, the deepest level red (a valid red-black tree), or unsorted.
@@ -201,7 +194,7 @@ std::vector<std::uint8_t> BuildCompoundFile(const std::vector<GenStream>& input,
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i + 1;
   std::uint32_t top = kFree;
   if (options.unsortedTree) {
-    for (std::size_t i = 0; i + 1 < order.size(); ++i) Put32(file, entryAt(order[i]) + 0x48, static_cast<std::uint32_t>(order[i + 1]));
+    for (std::size_t i = 0; i + 1 < order.size(); ++i) le::Put32(&file[entryAt(order[i]) + 0x48], static_cast<std::uint32_t>(order[i + 1]));
     if (!order.empty()) top = static_cast<std::uint32_t>(order[0]);
   } else {
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return NameLess(streams[a - 1].name, streams[b - 1].name); });
@@ -212,8 +205,8 @@ std::vector<std::uint8_t> BuildCompoundFile(const std::vector<GenStream>& input,
       std::size_t id = order[mid];
       maxDepth = std::max(maxDepth, depth);
       file[entryAt(id) + 0x43] = static_cast<std::uint8_t>(depth);  // depth for now, colour below
-      Put32(file, entryAt(id) + 0x44, build(lo, mid, depth + 1));
-      Put32(file, entryAt(id) + 0x48, build(mid + 1, hi, depth + 1));
+      le::Put32(&file[entryAt(id) + 0x44], build(lo, mid, depth + 1));
+      le::Put32(&file[entryAt(id) + 0x48], build(mid + 1, hi, depth + 1));
       return static_cast<std::uint32_t>(id);
     };
     top = build(0, order.size(), 0);
@@ -222,44 +215,41 @@ std::vector<std::uint8_t> BuildCompoundFile(const std::vector<GenStream>& input,
       colour = (maxDepth > 0 && colour == maxDepth) ? 0 : 1;
     }
   }
-  Put32(file, entryAt(0) + 0x4C, top);
+  le::Put32(&file[entryAt(0) + 0x4C], top);
 
   // Tables.
-  for (std::size_t i = 0; i < miniFat.size(); ++i) Put32(file, sectorAt(miniFatFirst) + 4 * i, miniFat[i]);
-  for (std::size_t i = 0; i < fat.size(); ++i) Put32(file, sectorAt(i / perSector) + 4 * (i % perSector), fat[i]);
+  for (std::size_t i = 0; i < miniFat.size(); ++i) le::Put32(&file[sectorAt(miniFatFirst) + 4 * i], miniFat[i]);
+  for (std::size_t i = 0; i < fat.size(); ++i) le::Put32(&file[sectorAt(i / perSector) + 4 * (i % perSector)], fat[i]);
   for (std::size_t d = 0; d < difatCount; ++d) {
     for (std::size_t i = 0; i < perSector - 1; ++i) {
       const std::size_t index = 109 + d * (perSector - 1) + i;
-      Put32(file, sectorAt(fatCount + d) + 4 * i, index < fatCount ? static_cast<std::uint32_t>(index) : kFree);
+      le::Put32(&file[sectorAt(fatCount + d) + 4 * i], index < fatCount ? static_cast<std::uint32_t>(index) : kFree);
     }
-    Put32(file, sectorAt(fatCount + d) + ss - 4, d + 1 < difatCount ? static_cast<std::uint32_t>(fatCount + d + 1) : kEnd);
+    le::Put32(&file[sectorAt(fatCount + d) + ss - 4], d + 1 < difatCount ? static_cast<std::uint32_t>(fatCount + d + 1) : kEnd);
   }
 
   const std::uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   std::copy(std::begin(signature), std::end(signature), file.begin());
-  Put16(file, 0x18, 0x3E);
-  Put16(file, 0x1A, static_cast<std::uint16_t>(options.version));
-  Put16(file, 0x1C, 0xFFFE);
-  Put16(file, 0x1E, options.version == 4 ? 12 : 9);
-  Put16(file, 0x20, 6);
-  Put32(file, 0x28, options.version == 4 ? static_cast<std::uint32_t>(dirCount) : 0);
-  Put32(file, 0x2C, static_cast<std::uint32_t>(fatCount));
-  Put32(file, 0x30, static_cast<std::uint32_t>(dirFirst));
-  Put32(file, 0x38, 4096);
-  Put32(file, 0x3C, miniFatCount > 0 ? static_cast<std::uint32_t>(miniFatFirst) : kEnd);
-  Put32(file, 0x40, static_cast<std::uint32_t>(miniFatCount));
-  Put32(file, 0x44, difatCount > 0 ? static_cast<std::uint32_t>(fatCount) : kEnd);
-  Put32(file, 0x48, static_cast<std::uint32_t>(difatCount));
-  for (std::size_t i = 0; i < 109; ++i) Put32(file, 0x4C + 4 * i, i < fatCount ? static_cast<std::uint32_t>(i) : kFree);
+  le::Put16(&file[0x18], 0x3E);
+  le::Put16(&file[0x1A], static_cast<std::uint16_t>(options.version));
+  le::Put16(&file[0x1C], 0xFFFE);
+  le::Put16(&file[0x1E], options.version == 4 ? 12 : 9);
+  le::Put16(&file[0x20], 6);
+  le::Put32(&file[0x28], options.version == 4 ? static_cast<std::uint32_t>(dirCount) : 0);
+  le::Put32(&file[0x2C], static_cast<std::uint32_t>(fatCount));
+  le::Put32(&file[0x30], static_cast<std::uint32_t>(dirFirst));
+  le::Put32(&file[0x38], 4096);
+  le::Put32(&file[0x3C], miniFatCount > 0 ? static_cast<std::uint32_t>(miniFatFirst) : kEnd);
+  le::Put32(&file[0x40], static_cast<std::uint32_t>(miniFatCount));
+  le::Put32(&file[0x44], difatCount > 0 ? static_cast<std::uint32_t>(fatCount) : kEnd);
+  le::Put32(&file[0x48], static_cast<std::uint32_t>(difatCount));
+  for (std::size_t i = 0; i < 109; ++i) le::Put32(&file[0x4C + 4 * i], i < fatCount ? static_cast<std::uint32_t>(i) : kFree);
   return file;
 }
 
 std::vector<bool> SectorsInUse(const std::vector<std::uint8_t>& file) {
-  auto get32 = [&](std::size_t at) {
-    return static_cast<std::uint32_t>(file[at] | (file[at + 1] << 8) | (file[at + 2] << 16)) |
-           (static_cast<std::uint32_t>(file[at + 3]) << 24);
-  };
-  const std::size_t ss = std::size_t{1} << (file[0x1E] | (file[0x1F] << 8));
+  auto get32 = [&](std::size_t at) { return le::Get32(&file[at]); };
+  const std::size_t ss = std::size_t{1} << le::Get16(&file[0x1E]);
   const std::size_t perSector = ss / 4;
   auto sectorAt = [&](std::uint32_t sector) { return (std::size_t{sector} + 1) * ss; };
   std::vector<std::uint32_t> fatSectors;

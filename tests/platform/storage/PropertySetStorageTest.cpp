@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/LittleEndian.h"
 #include "tests/support/LibreOffice.h"
 #include "tests/support/TestSupport.h"
 
@@ -331,16 +332,12 @@ fs::path DamagedCopy(const test::TempDir& dir, const std::string& document, cons
   return copy;
 }
 
-void Put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 TEST_F(PropertySetStorageTest, DamagedUserDefinedSectionLeavesTheDocumentSummaryReadable) {
   const std::u16string dsi = u"\u0005DocumentSummaryInformation";
   // lo-ja-full.doc: the document summary section at 68 (24 bytes), the user-defined one at 92.
-  const fs::path runsPast = DamagedCopy(dir_, "lo-ja-full.doc", dsi, [](auto& b) { Put32(b, 92, 5000); }, "past.doc");
+  const fs::path runsPast = DamagedCopy(dir_, "lo-ja-full.doc", dsi, [](auto& b) { le::Put32(&b[92], 5000); }, "past.doc");
   const fs::path insideTable =
-      DamagedCopy(dir_, "lo-ja-full.doc", dsi, [](auto& b) { Put32(b, 92 + 12, 8); }, "table.doc");
+      DamagedCopy(dir_, "lo-ja-full.doc", dsi, [](auto& b) { le::Put32(&b[92 + 12], 8); }, "table.doc");
   const std::string manager = "\xE5\xB1\xB1\xE7\x94\xB0";  // 山田
 
   for (const fs::path& copy : {runsPast, insideTable}) {
@@ -367,7 +364,7 @@ TEST_F(PropertySetStorageTest, DamagedUserDefinedSectionLeavesTheDocumentSummary
 
 TEST_F(PropertySetStorageTest, HeaderListingFewerSectionsThanTheStreamHoldsIsNeverOverwritten) {
   const fs::path copy = DamagedCopy(dir_, "lo-ascii-full.doc", u"\u0005SummaryInformation",
-                                    [](auto& b) { Put32(b, 24, 0); }, "unlisted.doc");
+                                    [](auto& b) { le::Put32(&b[24], 0); }, "unlisted.doc");
   const std::vector<std::uint8_t> before = test::ReadBytes(copy);
   Result<PropertySetUpdate> update = Plan(copy, kFmtidSummaryInformation, {{2, Text("x")}});
   EXPECT_EQ(update.outcome().kind(), FailureKind::Damaged);

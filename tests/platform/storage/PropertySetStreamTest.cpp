@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/LittleEndian.h"
 #include "platform/text/CodePage.h"
 #include "tests/support/TestSupport.h"
 
@@ -24,32 +25,22 @@ using Bytes = std::vector<std::uint8_t>;
 
 // ---- hand-made streams -------------------------------------------------------------------------
 
-void Put16(Bytes& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void Set32(Bytes& out, std::size_t at, std::uint32_t v) {
-  for (std::size_t i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 Bytes Typed(std::uint16_t type, const Bytes& body) {
   Bytes out;
-  Put16(out, type);
-  Put16(out, 0);
+  le::Append16(out, type);
+  le::Append16(out, 0);
   out.insert(out.end(), body.begin(), body.end());
   while (out.size() % 4 != 0) out.push_back(0);
   return out;
 }
 Bytes I2(std::uint16_t v) {
   Bytes b;
-  Put16(b, v);
+  le::Append16(b, v);
   return Typed(kVtI2, b);
 }
 Bytes CountedBytes(const std::string& s) {
   Bytes b;
-  Put32(b, static_cast<std::uint32_t>(s.size()));
+  le::Append32(b, static_cast<std::uint32_t>(s.size()));
   b.insert(b.end(), s.begin(), s.end());
   return b;
 }
@@ -65,25 +56,25 @@ Bytes HandStream(const std::vector<HandSection>& sections) {
   Bytes out = {0xFE, 0xFF, 0, 0, 0x0A, 0, 2, 0};
   const auto clsid = sections.front().fmtid.ToBytes();
   out.insert(out.end(), clsid.begin(), clsid.end());
-  Put32(out, static_cast<std::uint32_t>(sections.size()));
+  le::Append32(out, static_cast<std::uint32_t>(sections.size()));
   for (const HandSection& s : sections) {
     const auto id = s.fmtid.ToBytes();
     out.insert(out.end(), id.begin(), id.end());
-    Put32(out, 0);
+    le::Append32(out, 0);
   }
   for (std::size_t i = 0; i < sections.size(); ++i) {
-    Set32(out, 28 + 20 * i + 16, static_cast<std::uint32_t>(out.size()));
+    le::Put32(&out[28 + 20 * i + 16], static_cast<std::uint32_t>(out.size()));
     Bytes section;
-    Put32(section, 0);
-    Put32(section, static_cast<std::uint32_t>(sections[i].properties.size()));
+    le::Append32(section, 0);
+    le::Append32(section, static_cast<std::uint32_t>(sections[i].properties.size()));
     section.resize(8 + 8 * sections[i].properties.size());
     for (std::size_t p = 0; p < sections[i].properties.size(); ++p) {
-      Set32(section, 8 + 8 * p, sections[i].properties[p].first);
-      Set32(section, 12 + 8 * p, static_cast<std::uint32_t>(section.size()));
+      le::Put32(&section[8 + 8 * p], sections[i].properties[p].first);
+      le::Put32(&section[12 + 8 * p], static_cast<std::uint32_t>(section.size()));
       const Bytes& value = sections[i].properties[p].second;
       section.insert(section.end(), value.begin(), value.end());
     }
-    Set32(section, 0, static_cast<std::uint32_t>(section.size()));
+    le::Put32(&section[0], static_cast<std::uint32_t>(section.size()));
     out.insert(out.end(), section.begin(), section.end());
   }
   return out;
@@ -311,7 +302,7 @@ TEST(PropertySetParseTest, HeaderThatDoesNotFitFailsTheWholeStreamWithItsReason)
       {"byte order zeroed", [](Bytes& b) { b[0] = 0, b[1] = 0; }, "the byte order mark is 0x0000, not 0xFFFE"},
       {"version 2", [](Bytes& b) { b[2] = 2; }, "the stream has format version 2"},
       {"no room for the section list", [](Bytes& b) { b.resize(40); }, "the section list runs past the end of the stream"},
-      {"more sections than any set has", [](Bytes& b) { Set32(b, 24, 1000); }, "the header claims 1000 sections"},
+      {"more sections than any set has", [](Bytes& b) { le::Put32(&b[24], 1000); }, "the header claims 1000 sections"},
   };
   for (const Damage& damage : damages) {
     Bytes bytes = good;
@@ -338,17 +329,17 @@ TEST(PropertySetParseTest, DamagedSectionLeavesTheOthersReadableAndIsCarriedOnly
     bool carried;  // a write elsewhere keeps the section's bytes; else it is refused
   };
   const std::vector<SectionDamage> damages = {
-      {{"offset inside the header", [](Bytes& b) { Set32(b, listEntry, 40); }, "section 2 starts inside the stream header"}, false},
-      {{"offset past the end", [](Bytes& b) { Set32(b, listEntry, static_cast<std::uint32_t>(b.size())); },
+      {{"offset inside the header", [](Bytes& b) { le::Put32(&b[listEntry], 40); }, "section 2 starts inside the stream header"}, false},
+      {{"offset past the end", [](Bytes& b) { le::Put32(&b[listEntry], static_cast<std::uint32_t>(b.size())); },
         "section 2 starts past the end of the stream"}, false},
-      {{"size past the end", [](Bytes& b) { Set32(b, kSecondSection, 1000); }, "section 2 runs past the end of the stream"}, false},
-      {{"size below its own header", [](Bytes& b) { Set32(b, kSecondSection, 4); }, "section 2 is shorter than its own header"}, false},
-      {{"table past the section", [](Bytes& b) { Set32(b, kSecondSection + 4, 6); },
+      {{"size past the end", [](Bytes& b) { le::Put32(&b[kSecondSection], 1000); }, "section 2 runs past the end of the stream"}, false},
+      {{"size below its own header", [](Bytes& b) { le::Put32(&b[kSecondSection], 4); }, "section 2 is shorter than its own header"}, false},
+      {{"table past the section", [](Bytes& b) { le::Put32(&b[kSecondSection + 4], 6); },
         "section 2 has a property table that runs past its end"}, false},
-      {{"huge property count", [](Bytes& b) { Set32(b, kSecondSection + 4, 0xFFFFFFFF); },
+      {{"huge property count", [](Bytes& b) { le::Put32(&b[kSecondSection + 4], 0xFFFFFFFF); },
         "section 2 has a property table that runs past its end"}, false},
-      {{"value offset past the section", [](Bytes& b) { Set32(b, kSecondSection + 20, 200); }, "section 2 lists property 5 past its end"}, false},
-      {{"value offset inside the table", [](Bytes& b) { Set32(b, kSecondSection + 20, 12); },
+      {{"value offset past the section", [](Bytes& b) { le::Put32(&b[kSecondSection + 20], 200); }, "section 2 lists property 5 past its end"}, false},
+      {{"value offset inside the table", [](Bytes& b) { le::Put32(&b[kSecondSection + 20], 12); },
         "section 2 lists property 5 inside its property table"}, true},
   };
   for (const SectionDamage& c : damages) {
@@ -369,7 +360,7 @@ TEST(PropertySetParseTest, DamagedSectionLeavesTheOthersReadableAndIsCarriedOnly
     if (c.carried) {
       ASSERT_TRUE(elsewhere) << c.damage.what << ": " << elsewhere.message();
       const Bytes after = parsed->Serialize();
-      const std::uint32_t moved = after[listEntry] | after[listEntry + 1] << 8;
+      const std::uint32_t moved = le::Get16(&after[listEntry]);
       EXPECT_GT(moved, kSecondSection) << c.damage.what;
       EXPECT_EQ(Bytes(after.begin() + moved, after.end()), Bytes(bytes.begin() + kSecondSection, bytes.end())) << c.damage.what;
       EXPECT_EQ(PropertySetStream::Parse(after)->Read(kFmtidDocSummaryInformation, 2)->text, "A much longer category");
@@ -383,7 +374,7 @@ TEST(PropertySetParseTest, DamagedSectionLeavesTheOthersReadableAndIsCarriedOnly
 
 TEST(PropertySetParseTest, DamagedFirstSectionDoesNotHideTheSecond) {
   Bytes bytes = TwoSections();
-  Set32(bytes, 68 + 4, 0xFFFF);  // the first section's property count
+  le::Put32(&bytes[68 + 4], 0xFFFF);  // the first section's property count
   Result<PropertySetStream> parsed = PropertySetStream::Parse(bytes);
   ASSERT_TRUE(parsed);
   EXPECT_FALSE(parsed->IsReadable(kFmtidDocSummaryInformation));
@@ -395,17 +386,17 @@ TEST(PropertySetParseTest, DamagedFirstSectionDoesNotHideTheSecond) {
 TEST(PropertySetParseTest, UnlistedSectionRefusesEveryWrite) {
   const Bytes one = SmallStream();
   Bytes listedNone = one;
-  Set32(listedNone, 24, 0);
+  le::Put32(&listedNone[24], 0);
   Bytes listedOne = TwoSections();
-  Set32(listedOne, 24, 1);
+  le::Put32(&listedOne[24], 1);
   Bytes pointingOutside = listedNone;
-  Set32(pointingOutside, 44, 4000);
+  le::Put32(&pointingOutside[44], 4000);
   Bytes zeroFmtid = listedNone;
   std::fill(zeroFmtid.begin() + 28, zeroFmtid.begin() + 44, 0);
   Bytes padded = one;
   padded.resize(4096, 0);
   Bytes empty = padded;
-  Set32(empty, 24, 0);
+  le::Put32(&empty[24], 0);
   std::fill(empty.begin() + 28, empty.end(), 0);
   struct Case {
     const char* what;
@@ -442,7 +433,7 @@ TEST(PropertySetParseTest, UnlistedSectionRefusesEveryWrite) {
 TEST(PropertySetParseTest, ValueRunningPastItsSectionReadsAsAbsentOthersStillRead) {
   Bytes bytes = HandStream({{kFmtidSummaryInformation, {{1, I2(1252)}, {3, Typed(kVtI4, {7, 0, 0, 0})},
                                                          {2, Lpstr("Title\0"s)}}}});
-  Set32(bytes, bytes.size() - 12, 0x7FFFFFFF);  // the string's size field
+  le::Put32(&bytes[bytes.size() - 12], 0x7FFFFFFF);  // the string's size field
   Result<PropertySetStream> stream = PropertySetStream::Parse(bytes);
   ASSERT_TRUE(stream);
   EXPECT_EQ(stream->Read(kFmtidSummaryInformation, 2), std::nullopt);
@@ -456,7 +447,7 @@ TEST(PropertySetParseTest, ValueRunningPastItsSectionReadsAsAbsentOthersStillRea
 TEST(PropertySetReadTest, DecodesEveryScalarTypeAndCodePageText) {
   const Bytes utf16 = {'A', 0, 0x42, 0x30, 0, 0, 'x', 0};  // "A", HIRAGANA A, NUL, junk
   Bytes wide;
-  Put32(wide, 4);
+  le::Append32(wide, 4);
   wide.insert(wide.end(), utf16.begin(), utf16.end());
   const Bytes guid = {0xE0, 0x85, 0x9F, 0xF2, 0xF9, 0x4F, 0x68, 0x10, 0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9};
   const Bytes stream = HandStream({{kOther,
@@ -556,11 +547,11 @@ Bytes ThreeValues() { return HandStream({{kOther, {{1, I2(1252)}, {2, Lpstr("abc
 TEST(PropertySetWriteTest, RefusesWhatItCannotStoreExactlyAndChangesNothing) {
   const Bytes plain = HandStream({{kOther, {{1, I2(1252)}, {2, Lpstr("abc\0"s)}}}});
   Bytes cutOff = plain;
-  Set32(cutOff, 48 + 36, 100);  // pid 2's string runs past the section end
+  le::Put32(&cutOff[48 + 36], 100);  // pid 2's string runs past the section end
   Bytes overlapping = ThreeValues();
-  Set32(overlapping, 48 + 44, 12);  // pid 2's string runs into pid 3's value
+  le::Put32(&overlapping[48 + 44], 12);  // pid 2's string runs into pid 3's value
   Bytes twice = ThreeValues();
-  Set32(twice, 48 + 24, 2);  // pid 3 listed as a second pid 2
+  le::Put32(&twice[48 + 24], 2);  // pid 3 listed as a second pid 2
   struct Case {
     const char* what;
     Bytes stream;
@@ -602,17 +593,17 @@ TEST(PropertySetWriteTest, RefusesWhatItCannotStoreExactlyAndChangesNothing) {
 
 TEST(PropertySetWriteTest, OffsetsInAnyOrderOrSharedAreRewrittenKeepingEveryValue) {
   Bytes unsorted = ThreeValues();
-  Set32(unsorted, 48 + 8, 3);  // the same values, listed last to first
-  Set32(unsorted, 48 + 12, 52);
-  Set32(unsorted, 48 + 24, 1);
-  Set32(unsorted, 48 + 28, 32);
+  le::Put32(&unsorted[48 + 8], 3);  // the same values, listed last to first
+  le::Put32(&unsorted[48 + 12], 52);
+  le::Put32(&unsorted[48 + 24], 1);
+  le::Put32(&unsorted[48 + 28], 32);
   Bytes shared = ThreeValues();
-  Set32(shared, 48 + 28, 40);  // pid 3 at pid 2's offset
+  le::Put32(&shared[48 + 28], 40);  // pid 3 at pid 2's offset
   Bytes middleFirst = ThreeValues();  // pid 2's value listed first
-  Set32(middleFirst, 48 + 8, 2);
-  Set32(middleFirst, 48 + 12, 40);
-  Set32(middleFirst, 48 + 16, 1);
-  Set32(middleFirst, 48 + 20, 32);
+  le::Put32(&middleFirst[48 + 8], 2);
+  le::Put32(&middleFirst[48 + 12], 40);
+  le::Put32(&middleFirst[48 + 16], 1);
+  le::Put32(&middleFirst[48 + 20], 32);
   struct Case {
     const char* what;
     Bytes stream;
@@ -676,10 +667,10 @@ const std::string kJapanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";  // 日本
 
 TEST(PropertySetWriteTest, RefusesTheSwitchToUtf16WhenAStringCannotBeCarriedOver) {
   Bytes variantWithEmpty;
-  Put32(variantWithEmpty, 2);
-  Put32(variantWithEmpty, kVtEmpty);
-  Put32(variantWithEmpty, kVtLpstr);
-  Put32(variantWithEmpty, 0);
+  le::Append32(variantWithEmpty, 2);
+  le::Append32(variantWithEmpty, kVtEmpty);
+  le::Append32(variantWithEmpty, kVtLpstr);
+  le::Append32(variantWithEmpty, 0);
   struct Case {
     const char* what;
     Bytes value;
@@ -760,9 +751,7 @@ TEST(PropertySetSerializeTest, KeepsThePaddedLengthAndUnchangedBytes) {
 
 // The bytes of section `index` as the stream's header places them.
 Bytes SectionBytes(const Bytes& stream, std::size_t index) {
-  const auto load = [&](std::size_t at) {
-    return static_cast<std::uint32_t>(stream[at] | stream[at + 1] << 8 | stream[at + 2] << 16 | stream[at + 3] << 24);
-  };
+  const auto load = [&](std::size_t at) { return le::Get32(&stream[at]); };
   const std::uint32_t offset = load(28 + 20 * index + 16);
   return Bytes(stream.begin() + offset, stream.begin() + offset + load(offset));
 }
@@ -979,32 +968,32 @@ Bytes EveryStringPlace(std::uint16_t codePage, const std::function<std::string(c
     while (padded && out.size() % 4 != 0) out.push_back(0);
   };
   const auto name = [&](Bytes& out, std::uint32_t pid, const std::string& text) {
-    Put32(out, pid);
+    le::Append32(out, pid);
     const std::string stored = encode(text);
-    Put32(out, static_cast<std::uint32_t>(wide ? stored.size() / 2 : stored.size()));
+    le::Append32(out, static_cast<std::uint32_t>(wide ? stored.size() / 2 : stored.size()));
     out.insert(out.end(), stored.begin(), stored.end());
     while (wide && out.size() % 4 != 0) out.push_back(0);
   };
   const std::string cafe = "caf\xC3\xA9", naive = "na\xC3\xAFve";
   Bytes dictionary;
-  Put32(dictionary, 2);
+  le::Append32(dictionary, 2);
   name(dictionary, 2, cafe);
   name(dictionary, 3, naive);
   while (dictionary.size() % 4 != 0) dictionary.push_back(0);
   Bytes strings;
-  Put32(strings, 2);
+  le::Append32(strings, 2);
   element(strings, cafe);
   element(strings, "x");
   Bytes variants;
-  Put32(variants, 4);
-  Put32(variants, kVtLpstr);
+  le::Append32(variants, 4);
+  le::Append32(variants, kVtLpstr);
   element(variants, "Titre " + cafe);
-  Put32(variants, kVtI4);
-  Put32(variants, 1);
-  Put32(variants, kVtBstr);
+  le::Append32(variants, kVtI4);
+  le::Append32(variants, 1);
+  le::Append32(variants, kVtBstr);
   element(variants, naive);
-  Put32(variants, kVtI2);
-  Put16(variants, 7);
+  le::Append32(variants, kVtI2);
+  le::Append16(variants, 7);
   return HandStream({{kOther,
                       {{0, dictionary},
                        {1, I2(codePage)},
@@ -1039,21 +1028,19 @@ TEST(PropertySetWriteTest, SwitchStoresTheSectionExactlyAsCodePage1200LaysItOut)
     value.insert(value.end(), japanese.begin(), japanese.end());
     const std::size_t sectionAt = 48;
     Bytes section(expected.begin() + sectionAt, expected.end());
-    const auto load = [&](std::size_t at) {
-      return static_cast<std::uint32_t>(section[at] | section[at + 1] << 8 | section[at + 2] << 16 | section[at + 3] << 24);
-    };
+    const auto load = [&](std::size_t at) { return le::Get32(&section[at]); };
     const std::uint32_t count = load(4);
     Bytes rebuilt(section.begin(), section.begin() + 8 + 8 * count);
-    Set32(rebuilt, 4, count + 1);
+    le::Put32(&rebuilt[4], count + 1);
     Bytes entry;
-    Put32(entry, 8);
-    Put32(entry, 0);
+    le::Append32(entry, 8);
+    le::Append32(entry, 0);
     rebuilt.insert(rebuilt.end(), entry.begin(), entry.end());
-    for (std::uint32_t i = 0; i < count; ++i) Set32(rebuilt, 12 + 8 * i, load(12 + 8 * i) + 8);
+    for (std::uint32_t i = 0; i < count; ++i) le::Put32(&rebuilt[12 + 8 * i], load(12 + 8 * i) + 8);
     rebuilt.insert(rebuilt.end(), section.begin() + 8 + 8 * count, section.end());
-    Set32(rebuilt, 8 + 8 * count + 4, static_cast<std::uint32_t>(rebuilt.size()));
+    le::Put32(&rebuilt[8 + 8 * count + 4], static_cast<std::uint32_t>(rebuilt.size()));
     rebuilt.insert(rebuilt.end(), value.begin(), value.end());
-    Set32(rebuilt, 0, static_cast<std::uint32_t>(rebuilt.size()));
+    le::Put32(&rebuilt[0], static_cast<std::uint32_t>(rebuilt.size()));
     expected.resize(sectionAt);
     expected.insert(expected.end(), rebuilt.begin(), rebuilt.end());
     EXPECT_EQ(stream->Serialize(), expected) << "padded " << padded;

@@ -1,6 +1,7 @@
 #pragma once
 // What the two tabs ask a change to do besides writing properties: the six file-time parts and
 // the four attribute boxes, as plain values taken from the widgets at the moment of the call.
+// Nothing here throws.
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
 #pragma once
 // Which kind of document a file is, told by its name's extension alone: an OOXML package when
 // the upper-cased extension is exactly ".DOCX", a binary Word document otherwise.
+// Nothing here throws except std::bad_alloc.
 
 #include <string>
 #include <string_view>

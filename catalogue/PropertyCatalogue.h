@@ -1,6 +1,7 @@
 #pragma once
 // The fixed table of the 14 document properties the program shows, edits, writes and exports.
 // Row numbers 0 to 13 are the item indexes of both property lists and the CSV column order.
+// Row and Label throw std::out_of_range for a number outside the table; nothing else here throws.
 
 #include <array>
 #include <cstdint>

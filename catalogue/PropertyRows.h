@@ -1,6 +1,7 @@
 #pragma once
 // The values of a property list at the moment a service is called: 14 value texts in catalogue
 // order and, for the batch tab, which rows take part. The single tab includes every row.
+// Value and Included throw std::out_of_range for a row outside 0 to 13; nothing else here throws.
 
 #include <array>
 #include <string>

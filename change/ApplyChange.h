@@ -1,6 +1,7 @@
 #pragma once
 // The change of one document: its properties, its three file times and its four attribute bits,
 // from the values of the single tab or of the batch tab.
+// Nothing here throws.
 
 #include <string>
 

@@ -1,6 +1,7 @@
 #pragma once
 // The copy of a document kept beside it before a change: its full path with ".bak" appended,
 // carrying the document's content, times and attribute bits.
+// Nothing here throws.
 
 #include <string>
 

@@ -1,6 +1,7 @@
 #pragma once
 // The CSV export file: the header line, the quoted fields of a line, and the writing of all lines
 // as code page 932 text.
+// Nothing here throws.
 
 #include <cstddef>
 #include <optional>

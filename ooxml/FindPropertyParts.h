@@ -18,8 +18,9 @@ struct PropertyParts {
 
 // nullopt when the package cannot be opened, has no (or an empty) _rels/.rels, or lacks either
 // relationship or its target. On return `package` has the package's directory loaded and
-// `partDocument` holds the relationships part. Throws xml::XmlError when the relationships part is not
-// well-formed or a matching relationship has no Target.
+// `partDocument` holds the relationships part. Throws xml::XmlError when the relationships part
+// is not well-formed or a matching relationship has no Target, and the ZIP component's errors
+// when it cannot be extracted.
 std::optional<PropertyParts> FindPropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
                                                const std::string& path);
 

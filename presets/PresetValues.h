@@ -2,6 +2,7 @@
 // The batch tab's settings as the user's stored default: value names, string encodings and the
 // normalisation on import. The store is an interface so the GUI binds it to QSettings and tests
 // to a map.
+// Nothing here throws except std::bad_alloc and what the store throws.
 
 #include <string>
 #include <string_view>

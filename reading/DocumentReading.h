@@ -1,6 +1,7 @@
 #pragma once
 // Reading one document as the single tab and the CSV export see it: its 14 property texts, its
 // three times and its attribute word, and then putting the file back exactly as it was.
+// Nothing here throws.
 
 #include <array>
 #include <optional>

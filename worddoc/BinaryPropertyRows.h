@@ -1,4 +1,5 @@
 #pragma once
+// The property rows of a binary Word document as the reading shows them. Never throws.
 
 #include <array>
 #include <string>

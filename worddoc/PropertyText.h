@@ -1,6 +1,7 @@
 #pragma once
 // Document properties of a binary Word document as the text the user sees, and the typed values
 // texts become.
+// Nothing here throws except std::bad_alloc.
 
 #include <cstdint>
 #include <string>

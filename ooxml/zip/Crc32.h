@@ -1,4 +1,5 @@
 // CRC-32 as ZIP records it for every entry (reflected, polynomial 0xEDB88320).
+// Nothing here throws.
 #pragma once
 
 #include <cstdint>

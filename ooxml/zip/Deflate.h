@@ -1,4 +1,5 @@
 // Compression to raw Deflate (no zlib or gzip wrapper), as ZIP entries store it.
+// Nothing here throws except std::bad_alloc.
 #pragma once
 
 #include <cstdint>

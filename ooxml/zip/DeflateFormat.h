@@ -1,6 +1,7 @@
 #pragma once
 // The fixed tables of the Deflate format (RFC 1951), shared by the compressor and the
 // decompressor so that the two cannot disagree.
+// Tables only; nothing here throws.
 
 #include <array>
 #include <cstdint>

@@ -1,5 +1,6 @@
 // The Huffman code lengths the compressor writes, declared apart so tests can stress the
 // length limit directly (ordinary data rarely needs it).
+// Nothing here throws.
 #pragma once
 
 #include <cstdint>

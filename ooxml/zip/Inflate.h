@@ -1,4 +1,5 @@
 // Decompression of raw Deflate streams (no zlib or gzip wrapper), as ZIP entries store them.
+// Failures are statuses: nothing here throws except std::bad_alloc.
 #pragma once
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 // Samba's `user.DOSATTRIB` extended attribute: the Windows attribute word and creation time
 // Samba keeps for each file, so a Samba share shows the same bits to Windows clients. Pure codec;
 // reading and writing the attribute itself belongs to the backends.
+// Nothing here throws except std::bad_alloc.
 
 #include <cstdint>
 #include <optional>

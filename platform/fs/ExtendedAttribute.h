@@ -1,6 +1,7 @@
 #pragma once
 // Extended attributes of a file, by path (a symbolic link counts by its target), telling "the
 // file has none of that name" apart from "this file system keeps none at all".
+// Nothing here throws except std::bad_alloc.
 
 #include <cstdint>
 #include <string>

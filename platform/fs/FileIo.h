@@ -2,6 +2,7 @@
 // The one door through which the document layers read and write files. Opening takes an
 // open-file-description lock, so a document another program holds cannot change under us, and
 // the whole door can be replaced in tests to make any write fail.
+// Failures are answers: nothing here throws except std::bad_alloc.
 
 #include <cstddef>
 #include <cstdint>

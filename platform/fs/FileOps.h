@@ -1,5 +1,6 @@
 #pragma once
 // Copying, deleting and listing files.
+// Nothing here throws except std::bad_alloc.
 
 #include <string>
 #include <vector>

@@ -3,6 +3,7 @@
 // system at hand keeps them (see the backends), and the exact state that puts a file back as it
 // was. A FileRecord is taken before a document is read or changed; restoring it undoes every
 // trace of a read (permission bits, attribute store, times to the nanosecond the file system keeps).
+// Failures are answers: nothing here throws except std::bad_alloc.
 
 #include <cstdint>
 #include <optional>

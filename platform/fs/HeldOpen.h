@@ -2,6 +2,7 @@
 // Windows refuses a change while another program has the document open; on Linux nothing does,
 // and that program would later save over our change. A change treats the document as held open,
 // and fails as a sharing violation would, when one of these says so.
+// Nothing here throws except std::bad_alloc.
 
 #include <string>
 #include <string_view>

@@ -2,6 +2,7 @@
 // Where each backend keeps a file's attribute word and creation time, read in one go and
 // written back in the order the backend needs. Private to platform/fs: the rest of the program
 // sees FileState.h.
+// Nothing here throws except std::bad_alloc.
 
 #include <cstdint>
 #include <optional>

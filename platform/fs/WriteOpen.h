@@ -1,5 +1,6 @@
 #pragma once
 // Opening a document once for a whole change, and setting its times through that same open.
+// Nothing here throws except std::bad_alloc.
 
 #include <string>
 

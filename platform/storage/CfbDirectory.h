@@ -2,6 +2,7 @@
 // The directory of a compound file held in memory as the exact bytes of its sectors, with field
 // access, name comparison, lookup in a storage's red-black tree and insertion into it. Nothing
 // here trusts the bytes: ids are range-checked and every walk is bounded by the entry count.
+// Nothing here throws except std::bad_alloc.
 
 #include <array>
 #include <cstdint>

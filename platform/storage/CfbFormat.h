@@ -2,6 +2,7 @@
 // Layout constants of the compound-file format and the little-endian field access used by the
 // reader and writer. Every check of an untrusted number lives here, named, so they can be audited
 // together.
+// Nothing here throws.
 
 #include <cstddef>
 #include <cstdint>

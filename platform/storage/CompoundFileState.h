@@ -3,6 +3,7 @@
 // exactly as they are in the file, shared by the reading (CompoundFile.cpp) and writing
 // (CompoundFileCommit.cpp) halves. A commit plans new tables
 // beside these and adopts them once the header switch has reached the file.
+// Nothing here throws except std::bad_alloc.
 
 #include <array>
 #include <cstdint>

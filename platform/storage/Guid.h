@@ -1,5 +1,6 @@
 #pragma once
 // A GUID as property sets and compound files store it (16 bytes, first three fields little-endian).
+// Nothing here throws except std::bad_alloc.
 
 #include <array>
 #include <cstdint>

@@ -1,5 +1,6 @@
 #pragma once
 // Why a compound file could not be opened, as an outcome the change path passes up.
+// Nothing here throws except std::bad_alloc.
 
 #include <string>
 

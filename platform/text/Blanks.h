@@ -1,5 +1,6 @@
 #pragma once
 // What counts as blank around a typed value.
+// Nothing here throws.
 
 #include <string_view>
 

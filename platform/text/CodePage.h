@@ -1,6 +1,7 @@
 #pragma once
 // Conversion between UTF-8 (the program's text everywhere in memory) and the Windows code pages
 // that files name: 932, 1252, 936, 949, 950, 1250, 1251, 10000, 65001, 1200 (UTF-16LE), ...
+// Nothing here throws except std::bad_alloc.
 
 #include <optional>
 #include <string>

@@ -1,5 +1,6 @@
 #pragma once
 // Whole numbers typed by users: optional blanks, an optional sign, decimal digits.
+// Nothing here throws.
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,7 @@
 #pragma once
 // The date-time text of the whole program: short date "yyyy/MM/dd", one space, long time
 // "H:mm:ss"; the time is left out when it is exactly 00:00:00. One formatter, one parser.
+// Nothing here throws except std::bad_alloc.
 
 #include <optional>
 #include <string>

@@ -1,5 +1,6 @@
 #pragma once
 // Times as the rest of the program sees them: UTC file times and local date-times.
+// Nothing here throws.
 
 #include <cstdint>
 

@@ -1,5 +1,6 @@
 #pragma once
 // Calendar arithmetic on LocalDateTime and the one conversion pair with UTC file times.
+// Nothing here throws.
 
 #include <cstdint>
 #include <optional>

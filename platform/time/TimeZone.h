@@ -1,5 +1,6 @@
 #pragma once
 // The local time zone, taken from the TZ database through the C library (TZ is honoured).
+// Nothing here throws.
 
 #include <cstdint>
 

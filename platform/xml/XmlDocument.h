@@ -1,6 +1,8 @@
 #pragma once
 // One parsed XML part at a time (the package relationships or a property part), read and edited
 // in place and written back with everything it does not touch kept as it was.
+// Only XmlError is thrown (std::bad_alloc aside): as each function says, and for an element name
+// or prefix XML does not allow.
 
 #include <pugixml.hpp>
 

@@ -1,6 +1,7 @@
 #pragma once
 // A node of an XmlDocument: the document element or one of its descendants. A light handle; it is
 // valid only while its document holds the part it came from (until the next Reset or Load).
+// Only XmlError is thrown (std::bad_alloc aside), where a function says so.
 
 #include <pugixml.hpp>
 

@@ -33,6 +33,28 @@ constexpr std::uint32_t kMaxSections = 8;
 constexpr std::uint32_t kSystemIdentifierWindows = 0x0002000A;
 constexpr unsigned kDefaultCodePage = text::kCodePageShiftJis;
 
+// ---- The checks on numbers read from the stream ----
+
+constexpr bool HoldsHeader(std::size_t streamSize) { return streamSize >= kHeaderSize; }
+constexpr bool ByteOrderMarkValid(std::uint16_t mark) { return mark == 0xFFFE; }
+constexpr bool FormatVersionKnown(std::uint16_t version) { return version == 0 || version == 1; }
+constexpr bool SectionCountPlausible(std::uint32_t count) { return count <= kMaxSections; }
+// `listEnd` is where the section list ends, from a plausible count: it cannot overflow.
+constexpr bool SectionListFits(std::size_t listEnd, std::size_t streamSize) { return listEnd <= streamSize; }
+constexpr bool StartsAfterSectionList(std::uint64_t offset, std::size_t listEnd) { return offset >= listEnd; }
+constexpr bool ListEndsBeforeSections(std::size_t listEnd, std::uint64_t firstSection) {
+  return listEnd <= firstSection;
+}
+constexpr bool HoldsSectionHeader(std::uint32_t sectionSize) { return sectionSize >= kSectionHeaderSize; }
+// Written so it cannot overflow: the section's size already holds its header.
+constexpr bool TableFitsInSection(std::uint32_t count, std::uint32_t sectionSize) {
+  return count <= (sectionSize - kSectionHeaderSize) / kTableEntrySize;
+}
+constexpr bool ValueInsideSection(std::uint32_t valueOffset, std::uint32_t sectionSize) {
+  return valueOffset < sectionSize;
+}
+constexpr bool ValueInsideTable(std::uint32_t valueOffset, std::size_t tableEnd) { return valueOffset < tableEnd; }
+
 std::string_view AsChars(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
@@ -253,11 +275,11 @@ LocatedSection LocateSection(std::span<const std::uint8_t> stream, std::uint32_t
     located.table.clear();
     return located;
   };
-  if (offset < listEnd) return fail("starts inside the stream header", false);
+  if (!StartsAfterSectionList(offset, listEnd)) return fail("starts inside the stream header", false);
   std::optional<std::span<const std::uint8_t>> sizeField = Slice(stream, offset, 4);
   if (!sizeField) return fail("starts past the end of the stream", false);
   const std::uint32_t size = le::Get32(sizeField->data());
-  if (size < kSectionHeaderSize) return fail("is shorter than its own header", false);
+  if (!HoldsSectionHeader(size)) return fail("is shorter than its own header", false);
   std::optional<std::span<const std::uint8_t>> extent = Slice(stream, offset, size);
   if (!extent) return fail("runs past the end of the stream", false);
   located.bytes.assign(extent->begin(), extent->end());
@@ -265,7 +287,7 @@ LocatedSection LocateSection(std::span<const std::uint8_t> stream, std::uint32_t
   ByteCursor table(located.bytes);
   table.Take(4);
   std::optional<std::uint32_t> count = table.U32();
-  if (!count || *count > (size - kSectionHeaderSize) / kTableEntrySize) {
+  if (!count || !TableFitsInSection(*count, size)) {
     return fail("has a property table that runs past its end", false);
   }
   const std::size_t tableEnd = kSectionHeaderSize + kTableEntrySize * *count;
@@ -273,9 +295,11 @@ LocatedSection LocateSection(std::span<const std::uint8_t> stream, std::uint32_t
   for (std::uint32_t i = 0; i < *count; ++i) {
     const std::uint32_t pid = *table.U32();
     const std::uint32_t valueOffset = *table.U32();
-    if (valueOffset >= size) return fail("lists " + PropertyName(pid) + " past its end", false);
+    if (!ValueInsideSection(valueOffset, size)) return fail("lists " + PropertyName(pid) + " past its end", false);
     // A value inside the table is nonsense, but it points inside the section: the section moves.
-    if (valueOffset < tableEnd) return fail("lists " + PropertyName(pid) + " inside its property table", true);
+    if (ValueInsideTable(valueOffset, tableEnd)) {
+      return fail("lists " + PropertyName(pid) + " inside its property table", true);
+    }
     located.table.emplace_back(pid, valueOffset);
   }
   return located;
@@ -289,13 +313,14 @@ bool HoldsUnlistedSection(std::span<const std::uint8_t> stream, std::uint32_t co
   const std::size_t entryStart = kHeaderSize + kSectionListEntrySize * count;
   const std::size_t entryEnd = entryStart + kSectionListEntrySize;
   std::optional<std::span<const std::uint8_t>> entry = Slice(stream, entryStart, kSectionListEntrySize);
-  if (!entry || entryEnd > firstListedSection) return false;
+  if (!entry || !ListEndsBeforeSections(entryEnd, firstListedSection)) return false;
   if (std::all_of(entry->begin(), entry->begin() + 16, [](std::uint8_t b) { return b == 0; })) return false;
   const std::uint32_t offset = le::Get32(entry->data() + 16);
-  std::optional<std::span<const std::uint8_t>> sizeField = offset >= entryEnd ? Slice(stream, offset, 4) : std::nullopt;
+  std::optional<std::span<const std::uint8_t>> sizeField =
+      StartsAfterSectionList(offset, entryEnd) ? Slice(stream, offset, 4) : std::nullopt;
   if (!sizeField) return false;
   const std::uint32_t size = le::Get32(sizeField->data());
-  return size >= kSectionHeaderSize && Slice(stream, offset, size).has_value();
+  return HoldsSectionHeader(size) && Slice(stream, offset, size).has_value();
 }
 
 std::string Hex16(std::uint16_t value) {
@@ -336,19 +361,19 @@ const PropertySetStream::Section* PropertySetStream::FindSection(const Guid& fmt
 }
 
 Result<PropertySetStream> PropertySetStream::Parse(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() < kHeaderSize) return Damaged("the stream is shorter than a property-set header");
+  if (!HoldsHeader(bytes.size())) return Damaged("the stream is shorter than a property-set header");
   ByteCursor header(bytes);
   const std::optional<std::uint16_t> byteOrder = header.U16();
   const std::optional<std::uint16_t> version = header.U16();
   header.Take(4 + 16);  // system identifier, class id
-  if (byteOrder != 0xFFFE) return Damaged("the byte order mark is " + Hex16(*byteOrder) + ", not 0xFFFE");
-  if (version != 0 && version != 1) return Unsupported("the stream has format version " + std::to_string(*version));
+  if (!ByteOrderMarkValid(*byteOrder)) return Damaged("the byte order mark is " + Hex16(*byteOrder) + ", not 0xFFFE");
+  if (!FormatVersionKnown(*version)) return Unsupported("the stream has format version " + std::to_string(*version));
   const std::uint32_t sectionCount = *header.U32();
-  if (sectionCount > kMaxSections) {
+  if (!SectionCountPlausible(sectionCount)) {
     return Damaged("the header claims " + std::to_string(sectionCount) + " sections");
   }
   const std::size_t listEnd = kHeaderSize + kSectionListEntrySize * sectionCount;
-  if (!Slice(bytes, kHeaderSize, listEnd - kHeaderSize)) return Damaged("the section list runs past the end of the stream");
+  if (!SectionListFits(listEnd, bytes.size())) return Damaged("the section list runs past the end of the stream");
 
   PropertySetStream stream;
   std::copy_n(bytes.begin(), kHeaderSize, stream.header_.begin());

@@ -4,6 +4,7 @@
 // character glibc's iconv "CP932" cannot write, by code point; bytes below 0x100 are one byte.
 // glibc writes every other entry as the table does, and besides writes these characters the
 // table does not name: U+2014 U+2016 U+203E U+2212 U+301C.
+// A table only; nothing here throws.
 
 #include <array>
 #include <cstdint>

@@ -4,6 +4,7 @@
 // not (é as e, ¦ as |, µ as μ), and "?" for the rest (Hebrew, most emoji). The marks a Japanese
 // input method on Linux or macOS types (〜 U+301C, − U+2212, — U+2014, ‖ U+2016, ‾ U+203E) get the
 // Shift-JIS bytes that show the same mark, as glibc writes them.
+// Nothing here throws except std::bad_alloc.
 
 #include <cstddef>
 #include <string>

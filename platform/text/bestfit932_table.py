@@ -85,6 +85,7 @@ def main():
     print('// character glibc\'s iconv "CP932" cannot write, by code point; bytes below 0x100 are one byte.')
     print("// glibc writes every other entry as the table does, and besides writes these characters the")
     print("// table does not name: " + (extra or "none") + ".")
+    print("// A table only; nothing here throws.")
     print()
     print("#include <array>")
     print("#include <cstdint>")

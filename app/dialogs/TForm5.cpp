@@ -56,7 +56,7 @@ TForm5::TForm5(Dialogs& dialogs, const StatusIcons& icons, QWidget* parent) : QD
   QFont title = ProductName->font();
   title.setBold(true);
   ProductName->setFont(title);
-  Version = Named(new QLabel(QStringLiteral("バージョン: 3.16"), panel), "Version");
+  Version = Named(new QLabel(QStringLiteral("バージョン: " KESTREL_VERSION), panel), "Version");
   grid->addWidget(ProductName, 0, 1, 1, 2);
   grid->addWidget(Version, 1, 1, 1, 2);
   grid->addWidget(new QLabel(QStringLiteral("Copyright (C) %1. All rights reserved.").arg(kMakerName), panel), 2, 1, 1, 2);

@@ -9,17 +9,20 @@
 namespace kestrel::app {
 
 QString QtNameFilter(const QString& filter) {
-  const qsizetype bar = filter.indexOf(u'|');
-  const QString text = filter.left(bar);
-  QStringList patterns;
-  for (const QString& pattern : filter.mid(bar + 1).split(u';', Qt::SkipEmptyParts)) {
-    QString anyCase;
-    for (const QChar c : pattern) {
-      anyCase += c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper()) : QString(c);
+  const QStringList parts = filter.split(u'|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns;
+    for (const QString& pattern : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
+      QString anyCase;
+      for (const QChar c : pattern) {
+        anyCase += c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper()) : QString(c);
+      }
+      patterns << anyCase;
     }
-    patterns << anyCase;
+    filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(u' '));
   }
-  return QStringLiteral("%1 (%2)").arg(text, patterns.join(u' '));
+  return filters.join(QStringLiteral(";;"));
 }
 
 std::optional<QStringList> DesktopDialogs::ChooseFiles(QWidget* owner, const QString& filter) {

@@ -16,8 +16,9 @@ class DesktopDialogs final : public Dialogs {
   void OpenWithDefaultHandler(const QUrl& url) override;
 };
 
-// "Word files|*.DOC;*.DOCX" as Qt writes a name filter. File names on Linux differ by case while
-// the patterns were meant for any case, so each letter of a pattern matches both cases.
+// Text|patterns pairs ("Word files|*.DOC;*.DOCX|...") as Qt writes name filters, the first one
+// the default. File names on Linux differ by case while the patterns were meant for any case, so
+// each letter of a pattern matches both cases.
 QString QtNameFilter(const QString& filter);
 
 }  // namespace kestrel::app

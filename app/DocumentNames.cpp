@@ -14,9 +14,19 @@ namespace kestrel::app {
 
 bool HasOwnerFileMark(const QString& path) { return path.contains(QStringLiteral("~$")); }
 
-bool HasWordExtension(const QString& path) {
-  const std::string extension = catalogue::UpperExtension(NativePath(path));
-  return extension == ".DOC" || extension == ".DOCX";
+bool HasDocumentExtension(const QString& path) { return catalogue::FindKnownExtension(NativePath(path)) != nullptr; }
+
+QString OpenDialogFilter() {
+  QStringList word;
+  QStringList office;
+  for (const catalogue::KnownExtension& known : catalogue::KnownExtensions()) {
+    const QString pattern =
+        u'*' + QString::fromLatin1(known.extension.data(), static_cast<qsizetype>(known.extension.size()));
+    if (known.application == catalogue::Application::Word && known.plainDocument) word << pattern;
+    office << pattern;
+  }
+  return QStringLiteral("Microsoft Word document Files|%1|Microsoft Office document Files|%2")
+      .arg(word.join(u';'), office.join(u';'));
 }
 
 void SortNaturally(QStringList& names) {

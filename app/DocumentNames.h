@@ -1,5 +1,5 @@
 #pragma once
-// What the folder and drop doors of the file list let in by name.
+// What the doors of the file list let in by name, and the open dialog's filters.
 
 #include <QString>
 #include <QStringList>
@@ -10,8 +10,12 @@ namespace kestrel::app {
 // a folder named like one.
 bool HasOwnerFileMark(const QString& path);
 
-// The file name's extension, upper-cased, is ".DOC" or ".DOCX".
-bool HasWordExtension(const QString& path);
+// The file name's extension, in any case, is one of the Office documents the catalogue knows.
+bool HasDocumentExtension(const QString& path);
+
+// The open dialog's filters as text|patterns pairs: Word documents first (the default), then
+// every Office document.
+QString OpenDialogFilter();
 
 // Names in the order a desktop file browser lists them: letter case ignored, runs of digits by
 // their value ("2" before "10").

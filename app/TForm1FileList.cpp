@@ -34,8 +34,7 @@ void TForm1::SelectFile(int row) {
 
 void TForm1::ToolButton1Click() {
   CloseEditors();
-  const std::optional<QStringList> names =
-      dialogs_.ChooseFiles(this, QStringLiteral("Microsoft Word document Files|*.DOC;*.DOCX"));
+  const std::optional<QStringList> names = dialogs_.ChooseFiles(this, OpenDialogFilter());
   if (!names) return;
   // What the user chose is taken whatever its name, as long as it is a file not listed yet.
   for (const QString& name : *names) {
@@ -64,7 +63,7 @@ void TForm1::ToolButton5Click() {
   });
   for (const QString& name : names) {
     const QString path = folder + u'/' + name;
-    if (!HasOwnerFileMark(path) && HasWordExtension(path)) files_->Stage(path);
+    if (!HasOwnerFileMark(path) && HasDocumentExtension(path)) files_->Stage(path);
   }
   if (AppendStagedFiles() > 0) EnableAfterAdding();
 }
@@ -73,7 +72,7 @@ void TForm1::FilesDropped(const QStringList& paths) {
   // The drop takes no focus from an open editor; its value belongs to the file read before.
   CloseEditors();
   for (const QString& path : paths) {
-    if (fs::FileExistsAsFile(NativePath(path)) && !HasOwnerFileMark(path) && HasWordExtension(path)) {
+    if (fs::FileExistsAsFile(NativePath(path)) && !HasOwnerFileMark(path) && HasDocumentExtension(path)) {
       files_->Stage(path);
     }
   }

@@ -8,10 +8,11 @@ namespace kestrel::cli {
 inline constexpr std::string_view kProgramHelp =
     R"(Usage: kestrelpad-cli COMMAND [OPTIONS] FILE...
 
-Shows and changes the document properties, file times and file attributes of Word documents, as
-the kestrelpad program does. A file whose name ends in .docx (in any case) is read as a package,
-any other file as a binary Word document (.doc). A file named twice (the same full path) is taken
-once.
+Shows and changes the document properties, file times and file attributes of Office documents
+(Word, Excel and PowerPoint), as the kestrelpad program does. The name's extension, in any case,
+decides how a file is read: .docx, .docm, .dotx, .dotm, .xlsx, .xlsm, .xltx, .xltm, .xlsb,
+.pptx, .pptm, .potx, .potm, .ppsx and .ppsm as a package, any other file as a compound file
+(.doc, .dot, .xls, .xlt, .ppt, .pot, .pps). A file named twice (the same full path) is taken once.
 
 Commands:
   show FILE...              a header line and one CSV line per document on standard output
@@ -43,9 +44,9 @@ Reading leaves every document as it was: its content, its three times and its at
 
 On standard error, naming the file:
   a missing file, a folder or anything not a regular file: its line holds only path and name;
-  a .docx that cannot be read as a package: it has no line;
-  a document held open by another program, or a file read as .doc that is no compound file:
-  its property fields are empty.
+  a package (.docx, .xlsx, .pptx, ...) that cannot be read as one: it has no line;
+  a document held open by another program, or a file read as a compound file (.doc, .xls,
+  .ppt, ...) that is none: its property fields are empty.
 
 Exit status: 0 when every document was read, 1 when any was not, 2 on a usage error.
 )";

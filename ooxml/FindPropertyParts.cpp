@@ -3,17 +3,30 @@
 #include "platform/xml/XmlError.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
+#include <span>
+#include <string_view>
 #include <vector>
 
 namespace kestrel::ooxml {
 
 namespace {
 
-constexpr const char* kExtendedPropertiesType =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/extended-properties";
-constexpr const char* kCorePropertiesType =
-    "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties";
+// Transitional packages name the parts with the first type, Strict packages with the second.
+// LibreOffice (to this day) names the core part with the third.
+constexpr std::array<std::string_view, 2> kExtendedPropertiesTypes = {
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/extended-properties",
+    "http://purl.oclc.org/ooxml/officeDocument/relationships/extendedProperties"};
+constexpr std::array<std::string_view, 3> kCorePropertiesTypes = {
+    "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties",
+    "http://purl.oclc.org/ooxml/officeDocument/relationships/metadata/core-properties",
+    "http://schemas.openxmlformats.org/officedocument/2006/relationships/metadata/core-properties"};
 constexpr const char* kRelationshipsPart = "_rels\\.rels";
+
+bool IsOneOf(const std::optional<std::string>& type, std::span<const std::string_view> types) {
+  return type && std::find(types.begin(), types.end(), *type) != types.end();
+}
 
 std::string Target(const xml::XmlNode& relationship) {
   auto target = relationship.Attribute("Target");
@@ -45,8 +58,8 @@ Result<PropertyParts> Locate(zip::Package& package, xml::XmlDocument& partDocume
   for (const xml::XmlNode& child : partDocument.DocumentElement().Children()) {
     if (child.Name() != "Relationship") continue;
     const auto type = child.Attribute("Type");
-    if (type == kExtendedPropertiesType) parts.extendedPart = Target(child);
-    if (type == kCorePropertiesType) parts.corePart = Target(child);
+    if (IsOneOf(type, kExtendedPropertiesTypes)) parts.extendedPart = Target(child);
+    if (IsOneOf(type, kCorePropertiesTypes)) parts.corePart = Target(child);
     if (!parts.extendedPart.empty() && !parts.corePart.empty()) break;
   }
   std::replace(parts.extendedPart.begin(), parts.extendedPart.end(), '/', '\\');

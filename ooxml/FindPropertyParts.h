@@ -1,5 +1,6 @@
 #pragma once
-// Where a package keeps its two property parts, as its relationships part (_rels/.rels) names them.
+// Where a package keeps its two property parts, as its relationships part (_rels/.rels) names them
+// with the relationship types of transitional or of Strict packages.
 
 #include <optional>
 #include <string>

@@ -12,12 +12,16 @@ namespace kestrel::ooxml {
 
 namespace {
 
-
 constexpr std::string_view kCoreNamespace = "http://schemas.openxmlformats.org/package/2006/metadata/core-properties";
 constexpr std::string_view kDcNamespace = "http://purl.org/dc/elements/1.1/";
 constexpr std::string_view kDctermsNamespace = "http://purl.org/dc/terms/";
-constexpr std::string_view kExtendedNamespace =
-    "http://schemas.openxmlformats.org/officeDocument/2006/extended-properties";
+// Transitional packages write the extended properties in the first namespace, Strict ones in the
+// second; the core properties keep theirs in both.
+constexpr std::string_view kExtendedNamespaces[] = {
+    "http://schemas.openxmlformats.org/officeDocument/2006/extended-properties",
+    "http://purl.oclc.org/ooxml/officeDocument/extendedProperties"};
+// For an element in the namespace of its part's document element, whichever of the part's it is.
+constexpr std::string_view kPartNamespace{};
 constexpr std::string_view kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 
 struct PropertyElement {
@@ -32,9 +36,9 @@ struct PropertyElement {
 };
 
 // In the order they are looked up and written.
-constexpr PropertyElement kExtendedElements[] = {{kExtendedNamespace, "Manager", "", catalogue::kManager},
-                                                 {kExtendedNamespace, "Company", "", catalogue::kCompany},
-                                                 {kExtendedNamespace, "TotalTime", "", catalogue::kEditingTime}};
+constexpr PropertyElement kExtendedElements[] = {{kPartNamespace, "Manager", "", catalogue::kManager},
+                                                 {kPartNamespace, "Company", "", catalogue::kCompany},
+                                                 {kPartNamespace, "TotalTime", "", catalogue::kEditingTime}};
 constexpr PropertyElement kCoreElements[] = {
     {kDcNamespace, "title", "dc", catalogue::kTitle},
     {kDcNamespace, "subject", "dc", catalogue::kSubject},
@@ -51,13 +55,33 @@ constexpr PropertyElement kCoreElements[] = {
 
 // What a property part is and holds.
 struct PartLayout {
-  std::string_view rootNamespace;
+  std::span<const std::string_view> rootNamespaces;  // the transitional one first
   std::string_view rootName;
   std::span<const PropertyElement> elements;
 };
 
-constexpr PartLayout kCoreLayout{kCoreNamespace, "coreProperties", kCoreElements};
-constexpr PartLayout kExtendedLayout{kExtendedNamespace, "Properties", kExtendedElements};
+constexpr std::string_view kCoreNamespaces[] = {kCoreNamespace};
+constexpr PartLayout kCoreLayout{kCoreNamespaces, "coreProperties", kCoreElements};
+constexpr PartLayout kExtendedLayout{kExtendedNamespaces, "Properties", kExtendedElements};
+
+// The namespace the part is written in: its document element's when the layout knows that one,
+// else the transitional one.
+std::string_view PartNamespace(const xml::XmlDocument& partDocument, const PartLayout& layout) {
+  const std::string root = partDocument.DocumentElement().NamespaceUri();
+  const auto found = std::find(layout.rootNamespaces.begin(), layout.rootNamespaces.end(), root);
+  return found != layout.rootNamespaces.end() ? *found : layout.rootNamespaces.front();
+}
+
+// The layout's elements as the loaded part names them: in the part's own namespace where they
+// follow it, so a Strict part is read and written in its Strict namespace.
+std::vector<PropertyElement> ElementsOf(const xml::XmlDocument& partDocument, const PartLayout& layout) {
+  const std::string_view partNamespace = PartNamespace(partDocument, layout);
+  std::vector<PropertyElement> elements(layout.elements.begin(), layout.elements.end());
+  for (PropertyElement& element : elements) {
+    if (element.namespaceUri == kPartNamespace) element.namespaceUri = partNamespace;
+  }
+  return elements;
+}
 
 bool IsDateRow(int row) {
   return row == catalogue::kCreated || row == catalogue::kLastSaved || row == catalogue::kLastPrinted;
@@ -81,9 +105,9 @@ bool LoadPart(zip::Package& package, xml::XmlDocument& partDocument, const std::
   return true;
 }
 
-void ReadTexts(const xml::XmlDocument& partDocument, std::span<const PropertyElement> elements,
+void ReadTexts(const xml::XmlDocument& partDocument, const PartLayout& layout,
                std::array<std::string, catalogue::kRowCount>& texts) {
-  for (const PropertyElement& element : elements) {
+  for (const PropertyElement& element : ElementsOf(partDocument, layout)) {
     texts[static_cast<std::size_t>(element.row)] = StoredText(partDocument, element).value_or("");
   }
 }
@@ -173,13 +197,14 @@ Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& part
     return failure(FailureKind::Damaged, error.what());
   }
   const xml::XmlNode root = partDocument.DocumentElement();
-  if (root.LocalName() != layout.rootName || root.NamespaceUri() != layout.rootNamespace) {
+  if (root.LocalName() != layout.rootName || root.NamespaceUri() != PartNamespace(partDocument, layout)) {
     return failure(FailureKind::Unsupported, "the document element is " + root.Name() + " in namespace '" +
                                                  root.NamespaceUri() + "', not " + std::string(layout.rootName));
   }
 
+  const std::vector<PropertyElement> elements = ElementsOf(partDocument, layout);
   std::vector<PlannedRow> planned;
-  for (const PropertyElement& element : layout.elements) {
+  for (const PropertyElement& element : elements) {
     if (!rows.Included(element.row)) continue;
     std::optional<std::string> stored;
     try {
@@ -276,10 +301,10 @@ std::optional<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties
   if (!parts) return std::nullopt;
   std::array<std::string, catalogue::kRowCount> texts;
   if (!LoadPart(package, partDocument, parts->extendedPart)) return std::nullopt;
-  ReadTexts(partDocument, kExtendedElements, texts);
+  ReadTexts(partDocument, kExtendedLayout, texts);
   partDocument.Reset();
   if (!LoadPart(package, partDocument, parts->corePart)) return std::nullopt;
-  ReadTexts(partDocument, kCoreElements, texts);
+  ReadTexts(partDocument, kCoreLayout, texts);
   partDocument.Reset();
   for (int row : {catalogue::kCreated, catalogue::kLastSaved, catalogue::kLastPrinted}) {
     auto& text = texts[static_cast<std::size_t>(row)];

@@ -1,7 +1,8 @@
 #pragma once
-// The 14 catalogue properties of a .docx package: ten in the core-properties part, three in the
-// extended-properties part, the dates stored in UTC. Elements are found by namespace and local
-// name, whatever prefix (or default namespace) a producer wrote them with.
+// The 14 catalogue properties of a package (Word, Excel or PowerPoint, transitional or Strict): ten
+// in the core-properties part, three in the extended-properties part, the dates stored in UTC.
+// Elements are found by namespace and local name, whatever prefix (or default namespace) a
+// producer wrote them with; the extended part's elements in the namespace the part is written in.
 
 #include <array>
 #include <cstdint>

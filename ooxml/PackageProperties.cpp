@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 
+#include "ooxml/FindPropertyParts.h"
 #include "ooxml/OoxmlProperties.h"
 #include "ooxml/zip/PackageZip.h"
 #include "platform/fs/FileIo.h"
@@ -18,6 +19,14 @@ Outcome Unreadable(const std::string& path, Outcome failure) {
     return Outcome::Failure(FailureKind::HeldOpen, "held open by another program");
   }
   return failure;
+}
+
+// What the search for the property parts says when the reading found none, so the user learns
+// which: no ZIP package, no relationship, a part missing or empty.
+std::string WhyNoPropertyParts(zip::Package& zip, xml::XmlDocument& xml, const std::string& path) {
+  const Result<PropertyParts> parts = LocatePropertyParts(zip, xml, path);
+  xml.Reset();
+  return parts ? "a property part is missing or empty" : parts.outcome().message();
 }
 
 }  // namespace
@@ -37,13 +46,14 @@ void PackageProperties::SetOnMessage(MessageCallback callback) { components_->zi
 
 Result<PropertyTexts> PackageProperties::Read(const std::string& path) {
   std::optional<PropertyTexts> texts;
-  std::string reason = "cannot be read as a package (not a ZIP package, damaged, or without property parts)";
+  std::string reason;
   try {
     texts = ReadOoxmlProperties(components_->zip, components_->xml, path);
   } catch (const std::exception& error) {
     reason = error.what();
   }
-  if (!texts) return Unreadable(path, Outcome::Failure(FailureKind::Damaged, reason));
+  if (!texts && reason.empty()) reason = WhyNoPropertyParts(components_->zip, components_->xml, path);
+  if (!texts) return Unreadable(path, Outcome::Failure(FailureKind::Damaged, "cannot be read as a package: " + reason));
   return std::move(*texts);
 }
 

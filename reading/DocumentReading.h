@@ -17,9 +17,9 @@ namespace kestrel::reading {
 using PropertyTexts = std::array<std::string, catalogue::kRowCount>;
 
 // The 14 texts by the kind of document: a package through its property parts (nullopt when it
-// cannot be read, errors of the XML and ZIP layers included), any other document through its
-// property sets and statistics block (never fails; empty rows then). `outcome`, when given, says
-// why rows are missing or empty.
+// cannot be read, errors of the XML and ZIP layers included), any other document as a compound
+// file through its property sets and, for Word, its statistics block (never fails; empty rows
+// then). `outcome`, when given, says why rows are missing or empty.
 std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages, const std::string& path,
                                               Outcome* outcome = nullptr);
 

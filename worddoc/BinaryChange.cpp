@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "platform/storage/OpenOutcome.h"
@@ -9,6 +10,7 @@
 #include "platform/text/Blanks.h"
 #include "worddoc/DopStatistics.h"
 #include "worddoc/PropertyText.h"
+#include "worddoc/WordFib.h"
 
 namespace kestrel::worddoc {
 
@@ -55,7 +57,7 @@ bool SameValue(const storage::PropertyValue& stored, const storage::PropertyValu
 }
 
 Outcome CheckReadBack(const storage::CompoundFile& file, const std::vector<SetAssignments>& sets,
-                      const DopDatesPatch& dop) {
+                      const std::optional<DopDatesPatch>& dop) {
   for (const SetAssignments& set : sets) {
     const auto stream = storage::ReadPropertySet(file, set.fmtid);
     for (const PropertyAssignment& assignment : set.assignments) {
@@ -66,11 +68,33 @@ Outcome CheckReadBack(const storage::CompoundFile& file, const std::vector<SetAs
       }
     }
   }
-  const auto block = file.ReadStreamRange(dop.stream, dop.offset, dop.bytes.size());
-  if (!block || !std::equal(block->begin(), block->end(), dop.bytes.begin(), dop.bytes.end())) {
+  if (!dop) return Outcome::Success();
+  const auto block = file.ReadStreamRange(dop->stream, dop->offset, dop->bytes.size());
+  if (!block || !std::equal(block->begin(), block->end(), dop->bytes.begin(), dop->bytes.end())) {
     return Outcome::Failure(FailureKind::Io, "the statistics block did not read back as written");
   }
   return Outcome::Success();
+}
+
+// Encrypted workbooks and presentations may keep their real property sets in an encrypted
+// stream, and an encrypted package keeps them inside itself: the plain sets beside them are not
+// what Office reads, so they are not written.
+Outcome CheckPropertySetsPlain(const storage::CompoundFile& file) {
+  if (file.FindChild(storage::kRootEntry, u"EncryptedSummary")) {
+    return Outcome::Failure(FailureKind::Encrypted,
+                            "encrypted document: its properties are kept in the encrypted EncryptedSummary stream");
+  }
+  if (file.FindChild(storage::kRootEntry, u"EncryptedPackage")) {
+    return Outcome::Failure(FailureKind::Encrypted,
+                            "encrypted package: its properties are inside the encrypted EncryptedPackage stream");
+  }
+  return Outcome::Success();
+}
+
+// What may be written into the file: a Word document passes the checks of its FIB, any other
+// compound file has no statistics block and needs plain property sets. Nothing is written yet.
+Outcome CheckWritable(const storage::CompoundFile& file, bool word) {
+  return word ? CheckWordDocumentWritable(file) : CheckPropertySetsPlain(file);
 }
 
 }  // namespace
@@ -78,7 +102,8 @@ Outcome CheckReadBack(const storage::CompoundFile& file, const std::vector<SetAs
 Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::PropertyRows& rows) {
   try {
     // Nothing is planned, let alone written, for a document we must not write into.
-    if (Outcome writable = CheckWordDocumentWritable(file); !writable) return writable;
+    const bool word = HasWordDocumentStream(file);
+    if (Outcome writable = CheckWritable(file, word); !writable) return writable;
     Result<std::vector<SetAssignments>> sets = ConvertRows(rows);
     if (!sets) return sets.outcome();
 
@@ -93,14 +118,20 @@ Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::Pro
         edits.Create(storage::kRootEntry, update->name, std::move(update->content));
       }
     }
-    Result<DopDatesPatch> dop = PlanDopDates(file, rows);
-    if (!dop) return dop.outcome();
-    if (dop->changed) edits.Patch(dop->stream, dop->offset, {dop->bytes.begin(), dop->bytes.end()});
+    std::optional<DopDatesPatch> dop;
+    if (word) {
+      Result<DopDatesPatch> planned = PlanDopDates(file, rows);
+      if (!planned) return planned.outcome();
+      if (planned->changed) {
+        edits.Patch(planned->stream, planned->offset, {planned->bytes.begin(), planned->bytes.end()});
+      }
+      dop = *planned;
+    }
 
     if (!edits.Empty()) {
       if (Outcome committed = file.Commit(edits); !committed) return committed;
     }
-    return CheckReadBack(file, *sets, *dop);
+    return CheckReadBack(file, *sets, dop);
   } catch (const std::bad_alloc&) {
     return Outcome::Failure(FailureKind::Io, "not enough memory to prepare the change");
   }

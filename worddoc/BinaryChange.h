@@ -1,7 +1,7 @@
 #pragma once
-// The change of a binary Word document's properties: every included row converted, both property
-// sets and the statistics block planned in memory, then one commit of the compound file, then
-// the values read back. A refused change writes nothing.
+// The change of a compound-file document's properties: every included row converted, both
+// property sets (and for a Word document its statistics block) planned in memory, then one commit
+// of the compound file, then the values read back. A refused change writes nothing.
 
 #include <string>
 
@@ -12,10 +12,13 @@
 namespace kestrel::worddoc {
 
 // `file` is open for writing. Success only when every value asked for reads back from the file.
-// Failures name what failed: a value that does not convert (its conversion message), an
-// encrypted document, a property set or statistics block we cannot write, or the commit. With
-// no row included the statistics block is still located, so a file that is no Word document
-// fails. Never throws.
+// A compound file with a "WordDocument" stream is a Word document: its statistics block is written
+// too, and an encrypted one is refused; with no row included the block is still located, so a
+// Word document we cannot write fails. Any other compound file (a workbook, a presentation) gets
+// its property sets alone, and is refused (Encrypted) when its properties are kept encrypted
+// beside or instead of plain sets. Other failures name what failed: a value that does not convert
+// (its conversion message), a property set or statistics block we cannot write, or the commit.
+// Never throws.
 Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::PropertyRows& rows);
 
 // The same on a path: opens the document for writing (exclusively) for the length of the call.

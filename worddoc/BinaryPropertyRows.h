@@ -1,5 +1,6 @@
 #pragma once
-// The property rows of a binary Word document as the reading shows them. Never throws.
+// The property rows of a compound-file document (Word, Excel or PowerPoint) as the reading shows
+// them. Never throws.
 
 #include <array>
 #include <string>
@@ -9,11 +10,14 @@
 
 namespace kestrel::worddoc {
 
-// The 14 value texts of a binary Word document in catalogue order, all from one open of the
-// file. What cannot be read is empty; the editing time (from the DOP, not the property set) is
-// "0" when it cannot be read. `unreadable`, when given, is set to why the file could not be
-// opened as a compound file at all (held open, not a compound file, ...), else to success.
-// Never throws.
+// The 14 value texts of a compound-file document in catalogue order, all from one open of the
+// file. What cannot be read is empty. The editing time of a Word document comes from its
+// statistics block (the DOP, not the property set), "0" when that cannot be read; a compound file
+// without a "WordDocument" stream (a workbook, a presentation) has none, and its editing time is
+// PIDSI_EDITTIME in whole minutes, empty when absent. A file that cannot be opened as a compound
+// file shows "0" when its name makes it a Word document (as an unknown name does), else empty.
+// `unreadable`, when given, is set to why the file could not be opened as a compound file at all
+// (held open, not a compound file, ...), else to success. Never throws.
 std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::string& path,
                                                                      Outcome* unreadable = nullptr);
 

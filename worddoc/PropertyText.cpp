@@ -109,6 +109,11 @@ std::string FormatPropertyValue(const PropertyValue& value) {
   }
 }
 
+std::string EditingMinutesText(const PropertyValue& value) {
+  if (value.type != storage::kVtFiletime) return {};
+  return std::to_string(static_cast<std::uint64_t>(value.integer) / static_cast<std::uint64_t>(kUnitsPerMinute));
+}
+
 std::string PropertyTextOf(const storage::PropertySetStream& set, const storage::Guid& fmtid, std::uint32_t pid) {
   const auto value = set.Read(fmtid, pid);
   return value ? FormatPropertyValue(*value) : std::string();

@@ -25,6 +25,10 @@ storage::Guid FmtidOf(catalogue::PropertySetKind kind);
 // The display text of one typed value; empty for types that have no text form.
 std::string FormatPropertyValue(const storage::PropertyValue& value);
 
+// Whole minutes of an editing time kept as a VT_FILETIME duration (PIDSI_EDITTIME), its count of
+// 100 ns read unsigned and the rest of a minute dropped; empty for a value of another type.
+std::string EditingMinutesText(const storage::PropertyValue& value);
+
 // The display text of one property of a parsed set; empty when it is absent.
 std::string PropertyTextOf(const storage::PropertySetStream& set, const storage::Guid& fmtid,
                            std::uint32_t pid);

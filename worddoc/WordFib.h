@@ -38,6 +38,12 @@ struct DopStatisticsPlace {
 // streams, and the FIB past its first fields, are not what they seem.
 Outcome CheckWordDocumentWritable(const storage::CompoundFile& file);
 
+// Whether the compound file is a Word document at all, writable or not: it has the
+// "WordDocument" stream, and with it a FIB and a statistics block.
+inline bool HasWordDocumentStream(const storage::CompoundFile& file) {
+  return CheckWordDocumentWritable(file).kind() != FailureKind::NotADocument;
+}
+
 // The statistics run's place, after the checks of CheckWordDocumentWritable. For Word 97 and later,
 // Unsupported when the FIB's counts differ from the fixed layout, Damaged when the table stream is
 // missing, the DOP is shorter than the run needs or the run lies outside the table stream. For

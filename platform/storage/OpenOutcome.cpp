@@ -10,7 +10,7 @@ Outcome DescribeOpenError(CompoundFileOpenError error, const std::string& damage
     case CompoundFileOpenError::None:
       return Outcome::Success();
     case CompoundFileOpenError::NotCompoundFile:
-      return Outcome::Failure(FailureKind::NotADocument, "not a compound file, so not a Word document");
+      return Outcome::Failure(FailureKind::NotADocument, "not a compound file, so not a binary Office document");
     case CompoundFileOpenError::Damaged:
       return Outcome::Failure(FailureKind::Damaged,
                               "damaged compound file: " + (damage.empty() ? "its sector tables do not hold together" : damage));

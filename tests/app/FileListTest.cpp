@@ -38,7 +38,12 @@ TEST_F(FileListTest, TheDialogDoorTakesExistingFilesOfAnyNameOnceAndSelectsTheLa
   const QString missing = QString::fromStdString((dir_.Path() / "missing.doc").string());
   AddByDialog({a, missing, b, a, QString::fromStdString(dir_.Path().string()), text});
   EXPECT_EQ(ListedPaths(), (QStringList{a, b, text}));
-  EXPECT_EQ(dialogs_.filters, std::vector<QString>{QStringLiteral("Microsoft Word document Files|*.DOC;*.DOCX")});
+  // Word documents first, as always; then every Office file.
+  EXPECT_EQ(dialogs_.filters,
+            std::vector<QString>{QStringLiteral(
+                "Microsoft Word document Files|*.DOC;*.DOCX|Microsoft Office document Files|*.DOC;*.DOT;*.DOCX;*.DOCM;"
+                "*.DOTX;*.DOTM;*.XLS;*.XLT;*.XLSX;*.XLSM;*.XLTX;*.XLTM;*.XLSB;*.PPT;*.POT;*.PPS;*.PPTX;*.PPTM;*.POTX;"
+                "*.POTM;*.PPSX;*.PPSM")});
   EXPECT_EQ(SelectedFile(), 2);
   EXPECT_EQ(EnabledControls(Form()), kAllEnabled);
   for (int row = 0; row < 3; ++row) EXPECT_EQ(StatusOf(row), FileStatus::NotChanged);
@@ -73,19 +78,23 @@ TEST_F(FileListTest, CancellingEitherDialogChangesNothing) {
   EXPECT_EQ(dialogs_.prompts, std::vector<QString>{QStringLiteral("フォルダを選択してください")});
 }
 
-TEST_F(FileListTest, TheFolderDoorAddsTheWordFilesOfTheFolderOnly) {
+TEST_F(FileListTest, TheFolderDoorAddsTheOfficeFilesOfTheFolderOnly) {
   const std::filesystem::path folder = dir_.Path() / "docs";
   std::filesystem::create_directories(folder / "sub.doc");
-  for (const char* name : {"a.doc", "B.DOCX", "c.docm", "~$a.doc", ".hidden.Doc", "d.doc.bak", "e"}) Touch(folder / name);
+  for (const char* name : {"a.doc", "B.DOCX", "c.xlsm", "~$a.doc", ".hidden.Doc", "d.doc.bak", "e", "f.txt"}) {
+    Touch(folder / name);
+  }
   std::filesystem::permissions(folder / "a.doc", std::filesystem::perms::owner_read);
   // In name order, letter case ignored.
   QStringList expected;
-  for (const char* name : {".hidden.Doc", "a.doc", "B.DOCX"}) expected << QString::fromStdString((folder / name).string());
+  for (const char* name : {".hidden.Doc", "a.doc", "B.DOCX", "c.xlsm"}) {
+    expected << QString::fromStdString((folder / name).string());
+  }
   // The trailing delimiter of the chosen folder is dropped.
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()) + u'/');
   QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
   EXPECT_EQ(ListedPaths(), expected);
-  EXPECT_EQ(SelectedFile(), 2);
+  EXPECT_EQ(SelectedFile(), 3);
   // The selected file is no package (one byte): nothing can be changed or taken from it.
   EXPECT_EQ(EnabledControls(Form()), QStringLiteral("ToolButton1 ToolButton5 ToolButton2 ToolButton3 BitBtn2 BitBtn8 Remove1 RemoveAll1"));
 
@@ -138,12 +147,13 @@ TEST_F(FileListTest, DroppedFilesAreFilteredAndTheLastOneIsRead) {
   const QString b = CopyOf("lo-ascii-full.docx", "b.DocX");
   const QString owner = CopyOf("lo-ascii-full.doc", "~$a.doc");
   const QString text = Touch(dir_.Path() / "c.txt");
+  const QString show = Touch(dir_.Path() / "d.Pps");
   Drop(*Form().ListView1->viewport(),
        {Local(a), Local(QString::fromStdString(dir_.Path().string())), Local(owner), Local(text), Local(a),
-        QUrl(QStringLiteral("https://www.norvale.example/x.doc")), Local(b),
+        QUrl(QStringLiteral("https://www.norvale.example/x.doc")), Local(show), Local(b),
         Local(QString::fromStdString((dir_.Path() / "gone.doc").string()))});
-  EXPECT_EQ(ListedPaths(), (QStringList{a, b}));
-  EXPECT_EQ(SelectedFile(), 1);
+  EXPECT_EQ(ListedPaths(), (QStringList{a, show, b}));
+  EXPECT_EQ(SelectedFile(), 2);
   EXPECT_EQ(Value(0), QStringLiteral("Quarterly Report"));
   EXPECT_EQ(Value(5), QStringLiteral("Finance"));  // only the package has a category
   EXPECT_EQ(EnabledControls(Form()), kAllEnabled);

@@ -13,6 +13,7 @@
 
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
+#include "app/InPlaceEditors.h"
 #include "app/PropertyListView.h"
 
 namespace kestrel::app::test {
@@ -84,6 +85,13 @@ void MainWindowFixture::Type(QWidget* widget, const QString& text) {
 void MainWindowFixture::ClickValue(int row) {
   PropertyListView& list = *Form().ListView3;
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.visualRect(list.model()->index(row, 1)).center());
+}
+
+void MainWindowFixture::EditText(int row, const QString& text) {
+  ClickValue(row);
+  Form().editors->Edit1->clear();
+  Type(Form().editors->Edit1, text);
+  QTest::keyClick(Form().editors->Edit1, Qt::Key_Return);
 }
 
 void MainWindowFixture::ClickCaption(int row) {

@@ -42,6 +42,8 @@ class MainWindowFixture : public ::testing::Test {
 
   // A left click in the middle of a row's value cell (or of its caption cell) of the single list.
   void ClickValue(int row);
+  // Types into the row's text editor and confirms with Enter.
+  void EditText(int row, const QString& text);
   void ClickCaption(int row);
   QString Value(int row);
   // The row values as the list shows them.

@@ -28,14 +28,6 @@ namespace {
 
 class SingleChangeTest : public MainWindowFixture {
  protected:
-  // Types into the row's text editor and confirms with Enter.
-  void EditText(int row, const QString& text) {
-    ClickValue(row);
-    Form().editors->Edit1->clear();
-    Type(Form().editors->Edit1, text);
-    QTest::keyClick(Form().editors->Edit1, Qt::Key_Return);
-  }
-
   void SetPickers(QDateEdit* date, QTimeEdit* clock, QDateTime value) {
     date->setDate(value.date());
     clock->setTime(value.time());

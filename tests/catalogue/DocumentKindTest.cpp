@@ -2,17 +2,59 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace kestrel::catalogue {
 namespace {
 
-TEST(DocumentKind, OnlyTheDocxExtensionInAnyCaseIsAPackage) {
-  for (const char* path : {"/a/report.docx", "/a/MixedCase.Docx", "X.DOCX", "/a.b/c.docx"}) {
-    EXPECT_EQ(DocumentKindOf(path), DocumentKind::Ooxml) << path;
+TEST(DocumentKind, TheExtensionInAnyCaseDecidesTheKindAndTheApplication) {
+  struct Case {
+    const char* path;
+    DocumentKind kind;
+    Application application;
+    bool known = true;
+  };
+  const Case cases[] = {
+      {"/a/report.docx", DocumentKind::Ooxml, Application::Word},
+      {"/a/MixedCase.Docx", DocumentKind::Ooxml, Application::Word},
+      {"/a.b/c.DOTM", DocumentKind::Ooxml, Application::Word},
+      {"/a/macro.docm", DocumentKind::Ooxml, Application::Word},
+      {"/a/report.doc", DocumentKind::Binary, Application::Word},
+      {"/a/template.Dot", DocumentKind::Binary, Application::Word},
+      {"/a/book.xls", DocumentKind::Binary, Application::Excel},
+      {"/a/book.XLT", DocumentKind::Binary, Application::Excel},
+      {"/a/book.xlsb", DocumentKind::Ooxml, Application::Excel},
+      {"/a/book.xltm", DocumentKind::Ooxml, Application::Excel},
+      {"/a/show.pps", DocumentKind::Binary, Application::PowerPoint},
+      {"/a/show.pot", DocumentKind::Binary, Application::PowerPoint},
+      {"/a/show.PPSM", DocumentKind::Ooxml, Application::PowerPoint},
+      {"/a/show.potx", DocumentKind::Ooxml, Application::PowerPoint},
+      // Names the table does not know are read as Word documents always were.
+      {"/a/report.docx.bak", DocumentKind::Binary, Application::Word, false},
+      {"/a.docx/report", DocumentKind::Binary, Application::Word, false},
+      {"/a/docx", DocumentKind::Binary, Application::Word, false},
+      {"/a/report.xdocx", DocumentKind::Binary, Application::Word, false},
+      {"report", DocumentKind::Binary, Application::Word, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DocumentKindOf(c.path), c.kind) << c.path;
+    EXPECT_EQ(ApplicationOf(c.path), c.application) << c.path;
+    EXPECT_EQ(FindKnownExtension(c.path) != nullptr, c.known) << c.path;
   }
-  for (const char* path : {"/a/report.doc", "/a/report.DOC", "/a/report.docm", "/a/report.docx.bak", "/a.docx/report",
-                           "/a/docx", "report", "/a/report.xdocx"}) {
-    EXPECT_EQ(DocumentKindOf(path), DocumentKind::Binary) << path;
+}
+
+TEST(DocumentKind, TheTableHoldsEveryOfficeExtensionOnce) {
+  std::set<std::string_view> compound, package, plain;
+  for (const KnownExtension& known : KnownExtensions()) {
+    auto& set = known.kind == DocumentKind::Binary ? compound : package;
+    EXPECT_TRUE(set.insert(known.extension).second) << known.extension;
+    if (known.plainDocument && known.application == Application::Word) plain.insert(known.extension);
   }
+  EXPECT_EQ(compound, (std::set<std::string_view>{".DOC", ".DOT", ".XLS", ".XLT", ".PPT", ".POT", ".PPS"}));
+  EXPECT_EQ(package, (std::set<std::string_view>{".DOCX", ".DOCM", ".DOTX", ".DOTM", ".XLSX", ".XLSM", ".XLTX", ".XLTM",
+                                                 ".XLSB", ".PPTX", ".PPTM", ".POTX", ".POTM", ".PPSX", ".PPSM"}));
+  // The open dialog's first filter: the two Word documents it always offered.
+  EXPECT_EQ(plain, (std::set<std::string_view>{".DOC", ".DOCX"}));
 }
 
 }  // namespace

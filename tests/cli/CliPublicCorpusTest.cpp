@@ -52,43 +52,6 @@ std::vector<std::string> CorpusNames(const fs::path& corpus) {
   return names;
 }
 
-// Python's zipfile view of a package: entry name (hex) -> every fact of the entry, its stored and
-// its unpacked bytes included, except the data-descriptor flag: a rewritten package states sizes
-// and CRC in the local header instead. Empty when zipfile cannot open it.
-std::map<std::string, std::string> ZipEntries(const fs::path& package) {
-  const CommandResult run = RunCommand("/usr/bin/python3 " + ShellQuote(TestScript("oracle/zip_dump.py").string()) +
-                                       " dump " + ShellQuote(package.string()));
-  std::map<std::string, std::string> entries;
-  if (run.exitCode != 0) return entries;
-  std::istringstream lines(run.output);
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream words(line);
-    std::string kind, name, method, date, crc, size, rest;
-    unsigned flags = 0;
-    words >> kind >> name >> method >> date >> crc >> size >> flags;
-    std::getline(words, rest);
-    if (kind == "entry") entries[name] = method + " " + date + " " + crc + " " + size + " " + std::to_string(flags & ~8U) + rest;
-  }
-  return entries;
-}
-
-std::string Hex(const std::string& text) {
-  static const char* digits = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char c : text) {
-    hex += digits[c >> 4];
-    hex += digits[c & 15];
-  }
-  return hex;
-}
-
-// The type a text property is written with: the one it had, else a plain string.
-int TextType(const PropertyDump& dump, std::uint32_t pid) {
-  const auto found = dump.properties.find({0, pid});
-  return found == dump.properties.end() ? 30 : std::stoi(found->second);
-}
-
 // Before and after the change, as the independent readers see it.
 struct Observed {
   std::vector<std::uint8_t> bytes;
@@ -209,22 +172,6 @@ void ExpectModifiedDateSet(const std::string& name, const Observed& before, cons
   const std::int64_t seconds = before.mtimeNs / 1'000'000'000;
   const std::int64_t timeOfDay = ((seconds + kTokyoOffset) % kDaySeconds + kDaySeconds) % kDaySeconds;
   EXPECT_EQ(after.mtimeNs / 1'000'000'000, TokyoSeconds(2019y / 11 / 12, std::chrono::seconds(timeOfDay))) << name;
-}
-
-// The 14 property fields of `name`'s line in show's output, or nullopt when it has no line.
-std::optional<std::array<std::string, 14>> ShownRows(const std::string& output, const std::string& name) {
-  const std::string separator = "\",\"";
-  std::size_t at = output.find(separator + name + separator);
-  if (at == std::string::npos) return std::nullopt;
-  at += 2 * separator.size() + name.size();
-  std::array<std::string, 14> rows;
-  for (std::string& row : rows) {
-    const std::size_t end = output.find(separator, at);
-    if (end == std::string::npos) return std::nullopt;
-    row = output.substr(at, end - at);
-    at = end + separator.size();
-  }
-  return rows;
 }
 
 TEST(CliPublicCorpus, SetChangesOnlyWhatItIsAskedAndShowPrintsTheNewValues) {

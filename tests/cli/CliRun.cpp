@@ -85,6 +85,54 @@ std::map<std::string, std::string> PartTexts(const fs::path& package, const std:
   return texts;
 }
 
+std::map<std::string, std::string> ZipEntries(const fs::path& package) {
+  const CommandResult run = RunCommand("/usr/bin/python3 " + ShellQuote(TestScript("oracle/zip_dump.py").string()) +
+                                       " dump " + ShellQuote(package.string()));
+  std::map<std::string, std::string> entries;
+  if (run.exitCode != 0) return entries;
+  std::istringstream lines(run.output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    std::string kind, name, method, date, crc, size, rest;
+    unsigned flags = 0;
+    words >> kind >> name >> method >> date >> crc >> size >> flags;
+    std::getline(words, rest);
+    if (kind == "entry") entries[name] = method + " " + date + " " + crc + " " + size + " " + std::to_string(flags & ~8U) + rest;
+  }
+  return entries;
+}
+
+std::string Hex(const std::string& text) {
+  static const char* digits = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : text) {
+    hex += digits[c >> 4];
+    hex += digits[c & 15];
+  }
+  return hex;
+}
+
+int TextType(const PropertyDump& dump, std::uint32_t pid) {
+  const auto found = dump.properties.find({0, pid});
+  return found == dump.properties.end() ? 30 : std::stoi(found->second);
+}
+
+std::optional<std::array<std::string, 14>> ShownRows(const std::string& output, const std::string& name) {
+  const std::string separator = "\",\"";
+  std::size_t at = output.find(separator + name + separator);
+  if (at == std::string::npos) return std::nullopt;
+  at += 2 * separator.size() + name.size();
+  std::array<std::string, 14> rows;
+  for (std::string& row : rows) {
+    const std::size_t end = output.find(separator, at);
+    if (end == std::string::npos) return std::nullopt;
+    row = output.substr(at, end - at);
+    at = end + separator.size();
+  }
+  return rows;
+}
+
 std::vector<std::vector<std::string>> CsvRecords(const fs::path& file) {
   std::istringstream in(FileStateOutput({"csv", file.string()}));
   std::vector<std::vector<std::string>> records;

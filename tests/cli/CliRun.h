@@ -2,12 +2,16 @@
 // Running the built kestrelpad-cli in a folder, and the independent view of the files it touched
 // (file_state.py beside this file).
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/support/Oracles.h"
 
 namespace kestrel::test {
 
@@ -49,6 +53,20 @@ void SetTimes(const std::filesystem::path& file, std::int64_t atimeNs, std::int6
 
 // Element name -> UTF-8 text of a package part, read by Python's zipfile and ElementTree.
 std::map<std::string, std::string> PartTexts(const std::filesystem::path& package, const std::string& part);
+
+// Python's zipfile view of a package: entry name (hex) -> every fact of the entry, its stored and
+// its unpacked bytes included, except the data-descriptor flag: a rewritten package states sizes
+// and CRC in the local header instead. Empty when zipfile cannot open it.
+std::map<std::string, std::string> ZipEntries(const std::filesystem::path& package);
+
+// The lower-case hex of the text's bytes.
+std::string Hex(const std::string& text);
+
+// The type a text property is written with: the one it had, else a plain string.
+int TextType(const PropertyDump& dump, std::uint32_t pid);
+
+// The 14 property fields of `name`'s line in show's output, or nullopt when it has no line.
+std::optional<std::array<std::string, 14>> ShownRows(const std::string& output, const std::string& name);
 
 // The records of a code page 932 CSV file as Python's csv module reads them, fields in UTF-8.
 std::vector<std::vector<std::string>> CsvRecords(const std::filesystem::path& file);

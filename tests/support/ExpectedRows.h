@@ -1,6 +1,7 @@
 #pragma once
 // Reads expected-rows.jsonl: one JSON object per line with "file" and "rows" (14 strings, or null
-// where the reading must fail); lines marked "unsure" are left out. Rows that the readings took
+// where the reading must fail) or "unreadable" (why it must fail); lines marked "unsure" are left
+// out. Rows that the readings took
 // by prefix where ours go by namespace are corrected to the namespace reading.
 
 #include <array>

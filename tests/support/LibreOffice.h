@@ -14,4 +14,9 @@ std::optional<std::string> Soffice();
 // The document's body as plain text, or nullopt when LibreOffice cannot convert it.
 std::optional<std::string> ConvertToText(const std::filesystem::path& document);
 
+// The text of the document's body once LibreOffice converted it to OpenDocument `format` ("ods"
+// for a workbook, "odp" for a presentation), read by tests/oracle/odf_text.py; nullopt when
+// LibreOffice cannot convert it. Writer's plain-text export takes neither.
+std::optional<std::string> ConvertToOpenDocumentText(const std::filesystem::path& document, const std::string& format);
+
 }  // namespace kestrel::test

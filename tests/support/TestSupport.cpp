@@ -19,16 +19,25 @@ fs::path DataFile(const std::string& name) { return fs::path(KESTREL_SOURCE_DIR)
 
 fs::path TestScript(const std::string& relative) { return fs::path(KESTREL_SOURCE_DIR) / "tests" / relative; }
 
-std::optional<fs::path> PublicCorpusDir() {
+namespace {
+
+// ../shared/FOLDER beside the checkout, or where the variable points, when it holds docs/.
+std::optional<fs::path> SharedCorpusDir(const char* variable, const char* folder) {
   fs::path dir;
-  if (const char* env = std::getenv("KESTREL_PUBLIC_CORPUS")) {
+  if (const char* env = std::getenv(variable)) {
     dir = env;
   } else {
-    dir = fs::path(KESTREL_SOURCE_DIR).parent_path() / "shared" / "corpus-public";
+    dir = fs::path(KESTREL_SOURCE_DIR).parent_path() / "shared" / folder;
   }
   if (fs::is_directory(dir / "docs")) return dir;
   return std::nullopt;
 }
+
+}  // namespace
+
+std::optional<fs::path> PublicCorpusDir() { return SharedCorpusDir("KESTREL_PUBLIC_CORPUS", "corpus-public"); }
+
+std::optional<fs::path> OfficeCorpusDir() { return SharedCorpusDir("KESTREL_OFFICE_CORPUS", "corpus-office"); }
 
 TempDir::TempDir() {
   std::string pattern = (fs::temp_directory_path() / "kestrel-test-XXXXXX").string();

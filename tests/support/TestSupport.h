@@ -17,6 +17,8 @@ std::filesystem::path TestScript(const std::string& relative);
 
 // ../shared/corpus-public/docs beside the checkout (or $KESTREL_PUBLIC_CORPUS), when present.
 std::optional<std::filesystem::path> PublicCorpusDir();
+// ../shared/corpus-office (Excel, PowerPoint and Word variants), or $KESTREL_OFFICE_CORPUS.
+std::optional<std::filesystem::path> OfficeCorpusDir();
 
 // A fresh folder, removed with everything in it when the object goes.
 class TempDir {

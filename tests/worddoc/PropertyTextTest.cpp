@@ -177,6 +177,21 @@ bool WriteEveryRowAndCheck(const fs::path& source) {
   return refused.empty();
 }
 
+// Whole minutes of the 100 ns count, read unsigned: a count above 2^63 is no negative time.
+TEST(EditingMinutesText, GivesWholeMinutesOfAFileTimeOnly) {
+  using namespace storage;
+  const std::vector<std::pair<PropertyValue, std::string>> cases = {
+      {Value(kVtFiletime, 0), "0"},
+      {Value(kVtFiletime, 599'999'999), "0"},
+      {Value(kVtFiletime, 600'000'000), "1"},
+      {Value(kVtFiletime, 434'264'780'000), "723"},
+      {Value(kVtFiletime, static_cast<std::int64_t>(15'711'351'270'264'097'597ULL)), "26185585450"},
+      {Value(kVtI4, 600'000'000), ""},
+      {Value(kVtNull), ""},
+  };
+  for (const auto& [value, text] : cases) EXPECT_EQ(EditingMinutesText(value), text) << value.integer;
+}
+
 TEST(ChangeBinaryProperties, WritesEachRowOfOurDocumentsAndNothingElse) {
   if (!test::OlefilePython()) GTEST_SKIP() << "python3-olefile is not installed";
   test::ScopedTimeZone tokyo("Asia/Tokyo");

@@ -14,7 +14,7 @@ QString KindText(FailureKind kind) {
     case FailureKind::ReadOnly:
       return QStringLiteral("書き込みできません");
     case FailureKind::NotADocument:
-      return QStringLiteral("Word 文書ではありません");
+      return QStringLiteral("Office 文書ではありません");
     case FailureKind::Encrypted:
       return QStringLiteral("暗号化されています");
     case FailureKind::Damaged:

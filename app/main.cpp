@@ -19,10 +19,11 @@ namespace {
 constexpr std::string_view kHelp =
     R"(Usage: kestrelpad [FILE...]
 
-Shows and changes the document properties, file times and file attributes of Word documents
-(.doc and .docx) in a window with a Japanese interface. Each FILE, a path or a file:// URL, is put
-in the file list as a file dropped on it would be: files that do not exist, folders and names
-not ending in .doc or .docx are left out.
+Shows and changes the document properties, file times and file attributes of Word, Excel and
+PowerPoint files (.doc, .docx, .xls, .xlsx, .ppt, .pptx, their templates and macro-enabled
+variants) in a window with a Japanese interface. Each FILE, a path or a file:// URL, is put in the
+file list as a file dropped on it would be: files that do not exist, folders and names with
+other extensions are left out.
 
 Options:
   -h, --help   this text

@@ -85,63 +85,59 @@ QString TextEditor::text() const {
 
 InPlaceEditors::InPlaceEditors(QWidget& window, PropertyListView& firstList)
     : QObject(&window),
-      Edit1(new TextEditor(firstList.viewport())),
-      Panel3(new QWidget(firstList.viewport())),
-      DateTimePicker7(NewDatePicker(Panel3)),
-      DateTimePicker8(NewTimePicker(Panel3)),
-      CheckBox15(EraseBox(Panel3)),
-      Panel5(new QWidget(firstList.viewport())),
-      Edit3(new QLineEdit(Panel5)),
-      UpDown1(new UpDown(*Edit3, 0, kNumberMaximum, Panel5)),
-      CheckBox6(EraseBox(Panel5)),
+      textEditor(new TextEditor(firstList.viewport())),
+      dateTimeEditor(new QWidget(firstList.viewport())),
+      editorDate(NewDatePicker(dateTimeEditor)),
+      editorTime(NewTimePicker(dateTimeEditor)),
+      eraseBox(EraseBox(dateTimeEditor)),
+      numberEditor(new QWidget(firstList.viewport())),
+      numberBox(new QLineEdit(numberEditor)),
+      numberSpinner(new UpDown(*numberBox, 0, kNumberMaximum, numberEditor)),
       window_(window) {
-  Edit1->setObjectName(QStringLiteral("Edit1"));
-  Panel3->setObjectName(QStringLiteral("Panel3"));
-  DateTimePicker7->setObjectName(QStringLiteral("DateTimePicker7"));
-  DateTimePicker8->setObjectName(QStringLiteral("DateTimePicker8"));
-  CheckBox15->setObjectName(QStringLiteral("CheckBox15"));
-  Panel5->setObjectName(QStringLiteral("Panel5"));
-  Edit3->setObjectName(QStringLiteral("Edit3"));
-  UpDown1->setObjectName(QStringLiteral("UpDown1"));
-  CheckBox6->setObjectName(QStringLiteral("CheckBox6"));
+  textEditor->setObjectName(QStringLiteral("textEditor"));
+  dateTimeEditor->setObjectName(QStringLiteral("dateTimeEditor"));
+  editorDate->setObjectName(QStringLiteral("editorDate"));
+  editorTime->setObjectName(QStringLiteral("editorTime"));
+  eraseBox->setObjectName(QStringLiteral("eraseBox"));
+  numberEditor->setObjectName(QStringLiteral("numberEditor"));
+  numberBox->setObjectName(QStringLiteral("numberBox"));
+  numberSpinner->setObjectName(QStringLiteral("numberSpinner"));
 
-  for (QWidget* picker : {static_cast<QWidget*>(DateTimePicker7), static_cast<QWidget*>(DateTimePicker8)}) {
+  for (QWidget* picker : {static_cast<QWidget*>(editorDate), static_cast<QWidget*>(editorTime)}) {
     QFont font = picker->font();
     font.setPixelSize(kPickerFontPixels);
     picker->setFont(font);
   }
   // At least as wide as the cell's design asks, and wide enough to show a whole date and time.
-  const int dateWidth = std::max(kDateWidth, DateTimePicker7->sizeHint().width());
-  const int timeWidth = std::max(kTimeWidth, DateTimePicker8->sizeHint().width());
-  DateTimePicker7->setGeometry(0, 0, dateWidth, kHeight);
-  DateTimePicker8->setGeometry(dateWidth, 0, timeWidth, kHeight);
-  CheckBox15->setGeometry(dateWidth + timeWidth, 0, kEraseWidth, kHeight);
-  Panel3->setFocusProxy(DateTimePicker7);
+  const int dateWidth = std::max(kDateWidth, editorDate->sizeHint().width());
+  const int timeWidth = std::max(kTimeWidth, editorTime->sizeHint().width());
+  editorDate->setGeometry(0, 0, dateWidth, kHeight);
+  editorTime->setGeometry(dateWidth, 0, timeWidth, kHeight);
+  eraseBox->setGeometry(dateWidth + timeWidth, 0, kEraseWidth, kHeight);
+  dateTimeEditor->setFocusProxy(editorDate);
 
   // Wide enough for the spinner's largest number.
   const int numberWidth =
-      std::max(kNumberWidth, Edit3->fontMetrics().horizontalAdvance(QString::number(kNumberMaximum)) + 10);
-  Edit3->setGeometry(0, 0, numberWidth, kHeight);
-  Edit3->setInputMethodHints(Qt::ImhDigitsOnly);
-  UpDown1->setGeometry(numberWidth, 0, kSpinnerWidth, kHeight);
-  CheckBox6->setGeometry(numberWidth + kSpinnerWidth, 0, kEraseWidth, kHeight);
-  CheckBox6->hide();
-  Panel5->setFocusProxy(Edit3);
-  Panel5->resize(numberWidth + kSpinnerWidth, kHeight);
+      std::max(kNumberWidth, numberBox->fontMetrics().horizontalAdvance(QString::number(kNumberMaximum)) + 10);
+  numberBox->setGeometry(0, 0, numberWidth, kHeight);
+  numberBox->setInputMethodHints(Qt::ImhDigitsOnly);
+  numberSpinner->setGeometry(numberWidth, 0, kSpinnerWidth, kHeight);
+  numberEditor->setFocusProxy(numberBox);
+  numberEditor->resize(numberWidth + kSpinnerWidth, kHeight);
 
-  for (QWidget* editor : {static_cast<QWidget*>(Edit1), Panel3, Panel5}) {
+  for (QWidget* editor : {static_cast<QWidget*>(textEditor), dateTimeEditor, numberEditor}) {
     editor->setAutoFillBackground(true);
     editor->hide();
     MoveInto(editor, firstList);
   }
   // Keys close the editors; the wheel would turn the pickers' values, over an editor it scrolls
   // the list.
-  for (QWidget* watched : {static_cast<QWidget*>(Edit1), Edit1->viewport(), static_cast<QWidget*>(DateTimePicker7),
-                           static_cast<QWidget*>(DateTimePicker8), static_cast<QWidget*>(CheckBox15),
-                           static_cast<QWidget*>(Edit3)}) {
+  for (QWidget* watched : {static_cast<QWidget*>(textEditor), textEditor->viewport(), static_cast<QWidget*>(editorDate),
+                           static_cast<QWidget*>(editorTime), static_cast<QWidget*>(eraseBox),
+                           static_cast<QWidget*>(numberBox)}) {
     watched->installEventFilter(this);
   }
-  connect(Edit1, &QPlainTextEdit::blockCountChanged, this, [this] { FitEdit1(); });
+  connect(textEditor, &QPlainTextEdit::blockCountChanged, this, [this] { FitTextEditor(); });
   connect(qApp, &QApplication::focusChanged, this, &InPlaceEditors::FocusChanged);
 }
 
@@ -165,9 +161,10 @@ void InPlaceEditors::MoveInto(QWidget* editor, PropertyListView& list) {
 }
 
 void InPlaceEditors::OpenAt(PropertyListView& list, QPoint pointer) {
-  // A click reaches the list only after the focus left any open editor, so Edit1 is closed here.
-  if (ListOf(Edit1) != &list && !Edit1->isHidden()) Edit1Exit();
-  MoveInto(Edit1, list);
+  // A click reaches the list only after the focus left any open editor, so textEditor is closed
+  // here.
+  if (ListOf(textEditor) != &list && !textEditor->isHidden()) CommitTextEditor();
+  MoveInto(textEditor, list);
   const int row = list.rowAt(pointer.y());
   if (row < 0) return;
   list.selectRow(row);
@@ -179,24 +176,24 @@ void InPlaceEditors::OpenAt(PropertyListView& list, QPoint pointer) {
   const QRect bounds = list.RowBounds(row);
   if (PlaceTypedEditor(list, QPoint(captionWidth, bounds.top()), scroll)) return;
   textCell_ = QRect(captionWidth + 3 - scroll, bounds.top(), valueWidth - 4, bounds.height());
-  Edit1->setText(list.Value(row));
-  FitEdit1();
+  textEditor->setText(list.Value(row));
+  FitTextEditor();
   // Typing replaces the value.
-  Edit1->selectAll();
-  Edit1->show();
-  Edit1->raise();
-  Edit1->setFocus(Qt::MouseFocusReason);
+  textEditor->selectAll();
+  textEditor->show();
+  textEditor->raise();
+  textEditor->setFocus(Qt::MouseFocusReason);
 }
 
-void InPlaceEditors::FitEdit1() {
+void InPlaceEditors::FitTextEditor() {
   // One line fills the row; more lines take the box's frame and margins around them.
-  const int lines = std::min(Edit1->blockCount(), kTextLinesShown);
+  const int lines = std::min(textEditor->blockCount(), kTextLinesShown);
   const int height =
       lines <= 1 ? textCell_.height()
-                 : lines * Edit1->fontMetrics().lineSpacing() + 2 * (Edit1->frameWidth() + kTextMargin) + 1;
+                 : lines * textEditor->fontMetrics().lineSpacing() + 2 * (textEditor->frameWidth() + kTextMargin) + 1;
   // Near the list's bottom the taller editor grows upwards, over the rows above.
-  const int top = std::max(0, std::min(textCell_.top(), Edit1->parentWidget()->height() - height));
-  Edit1->setGeometry(textCell_.left(), top, textCell_.width(), height);
+  const int top = std::max(0, std::min(textCell_.top(), textEditor->parentWidget()->height() - height));
+  textEditor->setGeometry(textCell_.left(), top, textCell_.width(), height);
 }
 
 bool InPlaceEditors::PlaceTypedEditor(PropertyListView& list, QPoint anchor, int scroll) {
@@ -206,37 +203,36 @@ bool InPlaceEditors::PlaceTypedEditor(PropertyListView& list, QPoint anchor, int
     case catalogue::kCreated:
     case catalogue::kLastSaved:
     case catalogue::kLastPrinted: {
-      MoveInto(Panel3, list);
+      MoveInto(dateTimeEditor, list);
       const QString value = list.Value(row);
       // An empty value or one that is no date and time shows the current date and time.
       const std::optional<time::LocalDateTime> parsed = time::ParseDateTimeText(value.toStdString());
       std::optional<PickerValue> shown = parsed ? ToPickerValue(*parsed) : std::nullopt;
       if (!shown) shown = ToPickerValue(CurrentLocalDateTime());
-      DateTimePicker7->setDate(shown.value().date);
-      DateTimePicker8->setTime(shown.value().time);
+      editorDate->setDate(shown.value().date);
+      editorTime->setTime(shown.value().time);
       const bool erasable = row == catalogue::kLastPrinted;
-      CheckBox15->setVisible(erasable);
-      CheckBox15->setChecked(erasable && value.isEmpty());
-      const int width = DateTimePicker8->geometry().right() + 1 + (erasable ? kEraseWidth : 0);
+      eraseBox->setVisible(erasable);
+      eraseBox->setChecked(erasable && value.isEmpty());
+      const int width = editorTime->geometry().right() + 1 + (erasable ? kEraseWidth : 0);
       // The widest editor would reach under the batch list's scroll bar, hiding "消す": it moves
       // left just enough to stay inside the list, over the empty end of the caption cell.
       const int left = std::max(0, std::min(topLeft.x(), list.viewport()->width() - width));
-      Panel3->setGeometry(QRect(QPoint(left, topLeft.y()), QSize(width, kHeight)));
-      Panel3->show();
-      Panel3->raise();
-      Panel3->setFocus(Qt::MouseFocusReason);
+      dateTimeEditor->setGeometry(QRect(QPoint(left, topLeft.y()), QSize(width, kHeight)));
+      dateTimeEditor->show();
+      dateTimeEditor->raise();
+      dateTimeEditor->setFocus(Qt::MouseFocusReason);
       return true;
     }
     case catalogue::kRevisionNumber:
     case catalogue::kEditingTime: {
-      MoveInto(Panel5, list);
-      Panel5->move(topLeft);
-      Panel5->show();
-      Panel5->raise();
-      CheckBox6->hide();
+      MoveInto(numberEditor, list);
+      numberEditor->move(topLeft);
+      numberEditor->show();
+      numberEditor->raise();
       // A stored number beyond the spinner's range opens at its nearest end.
-      UpDown1->SetNumber(WholeNumber(list.Value(row)));
-      Panel5->setFocus(Qt::MouseFocusReason);
+      numberSpinner->SetNumber(WholeNumber(list.Value(row)));
+      numberEditor->setFocus(Qt::MouseFocusReason);
       return true;
     }
     default:
@@ -245,7 +241,7 @@ bool InPlaceEditors::PlaceTypedEditor(PropertyListView& list, QPoint anchor, int
 }
 
 void InPlaceEditors::CloseEditors() {
-  for (QWidget* editor : {static_cast<QWidget*>(Edit1), Panel3, Panel5}) {
+  for (QWidget* editor : {static_cast<QWidget*>(textEditor), dateTimeEditor, numberEditor}) {
     if (!editor->isHidden()) Exit(editor);
   }
 }
@@ -268,47 +264,47 @@ void InPlaceEditors::Hide(QWidget* editor) {
 }
 
 void InPlaceEditors::Exit(QWidget* editor) {
-  if (editor == Edit1) {
-    Edit1Exit();
-  } else if (editor == Panel3) {
-    Panel3Exit();
+  if (editor == textEditor) {
+    CommitTextEditor();
+  } else if (editor == dateTimeEditor) {
+    CommitDateTimeEditor();
   } else {
-    Panel5Exit();
+    CommitNumberEditor();
   }
 }
 
-void InPlaceEditors::Edit1Exit() {
-  WriteRow(Edit1, Edit1->text());
-  Hide(Edit1);
+void InPlaceEditors::CommitTextEditor() {
+  WriteRow(textEditor, textEditor->text());
+  Hide(textEditor);
 }
 
-void InPlaceEditors::Panel3Exit() {
+void InPlaceEditors::CommitDateTimeEditor() {
   QString value;
-  if (!CheckBox15->isHidden() && CheckBox15->isChecked()) {
+  if (!eraseBox->isHidden() && eraseBox->isChecked()) {
     value.clear();  // the erase state of the last-printed row
   } else {
     // The seconds are dropped: the time of day is the picker's hour and minute.
-    const QDate date = DateTimePicker7->date();
-    const QTime time = DateTimePicker8->time();
+    const QDate date = editorDate->date();
+    const QTime time = editorTime->time();
     const std::optional<time::LocalDateTime> stamp =
         time::EncodeLocalDateTime({date.year(), date.month(), date.day(), time.hour(), time.minute(), 0, 0});
     if (stamp) value = QString::fromStdString(time::FormatDateTimeText(*stamp));
   }
-  WriteRow(Panel3, value);
-  Hide(Panel3);
+  WriteRow(dateTimeEditor, value);
+  Hide(dateTimeEditor);
 }
 
-void InPlaceEditors::Panel5Exit() {
+void InPlaceEditors::CommitNumberEditor() {
   // An emptied box counts as 1, as does anything that is not a whole number.
-  UpDown1->SetNumber(WholeNumber(Edit3->text()));
-  WriteRow(Panel5, Edit3->text());
-  Hide(Panel5);
+  numberSpinner->SetNumber(WholeNumber(numberBox->text()));
+  WriteRow(numberEditor, numberBox->text());
+  Hide(numberEditor);
 }
 
 QWidget* InPlaceEditors::EditorOf(const QWidget* widget) const {
-  if (Inside(Panel3, widget)) return Panel3;
-  if (Inside(Panel5, widget)) return Panel5;
-  return Edit1;
+  if (Inside(dateTimeEditor, widget)) return dateTimeEditor;
+  if (Inside(numberEditor, widget)) return numberEditor;
+  return textEditor;
 }
 
 bool InPlaceEditors::EditorKeyPress(const QWidget* watched, const QKeyEvent& key) {
@@ -316,8 +312,8 @@ bool InPlaceEditors::EditorKeyPress(const QWidget* watched, const QKeyEvent& key
   switch (key.key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      if (editor == Edit1 && (key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) != 0) {
-        Edit1->insertPlainText(QStringLiteral("\n"));
+      if (editor == textEditor && (key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) != 0) {
+        textEditor->insertPlainText(QStringLiteral("\n"));
       } else {
         Exit(editor);
       }
@@ -328,8 +324,8 @@ bool InPlaceEditors::EditorKeyPress(const QWidget* watched, const QKeyEvent& key
       return true;
     case Qt::Key_Up:
     case Qt::Key_Down:
-      if (watched != Edit3) return false;
-      UpDown1->Step(key.key() == Qt::Key_Up ? 1 : -1);
+      if (watched != numberBox) return false;
+      numberSpinner->Step(key.key() == Qt::Key_Up ? 1 : -1);
       return true;
     default:
       return false;
@@ -354,7 +350,7 @@ void InPlaceEditors::FocusChanged(QWidget* old, QWidget* now) {
   // Focus leaving for another window (a message box, another program) or for nothing closes no
   // editor, and neither does a move inside an editor, into a picker's popup included.
   if (hiding_ || now == nullptr || now->window() != &window_) return;
-  for (QWidget* editor : {static_cast<QWidget*>(Edit1), Panel3, Panel5}) {
+  for (QWidget* editor : {static_cast<QWidget*>(textEditor), dateTimeEditor, numberEditor}) {
     if (!editor->isHidden() && Inside(editor, old) && !Inside(editor, now)) Exit(editor);
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The three in-place editors shared by both property lists: Edit1 (text), Panel3 (date and time,
-// with the erase box "消す" for the last-printed row) and Panel5 (a whole number with a spinner).
+// The three in-place editors shared by both property lists: textEditor (text), dateTimeEditor
+// (date and time, with the erase box "消す" for the last-printed row) and numberEditor (a whole
+// number with a spinner).
 // An editor floats inside the list that is its parent, over the value cell of that list's
 // selected row, and writes into that row when it closes: on Enter, when the focus leaves it
 // (Tab moves it on), when a command closes the editors, or when the list is about to scroll.
@@ -44,7 +45,7 @@ class InPlaceEditors : public QObject {
   // The editors start hidden inside `firstList`. Focus moves inside `window` close them.
   InPlaceEditors(QWidget& window, PropertyListView& firstList);
 
-  // A click on a property list: Edit1 moves into `list`, then an editor opens over the value
+  // A click on a property list: textEditor moves into `list`, then an editor opens over the value
   // cell of the row under `pointer` (viewport coordinates) if the pointer is over that cell.
   void OpenAt(PropertyListView& list, QPoint pointer);
 
@@ -53,19 +54,19 @@ class InPlaceEditors : public QObject {
   // before horizontal scrolling by `scroll`. False for a row that has neither.
   bool PlaceTypedEditor(PropertyListView& list, QPoint anchor, int scroll);
 
-  // Every open editor writes its value and hides, Edit1 first, then Panel3, then Panel5; an
-  // editor that holds the focus hands it to its list. Also run before a list scrolls.
+  // Every open editor writes its value and hides, textEditor first, then dateTimeEditor, then
+  // numberEditor; an editor that holds the focus hands it to its list. Also run before a list
+  // scrolls.
   void CloseEditors();
 
-  TextEditor* const Edit1;
-  QWidget* const Panel3;
-  QDateEdit* const DateTimePicker7;
-  QTimeEdit* const DateTimePicker8;
-  QCheckBox* const CheckBox15;
-  QWidget* const Panel5;
-  QLineEdit* const Edit3;
-  UpDown* const UpDown1;
-  QCheckBox* const CheckBox6;
+  TextEditor* const textEditor;
+  QWidget* const dateTimeEditor;
+  QDateEdit* const editorDate;
+  QTimeEdit* const editorTime;
+  QCheckBox* const eraseBox;
+  QWidget* const numberEditor;
+  QLineEdit* const numberBox;
+  UpDown* const numberSpinner;
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -73,16 +74,16 @@ class InPlaceEditors : public QObject {
 
   // Writes the editor's value into its row and hides it.
   void Exit(QWidget* editor);
-  void Edit1Exit();
-  void Panel3Exit();
-  void Panel5Exit();
+  void CommitTextEditor();
+  void CommitDateTimeEditor();
+  void CommitNumberEditor();
   // Enter closes the editor holding `watched`, Escape hides it unwritten; Shift+Enter and
-  // Ctrl+Enter start a new line in Edit1, the arrow keys step Edit3.
+  // Ctrl+Enter start a new line in textEditor, the arrow keys step numberBox.
   bool EditorKeyPress(const QWidget* watched, const QKeyEvent& key);
   // The editor `widget` belongs to.
   QWidget* EditorOf(const QWidget* widget) const;
-  // Edit1 over `textCell_`, as tall as its lines need within the list.
-  void FitEdit1();
+  // textEditor over `textCell_`, as tall as its lines need within the list.
+  void FitTextEditor();
 
   static PropertyListView* ListOf(const QWidget* editor);
   // The editor moves into `list`, next to it in the focus order, so Tab moves on from the list.
@@ -93,7 +94,7 @@ class InPlaceEditors : public QObject {
   void Hide(QWidget* editor);
 
   QWidget& window_;
-  QRect textCell_;       // where Edit1 stands for a value of one line
+  QRect textCell_;       // where textEditor stands for a value of one line
   bool hiding_ = false;  // focus moves made by Hide itself close nothing
 };
 

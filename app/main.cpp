@@ -10,9 +10,9 @@
 
 #include "app/CommandLine.h"
 #include "app/DesktopDialogs.h"
-#include "app/ProgramForms.h"
+#include "app/ProgramWindows.h"
 #include "app/ProgramSetup.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 
 namespace {
 
@@ -100,9 +100,9 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("example.norvale.kestrelpad"));
   kestrel::app::SetUpProgram(application);
   kestrel::app::DesktopDialogs dialogs;
-  kestrel::app::ProgramForms forms(dialogs);
-  forms.form1.show();
+  kestrel::app::ProgramWindows forms(dialogs);
+  forms.mainWindow.show();
   // Qt has taken its own options out of the arguments by now.
-  forms.form1.FilesDropped(kestrel::app::FilesOnCommandLine(QCoreApplication::arguments().mid(1)));
+  forms.mainWindow.FilesDropped(kestrel::app::FilesOnCommandLine(QCoreApplication::arguments().mid(1)));
   return QApplication::exec();
 }

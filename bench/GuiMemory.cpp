@@ -15,7 +15,7 @@
 
 #include "app/Dialogs.h"
 #include "app/FileListModel.h"
-#include "app/ProgramForms.h"
+#include "app/ProgramWindows.h"
 #include "app/ProgramSetup.h"
 #include "app/PropertyListView.h"
 #include "app/dialogs/ProgressDialog.h"
@@ -73,26 +73,26 @@ int main(int argc, char** argv) {
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
 
   BenchDialogs dialogs(arguments[2], arguments[3]);
-  kestrel::app::ProgramForms forms(dialogs);
-  kestrel::app::TForm1& form = forms.form1;
+  kestrel::app::ProgramWindows forms(dialogs);
+  kestrel::app::MainWindow& form = forms.mainWindow;
   form.show();
   QApplication::processEvents();
   Report("started");
 
-  form.ToolButton5Click();
+  form.AddFolder();
   const kestrel::app::FileListModel& files = form.Files();
   std::printf("listed %d documents\n", files.rowCount());
   Report("listed");
 
   if (arguments[1] == QStringLiteral("batch")) {
-    kestrel::app::PropertyListView& batch = *form.ListView2;
+    kestrel::app::PropertyListView& batch = *form.batchProperties;
     batch.SetValue(0, QStringLiteral("ベンチマークの題名"));
     batch.SetIncluded(0, true);
     batch.SetValue(2, QStringLiteral("ベンチマーク"));
     batch.SetIncluded(2, true);
-    form.BitBtn2Click();
+    form.ChangeAllFiles();
   } else {
-    form.BitBtn8Click();
+    form.ExportAllFiles();
   }
   int changed = 0;
   for (int row = 0; row < files.rowCount(); ++row) changed += files.Status(row) == kestrel::app::FileStatus::Changed;

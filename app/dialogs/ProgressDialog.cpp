@@ -19,45 +19,45 @@ constexpr int kFullBarPause = 100;
 
 ProgressDialog::ProgressDialog(const QString& caption, QWidget* parent)
     : QDialog(parent),
-      Label1(new QLabel(this)),
-      ProgressBar1(new QProgressBar(this)),
-      Label2(new QLabel(this)),
-      Button1(new QPushButton(QStringLiteral("キャンセル"), this)),
-      Timer1(new QTimer(this)) {
+      documentLabel(new QLabel(this)),
+      progressBar(new QProgressBar(this)),
+      percentLabel(new QLabel(this)),
+      cancelButton(new QPushButton(QStringLiteral("キャンセル"), this)),
+      startTimer(new QTimer(this)) {
   setWindowTitle(caption);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-  Label2->setObjectName(QStringLiteral("Label2"));
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Timer1->setObjectName(QStringLiteral("Timer1"));
+  documentLabel->setObjectName(QStringLiteral("documentLabel"));
+  progressBar->setObjectName(QStringLiteral("progressBar"));
+  percentLabel->setObjectName(QStringLiteral("percentLabel"));
+  cancelButton->setObjectName(QStringLiteral("cancelButton"));
+  startTimer->setObjectName(QStringLiteral("startTimer"));
 
-  Label1->setGeometry(16, 8, 0, 16);
-  ProgressBar1->setGeometry(16, 32, 273, 16);
-  ProgressBar1->setRange(0, 100);
-  // The percentage stands beside the bar in Label2.
-  ProgressBar1->setTextVisible(false);
-  Label2->setGeometry(296, 32, 48, 16);
-  Button1->setGeometry(144, 56, 75, 25);
-  Button1->setAutoDefault(false);
-  Timer1->setInterval(kTimerInterval);
-  connect(Button1, &QPushButton::clicked, this, &ProgressDialog::Button1Click);
-  connect(Timer1, &QTimer::timeout, this, &ProgressDialog::TimerFired);
+  documentLabel->setGeometry(16, 8, 0, 16);
+  progressBar->setGeometry(16, 32, 273, 16);
+  progressBar->setRange(0, 100);
+  // The percentage stands beside the bar in percentLabel.
+  progressBar->setTextVisible(false);
+  percentLabel->setGeometry(296, 32, 48, 16);
+  cancelButton->setGeometry(144, 56, 75, 25);
+  cancelButton->setAutoDefault(false);
+  startTimer->setInterval(kTimerInterval);
+  connect(cancelButton, &QPushButton::clicked, this, &ProgressDialog::RequestCancel);
+  connect(startTimer, &QTimer::timeout, this, &ProgressDialog::TimerFired);
 }
 
 void ProgressDialog::Reset() {
   cancel_ = false;
-  Label1->clear();
-  Label2->setText(QStringLiteral("0%"));
-  ProgressBar1->setValue(0);
-  Timer1->start();
+  documentLabel->clear();
+  percentLabel->setText(QStringLiteral("0%"));
+  progressBar->setValue(0);
+  startTimer->start();
 }
 
 void ProgressDialog::TimerFired() {
-  Timer1->stop();
+  startTimer->stop();
   if (running_) return;
   running_ = true;
   try {
-    Timer1Timer();
+    Run();
   } catch (const std::exception&) {
     // The loops count a document's failure themselves; whatever else went wrong ends the run here.
   }
@@ -68,21 +68,21 @@ void ProgressDialog::TimerFired() {
 void ProgressDialog::PendingEvents() { QCoreApplication::processEvents(); }
 
 void ProgressDialog::ShowDocument(const QString& path) {
-  Label1->setText(path);
+  documentLabel->setText(path);
   // The label runs to the right edge; a longer path is cut there.
-  Label1->resize(width() - Label1->x(), Label1->height());
+  documentLabel->resize(width() - documentLabel->x(), documentLabel->height());
 }
 
 void ProgressDialog::ShowProgress(int done, int count) {
   const int percent = ProgressPercent(done, count);
-  Label2->setText(QString::number(percent) + u'%');
-  ProgressBar1->setValue(percent);
+  percentLabel->setText(QString::number(percent) + u'%');
+  progressBar->setValue(percent);
 }
 
 void ProgressDialog::FillBar() {
-  ProgressBar1->setValue(100);
+  progressBar->setValue(100);
   // No events run during the pause, so the full bar is painted now.
-  ProgressBar1->repaint();
+  progressBar->repaint();
   QThread::msleep(kFullBarPause);
 }
 
@@ -95,7 +95,7 @@ void ProgressDialog::CloseDialog() {
 void ProgressDialog::reject() {
   // From the moment a run is prepared: closing before the timer fires would leave the run to
   // start later, with nothing left to work on.
-  if (!running_ && !Timer1->isActive()) QDialog::reject();
+  if (!running_ && !startTimer->isActive()) QDialog::reject();
 }
 
 }  // namespace kestrel::app

@@ -29,13 +29,13 @@ constexpr int ProgressPercent(int done, int count) {
 
 class ProgressDialog : public QDialog {
  public:
-  QLabel* const Label1;              // the full path of the document at hand
-  QProgressBar* const ProgressBar1;  // 0 to 100
-  QLabel* const Label2;              // the percentage, "38%"
-  QPushButton* const Button1;        // "キャンセル"
-  QTimer* const Timer1;              // 100 ms, stopped until a run is prepared
+  QLabel* const documentLabel;              // the full path of the document at hand
+  QProgressBar* const progressBar;  // 0 to 100
+  QLabel* const percentLabel;              // the percentage, "38%"
+  QPushButton* const cancelButton;        // "キャンセル"
+  QTimer* const startTimer;              // 100 ms, stopped until a run is prepared
 
-  // The cancel flag: set by Button1, looked at before each document.
+  // The cancel flag: set by cancelButton, looked at before each document.
   bool Cancelled() const { return cancel_; }
 
   // Escape and the window frame's close button: ignored while the work is prepared or runs.
@@ -44,15 +44,15 @@ class ProgressDialog : public QDialog {
  protected:
   ProgressDialog(const QString& caption, QWidget* parent);
 
-  // Cancel flag false, Label1 empty, Label2 "0%", the bar at 0, the timer started.
+  // Cancel flag false, documentLabel empty, percentLabel "0%", the bar at 0, the timer started.
   void Reset();
 
   // Lets pending window events run: repaints, and presses on the cancel button.
   static void PendingEvents();
   void ShowDocument(const QString& path);
-  // The percentage after `done` of `count` documents, in Label2 and on the bar.
+  // The percentage after `done` of `count` documents, in percentLabel and on the bar.
   void ShowProgress(int done, int count);
-  // The bar at 100 (Label2 keeps its text), then a pause of 100 ms.
+  // The bar at 100 (percentLabel keeps its text), then a pause of 100 ms.
   void FillBar();
   // Clears the cancel flag and closes the dialog.
   void CloseDialog();
@@ -60,9 +60,9 @@ class ProgressDialog : public QDialog {
  private:
   // The work of one run, entered once per run with the timer already stopped; it ends with
   // CloseDialog. An error escaping it closes the dialog all the same.
-  virtual void Timer1Timer() = 0;
+  virtual void Run() = 0;
   void TimerFired();
-  void Button1Click() { cancel_ = true; }
+  void RequestCancel() { cancel_ = true; }
 
   bool cancel_ = false;
   bool running_ = false;  // the timer's event is at work; the dialog closes only at its end

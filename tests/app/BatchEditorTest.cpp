@@ -26,11 +26,11 @@ class BatchEditorTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    Form().PageControl1->setCurrentIndex(1);
+    Form().tabs->setCurrentIndex(1);
     QApplication::processEvents();
   }
 
-  PropertyListView& Batch() { return *Form().ListView2; }
+  PropertyListView& Batch() { return *Form().batchProperties; }
   InPlaceEditors& Editors() { return *Form().editors; }
   QRect Cell(int row, int column) { return Batch().visualRect(Batch().model()->index(row, column)); }
 
@@ -49,7 +49,8 @@ class BatchEditorTest : public MainWindowFixture {
     return Batch().style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &Batch()).center();
   }
   bool NoneOpen() {
-    return Editors().Edit1->isHidden() && Editors().Panel3->isHidden() && Editors().Panel5->isHidden();
+    return Editors().textEditor->isHidden() && Editors().dateTimeEditor->isHidden() &&
+           Editors().numberEditor->isHidden();
   }
   std::array<bool, 14> Included() {
     std::array<bool, 14> included{};
@@ -60,8 +61,8 @@ class BatchEditorTest : public MainWindowFixture {
 
 TEST_F(BatchEditorTest, ARowBoxTogglesByItsBoxAndByADoubleClickNeverByASingleClickOnTheRow) {
   ClickBatchValue(0);
-  EXPECT_FALSE(Editors().Edit1->isHidden());
-  QTest::keyClick(Editors().Edit1, Qt::Key_Escape);
+  EXPECT_FALSE(Editors().textEditor->isHidden());
+  QTest::keyClick(Editors().textEditor, Qt::Key_Escape);
   QTest::mouseClick(Batch().viewport(), Qt::LeftButton, Qt::NoModifier, CaptionText(1));
   EXPECT_EQ(Included(), (std::array<bool, 14>{})) << "a single click on a row toggled its box";
 
@@ -88,40 +89,40 @@ TEST_F(BatchEditorTest, ARowBoxTogglesByItsBoxAndByADoubleClickNeverByASingleCli
 TEST_F(BatchEditorTest, AClickOnAValueOpensItsEditorWithNoFileListed) {
   ASSERT_EQ(Form().Files().rowCount(), 0);
   ClickBatchValue(0);
-  auto& edit = *Editors().Edit1;
+  auto& edit = *Editors().textEditor;
   ASSERT_FALSE(edit.isHidden());
   EXPECT_EQ(edit.parentWidget(), Batch().viewport());
   EXPECT_EQ(edit.geometry(), QRect(Cell(0, 1).left() + 3, Cell(0, 1).top(), Batch().columnWidth(1) - 4, 20));
   Type(&edit, QStringLiteral("共通の題名"));
   QTest::keyClick(&edit, Qt::Key_Return);
   EXPECT_EQ(Batch().Value(0), QStringLiteral("共通の題名"));
-  EXPECT_EQ(Form().ListView3->Value(0), QString());
+  EXPECT_EQ(Form().singleProperties->Value(0), QString());
   // Editing a value does not check its row.
   EXPECT_FALSE(Batch().Included(0));
 
   ClickBatchValue(6);
-  ASSERT_FALSE(Editors().Panel5->isHidden());
-  EXPECT_EQ(Editors().Panel5->parentWidget(), Batch().viewport());
-  EXPECT_EQ(Editors().Edit3->text(), QStringLiteral("1"));
-  Editors().UpDown1->Step(1);
+  ASSERT_FALSE(Editors().numberEditor->isHidden());
+  EXPECT_EQ(Editors().numberEditor->parentWidget(), Batch().viewport());
+  EXPECT_EQ(Editors().numberBox->text(), QStringLiteral("1"));
+  Editors().numberSpinner->Step(1);
   ClickBatchValue(10);  // the click moves the focus, which closes the number editor first
   EXPECT_EQ(Batch().Value(6), QStringLiteral("2"));
-  ASSERT_FALSE(Editors().Panel3->isHidden());
-  EXPECT_TRUE(Editors().CheckBox15->isHidden());
-  Editors().DateTimePicker7->setDate(QDate(2019, 7, 8));
-  Editors().DateTimePicker8->setTime(QTime(9, 10, 11));
+  ASSERT_FALSE(Editors().dateTimeEditor->isHidden());
+  EXPECT_TRUE(Editors().eraseBox->isHidden());
+  Editors().editorDate->setDate(QDate(2019, 7, 8));
+  Editors().editorTime->setTime(QTime(9, 10, 11));
   Form().CloseEditors();
   EXPECT_EQ(Batch().Value(10), QStringLiteral("2019/07/08 9:10:00"));
 
   // The last-printed row starts erased, and its editor shows "消す" checked.
   ASSERT_EQ(Batch().Value(13), QString());
   ClickBatchValue(13);
-  EXPECT_FALSE(Editors().CheckBox15->isHidden());
-  EXPECT_TRUE(Editors().CheckBox15->isChecked());
+  EXPECT_FALSE(Editors().eraseBox->isHidden());
+  EXPECT_TRUE(Editors().eraseBox->isChecked());
   // Beside the list's scroll bar the widest editor still shows whole, over the value cell.
-  EXPECT_LE(Editors().Panel3->geometry().right(), Batch().viewport()->width() - 1);
-  EXPECT_LT(Editors().Panel3->geometry().left(), Cell(13, 1).left() + 3);
-  EXPECT_GT(Editors().Panel3->geometry().left(), Cell(13, 0).center().x());
+  EXPECT_LE(Editors().dateTimeEditor->geometry().right(), Batch().viewport()->width() - 1);
+  EXPECT_LT(Editors().dateTimeEditor->geometry().left(), Cell(13, 1).left() + 3);
+  EXPECT_GT(Editors().dateTimeEditor->geometry().left(), Cell(13, 0).center().x());
   Form().CloseEditors();
   EXPECT_EQ(Batch().Value(13), QString());
   EXPECT_EQ(Included(), (std::array<bool, 14>{}));
@@ -132,12 +133,13 @@ TEST_F(BatchEditorTest, AClickOnAValueOpensItsEditorWithNoFileListed) {
 }
 
 TEST_F(BatchEditorTest, EachTimeBoxEnablesOnlyItsOwnPicker) {
-  const std::array<std::pair<QCheckBox*, QWidget*>, 6> boxes = {{{Form().CheckBox9, Form().DateTimePicker1},
-                                                                 {Form().CheckBox10, Form().DateTimePicker2},
-                                                                 {Form().CheckBox11, Form().DateTimePicker3},
-                                                                 {Form().CheckBox12, Form().DateTimePicker4},
-                                                                 {Form().CheckBox13, Form().DateTimePicker5},
-                                                                 {Form().CheckBox14, Form().DateTimePicker6}}};
+  const std::array<std::pair<QCheckBox*, QWidget*>, 6> boxes = {
+      {{Form().batchCreationDateBox, Form().batchCreationDate},
+       {Form().batchCreationTimeBox, Form().batchCreationTime},
+       {Form().batchLastWriteDateBox, Form().batchLastWriteDate},
+       {Form().batchLastWriteTimeBox, Form().batchLastWriteTime},
+       {Form().batchLastAccessDateBox, Form().batchLastAccessDate},
+       {Form().batchLastAccessTimeBox, Form().batchLastAccessTime}}};
   for (const auto& [box, picker] : boxes) {
     ASSERT_TRUE(box->isChecked());
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
@@ -149,18 +151,19 @@ TEST_F(BatchEditorTest, EachTimeBoxEnablesOnlyItsOwnPicker) {
     EXPECT_TRUE(picker->isEnabled());
   }
   // A change made by the program (here the preset import) counts as well.
-  Form().CheckBox11->setChecked(false);
-  Form().ToolButton9Click();
-  Form().CheckBox11->setChecked(true);
-  ASSERT_TRUE(Form().DateTimePicker3->isEnabled());
-  QTest::mouseClick(Form().ToolButton10, Qt::LeftButton);
-  EXPECT_FALSE(Form().CheckBox11->isChecked());
-  EXPECT_FALSE(Form().DateTimePicker3->isEnabled());
-  EXPECT_TRUE(Form().DateTimePicker4->isEnabled());
+  Form().batchLastWriteDateBox->setChecked(false);
+  Form().SavePreset();
+  Form().batchLastWriteDateBox->setChecked(true);
+  ASSERT_TRUE(Form().batchLastWriteDate->isEnabled());
+  QTest::mouseClick(Form().loadPresetButton, Qt::LeftButton);
+  EXPECT_FALSE(Form().batchLastWriteDateBox->isChecked());
+  EXPECT_FALSE(Form().batchLastWriteDate->isEnabled());
+  EXPECT_TRUE(Form().batchLastWriteTime->isEnabled());
 }
 
 TEST_F(BatchEditorTest, TheAttributeBoxesCycleUncheckedGrayedChecked) {
-  for (QCheckBox* box : {Form().CheckBox1, Form().CheckBox2, Form().CheckBox3, Form().CheckBox8}) {
+  for (QCheckBox* box :
+       {Form().batchReadOnlyBox, Form().batchArchiveBox, Form().batchHiddenBox, Form().batchSystemBox}) {
     ASSERT_EQ(box->checkState(), Qt::PartiallyChecked);
     for (const Qt::CheckState next : {Qt::Checked, Qt::Unchecked, Qt::PartiallyChecked, Qt::Checked}) {
       QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
@@ -175,15 +178,16 @@ class ImportFromSelectedFileTest : public BatchEditorTest {
   QStringList BatchTab() {
     QStringList shown;
     for (int row = 0; row < 14; ++row) shown << Batch().Value(row) << QString::number(Batch().Included(row));
-    for (const QDateEdit* date : {Form().DateTimePicker1, Form().DateTimePicker3, Form().DateTimePicker5}) {
+    for (const QDateEdit* date : {Form().batchCreationDate, Form().batchLastWriteDate, Form().batchLastAccessDate}) {
       shown << date->date().toString(Qt::ISODate);
     }
-    for (const QTimeEdit* time : {Form().DateTimePicker2, Form().DateTimePicker4, Form().DateTimePicker6}) {
+    for (const QTimeEdit* time : {Form().batchCreationTime, Form().batchLastWriteTime, Form().batchLastAccessTime}) {
       shown << time->time().toString(Qt::ISODateWithMs);
     }
-    for (const QCheckBox* box : {Form().CheckBox9, Form().CheckBox10, Form().CheckBox11, Form().CheckBox12,
-                                 Form().CheckBox13, Form().CheckBox14, Form().CheckBox1, Form().CheckBox2,
-                                 Form().CheckBox3, Form().CheckBox8, Form().CheckBox4}) {
+    for (const QCheckBox* box : {Form().batchCreationDateBox, Form().batchCreationTimeBox, Form().batchLastWriteDateBox,
+                                 Form().batchLastWriteTimeBox, Form().batchLastAccessDateBox,
+                                 Form().batchLastAccessTimeBox, Form().batchReadOnlyBox, Form().batchArchiveBox,
+                                 Form().batchHiddenBox, Form().batchSystemBox, Form().batchBackupBox}) {
       shown << QString::number(box->checkState());
     }
     return shown;
@@ -192,72 +196,72 @@ class ImportFromSelectedFileTest : public BatchEditorTest {
 
 TEST_F(ImportFromSelectedFileTest, CopiesValuesTimesAndAttributesButNoBoxes) {
   AddByDialog({CopyOf("lo-ja-full.doc")});
-  Form().PageControl1->setCurrentIndex(1);
+  Form().tabs->setCurrentIndex(1);
   Batch().SetIncluded(0, true);
   Batch().SetIncluded(13, true);
-  Form().CheckBox9->setChecked(false);
-  Form().CheckBox4->setChecked(true);
-  Form().CheckBox1->setCheckState(Qt::Checked);
+  Form().batchCreationDateBox->setChecked(false);
+  Form().batchBackupBox->setChecked(true);
+  Form().batchReadOnlyBox->setCheckState(Qt::Checked);
   // Grayed on the single tab gives unchecked here; checked stays checked, unchecked unchecked.
-  Form().CheckBox16->setCheckState(Qt::PartiallyChecked);
-  Form().CheckBox17->setCheckState(Qt::Checked);
-  Form().CheckBox18->setCheckState(Qt::Unchecked);
-  Form().CheckBox23->setCheckState(Qt::PartiallyChecked);
-  Form().DateTimePicker9->setDate(QDate(2001, 2, 3));
-  Form().DateTimePicker10->setTime(QTime(4, 5, 6));
-  Form().DateTimePicker13->setDate(QDate(2011, 12, 13));
-  Form().DateTimePicker14->setTime(QTime(14, 15, 16));
-  QTest::mouseClick(Form().ToolButton12, Qt::LeftButton);
+  Form().readOnlyBox->setCheckState(Qt::PartiallyChecked);
+  Form().archiveBox->setCheckState(Qt::Checked);
+  Form().hiddenBox->setCheckState(Qt::Unchecked);
+  Form().systemBox->setCheckState(Qt::PartiallyChecked);
+  Form().creationDate->setDate(QDate(2001, 2, 3));
+  Form().creationTime->setTime(QTime(4, 5, 6));
+  Form().lastAccessDate->setDate(QDate(2011, 12, 13));
+  Form().lastAccessTime->setTime(QTime(14, 15, 16));
+  QTest::mouseClick(Form().importFromSelectedButton, Qt::LeftButton);
 
-  EXPECT_EQ(Batch().Values(), Form().ListView3->Values());
+  EXPECT_EQ(Batch().Values(), Form().singleProperties->Values());
   EXPECT_EQ(Batch().Value(0), QStringLiteral("タイトル：月次報告書"));
   EXPECT_EQ(Included(), (std::array<bool, 14>{true, false, false, false, false, false, false, false, false, false,
                                                 false, false, false, true}));
-  EXPECT_EQ(Form().DateTimePicker1->date(), QDate(2001, 2, 3));
-  EXPECT_EQ(Form().DateTimePicker2->time(), QTime(4, 5, 6));
-  EXPECT_EQ(Form().DateTimePicker3->date(), Form().DateTimePicker11->date());
-  EXPECT_EQ(Form().DateTimePicker4->time(), Form().DateTimePicker12->time());
-  EXPECT_EQ(Form().DateTimePicker5->date(), QDate(2011, 12, 13));
-  EXPECT_EQ(Form().DateTimePicker6->time(), QTime(14, 15, 16));
-  EXPECT_EQ(Form().CheckBox1->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Form().CheckBox2->checkState(), Qt::Checked);
-  EXPECT_EQ(Form().CheckBox3->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Form().CheckBox8->checkState(), Qt::Unchecked);
-  EXPECT_FALSE(Form().CheckBox9->isChecked());
-  EXPECT_FALSE(Form().DateTimePicker1->isEnabled());
-  EXPECT_TRUE(Form().CheckBox10->isChecked());
-  EXPECT_TRUE(Form().CheckBox4->isChecked());
+  EXPECT_EQ(Form().batchCreationDate->date(), QDate(2001, 2, 3));
+  EXPECT_EQ(Form().batchCreationTime->time(), QTime(4, 5, 6));
+  EXPECT_EQ(Form().batchLastWriteDate->date(), Form().lastWriteDate->date());
+  EXPECT_EQ(Form().batchLastWriteTime->time(), Form().lastWriteTime->time());
+  EXPECT_EQ(Form().batchLastAccessDate->date(), QDate(2011, 12, 13));
+  EXPECT_EQ(Form().batchLastAccessTime->time(), QTime(14, 15, 16));
+  EXPECT_EQ(Form().batchReadOnlyBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(Form().batchArchiveBox->checkState(), Qt::Checked);
+  EXPECT_EQ(Form().batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(Form().batchSystemBox->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(Form().batchCreationDateBox->isChecked());
+  EXPECT_FALSE(Form().batchCreationDate->isEnabled());
+  EXPECT_TRUE(Form().batchCreationTimeBox->isChecked());
+  EXPECT_TRUE(Form().batchBackupBox->isChecked());
 }
 
 TEST_F(ImportFromSelectedFileTest, AnEmptyLastPrintedDateComesAcrossErased) {
   AddByDialog({CopyOf("lo-ascii-noprint-multiline.docx")});
-  ASSERT_EQ(Form().ListView3->Value(13), QString());
+  ASSERT_EQ(Form().singleProperties->Value(13), QString());
   Batch().SetValue(13, QStringLiteral("2020/01/02 3:04:00"));
-  QTest::mouseClick(Form().ToolButton12, Qt::LeftButton);
+  QTest::mouseClick(Form().importFromSelectedButton, Qt::LeftButton);
   EXPECT_EQ(Batch().Value(13), QString());
-  Form().PageControl1->setCurrentIndex(1);
+  Form().tabs->setCurrentIndex(1);
   ClickBatchValue(13);
-  EXPECT_TRUE(Editors().CheckBox15->isChecked());
+  EXPECT_TRUE(Editors().eraseBox->isChecked());
 }
 
 TEST_F(ImportFromSelectedFileTest, AValueTypedOnTheSingleTabIsTakenAlong) {
   AddByDialog({CopyOf("lo-ascii-full.doc")});
-  Form().PageControl1->setCurrentIndex(0);
+  Form().tabs->setCurrentIndex(0);
   ClickValue(0);
-  Editors().Edit1->setText(QStringLiteral("typed, not yet confirmed"));
-  QTest::mouseClick(Form().ToolButton12, Qt::LeftButton);
+  Editors().textEditor->setText(QStringLiteral("typed, not yet confirmed"));
+  QTest::mouseClick(Form().importFromSelectedButton, Qt::LeftButton);
   EXPECT_TRUE(NoneOpen());
-  EXPECT_EQ(Form().ListView3->Value(0), QStringLiteral("typed, not yet confirmed"));
+  EXPECT_EQ(Form().singleProperties->Value(0), QStringLiteral("typed, not yet confirmed"));
   EXPECT_EQ(Batch().Value(0), QStringLiteral("typed, not yet confirmed"));
 }
 
 TEST_F(ImportFromSelectedFileTest, WithNoFileSelectedNothingChanges) {
   AddByDialog({CopyOf("lo-ja-full.doc")});
-  Form().ListView1->clearSelection();
-  ASSERT_FALSE(Form().ToolButton12->isEnabled());
+  Form().fileList->clearSelection();
+  ASSERT_FALSE(Form().importFromSelectedButton->isEnabled());
   const QStringList before = BatchTab();
   // The command checks for a selected file itself, whatever the button's state.
-  Form().ToolButton12Click();
+  Form().ImportFromSelectedFile();
   EXPECT_EQ(BatchTab(), before);
 }
 

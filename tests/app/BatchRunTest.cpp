@@ -19,7 +19,7 @@
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
 #include "app/PropertyListView.h"
-#include "app/dialogs/TForm7.h"
+#include "app/dialogs/BatchChangeDialog.h"
 #include "change/Backup.h"
 #include "platform/fs/FileState.h"
 #include "reading/DocumentReading.h"
@@ -71,26 +71,28 @@ std::string Property(const kestrel::test::PropertyDump& dump, std::uint32_t pid)
 
 class BatchRunTest : public MainWindowFixture {
  protected:
-  TForm7& Progress() { return Forms().form7; }
-  PropertyListView& Batch() { return *Form().ListView2; }
+  BatchChangeDialog& Progress() { return Forms().batchChange; }
+  PropertyListView& Batch() { return *Form().batchProperties; }
 
   // Only what a test asks for: every time box clear, every attribute box grayed, no row checked.
   void AskForNothing() {
-    for (QCheckBox* box : {Form().CheckBox9, Form().CheckBox10, Form().CheckBox11, Form().CheckBox12,
-                           Form().CheckBox13, Form().CheckBox14}) {
+    for (QCheckBox* box :
+         {Form().batchCreationDateBox, Form().batchCreationTimeBox, Form().batchLastWriteDateBox,
+          Form().batchLastWriteTimeBox, Form().batchLastAccessDateBox, Form().batchLastAccessTimeBox}) {
       box->setChecked(false);
     }
-    for (QCheckBox* box : {Form().CheckBox1, Form().CheckBox2, Form().CheckBox3, Form().CheckBox8}) {
+    for (QCheckBox* box :
+         {Form().batchReadOnlyBox, Form().batchArchiveBox, Form().batchHiddenBox, Form().batchSystemBox}) {
       box->setCheckState(Qt::PartiallyChecked);
     }
     for (int row = 0; row < 14; ++row) Batch().SetIncluded(row, false);
-    Form().CheckBox4->setChecked(false);
+    Form().batchBackupBox->setChecked(false);
   }
   void Include(int row, const QString& value) {
     Batch().SetValue(row, value);
     Batch().SetIncluded(row, true);
   }
-  void Run() { QTest::mouseClick(Form().BitBtn2, Qt::LeftButton); }
+  void Run() { QTest::mouseClick(Form().changeAllButton, Qt::LeftButton); }
 
   // Copies of one document under names not used before.
   QStringList Copies(int count) {
@@ -113,7 +115,7 @@ class BatchRunTest : public MainWindowFixture {
 };
 
 TEST_F(BatchRunTest, WithNoFileListedTheRunAsksForFiles) {
-  Form().BitBtn2Click();
+  Form().ChangeAllFiles();
   ASSERT_EQ(dialogs_.messages.size(), 1U);
   EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("変更したいファイルを選択する!"));
   EXPECT_EQ(dialogs_.messages[0].title, QStringLiteral("Kestrelpad"));
@@ -127,7 +129,7 @@ TEST_F(BatchRunTest, SettingsThatAskForNothingStartNoRun) {
   ASSERT_EQ(StatusOf(1), FileStatus::ReadError);
   AskForNothing();
   // The backup option alone asks for nothing, and neither do values of unchecked rows.
-  Form().CheckBox4->setChecked(true);
+  Form().batchBackupBox->setChecked(true);
   Batch().SetValue(0, QStringLiteral("not asked for"));
   const kestrel::test::FileSnapshot before = kestrel::test::TakeFileSnapshot(path.toStdString());
   Run();
@@ -143,9 +145,9 @@ TEST_F(BatchRunTest, AnyOneBoxOrRowIsEnoughToStart) {
   const QString path = CopyOf("lo-ascii-full.doc");
   AddByDialog({path});
   const std::vector<std::function<void()>> askers = {
-      [&] { Form().CheckBox14->setChecked(true); },
-      [&] { Form().CheckBox1->setCheckState(Qt::Checked); },
-      [&] { Form().CheckBox8->setCheckState(Qt::Unchecked); },
+      [&] { Form().batchLastAccessTimeBox->setChecked(true); },
+      [&] { Form().batchReadOnlyBox->setCheckState(Qt::Checked); },
+      [&] { Form().batchSystemBox->setCheckState(Qt::Unchecked); },
       [&] { Batch().SetIncluded(7, true); },
   };
   for (std::size_t i = 0; i < askers.size(); ++i) {
@@ -179,7 +181,7 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
   for (const QString& path : {goodDoc, locked, goodPackage, text, damaged, lastDoc}) {
     before[path] = kestrel::test::TakeFileSnapshot(path.toStdString());
   }
-  const std::string companyOfLast = Form().ListView3->Value(9).toStdString();
+  const std::string companyOfLast = Form().singleProperties->Value(9).toStdString();
 
   AskForNothing();
   Include(0, QStringLiteral("一括タイトル"));
@@ -187,18 +189,18 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
   Include(12, QStringLiteral("45"));
   Include(13, QString());  // erased
   Batch().SetValue(9, QStringLiteral("written nowhere"));
-  Form().CheckBox9->setChecked(true);
-  Form().DateTimePicker1->setDate(QDate(2021, 4, 1));
-  Form().CheckBox10->setChecked(true);
-  Form().DateTimePicker2->setTime(QTime(10, 20, 30));
-  Form().CheckBox11->setChecked(true);
-  Form().DateTimePicker3->setDate(QDate(2022, 5, 6));
-  Form().DateTimePicker4->setTime(QTime(1, 2, 3));  // its box stays clear
-  Form().CheckBox1->setCheckState(Qt::Checked);
-  Form().CheckBox2->setCheckState(Qt::Unchecked);
-  Form().CheckBox3->setCheckState(Qt::Checked);
+  Form().batchCreationDateBox->setChecked(true);
+  Form().batchCreationDate->setDate(QDate(2021, 4, 1));
+  Form().batchCreationTimeBox->setChecked(true);
+  Form().batchCreationTime->setTime(QTime(10, 20, 30));
+  Form().batchLastWriteDateBox->setChecked(true);
+  Form().batchLastWriteDate->setDate(QDate(2022, 5, 6));
+  Form().batchLastWriteTime->setTime(QTime(1, 2, 3));  // its box stays clear
+  Form().batchReadOnlyBox->setCheckState(Qt::Checked);
+  Form().batchArchiveBox->setCheckState(Qt::Unchecked);
+  Form().batchHiddenBox->setCheckState(Qt::Checked);
   // The single tab's backup box plays no part in the batch run.
-  ASSERT_TRUE(Form().CheckBox5->isChecked());
+  ASSERT_TRUE(Form().singleBackupBox->isChecked());
   Run();
 
   EXPECT_TRUE(dialogs_.messages.empty());
@@ -209,14 +211,14 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
                                                  FileStatus::Changed}));
   EXPECT_EQ(SelectedFile(), 0);
   // What the run did, and why each document failed.
-  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("一括変更: 変更 3 件、失敗 4 件、未処理 0 件"));
+  EXPECT_EQ(Form().statusLine->currentMessage(), QStringLiteral("一括変更: 変更 3 件、失敗 4 件、未処理 0 件"));
   const auto tooltip = [this](int row) { return Form().Files().data(Form().Files().index(row, 0), Qt::ToolTipRole).toString(); };
   EXPECT_TRUE(tooltip(2).contains(QStringLiteral("\n変更できませんでした: 他のアプリケーションが開いています"))) << tooltip(2).toStdString();
   EXPECT_TRUE(tooltip(3).endsWith(QStringLiteral("\n変更しました"))) << tooltip(3).toStdString();
   EXPECT_TRUE(tooltip(5).contains(QStringLiteral("\n変更できませんでした: "))) << tooltip(5).toStdString();
   EXPECT_FALSE(Progress().isVisible());
-  EXPECT_EQ(Progress().Label2->text(), QStringLiteral("100%"));
-  EXPECT_EQ(Progress().ProgressBar1->value(), 100);
+  EXPECT_EQ(Progress().percentLabel->text(), QStringLiteral("100%"));
+  EXPECT_EQ(Progress().progressBar->value(), 100);
 
   for (const QString& untouched : {locked, text, damaged}) {
     kestrel::test::ExpectUnchanged(before[untouched], kestrel::test::TakeFileSnapshot(untouched.toStdString()));
@@ -275,8 +277,8 @@ TEST_F(BatchRunTest, WithTheBackupBoxEachDocumentIsCopiedBeforeItChanges) {
   for (const QString& path : paths) originals.push_back(kestrel::test::ReadBytes(path.toStdString()));
   AskForNothing();
   Include(0, QStringLiteral("after the backup"));
-  Form().CheckBox4->setChecked(true);
-  Form().CheckBox5->setChecked(false);
+  Form().batchBackupBox->setChecked(true);
+  Form().singleBackupBox->setChecked(false);
   Run();
   for (int i = 0; i < paths.size(); ++i) {
     const std::string path = paths[i].toStdString();
@@ -295,7 +297,7 @@ TEST_F(BatchRunTest, AFailedBackupEndsTheRunThereWithoutAMessage) {
   for (const QString& path : paths) before.push_back(kestrel::test::TakeFileSnapshot(path.toStdString()));
   AskForNothing();
   Include(0, QStringLiteral("changed"));
-  Form().CheckBox4->setChecked(true);
+  Form().batchBackupBox->setChecked(true);
   Run();
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(Statuses(), (std::vector<FileStatus>{FileStatus::Changed, FileStatus::Changed, FileStatus::ChangeError,
@@ -307,12 +309,12 @@ TEST_F(BatchRunTest, AFailedBackupEndsTheRunThereWithoutAMessage) {
   }
   EXPECT_FALSE(stdfs::exists(change::BackupFileName(paths[3].toStdString())));
   // No message box, but the status bar says where the run ended and why.
-  const QString said = Form().StatusBar1->currentMessage();
+  const QString said = Form().statusLine->currentMessage();
   EXPECT_TRUE(said.startsWith(QStringLiteral("一括変更: 変更 2 件、失敗 1 件、未処理 2 件。") + paths[2] +
                               QStringLiteral(" で中止しました。バックアップできないため変更していません: ")))
       << said.toStdString();
-  EXPECT_EQ(Progress().Label2->text(), QStringLiteral("40%"));
-  EXPECT_EQ(Progress().ProgressBar1->value(), 100);
+  EXPECT_EQ(Progress().percentLabel->text(), QStringLiteral("40%"));
+  EXPECT_EQ(Progress().progressBar->value(), 100);
   EXPECT_FALSE(Progress().isVisible());
 }
 
@@ -333,8 +335,8 @@ TEST_F(BatchRunTest, ACancelDuringTheSecondOfFiveFinishesItAndStopsThere) {
   for (std::size_t i = 2; i < 5; ++i) {
     kestrel::test::ExpectUnchanged(before[i], kestrel::test::TakeFileSnapshot(paths[static_cast<int>(i)].toStdString()));
   }
-  EXPECT_EQ(Progress().ProgressBar1->value(), 100);
-  EXPECT_EQ(Progress().Label2->text(), QStringLiteral("40%"));
+  EXPECT_EQ(Progress().progressBar->value(), 100);
+  EXPECT_EQ(Progress().percentLabel->text(), QStringLiteral("40%"));
   EXPECT_FALSE(Progress().Cancelled());
   EXPECT_FALSE(Progress().isVisible());
   EXPECT_TRUE(dialogs_.messages.empty());
@@ -349,10 +351,10 @@ TEST_F(BatchRunTest, ACancelDuringTheSecondOfFiveFinishesItAndStopsThere) {
 TEST_F(BatchRunTest, ThePercentagesRoundHalvesToTheEvenNeighbour) {
   for (const int count : {8, 3, 1}) {
     SCOPED_TRACE(count);
-    Form().ToolButton3Click();
+    Form().RemoveAllFiles();
     AddByDialog(Copies(count));
     AskForNothing();
-    Form().CheckBox1->setCheckState(Qt::Unchecked);
+    Form().batchReadOnlyBox->setCheckState(Qt::Unchecked);
     ProgressWatch watch(Progress());
     Run();
     const std::map<int, QStringList> expected = {
@@ -383,7 +385,7 @@ TEST_F(BatchRunTest, TheDialogStaysUntilTheRunEndsAndAStartWhileRunningIsIgnored
   ProgressWatch watch(Progress());
   watch.At(paths[0], [&] {
     Progress().reject();  // what Escape and the window frame's close button do
-    Form().BitBtn2Click();
+    Form().ChangeAllFiles();
   });
   Run();
   EXPECT_EQ(watch.Documents(), paths);
@@ -403,7 +405,7 @@ TEST_F(BatchRunTest, AnEscapeBeforeTheRunStartsClosesNothingEither) {
   QObject::connect(&escape, &QTimer::timeout, [this, &escape] {
     if (!Progress().isVisible()) return;
     escape.stop();
-    EXPECT_TRUE(Progress().Label1->text().isEmpty()) << "the run had begun";
+    EXPECT_TRUE(Progress().documentLabel->text().isEmpty()) << "the run had begun";
     Progress().reject();
   });
   escape.start();
@@ -411,7 +413,7 @@ TEST_F(BatchRunTest, AnEscapeBeforeTheRunStartsClosesNothingEither) {
   EXPECT_FALSE(escape.isActive()) << "the dialog was never shown";
   EXPECT_EQ(Statuses(), std::vector<FileStatus>(2, FileStatus::Changed));
   EXPECT_FALSE(Progress().isVisible());
-  EXPECT_FALSE(Progress().Timer1->isActive()) << "a run is still to come after the dialog closed";
+  EXPECT_FALSE(Progress().startTimer->isActive()) << "a run is still to come after the dialog closed";
 }
 
 TEST_F(BatchRunTest, AfterTheRunTheFirstDocumentIsShownAgain) {
@@ -424,7 +426,7 @@ TEST_F(BatchRunTest, AfterTheRunTheFirstDocumentIsShownAgain) {
   EXPECT_EQ(SelectedFile(), 0);
   EXPECT_EQ(Value(0), QStringLiteral("新しい題名"));
   EXPECT_EQ(Value(2), QStringLiteral("山田太郎"));
-  EXPECT_TRUE(Form().BitBtn6->isEnabled());
+  EXPECT_TRUE(Form().changeSelectedButton->isEnabled());
 }
 
 }  // namespace

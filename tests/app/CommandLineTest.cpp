@@ -51,7 +51,7 @@ TEST_F(CommandLineTest, PathsAndFileUrlsAreListedAsADropListsThem) {
 
 TEST_F(CommandLineTest, HelpAndVersionNeedNoDisplayAndWithoutOneTheProgramSaysHowToTryIt) {
   // The version the about box shows.
-  const std::string version = Forms().form5.Version->text().section(u' ', -1).toStdString();
+  const std::string version = Forms().about.Version->text().section(u' ', -1).toStdString();
   struct Case {
     std::string arguments;
     int exitCode;

@@ -10,7 +10,7 @@
 
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
-#include "app/dialogs/TForm9.h"
+#include "app/dialogs/CsvExportDialog.h"
 #include "catalogue/PropertyRows.h"
 #include "export/CsvDocumentLine.h"
 #include "export/CsvLines.h"
@@ -27,15 +27,15 @@ const QString kCannotSave = QStringLiteral("を保存できません、このフ
 
 class CsvExportTest : public MainWindowFixture {
  protected:
-  TForm9& Progress() { return Forms().form9; }
+  CsvExportDialog& Progress() { return Forms().csvExport; }
   QString Target(const std::string& name) { return QString::fromStdString((dir_.Path() / name).string()); }
   void ExportAll(const std::optional<QString>& answer) {
     dialogs_.saveAnswers.push_back(answer);
-    QTest::mouseClick(Form().BitBtn8, Qt::LeftButton);
+    QTest::mouseClick(Form().exportAllButton, Qt::LeftButton);
   }
   void ExportSelected(const QString& answer) {
     dialogs_.saveAnswers.push_back(answer);
-    QTest::mouseClick(Form().BitBtn9, Qt::LeftButton);
+    QTest::mouseClick(Form().exportSelectedButton, Qt::LeftButton);
   }
 
   // The file the CSV service writes for these documents: the header, then their lines.
@@ -68,7 +68,7 @@ TEST_F(CsvExportTest, TheBatchExportWritesWhatTheCsvServiceWrites) {
   EXPECT_EQ(watch.Documents(), documents);
   EXPECT_EQ(watch.Percentages(), (QStringList{"0%", "20%", "40%", "60%", "80%", "100%"}));
   EXPECT_FALSE(Progress().isVisible());
-  EXPECT_EQ(Progress().ProgressBar1->value(), 100);
+  EXPECT_EQ(Progress().progressBar->value(), 100);
   const stdfs::path written = dir_.Path() / "export.CSV";
   ASSERT_TRUE(stdfs::exists(written));
   EXPECT_EQ(kestrel::test::ReadBytes(written), ServiceOutput(documents));
@@ -76,7 +76,7 @@ TEST_F(CsvExportTest, TheBatchExportWritesWhatTheCsvServiceWrites) {
   EXPECT_EQ(SelectedFile(), 0);
   for (int row = 0; row < 5; ++row) EXPECT_EQ(StatusOf(row), FileStatus::NotChanged) << row;
   // The package that cannot be read got no line, and the status bar says so and why.
-  const QString said = Form().StatusBar1->currentMessage();
+  const QString said = Form().statusLine->currentMessage();
   EXPECT_TRUE(said.startsWith(QStringLiteral(
       "CSV出力: 4 件を出力しました。0 文字を「?」に置き換えました。1 件は出力していません。読み込めませんでした: ")))
       << said.toStdString();
@@ -97,11 +97,11 @@ TEST_F(CsvExportTest, ACancelledExportWritesNothing) {
     watch.CancelAt(documents[1]);
     ExportAll(target);
     EXPECT_EQ(watch.Documents(), (QStringList{documents[0], documents[1]}));
-    EXPECT_EQ(Progress().Label2->text(), QStringLiteral("67%"));
-    EXPECT_EQ(Progress().ProgressBar1->value(), 100);
+    EXPECT_EQ(Progress().percentLabel->text(), QStringLiteral("67%"));
+    EXPECT_EQ(Progress().progressBar->value(), 100);
     EXPECT_FALSE(Progress().Cancelled());
     EXPECT_FALSE(Progress().isVisible());
-    EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("CSV出力: キャンセルしました"));
+    EXPECT_EQ(Form().statusLine->currentMessage(), QStringLiteral("CSV出力: キャンセルしました"));
     if (existing) {
       EXPECT_EQ(kestrel::test::ReadBytes(target.toStdString()), old);
     } else {
@@ -172,15 +172,16 @@ TEST_F(CsvExportTest, TheSingleExportWritesTheSelectedDocumentWithoutADialog) {
   EXPECT_EQ(StatusOf(0), FileStatus::ChangeError) << "the single export sets no icon";
   EXPECT_EQ(SelectedFile(), 1);
 
-  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("CSV出力: 1 件を出力しました。0 文字を「?」に置き換えました"));
+  EXPECT_EQ(Form().statusLine->currentMessage(),
+            QStringLiteral("CSV出力: 1 件を出力しました。0 文字を「?」に置き換えました"));
 
   // A package that cannot be read is not shown, so it cannot be exported alone.
   SelectFile(2);
-  EXPECT_FALSE(Form().BitBtn9->isEnabled());
+  EXPECT_FALSE(Form().exportSelectedButton->isEnabled());
 
   // With no file selected nothing is asked.
-  Form().ListView1->clearSelection();
-  Form().BitBtn9Click();
+  Form().fileList->clearSelection();
+  Form().ExportSelectedFile();
   EXPECT_EQ(dialogs_.saveFilters.size(), 1U);
 }
 
@@ -195,15 +196,17 @@ TEST_F(CsvExportTest, TheStatusBarCountsTheCharactersWrittenAsQuestionMarks) {
 
   SelectFile(0);
   ExportSelected(Target("one.CSV"));
-  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("CSV出力: 1 件を出力しました。5 文字を「?」に置き換えました"));
+  EXPECT_EQ(Form().statusLine->currentMessage(),
+            QStringLiteral("CSV出力: 1 件を出力しました。5 文字を「?」に置き換えました"));
 
   ExportAll(Target("all.CSV"));
-  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("CSV出力: 2 件を出力しました。5 文字を「?」に置き換えました"));
+  EXPECT_EQ(Form().statusLine->currentMessage(),
+            QStringLiteral("CSV出力: 2 件を出力しました。5 文字を「?」に置き換えました"));
   EXPECT_EQ(kestrel::test::ReadBytes(dir_.Path() / "all.CSV"), ServiceOutput(documents));
 }
 
 TEST_F(CsvExportTest, WithNoFileListedTheBatchExportAsksForFiles) {
-  Form().BitBtn8Click();
+  Form().ExportAllFiles();
   ASSERT_EQ(dialogs_.messages.size(), 1U);
   EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("プロパティをCSVに出力するファイルを選択してください。"));
   EXPECT_TRUE(dialogs_.saveFilters.empty());

@@ -20,9 +20,10 @@ namespace {
 using FileListTest = MainWindowFixture;
 
 const QString kAllEnabled = QStringLiteral(
-    "ToolButton1 ToolButton5 ToolButton2 ToolButton3 BitBtn2 BitBtn8 BitBtn6 BitBtn9 ToolButton12 GroupBox3 GroupBox1 "
-    "Remove1 RemoveAll1");
-const QString kNothingListed = QStringLiteral("ToolButton1 ToolButton5 GroupBox3 GroupBox1");
+    "addFilesButton addFolderButton removeButton removeAllButton changeAllButton exportAllButton changeSelectedButton "
+    "exportSelectedButton importFromSelectedButton fileTimesGroup attributesGroup "
+    "removeAction removeAllAction");
+const QString kNothingListed = QStringLiteral("addFilesButton addFolderButton fileTimesGroup attributesGroup");
 
 QString Touch(const std::filesystem::path& path) {
   std::ofstream(path).put('x');
@@ -60,19 +61,20 @@ TEST_F(FileListTest, TheDialogDoorEnablesTheListCommandsEvenWhenItAddsNothing) {
   AddByDialog({QString::fromStdString((dir_.Path() / "missing.doc").string())});
   EXPECT_EQ(Form().Files().rowCount(), 0);
   EXPECT_EQ(EnabledControls(Form()),
-            QStringLiteral("ToolButton1 ToolButton5 ToolButton2 ToolButton3 BitBtn2 BitBtn8 GroupBox3 GroupBox1 RemoveAll1"));
+            QStringLiteral("addFilesButton addFolderButton removeButton removeAllButton changeAllButton "
+                           "exportAllButton fileTimesGroup attributesGroup removeAllAction"));
   // The commands find nothing to do and say so or stay silent, as each one's own check decides.
-  QTest::mouseClick(Form().ToolButton2, Qt::LeftButton);
-  Form().BitBtn6Click();
+  QTest::mouseClick(Form().removeButton, Qt::LeftButton);
+  Form().ChangeSelectedFile();
   ASSERT_EQ(dialogs_.messages.size(), 1U);
   EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("変更したいファイルを選択する!"));
 }
 
 TEST_F(FileListTest, CancellingEitherDialogChangesNothing) {
   dialogs_.fileAnswers.push_back(std::nullopt);
-  QTest::mouseClick(Form().ToolButton1, Qt::LeftButton);
+  QTest::mouseClick(Form().addFilesButton, Qt::LeftButton);
   dialogs_.folderAnswers.push_back(std::nullopt);
-  QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+  QTest::mouseClick(Form().addFolderButton, Qt::LeftButton);
   EXPECT_EQ(Form().Files().rowCount(), 0);
   EXPECT_EQ(EnabledControls(Form()), kNothingListed);
   EXPECT_EQ(dialogs_.prompts, std::vector<QString>{QStringLiteral("フォルダを選択してください")});
@@ -92,16 +94,17 @@ TEST_F(FileListTest, TheFolderDoorAddsTheOfficeFilesOfTheFolderOnly) {
   }
   // The trailing delimiter of the chosen folder is dropped.
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()) + u'/');
-  QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+  QTest::mouseClick(Form().addFolderButton, Qt::LeftButton);
   EXPECT_EQ(ListedPaths(), expected);
   EXPECT_EQ(SelectedFile(), 3);
   // The selected file is no package (one byte): nothing can be changed or taken from it.
-  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("ToolButton1 ToolButton5 ToolButton2 ToolButton3 BitBtn2 BitBtn8 Remove1 RemoveAll1"));
+  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("addFilesButton addFolderButton removeButton removeAllButton "
+                                                    "changeAllButton exportAllButton removeAction removeAllAction"));
 
   // The same folder again finds every file listed: nothing changes, not even the selection.
   SelectFile(0);
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-  QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+  QTest::mouseClick(Form().addFolderButton, Qt::LeftButton);
   EXPECT_EQ(ListedPaths(), expected);
   EXPECT_EQ(SelectedFile(), 0);
 }
@@ -109,12 +112,12 @@ TEST_F(FileListTest, TheFolderDoorAddsTheOfficeFilesOfTheFolderOnly) {
 TEST_F(FileListTest, ThePopupItemsAddAsTheirToolButtonsDo) {
   const QString a = CopyOf("lo-ascii-full.doc", "a.doc");
   dialogs_.fileAnswers.push_back(QStringList{a});
-  Form().AddFiles1->trigger();
+  Form().addFilesAction->trigger();
   const std::filesystem::path folder = dir_.Path() / "more";
   std::filesystem::create_directories(folder);
   const QString b = Touch(folder / "b.doc");
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-  Form().AddFilesfromfloder1->trigger();
+  Form().addFolderAction->trigger();
   EXPECT_EQ(ListedPaths(), (QStringList{a, b}));
   EXPECT_EQ(dialogs_.filters.size(), 1U);
   EXPECT_EQ(dialogs_.prompts.size(), 1U);
@@ -125,7 +128,7 @@ TEST_F(FileListTest, AFolderWithoutDocumentsChangesNothing) {
   std::filesystem::create_directories(folder / "inner");
   Touch(folder / "readme.txt");
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-  QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+  QTest::mouseClick(Form().addFolderButton, Qt::LeftButton);
   EXPECT_EQ(Form().Files().rowCount(), 0);
   EXPECT_EQ(EnabledControls(Form()), kNothingListed);
 }
@@ -135,8 +138,8 @@ TEST_F(FileListTest, AnOwnerMarkInTheFolderPathStopsTheFolderAndDropDoorsButNotT
   std::filesystem::create_directories(folder);
   const QString inside = Touch(folder / "a.doc");
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-  QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
-  Drop(*Form().ListView1->viewport(), {Local(inside)});
+  QTest::mouseClick(Form().addFolderButton, Qt::LeftButton);
+  Drop(*Form().fileList->viewport(), {Local(inside)});
   EXPECT_EQ(Form().Files().rowCount(), 0);
   AddByDialog({inside});
   EXPECT_EQ(ListedPaths(), QStringList{inside});
@@ -148,7 +151,7 @@ TEST_F(FileListTest, DroppedFilesAreFilteredAndTheLastOneIsRead) {
   const QString owner = CopyOf("lo-ascii-full.doc", "~$a.doc");
   const QString text = Touch(dir_.Path() / "c.txt");
   const QString show = Touch(dir_.Path() / "d.Pps");
-  Drop(*Form().ListView1->viewport(),
+  Drop(*Form().fileList->viewport(),
        {Local(a), Local(QString::fromStdString(dir_.Path().string())), Local(owner), Local(text), Local(a),
         QUrl(QStringLiteral("https://www.norvale.example/x.doc")), Local(show), Local(b),
         Local(QString::fromStdString((dir_.Path() / "gone.doc").string()))});
@@ -161,8 +164,8 @@ TEST_F(FileListTest, DroppedFilesAreFilteredAndTheLastOneIsRead) {
 
 TEST_F(FileListTest, DropsOnOtherWindowsAddNothing) {
   const QString a = CopyOf("lo-ascii-full.doc", "a.doc");
-  Drop(*Form().ListView3->viewport(), {Local(a)});
-  Drop(*Form().ListView2->viewport(), {Local(a)});
+  Drop(*Form().singleProperties->viewport(), {Local(a)});
+  Drop(*Form().batchProperties->viewport(), {Local(a)});
   Drop(Form(), {Local(a)});
   EXPECT_EQ(Form().Files().rowCount(), 0);
   EXPECT_EQ(EnabledControls(Form()), kNothingListed);
@@ -174,29 +177,29 @@ TEST_F(FileListTest, RemovingSelectsTheFileBeforeOrTheNewFirst) {
   const QString c = CopyOf("lo-ascii-noprint-multiline.doc", "c.doc");
   AddByDialog({a, b, c});
   SelectFile(1);
-  QTest::mouseClick(Form().ToolButton2, Qt::LeftButton);
+  QTest::mouseClick(Form().removeButton, Qt::LeftButton);
   EXPECT_EQ(ListedPaths(), (QStringList{a, c}));
   EXPECT_EQ(SelectedFile(), 0);
   EXPECT_EQ(Value(0), QStringLiteral("Quarterly Report"));  // a was read
   EXPECT_EQ(EnabledControls(Form()), kAllEnabled);
 
-  Form().Remove1->trigger();  // the popup twin removes the first
+  Form().removeAction->trigger();  // the popup twin removes the first
   EXPECT_EQ(ListedPaths(), QStringList{c});
   EXPECT_EQ(SelectedFile(), 0);
   EXPECT_EQ(Value(0), QStringLiteral("Meeting notes"));
 
-  QTest::mouseClick(Form().ToolButton2, Qt::LeftButton);
+  QTest::mouseClick(Form().removeButton, Qt::LeftButton);
   EXPECT_EQ(Form().Files().rowCount(), 0);
   // With nothing selected the single tab shows nothing and what needs a file is disabled.
-  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("ToolButton1 ToolButton5"));
+  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("addFilesButton addFolderButton"));
   EXPECT_EQ(Values(), (std::array<std::string, 14>{}));
 }
 
 TEST_F(FileListTest, RemoveAllEmptiesTheListAndDisablesWhatNeedsIt) {
   AddByDialog({CopyOf("lo-ascii-full.doc", "a.doc"), CopyOf("lo-ja-full.doc", "b.doc")});
-  Form().RemoveAll1->trigger();
+  Form().removeAllAction->trigger();
   EXPECT_EQ(Form().Files().rowCount(), 0);
-  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("ToolButton1 ToolButton5"));
+  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("addFilesButton addFolderButton"));
   // The list can be filled again: paths removed are no longer taken for listed.
   AddByDialog({QString::fromStdString((dir_.Path() / "a.doc").string())});
   EXPECT_EQ(Form().Files().rowCount(), 1);
@@ -205,11 +208,13 @@ TEST_F(FileListTest, RemoveAllEmptiesTheListAndDisablesWhatNeedsIt) {
 TEST_F(FileListTest, ClearingTheSelectionEmptiesTheSingleTab) {
   AddByDialog({CopyOf("lo-ascii-full.doc", "a.doc")});
   ASSERT_EQ(Value(0), QStringLiteral("Quarterly Report"));
-  Form().ListView1->clearSelection();
+  Form().fileList->clearSelection();
   EXPECT_EQ(Values(), (std::array<std::string, 14>{}));
-  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("ToolButton1 ToolButton5 ToolButton3 BitBtn2 BitBtn8 RemoveAll1"));
+  EXPECT_EQ(
+      EnabledControls(Form()),
+      QStringLiteral("addFilesButton addFolderButton removeAllButton changeAllButton exportAllButton removeAllAction"));
   // The commands that need a selected file check for it themselves.
-  QTest::mouseClick(Form().ToolButton2, Qt::LeftButton);
+  QTest::mouseClick(Form().removeButton, Qt::LeftButton);
   EXPECT_EQ(Form().Files().rowCount(), 1);
 }
 
@@ -217,14 +222,14 @@ TEST_F(FileListTest, ClearingTheSelectionEmptiesTheSingleTab) {
 // (in a property list it is left to the editors), Ctrl+O opens the file door.
 TEST_F(FileListTest, KeysReachTheListCommands) {
   AddByDialog({CopyOf("lo-ascii-full.doc", "a.doc"), CopyOf("lo-ja-full.doc", "b.doc")});
-  Form().ListView3->setFocus();
-  QTest::keyClick(Form().ListView3, Qt::Key_Delete);
+  Form().singleProperties->setFocus();
+  QTest::keyClick(Form().singleProperties, Qt::Key_Delete);
   EXPECT_EQ(Form().Files().rowCount(), 2);
-  Form().ListView1->setFocus();
-  QTest::keyClick(Form().ListView1, Qt::Key_Delete);
+  Form().fileList->setFocus();
+  QTest::keyClick(Form().fileList, Qt::Key_Delete);
   EXPECT_EQ(Form().Files().rowCount(), 1);
   dialogs_.fileAnswers.push_back(std::nullopt);
-  QTest::keyClick(Form().ListView1, Qt::Key_O, Qt::ControlModifier);
+  QTest::keyClick(Form().fileList, Qt::Key_O, Qt::ControlModifier);
   EXPECT_EQ(dialogs_.filters.size(), 2U) << "the file door was opened";
 }
 
@@ -237,7 +242,7 @@ TEST_F(FileListTest, AFolderOfAHundredThousandDocumentsIsListedOnceEach) {
   }
   for (int pass = 0; pass < 2; ++pass) {
     dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-    QTest::mouseClick(Form().ToolButton5, Qt::LeftButton);
+    QTest::mouseClick(Form().addFolderButton, Qt::LeftButton);
   }
   ASSERT_EQ(Form().Files().rowCount(), kCount);
   // Numbers in names by their value, as a file browser lists them.

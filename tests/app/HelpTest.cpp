@@ -33,7 +33,7 @@ QStringList TextsOf(QWidget& window) {
 TEST_F(HelpTest, TheHelpMenuOpensTheHelpPageBesideTheExecutableWhateverTheCurrentFolder) {
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(dir_.Path());
-  Form().help2->trigger();
+  Form().helpAction->trigger();
   std::filesystem::current_path(previous);
   ASSERT_EQ(dialogs_.opened.size(), 1U);
   EXPECT_EQ(dialogs_.opened[0], QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.html")));
@@ -44,9 +44,9 @@ TEST(HelpPage, LiesBesideTheProgram) {
 }
 
 TEST_F(HelpTest, TheMakersPagesAndMailOpenWithTheDefaultHandler) {
-  Form().Helponline1->trigger();
-  Form().Homepage1->trigger();
-  Form().Emailsupport1->trigger();
+  Form().onlineHelpAction->trigger();
+  Form().homePageAction->trigger();
+  Form().emailSupportAction->trigger();
   ASSERT_EQ(dialogs_.opened.size(), 3U);
   EXPECT_EQ(dialogs_.opened[0].toString(), QStringLiteral("https://www.norvale.example/kestrelpad/help/"));
   EXPECT_EQ(dialogs_.opened[1].toString(), QStringLiteral("https://www.norvale.example/"));
@@ -54,26 +54,26 @@ TEST_F(HelpTest, TheMakersPagesAndMailOpenWithTheDefaultHandler) {
 }
 
 TEST_F(HelpTest, BothHintButtonsAndTheMenuShowTheHintWindowModally) {
-  QTest::mouseClick(Form().BitBtn5, Qt::LeftButton);
-  Form().PageControl1->setCurrentIndex(1);
-  QTest::mouseClick(Form().BitBtn3, Qt::LeftButton);
-  Form().Showhint1->trigger();
+  QTest::mouseClick(Form().singleHintsButton, Qt::LeftButton);
+  Form().tabs->setCurrentIndex(1);
+  QTest::mouseClick(Form().batchHintsButton, Qt::LeftButton);
+  Form().hintsAction->trigger();
   EXPECT_EQ(dialogs_.modalTitles, (std::vector<QString>(3, QStringLiteral("ヘルプヒント"))));
-  Form().about1->trigger();
+  Form().aboutAction->trigger();
   EXPECT_EQ(dialogs_.modalTitles.back(), QStringLiteral("バージョン情報"));
 }
 
 TEST_F(HelpTest, TheHintMenuClosesAnOpenEditorFirst) {
   AddByDialog({CopyOf("lo-ascii-full.doc")});
   ClickValue(3);
-  Form().editors->Edit1->setText(QStringLiteral("kept"));
-  Form().Showhint1->trigger();
-  EXPECT_TRUE(Form().editors->Edit1->isHidden());
+  Form().editors->textEditor->setText(QStringLiteral("kept"));
+  Form().hintsAction->trigger();
+  EXPECT_TRUE(Form().editors->textEditor->isHidden());
   EXPECT_EQ(Value(3), QStringLiteral("kept"));
 }
 
 TEST_F(HelpTest, TheHintWindowExplainsTheWindowTheIconsAndTheBoxes) {
-  TForm4& hints = Forms().form4;
+  HintsDialog& hints = Forms().hints;
   EXPECT_EQ(hints.size(), QSize(635, 521));
   EXPECT_EQ(hints.palette().color(QPalette::Window), QColor(Qt::white));
   const QStringList texts = TextsOf(hints);
@@ -109,12 +109,12 @@ TEST_F(HelpTest, TheHintWindowExplainsTheWindowTheIconsAndTheBoxes) {
     if (!label->pixmap().isNull() && !label->isHidden()) ++icons;
   }
   EXPECT_EQ(icons, 4);
-  QTest::mouseClick(hints.Button1, Qt::LeftButton);
+  QTest::mouseClick(hints.closeButton, Qt::LeftButton);
   EXPECT_EQ(hints.result(), QDialog::Accepted);
 }
 
 TEST_F(HelpTest, TheAboutBoxShowsTheTitleTheVersionAndTwoLinks) {
-  TForm5& about = Forms().form5;
+  AboutDialog& about = Forms().about;
   EXPECT_EQ(about.size(), QSize(402, 205));
   EXPECT_EQ(about.ProductName->text(), QStringLiteral("Kestrelpad"));
   EXPECT_EQ(about.Version->text(), QStringLiteral("バージョン: 3.16"));
@@ -123,12 +123,12 @@ TEST_F(HelpTest, TheAboutBoxShowsTheTitleTheVersionAndTwoLinks) {
   EXPECT_TRUE(texts.contains(QStringLiteral("ホームページ：")));
   EXPECT_TRUE(about.OKButton->isDefault());
   EXPECT_EQ(about.OKButton->text(), QStringLiteral("終了"));
-  for (QLabel* link : {about.Comments, about.Label5}) {
+  for (QLabel* link : {about.Comments, about.homePageLink}) {
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
   }
   QTest::mouseClick(about.Comments, Qt::LeftButton);
-  QTest::mouseClick(about.Label5, Qt::LeftButton);
+  QTest::mouseClick(about.homePageLink, Qt::LeftButton);
   ASSERT_EQ(dialogs_.opened.size(), 2U);
   EXPECT_EQ(dialogs_.opened[0].toString(), QStringLiteral("mailto:support@norvale.example?subject=Kestrelpad"));
   EXPECT_EQ(dialogs_.opened[1].toString(), QStringLiteral("https://www.norvale.example/"));

@@ -37,16 +37,17 @@ class InPlaceEditorTest : public MainWindowFixture {
   }
 
   InPlaceEditors& Editors() { return *Form().editors; }
-  PropertyListView& List() { return *Form().ListView3; }
+  PropertyListView& List() { return *Form().singleProperties; }
   bool NoneOpen() {
-    return Editors().Edit1->isHidden() && Editors().Panel3->isHidden() && Editors().Panel5->isHidden();
+    return Editors().textEditor->isHidden() && Editors().dateTimeEditor->isHidden() &&
+           Editors().numberEditor->isHidden();
   }
   // The editor's value cell as the list shows it now.
   QRect Cell(int row) { return List().visualRect(List().model()->index(row, 1)); }
   // `piece` repeated to a value of 40,000 characters, more than a one-line box holds.
   static QString LongValue(const QString& piece) { return piece.repeated(40000 / piece.size() + 1).left(40000); }
   // Where the focus goes from the list with Tab.
-  QWidget* AfterList() { return Form().DateTimePicker9; }
+  QWidget* AfterList() { return Form().creationDate; }
   // A list short enough to scroll.
   void MakeListScroll() {
     List().setFixedHeight(150);
@@ -57,7 +58,7 @@ class InPlaceEditorTest : public MainWindowFixture {
 
 TEST_F(InPlaceEditorTest, AClickOnATextValueOpensTheTextEditorOverTheCell) {
   ClickValue(0);
-  TextEditor& edit = *Editors().Edit1;
+  TextEditor& edit = *Editors().textEditor;
   ASSERT_FALSE(edit.isHidden());
   EXPECT_EQ(edit.parentWidget(), List().viewport());
   EXPECT_EQ(edit.text(), QStringLiteral("Quarterly Report"));
@@ -78,19 +79,19 @@ TEST_F(InPlaceEditorTest, EnterKeepsTheChangeAndEscapeLeavesTheRowAsItWasInEachE
     QString written;
   };
   const std::vector<Case> cases = {
-      {2, [](InPlaceEditors& e) { return e.Edit1; },
-       [](InPlaceEditors& e) { Type(e.Edit1, QStringLiteral("山田花子")); }, Qt::Key_Return,
+      {2, [](InPlaceEditors& e) { return e.textEditor; },
+       [](InPlaceEditors& e) { Type(e.textEditor, QStringLiteral("山田花子")); }, Qt::Key_Return,
        QStringLiteral("山田花子")},
-      {10, [](InPlaceEditors& e) { return e.DateTimePicker7; },
-       [](InPlaceEditors& e) { e.DateTimePicker7->setDate(QDate(2024, 2, 29)); }, Qt::Key_Enter,
+      {10, [](InPlaceEditors& e) { return e.editorDate; },
+       [](InPlaceEditors& e) { e.editorDate->setDate(QDate(2024, 2, 29)); }, Qt::Key_Enter,
        QStringLiteral("2024/02/29 8:30:00")},
-      {11, [](InPlaceEditors& e) { return e.DateTimePicker8; },
-       [](InPlaceEditors& e) { e.DateTimePicker8->setTime(QTime(6, 7)); }, Qt::Key_Return,
+      {11, [](InPlaceEditors& e) { return e.editorTime; },
+       [](InPlaceEditors& e) { e.editorTime->setTime(QTime(6, 7)); }, Qt::Key_Return,
        QStringLiteral("2020/02/29 6:07:00")},
-      {13, [](InPlaceEditors& e) { return e.CheckBox15; }, [](InPlaceEditors& e) { e.CheckBox15->setChecked(true); },
+      {13, [](InPlaceEditors& e) { return e.eraseBox; }, [](InPlaceEditors& e) { e.eraseBox->setChecked(true); },
        Qt::Key_Return, QString()},
-      {6, [](InPlaceEditors& e) { return e.Edit3; }, [](InPlaceEditors& e) { Type(e.Edit3, QStringLiteral("7")); },
-       Qt::Key_Enter, QStringLiteral("37")},
+      {6, [](InPlaceEditors& e) { return e.numberBox; },
+       [](InPlaceEditors& e) { Type(e.numberBox, QStringLiteral("7")); }, Qt::Key_Enter, QStringLiteral("37")},
   };
   for (const Case& c : cases) {
     const QString before = Value(c.row);
@@ -117,9 +118,9 @@ TEST_F(InPlaceEditorTest, TabLeavesTheEditorKeepingItsValueAndMovesTheFocusOn) {
     QString written;
   };
   const std::vector<Case> cases = {
-      {1, [](InPlaceEditors& e) { Type(e.Edit1, QStringLiteral("tabbed")); }, QStringLiteral("tabbed")},
-      {6, [](InPlaceEditors& e) { Type(e.Edit3, QStringLiteral("9")); }, QStringLiteral("39")},
-      {13, [](InPlaceEditors& e) { e.DateTimePicker8->setTime(QTime(1, 2)); }, QStringLiteral("2020/02/28 1:02:00")},
+      {1, [](InPlaceEditors& e) { Type(e.textEditor, QStringLiteral("tabbed")); }, QStringLiteral("tabbed")},
+      {6, [](InPlaceEditors& e) { Type(e.numberBox, QStringLiteral("9")); }, QStringLiteral("39")},
+      {13, [](InPlaceEditors& e) { e.editorTime->setTime(QTime(1, 2)); }, QStringLiteral("2020/02/28 1:02:00")},
   };
   for (const Case& c : cases) {
     ClickValue(c.row);
@@ -134,7 +135,7 @@ TEST_F(InPlaceEditorTest, TabLeavesTheEditorKeepingItsValueAndMovesTheFocusOn) {
   }
   // Shift+Tab goes back to the list.
   ClickValue(0);
-  QTest::keyClick(Editors().Edit1, Qt::Key_Backtab);
+  QTest::keyClick(Editors().textEditor, Qt::Key_Backtab);
   EXPECT_TRUE(NoneOpen());
   EXPECT_TRUE(List().hasFocus());
 }
@@ -160,7 +161,7 @@ TEST_F(InPlaceEditorTest, TheTextEditorKeepsAnyValueCharacterForCharacter) {
     const std::string name = c.value.left(30).toStdString();
     List().SetValue(4, c.value);
     ClickValue(4);
-    TextEditor& edit = *Editors().Edit1;
+    TextEditor& edit = *Editors().textEditor;
     EXPECT_EQ(edit.text(), c.value) << name;
     EXPECT_EQ(edit.blockCount(), c.lines) << name;
     if (c.lines > 1) {
@@ -181,7 +182,7 @@ TEST_F(InPlaceEditorTest, TheTextEditorKeepsAnyValueCharacterForCharacter) {
 
 TEST_F(InPlaceEditorTest, ShiftOrCtrlEnterStartsANewLineAndTheEditorGrowsWithIt) {
   ClickValue(4);  // He said "hello" and left.
-  TextEditor& edit = *Editors().Edit1;
+  TextEditor& edit = *Editors().textEditor;
   const int oneLine = edit.height();
   QTest::keyClick(&edit, Qt::Key_End, Qt::ControlModifier);
   QTest::keyClick(&edit, Qt::Key_Return, Qt::ShiftModifier);
@@ -220,16 +221,16 @@ TEST_F(InPlaceEditorTest, ALongValueAndACommentOfSeveralLinesReachTheDocument) {
     const QString path = CopyOf(name);
     AddByDialog({path});
     ClickValue(0);
-    Editors().Edit1->insertPlainText(longValue);  // as a paste over the selected value
-    QTest::keyClick(Editors().Edit1, Qt::Key_Return);
+    Editors().textEditor->insertPlainText(longValue);  // as a paste over the selected value
+    QTest::keyClick(Editors().textEditor, Qt::Key_Return);
     ClickValue(4);
-    Type(Editors().Edit1, QStringLiteral("一行目"));
-    QTest::keyClick(Editors().Edit1, Qt::Key_Return, Qt::ShiftModifier);
-    Type(Editors().Edit1, QStringLiteral("二行目"));
-    QTest::keyClick(Editors().Edit1, Qt::Key_Return, Qt::ShiftModifier);
-    Type(Editors().Edit1, QStringLiteral("三行目"));
-    QTest::keyClick(Editors().Edit1, Qt::Key_Return);
-    QTest::mouseClick(Form().BitBtn6, Qt::LeftButton);
+    Type(Editors().textEditor, QStringLiteral("一行目"));
+    QTest::keyClick(Editors().textEditor, Qt::Key_Return, Qt::ShiftModifier);
+    Type(Editors().textEditor, QStringLiteral("二行目"));
+    QTest::keyClick(Editors().textEditor, Qt::Key_Return, Qt::ShiftModifier);
+    Type(Editors().textEditor, QStringLiteral("三行目"));
+    QTest::keyClick(Editors().textEditor, Qt::Key_Return);
+    QTest::mouseClick(Form().changeSelectedButton, Qt::LeftButton);
 
     ooxml::PackageProperties packages;
     const change::PropertyTexts rows = change::ReadDocumentRows(packages, path.toStdString()).value();
@@ -240,8 +241,8 @@ TEST_F(InPlaceEditorTest, ALongValueAndACommentOfSeveralLinesReachTheDocument) {
 
 TEST_F(InPlaceEditorTest, LeavingTheEditorForAnotherControlKeepsTheTypedText) {
   ClickValue(1);
-  Editors().Edit1->setText(QStringLiteral("typed"));
-  Form().CheckBox5->setFocus();
+  Editors().textEditor->setText(QStringLiteral("typed"));
+  Form().singleBackupBox->setFocus();
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(1), QStringLiteral("typed"));
 }
@@ -260,7 +261,8 @@ TEST_F(InPlaceEditorTest, F2OrEnterOnASelectedRowOpensItsEditorAsAClickDoes) {
     int row;
     QWidget* editor;
   };
-  const std::vector<Case> cases = {{0, Editors().Edit1}, {10, Editors().Panel3}, {6, Editors().Panel5}};
+  const std::vector<Case> cases = {
+      {0, Editors().textEditor}, {10, Editors().dateTimeEditor}, {6, Editors().numberEditor}};
   for (const Case& c : cases) {
     ClickValue(c.row);
     const QRect clicked = c.editor->geometry();
@@ -277,26 +279,26 @@ TEST_F(InPlaceEditorTest, F2OrEnterOnASelectedRowOpensItsEditorAsAClickDoes) {
   }
   // The opened editor's own F2 and the list's other keys open nothing.
   ClickValue(0);
-  Type(Editors().Edit1, QStringLiteral("typed"));
-  QTest::keyClick(Editors().Edit1, Qt::Key_F2);
-  EXPECT_EQ(Editors().Edit1->text(), QStringLiteral("typed"));
-  QTest::keyClick(Editors().Edit1, Qt::Key_Escape);
+  Type(Editors().textEditor, QStringLiteral("typed"));
+  QTest::keyClick(Editors().textEditor, Qt::Key_F2);
+  EXPECT_EQ(Editors().textEditor->text(), QStringLiteral("typed"));
+  QTest::keyClick(Editors().textEditor, Qt::Key_Escape);
   for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Down, Qt::Key_A}) {
     QTest::keyClick(&List(), key);
     EXPECT_TRUE(NoneOpen()) << key;
   }
   // The batch list too.
-  Form().PageControl1->setCurrentIndex(1);
-  PropertyListView& batch = *Form().ListView2;
+  Form().tabs->setCurrentIndex(1);
+  PropertyListView& batch = *Form().batchProperties;
   batch.setFocus();
   batch.selectRow(12);
   QTest::keyClick(&batch, Qt::Key_F2);
-  EXPECT_FALSE(Editors().Panel5->isHidden());
-  EXPECT_EQ(Editors().Panel5->parentWidget(), batch.viewport());
+  EXPECT_FALSE(Editors().numberEditor->isHidden());
+  EXPECT_EQ(Editors().numberEditor->parentWidget(), batch.viewport());
 }
 
 TEST_F(InPlaceEditorTest, WithNoFileSelectedClicksAndKeysOpenNothing) {
-  Form().ListView1->clearSelection();
+  Form().fileList->clearSelection();
   ClickCaption(0);
   ClickValue(0);
   ClickValue(10);
@@ -306,17 +308,17 @@ TEST_F(InPlaceEditorTest, WithNoFileSelectedClicksAndKeysOpenNothing) {
 
 TEST_F(InPlaceEditorTest, TheDateEditorShowsTheRowsValueAndDropsTheSeconds) {
   ClickValue(10);  // 2019/11/05 8:30:00
-  ASSERT_FALSE(Editors().Panel3->isHidden());
-  EXPECT_EQ(Editors().DateTimePicker7->date(), QDate(2019, 11, 5));
-  EXPECT_EQ(Editors().DateTimePicker8->time(), QTime(8, 30));
-  EXPECT_TRUE(Editors().CheckBox15->isHidden());
+  ASSERT_FALSE(Editors().dateTimeEditor->isHidden());
+  EXPECT_EQ(Editors().editorDate->date(), QDate(2019, 11, 5));
+  EXPECT_EQ(Editors().editorTime->time(), QTime(8, 30));
+  EXPECT_TRUE(Editors().eraseBox->isHidden());
   const QRect cell = Cell(10);
-  const int pickers = Editors().DateTimePicker7->width() + Editors().DateTimePicker8->width();
-  EXPECT_EQ(Editors().Panel3->geometry(), QRect(cell.left() + 2, cell.top(), pickers, 20));
-  EXPECT_GE(Editors().DateTimePicker7->width(), 89);
-  EXPECT_GE(Editors().DateTimePicker8->width(), 73);
-  Editors().DateTimePicker7->setDate(QDate(2024, 2, 29));
-  Editors().DateTimePicker8->setTime(QTime(10, 15, 42));
+  const int pickers = Editors().editorDate->width() + Editors().editorTime->width();
+  EXPECT_EQ(Editors().dateTimeEditor->geometry(), QRect(cell.left() + 2, cell.top(), pickers, 20));
+  EXPECT_GE(Editors().editorDate->width(), 89);
+  EXPECT_GE(Editors().editorTime->width(), 73);
+  Editors().editorDate->setDate(QDate(2024, 2, 29));
+  Editors().editorTime->setTime(QTime(10, 15, 42));
   List().setFocus();
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(10), QStringLiteral("2024/02/29 10:15:00"));
@@ -327,7 +329,7 @@ TEST_F(InPlaceEditorTest, AnEmptyDateOpensOnNowAndClosesAsNowToTheMinute) {
   ASSERT_EQ(Value(10), QString());
   const QDate today = QDate::currentDate();
   ClickValue(10);
-  EXPECT_EQ(Editors().DateTimePicker7->date(), today);
+  EXPECT_EQ(Editors().editorDate->date(), today);
   ClickCaption(0);
   EXPECT_TRUE(NoneOpen());
   const std::optional<time::LocalDateTime> written = time::ParseDateTimeText(Value(10).toStdString());
@@ -339,40 +341,39 @@ TEST_F(InPlaceEditorTest, AnEmptyDateOpensOnNowAndClosesAsNowToTheMinute) {
 TEST_F(InPlaceEditorTest, TheEraseBoxKeepsTheLastPrintedRowEmptyUntilUnchecked) {
   AddByDialog({CopyOf("x.doc")});
   ClickValue(13);
-  ASSERT_FALSE(Editors().Panel3->isHidden());
-  EXPECT_FALSE(Editors().CheckBox15->isHidden());
-  EXPECT_TRUE(Editors().CheckBox15->isChecked());
-  EXPECT_EQ(Editors().Panel3->width(), Editors().DateTimePicker7->width() + Editors().DateTimePicker8->width() + 46);
+  ASSERT_FALSE(Editors().dateTimeEditor->isHidden());
+  EXPECT_FALSE(Editors().eraseBox->isHidden());
+  EXPECT_TRUE(Editors().eraseBox->isChecked());
+  EXPECT_EQ(Editors().dateTimeEditor->width(), Editors().editorDate->width() + Editors().editorTime->width() + 46);
   // The widest editor still lies inside the list.
-  EXPECT_LE(Editors().Panel3->geometry().right(), List().viewport()->width());
+  EXPECT_LE(Editors().dateTimeEditor->geometry().right(), List().viewport()->width());
   List().setFocus();
   EXPECT_EQ(Value(13), QString());
 
   ClickValue(13);
-  QTest::mouseClick(Editors().CheckBox15, Qt::LeftButton);
-  EXPECT_FALSE(Editors().CheckBox15->isChecked());
-  EXPECT_FALSE(Editors().Panel3->isHidden()) << "a click inside the editor keeps it open";
-  Editors().DateTimePicker7->setDate(QDate(2023, 7, 1));
-  Editors().DateTimePicker8->setTime(QTime(0, 0, 30));
+  QTest::mouseClick(Editors().eraseBox, Qt::LeftButton);
+  EXPECT_FALSE(Editors().eraseBox->isChecked());
+  EXPECT_FALSE(Editors().dateTimeEditor->isHidden()) << "a click inside the editor keeps it open";
+  Editors().editorDate->setDate(QDate(2023, 7, 1));
+  Editors().editorTime->setTime(QTime(0, 0, 30));
   List().setFocus();
   EXPECT_EQ(Value(13), QStringLiteral("2023/07/01"));
 
   // A dated last-printed row opens with the box unchecked; checking it erases the value.
   ClickValue(13);
-  EXPECT_FALSE(Editors().CheckBox15->isChecked());
-  Editors().CheckBox15->setChecked(true);
+  EXPECT_FALSE(Editors().eraseBox->isChecked());
+  Editors().eraseBox->setChecked(true);
   List().setFocus();
   EXPECT_EQ(Value(13), QString());
 }
 
 TEST_F(InPlaceEditorTest, TheNumberEditorTakesDigitsOnlyAndTurnsNothingIntoOne) {
   ClickValue(6);  // "3"
-  ASSERT_FALSE(Editors().Panel5->isHidden());
-  QLineEdit& edit = *Editors().Edit3;
+  ASSERT_FALSE(Editors().numberEditor->isHidden());
+  QLineEdit& edit = *Editors().numberBox;
   EXPECT_EQ(edit.text(), QStringLiteral("3"));
   EXPECT_TRUE(edit.hasFocus());
-  EXPECT_TRUE(Editors().CheckBox6->isHidden());
-  EXPECT_EQ(Editors().Panel5->pos(), QPoint(Cell(6).left() + 2, Cell(6).top()));
+  EXPECT_EQ(Editors().numberEditor->pos(), QPoint(Cell(6).left() + 2, Cell(6).top()));
   QTest::keyClicks(&edit, QStringLiteral("a1-b2.x"));
   EXPECT_EQ(edit.text(), QStringLiteral("312"));
   QTest::keyClick(&edit, Qt::Key_Backspace);
@@ -394,10 +395,10 @@ TEST_F(InPlaceEditorTest, TheNumberEditorKeepsItsValueWithinTheSpinnersRange) {
   };
   for (const auto& t : typing) {
     ClickValue(12);
-    Editors().Edit3->clear();
-    Type(Editors().Edit3, QString::fromUtf8(t.typed));
-    EXPECT_EQ(Editors().Edit3->text(), QString::fromUtf8(t.kept)) << t.typed;
-    QTest::keyClick(Editors().Edit3, Qt::Key_Return);
+    Editors().numberBox->clear();
+    Type(Editors().numberBox, QString::fromUtf8(t.typed));
+    EXPECT_EQ(Editors().numberBox->text(), QString::fromUtf8(t.kept)) << t.typed;
+    QTest::keyClick(Editors().numberBox, Qt::Key_Return);
     EXPECT_EQ(Value(12), QString::number(QString::fromUtf8(t.kept).toInt())) << t.typed;
   }
   // A stored number beyond the range opens, and closes, at the range's nearest end.
@@ -408,8 +409,8 @@ TEST_F(InPlaceEditorTest, TheNumberEditorKeepsItsValueWithinTheSpinnersRange) {
   for (const auto& o : opening) {
     List().SetValue(6, QString::fromUtf8(o.stored));
     ClickValue(6);
-    EXPECT_EQ(Editors().Edit3->text(), QString::fromUtf8(o.shown)) << o.stored;
-    EXPECT_EQ(Editors().UpDown1->Position(), QString::fromUtf8(o.shown).toInt()) << o.stored;
+    EXPECT_EQ(Editors().numberBox->text(), QString::fromUtf8(o.shown)) << o.stored;
+    EXPECT_EQ(Editors().numberSpinner->Position(), QString::fromUtf8(o.shown).toInt()) << o.stored;
     List().setFocus();
     EXPECT_EQ(Value(6), QString::fromUtf8(o.shown)) << o.stored;
   }
@@ -417,7 +418,7 @@ TEST_F(InPlaceEditorTest, TheNumberEditorKeepsItsValueWithinTheSpinnersRange) {
 
 TEST_F(InPlaceEditorTest, DeleteEditsAndTabLeavesTheNumberEditor) {
   ClickValue(6);
-  QLineEdit& edit = *Editors().Edit3;
+  QLineEdit& edit = *Editors().numberBox;
   edit.setText(QStringLiteral("345"));
   edit.setCursorPosition(0);
   // The desktop delivers Delete with the DEL character as its text, and Tab with a tab.
@@ -435,39 +436,39 @@ TEST_F(InPlaceEditorTest, TheNumberEditorOpensOnOneForAValueThatIsNoNumber) {
   AddByDialog({CopyOf("x.doc")});
   ASSERT_EQ(Value(6), QString());
   ClickValue(6);
-  EXPECT_EQ(Editors().Edit3->text(), QStringLiteral("1"));
-  EXPECT_EQ(Editors().UpDown1->Position(), 1);
-  Editors().UpDown1->Step(-1);
-  Editors().UpDown1->Step(-1);
-  EXPECT_EQ(Editors().Edit3->text(), QStringLiteral("0"));
+  EXPECT_EQ(Editors().numberBox->text(), QStringLiteral("1"));
+  EXPECT_EQ(Editors().numberSpinner->Position(), 1);
+  Editors().numberSpinner->Step(-1);
+  Editors().numberSpinner->Step(-1);
+  EXPECT_EQ(Editors().numberBox->text(), QStringLiteral("0"));
   List().setFocus();
   EXPECT_EQ(Value(6), QStringLiteral("0"));
 
   ClickValue(12);  // the editing minutes, "0"
-  Editors().Edit3->setText(QStringLiteral("32767"));
-  Editors().UpDown1->Step(1);
-  EXPECT_EQ(Editors().Edit3->text(), QStringLiteral("32767"));
+  Editors().numberBox->setText(QStringLiteral("32767"));
+  Editors().numberSpinner->Step(1);
+  EXPECT_EQ(Editors().numberBox->text(), QStringLiteral("32767"));
   List().setFocus();
   EXPECT_EQ(Value(12), QStringLiteral("32767"));
 }
 
 TEST_F(InPlaceEditorTest, OpeningAnotherEditorClosesTheOpenOne) {
   ClickValue(0);
-  Editors().Edit1->setText(QStringLiteral("first"));
+  Editors().textEditor->setText(QStringLiteral("first"));
   ClickValue(11);
-  EXPECT_TRUE(Editors().Edit1->isHidden());
-  EXPECT_FALSE(Editors().Panel3->isHidden());
+  EXPECT_TRUE(Editors().textEditor->isHidden());
+  EXPECT_FALSE(Editors().dateTimeEditor->isHidden());
   EXPECT_EQ(Value(0), QStringLiteral("first"));
   ClickValue(12);
-  EXPECT_TRUE(Editors().Panel3->isHidden());
-  EXPECT_FALSE(Editors().Panel5->isHidden());
+  EXPECT_TRUE(Editors().dateTimeEditor->isHidden());
+  EXPECT_FALSE(Editors().numberEditor->isHidden());
   EXPECT_EQ(Value(11), QStringLiteral("2020/02/29 23:59:00"));
 }
 
 TEST_F(InPlaceEditorTest, ScrollingTheListClosesTheEditorKeepingItsValue) {
   MakeListScroll();
   ClickValue(1);
-  Editors().Edit1->setText(QStringLiteral("scrolled"));
+  Editors().textEditor->setText(QStringLiteral("scrolled"));
   List().verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(1), QStringLiteral("scrolled"));
@@ -480,30 +481,30 @@ TEST_F(InPlaceEditorTest, TheWheelOverTheListOrTheEditorClosesTheEditorKeepingIt
   for (const bool overEditor : {false, true}) {
     List().verticalScrollBar()->setValue(0);
     ClickValue(10);
-    ASSERT_FALSE(Editors().Panel3->isHidden());
-    Editors().DateTimePicker8->setTime(QTime(6, 7, 8));
-    QWidget* target = overEditor ? static_cast<QWidget*>(Editors().DateTimePicker8) : List().viewport();
+    ASSERT_FALSE(Editors().dateTimeEditor->isHidden());
+    Editors().editorTime->setTime(QTime(6, 7, 8));
+    QWidget* target = overEditor ? static_cast<QWidget*>(Editors().editorTime) : List().viewport();
     QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(target, &wheel);
     EXPECT_TRUE(NoneOpen()) << overEditor;
     EXPECT_EQ(Value(10), QStringLiteral("2019/11/05 6:07:00")) << overEditor;
-    EXPECT_EQ(Editors().DateTimePicker8->time(), QTime(6, 7, 8)) << "the wheel turned the picker";
+    EXPECT_EQ(Editors().editorTime->time(), QTime(6, 7, 8)) << "the wheel turned the picker";
     EXPECT_GT(List().verticalScrollBar()->value(), 0) << overEditor;
   }
 }
 
 TEST_F(InPlaceEditorTest, ToolAndMenuCommandsCloseTheEditorBeforeTheyRun) {
   ClickValue(0);
-  Editors().Edit1->setText(QStringLiteral("before the command"));
+  Editors().textEditor->setText(QStringLiteral("before the command"));
   dialogs_.fileAnswers.push_back(std::nullopt);
-  QTest::mouseClick(Form().ToolButton1, Qt::LeftButton);
+  QTest::mouseClick(Form().addFilesButton, Qt::LeftButton);
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(0), QStringLiteral("before the command"));
 
   ClickValue(12);
-  Editors().Edit3->setText(QStringLiteral("45"));
-  Form().about1->trigger();
+  Editors().numberBox->setText(QStringLiteral("45"));
+  Form().aboutAction->trigger();
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(12), QStringLiteral("45"));
   EXPECT_EQ(dialogs_.modalTitles, std::vector<QString>{QStringLiteral("バージョン情報")});
@@ -513,13 +514,13 @@ TEST_F(InPlaceEditorTest, ATypedValueStaysWithItsFileWhenAnotherFileIsSelectedOr
   const QString other = CopyOf("lo-ja-full.doc");
   AddByDialog({other});
   ClickValue(0);
-  Editors().Edit1->setText(QStringLiteral("typed for the first"));
-  Drop(*Form().ListView1->viewport(), {QUrl::fromLocalFile(CopyOf("lo-ascii-noprint-multiline.doc"))});
+  Editors().textEditor->setText(QStringLiteral("typed for the first"));
+  Drop(*Form().fileList->viewport(), {QUrl::fromLocalFile(CopyOf("lo-ascii-noprint-multiline.doc"))});
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(0), QStringLiteral("Meeting notes"));
 
   ClickValue(0);
-  Editors().Edit1->setText(QStringLiteral("typed again"));
+  Editors().textEditor->setText(QStringLiteral("typed again"));
   SelectFile(0);
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(0), QStringLiteral("Quarterly Report"));

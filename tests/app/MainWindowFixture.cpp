@@ -22,7 +22,7 @@ void MainWindowFixture::SetUp() { Restart(); }
 
 void MainWindowFixture::Restart() {
   forms_.reset();
-  forms_ = std::make_unique<ProgramForms>(dialogs_);
+  forms_ = std::make_unique<ProgramWindows>(dialogs_);
   Form().show();
   Form().activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
@@ -42,7 +42,7 @@ QString MainWindowFixture::CopyOf(const std::string& dataName, const std::string
 
 void MainWindowFixture::AddByDialog(const QStringList& paths) {
   dialogs_.fileAnswers.push_back(paths);
-  QTest::mouseClick(Form().ToolButton1, Qt::LeftButton);
+  QTest::mouseClick(Form().addFilesButton, Qt::LeftButton);
 }
 
 void MainWindowFixture::Drop(QWidget& target, const QList<QUrl>& urls) {
@@ -58,12 +58,12 @@ void MainWindowFixture::Drop(QWidget& target, const QList<QUrl>& urls) {
 }
 
 void MainWindowFixture::SelectFile(int row) {
-  FileListView& list = *Form().ListView1;
+  FileListView& list = *Form().fileList;
   const QRect cell = list.visualRect(list.model()->index(row, 0));
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
 }
 
-int MainWindowFixture::SelectedFile() { return Form().ListView1->SelectedRow(); }
+int MainWindowFixture::SelectedFile() { return Form().fileList->SelectedRow(); }
 
 QStringList MainWindowFixture::ListedPaths() {
   QStringList paths;
@@ -83,34 +83,35 @@ void MainWindowFixture::Type(QWidget* widget, const QString& text) {
 }
 
 void MainWindowFixture::ClickValue(int row) {
-  PropertyListView& list = *Form().ListView3;
+  PropertyListView& list = *Form().singleProperties;
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.visualRect(list.model()->index(row, 1)).center());
 }
 
 void MainWindowFixture::EditText(int row, const QString& text) {
   ClickValue(row);
-  Form().editors->Edit1->clear();
-  Type(Form().editors->Edit1, text);
-  QTest::keyClick(Form().editors->Edit1, Qt::Key_Return);
+  Form().editors->textEditor->clear();
+  Type(Form().editors->textEditor, text);
+  QTest::keyClick(Form().editors->textEditor, Qt::Key_Return);
 }
 
 void MainWindowFixture::ClickCaption(int row) {
-  PropertyListView& list = *Form().ListView3;
+  PropertyListView& list = *Form().singleProperties;
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.visualRect(list.model()->index(row, 0)).center());
 }
 
-QString MainWindowFixture::Value(int row) { return Form().ListView3->Value(row); }
+QString MainWindowFixture::Value(int row) { return Form().singleProperties->Value(row); }
 
-std::array<std::string, catalogue::kRowCount> MainWindowFixture::Values() { return Form().ListView3->Values(); }
+std::array<std::string, catalogue::kRowCount> MainWindowFixture::Values() { return Form().singleProperties->Values(); }
 
-QString EnabledControls(TForm1& form) {
+QString EnabledControls(MainWindow& form) {
   QStringList enabled;
   for (QWidget* control : std::initializer_list<QWidget*>{
-           form.ToolButton1, form.ToolButton5, form.ToolButton2, form.ToolButton3, form.BitBtn2, form.BitBtn8,
-           form.BitBtn6, form.BitBtn9, form.ToolButton12, form.GroupBox3, form.GroupBox1}) {
+           form.addFilesButton, form.addFolderButton, form.removeButton, form.removeAllButton, form.changeAllButton,
+           form.exportAllButton, form.changeSelectedButton, form.exportSelectedButton, form.importFromSelectedButton,
+           form.fileTimesGroup, form.attributesGroup}) {
     if (control->isEnabled()) enabled << control->objectName();
   }
-  for (QAction* action : {form.Remove1, form.RemoveAll1}) {
+  for (QAction* action : {form.removeAction, form.removeAllAction}) {
     if (action->isEnabled()) enabled << action->objectName();
   }
   return enabled.join(u' ');

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ProgramForms.h"
+#include "app/ProgramWindows.h"
 #include "tests/app/ScopedSettingsFolder.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/support/TestSupport.h"
@@ -23,8 +23,8 @@ class MainWindowFixture : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  TForm1& Form() { return forms_->form1; }
-  ProgramForms& Forms() { return *forms_; }
+  MainWindow& Form() { return forms_->mainWindow; }
+  ProgramWindows& Forms() { return *forms_; }
 
   // A writable copy of a test document in the fresh folder.
   QString CopyOf(const std::string& dataName, const std::string& name = {});
@@ -56,10 +56,10 @@ class MainWindowFixture : public ::testing::Test {
   kestrel::test::TempDir dir_;
   ScopedSettingsFolder settings_;
   ScriptedDialogs dialogs_;
-  std::unique_ptr<ProgramForms> forms_;
+  std::unique_ptr<ProgramWindows> forms_;
 };
 
 // The window's enabling state of the controls that change at run time, by name, for messages.
-QString EnabledControls(TForm1& form);
+QString EnabledControls(MainWindow& form);
 
 }  // namespace kestrel::app::test

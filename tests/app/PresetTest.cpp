@@ -24,7 +24,7 @@ const QString kAwkwardTitle = QStringLiteral("a, \"b\" @Variant(x) \\ ; #c = 題
 
 class PresetTest : public MainWindowFixture {
  protected:
-  PropertyListView& Batch() { return *Form().ListView2; }
+  PropertyListView& Batch() { return *Form().batchProperties; }
 
   // Everything stored, as QSettings reads it back.
   static std::map<QString, QString> Stored() {
@@ -36,7 +36,7 @@ class PresetTest : public MainWindowFixture {
 
   // A batch tab unlike the first-start state in every part.
   void FillBatchTab() {
-    Form().PageControl1->setCurrentIndex(1);
+    Form().tabs->setCurrentIndex(1);
     Batch().SetValue(0, kAwkwardTitle);
     Batch().SetIncluded(0, true);
     Batch().SetValue(2, QStringLiteral("作成者の名前"));
@@ -48,19 +48,19 @@ class PresetTest : public MainWindowFixture {
     Batch().SetValue(12, QStringLiteral("abc"));
     Batch().SetValue(13, QString());
     Batch().SetIncluded(13, true);
-    Form().DateTimePicker1->setDate(QDate(2021, 4, 1));
-    Form().DateTimePicker2->setTime(QTime(10, 20, 30));
-    Form().DateTimePicker3->setDate(QDate(2022, 5, 6));
-    Form().DateTimePicker4->setTime(QTime(0, 0, 0));
-    Form().DateTimePicker5->setDate(QDate(2023, 7, 8));
-    Form().DateTimePicker6->setTime(QTime(23, 59, 58));
-    Form().CheckBox9->setChecked(false);
-    Form().CheckBox14->setChecked(false);
-    Form().CheckBox1->setCheckState(Qt::PartiallyChecked);
-    Form().CheckBox2->setCheckState(Qt::Checked);
-    Form().CheckBox3->setCheckState(Qt::Unchecked);
-    Form().CheckBox8->setCheckState(Qt::Checked);
-    Form().CheckBox4->setChecked(false);
+    Form().batchCreationDate->setDate(QDate(2021, 4, 1));
+    Form().batchCreationTime->setTime(QTime(10, 20, 30));
+    Form().batchLastWriteDate->setDate(QDate(2022, 5, 6));
+    Form().batchLastWriteTime->setTime(QTime(0, 0, 0));
+    Form().batchLastAccessDate->setDate(QDate(2023, 7, 8));
+    Form().batchLastAccessTime->setTime(QTime(23, 59, 58));
+    Form().batchCreationDateBox->setChecked(false);
+    Form().batchLastAccessTimeBox->setChecked(false);
+    Form().batchReadOnlyBox->setCheckState(Qt::PartiallyChecked);
+    Form().batchArchiveBox->setCheckState(Qt::Checked);
+    Form().batchHiddenBox->setCheckState(Qt::Unchecked);
+    Form().batchSystemBox->setCheckState(Qt::Checked);
+    Form().batchBackupBox->setChecked(false);
   }
 };
 
@@ -69,10 +69,10 @@ TEST_F(PresetTest, DefaultSaveStoresEveryValueUnderItsName) {
   // A value still in its editor is stored too: the command closes the editor first.
   QTest::mouseClick(Batch().viewport(), Qt::LeftButton, Qt::NoModifier,
                     Batch().visualRect(Batch().model()->index(7, 1)).center());
-  ASSERT_FALSE(Form().editors->Edit1->isHidden());
-  Form().editors->Edit1->setText(QStringLiteral("typed last"));
-  QTest::mouseClick(Form().ToolButton9, Qt::LeftButton);
-  EXPECT_TRUE(Form().editors->Edit1->isHidden());
+  ASSERT_FALSE(Form().editors->textEditor->isHidden());
+  Form().editors->textEditor->setText(QStringLiteral("typed last"));
+  QTest::mouseClick(Form().savePresetButton, Qt::LeftButton);
+  EXPECT_TRUE(Form().editors->textEditor->isHidden());
 
   std::map<QString, QString> expected = {
       {"createtime", "2021/04/01 10:20:30"}, {"createtimecheckdate", "0"}, {"createtimechecktime", "1"},
@@ -96,16 +96,16 @@ TEST_F(PresetTest, DefaultSaveStoresEveryValueUnderItsName) {
   EXPECT_TRUE(std::filesystem::exists(settings_.PresetFile()));
 
   // Saving again replaces every value.
-  Form().CheckBox4->setChecked(true);
-  Form().ToolButton9Click();
+  Form().batchBackupBox->setChecked(true);
+  Form().SavePreset();
   EXPECT_EQ(Stored()[QStringLiteral("backupold")], QStringLiteral("1"));
   EXPECT_EQ(Stored().size(), expected.size());
 }
 
 TEST_F(PresetTest, TheStoredPresetsComeBackAfterARestartNormalised) {
   FillBatchTab();
-  Form().CheckBox4->setChecked(true);
-  Form().ToolButton9Click();
+  Form().batchBackupBox->setChecked(true);
+  Form().SavePreset();
   Restart();
 
   PropertyListView& batch = Batch();
@@ -122,43 +122,44 @@ TEST_F(PresetTest, TheStoredPresetsComeBackAfterARestartNormalised) {
   for (int row = 0; row < 14; ++row) {
     EXPECT_EQ(batch.Included(row), row == 0 || row == 6 || row == 11 || row == 13) << row;
   }
-  EXPECT_EQ(Form().DateTimePicker1->date(), QDate(2021, 4, 1));
-  EXPECT_EQ(Form().DateTimePicker2->time(), QTime(10, 20, 30));
-  EXPECT_EQ(Form().DateTimePicker4->time(), QTime(0, 0, 0));
-  EXPECT_EQ(Form().DateTimePicker5->date(), QDate(2023, 7, 8));
-  EXPECT_EQ(Form().DateTimePicker6->time(), QTime(23, 59, 58));
-  EXPECT_FALSE(Form().CheckBox9->isChecked());
-  EXPECT_FALSE(Form().DateTimePicker1->isEnabled());
-  EXPECT_FALSE(Form().CheckBox14->isChecked());
-  EXPECT_FALSE(Form().DateTimePicker6->isEnabled());
-  for (QCheckBox* box : {Form().CheckBox10, Form().CheckBox11, Form().CheckBox12, Form().CheckBox13}) {
+  EXPECT_EQ(Form().batchCreationDate->date(), QDate(2021, 4, 1));
+  EXPECT_EQ(Form().batchCreationTime->time(), QTime(10, 20, 30));
+  EXPECT_EQ(Form().batchLastWriteTime->time(), QTime(0, 0, 0));
+  EXPECT_EQ(Form().batchLastAccessDate->date(), QDate(2023, 7, 8));
+  EXPECT_EQ(Form().batchLastAccessTime->time(), QTime(23, 59, 58));
+  EXPECT_FALSE(Form().batchCreationDateBox->isChecked());
+  EXPECT_FALSE(Form().batchCreationDate->isEnabled());
+  EXPECT_FALSE(Form().batchLastAccessTimeBox->isChecked());
+  EXPECT_FALSE(Form().batchLastAccessTime->isEnabled());
+  for (QCheckBox* box : {Form().batchCreationTimeBox, Form().batchLastWriteDateBox, Form().batchLastWriteTimeBox,
+                         Form().batchLastAccessDateBox}) {
     EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
   }
-  EXPECT_EQ(Form().CheckBox1->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(Form().CheckBox2->checkState(), Qt::Checked);
-  EXPECT_EQ(Form().CheckBox3->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Form().CheckBox8->checkState(), Qt::Checked);
-  EXPECT_TRUE(Form().CheckBox4->isChecked());
+  EXPECT_EQ(Form().batchReadOnlyBox->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(Form().batchArchiveBox->checkState(), Qt::Checked);
+  EXPECT_EQ(Form().batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(Form().batchSystemBox->checkState(), Qt::Checked);
+  EXPECT_TRUE(Form().batchBackupBox->isChecked());
 }
 
 TEST_F(PresetTest, TheImportPutsBackWhatWasSaved) {
   FillBatchTab();
-  Form().ToolButton9Click();
+  Form().SavePreset();
   Batch().SetValue(0, QStringLiteral("changed since"));
   Batch().SetIncluded(0, false);
-  Form().CheckBox3->setCheckState(Qt::Checked);
-  Form().CheckBox9->setChecked(true);
+  Form().batchHiddenBox->setCheckState(Qt::Checked);
+  Form().batchCreationDateBox->setChecked(true);
   // An open editor closes first; then its row, like every other, gets the stored value.
   QTest::mouseClick(Batch().viewport(), Qt::LeftButton, Qt::NoModifier,
                     Batch().visualRect(Batch().model()->index(2, 1)).center());
-  Form().editors->Edit1->setText(QStringLiteral("typed"));
-  QTest::mouseClick(Form().ToolButton10, Qt::LeftButton);
-  EXPECT_TRUE(Form().editors->Edit1->isHidden());
+  Form().editors->textEditor->setText(QStringLiteral("typed"));
+  QTest::mouseClick(Form().loadPresetButton, Qt::LeftButton);
+  EXPECT_TRUE(Form().editors->textEditor->isHidden());
   EXPECT_EQ(Batch().Value(0), kAwkwardTitle);
   EXPECT_TRUE(Batch().Included(0));
   EXPECT_EQ(Batch().Value(2), QStringLiteral("作成者の名前"));
-  EXPECT_EQ(Form().CheckBox3->checkState(), Qt::Unchecked);
-  EXPECT_FALSE(Form().CheckBox9->isChecked());
+  EXPECT_EQ(Form().batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(Form().batchCreationDateBox->isChecked());
 }
 
 TEST_F(PresetTest, StringsWrittenByHandAreReadAsTheProgramReadsThem) {
@@ -174,36 +175,37 @@ TEST_F(PresetTest, StringsWrittenByHandAreReadAsTheProgramReadsThem) {
     settings.setValue(QStringLiteral("表題check"), QStringLiteral("yes"));
     settings.setValue(QStringLiteral("backupold"), QStringLiteral("1"));
   }
-  Form().ToolButton10Click();
-  EXPECT_EQ(Form().CheckBox1->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(Form().CheckBox2->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Form().DateTimePicker1->date(), QDate::currentDate());
-  EXPECT_FALSE(Form().CheckBox11->isChecked());
-  EXPECT_TRUE(Form().CheckBox14->isChecked());
+  Form().LoadPreset();
+  EXPECT_EQ(Form().batchReadOnlyBox->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(Form().batchArchiveBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(Form().batchCreationDate->date(), QDate::currentDate());
+  EXPECT_FALSE(Form().batchLastWriteDateBox->isChecked());
+  EXPECT_TRUE(Form().batchLastAccessTimeBox->isChecked());
   EXPECT_EQ(Batch().Value(6), QStringLiteral("12"));
   EXPECT_EQ(Batch().Value(13), QStringLiteral("2001/02/03 4:05:00"));
   EXPECT_FALSE(Batch().Included(1));
-  EXPECT_TRUE(Form().CheckBox4->isChecked());
+  EXPECT_TRUE(Form().batchBackupBox->isChecked());
 }
 
 TEST_F(PresetTest, AtTheFirstStartNothingIsStoredAndTheDefaultsShow) {
   EXPECT_TRUE(Stored().empty());
-  EXPECT_FALSE(Form().CheckBox4->isChecked());
+  EXPECT_FALSE(Form().batchBackupBox->isChecked());
   for (int row = 0; row < 14; ++row) EXPECT_FALSE(Batch().Included(row)) << row;
   EXPECT_EQ(Batch().Value(6), QStringLiteral("1"));
   EXPECT_EQ(Batch().Value(13), QString());
-  for (QCheckBox* box : {Form().CheckBox1, Form().CheckBox2, Form().CheckBox3, Form().CheckBox8}) {
+  for (QCheckBox* box :
+       {Form().batchReadOnlyBox, Form().batchArchiveBox, Form().batchHiddenBox, Form().batchSystemBox}) {
     EXPECT_EQ(box->checkState(), Qt::PartiallyChecked);
   }
-  for (const QDateEdit* date : {Form().DateTimePicker1, Form().DateTimePicker3, Form().DateTimePicker5}) {
+  for (const QDateEdit* date : {Form().batchCreationDate, Form().batchLastWriteDate, Form().batchLastAccessDate}) {
     EXPECT_TRUE(date->isEnabled()) << date->objectName().toStdString();
   }
-  for (const QTimeEdit* time : {Form().DateTimePicker2, Form().DateTimePicker4, Form().DateTimePicker6}) {
+  for (const QTimeEdit* time : {Form().batchCreationTime, Form().batchLastWriteTime, Form().batchLastAccessTime}) {
     EXPECT_TRUE(time->isEnabled()) << time->objectName().toStdString();
   }
   // Importing an empty store gives the same state again.
   Batch().SetIncluded(3, true);
-  Form().ToolButton10Click();
+  Form().LoadPreset();
   EXPECT_FALSE(Batch().Included(3));
   EXPECT_TRUE(Stored().empty());
 }

@@ -23,14 +23,14 @@ void ProgressWatch::At(const QString& path, std::function<void()> action) {
 }
 
 void ProgressWatch::CancelAt(const QString& path) {
-  At(path, [this] { QTest::mouseClick(dialog_.Button1, Qt::LeftButton); });
+  At(path, [this] { QTest::mouseClick(dialog_.cancelButton, Qt::LeftButton); });
 }
 
 void ProgressWatch::Look() {
   if (!dialog_.isVisible()) return;
-  const QString percentage = dialog_.Label2->text();
+  const QString percentage = dialog_.percentLabel->text();
   if (percentages_.isEmpty() || percentages_.back() != percentage) percentages_ << percentage;
-  const QString document = dialog_.Label1->text();
+  const QString document = dialog_.documentLabel->text();
   if (!document.isEmpty() && (documents_.isEmpty() || documents_.back() != document)) documents_ << document;
   if (action_ && document == actionPath_) std::exchange(action_, nullptr)();
 }

@@ -18,14 +18,14 @@ class ProgressWatch {
  public:
   explicit ProgressWatch(ProgressDialog& dialog);
 
-  // Runs `action` once, the first time the dialog shows `path` in Label1.
+  // Runs `action` once, the first time the dialog shows `path` in documentLabel.
   void At(const QString& path, std::function<void()> action);
   // Presses "キャンセル" the first time the dialog shows `path`.
   void CancelAt(const QString& path);
 
-  // The texts of Label2 in the order shown, each change once ("0%" first).
+  // The texts of percentLabel in the order shown, each change once ("0%" first).
   const QStringList& Percentages() const { return percentages_; }
-  // The documents Label1 showed, in order.
+  // The documents documentLabel showed, in order.
   const QStringList& Documents() const { return documents_; }
 
  private:

@@ -51,13 +51,14 @@ void ExpectPickers(const QDateEdit* date, const QTimeEdit* clock, const PickerVa
 // After a failed read nothing of any document is shown, and nothing can write to this one or
 // take its values: the change, the single export and the import are off, the pickers blank.
 void ReadingTest::ExpectNothingShownOrWritable() {
-  TForm1& form = Form();
-  EXPECT_EQ(form.ListView3->Values(), (std::array<std::string, 14>{}));
-  for (QDateEdit* date : {form.DateTimePicker9, form.DateTimePicker11, form.DateTimePicker13}) {
+  MainWindow& form = Form();
+  EXPECT_EQ(form.singleProperties->Values(), (std::array<std::string, 14>{}));
+  for (QDateEdit* date : {form.creationDate, form.lastWriteDate, form.lastAccessDate}) {
     EXPECT_EQ(date->text(), QStringLiteral(" ")) << date->objectName().toStdString();
   }
-  for (QWidget* control : std::initializer_list<QWidget*>{form.BitBtn6, form.BitBtn9, form.ToolButton12, form.GroupBox3,
-                                                          form.GroupBox1}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{form.changeSelectedButton, form.exportSelectedButton,
+                                       form.importFromSelectedButton, form.fileTimesGroup, form.attributesGroup}) {
     EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
   }
 }
@@ -70,13 +71,13 @@ TEST_F(ReadingTest, SelectingADocumentShowsItsRowsTimesAndAttributesAndLeavesItA
   AddByDialog({path});
   EXPECT_EQ(Values(), Expected("lo-ja-full.doc").value());
   const fs::FileTimeSet times = before.times.FileTimes();
-  ExpectPickers(Form().DateTimePicker9, Form().DateTimePicker10, Shown(times.creation));
-  ExpectPickers(Form().DateTimePicker11, Form().DateTimePicker12, Shown(times.lastWrite));
-  ExpectPickers(Form().DateTimePicker13, Form().DateTimePicker14, Shown(times.lastAccess));
-  const std::array<std::pair<QCheckBox*, std::uint32_t>, 4> boxes = {{{Form().CheckBox16, fs::kAttributeReadOnly},
-                                                                      {Form().CheckBox17, fs::kAttributeArchive},
-                                                                      {Form().CheckBox18, fs::kAttributeHidden},
-                                                                      {Form().CheckBox23, fs::kAttributeSystem}}};
+  ExpectPickers(Form().creationDate, Form().creationTime, Shown(times.creation));
+  ExpectPickers(Form().lastWriteDate, Form().lastWriteTime, Shown(times.lastWrite));
+  ExpectPickers(Form().lastAccessDate, Form().lastAccessTime, Shown(times.lastAccess));
+  const std::array<std::pair<QCheckBox*, std::uint32_t>, 4> boxes = {{{Form().readOnlyBox, fs::kAttributeReadOnly},
+                                                                      {Form().archiveBox, fs::kAttributeArchive},
+                                                                      {Form().hiddenBox, fs::kAttributeHidden},
+                                                                      {Form().systemBox, fs::kAttributeSystem}}};
   for (const auto& [box, bit] : boxes) {
     EXPECT_EQ(box->checkState(), (before.attributes & bit) != 0 ? Qt::Checked : Qt::Unchecked)
         << box->objectName().toStdString();
@@ -106,12 +107,13 @@ TEST_F(ReadingTest, AnUnreadablePackageGetsTheReadErrorIconAndShowsNoOtherFilesR
   // Why, in the tooltip and the status bar; no message box.
   const QString reason = Form().Files().data(Form().Files().index(1, 0), Qt::ToolTipRole).toString();
   EXPECT_TRUE(reason.startsWith(broken + QStringLiteral("\n読み込めませんでした: "))) << reason.toStdString();
-  EXPECT_TRUE(reason.endsWith(Form().StatusBar1->currentMessage())) << Form().StatusBar1->currentMessage().toStdString();
+  EXPECT_TRUE(reason.endsWith(Form().statusLine->currentMessage()))
+      << Form().statusLine->currentMessage().toStdString();
   EXPECT_TRUE(dialogs_.messages.empty());
   // The other document is shown and can be changed again.
   SelectFile(0);
-  EXPECT_TRUE(Form().BitBtn6->isEnabled());
-  EXPECT_EQ(Form().StatusBar1->currentMessage(), QStringLiteral("読み込みました"));
+  EXPECT_TRUE(Form().changeSelectedButton->isEnabled());
+  EXPECT_EQ(Form().statusLine->currentMessage(), QStringLiteral("読み込みました"));
 }
 
 // A document held by another program cannot be read; once released, no way of starting a change
@@ -130,9 +132,9 @@ TEST_F(ReadingTest, AfterAFailedReadNoChangeReachesTheDocument) {
     const int row = Form().Files().rowCount() - 1;
     ASSERT_EQ(StatusOf(row), FileStatus::ReadError);
     ExpectNothingShownOrWritable();
-    QTest::mouseClick(Form().BitBtn6, Qt::LeftButton);
-    Form().BitBtn6Click();
-    Form().ToolButton12Click();
+    QTest::mouseClick(Form().changeSelectedButton, Qt::LeftButton);
+    Form().ChangeSelectedFile();
+    Form().ImportFromSelectedFile();
     EXPECT_EQ(kestrel::test::ReadBytes(held.toStdString()), before);
     EXPECT_EQ(StatusOf(row), FileStatus::ReadError);
     Form().Files().RemoveAll();
@@ -174,9 +176,9 @@ TEST_F(ReadingTest, ALastAccessNotLaterThan1904LeavesTheAccessDateBlank) {
   const PickerValue recentAccess = Shown(RecordOf(recent).times.FileTimes().lastAccess);
   AddByDialog({old});
   // Not the other document's time: the date is blank.
-  EXPECT_NE(Form().DateTimePicker13->date(), recentAccess.date);
-  EXPECT_EQ(Form().DateTimePicker13->text(), QStringLiteral(" "));
-  ExpectPickers(Form().DateTimePicker11, Form().DateTimePicker12, Shown(RecordOf(old).times.FileTimes().lastWrite));
+  EXPECT_NE(Form().lastAccessDate->date(), recentAccess.date);
+  EXPECT_EQ(Form().lastAccessDate->text(), QStringLiteral(" "));
+  ExpectPickers(Form().lastWriteDate, Form().lastWriteTime, Shown(RecordOf(old).times.FileTimes().lastWrite));
   EXPECT_EQ(StatusOf(1), FileStatus::NotChanged);
 }
 

@@ -28,7 +28,7 @@
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
 #include "app/InPlaceEditors.h"
-#include "app/ProgramForms.h"
+#include "app/ProgramWindows.h"
 #include "app/ProgramSetup.h"
 #include "app/PropertyListView.h"
 #include "app/dialogs/ProgressDialog.h"
@@ -81,7 +81,7 @@ class PhotographingDialogs final : public kestrel::app::Dialogs {
     look.setInterval(0);
     const char* name = dialog.windowTitle() == QStringLiteral("変更中...") ? "progress-batch.png" : "progress-csv.png";
     QObject::connect(&look, &QTimer::timeout, [&] {
-      if (dialog.isVisible() && dialog.Label2->text() == QStringLiteral("50%")) {
+      if (dialog.isVisible() && dialog.percentLabel->text() == QStringLiteral("50%")) {
         look.stop();
         Save(dialog, folder_, name);
       }
@@ -98,12 +98,12 @@ class PhotographingDialogs final : public kestrel::app::Dialogs {
 
 // The tooltip of the first listed file that failed, photographed with the window beneath it (a
 // tooltip is a window of its own, so the screen is grabbed).
-void ShowFailureTooltip(kestrel::app::TForm1& form, const QString& folder) {
+void ShowFailureTooltip(kestrel::app::MainWindow& form, const QString& folder) {
   kestrel::app::FileListModel& files = form.Files();
   for (int row = 0; row < files.rowCount(); ++row) {
     if (files.Status(row) != kestrel::app::FileStatus::ChangeError) continue;
-    QWidget* viewport = form.ListView1->viewport();
-    const QPoint at = viewport->mapToGlobal(form.ListView1->visualRect(files.index(row, 0)).center());
+    QWidget* viewport = form.fileList->viewport();
+    const QPoint at = viewport->mapToGlobal(form.fileList->visualRect(files.index(row, 0)).center());
     QToolTip::showText(at, files.data(files.index(row, 0), Qt::ToolTipRole).toString(), viewport);
     QTest::qWait(300);
     const QRect frame = form.frameGeometry();
@@ -138,15 +138,15 @@ int main(int argc, char** argv) {
   const QTemporaryDir scratch;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath(QStringLiteral("settings")));
   PhotographingDialogs dialogs(folder, documents, scratch.filePath(QStringLiteral("list.CSV")));
-  kestrel::app::ProgramForms forms(dialogs);
-  kestrel::app::TForm1& form = forms.form1;
+  kestrel::app::ProgramWindows forms(dialogs);
+  kestrel::app::MainWindow& form = forms.mainWindow;
   form.show();
   form.activateWindow();
   if (!QTest::qWaitForWindowActive(&form)) std::fprintf(stderr, "the main window did not become active\n");
-  form.ToolButton1Click();
+  form.AddFiles();
   Save(form, folder, "single.png");
 
-  PropertyListView& list = *form.ListView3;
+  PropertyListView& list = *form.singleProperties;
   ClickValue(list, 0);
   Save(form, folder, "editor-text.png");
   ClickValue(list, 13);
@@ -160,27 +160,27 @@ int main(int argc, char** argv) {
   form.CloseEditors();
 
   // The batch tab as a user prepares it: the selected file's values, some rows and boxes chosen.
-  form.PageControl1->setCurrentIndex(1);
-  form.ToolButton12Click();
-  PropertyListView& batch = *form.ListView2;
+  form.tabs->setCurrentIndex(1);
+  form.ImportFromSelectedFile();
+  PropertyListView& batch = *form.batchProperties;
   for (const int row : {0, 2, 9, 11, 13}) batch.SetIncluded(row, true);
-  form.CheckBox9->setChecked(false);
-  form.CheckBox14->setChecked(false);
-  form.CheckBox1->setCheckState(Qt::Checked);
-  form.CheckBox3->setCheckState(Qt::Unchecked);
-  form.CheckBox4->setChecked(true);
+  form.batchCreationDateBox->setChecked(false);
+  form.batchLastAccessTimeBox->setChecked(false);
+  form.batchReadOnlyBox->setCheckState(Qt::Checked);
+  form.batchHiddenBox->setCheckState(Qt::Unchecked);
+  form.batchBackupBox->setChecked(true);
   Save(form, folder, "batch.png");
   ClickValue(batch, 13);
   Save(form, folder, "batch-editor.png");
   form.CloseEditors();
 
   // After the run: the counts in the status bar, and why a document failed in its tooltip.
-  form.BitBtn2Click();
+  form.ChangeAllFiles();
   Save(form, folder, "batch-done.png");
   ShowFailureTooltip(form, folder);
-  form.BitBtn8Click();
-  form.PageControl1->setCurrentIndex(0);
-  form.Showhint1Click();
-  form.about1Click();
+  form.ExportAllFiles();
+  form.tabs->setCurrentIndex(0);
+  form.ShowHintsFromMenu();
+  form.ShowAbout();
   return 0;
 }

@@ -46,20 +46,20 @@ QStringList Texts(const QList<QAction*>& actions) {
 
 TEST_F(StartupTest, TheFiveWindowsCarryTheirCaptions) {
   EXPECT_EQ(Form().windowTitle(), QStringLiteral("Kestrelpad"));
-  EXPECT_EQ(Forms().form4.windowTitle(), QStringLiteral("ヘルプヒント"));
-  EXPECT_EQ(Forms().form5.windowTitle(), QStringLiteral("バージョン情報"));
-  EXPECT_EQ(Forms().form7.windowTitle(), QStringLiteral("変更中..."));
-  EXPECT_EQ(Forms().form9.windowTitle(), QStringLiteral("CSVを出力中..."));
+  EXPECT_EQ(Forms().hints.windowTitle(), QStringLiteral("ヘルプヒント"));
+  EXPECT_EQ(Forms().about.windowTitle(), QStringLiteral("バージョン情報"));
+  EXPECT_EQ(Forms().batchChange.windowTitle(), QStringLiteral("変更中..."));
+  EXPECT_EQ(Forms().csvExport.windowTitle(), QStringLiteral("CSVを出力中..."));
   // Only the main window is shown at start-up; the others wait to be shown modally.
-  for (const QDialog* dialog : std::initializer_list<const QDialog*>{&Forms().form4, &Forms().form5, &Forms().form7,
-                                                                     &Forms().form9}) {
+  for (const QDialog* dialog : std::initializer_list<const QDialog*>{&Forms().hints, &Forms().about,
+                                                                     &Forms().batchChange, &Forms().csvExport}) {
     EXPECT_FALSE(dialog->isVisible()) << dialog->windowTitle().toStdString();
     EXPECT_TRUE(dialog->isModal()) << dialog->windowTitle().toStdString();
   }
 }
 
 TEST_F(StartupTest, MenusAndToolsCarryTheirCaptions) {
-  const QList<QAction*> menus = Form().MainMenu1->actions();
+  const QList<QAction*> menus = Form().mainMenu->actions();
   ASSERT_EQ(menus.size(), 2);
   EXPECT_EQ(menus[0]->text(), QStringLiteral("ファイル(&F)"));
   EXPECT_EQ(Texts(menus[0]->menu()->actions()),
@@ -70,66 +70,73 @@ TEST_F(StartupTest, MenusAndToolsCarryTheirCaptions) {
             (QStringList{QStringLiteral("ヘルプ(&H)"), QStringLiteral("ヘルプオンライン(&O)"), QStringLiteral("ヒント(&T)"),
                          QStringLiteral("Norvale　ホームページ(&W)"), QStringLiteral("メールサポート(&M)"),
                          QStringLiteral("バージョン情報(&A)")}));
-  EXPECT_EQ(Form().PopupMenu1->actions(),
-            (QList<QAction*>{Form().AddFiles1, Form().AddFilesfromfloder1, Form().Remove1, Form().RemoveAll1}));
+  EXPECT_EQ(Form().fileListMenu->actions(), (QList<QAction*>{Form().addFilesAction, Form().addFolderAction,
+                                                             Form().removeAction, Form().removeAllAction}));
   const std::vector<std::pair<QAction*, QKeySequence>> shortcuts = {
-      {Form().AddFiles1, QKeySequence(QStringLiteral("Ctrl+O"))},
-      {Form().AddFilesfromfloder1, QKeySequence(QStringLiteral("Ctrl+Shift+O"))},
-      {Form().Remove1, QKeySequence(QStringLiteral("Del"))},
-      {Form().help2, QKeySequence(QStringLiteral("F1"))},
-      {Form().Exit1, QKeySequence(QStringLiteral("Ctrl+Q"))}};
+      {Form().addFilesAction, QKeySequence(QStringLiteral("Ctrl+O"))},
+      {Form().addFolderAction, QKeySequence(QStringLiteral("Ctrl+Shift+O"))},
+      {Form().removeAction, QKeySequence(QStringLiteral("Del"))},
+      {Form().helpAction, QKeySequence(QStringLiteral("F1"))},
+      {Form().exitAction, QKeySequence(QStringLiteral("Ctrl+Q"))}};
   for (const auto& [action, keys] : shortcuts) EXPECT_EQ(action->shortcut(), keys) << action->text().toStdString();
-  EXPECT_EQ(Form().ToolButton1->text(), QStringLiteral("ファイル追加"));
-  EXPECT_EQ(Form().ToolButton5->text(), QStringLiteral("フォルダからファイル追加"));
-  EXPECT_EQ(Form().ToolButton2->text(), QStringLiteral("削除"));
-  EXPECT_EQ(Form().ToolButton3->text(), QStringLiteral("全て削除"));
-  EXPECT_EQ(Form().ToolButton9->text(), QStringLiteral("既定保存"));
-  EXPECT_EQ(Form().ToolButton10->text(), QStringLiteral("既定のインポート"));
-  EXPECT_EQ(Form().ToolButton12->text(), QStringLiteral("選択したファイルからインポート"));
+  EXPECT_EQ(Form().addFilesButton->text(), QStringLiteral("ファイル追加"));
+  EXPECT_EQ(Form().addFolderButton->text(), QStringLiteral("フォルダからファイル追加"));
+  EXPECT_EQ(Form().removeButton->text(), QStringLiteral("削除"));
+  EXPECT_EQ(Form().removeAllButton->text(), QStringLiteral("全て削除"));
+  EXPECT_EQ(Form().savePresetButton->text(), QStringLiteral("既定保存"));
+  EXPECT_EQ(Form().loadPresetButton->text(), QStringLiteral("既定のインポート"));
+  EXPECT_EQ(Form().importFromSelectedButton->text(), QStringLiteral("選択したファイルからインポート"));
   // Tool buttons never take the focus; that is why their commands close the editors themselves.
-  for (const QToolButton* tool : {Form().ToolButton1, Form().ToolButton5, Form().ToolButton2, Form().ToolButton3,
-                                  Form().ToolButton9, Form().ToolButton10, Form().ToolButton12}) {
+  for (const QToolButton* tool :
+       {Form().addFilesButton, Form().addFolderButton, Form().removeButton, Form().removeAllButton,
+        Form().savePresetButton, Form().loadPresetButton, Form().importFromSelectedButton}) {
     EXPECT_EQ(tool->focusPolicy(), Qt::NoFocus) << tool->objectName().toStdString();
   }
 }
 
 TEST_F(StartupTest, TabsGroupsBoxesAndButtonsCarryTheirCaptions) {
-  EXPECT_EQ(Form().PageControl1->tabText(0), QStringLiteral("単一変更"));
-  EXPECT_EQ(Form().PageControl1->tabText(1), QStringLiteral("一括変更"));
-  EXPECT_EQ(Form().PageControl1->widget(0), Form().TabSheet2);
-  for (const QGroupBox* group : {Form().GroupBox3, Form().GroupBox5}) EXPECT_EQ(group->title(), QStringLiteral("ファイル日時"));
-  for (const QGroupBox* group : {Form().GroupBox1, Form().GroupBox2}) EXPECT_EQ(group->title(), QStringLiteral("ファイル属性"));
-  for (QGroupBox* group : {Form().GroupBox3, Form().GroupBox5}) {
+  EXPECT_EQ(Form().tabs->tabText(0), QStringLiteral("単一変更"));
+  EXPECT_EQ(Form().tabs->tabText(1), QStringLiteral("一括変更"));
+  EXPECT_EQ(Form().tabs->widget(0), Form().singleTab);
+  for (const QGroupBox* group : {Form().fileTimesGroup, Form().batchFileTimesGroup})
+    EXPECT_EQ(group->title(), QStringLiteral("ファイル日時"));
+  for (const QGroupBox* group : {Form().attributesGroup, Form().batchAttributesGroup})
+    EXPECT_EQ(group->title(), QStringLiteral("ファイル属性"));
+  for (QGroupBox* group : {Form().fileTimesGroup, Form().batchFileTimesGroup}) {
     QStringList labels;
     for (const QLabel* label : group->findChildren<QLabel*>()) labels << label->text();
     EXPECT_EQ(labels, (QStringList{QStringLiteral("作成日時："), QStringLiteral("更新時間："), QStringLiteral("アクセス日時：")}));
   }
   const QString backup = QStringLiteral("変更する前に、元のファイルを同じフォルダにバックアップする");
-  EXPECT_EQ(Form().CheckBox5->text(), backup);
-  EXPECT_EQ(Form().CheckBox4->text(), backup);
-  const std::array<std::pair<QCheckBox*, const char*>, 8> boxes = {{{Form().CheckBox16, "読み取り専用"},
-                                                                    {Form().CheckBox17, "アーカイブ"},
-                                                                    {Form().CheckBox18, "隠し"},
-                                                                    {Form().CheckBox23, "システム"},
-                                                                    {Form().CheckBox1, "読み取り専用"},
-                                                                    {Form().CheckBox2, "アーカイブ"},
-                                                                    {Form().CheckBox3, "隠し"},
-                                                                    {Form().CheckBox8, "システム"}}};
+  EXPECT_EQ(Form().singleBackupBox->text(), backup);
+  EXPECT_EQ(Form().batchBackupBox->text(), backup);
+  const std::array<std::pair<QCheckBox*, const char*>, 8> boxes = {{{Form().readOnlyBox, "読み取り専用"},
+                                                                    {Form().archiveBox, "アーカイブ"},
+                                                                    {Form().hiddenBox, "隠し"},
+                                                                    {Form().systemBox, "システム"},
+                                                                    {Form().batchReadOnlyBox, "読み取り専用"},
+                                                                    {Form().batchArchiveBox, "アーカイブ"},
+                                                                    {Form().batchHiddenBox, "隠し"},
+                                                                    {Form().batchSystemBox, "システム"}}};
   for (const auto& [box, caption] : boxes) {
     EXPECT_EQ(box->text(), QString::fromUtf8(caption));
     EXPECT_TRUE(box->isTristate());
     EXPECT_EQ(box->checkState(), Qt::PartiallyChecked) << caption;
   }
-  const std::array<std::pair<QPushButton*, const char*>, 8> buttons = {
-      {{Form().BitBtn6, "変更"}, {Form().BitBtn9, "CSV出力"}, {Form().BitBtn5, "ヒント"}, {Form().BitBtn7, "終了"},
-       {Form().BitBtn2, "変更"}, {Form().BitBtn8, "CSV出力"}, {Form().BitBtn3, "ヒント"}, {Form().BitBtn4, "終了"}}};
+  const std::array<std::pair<QPushButton*, const char*>, 8> buttons = {{{Form().changeSelectedButton, "変更"},
+                                                                        {Form().exportSelectedButton, "CSV出力"},
+                                                                        {Form().singleHintsButton, "ヒント"},
+                                                                        {Form().singleCloseButton, "終了"},
+                                                                        {Form().changeAllButton, "変更"},
+                                                                        {Form().exportAllButton, "CSV出力"},
+                                                                        {Form().batchHintsButton, "ヒント"},
+                                                                        {Form().batchCloseButton, "終了"}}};
   for (const auto& [button, caption] : buttons) EXPECT_EQ(button->text(), QString::fromUtf8(caption));
-  EXPECT_EQ(Form().editors->CheckBox15->text(), QStringLiteral("消す"));
-  EXPECT_EQ(Form().editors->CheckBox6->text(), QStringLiteral("消す"));
+  EXPECT_EQ(Form().editors->eraseBox->text(), QStringLiteral("消す"));
 }
 
 TEST_F(StartupTest, BothPropertyListsShowTheCatalogueRows) {
-  for (PropertyListView* list : {Form().ListView3, Form().ListView2}) {
+  for (PropertyListView* list : {Form().singleProperties, Form().batchProperties}) {
     EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("概要情報"));
     EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("値"));
     ASSERT_EQ(list->rowCount(), 14);
@@ -139,24 +146,24 @@ TEST_F(StartupTest, BothPropertyListsShowTheCatalogueRows) {
     }
     EXPECT_EQ(list->columnWidth(0), 160);
   }
-  EXPECT_EQ(Form().ListView3->Values(), (std::array<std::string, 14>{}));
-  EXPECT_EQ(Form().ListView1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ファイル名前"));
+  EXPECT_EQ(Form().singleProperties->Values(), (std::array<std::string, 14>{}));
+  EXPECT_EQ(Form().fileList->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ファイル名前"));
 }
 
 TEST_F(StartupTest, StartsOnTheSingleTabWithWhatNeedsAFileDisabled) {
-  EXPECT_EQ(Form().PageControl1->currentIndex(), 0);
+  EXPECT_EQ(Form().tabs->currentIndex(), 0);
   EXPECT_EQ(Form().Files().rowCount(), 0);
-  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("ToolButton1 ToolButton5 GroupBox3 GroupBox1"));
-  EXPECT_TRUE(Form().CheckBox5->isChecked());
-  for (const QWidget* editor : {static_cast<QWidget*>(Form().editors->Edit1), Form().editors->Panel3,
-                                Form().editors->Panel5}) {
+  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("addFilesButton addFolderButton fileTimesGroup attributesGroup"));
+  EXPECT_TRUE(Form().singleBackupBox->isChecked());
+  for (const QWidget* editor : {static_cast<QWidget*>(Form().editors->textEditor), Form().editors->dateTimeEditor,
+                                Form().editors->numberEditor}) {
     EXPECT_TRUE(editor->isHidden());
   }
 }
 
 TEST_F(StartupTest, AtTheFirstStartTheBatchTabShowsTheDefaults) {
   const QString now = QString::fromStdString(time::FormatDateTimeText(CurrentLocalDateTime()));
-  PropertyListView& list = *Form().ListView2;
+  PropertyListView& list = *Form().batchProperties;
   for (int row = 0; row < 14; ++row) {
     EXPECT_FALSE(list.Included(row)) << row;
     if (row == 10 || row == 11) {
@@ -170,18 +177,19 @@ TEST_F(StartupTest, AtTheFirstStartTheBatchTabShowsTheDefaults) {
       EXPECT_EQ(list.Value(row), QString()) << row;
     }
   }
-  for (QCheckBox* box : {Form().CheckBox9, Form().CheckBox10, Form().CheckBox11, Form().CheckBox12, Form().CheckBox13,
-                         Form().CheckBox14}) {
+  for (QCheckBox* box : {Form().batchCreationDateBox, Form().batchCreationTimeBox, Form().batchLastWriteDateBox,
+                         Form().batchLastWriteTimeBox, Form().batchLastAccessDateBox, Form().batchLastAccessTimeBox}) {
     EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
   }
-  for (const QDateEdit* date : {Form().DateTimePicker1, Form().DateTimePicker3, Form().DateTimePicker5}) {
+  for (const QDateEdit* date : {Form().batchCreationDate, Form().batchLastWriteDate, Form().batchLastAccessDate}) {
     EXPECT_TRUE(date->isEnabled());
     EXPECT_EQ(date->date(), QDate::currentDate());
   }
-  for (QCheckBox* box : {Form().CheckBox1, Form().CheckBox2, Form().CheckBox3, Form().CheckBox8}) {
+  for (QCheckBox* box :
+       {Form().batchReadOnlyBox, Form().batchArchiveBox, Form().batchHiddenBox, Form().batchSystemBox}) {
     EXPECT_EQ(box->checkState(), Qt::PartiallyChecked);
   }
-  EXPECT_FALSE(Form().CheckBox4->isChecked());
+  EXPECT_FALSE(Form().batchBackupBox->isChecked());
 }
 
 TEST(StartupPresets, StoredPresetsFillTheBatchTabBeforeTheWindowIsShown) {
@@ -208,32 +216,32 @@ TEST(StartupPresets, StoredPresetsFillTheBatchTabBeforeTheWindowIsShown) {
     presets::SavePreset(store, stored);
   }
   ScriptedDialogs dialogs;
-  ProgramForms forms(dialogs);
-  TForm1& form = forms.form1;
+  ProgramWindows forms(dialogs);
+  MainWindow& form = forms.mainWindow;
   EXPECT_FALSE(form.isVisible());
-  EXPECT_EQ(form.ListView2->Value(0), QStringLiteral("共通タイトル"));
-  EXPECT_TRUE(form.ListView2->Included(0));
-  EXPECT_FALSE(form.ListView2->Included(1));
-  EXPECT_EQ(form.ListView2->Value(6), QStringLiteral("7"));
-  EXPECT_EQ(form.ListView2->Value(10), QStringLiteral("2021/04/01 9:30:00"));
-  EXPECT_TRUE(form.CheckBox9->isChecked());
-  EXPECT_FALSE(form.CheckBox10->isChecked());
-  EXPECT_FALSE(form.DateTimePicker2->isEnabled());
-  EXPECT_TRUE(form.DateTimePicker1->isEnabled());
-  EXPECT_EQ(form.DateTimePicker1->date(), QDate(2021, 4, 1));
-  EXPECT_EQ(form.DateTimePicker4->time(), QTime(6, 0));
-  EXPECT_FALSE(form.CheckBox13->isChecked());
-  EXPECT_FALSE(form.DateTimePicker5->isEnabled());
-  EXPECT_EQ(form.CheckBox1->checkState(), Qt::Checked);
-  EXPECT_EQ(form.CheckBox2->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(form.CheckBox3->checkState(), Qt::Unchecked);
-  EXPECT_TRUE(form.CheckBox4->isChecked());
+  EXPECT_EQ(form.batchProperties->Value(0), QStringLiteral("共通タイトル"));
+  EXPECT_TRUE(form.batchProperties->Included(0));
+  EXPECT_FALSE(form.batchProperties->Included(1));
+  EXPECT_EQ(form.batchProperties->Value(6), QStringLiteral("7"));
+  EXPECT_EQ(form.batchProperties->Value(10), QStringLiteral("2021/04/01 9:30:00"));
+  EXPECT_TRUE(form.batchCreationDateBox->isChecked());
+  EXPECT_FALSE(form.batchCreationTimeBox->isChecked());
+  EXPECT_FALSE(form.batchCreationTime->isEnabled());
+  EXPECT_TRUE(form.batchCreationDate->isEnabled());
+  EXPECT_EQ(form.batchCreationDate->date(), QDate(2021, 4, 1));
+  EXPECT_EQ(form.batchLastWriteTime->time(), QTime(6, 0));
+  EXPECT_FALSE(form.batchLastAccessDateBox->isChecked());
+  EXPECT_FALSE(form.batchLastAccessDate->isEnabled());
+  EXPECT_EQ(form.batchReadOnlyBox->checkState(), Qt::Checked);
+  EXPECT_EQ(form.batchArchiveBox->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(form.batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_TRUE(form.batchBackupBox->isChecked());
 }
 
 TEST_F(StartupTest, TheWindowAsksForMsPGothicAndGetsIpaPGothic) {
   EXPECT_EQ(Form().font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
   EXPECT_EQ(Form().font().pixelSize(), 12);
-  EXPECT_EQ(Form().ToolBar2->font().pixelSize(), 11);
+  EXPECT_EQ(Form().fileTools->font().pixelSize(), 11);
   if (!QFontDatabase::families().contains(QStringLiteral("IPAPGothic"))) {
     GTEST_SKIP() << "IPAPGothic is not installed (Debian package fonts-ipafont-gothic)";
   }
@@ -241,9 +249,9 @@ TEST_F(StartupTest, TheWindowAsksForMsPGothicAndGetsIpaPGothic) {
 }
 
 TEST_F(StartupTest, TheValueColumnFollowsTheListWidth) {
-  for (PropertyListView* list : {Form().ListView3, Form().ListView2}) {
+  for (PropertyListView* list : {Form().singleProperties, Form().batchProperties}) {
     // A hidden list is told its size only when shown.
-    Form().PageControl1->setCurrentIndex(list == Form().ListView3 ? 0 : 1);
+    Form().tabs->setCurrentIndex(list == Form().singleProperties ? 0 : 1);
     list->resize(500, list->height());
     EXPECT_EQ(list->columnWidth(1), 320);
     list->resize(301, list->height());
@@ -259,12 +267,12 @@ TEST_F(StartupTest, TheValueColumnFollowsTheListWidth) {
 }
 
 TEST_F(StartupTest, EachExitClosesTheWindowWithoutAskingEvenWithAnEditorOpen) {
-  for (const char* exit : {"BitBtn7", "BitBtn4", "Exit1"}) {
+  for (const char* exit : {"singleCloseButton", "batchCloseButton", "exitAction"}) {
     Form().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
     AddByDialog({CopyOf("lo-ascii-full.doc")});
     ClickValue(0);
-    ASSERT_FALSE(Form().editors->Edit1->isHidden());
+    ASSERT_FALSE(Form().editors->textEditor->isHidden());
     if (auto* action = Form().findChild<QAction*>(QString::fromLatin1(exit))) {
       action->trigger();
     } else {

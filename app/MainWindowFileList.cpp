@@ -13,26 +13,26 @@
 #include "app/OffThread.h"
 #include "app/OutcomeText.h"
 #include "app/PropertyListView.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/WaitCursor.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/FileState.h"
 
 namespace kestrel::app {
 
-int TForm1::AppendStagedFiles() {
+int MainWindow::AppendStagedFiles() {
   const int appended = files_->AppendStaged();
   if (appended > 0) SelectFile(files_->rowCount() - 1);
   return appended;
 }
 
-void TForm1::SelectFile(int row) {
+void MainWindow::SelectFile(int row) {
   // Selecting runs the selection change, which reads the file.
-  ListView1->selectRow(row);
-  ListView1->scrollTo(files_->index(row, 0));
+  fileList->selectRow(row);
+  fileList->scrollTo(files_->index(row, 0));
 }
 
-void TForm1::ToolButton1Click() {
+void MainWindow::AddFiles() {
   CloseEditors();
   const std::optional<QStringList> names = dialogs_.ChooseFiles(this, OpenDialogFilter());
   if (!names) return;
@@ -45,7 +45,7 @@ void TForm1::ToolButton1Click() {
   EnableAfterAdding();
 }
 
-void TForm1::ToolButton5Click() {
+void MainWindow::AddFolder() {
   CloseEditors();
   const std::optional<QString> chosen = dialogs_.ChooseFolder(this, QStringLiteral("フォルダを選択してください"));
   if (!chosen) return;
@@ -68,7 +68,7 @@ void TForm1::ToolButton5Click() {
   if (AppendStagedFiles() > 0) EnableAfterAdding();
 }
 
-void TForm1::FilesDropped(const QStringList& paths) {
+void MainWindow::FilesDropped(const QStringList& paths) {
   // The drop takes no focus from an open editor; its value belongs to the file read before.
   CloseEditors();
   for (const QString& path : paths) {
@@ -79,38 +79,40 @@ void TForm1::FilesDropped(const QStringList& paths) {
   if (AppendStagedFiles() > 0) EnableAfterAdding();
 }
 
-void TForm1::ToolButton2Click() {
+void MainWindow::RemoveSelectedFile() {
   CloseEditors();
-  const int row = ListView1->SelectedRow();
+  const int row = fileList->SelectedRow();
   if (row < 0) return;
   files_->Remove(row);
   if (files_->rowCount() == 0) {
-    for (QWidget* control : std::initializer_list<QWidget*>{ToolButton3, BitBtn2, BitBtn8}) control->setEnabled(false);
-    RemoveAll1->setEnabled(false);
-    Remove1->setEnabled(false);
+    for (QWidget* control : std::initializer_list<QWidget*>{removeAllButton, changeAllButton, exportAllButton})
+      control->setEnabled(false);
+    removeAllAction->setEnabled(false);
+    removeAction->setEnabled(false);
     // No file is selected any more: the single tab stops showing the removed file.
-    ListView1Change();
+    ShowSelectedFile();
     return;
   }
-  ToolButton3->setEnabled(true);
-  BitBtn2->setEnabled(true);
+  removeAllButton->setEnabled(true);
+  changeAllButton->setEnabled(true);
   SelectFile(row == 0 ? 0 : row - 1);
 }
 
-void TForm1::ToolButton3Click() {
+void MainWindow::RemoveAllFiles() {
   CloseEditors();
   files_->RemoveAll();
-  for (QWidget* control : std::initializer_list<QWidget*>{ToolButton3, BitBtn2, BitBtn8}) control->setEnabled(false);
-  RemoveAll1->setEnabled(false);
-  ListView1Change();
+  for (QWidget* control : std::initializer_list<QWidget*>{removeAllButton, changeAllButton, exportAllButton})
+    control->setEnabled(false);
+  removeAllAction->setEnabled(false);
+  ShowSelectedFile();
 }
 
-void TForm1::ListView1Change() {
+void MainWindow::ShowSelectedFile() {
   // A change arriving while one is handled is ignored, not deferred: the handling looks only at
   // which file is selected when it runs.
   if (selectionBusy_) return;
   selectionBusy_ = true;
-  const int row = ListView1->SelectedRow();
+  const int row = fileList->SelectedRow();
   Outcome read = Outcome::Failure(FailureKind::NotFound, "no file selected");
   if (row >= 0) {
     const WaitCursor waiting;
@@ -122,19 +124,19 @@ void TForm1::ListView1Change() {
     } else if (files_->Reason(row).isEmpty()) {
       ShowFileOutcome(row, files_->Status(row), ReadOutcomeText(read));
     } else {
-      StatusBar1->showMessage(files_->Reason(row));  // what its last change did
+      statusLine->showMessage(files_->Reason(row));  // what its last change did
     }
   } else {
     ForgetSingleTab();
-    StatusBar1->clearMessage();
+    statusLine->clearMessage();
   }
   EnableForSelection(row >= 0, read.ok());
   selectionBusy_ = false;
 }
 
-void TForm1::ShowFileOutcome(int row, FileStatus status, const QString& text) {
+void MainWindow::ShowFileOutcome(int row, FileStatus status, const QString& text) {
   files_->SetStatus(row, status, text);
-  if (row == ListView1->SelectedRow()) StatusBar1->showMessage(text);
+  if (row == fileList->SelectedRow()) statusLine->showMessage(text);
 }
 
 }  // namespace kestrel::app

@@ -1,4 +1,4 @@
-#include "app/dialogs/TForm7.h"
+#include "app/dialogs/BatchChangeDialog.h"
 
 #include <string>
 
@@ -14,18 +14,18 @@
 
 namespace kestrel::app {
 
-TForm7::TForm7(QWidget* parent) : ProgressDialog(QStringLiteral("変更中..."), parent) {
+BatchChangeDialog::BatchChangeDialog(QWidget* parent) : ProgressDialog(QStringLiteral("変更中..."), parent) {
   setFixedSize(349, 91);
   setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
 }
 
-void TForm7::Prepare(const Batch& batch) {
+void BatchChangeDialog::Prepare(const Batch& batch) {
   batch_ = &batch;
   tally_ = {};
   Reset();
 }
 
-void TForm7::Timer1Timer() {
+void BatchChangeDialog::Run() {
   FileListModel& files = batch_->files;
   const int count = files.rowCount();
   PendingEvents();
@@ -45,7 +45,7 @@ void TForm7::Timer1Timer() {
   CloseDialog();
 }
 
-bool TForm7::ChangeDocument(int index) {
+bool BatchChangeDialog::ChangeDocument(int index) {
   FileListModel& files = batch_->files;
   const std::string path = NativePath(files.Path(index));
   if (batch_->backup) {

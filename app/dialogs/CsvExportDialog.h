@@ -17,7 +17,7 @@ namespace kestrel::app {
 class Dialogs;
 class FileListModel;
 
-class TForm9 final : public ProgressDialog {
+class CsvExportDialog final : public ProgressDialog {
  public:
   // What an export works on: the listed documents, the main window's package access, and the
   // file chosen in the save dialog.
@@ -28,7 +28,7 @@ class TForm9 final : public ProgressDialog {
   };
 
   // `dialogs` shows the message when the target cannot be written.
-  TForm9(Dialogs& dialogs, QWidget* parent);
+  CsvExportDialog(Dialogs& dialogs, QWidget* parent);
 
   // Resets the dialog for an export of `job`, which starts 100 ms after the dialog is shown.
   // `job` must stay alive until the dialog has closed.
@@ -37,7 +37,7 @@ class TForm9 final : public ProgressDialog {
   const ExportTally& Tally() const { return tally_; }
 
  private:
-  void Timer1Timer() override;
+  void Run() override;
 
   Dialogs& dialogs_;
   const Export* job_ = nullptr;

@@ -11,11 +11,11 @@ namespace kestrel::app {
 
 class StatusIcons;
 
-class TForm4 : public QDialog {
+class HintsDialog : public QDialog {
  public:
-  TForm4(const StatusIcons& icons, QWidget* parent);
+  HintsDialog(const StatusIcons& icons, QWidget* parent);
 
-  QPushButton* Button1 = nullptr;
+  QPushButton* closeButton = nullptr;
 
  private:
   void FormCreate();

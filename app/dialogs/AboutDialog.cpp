@@ -1,4 +1,4 @@
-#include "app/dialogs/TForm5.h"
+#include "app/dialogs/AboutDialog.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -36,7 +36,8 @@ QLabel* Link(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-TForm5::TForm5(Dialogs& dialogs, const StatusIcons& icons, QWidget* parent) : QDialog(parent), dialogs_(dialogs) {
+AboutDialog::AboutDialog(Dialogs& dialogs, const StatusIcons& icons, QWidget* parent)
+    : QDialog(parent), dialogs_(dialogs) {
   setWindowTitle(QStringLiteral("バージョン情報"));
   setFixedSize(402, 205);
   setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
@@ -62,14 +63,14 @@ TForm5::TForm5(Dialogs& dialogs, const StatusIcons& icons, QWidget* parent) : QD
   grid->addWidget(new QLabel(QStringLiteral("Copyright (C) %1. All rights reserved.").arg(kMakerName), panel), 2, 1, 1, 2);
 
   Comments = Named(Link(kSupportAddress, panel), "Comments");
-  Label5 = Named(Link(kHomePage, panel), "Label5");
+  homePageLink = Named(Link(kHomePage, panel), "homePageLink");
   grid->addWidget(new QLabel(QStringLiteral("メールアドレス："), panel), 3, 1);
   grid->addWidget(Comments, 3, 2, Qt::AlignLeft);
   grid->addWidget(new QLabel(QStringLiteral("ホームページ："), panel), 4, 1);
-  grid->addWidget(Label5, 4, 2, Qt::AlignLeft);
+  grid->addWidget(homePageLink, 4, 2, Qt::AlignLeft);
   grid->addWidget(new QLabel(QStringLiteral("ご意見・ご要望をお寄せください。"), panel), 5, 1, 1, 2);
   grid->setColumnStretch(2, 1);
-  for (QLabel* link : {Comments, Label5}) link->installEventFilter(this);
+  for (QLabel* link : {Comments, homePageLink}) link->installEventFilter(this);
 
   OKButton = new QPushButton(QStringLiteral("終了"), this);
   OKButton->setObjectName(QStringLiteral("OKButton"));
@@ -86,14 +87,14 @@ TForm5::TForm5(Dialogs& dialogs, const StatusIcons& icons, QWidget* parent) : QD
   column->addLayout(buttons);
 }
 
-void TForm5::CommentsClick() { dialogs_.OpenWithDefaultHandler(SupportMailUrl()); }
+void AboutDialog::CommentsClick() { dialogs_.OpenWithDefaultHandler(SupportMailUrl()); }
 
-void TForm5::Label5Click() { dialogs_.OpenWithDefaultHandler(QUrl(kHomePage)); }
+void AboutDialog::HomePageClick() { dialogs_.OpenWithDefaultHandler(QUrl(kHomePage)); }
 
-bool TForm5::eventFilter(QObject* watched, QEvent* event) {
+bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     if (watched == Comments) CommentsClick();
-    if (watched == Label5) Label5Click();
+    if (watched == homePageLink) HomePageClick();
     return true;
   }
   return QDialog::eventFilter(watched, event);

@@ -11,19 +11,19 @@ namespace kestrel::app {
 class Dialogs;
 class StatusIcons;
 
-class TForm5 : public QDialog {
+class AboutDialog : public QDialog {
  public:
   // The product name is the application title at the time the box is created.
-  TForm5(Dialogs& dialogs, const StatusIcons& icons, QWidget* parent);
+  AboutDialog(Dialogs& dialogs, const StatusIcons& icons, QWidget* parent);
 
   QLabel* ProductName = nullptr;
   QLabel* Version = nullptr;
   QLabel* Comments = nullptr;  // the support address
-  QLabel* Label5 = nullptr;    // the home page
+  QLabel* homePageLink = nullptr;    // the home page
   QPushButton* OKButton = nullptr;
 
   void CommentsClick();
-  void Label5Click();
+  void HomePageClick();
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;

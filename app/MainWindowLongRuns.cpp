@@ -13,10 +13,10 @@
 #include "app/FileListView.h"
 #include "app/NativePath.h"
 #include "app/OutcomeText.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/WaitCursor.h"
-#include "app/dialogs/TForm7.h"
-#include "app/dialogs/TForm9.h"
+#include "app/dialogs/BatchChangeDialog.h"
+#include "app/dialogs/CsvExportDialog.h"
 #include "export/CsvDocumentLine.h"
 #include "export/CsvLines.h"
 
@@ -32,7 +32,7 @@ QString WithDefaultExtension(const QString& name) {
 
 }  // namespace
 
-std::optional<QString> TForm1::SaveDialog1Execute() {
+std::optional<QString> MainWindow::AskCsvTarget() {
   // Declining to replace an existing file goes back to the dialog, as the desktop's own does.
   for (;;) {
     const std::optional<QString> chosen = dialogs_.ChooseSaveFile(this, kCsvFilter);
@@ -46,12 +46,12 @@ std::optional<QString> TForm1::SaveDialog1Execute() {
   }
 }
 
-void TForm1::SelectFirstFile() {
-  ListView1->clearSelection();
+void MainWindow::SelectFirstFile() {
+  fileList->clearSelection();
   if (files_->rowCount() > 0) SelectFile(0);
 }
 
-void TForm1::BitBtn2Click() {
+void MainWindow::ChangeAllFiles() {
   // The dialog blocks the window while a run is under way; this keeps any other way in out too.
   if (longRunBusy_) return;
   const QScopedValueRollback<bool> busy(longRunBusy_, true);
@@ -66,38 +66,38 @@ void TForm1::BitBtn2Click() {
   }
   files_->ResetStatuses();
   QCoreApplication::processEvents();
-  const TForm7::Batch batch{*files_, packages_, change::ChangeRequest::Batch(values), values.backup};
-  form7_->Prepare(batch);
-  dialogs_.ShowModal(*form7_);
+  const BatchChangeDialog::Batch batch{*files_, packages_, change::ChangeRequest::Batch(values), values.backup};
+  batchChange_->Prepare(batch);
+  dialogs_.ShowModal(*batchChange_);
   // The first file is read again, so the single tab shows what the run left in it.
   SelectFirstFile();
-  StatusBar1->showMessage(BatchTallyText(form7_->Tally()));
+  statusLine->showMessage(BatchTallyText(batchChange_->Tally()));
 }
 
-void TForm1::BitBtn8Click() {
+void MainWindow::ExportAllFiles() {
   if (longRunBusy_) return;
   const QScopedValueRollback<bool> busy(longRunBusy_, true);
   if (files_->rowCount() == 0) {
     ShowMessage(QStringLiteral("プロパティをCSVに出力するファイルを選択してください。"));
     return;
   }
-  const std::optional<QString> target = SaveDialog1Execute();
+  const std::optional<QString> target = AskCsvTarget();
   if (!target) return;
   files_->ResetStatuses();
   QCoreApplication::processEvents();
-  const TForm9::Export job{*files_, packages_, *target};
-  form9_->Prepare(job);
-  dialogs_.ShowModal(*form9_);
+  const CsvExportDialog::Export job{*files_, packages_, *target};
+  csvExport_->Prepare(job);
+  dialogs_.ShowModal(*csvExport_);
   SelectFirstFile();
-  StatusBar1->showMessage(ExportTallyText(form9_->Tally()));
+  statusLine->showMessage(ExportTallyText(csvExport_->Tally()));
 }
 
-void TForm1::BitBtn9Click() {
-  const int row = ListView1->SelectedRow();
+void MainWindow::ExportSelectedFile() {
+  const int row = fileList->SelectedRow();
   // Only a document that was read can be exported alone (the button is off otherwise).
   if (row < 0 || !shownSingleTab_) return;
   const QString path = files_->Path(row);
-  const std::optional<QString> target = SaveDialog1Execute();
+  const std::optional<QString> target = AskCsvTarget();
   if (!target) return;
   const WaitCursor waiting;
   std::vector<std::string> lines{csv::CsvHeaderLine()};
@@ -105,7 +105,7 @@ void TForm1::BitBtn9Click() {
   CountLine(tally, lines, csv::AppendDocumentLine(packages_, NativePath(path), lines));
   SaveLines(tally, NativePath(*target), lines);
   if (!tally.saved) ShowMessage(CsvNotSavedMessage(*target));
-  StatusBar1->showMessage(ExportTallyText(tally));
+  statusLine->showMessage(ExportTallyText(tally));
 }
 
 }  // namespace kestrel::app

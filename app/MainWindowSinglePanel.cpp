@@ -16,7 +16,7 @@
 #include "app/OutcomeText.h"
 #include "app/PickerValues.h"
 #include "app/PropertyListView.h"
-#include "app/TForm1.h"
+#include "app/MainWindow.h"
 #include "app/WaitCursor.h"
 #include "change/Backup.h"
 #include "platform/fs/FileState.h"
@@ -35,28 +35,28 @@ void ShowBit(QCheckBox* box, std::uint32_t attributes, std::uint32_t bit) {
 
 }  // namespace
 
-void TForm1::SetFileTimePickers(QDateEdit* date, QTimeEdit* time, time::LocalDateTime value) {
+void MainWindow::SetFileTimePickers(QDateEdit* date, QTimeEdit* time, time::LocalDateTime value) {
   if (const std::optional<PickerValue> shown = ToPickerValue(value)) {
     date->setDate(shown->date);
     time->setTime(shown->time);
   }
 }
 
-std::array<std::pair<QDateEdit*, QTimeEdit*>, 3> TForm1::SingleTabTimePickers() const {
-  return {{{DateTimePicker9, DateTimePicker10}, {DateTimePicker11, DateTimePicker12}, {DateTimePicker13, DateTimePicker14}}};
+std::array<std::pair<QDateEdit*, QTimeEdit*>, 3> MainWindow::SingleTabTimePickers() const {
+  return {{{creationDate, creationTime}, {lastWriteDate, lastWriteTime}, {lastAccessDate, lastAccessTime}}};
 }
 
-void TForm1::ForgetSingleTab() {
+void MainWindow::ForgetSingleTab() {
   shownSingleTab_.reset();
-  ListView3->ClearValues();
+  singleProperties->ClearValues();
   for (const auto& [date, time] : SingleTabTimePickers()) {
     date->setDate(date->minimumDate());
     time->setTime(QTime(0, 0));
   }
-  for (QCheckBox* box : {CheckBox16, CheckBox17, CheckBox18, CheckBox23}) box->setCheckState(Qt::Unchecked);
+  for (QCheckBox* box : {readOnlyBox, archiveBox, hiddenBox, systemBox}) box->setCheckState(Qt::Unchecked);
 }
 
-Outcome TForm1::ReadDocumentIntoPanel(const QString& path) {
+Outcome MainWindow::ReadDocumentIntoPanel(const QString& path) {
   Result<reading::DocumentReading> reading = reading::ReadDocument(packages_, NativePath(path));
   // Nothing of another document may stay shown, nor be written to this one later.
   ForgetSingleTab();
@@ -77,33 +77,33 @@ Outcome TForm1::ReadDocumentIntoPanel(const QString& path) {
     if (shown.at(i)) SetFileTimePickers(pickers.at(i).first, pickers.at(i).second, *values.at(i));
   }
   const std::uint32_t attributes = reading->record.attributes;
-  ShowBit(CheckBox16, attributes, fs::kAttributeReadOnly);
-  ShowBit(CheckBox17, attributes, fs::kAttributeArchive);
-  ShowBit(CheckBox18, attributes, fs::kAttributeHidden);
-  ShowBit(CheckBox23, attributes, fs::kAttributeSystem);
-  ListView3->SetValues(*reading->rows);
+  ShowBit(readOnlyBox, attributes, fs::kAttributeReadOnly);
+  ShowBit(archiveBox, attributes, fs::kAttributeArchive);
+  ShowBit(hiddenBox, attributes, fs::kAttributeHidden);
+  ShowBit(systemBox, attributes, fs::kAttributeSystem);
+  singleProperties->SetValues(*reading->rows);
   shownSingleTab_ = SingleTabNow();
   shownSingleTab_->timesShown = shown;
   return Outcome::Success();
 }
 
-void TForm1::ListView3Click(QPoint pointer) {
-  if (ListView1->SelectedRow() < 0 || ListView3->SelectedRow() < 0) return;
-  editors->OpenAt(*ListView3, pointer);
+void MainWindow::EditSingleValueAt(QPoint pointer) {
+  if (fileList->SelectedRow() < 0 || singleProperties->SelectedRow() < 0) return;
+  editors->OpenAt(*singleProperties, pointer);
 }
 
-change::SingleTab TForm1::SingleTabNow() const {
+change::SingleTab MainWindow::SingleTabNow() const {
   change::SingleTab tab;
-  tab.values = ListView3->Values();
-  tab.pickers = {DateValue(DateTimePicker9->date()),  TimeValue(DateTimePicker10->time()),
-                 DateValue(DateTimePicker11->date()), TimeValue(DateTimePicker12->time()),
-                 DateValue(DateTimePicker13->date()), TimeValue(DateTimePicker14->time())};
-  tab.attributes = {ChoiceOf(*CheckBox16), ChoiceOf(*CheckBox17), ChoiceOf(*CheckBox18), ChoiceOf(*CheckBox23)};
+  tab.values = singleProperties->Values();
+  tab.pickers = {DateValue(creationDate->date()),  TimeValue(creationTime->time()),
+                 DateValue(lastWriteDate->date()), TimeValue(lastWriteTime->time()),
+                 DateValue(lastAccessDate->date()), TimeValue(lastAccessTime->time())};
+  tab.attributes = {ChoiceOf(*readOnlyBox), ChoiceOf(*archiveBox), ChoiceOf(*hiddenBox), ChoiceOf(*systemBox)};
   return tab;
 }
 
-void TForm1::BitBtn6Click() {
-  const int row = ListView1->SelectedRow();
+void MainWindow::ChangeSelectedFile() {
+  const int row = fileList->SelectedRow();
   if (row < 0) {
     ShowMessage(QStringLiteral("変更したいファイルを選択する!"));
     return;
@@ -112,11 +112,11 @@ void TForm1::BitBtn6Click() {
   if (!shownSingleTab_) return;
   files_->SetStatus(row, FileStatus::NotChanged);
   // The reset icon shows before the change starts; nothing else runs in between.
-  ListView1->viewport()->repaint();
+  fileList->viewport()->repaint();
   const WaitCursor waiting;
   const QString path = files_->Path(row);
   const std::string file = NativePath(path);
-  if (CheckBox5->isChecked()) {
+  if (singleBackupBox->isChecked()) {
     const Outcome backedUp = RunOffThread([&file] { return change::BackUpDocument(file); });
     if (!backedUp) {
       ShowFileOutcome(row, FileStatus::NotChanged, BackupFailureText(backedUp));

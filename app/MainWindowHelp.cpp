@@ -5,44 +5,44 @@
 #include "app/DataFiles.h"
 #include "app/Dialogs.h"
 #include "app/MakerAddresses.h"
-#include "app/TForm1.h"
-#include "app/dialogs/TForm4.h"
-#include "app/dialogs/TForm5.h"
+#include "app/MainWindow.h"
+#include "app/dialogs/HintsDialog.h"
+#include "app/dialogs/AboutDialog.h"
 
 namespace kestrel::app {
 
-void TForm1::ShowHints() {
+void MainWindow::ShowHints() {
   if (hints_ != nullptr) dialogs_.ShowModal(*hints_);
 }
 
-void TForm1::Showhint1Click() {
+void MainWindow::ShowHintsFromMenu() {
   CloseEditors();
   ShowHints();
 }
 
-void TForm1::about1Click() {
+void MainWindow::ShowAbout() {
   CloseEditors();
   if (about_ != nullptr) dialogs_.ShowModal(*about_);
 }
 
-void TForm1::help2Click() {
+void MainWindow::ShowHelp() {
   CloseEditors();
   // Found from the executable, wherever the program was started from.
   dialogs_.OpenWithDefaultHandler(
       QUrl::fromLocalFile(DataFilePath(QCoreApplication::applicationDirPath(), QStringLiteral("Help.html"))));
 }
 
-void TForm1::Helponline1Click() {
+void MainWindow::ShowOnlineHelp() {
   CloseEditors();
   dialogs_.OpenWithDefaultHandler(QUrl(kOnlineHelpPage));
 }
 
-void TForm1::HomepageClick() {
+void MainWindow::ShowHomePage() {
   CloseEditors();
   dialogs_.OpenWithDefaultHandler(QUrl(kHomePage));
 }
 
-void TForm1::Emailsupport1Click() {
+void MainWindow::EmailSupport() {
   CloseEditors();
   dialogs_.OpenWithDefaultHandler(SupportMailUrl());
 }

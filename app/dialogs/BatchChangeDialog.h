@@ -12,7 +12,7 @@ namespace kestrel::app {
 
 class FileListModel;
 
-class TForm7 final : public ProgressDialog {
+class BatchChangeDialog final : public ProgressDialog {
  public:
   // What a run works on: the listed documents (whose icons it sets), the main window's package
   // access, the batch tab's values and its backup option.
@@ -23,7 +23,7 @@ class TForm7 final : public ProgressDialog {
     bool backup = false;
   };
 
-  explicit TForm7(QWidget* parent);
+  explicit BatchChangeDialog(QWidget* parent);
 
   // Resets the dialog for a run over `batch`, which starts 100 ms after the dialog is shown.
   // `batch` must stay alive until the dialog has closed.
@@ -32,7 +32,7 @@ class TForm7 final : public ProgressDialog {
   const BatchTally& Tally() const { return tally_; }
 
  private:
-  void Timer1Timer() override;
+  void Run() override;
   // Backup and change of one document; false when its backup failed.
   bool ChangeDocument(int index);
 

@@ -1,4 +1,4 @@
-#include "app/dialogs/TForm9.h"
+#include "app/dialogs/CsvExportDialog.h"
 
 #include <cstddef>
 #include <optional>
@@ -22,20 +22,20 @@ QString CsvNotSavedMessage(const QString& target) {
   return target + QStringLiteral("\nを保存できません、このファイルを開いている他のアプリケーションを終了してください。");
 }
 
-TForm9::TForm9(Dialogs& dialogs, QWidget* parent)
+CsvExportDialog::CsvExportDialog(Dialogs& dialogs, QWidget* parent)
     : ProgressDialog(QStringLiteral("CSVを出力中..."), parent), dialogs_(dialogs) {
   // A sizeable frame of 364 × 126 outside leaves about this much inside.
   resize(348, 88);
   setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
 }
 
-void TForm9::Prepare(const Export& job) {
+void CsvExportDialog::Prepare(const Export& job) {
   job_ = &job;
   tally_ = {};
   Reset();
 }
 
-void TForm9::Timer1Timer() {
+void CsvExportDialog::Run() {
   const FileListModel& files = job_->files;
   const int count = files.rowCount();
   PendingEvents();

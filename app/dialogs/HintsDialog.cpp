@@ -1,4 +1,4 @@
-#include "app/dialogs/TForm4.h"
+#include "app/dialogs/HintsDialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -47,7 +47,7 @@ QGroupBox* SampleGroup(QWidget* parent, const QString& title) {
 
 }  // namespace
 
-TForm4::TForm4(const StatusIcons& icons, QWidget* parent) : QDialog(parent) {
+HintsDialog::HintsDialog(const StatusIcons& icons, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("ヘルプヒント"));
   resize(635, 521);
   setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
@@ -139,17 +139,17 @@ TForm4::TForm4(const StatusIcons& icons, QWidget* parent) : QDialog(parent) {
   page->addWidget(backup);
 
   page->addStretch();
-  Button1 = new QPushButton(QStringLiteral("終了"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+  closeButton = new QPushButton(QStringLiteral("終了"), this);
+  closeButton->setObjectName(QStringLiteral("closeButton"));
+  connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
   auto* buttons = new QHBoxLayout();
   buttons->addStretch();
-  buttons->addWidget(Button1);
+  buttons->addWidget(closeButton);
   page->addLayout(buttons);
 
   FormCreate();
 }
 
-void TForm4::FormCreate() { notChangedIcon_->show(); }
+void HintsDialog::FormCreate() { notChangedIcon_->show(); }
 
 }  // namespace kestrel::app

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "change/ApplyChange.h"
 #include "platform/fs/FileIo.h"
@@ -22,7 +23,8 @@ Outcome BackUpDocument(const std::string& path) {
   const auto record = fs::ReadFileRecord(path);
   if (!record) return fs::DescribeUnrecordedFile(path);
   std::optional<fs::FileRecord> earlier;
-  if (std::filesystem::is_directory(backup)) {
+  std::error_code unusual;  // a name the system cannot look at is no folder: the copy will say why
+  if (std::filesystem::is_directory(backup, unusual)) {
     return Outcome::Failure(FailureKind::Io, "a folder stands where its backup goes (" + backup + ")");
   }
   if (fs::FileExistsAsFile(backup)) {

@@ -22,7 +22,7 @@ namespace kestrel::app {
 
 MainWindow::MainWindow(Dialogs& dialogs, const StatusIcons& icons) : dialogs_(dialogs), icons_(icons) {
   BuildWindow();
-  FormCreate();
+  SetUpContents();
   ConnectCommands();
 }
 
@@ -38,7 +38,7 @@ void MainWindow::SetProgressDialogs(BatchChangeDialog& batch, CsvExportDialog& c
   csvExport_ = &csv;
 }
 
-void MainWindow::FormCreate() {
+void MainWindow::SetUpContents() {
   SetApplicationTitle(QStringLiteral("Kestrelpad"));
   setWindowTitle(ApplicationTitle());
   setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
@@ -101,10 +101,10 @@ void MainWindow::ConnectCommands() {
 
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (!event->spontaneous()) FormShow();
+  if (!event->spontaneous()) EnableRemoveButtons();
 }
 
-void MainWindow::FormShow() {
+void MainWindow::EnableRemoveButtons() {
   removeAllButton->setEnabled(files_->rowCount() > 0);
   removeButton->setEnabled(fileList->SelectedRow() >= 0);
 }

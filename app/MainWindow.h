@@ -47,7 +47,7 @@ class CsvExportDialog;
 
 class MainWindow : public QMainWindow {
  public:
-  // Runs FormCreate, which fills the batch tab from the stored presets.
+  // Runs SetUpContents, which fills the batch tab from the stored presets.
   MainWindow(Dialogs& dialogs, const StatusIcons& icons);
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
@@ -180,8 +180,8 @@ class MainWindow : public QMainWindow {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void FormCreate();
-  void FormShow();
+  void SetUpContents();
+  void EnableRemoveButtons();
 
   // Layout (MainWindowLayout.cpp).
   void BuildWindow();

@@ -30,16 +30,16 @@ struct TimePartBox {
   TimePartChoice FileTimeChoices::*choice;
 };
 
-std::array<TimePartBox<QDateEdit>, 3> DateBoxes(const MainWindow& form) {
-  return {{{form.batchCreationDateBox, form.batchCreationDate, &FileTimeChoices::creationDate},
-           {form.batchLastWriteDateBox, form.batchLastWriteDate, &FileTimeChoices::lastWriteDate},
-           {form.batchLastAccessDateBox, form.batchLastAccessDate, &FileTimeChoices::lastAccessDate}}};
+std::array<TimePartBox<QDateEdit>, 3> DateBoxes(const MainWindow& window) {
+  return {{{window.batchCreationDateBox, window.batchCreationDate, &FileTimeChoices::creationDate},
+           {window.batchLastWriteDateBox, window.batchLastWriteDate, &FileTimeChoices::lastWriteDate},
+           {window.batchLastAccessDateBox, window.batchLastAccessDate, &FileTimeChoices::lastAccessDate}}};
 }
 
-std::array<TimePartBox<QTimeEdit>, 3> TimeBoxes(const MainWindow& form) {
-  return {{{form.batchCreationTimeBox, form.batchCreationTime, &FileTimeChoices::creationTime},
-           {form.batchLastWriteTimeBox, form.batchLastWriteTime, &FileTimeChoices::lastWriteTime},
-           {form.batchLastAccessTimeBox, form.batchLastAccessTime, &FileTimeChoices::lastAccessTime}}};
+std::array<TimePartBox<QTimeEdit>, 3> TimeBoxes(const MainWindow& window) {
+  return {{{window.batchCreationTimeBox, window.batchCreationTime, &FileTimeChoices::creationTime},
+           {window.batchLastWriteTimeBox, window.batchLastWriteTime, &FileTimeChoices::lastWriteTime},
+           {window.batchLastAccessTimeBox, window.batchLastAccessTime, &FileTimeChoices::lastAccessTime}}};
 }
 
 }  // namespace

@@ -100,9 +100,9 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("example.norvale.kestrelpad"));
   kestrel::app::SetUpProgram(application);
   kestrel::app::DesktopDialogs dialogs;
-  kestrel::app::ProgramWindows forms(dialogs);
-  forms.mainWindow.show();
+  kestrel::app::ProgramWindows windows(dialogs);
+  windows.mainWindow.show();
   // Qt has taken its own options out of the arguments by now.
-  forms.mainWindow.FilesDropped(kestrel::app::FilesOnCommandLine(QCoreApplication::arguments().mid(1)));
+  windows.mainWindow.FilesDropped(kestrel::app::FilesOnCommandLine(QCoreApplication::arguments().mid(1)));
   return QApplication::exec();
 }

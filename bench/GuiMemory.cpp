@@ -73,26 +73,26 @@ int main(int argc, char** argv) {
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
 
   BenchDialogs dialogs(arguments[2], arguments[3]);
-  kestrel::app::ProgramWindows forms(dialogs);
-  kestrel::app::MainWindow& form = forms.mainWindow;
-  form.show();
+  kestrel::app::ProgramWindows windows(dialogs);
+  kestrel::app::MainWindow& window = windows.mainWindow;
+  window.show();
   QApplication::processEvents();
   Report("started");
 
-  form.AddFolder();
-  const kestrel::app::FileListModel& files = form.Files();
+  window.AddFolder();
+  const kestrel::app::FileListModel& files = window.Files();
   std::printf("listed %d documents\n", files.rowCount());
   Report("listed");
 
   if (arguments[1] == QStringLiteral("batch")) {
-    kestrel::app::PropertyListView& batch = *form.batchProperties;
+    kestrel::app::PropertyListView& batch = *window.batchProperties;
     batch.SetValue(0, QStringLiteral("ベンチマークの題名"));
     batch.SetIncluded(0, true);
     batch.SetValue(2, QStringLiteral("ベンチマーク"));
     batch.SetIncluded(2, true);
-    form.ChangeAllFiles();
+    window.ChangeAllFiles();
   } else {
-    form.ExportAllFiles();
+    window.ExportAllFiles();
   }
   int changed = 0;
   for (int row = 0; row < files.rowCount(); ++row) changed += files.Status(row) == kestrel::app::FileStatus::Changed;

@@ -53,48 +53,48 @@ AboutDialog::AboutDialog(Dialogs& dialogs, const StatusIcons& icons, QWidget* pa
   icon->setFixedSize(32, 32);
   grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
 
-  ProductName = Named(new QLabel(ApplicationTitle(), panel), "ProductName");
-  QFont title = ProductName->font();
+  productName = Named(new QLabel(ApplicationTitle(), panel), "productName");
+  QFont title = productName->font();
   title.setBold(true);
-  ProductName->setFont(title);
-  Version = Named(new QLabel(QStringLiteral("バージョン: " KESTREL_VERSION), panel), "Version");
-  grid->addWidget(ProductName, 0, 1, 1, 2);
-  grid->addWidget(Version, 1, 1, 1, 2);
+  productName->setFont(title);
+  version = Named(new QLabel(QStringLiteral("バージョン: " KESTREL_VERSION), panel), "version");
+  grid->addWidget(productName, 0, 1, 1, 2);
+  grid->addWidget(version, 1, 1, 1, 2);
   grid->addWidget(new QLabel(QStringLiteral("Copyright (C) %1. All rights reserved.").arg(kMakerName), panel), 2, 1, 1, 2);
 
-  Comments = Named(Link(kSupportAddress, panel), "Comments");
+  supportLink = Named(Link(kSupportAddress, panel), "supportLink");
   homePageLink = Named(Link(kHomePage, panel), "homePageLink");
   grid->addWidget(new QLabel(QStringLiteral("メールアドレス："), panel), 3, 1);
-  grid->addWidget(Comments, 3, 2, Qt::AlignLeft);
+  grid->addWidget(supportLink, 3, 2, Qt::AlignLeft);
   grid->addWidget(new QLabel(QStringLiteral("ホームページ："), panel), 4, 1);
   grid->addWidget(homePageLink, 4, 2, Qt::AlignLeft);
   grid->addWidget(new QLabel(QStringLiteral("ご意見・ご要望をお寄せください。"), panel), 5, 1, 1, 2);
   grid->setColumnStretch(2, 1);
-  for (QLabel* link : {Comments, homePageLink}) link->installEventFilter(this);
+  for (QLabel* link : {supportLink, homePageLink}) link->installEventFilter(this);
 
-  OKButton = new QPushButton(QStringLiteral("終了"), this);
-  OKButton->setObjectName(QStringLiteral("OKButton"));
-  OKButton->setDefault(true);
-  connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  okButton = new QPushButton(QStringLiteral("終了"), this);
+  okButton->setObjectName(QStringLiteral("okButton"));
+  okButton->setDefault(true);
+  connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(8, 8, 8, 8);
   column->addWidget(panel, 1);
   auto* buttons = new QHBoxLayout();
   buttons->addStretch();
-  buttons->addWidget(OKButton);
+  buttons->addWidget(okButton);
   buttons->addStretch();
   column->addLayout(buttons);
 }
 
-void AboutDialog::CommentsClick() { dialogs_.OpenWithDefaultHandler(SupportMailUrl()); }
+void AboutDialog::SupportLinkClick() { dialogs_.OpenWithDefaultHandler(SupportMailUrl()); }
 
-void AboutDialog::HomePageClick() { dialogs_.OpenWithDefaultHandler(QUrl(kHomePage)); }
+void AboutDialog::HomePageLinkClick() { dialogs_.OpenWithDefaultHandler(QUrl(kHomePage)); }
 
 bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-    if (watched == Comments) CommentsClick();
-    if (watched == homePageLink) HomePageClick();
+    if (watched == supportLink) SupportLinkClick();
+    if (watched == homePageLink) HomePageLinkClick();
     return true;
   }
   return QDialog::eventFilter(watched, event);

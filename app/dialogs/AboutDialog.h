@@ -16,14 +16,14 @@ class AboutDialog : public QDialog {
   // The product name is the application title at the time the box is created.
   AboutDialog(Dialogs& dialogs, const StatusIcons& icons, QWidget* parent);
 
-  QLabel* ProductName = nullptr;
-  QLabel* Version = nullptr;
-  QLabel* Comments = nullptr;  // the support address
-  QLabel* homePageLink = nullptr;    // the home page
-  QPushButton* OKButton = nullptr;
+  QLabel* productName = nullptr;
+  QLabel* version = nullptr;
+  QLabel* supportLink = nullptr;   // the support address
+  QLabel* homePageLink = nullptr;  // the home page
+  QPushButton* okButton = nullptr;
 
-  void CommentsClick();
-  void HomePageClick();
+  void SupportLinkClick();
+  void HomePageLinkClick();
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;

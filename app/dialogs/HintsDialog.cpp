@@ -147,9 +147,9 @@ HintsDialog::HintsDialog(const StatusIcons& icons, QWidget* parent) : QDialog(pa
   buttons->addWidget(closeButton);
   page->addLayout(buttons);
 
-  FormCreate();
+  ShowNotChangedIcon();
 }
 
-void HintsDialog::FormCreate() { notChangedIcon_->show(); }
+void HintsDialog::ShowNotChangedIcon() { notChangedIcon_->show(); }
 
 }  // namespace kestrel::app

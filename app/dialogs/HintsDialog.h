@@ -18,7 +18,7 @@ class HintsDialog : public QDialog {
   QPushButton* closeButton = nullptr;
 
  private:
-  void FormCreate();
+  void ShowNotChangedIcon();
 
   QLabel* notChangedIcon_ = nullptr;  // hidden in the design, shown at start-up
 };

@@ -29,11 +29,11 @@ constexpr int ProgressPercent(int done, int count) {
 
 class ProgressDialog : public QDialog {
  public:
-  QLabel* const documentLabel;              // the full path of the document at hand
+  QLabel* const documentLabel;      // the full path of the document at hand
   QProgressBar* const progressBar;  // 0 to 100
-  QLabel* const percentLabel;              // the percentage, "38%"
-  QPushButton* const cancelButton;        // "キャンセル"
-  QTimer* const startTimer;              // 100 ms, stopped until a run is prepared
+  QLabel* const percentLabel;       // the percentage, "38%"
+  QPushButton* const cancelButton;  // "キャンセル"
+  QTimer* const startTimer;         // 100 ms, stopped until a run is prepared
 
   // The cancel flag: set by cancelButton, looked at before each document.
   bool Cancelled() const { return cancel_; }

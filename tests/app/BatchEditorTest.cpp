@@ -26,12 +26,12 @@ class BatchEditorTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    Form().tabs->setCurrentIndex(1);
+    Window().tabs->setCurrentIndex(1);
     QApplication::processEvents();
   }
 
-  PropertyListView& Batch() { return *Form().batchProperties; }
-  InPlaceEditors& Editors() { return *Form().editors; }
+  PropertyListView& Batch() { return *Window().batchProperties; }
+  InPlaceEditors& Editors() { return *Window().editors; }
   QRect Cell(int row, int column) { return Batch().visualRect(Batch().model()->index(row, column)); }
 
   void ClickBatchValue(int row) {
@@ -87,7 +87,7 @@ TEST_F(BatchEditorTest, ARowBoxTogglesByItsBoxAndByADoubleClickNeverByASingleCli
 }
 
 TEST_F(BatchEditorTest, AClickOnAValueOpensItsEditorWithNoFileListed) {
-  ASSERT_EQ(Form().Files().rowCount(), 0);
+  ASSERT_EQ(Window().Files().rowCount(), 0);
   ClickBatchValue(0);
   auto& edit = *Editors().textEditor;
   ASSERT_FALSE(edit.isHidden());
@@ -96,7 +96,7 @@ TEST_F(BatchEditorTest, AClickOnAValueOpensItsEditorWithNoFileListed) {
   Type(&edit, QStringLiteral("共通の題名"));
   QTest::keyClick(&edit, Qt::Key_Return);
   EXPECT_EQ(Batch().Value(0), QStringLiteral("共通の題名"));
-  EXPECT_EQ(Form().singleProperties->Value(0), QString());
+  EXPECT_EQ(Window().singleProperties->Value(0), QString());
   // Editing a value does not check its row.
   EXPECT_FALSE(Batch().Included(0));
 
@@ -111,7 +111,7 @@ TEST_F(BatchEditorTest, AClickOnAValueOpensItsEditorWithNoFileListed) {
   EXPECT_TRUE(Editors().eraseBox->isHidden());
   Editors().editorDate->setDate(QDate(2019, 7, 8));
   Editors().editorTime->setTime(QTime(9, 10, 11));
-  Form().CloseEditors();
+  Window().CloseEditors();
   EXPECT_EQ(Batch().Value(10), QStringLiteral("2019/07/08 9:10:00"));
 
   // The last-printed row starts erased, and its editor shows "消す" checked.
@@ -123,7 +123,7 @@ TEST_F(BatchEditorTest, AClickOnAValueOpensItsEditorWithNoFileListed) {
   EXPECT_LE(Editors().dateTimeEditor->geometry().right(), Batch().viewport()->width() - 1);
   EXPECT_LT(Editors().dateTimeEditor->geometry().left(), Cell(13, 1).left() + 3);
   EXPECT_GT(Editors().dateTimeEditor->geometry().left(), Cell(13, 0).center().x());
-  Form().CloseEditors();
+  Window().CloseEditors();
   EXPECT_EQ(Batch().Value(13), QString());
   EXPECT_EQ(Included(), (std::array<bool, 14>{}));
 
@@ -134,12 +134,12 @@ TEST_F(BatchEditorTest, AClickOnAValueOpensItsEditorWithNoFileListed) {
 
 TEST_F(BatchEditorTest, EachTimeBoxEnablesOnlyItsOwnPicker) {
   const std::array<std::pair<QCheckBox*, QWidget*>, 6> boxes = {
-      {{Form().batchCreationDateBox, Form().batchCreationDate},
-       {Form().batchCreationTimeBox, Form().batchCreationTime},
-       {Form().batchLastWriteDateBox, Form().batchLastWriteDate},
-       {Form().batchLastWriteTimeBox, Form().batchLastWriteTime},
-       {Form().batchLastAccessDateBox, Form().batchLastAccessDate},
-       {Form().batchLastAccessTimeBox, Form().batchLastAccessTime}}};
+      {{Window().batchCreationDateBox, Window().batchCreationDate},
+       {Window().batchCreationTimeBox, Window().batchCreationTime},
+       {Window().batchLastWriteDateBox, Window().batchLastWriteDate},
+       {Window().batchLastWriteTimeBox, Window().batchLastWriteTime},
+       {Window().batchLastAccessDateBox, Window().batchLastAccessDate},
+       {Window().batchLastAccessTimeBox, Window().batchLastAccessTime}}};
   for (const auto& [box, picker] : boxes) {
     ASSERT_TRUE(box->isChecked());
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
@@ -151,19 +151,19 @@ TEST_F(BatchEditorTest, EachTimeBoxEnablesOnlyItsOwnPicker) {
     EXPECT_TRUE(picker->isEnabled());
   }
   // A change made by the program (here the preset import) counts as well.
-  Form().batchLastWriteDateBox->setChecked(false);
-  Form().SavePreset();
-  Form().batchLastWriteDateBox->setChecked(true);
-  ASSERT_TRUE(Form().batchLastWriteDate->isEnabled());
-  QTest::mouseClick(Form().loadPresetButton, Qt::LeftButton);
-  EXPECT_FALSE(Form().batchLastWriteDateBox->isChecked());
-  EXPECT_FALSE(Form().batchLastWriteDate->isEnabled());
-  EXPECT_TRUE(Form().batchLastWriteTime->isEnabled());
+  Window().batchLastWriteDateBox->setChecked(false);
+  Window().SavePreset();
+  Window().batchLastWriteDateBox->setChecked(true);
+  ASSERT_TRUE(Window().batchLastWriteDate->isEnabled());
+  QTest::mouseClick(Window().loadPresetButton, Qt::LeftButton);
+  EXPECT_FALSE(Window().batchLastWriteDateBox->isChecked());
+  EXPECT_FALSE(Window().batchLastWriteDate->isEnabled());
+  EXPECT_TRUE(Window().batchLastWriteTime->isEnabled());
 }
 
 TEST_F(BatchEditorTest, TheAttributeBoxesCycleUncheckedGrayedChecked) {
   for (QCheckBox* box :
-       {Form().batchReadOnlyBox, Form().batchArchiveBox, Form().batchHiddenBox, Form().batchSystemBox}) {
+       {Window().batchReadOnlyBox, Window().batchArchiveBox, Window().batchHiddenBox, Window().batchSystemBox}) {
     ASSERT_EQ(box->checkState(), Qt::PartiallyChecked);
     for (const Qt::CheckState next : {Qt::Checked, Qt::Unchecked, Qt::PartiallyChecked, Qt::Checked}) {
       QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
@@ -178,16 +178,19 @@ class ImportFromSelectedFileTest : public BatchEditorTest {
   QStringList BatchTab() {
     QStringList shown;
     for (int row = 0; row < 14; ++row) shown << Batch().Value(row) << QString::number(Batch().Included(row));
-    for (const QDateEdit* date : {Form().batchCreationDate, Form().batchLastWriteDate, Form().batchLastAccessDate}) {
+    for (const QDateEdit* date :
+         {Window().batchCreationDate, Window().batchLastWriteDate, Window().batchLastAccessDate}) {
       shown << date->date().toString(Qt::ISODate);
     }
-    for (const QTimeEdit* time : {Form().batchCreationTime, Form().batchLastWriteTime, Form().batchLastAccessTime}) {
+    for (const QTimeEdit* time :
+         {Window().batchCreationTime, Window().batchLastWriteTime, Window().batchLastAccessTime}) {
       shown << time->time().toString(Qt::ISODateWithMs);
     }
-    for (const QCheckBox* box : {Form().batchCreationDateBox, Form().batchCreationTimeBox, Form().batchLastWriteDateBox,
-                                 Form().batchLastWriteTimeBox, Form().batchLastAccessDateBox,
-                                 Form().batchLastAccessTimeBox, Form().batchReadOnlyBox, Form().batchArchiveBox,
-                                 Form().batchHiddenBox, Form().batchSystemBox, Form().batchBackupBox}) {
+    for (const QCheckBox* box :
+         {Window().batchCreationDateBox, Window().batchCreationTimeBox, Window().batchLastWriteDateBox,
+          Window().batchLastWriteTimeBox, Window().batchLastAccessDateBox, Window().batchLastAccessTimeBox,
+          Window().batchReadOnlyBox, Window().batchArchiveBox, Window().batchHiddenBox, Window().batchSystemBox,
+          Window().batchBackupBox}) {
       shown << QString::number(box->checkState());
     }
     return shown;
@@ -196,72 +199,72 @@ class ImportFromSelectedFileTest : public BatchEditorTest {
 
 TEST_F(ImportFromSelectedFileTest, CopiesValuesTimesAndAttributesButNoBoxes) {
   AddByDialog({CopyOf("lo-ja-full.doc")});
-  Form().tabs->setCurrentIndex(1);
+  Window().tabs->setCurrentIndex(1);
   Batch().SetIncluded(0, true);
   Batch().SetIncluded(13, true);
-  Form().batchCreationDateBox->setChecked(false);
-  Form().batchBackupBox->setChecked(true);
-  Form().batchReadOnlyBox->setCheckState(Qt::Checked);
+  Window().batchCreationDateBox->setChecked(false);
+  Window().batchBackupBox->setChecked(true);
+  Window().batchReadOnlyBox->setCheckState(Qt::Checked);
   // Grayed on the single tab gives unchecked here; checked stays checked, unchecked unchecked.
-  Form().readOnlyBox->setCheckState(Qt::PartiallyChecked);
-  Form().archiveBox->setCheckState(Qt::Checked);
-  Form().hiddenBox->setCheckState(Qt::Unchecked);
-  Form().systemBox->setCheckState(Qt::PartiallyChecked);
-  Form().creationDate->setDate(QDate(2001, 2, 3));
-  Form().creationTime->setTime(QTime(4, 5, 6));
-  Form().lastAccessDate->setDate(QDate(2011, 12, 13));
-  Form().lastAccessTime->setTime(QTime(14, 15, 16));
-  QTest::mouseClick(Form().importFromSelectedButton, Qt::LeftButton);
+  Window().readOnlyBox->setCheckState(Qt::PartiallyChecked);
+  Window().archiveBox->setCheckState(Qt::Checked);
+  Window().hiddenBox->setCheckState(Qt::Unchecked);
+  Window().systemBox->setCheckState(Qt::PartiallyChecked);
+  Window().creationDate->setDate(QDate(2001, 2, 3));
+  Window().creationTime->setTime(QTime(4, 5, 6));
+  Window().lastAccessDate->setDate(QDate(2011, 12, 13));
+  Window().lastAccessTime->setTime(QTime(14, 15, 16));
+  QTest::mouseClick(Window().importFromSelectedButton, Qt::LeftButton);
 
-  EXPECT_EQ(Batch().Values(), Form().singleProperties->Values());
+  EXPECT_EQ(Batch().Values(), Window().singleProperties->Values());
   EXPECT_EQ(Batch().Value(0), QStringLiteral("タイトル：月次報告書"));
   EXPECT_EQ(Included(), (std::array<bool, 14>{true, false, false, false, false, false, false, false, false, false,
                                                 false, false, false, true}));
-  EXPECT_EQ(Form().batchCreationDate->date(), QDate(2001, 2, 3));
-  EXPECT_EQ(Form().batchCreationTime->time(), QTime(4, 5, 6));
-  EXPECT_EQ(Form().batchLastWriteDate->date(), Form().lastWriteDate->date());
-  EXPECT_EQ(Form().batchLastWriteTime->time(), Form().lastWriteTime->time());
-  EXPECT_EQ(Form().batchLastAccessDate->date(), QDate(2011, 12, 13));
-  EXPECT_EQ(Form().batchLastAccessTime->time(), QTime(14, 15, 16));
-  EXPECT_EQ(Form().batchReadOnlyBox->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Form().batchArchiveBox->checkState(), Qt::Checked);
-  EXPECT_EQ(Form().batchHiddenBox->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Form().batchSystemBox->checkState(), Qt::Unchecked);
-  EXPECT_FALSE(Form().batchCreationDateBox->isChecked());
-  EXPECT_FALSE(Form().batchCreationDate->isEnabled());
-  EXPECT_TRUE(Form().batchCreationTimeBox->isChecked());
-  EXPECT_TRUE(Form().batchBackupBox->isChecked());
+  EXPECT_EQ(Window().batchCreationDate->date(), QDate(2001, 2, 3));
+  EXPECT_EQ(Window().batchCreationTime->time(), QTime(4, 5, 6));
+  EXPECT_EQ(Window().batchLastWriteDate->date(), Window().lastWriteDate->date());
+  EXPECT_EQ(Window().batchLastWriteTime->time(), Window().lastWriteTime->time());
+  EXPECT_EQ(Window().batchLastAccessDate->date(), QDate(2011, 12, 13));
+  EXPECT_EQ(Window().batchLastAccessTime->time(), QTime(14, 15, 16));
+  EXPECT_EQ(Window().batchReadOnlyBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(Window().batchArchiveBox->checkState(), Qt::Checked);
+  EXPECT_EQ(Window().batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(Window().batchSystemBox->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(Window().batchCreationDateBox->isChecked());
+  EXPECT_FALSE(Window().batchCreationDate->isEnabled());
+  EXPECT_TRUE(Window().batchCreationTimeBox->isChecked());
+  EXPECT_TRUE(Window().batchBackupBox->isChecked());
 }
 
 TEST_F(ImportFromSelectedFileTest, AnEmptyLastPrintedDateComesAcrossErased) {
   AddByDialog({CopyOf("lo-ascii-noprint-multiline.docx")});
-  ASSERT_EQ(Form().singleProperties->Value(13), QString());
+  ASSERT_EQ(Window().singleProperties->Value(13), QString());
   Batch().SetValue(13, QStringLiteral("2020/01/02 3:04:00"));
-  QTest::mouseClick(Form().importFromSelectedButton, Qt::LeftButton);
+  QTest::mouseClick(Window().importFromSelectedButton, Qt::LeftButton);
   EXPECT_EQ(Batch().Value(13), QString());
-  Form().tabs->setCurrentIndex(1);
+  Window().tabs->setCurrentIndex(1);
   ClickBatchValue(13);
   EXPECT_TRUE(Editors().eraseBox->isChecked());
 }
 
 TEST_F(ImportFromSelectedFileTest, AValueTypedOnTheSingleTabIsTakenAlong) {
   AddByDialog({CopyOf("lo-ascii-full.doc")});
-  Form().tabs->setCurrentIndex(0);
+  Window().tabs->setCurrentIndex(0);
   ClickValue(0);
   Editors().textEditor->setText(QStringLiteral("typed, not yet confirmed"));
-  QTest::mouseClick(Form().importFromSelectedButton, Qt::LeftButton);
+  QTest::mouseClick(Window().importFromSelectedButton, Qt::LeftButton);
   EXPECT_TRUE(NoneOpen());
-  EXPECT_EQ(Form().singleProperties->Value(0), QStringLiteral("typed, not yet confirmed"));
+  EXPECT_EQ(Window().singleProperties->Value(0), QStringLiteral("typed, not yet confirmed"));
   EXPECT_EQ(Batch().Value(0), QStringLiteral("typed, not yet confirmed"));
 }
 
 TEST_F(ImportFromSelectedFileTest, WithNoFileSelectedNothingChanges) {
   AddByDialog({CopyOf("lo-ja-full.doc")});
-  Form().fileList->clearSelection();
-  ASSERT_FALSE(Form().importFromSelectedButton->isEnabled());
+  Window().fileList->clearSelection();
+  ASSERT_FALSE(Window().importFromSelectedButton->isEnabled());
   const QStringList before = BatchTab();
   // The command checks for a selected file itself, whatever the button's state.
-  Form().ImportFromSelectedFile();
+  Window().ImportFromSelectedFile();
   EXPECT_EQ(BatchTab(), before);
 }
 

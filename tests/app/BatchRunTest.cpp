@@ -71,28 +71,28 @@ std::string Property(const kestrel::test::PropertyDump& dump, std::uint32_t pid)
 
 class BatchRunTest : public MainWindowFixture {
  protected:
-  BatchChangeDialog& Progress() { return Forms().batchChange; }
-  PropertyListView& Batch() { return *Form().batchProperties; }
+  BatchChangeDialog& Progress() { return Windows().batchChange; }
+  PropertyListView& Batch() { return *Window().batchProperties; }
 
   // Only what a test asks for: every time box clear, every attribute box grayed, no row checked.
   void AskForNothing() {
     for (QCheckBox* box :
-         {Form().batchCreationDateBox, Form().batchCreationTimeBox, Form().batchLastWriteDateBox,
-          Form().batchLastWriteTimeBox, Form().batchLastAccessDateBox, Form().batchLastAccessTimeBox}) {
+         {Window().batchCreationDateBox, Window().batchCreationTimeBox, Window().batchLastWriteDateBox,
+          Window().batchLastWriteTimeBox, Window().batchLastAccessDateBox, Window().batchLastAccessTimeBox}) {
       box->setChecked(false);
     }
     for (QCheckBox* box :
-         {Form().batchReadOnlyBox, Form().batchArchiveBox, Form().batchHiddenBox, Form().batchSystemBox}) {
+         {Window().batchReadOnlyBox, Window().batchArchiveBox, Window().batchHiddenBox, Window().batchSystemBox}) {
       box->setCheckState(Qt::PartiallyChecked);
     }
     for (int row = 0; row < 14; ++row) Batch().SetIncluded(row, false);
-    Form().batchBackupBox->setChecked(false);
+    Window().batchBackupBox->setChecked(false);
   }
   void Include(int row, const QString& value) {
     Batch().SetValue(row, value);
     Batch().SetIncluded(row, true);
   }
-  void Run() { QTest::mouseClick(Form().changeAllButton, Qt::LeftButton); }
+  void Run() { QTest::mouseClick(Window().changeAllButton, Qt::LeftButton); }
 
   // Copies of one document under names not used before.
   QStringList Copies(int count) {
@@ -102,7 +102,7 @@ class BatchRunTest : public MainWindowFixture {
   }
   std::vector<FileStatus> Statuses() {
     std::vector<FileStatus> statuses;
-    for (int row = 0; row < Form().Files().rowCount(); ++row) statuses.push_back(StatusOf(row));
+    for (int row = 0; row < Window().Files().rowCount(); ++row) statuses.push_back(StatusOf(row));
     return statuses;
   }
   static std::string Title(const QString& path) {
@@ -115,7 +115,7 @@ class BatchRunTest : public MainWindowFixture {
 };
 
 TEST_F(BatchRunTest, WithNoFileListedTheRunAsksForFiles) {
-  Form().ChangeAllFiles();
+  Window().ChangeAllFiles();
   ASSERT_EQ(dialogs_.messages.size(), 1U);
   EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("変更したいファイルを選択する!"));
   EXPECT_EQ(dialogs_.messages[0].title, QStringLiteral("Kestrelpad"));
@@ -129,7 +129,7 @@ TEST_F(BatchRunTest, SettingsThatAskForNothingStartNoRun) {
   ASSERT_EQ(StatusOf(1), FileStatus::ReadError);
   AskForNothing();
   // The backup option alone asks for nothing, and neither do values of unchecked rows.
-  Form().batchBackupBox->setChecked(true);
+  Window().batchBackupBox->setChecked(true);
   Batch().SetValue(0, QStringLiteral("not asked for"));
   const kestrel::test::FileSnapshot before = kestrel::test::TakeFileSnapshot(path.toStdString());
   Run();
@@ -145,9 +145,9 @@ TEST_F(BatchRunTest, AnyOneBoxOrRowIsEnoughToStart) {
   const QString path = CopyOf("lo-ascii-full.doc");
   AddByDialog({path});
   const std::vector<std::function<void()>> askers = {
-      [&] { Form().batchLastAccessTimeBox->setChecked(true); },
-      [&] { Form().batchReadOnlyBox->setCheckState(Qt::Checked); },
-      [&] { Form().batchSystemBox->setCheckState(Qt::Unchecked); },
+      [&] { Window().batchLastAccessTimeBox->setChecked(true); },
+      [&] { Window().batchReadOnlyBox->setCheckState(Qt::Checked); },
+      [&] { Window().batchSystemBox->setCheckState(Qt::Unchecked); },
       [&] { Batch().SetIncluded(7, true); },
   };
   for (std::size_t i = 0; i < askers.size(); ++i) {
@@ -172,7 +172,7 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
   const QString damaged = CopyOf("truncated.docx", "damaged.docx");
   const QString lastDoc = CopyOf("poi-ja-cp932.doc", "last.doc");
   AddByDialog({missing, goodDoc, locked, goodPackage, text, damaged, lastDoc});
-  ASSERT_EQ(Form().Files().rowCount(), 7);
+  ASSERT_EQ(Window().Files().rowCount(), 7);
   stdfs::remove(missing.toStdString());
   const kestrel::test::LockHolder holder(locked.toStdString(), true);
   ASSERT_TRUE(holder.Holding());
@@ -181,7 +181,7 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
   for (const QString& path : {goodDoc, locked, goodPackage, text, damaged, lastDoc}) {
     before[path] = kestrel::test::TakeFileSnapshot(path.toStdString());
   }
-  const std::string companyOfLast = Form().singleProperties->Value(9).toStdString();
+  const std::string companyOfLast = Window().singleProperties->Value(9).toStdString();
 
   AskForNothing();
   Include(0, QStringLiteral("一括タイトル"));
@@ -189,18 +189,18 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
   Include(12, QStringLiteral("45"));
   Include(13, QString());  // erased
   Batch().SetValue(9, QStringLiteral("written nowhere"));
-  Form().batchCreationDateBox->setChecked(true);
-  Form().batchCreationDate->setDate(QDate(2021, 4, 1));
-  Form().batchCreationTimeBox->setChecked(true);
-  Form().batchCreationTime->setTime(QTime(10, 20, 30));
-  Form().batchLastWriteDateBox->setChecked(true);
-  Form().batchLastWriteDate->setDate(QDate(2022, 5, 6));
-  Form().batchLastWriteTime->setTime(QTime(1, 2, 3));  // its box stays clear
-  Form().batchReadOnlyBox->setCheckState(Qt::Checked);
-  Form().batchArchiveBox->setCheckState(Qt::Unchecked);
-  Form().batchHiddenBox->setCheckState(Qt::Checked);
+  Window().batchCreationDateBox->setChecked(true);
+  Window().batchCreationDate->setDate(QDate(2021, 4, 1));
+  Window().batchCreationTimeBox->setChecked(true);
+  Window().batchCreationTime->setTime(QTime(10, 20, 30));
+  Window().batchLastWriteDateBox->setChecked(true);
+  Window().batchLastWriteDate->setDate(QDate(2022, 5, 6));
+  Window().batchLastWriteTime->setTime(QTime(1, 2, 3));  // its box stays clear
+  Window().batchReadOnlyBox->setCheckState(Qt::Checked);
+  Window().batchArchiveBox->setCheckState(Qt::Unchecked);
+  Window().batchHiddenBox->setCheckState(Qt::Checked);
   // The single tab's backup box plays no part in the batch run.
-  ASSERT_TRUE(Form().singleBackupBox->isChecked());
+  ASSERT_TRUE(Window().singleBackupBox->isChecked());
   Run();
 
   EXPECT_TRUE(dialogs_.messages.empty());
@@ -211,8 +211,10 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
                                                  FileStatus::Changed}));
   EXPECT_EQ(SelectedFile(), 0);
   // What the run did, and why each document failed.
-  EXPECT_EQ(Form().statusLine->currentMessage(), QStringLiteral("一括変更: 変更 3 件、失敗 4 件、未処理 0 件"));
-  const auto tooltip = [this](int row) { return Form().Files().data(Form().Files().index(row, 0), Qt::ToolTipRole).toString(); };
+  EXPECT_EQ(Window().statusLine->currentMessage(), QStringLiteral("一括変更: 変更 3 件、失敗 4 件、未処理 0 件"));
+  const auto tooltip = [this](int row) {
+    return Window().Files().data(Window().Files().index(row, 0), Qt::ToolTipRole).toString();
+  };
   EXPECT_TRUE(tooltip(2).contains(QStringLiteral("\n変更できませんでした: 他のアプリケーションが開いています"))) << tooltip(2).toStdString();
   EXPECT_TRUE(tooltip(3).endsWith(QStringLiteral("\n変更しました"))) << tooltip(3).toStdString();
   EXPECT_TRUE(tooltip(5).contains(QStringLiteral("\n変更できませんでした: "))) << tooltip(5).toStdString();
@@ -277,8 +279,8 @@ TEST_F(BatchRunTest, WithTheBackupBoxEachDocumentIsCopiedBeforeItChanges) {
   for (const QString& path : paths) originals.push_back(kestrel::test::ReadBytes(path.toStdString()));
   AskForNothing();
   Include(0, QStringLiteral("after the backup"));
-  Form().batchBackupBox->setChecked(true);
-  Form().singleBackupBox->setChecked(false);
+  Window().batchBackupBox->setChecked(true);
+  Window().singleBackupBox->setChecked(false);
   Run();
   for (int i = 0; i < paths.size(); ++i) {
     const std::string path = paths[i].toStdString();
@@ -297,7 +299,7 @@ TEST_F(BatchRunTest, AFailedBackupEndsTheRunThereWithoutAMessage) {
   for (const QString& path : paths) before.push_back(kestrel::test::TakeFileSnapshot(path.toStdString()));
   AskForNothing();
   Include(0, QStringLiteral("changed"));
-  Form().batchBackupBox->setChecked(true);
+  Window().batchBackupBox->setChecked(true);
   Run();
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(Statuses(), (std::vector<FileStatus>{FileStatus::Changed, FileStatus::Changed, FileStatus::ChangeError,
@@ -309,7 +311,7 @@ TEST_F(BatchRunTest, AFailedBackupEndsTheRunThereWithoutAMessage) {
   }
   EXPECT_FALSE(stdfs::exists(change::BackupFileName(paths[3].toStdString())));
   // No message box, but the status bar says where the run ended and why.
-  const QString said = Form().statusLine->currentMessage();
+  const QString said = Window().statusLine->currentMessage();
   EXPECT_TRUE(said.startsWith(QStringLiteral("一括変更: 変更 2 件、失敗 1 件、未処理 2 件。") + paths[2] +
                               QStringLiteral(" で中止しました。バックアップできないため変更していません: ")))
       << said.toStdString();
@@ -351,10 +353,10 @@ TEST_F(BatchRunTest, ACancelDuringTheSecondOfFiveFinishesItAndStopsThere) {
 TEST_F(BatchRunTest, ThePercentagesRoundHalvesToTheEvenNeighbour) {
   for (const int count : {8, 3, 1}) {
     SCOPED_TRACE(count);
-    Form().RemoveAllFiles();
+    Window().RemoveAllFiles();
     AddByDialog(Copies(count));
     AskForNothing();
-    Form().batchReadOnlyBox->setCheckState(Qt::Unchecked);
+    Window().batchReadOnlyBox->setCheckState(Qt::Unchecked);
     ProgressWatch watch(Progress());
     Run();
     const std::map<int, QStringList> expected = {
@@ -385,7 +387,7 @@ TEST_F(BatchRunTest, TheDialogStaysUntilTheRunEndsAndAStartWhileRunningIsIgnored
   ProgressWatch watch(Progress());
   watch.At(paths[0], [&] {
     Progress().reject();  // what Escape and the window frame's close button do
-    Form().ChangeAllFiles();
+    Window().ChangeAllFiles();
   });
   Run();
   EXPECT_EQ(watch.Documents(), paths);
@@ -426,7 +428,7 @@ TEST_F(BatchRunTest, AfterTheRunTheFirstDocumentIsShownAgain) {
   EXPECT_EQ(SelectedFile(), 0);
   EXPECT_EQ(Value(0), QStringLiteral("新しい題名"));
   EXPECT_EQ(Value(2), QStringLiteral("山田太郎"));
-  EXPECT_TRUE(Form().changeSelectedButton->isEnabled());
+  EXPECT_TRUE(Window().changeSelectedButton->isEnabled());
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST_F(CommandLineTest, PathsAndFileUrlsAreListedAsADropListsThem) {
                                                 QStringLiteral("https://www.norvale.example/a.doc"), absolute});
   QDir::setCurrent(previous);
 
-  Form().FilesDropped(paths);
+  Window().FilesDropped(paths);
 
   EXPECT_EQ(ListedPaths().join(u'\n').toStdString(), QStringList({relative, absolute, spaced}).join(u'\n').toStdString());
   EXPECT_EQ(SelectedFile(), 2);
@@ -51,7 +51,7 @@ TEST_F(CommandLineTest, PathsAndFileUrlsAreListedAsADropListsThem) {
 
 TEST_F(CommandLineTest, HelpAndVersionNeedNoDisplayAndWithoutOneTheProgramSaysHowToTryIt) {
   // The version the about box shows.
-  const std::string version = Forms().about.Version->text().section(u' ', -1).toStdString();
+  const std::string version = Windows().about.version->text().section(u' ', -1).toStdString();
   struct Case {
     std::string arguments;
     int exitCode;

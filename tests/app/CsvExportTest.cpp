@@ -27,15 +27,15 @@ const QString kCannotSave = QStringLiteral("を保存できません、このフ
 
 class CsvExportTest : public MainWindowFixture {
  protected:
-  CsvExportDialog& Progress() { return Forms().csvExport; }
+  CsvExportDialog& Progress() { return Windows().csvExport; }
   QString Target(const std::string& name) { return QString::fromStdString((dir_.Path() / name).string()); }
   void ExportAll(const std::optional<QString>& answer) {
     dialogs_.saveAnswers.push_back(answer);
-    QTest::mouseClick(Form().exportAllButton, Qt::LeftButton);
+    QTest::mouseClick(Window().exportAllButton, Qt::LeftButton);
   }
   void ExportSelected(const QString& answer) {
     dialogs_.saveAnswers.push_back(answer);
-    QTest::mouseClick(Form().exportSelectedButton, Qt::LeftButton);
+    QTest::mouseClick(Window().exportSelectedButton, Qt::LeftButton);
   }
 
   // The file the CSV service writes for these documents: the header, then their lines.
@@ -76,7 +76,7 @@ TEST_F(CsvExportTest, TheBatchExportWritesWhatTheCsvServiceWrites) {
   EXPECT_EQ(SelectedFile(), 0);
   for (int row = 0; row < 5; ++row) EXPECT_EQ(StatusOf(row), FileStatus::NotChanged) << row;
   // The package that cannot be read got no line, and the status bar says so and why.
-  const QString said = Form().statusLine->currentMessage();
+  const QString said = Window().statusLine->currentMessage();
   EXPECT_TRUE(said.startsWith(QStringLiteral(
       "CSV出力: 4 件を出力しました。0 文字を「?」に置き換えました。1 件は出力していません。読み込めませんでした: ")))
       << said.toStdString();
@@ -101,7 +101,7 @@ TEST_F(CsvExportTest, ACancelledExportWritesNothing) {
     EXPECT_EQ(Progress().progressBar->value(), 100);
     EXPECT_FALSE(Progress().Cancelled());
     EXPECT_FALSE(Progress().isVisible());
-    EXPECT_EQ(Form().statusLine->currentMessage(), QStringLiteral("CSV出力: キャンセルしました"));
+    EXPECT_EQ(Window().statusLine->currentMessage(), QStringLiteral("CSV出力: キャンセルしました"));
     if (existing) {
       EXPECT_EQ(kestrel::test::ReadBytes(target.toStdString()), old);
     } else {
@@ -117,7 +117,7 @@ TEST_F(CsvExportTest, ACancelledExportWritesNothing) {
 TEST_F(CsvExportTest, AnExistingFileIsReplacedOnlyWhenTheUserAgrees) {
   const QString document = CopyOf("lo-ja-full.doc");
   AddByDialog({document});
-  Form().Files().SetStatus(0, FileStatus::Changed);
+  Window().Files().SetStatus(0, FileStatus::Changed);
   const QString target = Target("list.csv");
   const std::vector<std::uint8_t> old = {'k', 'e', 'e', 'p'};
   kestrel::test::WriteBytes(target.toStdString(), old);
@@ -164,7 +164,7 @@ TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsNamedInTheMessage) {
 TEST_F(CsvExportTest, TheSingleExportWritesTheSelectedDocumentWithoutADialog) {
   const QStringList documents = {CopyOf("lo-ja-full.docx"), CopyOf("lo-ascii-full.doc"), CopyOf("truncated.docx")};
   AddByDialog(documents);
-  Form().Files().SetStatus(0, FileStatus::ChangeError);
+  Window().Files().SetStatus(0, FileStatus::ChangeError);
   SelectFile(1);
   ExportSelected(Target("one"));
   EXPECT_EQ(kestrel::test::ReadBytes(dir_.Path() / "one.CSV"), ServiceOutput({documents[1]}));
@@ -172,16 +172,16 @@ TEST_F(CsvExportTest, TheSingleExportWritesTheSelectedDocumentWithoutADialog) {
   EXPECT_EQ(StatusOf(0), FileStatus::ChangeError) << "the single export sets no icon";
   EXPECT_EQ(SelectedFile(), 1);
 
-  EXPECT_EQ(Form().statusLine->currentMessage(),
+  EXPECT_EQ(Window().statusLine->currentMessage(),
             QStringLiteral("CSV出力: 1 件を出力しました。0 文字を「?」に置き換えました"));
 
   // A package that cannot be read is not shown, so it cannot be exported alone.
   SelectFile(2);
-  EXPECT_FALSE(Form().exportSelectedButton->isEnabled());
+  EXPECT_FALSE(Window().exportSelectedButton->isEnabled());
 
   // With no file selected nothing is asked.
-  Form().fileList->clearSelection();
-  Form().ExportSelectedFile();
+  Window().fileList->clearSelection();
+  Window().ExportSelectedFile();
   EXPECT_EQ(dialogs_.saveFilters.size(), 1U);
 }
 
@@ -196,17 +196,17 @@ TEST_F(CsvExportTest, TheStatusBarCountsTheCharactersWrittenAsQuestionMarks) {
 
   SelectFile(0);
   ExportSelected(Target("one.CSV"));
-  EXPECT_EQ(Form().statusLine->currentMessage(),
+  EXPECT_EQ(Window().statusLine->currentMessage(),
             QStringLiteral("CSV出力: 1 件を出力しました。5 文字を「?」に置き換えました"));
 
   ExportAll(Target("all.CSV"));
-  EXPECT_EQ(Form().statusLine->currentMessage(),
+  EXPECT_EQ(Window().statusLine->currentMessage(),
             QStringLiteral("CSV出力: 2 件を出力しました。5 文字を「?」に置き換えました"));
   EXPECT_EQ(kestrel::test::ReadBytes(dir_.Path() / "all.CSV"), ServiceOutput(documents));
 }
 
 TEST_F(CsvExportTest, WithNoFileListedTheBatchExportAsksForFiles) {
-  Form().ExportAllFiles();
+  Window().ExportAllFiles();
   ASSERT_EQ(dialogs_.messages.size(), 1U);
   EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("プロパティをCSVに出力するファイルを選択してください。"));
   EXPECT_TRUE(dialogs_.saveFilters.empty());

@@ -33,7 +33,7 @@ QStringList TextsOf(QWidget& window) {
 TEST_F(HelpTest, TheHelpMenuOpensTheHelpPageBesideTheExecutableWhateverTheCurrentFolder) {
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(dir_.Path());
-  Form().helpAction->trigger();
+  Window().helpAction->trigger();
   std::filesystem::current_path(previous);
   ASSERT_EQ(dialogs_.opened.size(), 1U);
   EXPECT_EQ(dialogs_.opened[0], QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.html")));
@@ -44,9 +44,9 @@ TEST(HelpPage, LiesBesideTheProgram) {
 }
 
 TEST_F(HelpTest, TheMakersPagesAndMailOpenWithTheDefaultHandler) {
-  Form().onlineHelpAction->trigger();
-  Form().homePageAction->trigger();
-  Form().emailSupportAction->trigger();
+  Window().onlineHelpAction->trigger();
+  Window().homePageAction->trigger();
+  Window().emailSupportAction->trigger();
   ASSERT_EQ(dialogs_.opened.size(), 3U);
   EXPECT_EQ(dialogs_.opened[0].toString(), QStringLiteral("https://www.norvale.example/kestrelpad/help/"));
   EXPECT_EQ(dialogs_.opened[1].toString(), QStringLiteral("https://www.norvale.example/"));
@@ -54,26 +54,26 @@ TEST_F(HelpTest, TheMakersPagesAndMailOpenWithTheDefaultHandler) {
 }
 
 TEST_F(HelpTest, BothHintButtonsAndTheMenuShowTheHintWindowModally) {
-  QTest::mouseClick(Form().singleHintsButton, Qt::LeftButton);
-  Form().tabs->setCurrentIndex(1);
-  QTest::mouseClick(Form().batchHintsButton, Qt::LeftButton);
-  Form().hintsAction->trigger();
+  QTest::mouseClick(Window().singleHintsButton, Qt::LeftButton);
+  Window().tabs->setCurrentIndex(1);
+  QTest::mouseClick(Window().batchHintsButton, Qt::LeftButton);
+  Window().hintsAction->trigger();
   EXPECT_EQ(dialogs_.modalTitles, (std::vector<QString>(3, QStringLiteral("ヘルプヒント"))));
-  Form().aboutAction->trigger();
+  Window().aboutAction->trigger();
   EXPECT_EQ(dialogs_.modalTitles.back(), QStringLiteral("バージョン情報"));
 }
 
 TEST_F(HelpTest, TheHintMenuClosesAnOpenEditorFirst) {
   AddByDialog({CopyOf("lo-ascii-full.doc")});
   ClickValue(3);
-  Form().editors->textEditor->setText(QStringLiteral("kept"));
-  Form().hintsAction->trigger();
-  EXPECT_TRUE(Form().editors->textEditor->isHidden());
+  Window().editors->textEditor->setText(QStringLiteral("kept"));
+  Window().hintsAction->trigger();
+  EXPECT_TRUE(Window().editors->textEditor->isHidden());
   EXPECT_EQ(Value(3), QStringLiteral("kept"));
 }
 
 TEST_F(HelpTest, TheHintWindowExplainsTheWindowTheIconsAndTheBoxes) {
-  HintsDialog& hints = Forms().hints;
+  HintsDialog& hints = Windows().hints;
   EXPECT_EQ(hints.size(), QSize(635, 521));
   EXPECT_EQ(hints.palette().color(QPalette::Window), QColor(Qt::white));
   const QStringList texts = TextsOf(hints);
@@ -114,20 +114,20 @@ TEST_F(HelpTest, TheHintWindowExplainsTheWindowTheIconsAndTheBoxes) {
 }
 
 TEST_F(HelpTest, TheAboutBoxShowsTheTitleTheVersionAndTwoLinks) {
-  AboutDialog& about = Forms().about;
+  AboutDialog& about = Windows().about;
   EXPECT_EQ(about.size(), QSize(402, 205));
-  EXPECT_EQ(about.ProductName->text(), QStringLiteral("Kestrelpad"));
-  EXPECT_EQ(about.Version->text(), QStringLiteral("バージョン: 3.16"));
+  EXPECT_EQ(about.productName->text(), QStringLiteral("Kestrelpad"));
+  EXPECT_EQ(about.version->text(), QStringLiteral("バージョン: 3.16"));
   const QStringList texts = TextsOf(about);
   EXPECT_TRUE(texts.contains(QStringLiteral("メールアドレス：")));
   EXPECT_TRUE(texts.contains(QStringLiteral("ホームページ：")));
-  EXPECT_TRUE(about.OKButton->isDefault());
-  EXPECT_EQ(about.OKButton->text(), QStringLiteral("終了"));
-  for (QLabel* link : {about.Comments, about.homePageLink}) {
+  EXPECT_TRUE(about.okButton->isDefault());
+  EXPECT_EQ(about.okButton->text(), QStringLiteral("終了"));
+  for (QLabel* link : {about.supportLink, about.homePageLink}) {
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
   }
-  QTest::mouseClick(about.Comments, Qt::LeftButton);
+  QTest::mouseClick(about.supportLink, Qt::LeftButton);
   QTest::mouseClick(about.homePageLink, Qt::LeftButton);
   ASSERT_EQ(dialogs_.opened.size(), 2U);
   EXPECT_EQ(dialogs_.opened[0].toString(), QStringLiteral("mailto:support@norvale.example?subject=Kestrelpad"));

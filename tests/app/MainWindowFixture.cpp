@@ -21,15 +21,15 @@ namespace kestrel::app::test {
 void MainWindowFixture::SetUp() { Restart(); }
 
 void MainWindowFixture::Restart() {
-  forms_.reset();
-  forms_ = std::make_unique<ProgramWindows>(dialogs_);
-  Form().show();
-  Form().activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+  windows_.reset();
+  windows_ = std::make_unique<ProgramWindows>(dialogs_);
+  Window().show();
+  Window().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
 }
 
 void MainWindowFixture::TearDown() {
-  forms_.reset();
+  windows_.reset();
   EXPECT_TRUE(dialogs_.fileAnswers.empty()) << "an open-dialog answer was not asked for";
   EXPECT_TRUE(dialogs_.folderAnswers.empty()) << "a folder-dialog answer was not asked for";
   EXPECT_TRUE(dialogs_.saveAnswers.empty()) << "a save-dialog answer was not asked for";
@@ -42,7 +42,7 @@ QString MainWindowFixture::CopyOf(const std::string& dataName, const std::string
 
 void MainWindowFixture::AddByDialog(const QStringList& paths) {
   dialogs_.fileAnswers.push_back(paths);
-  QTest::mouseClick(Form().addFilesButton, Qt::LeftButton);
+  QTest::mouseClick(Window().addFilesButton, Qt::LeftButton);
 }
 
 void MainWindowFixture::Drop(QWidget& target, const QList<QUrl>& urls) {
@@ -58,20 +58,20 @@ void MainWindowFixture::Drop(QWidget& target, const QList<QUrl>& urls) {
 }
 
 void MainWindowFixture::SelectFile(int row) {
-  FileListView& list = *Form().fileList;
+  FileListView& list = *Window().fileList;
   const QRect cell = list.visualRect(list.model()->index(row, 0));
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
 }
 
-int MainWindowFixture::SelectedFile() { return Form().fileList->SelectedRow(); }
+int MainWindowFixture::SelectedFile() { return Window().fileList->SelectedRow(); }
 
 QStringList MainWindowFixture::ListedPaths() {
   QStringList paths;
-  for (int row = 0; row < Form().Files().rowCount(); ++row) paths << Form().Files().Path(row);
+  for (int row = 0; row < Window().Files().rowCount(); ++row) paths << Window().Files().Path(row);
   return paths;
 }
 
-FileStatus MainWindowFixture::StatusOf(int row) { return Form().Files().Status(row); }
+FileStatus MainWindowFixture::StatusOf(int row) { return Window().Files().Status(row); }
 
 void MainWindowFixture::Type(QWidget* widget, const QString& text) {
   for (const QChar c : text) {
@@ -83,35 +83,37 @@ void MainWindowFixture::Type(QWidget* widget, const QString& text) {
 }
 
 void MainWindowFixture::ClickValue(int row) {
-  PropertyListView& list = *Form().singleProperties;
+  PropertyListView& list = *Window().singleProperties;
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.visualRect(list.model()->index(row, 1)).center());
 }
 
 void MainWindowFixture::EditText(int row, const QString& text) {
   ClickValue(row);
-  Form().editors->textEditor->clear();
-  Type(Form().editors->textEditor, text);
-  QTest::keyClick(Form().editors->textEditor, Qt::Key_Return);
+  Window().editors->textEditor->clear();
+  Type(Window().editors->textEditor, text);
+  QTest::keyClick(Window().editors->textEditor, Qt::Key_Return);
 }
 
 void MainWindowFixture::ClickCaption(int row) {
-  PropertyListView& list = *Form().singleProperties;
+  PropertyListView& list = *Window().singleProperties;
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.visualRect(list.model()->index(row, 0)).center());
 }
 
-QString MainWindowFixture::Value(int row) { return Form().singleProperties->Value(row); }
+QString MainWindowFixture::Value(int row) { return Window().singleProperties->Value(row); }
 
-std::array<std::string, catalogue::kRowCount> MainWindowFixture::Values() { return Form().singleProperties->Values(); }
+std::array<std::string, catalogue::kRowCount> MainWindowFixture::Values() {
+  return Window().singleProperties->Values();
+}
 
-QString EnabledControls(MainWindow& form) {
+QString EnabledControls(MainWindow& window) {
   QStringList enabled;
   for (QWidget* control : std::initializer_list<QWidget*>{
-           form.addFilesButton, form.addFolderButton, form.removeButton, form.removeAllButton, form.changeAllButton,
-           form.exportAllButton, form.changeSelectedButton, form.exportSelectedButton, form.importFromSelectedButton,
-           form.fileTimesGroup, form.attributesGroup}) {
+           window.addFilesButton, window.addFolderButton, window.removeButton, window.removeAllButton,
+           window.changeAllButton, window.exportAllButton, window.changeSelectedButton, window.exportSelectedButton,
+           window.importFromSelectedButton, window.fileTimesGroup, window.attributesGroup}) {
     if (control->isEnabled()) enabled << control->objectName();
   }
-  for (QAction* action : {form.removeAction, form.removeAllAction}) {
+  for (QAction* action : {window.removeAction, window.removeAllAction}) {
     if (action->isEnabled()) enabled << action->objectName();
   }
   return enabled.join(u' ');

@@ -23,8 +23,8 @@ class MainWindowFixture : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  MainWindow& Form() { return forms_->mainWindow; }
-  ProgramWindows& Forms() { return *forms_; }
+  MainWindow& Window() { return windows_->mainWindow; }
+  ProgramWindows& Windows() { return *windows_; }
 
   // A writable copy of a test document in the fresh folder.
   QString CopyOf(const std::string& dataName, const std::string& name = {});
@@ -56,10 +56,10 @@ class MainWindowFixture : public ::testing::Test {
   kestrel::test::TempDir dir_;
   ScopedSettingsFolder settings_;
   ScriptedDialogs dialogs_;
-  std::unique_ptr<ProgramWindows> forms_;
+  std::unique_ptr<ProgramWindows> windows_;
 };
 
 // The window's enabling state of the controls that change at run time, by name, for messages.
-QString EnabledControls(MainWindow& form);
+QString EnabledControls(MainWindow& window);
 
 }  // namespace kestrel::app::test

@@ -59,11 +59,11 @@ TEST_F(OfficeFilesTest, AFolderOfOfficeFilesIsListedReadAndChanged) {
   for (const char* other : {"x.txt", "y.xlsx.bak", "~$z.xlsx"}) stdfs::copy_file(folder / "i.xlsx", folder / other);
 
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-  QTest::mouseClick(Form().addFolderButton, Qt::LeftButton);
+  QTest::mouseClick(Window().addFolderButton, Qt::LeftButton);
   ASSERT_EQ(ListedPaths(), expectedPaths);
 
   const QString title = QStringLiteral("窓からの題名");
-  for (int row = 0; row < Form().Files().rowCount(); ++row) {
+  for (int row = 0; row < Window().Files().rowCount(); ++row) {
     const Listed& listed = kListed[row];
     SCOPED_TRACE(listed.name);
     const auto& rows = (listed.office ? officeRows : dataRows).at(listed.source);
@@ -73,7 +73,7 @@ TEST_F(OfficeFilesTest, AFolderOfOfficeFilesIsListedReadAndChanged) {
     EXPECT_EQ(Values(), *rows);
 
     EditText(catalogue::kTitle, title);
-    QTest::mouseClick(Form().changeSelectedButton, Qt::LeftButton);
+    QTest::mouseClick(Window().changeSelectedButton, Qt::LeftButton);
     EXPECT_EQ(StatusOf(row), FileStatus::Changed);
     ooxml::PackageProperties packages;
     auto changed = *rows;

@@ -24,7 +24,7 @@ const QString kAwkwardTitle = QStringLiteral("a, \"b\" @Variant(x) \\ ; #c = 題
 
 class PresetTest : public MainWindowFixture {
  protected:
-  PropertyListView& Batch() { return *Form().batchProperties; }
+  PropertyListView& Batch() { return *Window().batchProperties; }
 
   // Everything stored, as QSettings reads it back.
   static std::map<QString, QString> Stored() {
@@ -36,7 +36,7 @@ class PresetTest : public MainWindowFixture {
 
   // A batch tab unlike the first-start state in every part.
   void FillBatchTab() {
-    Form().tabs->setCurrentIndex(1);
+    Window().tabs->setCurrentIndex(1);
     Batch().SetValue(0, kAwkwardTitle);
     Batch().SetIncluded(0, true);
     Batch().SetValue(2, QStringLiteral("作成者の名前"));
@@ -48,19 +48,19 @@ class PresetTest : public MainWindowFixture {
     Batch().SetValue(12, QStringLiteral("abc"));
     Batch().SetValue(13, QString());
     Batch().SetIncluded(13, true);
-    Form().batchCreationDate->setDate(QDate(2021, 4, 1));
-    Form().batchCreationTime->setTime(QTime(10, 20, 30));
-    Form().batchLastWriteDate->setDate(QDate(2022, 5, 6));
-    Form().batchLastWriteTime->setTime(QTime(0, 0, 0));
-    Form().batchLastAccessDate->setDate(QDate(2023, 7, 8));
-    Form().batchLastAccessTime->setTime(QTime(23, 59, 58));
-    Form().batchCreationDateBox->setChecked(false);
-    Form().batchLastAccessTimeBox->setChecked(false);
-    Form().batchReadOnlyBox->setCheckState(Qt::PartiallyChecked);
-    Form().batchArchiveBox->setCheckState(Qt::Checked);
-    Form().batchHiddenBox->setCheckState(Qt::Unchecked);
-    Form().batchSystemBox->setCheckState(Qt::Checked);
-    Form().batchBackupBox->setChecked(false);
+    Window().batchCreationDate->setDate(QDate(2021, 4, 1));
+    Window().batchCreationTime->setTime(QTime(10, 20, 30));
+    Window().batchLastWriteDate->setDate(QDate(2022, 5, 6));
+    Window().batchLastWriteTime->setTime(QTime(0, 0, 0));
+    Window().batchLastAccessDate->setDate(QDate(2023, 7, 8));
+    Window().batchLastAccessTime->setTime(QTime(23, 59, 58));
+    Window().batchCreationDateBox->setChecked(false);
+    Window().batchLastAccessTimeBox->setChecked(false);
+    Window().batchReadOnlyBox->setCheckState(Qt::PartiallyChecked);
+    Window().batchArchiveBox->setCheckState(Qt::Checked);
+    Window().batchHiddenBox->setCheckState(Qt::Unchecked);
+    Window().batchSystemBox->setCheckState(Qt::Checked);
+    Window().batchBackupBox->setChecked(false);
   }
 };
 
@@ -69,10 +69,10 @@ TEST_F(PresetTest, DefaultSaveStoresEveryValueUnderItsName) {
   // A value still in its editor is stored too: the command closes the editor first.
   QTest::mouseClick(Batch().viewport(), Qt::LeftButton, Qt::NoModifier,
                     Batch().visualRect(Batch().model()->index(7, 1)).center());
-  ASSERT_FALSE(Form().editors->textEditor->isHidden());
-  Form().editors->textEditor->setText(QStringLiteral("typed last"));
-  QTest::mouseClick(Form().savePresetButton, Qt::LeftButton);
-  EXPECT_TRUE(Form().editors->textEditor->isHidden());
+  ASSERT_FALSE(Window().editors->textEditor->isHidden());
+  Window().editors->textEditor->setText(QStringLiteral("typed last"));
+  QTest::mouseClick(Window().savePresetButton, Qt::LeftButton);
+  EXPECT_TRUE(Window().editors->textEditor->isHidden());
 
   std::map<QString, QString> expected = {
       {"createtime", "2021/04/01 10:20:30"}, {"createtimecheckdate", "0"}, {"createtimechecktime", "1"},
@@ -96,16 +96,16 @@ TEST_F(PresetTest, DefaultSaveStoresEveryValueUnderItsName) {
   EXPECT_TRUE(std::filesystem::exists(settings_.PresetFile()));
 
   // Saving again replaces every value.
-  Form().batchBackupBox->setChecked(true);
-  Form().SavePreset();
+  Window().batchBackupBox->setChecked(true);
+  Window().SavePreset();
   EXPECT_EQ(Stored()[QStringLiteral("backupold")], QStringLiteral("1"));
   EXPECT_EQ(Stored().size(), expected.size());
 }
 
 TEST_F(PresetTest, TheStoredPresetsComeBackAfterARestartNormalised) {
   FillBatchTab();
-  Form().batchBackupBox->setChecked(true);
-  Form().SavePreset();
+  Window().batchBackupBox->setChecked(true);
+  Window().SavePreset();
   Restart();
 
   PropertyListView& batch = Batch();
@@ -122,44 +122,44 @@ TEST_F(PresetTest, TheStoredPresetsComeBackAfterARestartNormalised) {
   for (int row = 0; row < 14; ++row) {
     EXPECT_EQ(batch.Included(row), row == 0 || row == 6 || row == 11 || row == 13) << row;
   }
-  EXPECT_EQ(Form().batchCreationDate->date(), QDate(2021, 4, 1));
-  EXPECT_EQ(Form().batchCreationTime->time(), QTime(10, 20, 30));
-  EXPECT_EQ(Form().batchLastWriteTime->time(), QTime(0, 0, 0));
-  EXPECT_EQ(Form().batchLastAccessDate->date(), QDate(2023, 7, 8));
-  EXPECT_EQ(Form().batchLastAccessTime->time(), QTime(23, 59, 58));
-  EXPECT_FALSE(Form().batchCreationDateBox->isChecked());
-  EXPECT_FALSE(Form().batchCreationDate->isEnabled());
-  EXPECT_FALSE(Form().batchLastAccessTimeBox->isChecked());
-  EXPECT_FALSE(Form().batchLastAccessTime->isEnabled());
-  for (QCheckBox* box : {Form().batchCreationTimeBox, Form().batchLastWriteDateBox, Form().batchLastWriteTimeBox,
-                         Form().batchLastAccessDateBox}) {
+  EXPECT_EQ(Window().batchCreationDate->date(), QDate(2021, 4, 1));
+  EXPECT_EQ(Window().batchCreationTime->time(), QTime(10, 20, 30));
+  EXPECT_EQ(Window().batchLastWriteTime->time(), QTime(0, 0, 0));
+  EXPECT_EQ(Window().batchLastAccessDate->date(), QDate(2023, 7, 8));
+  EXPECT_EQ(Window().batchLastAccessTime->time(), QTime(23, 59, 58));
+  EXPECT_FALSE(Window().batchCreationDateBox->isChecked());
+  EXPECT_FALSE(Window().batchCreationDate->isEnabled());
+  EXPECT_FALSE(Window().batchLastAccessTimeBox->isChecked());
+  EXPECT_FALSE(Window().batchLastAccessTime->isEnabled());
+  for (QCheckBox* box : {Window().batchCreationTimeBox, Window().batchLastWriteDateBox, Window().batchLastWriteTimeBox,
+                         Window().batchLastAccessDateBox}) {
     EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
   }
-  EXPECT_EQ(Form().batchReadOnlyBox->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(Form().batchArchiveBox->checkState(), Qt::Checked);
-  EXPECT_EQ(Form().batchHiddenBox->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Form().batchSystemBox->checkState(), Qt::Checked);
-  EXPECT_TRUE(Form().batchBackupBox->isChecked());
+  EXPECT_EQ(Window().batchReadOnlyBox->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(Window().batchArchiveBox->checkState(), Qt::Checked);
+  EXPECT_EQ(Window().batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(Window().batchSystemBox->checkState(), Qt::Checked);
+  EXPECT_TRUE(Window().batchBackupBox->isChecked());
 }
 
 TEST_F(PresetTest, TheImportPutsBackWhatWasSaved) {
   FillBatchTab();
-  Form().SavePreset();
+  Window().SavePreset();
   Batch().SetValue(0, QStringLiteral("changed since"));
   Batch().SetIncluded(0, false);
-  Form().batchHiddenBox->setCheckState(Qt::Checked);
-  Form().batchCreationDateBox->setChecked(true);
+  Window().batchHiddenBox->setCheckState(Qt::Checked);
+  Window().batchCreationDateBox->setChecked(true);
   // An open editor closes first; then its row, like every other, gets the stored value.
   QTest::mouseClick(Batch().viewport(), Qt::LeftButton, Qt::NoModifier,
                     Batch().visualRect(Batch().model()->index(2, 1)).center());
-  Form().editors->textEditor->setText(QStringLiteral("typed"));
-  QTest::mouseClick(Form().loadPresetButton, Qt::LeftButton);
-  EXPECT_TRUE(Form().editors->textEditor->isHidden());
+  Window().editors->textEditor->setText(QStringLiteral("typed"));
+  QTest::mouseClick(Window().loadPresetButton, Qt::LeftButton);
+  EXPECT_TRUE(Window().editors->textEditor->isHidden());
   EXPECT_EQ(Batch().Value(0), kAwkwardTitle);
   EXPECT_TRUE(Batch().Included(0));
   EXPECT_EQ(Batch().Value(2), QStringLiteral("作成者の名前"));
-  EXPECT_EQ(Form().batchHiddenBox->checkState(), Qt::Unchecked);
-  EXPECT_FALSE(Form().batchCreationDateBox->isChecked());
+  EXPECT_EQ(Window().batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(Window().batchCreationDateBox->isChecked());
 }
 
 TEST_F(PresetTest, StringsWrittenByHandAreReadAsTheProgramReadsThem) {
@@ -175,37 +175,39 @@ TEST_F(PresetTest, StringsWrittenByHandAreReadAsTheProgramReadsThem) {
     settings.setValue(QStringLiteral("表題check"), QStringLiteral("yes"));
     settings.setValue(QStringLiteral("backupold"), QStringLiteral("1"));
   }
-  Form().LoadPreset();
-  EXPECT_EQ(Form().batchReadOnlyBox->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(Form().batchArchiveBox->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Form().batchCreationDate->date(), QDate::currentDate());
-  EXPECT_FALSE(Form().batchLastWriteDateBox->isChecked());
-  EXPECT_TRUE(Form().batchLastAccessTimeBox->isChecked());
+  Window().LoadPreset();
+  EXPECT_EQ(Window().batchReadOnlyBox->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(Window().batchArchiveBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(Window().batchCreationDate->date(), QDate::currentDate());
+  EXPECT_FALSE(Window().batchLastWriteDateBox->isChecked());
+  EXPECT_TRUE(Window().batchLastAccessTimeBox->isChecked());
   EXPECT_EQ(Batch().Value(6), QStringLiteral("12"));
   EXPECT_EQ(Batch().Value(13), QStringLiteral("2001/02/03 4:05:00"));
   EXPECT_FALSE(Batch().Included(1));
-  EXPECT_TRUE(Form().batchBackupBox->isChecked());
+  EXPECT_TRUE(Window().batchBackupBox->isChecked());
 }
 
 TEST_F(PresetTest, AtTheFirstStartNothingIsStoredAndTheDefaultsShow) {
   EXPECT_TRUE(Stored().empty());
-  EXPECT_FALSE(Form().batchBackupBox->isChecked());
+  EXPECT_FALSE(Window().batchBackupBox->isChecked());
   for (int row = 0; row < 14; ++row) EXPECT_FALSE(Batch().Included(row)) << row;
   EXPECT_EQ(Batch().Value(6), QStringLiteral("1"));
   EXPECT_EQ(Batch().Value(13), QString());
   for (QCheckBox* box :
-       {Form().batchReadOnlyBox, Form().batchArchiveBox, Form().batchHiddenBox, Form().batchSystemBox}) {
+       {Window().batchReadOnlyBox, Window().batchArchiveBox, Window().batchHiddenBox, Window().batchSystemBox}) {
     EXPECT_EQ(box->checkState(), Qt::PartiallyChecked);
   }
-  for (const QDateEdit* date : {Form().batchCreationDate, Form().batchLastWriteDate, Form().batchLastAccessDate}) {
+  for (const QDateEdit* date :
+       {Window().batchCreationDate, Window().batchLastWriteDate, Window().batchLastAccessDate}) {
     EXPECT_TRUE(date->isEnabled()) << date->objectName().toStdString();
   }
-  for (const QTimeEdit* time : {Form().batchCreationTime, Form().batchLastWriteTime, Form().batchLastAccessTime}) {
+  for (const QTimeEdit* time :
+       {Window().batchCreationTime, Window().batchLastWriteTime, Window().batchLastAccessTime}) {
     EXPECT_TRUE(time->isEnabled()) << time->objectName().toStdString();
   }
   // Importing an empty store gives the same state again.
   Batch().SetIncluded(3, true);
-  Form().LoadPreset();
+  Window().LoadPreset();
   EXPECT_FALSE(Batch().Included(3));
   EXPECT_TRUE(Stored().empty());
 }

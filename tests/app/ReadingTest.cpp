@@ -51,14 +51,14 @@ void ExpectPickers(const QDateEdit* date, const QTimeEdit* clock, const PickerVa
 // After a failed read nothing of any document is shown, and nothing can write to this one or
 // take its values: the change, the single export and the import are off, the pickers blank.
 void ReadingTest::ExpectNothingShownOrWritable() {
-  MainWindow& form = Form();
-  EXPECT_EQ(form.singleProperties->Values(), (std::array<std::string, 14>{}));
-  for (QDateEdit* date : {form.creationDate, form.lastWriteDate, form.lastAccessDate}) {
+  MainWindow& window = Window();
+  EXPECT_EQ(window.singleProperties->Values(), (std::array<std::string, 14>{}));
+  for (QDateEdit* date : {window.creationDate, window.lastWriteDate, window.lastAccessDate}) {
     EXPECT_EQ(date->text(), QStringLiteral(" ")) << date->objectName().toStdString();
   }
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{form.changeSelectedButton, form.exportSelectedButton,
-                                       form.importFromSelectedButton, form.fileTimesGroup, form.attributesGroup}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{window.changeSelectedButton, window.exportSelectedButton,
+                                                          window.importFromSelectedButton, window.fileTimesGroup,
+                                                          window.attributesGroup}) {
     EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
   }
 }
@@ -71,13 +71,13 @@ TEST_F(ReadingTest, SelectingADocumentShowsItsRowsTimesAndAttributesAndLeavesItA
   AddByDialog({path});
   EXPECT_EQ(Values(), Expected("lo-ja-full.doc").value());
   const fs::FileTimeSet times = before.times.FileTimes();
-  ExpectPickers(Form().creationDate, Form().creationTime, Shown(times.creation));
-  ExpectPickers(Form().lastWriteDate, Form().lastWriteTime, Shown(times.lastWrite));
-  ExpectPickers(Form().lastAccessDate, Form().lastAccessTime, Shown(times.lastAccess));
-  const std::array<std::pair<QCheckBox*, std::uint32_t>, 4> boxes = {{{Form().readOnlyBox, fs::kAttributeReadOnly},
-                                                                      {Form().archiveBox, fs::kAttributeArchive},
-                                                                      {Form().hiddenBox, fs::kAttributeHidden},
-                                                                      {Form().systemBox, fs::kAttributeSystem}}};
+  ExpectPickers(Window().creationDate, Window().creationTime, Shown(times.creation));
+  ExpectPickers(Window().lastWriteDate, Window().lastWriteTime, Shown(times.lastWrite));
+  ExpectPickers(Window().lastAccessDate, Window().lastAccessTime, Shown(times.lastAccess));
+  const std::array<std::pair<QCheckBox*, std::uint32_t>, 4> boxes = {{{Window().readOnlyBox, fs::kAttributeReadOnly},
+                                                                      {Window().archiveBox, fs::kAttributeArchive},
+                                                                      {Window().hiddenBox, fs::kAttributeHidden},
+                                                                      {Window().systemBox, fs::kAttributeSystem}}};
   for (const auto& [box, bit] : boxes) {
     EXPECT_EQ(box->checkState(), (before.attributes & bit) != 0 ? Qt::Checked : Qt::Unchecked)
         << box->objectName().toStdString();
@@ -105,15 +105,15 @@ TEST_F(ReadingTest, AnUnreadablePackageGetsTheReadErrorIconAndShowsNoOtherFilesR
   EXPECT_EQ(StatusOf(1), FileStatus::ReadError);
   ExpectNothingShownOrWritable();
   // Why, in the tooltip and the status bar; no message box.
-  const QString reason = Form().Files().data(Form().Files().index(1, 0), Qt::ToolTipRole).toString();
+  const QString reason = Window().Files().data(Window().Files().index(1, 0), Qt::ToolTipRole).toString();
   EXPECT_TRUE(reason.startsWith(broken + QStringLiteral("\n読み込めませんでした: "))) << reason.toStdString();
-  EXPECT_TRUE(reason.endsWith(Form().statusLine->currentMessage()))
-      << Form().statusLine->currentMessage().toStdString();
+  EXPECT_TRUE(reason.endsWith(Window().statusLine->currentMessage()))
+      << Window().statusLine->currentMessage().toStdString();
   EXPECT_TRUE(dialogs_.messages.empty());
   // The other document is shown and can be changed again.
   SelectFile(0);
-  EXPECT_TRUE(Form().changeSelectedButton->isEnabled());
-  EXPECT_EQ(Form().statusLine->currentMessage(), QStringLiteral("読み込みました"));
+  EXPECT_TRUE(Window().changeSelectedButton->isEnabled());
+  EXPECT_EQ(Window().statusLine->currentMessage(), QStringLiteral("読み込みました"));
 }
 
 // A document held by another program cannot be read; once released, no way of starting a change
@@ -129,15 +129,15 @@ TEST_F(ReadingTest, AfterAFailedReadNoChangeReachesTheDocument) {
       ASSERT_TRUE(holder.Holding());
       AddByDialog({held});
     }
-    const int row = Form().Files().rowCount() - 1;
+    const int row = Window().Files().rowCount() - 1;
     ASSERT_EQ(StatusOf(row), FileStatus::ReadError);
     ExpectNothingShownOrWritable();
-    QTest::mouseClick(Form().changeSelectedButton, Qt::LeftButton);
-    Form().ChangeSelectedFile();
-    Form().ImportFromSelectedFile();
+    QTest::mouseClick(Window().changeSelectedButton, Qt::LeftButton);
+    Window().ChangeSelectedFile();
+    Window().ImportFromSelectedFile();
     EXPECT_EQ(kestrel::test::ReadBytes(held.toStdString()), before);
     EXPECT_EQ(StatusOf(row), FileStatus::ReadError);
-    Form().Files().RemoveAll();
+    Window().Files().RemoveAll();
   }
 }
 
@@ -176,9 +176,9 @@ TEST_F(ReadingTest, ALastAccessNotLaterThan1904LeavesTheAccessDateBlank) {
   const PickerValue recentAccess = Shown(RecordOf(recent).times.FileTimes().lastAccess);
   AddByDialog({old});
   // Not the other document's time: the date is blank.
-  EXPECT_NE(Form().lastAccessDate->date(), recentAccess.date);
-  EXPECT_EQ(Form().lastAccessDate->text(), QStringLiteral(" "));
-  ExpectPickers(Form().lastWriteDate, Form().lastWriteTime, Shown(RecordOf(old).times.FileTimes().lastWrite));
+  EXPECT_NE(Window().lastAccessDate->date(), recentAccess.date);
+  EXPECT_EQ(Window().lastAccessDate->text(), QStringLiteral(" "));
+  ExpectPickers(Window().lastWriteDate, Window().lastWriteTime, Shown(RecordOf(old).times.FileTimes().lastWrite));
   EXPECT_EQ(StatusOf(1), FileStatus::NotChanged);
 }
 

@@ -98,15 +98,15 @@ class PhotographingDialogs final : public kestrel::app::Dialogs {
 
 // The tooltip of the first listed file that failed, photographed with the window beneath it (a
 // tooltip is a window of its own, so the screen is grabbed).
-void ShowFailureTooltip(kestrel::app::MainWindow& form, const QString& folder) {
-  kestrel::app::FileListModel& files = form.Files();
+void ShowFailureTooltip(kestrel::app::MainWindow& window, const QString& folder) {
+  kestrel::app::FileListModel& files = window.Files();
   for (int row = 0; row < files.rowCount(); ++row) {
     if (files.Status(row) != kestrel::app::FileStatus::ChangeError) continue;
-    QWidget* viewport = form.fileList->viewport();
-    const QPoint at = viewport->mapToGlobal(form.fileList->visualRect(files.index(row, 0)).center());
+    QWidget* viewport = window.fileList->viewport();
+    const QPoint at = viewport->mapToGlobal(window.fileList->visualRect(files.index(row, 0)).center());
     QToolTip::showText(at, files.data(files.index(row, 0), Qt::ToolTipRole).toString(), viewport);
     QTest::qWait(300);
-    const QRect frame = form.frameGeometry();
+    const QRect frame = window.frameGeometry();
     const QString file = QDir(folder).filePath(QStringLiteral("tooltip.png"));
     if (QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(file)) {
       std::printf("%s\n", qPrintable(file));
@@ -138,49 +138,49 @@ int main(int argc, char** argv) {
   const QTemporaryDir scratch;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath(QStringLiteral("settings")));
   PhotographingDialogs dialogs(folder, documents, scratch.filePath(QStringLiteral("list.CSV")));
-  kestrel::app::ProgramWindows forms(dialogs);
-  kestrel::app::MainWindow& form = forms.mainWindow;
-  form.show();
-  form.activateWindow();
-  if (!QTest::qWaitForWindowActive(&form)) std::fprintf(stderr, "the main window did not become active\n");
-  form.AddFiles();
-  Save(form, folder, "single.png");
+  kestrel::app::ProgramWindows windows(dialogs);
+  kestrel::app::MainWindow& window = windows.mainWindow;
+  window.show();
+  window.activateWindow();
+  if (!QTest::qWaitForWindowActive(&window)) std::fprintf(stderr, "the main window did not become active\n");
+  window.AddFiles();
+  Save(window, folder, "single.png");
 
-  PropertyListView& list = *form.singleProperties;
+  PropertyListView& list = *window.singleProperties;
   ClickValue(list, 0);
-  Save(form, folder, "editor-text.png");
+  Save(window, folder, "editor-text.png");
   ClickValue(list, 13);
-  Save(form, folder, "editor-date.png");
+  Save(window, folder, "editor-date.png");
   ClickValue(list, 12);
-  Save(form, folder, "editor-number.png");
+  Save(window, folder, "editor-number.png");
   // A comment of several lines opens in a taller editor that keeps its line breaks.
   list.SetValue(4, QStringLiteral("月次の売上をまとめた報告書です。\n第2四半期の数字を反映済み。\n確認: 鈴木"));
   ClickValue(list, 4);
-  Save(form, folder, "editor-multiline.png");
-  form.CloseEditors();
+  Save(window, folder, "editor-multiline.png");
+  window.CloseEditors();
 
   // The batch tab as a user prepares it: the selected file's values, some rows and boxes chosen.
-  form.tabs->setCurrentIndex(1);
-  form.ImportFromSelectedFile();
-  PropertyListView& batch = *form.batchProperties;
+  window.tabs->setCurrentIndex(1);
+  window.ImportFromSelectedFile();
+  PropertyListView& batch = *window.batchProperties;
   for (const int row : {0, 2, 9, 11, 13}) batch.SetIncluded(row, true);
-  form.batchCreationDateBox->setChecked(false);
-  form.batchLastAccessTimeBox->setChecked(false);
-  form.batchReadOnlyBox->setCheckState(Qt::Checked);
-  form.batchHiddenBox->setCheckState(Qt::Unchecked);
-  form.batchBackupBox->setChecked(true);
-  Save(form, folder, "batch.png");
+  window.batchCreationDateBox->setChecked(false);
+  window.batchLastAccessTimeBox->setChecked(false);
+  window.batchReadOnlyBox->setCheckState(Qt::Checked);
+  window.batchHiddenBox->setCheckState(Qt::Unchecked);
+  window.batchBackupBox->setChecked(true);
+  Save(window, folder, "batch.png");
   ClickValue(batch, 13);
-  Save(form, folder, "batch-editor.png");
-  form.CloseEditors();
+  Save(window, folder, "batch-editor.png");
+  window.CloseEditors();
 
   // After the run: the counts in the status bar, and why a document failed in its tooltip.
-  form.ChangeAllFiles();
-  Save(form, folder, "batch-done.png");
-  ShowFailureTooltip(form, folder);
-  form.ExportAllFiles();
-  form.tabs->setCurrentIndex(0);
-  form.ShowHintsFromMenu();
-  form.ShowAbout();
+  window.ChangeAllFiles();
+  Save(window, folder, "batch-done.png");
+  ShowFailureTooltip(window, folder);
+  window.ExportAllFiles();
+  window.tabs->setCurrentIndex(0);
+  window.ShowHintsFromMenu();
+  window.ShowAbout();
   return 0;
 }

@@ -45,21 +45,21 @@ QStringList Texts(const QList<QAction*>& actions) {
 }
 
 TEST_F(StartupTest, TheFiveWindowsCarryTheirCaptions) {
-  EXPECT_EQ(Form().windowTitle(), QStringLiteral("Kestrelpad"));
-  EXPECT_EQ(Forms().hints.windowTitle(), QStringLiteral("ヘルプヒント"));
-  EXPECT_EQ(Forms().about.windowTitle(), QStringLiteral("バージョン情報"));
-  EXPECT_EQ(Forms().batchChange.windowTitle(), QStringLiteral("変更中..."));
-  EXPECT_EQ(Forms().csvExport.windowTitle(), QStringLiteral("CSVを出力中..."));
+  EXPECT_EQ(Window().windowTitle(), QStringLiteral("Kestrelpad"));
+  EXPECT_EQ(Windows().hints.windowTitle(), QStringLiteral("ヘルプヒント"));
+  EXPECT_EQ(Windows().about.windowTitle(), QStringLiteral("バージョン情報"));
+  EXPECT_EQ(Windows().batchChange.windowTitle(), QStringLiteral("変更中..."));
+  EXPECT_EQ(Windows().csvExport.windowTitle(), QStringLiteral("CSVを出力中..."));
   // Only the main window is shown at start-up; the others wait to be shown modally.
-  for (const QDialog* dialog : std::initializer_list<const QDialog*>{&Forms().hints, &Forms().about,
-                                                                     &Forms().batchChange, &Forms().csvExport}) {
+  for (const QDialog* dialog : std::initializer_list<const QDialog*>{&Windows().hints, &Windows().about,
+                                                                     &Windows().batchChange, &Windows().csvExport}) {
     EXPECT_FALSE(dialog->isVisible()) << dialog->windowTitle().toStdString();
     EXPECT_TRUE(dialog->isModal()) << dialog->windowTitle().toStdString();
   }
 }
 
 TEST_F(StartupTest, MenusAndToolsCarryTheirCaptions) {
-  const QList<QAction*> menus = Form().mainMenu->actions();
+  const QList<QAction*> menus = Window().mainMenu->actions();
   ASSERT_EQ(menus.size(), 2);
   EXPECT_EQ(menus[0]->text(), QStringLiteral("ファイル(&F)"));
   EXPECT_EQ(Texts(menus[0]->menu()->actions()),
@@ -70,73 +70,73 @@ TEST_F(StartupTest, MenusAndToolsCarryTheirCaptions) {
             (QStringList{QStringLiteral("ヘルプ(&H)"), QStringLiteral("ヘルプオンライン(&O)"), QStringLiteral("ヒント(&T)"),
                          QStringLiteral("Norvale　ホームページ(&W)"), QStringLiteral("メールサポート(&M)"),
                          QStringLiteral("バージョン情報(&A)")}));
-  EXPECT_EQ(Form().fileListMenu->actions(), (QList<QAction*>{Form().addFilesAction, Form().addFolderAction,
-                                                             Form().removeAction, Form().removeAllAction}));
+  EXPECT_EQ(Window().fileListMenu->actions(), (QList<QAction*>{Window().addFilesAction, Window().addFolderAction,
+                                                             Window().removeAction, Window().removeAllAction}));
   const std::vector<std::pair<QAction*, QKeySequence>> shortcuts = {
-      {Form().addFilesAction, QKeySequence(QStringLiteral("Ctrl+O"))},
-      {Form().addFolderAction, QKeySequence(QStringLiteral("Ctrl+Shift+O"))},
-      {Form().removeAction, QKeySequence(QStringLiteral("Del"))},
-      {Form().helpAction, QKeySequence(QStringLiteral("F1"))},
-      {Form().exitAction, QKeySequence(QStringLiteral("Ctrl+Q"))}};
+      {Window().addFilesAction, QKeySequence(QStringLiteral("Ctrl+O"))},
+      {Window().addFolderAction, QKeySequence(QStringLiteral("Ctrl+Shift+O"))},
+      {Window().removeAction, QKeySequence(QStringLiteral("Del"))},
+      {Window().helpAction, QKeySequence(QStringLiteral("F1"))},
+      {Window().exitAction, QKeySequence(QStringLiteral("Ctrl+Q"))}};
   for (const auto& [action, keys] : shortcuts) EXPECT_EQ(action->shortcut(), keys) << action->text().toStdString();
-  EXPECT_EQ(Form().addFilesButton->text(), QStringLiteral("ファイル追加"));
-  EXPECT_EQ(Form().addFolderButton->text(), QStringLiteral("フォルダからファイル追加"));
-  EXPECT_EQ(Form().removeButton->text(), QStringLiteral("削除"));
-  EXPECT_EQ(Form().removeAllButton->text(), QStringLiteral("全て削除"));
-  EXPECT_EQ(Form().savePresetButton->text(), QStringLiteral("既定保存"));
-  EXPECT_EQ(Form().loadPresetButton->text(), QStringLiteral("既定のインポート"));
-  EXPECT_EQ(Form().importFromSelectedButton->text(), QStringLiteral("選択したファイルからインポート"));
+  EXPECT_EQ(Window().addFilesButton->text(), QStringLiteral("ファイル追加"));
+  EXPECT_EQ(Window().addFolderButton->text(), QStringLiteral("フォルダからファイル追加"));
+  EXPECT_EQ(Window().removeButton->text(), QStringLiteral("削除"));
+  EXPECT_EQ(Window().removeAllButton->text(), QStringLiteral("全て削除"));
+  EXPECT_EQ(Window().savePresetButton->text(), QStringLiteral("既定保存"));
+  EXPECT_EQ(Window().loadPresetButton->text(), QStringLiteral("既定のインポート"));
+  EXPECT_EQ(Window().importFromSelectedButton->text(), QStringLiteral("選択したファイルからインポート"));
   // Tool buttons never take the focus; that is why their commands close the editors themselves.
   for (const QToolButton* tool :
-       {Form().addFilesButton, Form().addFolderButton, Form().removeButton, Form().removeAllButton,
-        Form().savePresetButton, Form().loadPresetButton, Form().importFromSelectedButton}) {
+       {Window().addFilesButton, Window().addFolderButton, Window().removeButton, Window().removeAllButton,
+        Window().savePresetButton, Window().loadPresetButton, Window().importFromSelectedButton}) {
     EXPECT_EQ(tool->focusPolicy(), Qt::NoFocus) << tool->objectName().toStdString();
   }
 }
 
 TEST_F(StartupTest, TabsGroupsBoxesAndButtonsCarryTheirCaptions) {
-  EXPECT_EQ(Form().tabs->tabText(0), QStringLiteral("単一変更"));
-  EXPECT_EQ(Form().tabs->tabText(1), QStringLiteral("一括変更"));
-  EXPECT_EQ(Form().tabs->widget(0), Form().singleTab);
-  for (const QGroupBox* group : {Form().fileTimesGroup, Form().batchFileTimesGroup})
+  EXPECT_EQ(Window().tabs->tabText(0), QStringLiteral("単一変更"));
+  EXPECT_EQ(Window().tabs->tabText(1), QStringLiteral("一括変更"));
+  EXPECT_EQ(Window().tabs->widget(0), Window().singleTab);
+  for (const QGroupBox* group : {Window().fileTimesGroup, Window().batchFileTimesGroup})
     EXPECT_EQ(group->title(), QStringLiteral("ファイル日時"));
-  for (const QGroupBox* group : {Form().attributesGroup, Form().batchAttributesGroup})
+  for (const QGroupBox* group : {Window().attributesGroup, Window().batchAttributesGroup})
     EXPECT_EQ(group->title(), QStringLiteral("ファイル属性"));
-  for (QGroupBox* group : {Form().fileTimesGroup, Form().batchFileTimesGroup}) {
+  for (QGroupBox* group : {Window().fileTimesGroup, Window().batchFileTimesGroup}) {
     QStringList labels;
     for (const QLabel* label : group->findChildren<QLabel*>()) labels << label->text();
     EXPECT_EQ(labels, (QStringList{QStringLiteral("作成日時："), QStringLiteral("更新時間："), QStringLiteral("アクセス日時：")}));
   }
   const QString backup = QStringLiteral("変更する前に、元のファイルを同じフォルダにバックアップする");
-  EXPECT_EQ(Form().singleBackupBox->text(), backup);
-  EXPECT_EQ(Form().batchBackupBox->text(), backup);
-  const std::array<std::pair<QCheckBox*, const char*>, 8> boxes = {{{Form().readOnlyBox, "読み取り専用"},
-                                                                    {Form().archiveBox, "アーカイブ"},
-                                                                    {Form().hiddenBox, "隠し"},
-                                                                    {Form().systemBox, "システム"},
-                                                                    {Form().batchReadOnlyBox, "読み取り専用"},
-                                                                    {Form().batchArchiveBox, "アーカイブ"},
-                                                                    {Form().batchHiddenBox, "隠し"},
-                                                                    {Form().batchSystemBox, "システム"}}};
+  EXPECT_EQ(Window().singleBackupBox->text(), backup);
+  EXPECT_EQ(Window().batchBackupBox->text(), backup);
+  const std::array<std::pair<QCheckBox*, const char*>, 8> boxes = {{{Window().readOnlyBox, "読み取り専用"},
+                                                                    {Window().archiveBox, "アーカイブ"},
+                                                                    {Window().hiddenBox, "隠し"},
+                                                                    {Window().systemBox, "システム"},
+                                                                    {Window().batchReadOnlyBox, "読み取り専用"},
+                                                                    {Window().batchArchiveBox, "アーカイブ"},
+                                                                    {Window().batchHiddenBox, "隠し"},
+                                                                    {Window().batchSystemBox, "システム"}}};
   for (const auto& [box, caption] : boxes) {
     EXPECT_EQ(box->text(), QString::fromUtf8(caption));
     EXPECT_TRUE(box->isTristate());
     EXPECT_EQ(box->checkState(), Qt::PartiallyChecked) << caption;
   }
-  const std::array<std::pair<QPushButton*, const char*>, 8> buttons = {{{Form().changeSelectedButton, "変更"},
-                                                                        {Form().exportSelectedButton, "CSV出力"},
-                                                                        {Form().singleHintsButton, "ヒント"},
-                                                                        {Form().singleCloseButton, "終了"},
-                                                                        {Form().changeAllButton, "変更"},
-                                                                        {Form().exportAllButton, "CSV出力"},
-                                                                        {Form().batchHintsButton, "ヒント"},
-                                                                        {Form().batchCloseButton, "終了"}}};
+  const std::array<std::pair<QPushButton*, const char*>, 8> buttons = {{{Window().changeSelectedButton, "変更"},
+                                                                        {Window().exportSelectedButton, "CSV出力"},
+                                                                        {Window().singleHintsButton, "ヒント"},
+                                                                        {Window().singleCloseButton, "終了"},
+                                                                        {Window().changeAllButton, "変更"},
+                                                                        {Window().exportAllButton, "CSV出力"},
+                                                                        {Window().batchHintsButton, "ヒント"},
+                                                                        {Window().batchCloseButton, "終了"}}};
   for (const auto& [button, caption] : buttons) EXPECT_EQ(button->text(), QString::fromUtf8(caption));
-  EXPECT_EQ(Form().editors->eraseBox->text(), QStringLiteral("消す"));
+  EXPECT_EQ(Window().editors->eraseBox->text(), QStringLiteral("消す"));
 }
 
 TEST_F(StartupTest, BothPropertyListsShowTheCatalogueRows) {
-  for (PropertyListView* list : {Form().singleProperties, Form().batchProperties}) {
+  for (PropertyListView* list : {Window().singleProperties, Window().batchProperties}) {
     EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("概要情報"));
     EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("値"));
     ASSERT_EQ(list->rowCount(), 14);
@@ -146,24 +146,24 @@ TEST_F(StartupTest, BothPropertyListsShowTheCatalogueRows) {
     }
     EXPECT_EQ(list->columnWidth(0), 160);
   }
-  EXPECT_EQ(Form().singleProperties->Values(), (std::array<std::string, 14>{}));
-  EXPECT_EQ(Form().fileList->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ファイル名前"));
+  EXPECT_EQ(Window().singleProperties->Values(), (std::array<std::string, 14>{}));
+  EXPECT_EQ(Window().fileList->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ファイル名前"));
 }
 
 TEST_F(StartupTest, StartsOnTheSingleTabWithWhatNeedsAFileDisabled) {
-  EXPECT_EQ(Form().tabs->currentIndex(), 0);
-  EXPECT_EQ(Form().Files().rowCount(), 0);
-  EXPECT_EQ(EnabledControls(Form()), QStringLiteral("addFilesButton addFolderButton fileTimesGroup attributesGroup"));
-  EXPECT_TRUE(Form().singleBackupBox->isChecked());
-  for (const QWidget* editor : {static_cast<QWidget*>(Form().editors->textEditor), Form().editors->dateTimeEditor,
-                                Form().editors->numberEditor}) {
+  EXPECT_EQ(Window().tabs->currentIndex(), 0);
+  EXPECT_EQ(Window().Files().rowCount(), 0);
+  EXPECT_EQ(EnabledControls(Window()), QStringLiteral("addFilesButton addFolderButton fileTimesGroup attributesGroup"));
+  EXPECT_TRUE(Window().singleBackupBox->isChecked());
+  for (const QWidget* editor : {static_cast<QWidget*>(Window().editors->textEditor), Window().editors->dateTimeEditor,
+                                Window().editors->numberEditor}) {
     EXPECT_TRUE(editor->isHidden());
   }
 }
 
 TEST_F(StartupTest, AtTheFirstStartTheBatchTabShowsTheDefaults) {
   const QString now = QString::fromStdString(time::FormatDateTimeText(CurrentLocalDateTime()));
-  PropertyListView& list = *Form().batchProperties;
+  PropertyListView& list = *Window().batchProperties;
   for (int row = 0; row < 14; ++row) {
     EXPECT_FALSE(list.Included(row)) << row;
     if (row == 10 || row == 11) {
@@ -177,19 +177,21 @@ TEST_F(StartupTest, AtTheFirstStartTheBatchTabShowsTheDefaults) {
       EXPECT_EQ(list.Value(row), QString()) << row;
     }
   }
-  for (QCheckBox* box : {Form().batchCreationDateBox, Form().batchCreationTimeBox, Form().batchLastWriteDateBox,
-                         Form().batchLastWriteTimeBox, Form().batchLastAccessDateBox, Form().batchLastAccessTimeBox}) {
+  for (QCheckBox* box :
+       {Window().batchCreationDateBox, Window().batchCreationTimeBox, Window().batchLastWriteDateBox,
+        Window().batchLastWriteTimeBox, Window().batchLastAccessDateBox, Window().batchLastAccessTimeBox}) {
     EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
   }
-  for (const QDateEdit* date : {Form().batchCreationDate, Form().batchLastWriteDate, Form().batchLastAccessDate}) {
+  for (const QDateEdit* date :
+       {Window().batchCreationDate, Window().batchLastWriteDate, Window().batchLastAccessDate}) {
     EXPECT_TRUE(date->isEnabled());
     EXPECT_EQ(date->date(), QDate::currentDate());
   }
   for (QCheckBox* box :
-       {Form().batchReadOnlyBox, Form().batchArchiveBox, Form().batchHiddenBox, Form().batchSystemBox}) {
+       {Window().batchReadOnlyBox, Window().batchArchiveBox, Window().batchHiddenBox, Window().batchSystemBox}) {
     EXPECT_EQ(box->checkState(), Qt::PartiallyChecked);
   }
-  EXPECT_FALSE(Form().batchBackupBox->isChecked());
+  EXPECT_FALSE(Window().batchBackupBox->isChecked());
 }
 
 TEST(StartupPresets, StoredPresetsFillTheBatchTabBeforeTheWindowIsShown) {
@@ -216,42 +218,42 @@ TEST(StartupPresets, StoredPresetsFillTheBatchTabBeforeTheWindowIsShown) {
     presets::SavePreset(store, stored);
   }
   ScriptedDialogs dialogs;
-  ProgramWindows forms(dialogs);
-  MainWindow& form = forms.mainWindow;
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_EQ(form.batchProperties->Value(0), QStringLiteral("共通タイトル"));
-  EXPECT_TRUE(form.batchProperties->Included(0));
-  EXPECT_FALSE(form.batchProperties->Included(1));
-  EXPECT_EQ(form.batchProperties->Value(6), QStringLiteral("7"));
-  EXPECT_EQ(form.batchProperties->Value(10), QStringLiteral("2021/04/01 9:30:00"));
-  EXPECT_TRUE(form.batchCreationDateBox->isChecked());
-  EXPECT_FALSE(form.batchCreationTimeBox->isChecked());
-  EXPECT_FALSE(form.batchCreationTime->isEnabled());
-  EXPECT_TRUE(form.batchCreationDate->isEnabled());
-  EXPECT_EQ(form.batchCreationDate->date(), QDate(2021, 4, 1));
-  EXPECT_EQ(form.batchLastWriteTime->time(), QTime(6, 0));
-  EXPECT_FALSE(form.batchLastAccessDateBox->isChecked());
-  EXPECT_FALSE(form.batchLastAccessDate->isEnabled());
-  EXPECT_EQ(form.batchReadOnlyBox->checkState(), Qt::Checked);
-  EXPECT_EQ(form.batchArchiveBox->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(form.batchHiddenBox->checkState(), Qt::Unchecked);
-  EXPECT_TRUE(form.batchBackupBox->isChecked());
+  ProgramWindows windows(dialogs);
+  MainWindow& window = windows.mainWindow;
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(window.batchProperties->Value(0), QStringLiteral("共通タイトル"));
+  EXPECT_TRUE(window.batchProperties->Included(0));
+  EXPECT_FALSE(window.batchProperties->Included(1));
+  EXPECT_EQ(window.batchProperties->Value(6), QStringLiteral("7"));
+  EXPECT_EQ(window.batchProperties->Value(10), QStringLiteral("2021/04/01 9:30:00"));
+  EXPECT_TRUE(window.batchCreationDateBox->isChecked());
+  EXPECT_FALSE(window.batchCreationTimeBox->isChecked());
+  EXPECT_FALSE(window.batchCreationTime->isEnabled());
+  EXPECT_TRUE(window.batchCreationDate->isEnabled());
+  EXPECT_EQ(window.batchCreationDate->date(), QDate(2021, 4, 1));
+  EXPECT_EQ(window.batchLastWriteTime->time(), QTime(6, 0));
+  EXPECT_FALSE(window.batchLastAccessDateBox->isChecked());
+  EXPECT_FALSE(window.batchLastAccessDate->isEnabled());
+  EXPECT_EQ(window.batchReadOnlyBox->checkState(), Qt::Checked);
+  EXPECT_EQ(window.batchArchiveBox->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(window.batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_TRUE(window.batchBackupBox->isChecked());
 }
 
 TEST_F(StartupTest, TheWindowAsksForMsPGothicAndGetsIpaPGothic) {
-  EXPECT_EQ(Form().font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
-  EXPECT_EQ(Form().font().pixelSize(), 12);
-  EXPECT_EQ(Form().fileTools->font().pixelSize(), 11);
+  EXPECT_EQ(Window().font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
+  EXPECT_EQ(Window().font().pixelSize(), 12);
+  EXPECT_EQ(Window().fileTools->font().pixelSize(), 11);
   if (!QFontDatabase::families().contains(QStringLiteral("IPAPGothic"))) {
     GTEST_SKIP() << "IPAPGothic is not installed (Debian package fonts-ipafont-gothic)";
   }
-  EXPECT_EQ(QFontInfo(Form().font()).family(), QStringLiteral("IPAPGothic"));
+  EXPECT_EQ(QFontInfo(Window().font()).family(), QStringLiteral("IPAPGothic"));
 }
 
 TEST_F(StartupTest, TheValueColumnFollowsTheListWidth) {
-  for (PropertyListView* list : {Form().singleProperties, Form().batchProperties}) {
+  for (PropertyListView* list : {Window().singleProperties, Window().batchProperties}) {
     // A hidden list is told its size only when shown.
-    Form().tabs->setCurrentIndex(list == Form().singleProperties ? 0 : 1);
+    Window().tabs->setCurrentIndex(list == Window().singleProperties ? 0 : 1);
     list->resize(500, list->height());
     EXPECT_EQ(list->columnWidth(1), 320);
     list->resize(301, list->height());
@@ -268,17 +270,17 @@ TEST_F(StartupTest, TheValueColumnFollowsTheListWidth) {
 
 TEST_F(StartupTest, EachExitClosesTheWindowWithoutAskingEvenWithAnEditorOpen) {
   for (const char* exit : {"singleCloseButton", "batchCloseButton", "exitAction"}) {
-    Form().show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+    Window().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window()));
     AddByDialog({CopyOf("lo-ascii-full.doc")});
     ClickValue(0);
-    ASSERT_FALSE(Form().editors->textEditor->isHidden());
-    if (auto* action = Form().findChild<QAction*>(QString::fromLatin1(exit))) {
+    ASSERT_FALSE(Window().editors->textEditor->isHidden());
+    if (auto* action = Window().findChild<QAction*>(QString::fromLatin1(exit))) {
       action->trigger();
     } else {
-      Form().findChild<QPushButton*>(QString::fromLatin1(exit))->click();
+      Window().findChild<QPushButton*>(QString::fromLatin1(exit))->click();
     }
-    EXPECT_FALSE(Form().isVisible()) << exit;
+    EXPECT_FALSE(Window().isVisible()) << exit;
   }
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_TRUE(dialogs_.modalTitles.empty());

@@ -20,7 +20,7 @@
 #include "app/PickerValues.h"
 #include "app/PropertyListView.h"
 #include "app/UpDown.h"
-#include "change/DocumentReading.h"
+#include "reading/DocumentReading.h"
 #include "ooxml/PackageProperties.h"
 #include "platform/time/DateTimeText.h"
 #include "tests/app/MainWindowFixture.h"
@@ -233,7 +233,7 @@ TEST_F(InPlaceEditorTest, ALongValueAndACommentOfSeveralLinesReachTheDocument) {
     QTest::mouseClick(Window().changeSelectedButton, Qt::LeftButton);
 
     ooxml::PackageProperties packages;
-    const change::PropertyTexts rows = change::ReadDocumentRows(packages, path.toStdString()).value();
+    const reading::PropertyTexts rows = reading::ReadDocumentRows(packages, path.toStdString()).value();
     EXPECT_EQ(QString::fromStdString(rows[0]), longValue) << name;
     EXPECT_EQ(rows[4], "一行目\n二行目\n三行目") << name;
   }

@@ -23,7 +23,7 @@
 #include "app/PickerValues.h"
 #include "app/PropertyListView.h"
 #include "app/SettingsPresetStore.h"
-#include "export/PresetValues.h"
+#include "presets/PresetValues.h"
 #include "platform/time/DateTimeText.h"
 #include "tests/app/MainWindowFixture.h"
 

@@ -178,7 +178,10 @@ Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path,
     return fs::DescribeUnrecordedFile(path);
   }
   // What another program has open would be saved over our change later: refuse it untouched.
-  if (fs::HeldOpenByAnotherProgram(path)) {
+  const fs::OwnerFileNaming ownerFile = catalogue::ApplicationOf(path) == catalogue::Application::Word
+                                            ? fs::OwnerFileNaming::Shortened
+                                            : fs::OwnerFileNaming::WholeName;
+  if (fs::HeldOpenByAnotherProgram(path, ownerFile)) {
     return Outcome::Failure(FailureKind::HeldOpen,
                             "held open by another program (a lock on it, or a lock file of LibreOffice or Office beside it)");
   }

@@ -9,10 +9,14 @@
 
 namespace kestrel::fs {
 
+// How the Office program that would open the file names its owner file: Word shortens long names
+// (OfficeOwnerFileName), Excel and PowerPoint put "~$" before the whole name.
+enum class OwnerFileNaming { Shortened, WholeName };
+
 // True when another process holds a write lock on the file (OFD or POSIX), or a LibreOffice lock
 // file or a Microsoft Office owner file lies beside it. Ask before opening the file for writing
 // yourself: an OFD lock does not tell which process holds it, so our own would count too.
-bool HeldOpenByAnotherProgram(const std::string& path);
+bool HeldOpenByAnotherProgram(const std::string& path, OwnerFileNaming naming = OwnerFileNaming::Shortened);
 
 // ".~lock.<name>#".
 std::string LibreOfficeLockFileName(std::string_view fileName);

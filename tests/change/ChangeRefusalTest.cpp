@@ -86,6 +86,17 @@ TEST(ApplyChange, ADocumentHeldOpenByAnotherProgramIsLeftAlone) {
       test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
     }
   }
+  // Excel and PowerPoint keep the whole name in their owner file, however long it is.
+  const Hold excel = beside([](const std::string& name) { return "~$" + name; }, "someone");
+  for (const char* target : {"quarterly-report.xlsx", "quarterly-report.pptx"}) {
+    SCOPED_TRACE(target);
+    const test::TempDir dir;
+    const auto file = test::PrepareDocument(dir, "lo-ja-full.docx", true, target);
+    const auto held = excel(file);
+    const auto before = test::TakeFileSnapshot(file);
+    EXPECT_FALSE(test::Apply(file, Everything()));
+    test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
+  }
 }
 
 // A reader elsewhere does not mark the document as held, but our writing lock cannot be had

@@ -82,16 +82,25 @@ void RemoveAbandoned(const std::string& name) {
   ::close(fd);
 }
 
+// The folder that holds `path`: "." for a bare name, "/" for a file in the root.
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+// NamedBeforeRename for a target whose links are already followed.
+std::string NameBeforeRenameOfResolved(const std::string& resolved, const std::string& prefix) {
+  std::uint32_t hash = 2166136261u;  // FNV-1a of the file's own name
+  for (const unsigned char c : resolved.substr(resolved.rfind('/') + 1)) hash = (hash ^ c) * 16777619u;
+  char token[9];
+  std::snprintf(token, sizeof token, "%08x", hash);
+  return FolderOf(resolved) + "/" + prefix + token;
+}
+
 }  // namespace
 
 std::string NamedBeforeRename(const std::string& target, const std::string& prefix) {
-  const std::string resolved = FollowLinks(target);
-  const auto slash = resolved.rfind('/');
-  std::uint32_t hash = 2166136261u;  // FNV-1a of the file's own name
-  for (const unsigned char c : resolved.substr(slash + 1)) hash = (hash ^ c) * 16777619u;
-  char token[9];
-  std::snprintf(token, sizeof token, "%08x", hash);
-  return (slash == std::string::npos ? std::string(".") : resolved.substr(0, slash == 0 ? 1 : slash)) + "/" + prefix + token;
+  return NameBeforeRenameOfResolved(FollowLinks(target), prefix);
 }
 
 std::string FollowLinks(const std::string& path) {
@@ -103,8 +112,7 @@ std::string FollowLinks(const std::string& path) {
 
 ReplacementFile::ReplacementFile(const std::string& target, const std::string& prefix, Kind preferred)
     : target_(FollowLinks(target)), prefix_(prefix), kind_(preferred) {
-  const auto slash = target_.rfind('/');
-  folder_ = slash == std::string::npos ? "." : target_.substr(0, slash == 0 ? 1 : slash);
+  folder_ = FolderOf(target_);
   struct stat existing {};
   if (::stat(target_.c_str(), &existing) == 0 && existing.st_nlink > 1) {
     error_ = "has " + std::to_string(existing.st_nlink) + " hard links; replacing it would split them";
@@ -160,7 +168,7 @@ bool ReplacementFile::Commit() {
     // name is the target's own, so a file a kill left under it is found and removed here. The
     // lock (unless the writer's own descriptor still holds one) marks this file as not abandoned.
     (void)::flock(fd_, LOCK_EX | LOCK_NB);
-    const std::string own = NamedBeforeRename(target_, prefix_);
+    const std::string own = NameBeforeRenameOfResolved(target_, prefix_);
     for (int attempt = 0; namedPath_.empty(); ++attempt) {
       const std::string name = attempt == 0 || attempt == 1 ? own : folder_ + "/" + prefix_ + RandomSuffix();
       if (::linkat(AT_FDCWD, openPath_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {

@@ -113,10 +113,9 @@ void MainWindow::ShowSelectedFile() {
   if (selectionBusy_) return;
   selectionBusy_ = true;
   const int row = fileList->SelectedRow();
-  Outcome read = Outcome::Failure(FailureKind::NotFound, "no file selected");
   if (row >= 0) {
     const WaitCursor waiting;
-    read = ReadDocumentIntoPanel(files_->Path(row));
+    const Outcome read = ReadDocumentIntoPanel(files_->Path(row));
     if (!read) {
       ShowFileOutcome(row, FileStatus::ReadError, ReadOutcomeText(read));
     } else if (files_->Status(row) == FileStatus::ReadError) {
@@ -130,7 +129,8 @@ void MainWindow::ShowSelectedFile() {
     ForgetSingleTab();
     statusLine->clearMessage();
   }
-  EnableForSelection(row >= 0, read.ok());
+  // A document is shown exactly when its read succeeded.
+  EnableForSelection(row >= 0, shownSingleTab_.has_value());
   selectionBusy_ = false;
 }
 

@@ -26,12 +26,19 @@ enum class FailureKind {
 class Outcome {
  public:
   static Outcome Success() { return Outcome(); }
+  // Success of a change that wrote nothing: the document already held every value asked for.
+  static Outcome AlreadySo() {
+    Outcome outcome;
+    outcome.alreadySo_ = true;
+    return outcome;
+  }
   static Outcome Failure(FailureKind kind, std::string message) { return Outcome(kind, std::move(message)); }
 
   bool ok() const { return kind_ == FailureKind::None; }
   explicit operator bool() const { return ok(); }
   FailureKind kind() const { return kind_; }
   const std::string& message() const { return message_; }
+  bool alreadySo() const { return alreadySo_; }
 
   // The same failure with a place in front: "section 2: runs past the stream" becomes
   // "DocumentSummaryInformation: section 2: runs past the stream".
@@ -46,6 +53,7 @@ class Outcome {
 
   FailureKind kind_ = FailureKind::None;
   std::string message_;
+  bool alreadySo_ = false;
 };
 
 // A value, or the failure that kept it from being made.

@@ -1,14 +1,22 @@
 #!/usr/bin/env python3
-"""kestrelpad-cli on many documents, against other tools in the same run.
+"""kestrelpad-cli on many documents, against independent tools in the same run.
 
-usage: cli_bench.py KESTRELPAD_CLI [COUNT]
+usage: cli_bench.py [--count N] [--memory-count M] KESTRELPAD_CLI [N]
 
-Makes COUNT copies (2000 by default; half .doc, half .docx, cycling through the readable documents
-of tests/data) in a temporary folder and measures, in wall-clock time:
-  show over all copies against "exiftool -j" over the same files (documents per second, ratio);
-  set changing three properties on all copies against cp of them (ratio).
-Each kestrelpad-cli and cp figure is the best of three runs; exiftool runs once.
+Makes N copies (2000 by default; half .doc, half .docx, cycling through the readable documents
+of tests/data) in a temporary folder and prints, each figure against its reference measured in
+the same run, as a ratio with its aim:
+  show against "exiftool -j -q" and against bench/python_reader.py (olefile, zipfile, xml.etree);
+  set of two properties on the .doc copies, and on the .docx copies, against cp of them;
+  set again with the values already stored, against show of the same files;
+  set --backup against set;
+  the peak memory of show and of set over M documents (10000 by default) and over M / 10.
+Each figure is the best of three runs, every first set on fresh copies; exiftool and the Python
+reader run once. Every command runs in the copies' folder with short relative names, as the
+companion takes its files as arguments only and must see all of them in one process.
 """
+import argparse
+import csv
 import os
 import shutil
 import subprocess
@@ -21,6 +29,15 @@ DATA = os.path.join(HERE, "..", "tests", "data")
 # Files that are no readable document on purpose (a text file, an empty file, damaged packages).
 NOT_DOCUMENTS = {"x.doc", "z.docx", "truncated.docx", "renamed-doc-as.docx"}
 RUNS = 3
+# The Debian interpreter, which has python3-olefile, as for the other benchmarks.
+READER_PYTHON = "/usr/bin/python3"
+READER = os.path.join(HERE, "python_reader.py")
+CHANGE = ["--title", "Benchmark title", "--company", "Benchmark company"]
+# Runs the command given and prints its peak resident size in KiB; only that child is counted.
+PEAK_OF_CHILD = ("import resource, subprocess, sys\n"
+                 "code = subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL).returncode\n"
+                 "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)\n"
+                 "sys.exit(code)\n")
 
 
 def sources(extension):
@@ -31,65 +48,183 @@ def sources(extension):
 
 
 def make_copies(folder, count):
-    files = []
+    """Copies of the test documents, first the .doc half then the .docx half; their names."""
+    os.mkdir(folder)
+    names = []
     for extension, half in ((".doc", count - count // 2), (".docx", count // 2)):
-        names = sources(extension)
+        documents = sources(extension)
         for i in range(half):
-            target = os.path.join(folder, "%05d%s" % (len(files), extension))
-            shutil.copyfile(os.path.join(DATA, names[i % len(names)]), target)
-            files.append(target)
-    return files
+            name = "%05d%s" % (len(names), extension)
+            shutil.copyfile(os.path.join(DATA, documents[i % len(documents)]), os.path.join(folder, name))
+            names.append(name)
+    os.sync()
+    return names
 
 
-def timed(command, **kwargs):
-    start = time.perf_counter()
-    result = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, **kwargs)
-    elapsed = time.perf_counter() - start
+def fresh_copies(source, names, folder):
+    """Copies on disk, so that no measure pays for writing them."""
+    os.mkdir(folder)
+    for name in names:
+        shutil.copyfile(os.path.join(source, name), os.path.join(folder, name))
+    os.sync()
+    return folder
+
+
+def run(command, folder, stdout=subprocess.DEVNULL):
+    result = subprocess.run(command, cwd=folder, stdout=stdout, stderr=subprocess.PIPE)
     if result.returncode != 0:
         sys.exit("%s failed (%d): %s" % (command[0], result.returncode, result.stderr.decode(errors="replace")[:2000]))
-    return elapsed
+    return result
 
 
-def best(command_for_run):
-    return min(timed(command_for_run(run)) for run in range(RUNS))
+def timed(command, folder, stdout=subprocess.DEVNULL):
+    start = time.perf_counter()
+    run(command, folder, stdout)
+    return time.perf_counter() - start
+
+
+def timed_into(command, folder, path):
+    with open(path, "wb") as out:
+        return timed(command, folder, out)
+
+
+def peak_mb(command, folder):
+    kib = int(run([sys.executable, "-c", PEAK_OF_CHILD] + command, folder, subprocess.PIPE).stdout)
+    return kib * 1024 / 1e6
+
+
+def best(command_for_run, folder, measure=timed):
+    return min(measure(command_for_run(), folder) for _ in range(RUNS))
+
+
+class Bench:
+    def __init__(self, cli, folder):
+        self.cli = cli
+        self.folder = folder
+        self.scratch = 0
+
+    def scratch_folder(self):
+        self.scratch += 1
+        return os.path.join(self.folder, "run%d" % self.scratch)
+
+    def best_on_fresh_copies(self, source, names, command, measure=timed):
+        """The best figure of the command over the runs, each on its own fresh copies of names."""
+        figures = []
+        for _ in range(RUNS):
+            folder = fresh_copies(source, names, self.scratch_folder())
+            figures.append(measure(command, folder))
+            shutil.rmtree(folder)
+        return min(figures)
+
+    def show(self, names):
+        return [self.cli, "show"] + names
+
+    def set(self, names, *options):
+        return [self.cli, "set"] + list(options) + CHANGE + names
+
+
+def ratio_line(text, figure, reference, aim):
+    """text holds %s where the ratio goes."""
+    print(text % ("%.2f" % (figure / reference)) + " (aim: %s)" % aim)
+
+
+def seconds_line(what, seconds, count):
+    print("  %-44s %8.3f s  %8.0f documents/s" % (what, seconds, count / seconds))
+
+
+def agreeing_documents(show_csv, reader_csv):
+    """How many documents the Python reader gives the same 14 property values as show."""
+    with open(show_csv, encoding="utf-8", newline="") as shown, open(reader_csv, encoding="utf-8", newline="") as read:
+        rows = zip(list(csv.reader(shown))[1:], csv.reader(read))
+        return sum(1 for ours, theirs in rows if ours[:16] == theirs[:16])
+
+
+def reader_available():
+    return os.path.exists(READER_PYTHON) and subprocess.run(
+        [READER_PYTHON, "-c", "import olefile"], stderr=subprocess.DEVNULL).returncode == 0
+
+
+def compare_reading(bench, docs, names):
+    show_csv = os.path.join(bench.folder, "show.csv")
+    show = min(timed_into(bench.show(names), docs, show_csv) for _ in range(RUNS))
+    seconds_line("kestrelpad-cli show", show, len(names))
+    if shutil.which("exiftool"):
+        exiftool = timed(["exiftool", "-j", "-q"] + names, docs)
+        seconds_line("exiftool -j -q", exiftool, len(names))
+        print("show is %.1f times as fast as exiftool -j (aim: at least 100)" % (exiftool / show))
+    else:
+        print("show against exiftool -j: skipped: exiftool is not installed (libimage-exiftool-perl)")
+    if reader_available():
+        reader_csv = os.path.join(bench.folder, "reader.csv")
+        reader = timed_into([READER_PYTHON, READER] + names, docs, reader_csv)
+        seconds_line("python_reader.py (olefile, zipfile, etree)", reader, len(names))
+        print("show is %.1f times as fast as the Python reader (aim: at least 10); it reads the same values "
+              "for %d of %d documents" % (reader / show, agreeing_documents(show_csv, reader_csv), len(names)))
+    else:
+        print("show against the Python reader: skipped: %s cannot import olefile (python3-olefile)" % READER_PYTHON)
+
+
+def compare_changing(bench, docs, names):
+    def copy_to_new_folder(files):
+        target = bench.scratch_folder()
+        os.mkdir(target)
+        return ["cp"] + files + [target]
+
+    for extension, aim in ((".doc", "at most 1.2"), (".docx", "at most 2")):
+        files = [n for n in names if n.endswith(extension)]
+        cp = best(lambda: copy_to_new_folder(files), docs)
+        change = bench.best_on_fresh_copies(docs, files, bench.set(files))
+        seconds_line("cp of the %s copies" % extension, cp, len(files))
+        seconds_line("set --title --company on them", change, len(files))
+        ratio_line("set takes %%s times as long as cp on the %d %s copies" % (len(files), extension), change, cp, aim)
+
+    changed = fresh_copies(docs, names, bench.scratch_folder())
+    run(bench.set(names), changed)
+    again = best(lambda: bench.set(names), changed)
+    show = best(lambda: bench.show(names), changed)
+    seconds_line("set again, the values already stored", again, len(names))
+    seconds_line("show of the same files", show, len(names))
+    ratio_line("set again takes %s times as long as show of the same files", again, show, "at most 1.5")
+
+    plain = bench.best_on_fresh_copies(docs, names, bench.set(names))
+    backup = bench.best_on_fresh_copies(docs, names, bench.set(names, "--backup"))
+    seconds_line("set --title --company", plain, len(names))
+    seconds_line("set --backup --title --company", backup, len(names))
+    ratio_line("set --backup takes %s times as long as set", backup, plain, "at most 1.5")
+
+
+def compare_memory(bench, count):
+    for documents in (count // 10, count):
+        source = os.path.join(bench.folder, "memory%d" % documents)
+        names = make_copies(source, documents)
+        show = best(lambda: bench.show(names), source, peak_mb)
+        change = bench.best_on_fresh_copies(source, names, bench.set(names), peak_mb)
+        shutil.rmtree(source)
+        print("peak memory over %d documents: show %.1f MB, set %.1f MB (aim: flat, under 16 MB)"
+              % (documents, show, change))
 
 
 def main():
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    cli = os.path.abspath(sys.argv[1])
-    count = int(sys.argv[2]) if len(sys.argv) > 2 else 2000
-    folder = tempfile.mkdtemp(prefix="kestrel-cli-bench-")
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("cli", help="the kestrelpad-cli program")
+    parser.add_argument("positional_count", nargs="?", type=int, help="the same as --count")
+    parser.add_argument("--count", type=int, default=2000, help="documents timed (default 2000)")
+    parser.add_argument("--memory-count", type=int, default=10000,
+                        help="documents of the larger memory run; the smaller has a tenth (default 10000)")
+    arguments = parser.parse_args()
+    count = arguments.positional_count or arguments.count
+    bench = Bench(os.path.abspath(arguments.cli), tempfile.mkdtemp(prefix="kestrel-cli-bench-"))
     try:
-        docs = os.path.join(folder, "docs")
-        os.mkdir(docs)
-        files = make_copies(docs, count)
-        size = sum(os.path.getsize(f) for f in files)
-        print("%d copies (%d .doc, %d .docx), %.1f MiB, in %s" %
-              (len(files), count - count // 2, count // 2, size / 2**20, folder))
-
-        show = best(lambda run: [cli, "show"] + files)
-        print("kestrelpad-cli show:  %8.3f s  %8.0f documents/s" % (show, len(files) / show))
-        if shutil.which("exiftool"):
-            exiftool = timed(["exiftool", "-j", "-q"] + files)
-            print("exiftool -j:          %8.3f s  %8.0f documents/s" % (exiftool, len(files) / exiftool))
-            print("show is %.1f times as fast as exiftool -j (aim: at least 30)" % (exiftool / show))
-        else:
-            print("exiftool -j: skipped, exiftool is not installed (Debian package libimage-exiftool-perl)")
-
-        change = ["--title", "Benchmark title", "--author", "Benchmark author", "--company", "Benchmark company"]
-        set_time = best(lambda run: [cli, "set"] + change + files)
-        print("kestrelpad-cli set (3 properties): %8.3f s  %8.0f documents/s" % (set_time, len(files) / set_time))
-
-        def copy_command(run):
-            target = os.path.join(folder, "cp%d" % run)
-            os.mkdir(target)
-            return ["cp"] + files + [target]
-        copy = best(copy_command)
-        print("cp of the same files:              %8.3f s  %8.0f documents/s" % (copy, len(files) / copy))
-        print("set takes %.1f times as long as cp" % (set_time / copy))
+        docs = os.path.join(bench.folder, "docs")
+        names = make_copies(docs, count)
+        size = sum(os.path.getsize(os.path.join(docs, n)) for n in names)
+        print("%d documents (%d .doc, %d .docx), %.1f MiB in all, copied from tests/data to %s"
+              % (len(names), count - count // 2, count // 2, size / 2**20, bench.folder))
+        compare_reading(bench, docs, names)
+        compare_changing(bench, docs, names)
+        compare_memory(bench, arguments.memory_count)
     finally:
-        shutil.rmtree(folder, ignore_errors=True)
+        shutil.rmtree(bench.folder, ignore_errors=True)
 
 
 if __name__ == "__main__":

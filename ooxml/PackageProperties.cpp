@@ -45,15 +45,23 @@ PackageProperties::~PackageProperties() = default;
 void PackageProperties::SetOnMessage(MessageCallback callback) { components_->zip.SetOnMessage(std::move(callback)); }
 
 Result<PropertyTexts> PackageProperties::Read(const std::string& path) {
+  fs::OpenResult opened = fs::OpenForReading(path);
+  if (!opened.file) return fs::DescribeOpenError(opened);
+  return Read(*opened.file, path);
+}
+
+Result<PropertyTexts> PackageProperties::Read(fs::RandomAccessFile& file, const std::string& path) {
+  components_->zip.ReadThrough(&file);
   std::optional<PropertyTexts> texts;
   std::string reason;
   try {
     texts = ReadOoxmlProperties(components_->zip, components_->xml, path);
+    if (!texts) reason = WhyNoPropertyParts(components_->zip, components_->xml, path);
   } catch (const std::exception& error) {
     reason = error.what();
   }
-  if (!texts && reason.empty()) reason = WhyNoPropertyParts(components_->zip, components_->xml, path);
-  if (!texts) return Unreadable(path, Outcome::Failure(FailureKind::Damaged, "cannot be read as a package: " + reason));
+  components_->zip.ReadThrough(nullptr);
+  if (!texts) return Outcome::Failure(FailureKind::Damaged, "cannot be read as a package: " + reason);
   return std::move(*texts);
 }
 

@@ -11,6 +11,10 @@
 #include "catalogue/PropertyRows.h"
 #include "platform/Outcome.h"
 
+namespace kestrel::fs {
+class RandomAccessFile;
+}
+
 namespace kestrel::ooxml {
 
 using PropertyTexts = std::array<std::string, catalogue::kRowCount>;
@@ -30,6 +34,8 @@ class PackageProperties {
   // readable package (the reason of the layer that failed). The package is never changed.
   // Never throws.
   Result<PropertyTexts> Read(const std::string& path);
+  // The same through `file`, the package at `path` opened for reading by the caller.
+  Result<PropertyTexts> Read(fs::RandomAccessFile& file, const std::string& path);
 
   // Writes the included rows into the property parts in one rewrite; a read-only package stays
   // read-only throughout where the system lets us open it for writing (root), and is refused

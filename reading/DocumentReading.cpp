@@ -1,18 +1,19 @@
 #include "reading/DocumentReading.h"
 
 #include "catalogue/DocumentKind.h"
-#include "platform/fs/FileIo.h"
 #include "worddoc/BinaryPropertyRows.h"
 
 namespace kestrel::reading {
 
-std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages, const std::string& path,
-                                              Outcome* outcome) {
+namespace {
+
+std::optional<PropertyTexts> RowsOf(ooxml::PackageProperties& packages, fs::OpenResult opened,
+                                    const std::string& path, Outcome* outcome) {
   if (outcome != nullptr) *outcome = Outcome::Success();
   if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Binary) {
-    return worddoc::ReadBinaryPropertyRows(path, outcome);
+    return worddoc::ReadBinaryPropertyRows(std::move(opened), path, outcome);
   }
-  Result<PropertyTexts> rows = packages.Read(path);
+  Result<PropertyTexts> rows = opened.file ? packages.Read(*opened.file, path) : Result<PropertyTexts>(fs::DescribeOpenError(opened));
   if (!rows) {
     if (outcome != nullptr) *outcome = rows.outcome();
     return std::nullopt;
@@ -20,27 +21,22 @@ std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages
   return std::move(*rows);
 }
 
-bool RestoreTimesAndAttributes(const std::string& path, const fs::FileRecord& record) {
-  // Times can only be set on a file opened for writing, which a read-only file refuses.
-  if ((record.attributes & fs::kAttributeReadOnly) != 0 &&
-      !fs::SetFileAttributes(path, record.attributes & ~fs::kAttributeReadOnly)) {
-    return false;
-  }
-  const bool timesSet = fs::SetFileTimestamps(path, record.times) != fs::SetTimesResult::NotOpened;
-  // Also when the times could not be set, so a read-only document stays read-only.
-  fs::RestoreFileAttributes(path, record);
-  return timesSet;
+}  // namespace
+
+std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages, const std::string& path,
+                                              Outcome* outcome) {
+  return RowsOf(packages, fs::OpenForReading(path), path, outcome);
 }
 
 Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const std::string& path) {
-  const auto record = fs::ReadFileRecord(path);
-  if (!record) {
-    return fs::DescribeUnrecordedFile(path);
-  }
-  DocumentReading reading{*record, std::nullopt, Outcome::Success(), false};
-  reading.rows = ReadDocumentRows(packages, path, &reading.outcome);
-  // Put back after a failed package read too: the read may already have touched the last-access time.
-  reading.restored = RestoreTimesAndAttributes(path, *record);
+  fs::OpenResult opened = fs::OpenForReading(path);
+  // Recorded on the open file; by its path when it could not be opened (held by another program)
+  // or is not on a disk.
+  std::optional<fs::FileRecord> record = opened.file ? opened.file->Record() : std::nullopt;
+  if (!record) record = fs::ReadFileRecord(path);
+  if (!record) return fs::DescribeUnrecordedFile(path);
+  DocumentReading reading{*record, std::nullopt, Outcome::Success(), opened.file != nullptr};
+  reading.rows = RowsOf(packages, std::move(opened), path, &reading.outcome);
   return reading;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Reading one document as the single tab and the CSV export see it: its 14 property texts, its
-// three times and its attribute word, and then putting the file back exactly as it was.
+// three times and its attribute word, all from one open of the file. The open asks the system to
+// leave the last-access time alone (granted to the owner and to root); where it is not granted,
+// setting the time back would be refused as well, so nothing is put back afterwards.
 // Nothing here throws.
 
 #include <array>
@@ -10,6 +12,7 @@
 #include "catalogue/PropertyCatalogue.h"
 #include "ooxml/PackageProperties.h"
 #include "platform/Outcome.h"
+#include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
 
 namespace kestrel::reading {
@@ -23,26 +26,20 @@ using PropertyTexts = std::array<std::string, catalogue::kRowCount>;
 std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages, const std::string& path,
                                               Outcome* outcome = nullptr);
 
-// Puts the recorded times and attributes back: the read-only bit cleared if set, the times set on
-// the file opened exclusively, then permission bits and attribute store as recorded. False when
-// the read-only bit cannot be cleared (nothing else is done) or the file cannot be opened for the
-// times (the attributes are put back all the same).
-bool RestoreTimesAndAttributes(const std::string& path, const fs::FileRecord& record);
-
 struct DocumentReading {
-  fs::FileRecord record;               // the times and attribute word found before reading
+  fs::FileRecord record;               // the times and attribute word as the file was opened
   std::optional<PropertyTexts> rows;   // nullopt: the package could not be read
   // Why the rows are missing (a package), or empty (a binary document that could not be opened
   // as one); success when the document was read.
   Outcome outcome = Outcome::Success();
-  bool restored = false;               // what RestoreTimesAndAttributes answered
-  // What the file list shows: read error unless both hold.
-  bool Succeeded() const { return rows.has_value() && restored; }
+  bool opened = true;  // false: the file could not be opened for reading (another program holds it)
+  // What the file list shows: read error unless it holds.
+  bool Succeeded() const { return opened && rows.has_value(); }
 };
 
 // NotFound when there is no such file or its state cannot be read (nothing is shown then).
-// Otherwise the record, the rows, and the file put back, also when the rows could not be read.
-// Never throws.
+// Otherwise the record and the rows, also when the rows could not be read (a document another
+// program holds, for one). Never throws.
 Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const std::string& path);
 
 }  // namespace kestrel::reading

@@ -13,13 +13,20 @@
 namespace kestrel::worddoc {
 
 std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::string& path, Outcome* unreadable) {
+  return ReadBinaryPropertyRows(fs::OpenForReading(path), path, unreadable);
+}
+
+std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(fs::OpenResult opened, const std::string& path,
+                                                                     Outcome* unreadable) {
   std::array<std::string, catalogue::kRowCount> texts;
   if (catalogue::ApplicationOf(path) == catalogue::Application::Word) {
     texts[catalogue::kEditingTime].assign(1, '0');  // (GCC 12 warns falsely on assigning a literal here)
   }
   try {
+    if (unreadable != nullptr) *unreadable = fs::DescribeOpenError(opened);
+    if (!opened.file) return texts;
     storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
-    const auto file = storage::CompoundFile::Open(path, fs::OpenMode::Read, &error);
+    const auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::Read, &error);
     if (unreadable != nullptr) *unreadable = storage::DescribeOpenError(error);
     if (!file) return texts;
     const bool word = HasWordDocumentStream(*file);

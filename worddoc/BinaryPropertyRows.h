@@ -7,6 +7,7 @@
 
 #include "catalogue/PropertyCatalogue.h"
 #include "platform/Outcome.h"
+#include "platform/fs/FileIo.h"
 
 namespace kestrel::worddoc {
 
@@ -19,6 +20,9 @@ namespace kestrel::worddoc {
 // `unreadable`, when given, is set to why the file could not be opened as a compound file at all
 // (held open, not a compound file, ...), else to success. Never throws.
 std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::string& path,
+                                                                     Outcome* unreadable = nullptr);
+// The same on the document at `path` as the caller opened it for reading (or failed to).
+std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(fs::OpenResult opened, const std::string& path,
                                                                      Outcome* unreadable = nullptr);
 
 }  // namespace kestrel::worddoc

@@ -297,9 +297,15 @@ void Package::LoadDirectory(fs::RandomAccessFile& file) {
   loaded_ = true;
 }
 
+fs::RandomAccessFile& Package::FileToRead(std::unique_ptr<fs::RandomAccessFile>& opened) const {
+  if (lentFile_ != nullptr) return *lentFile_;
+  opened = OpenPackage(zipName_, fs::OpenMode::Read);
+  return *opened;
+}
+
 void Package::OpenArchive() {
-  std::unique_ptr<fs::RandomAccessFile> file = OpenPackage(zipName_, fs::OpenMode::Read);
-  LoadDirectory(*file);
+  std::unique_ptr<fs::RandomAccessFile> opened;
+  LoadDirectory(FileToRead(opened));
 }
 
 int Package::EntryCount() const { return loaded_ ? static_cast<int>(entries_.size()) : 0; }
@@ -315,8 +321,9 @@ std::string Package::EntryPathName(int index) const { return Entry(index).pathNa
 
 int Package::ExtractToMemory(std::vector<std::uint8_t>* stream, const std::string& name) {
   if (!stream || IsBlank(name)) return 0;
-  std::unique_ptr<fs::RandomAccessFile> file = OpenPackage(zipName_, fs::OpenMode::Read);
-  LoadDirectory(*file);
+  std::unique_ptr<fs::RandomAccessFile> opened;
+  fs::RandomAccessFile& file = FileToRead(opened);
+  LoadDirectory(file);
   const std::string wanted = LowerAscii(name);
   int count = 0;
   for (const ZipHeaderInfo& entry : entries_) {
@@ -325,13 +332,13 @@ int Package::ExtractToMemory(std::vector<std::uint8_t>* stream, const std::strin
       if (onMessage_) onMessage_("Unknown Compression Method", "Zip Error");
       continue;
     }
-    const std::uint64_t dataOffset = LocateData(*file, entry);
+    const std::uint64_t dataOffset = LocateData(file, entry);
     // A Deflate stream of an allowed part is barely larger than the part (stored blocks).
     const std::uint64_t inputLimit = entry.method == kStored ? maxPartSize_ : maxPartSize_ + maxPartSize_ / 64 + 1024;
     const bool inputTooLarge = entry.compressedSize > inputLimit;
     if (inputTooLarge) throw ReadError(entry.storedName + " is larger than the part limit");
     std::vector<std::uint8_t> input(static_cast<std::size_t>(entry.compressedSize));
-    ReadExactly(*file, dataOffset, input.data(), input.size());
+    ReadExactly(file, dataOffset, input.data(), input.size());
     std::vector<std::uint8_t> content;
     if (entry.method == kStored) {
       content = std::move(input);

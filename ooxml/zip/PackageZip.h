@@ -127,6 +127,11 @@ class Package {
   // permission check applies (root passes it) and the new package keeps the read-only mode.
   void SetRewriteReadOnly(bool on) { rewriteReadOnly_ = on; }
 
+  // While set, OpenArchive and ExtractToMemory read through `file` (ZipName opened and locked by
+  // the caller) instead of opening ZipName themselves; nullptr goes back to opening it. The caller
+  // keeps the file alive while it is set.
+  void ReadThrough(fs::RandomAccessFile* file) { lentFile_ = file; }
+
   // Reads the directory of ZipName, unless the one loaded for it is still current (the same file:
   // device, inode, size, last-write and change times). Throws NotAZipFile, DamagedZipFile or
   // ReadError.
@@ -174,6 +179,8 @@ class Package {
   // same version (its identity); a file without one is read every time.
   void LoadDirectory(fs::RandomAccessFile& file);
   void DropDirectory();
+  // The lent file, or ZipName opened for reading (kept in `opened`).
+  fs::RandomAccessFile& FileToRead(std::unique_ptr<fs::RandomAccessFile>& opened) const;
 
   std::string zipName_;
   bool relativePaths_ = false;
@@ -183,6 +190,7 @@ class Package {
   MessageCallback onMessage_;
   std::size_t maxPartSize_ = std::size_t{64} << 20;
   bool rewriteReadOnly_ = false;
+  fs::RandomAccessFile* lentFile_ = nullptr;
 
   bool loaded_ = false;
   std::optional<fs::FileIdentity> loadedKey_;  // nullopt: the loaded directory is never reused

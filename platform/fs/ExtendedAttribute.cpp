@@ -12,13 +12,13 @@ namespace {
 // Big enough for every attribute we read, so one call answers in the usual case.
 constexpr std::size_t kFirstGuess = 256;
 
-}  // namespace
-
-ExtendedAttribute ReadExtendedAttribute(const std::string& path, const char* name) {
+// `get` is getxattr or fgetxattr bound to the file: (name, buffer, size) -> bytes or -1.
+template <typename Get>
+ExtendedAttribute ReadWith(const Get& get, const char* name) {
   ExtendedAttribute attribute;
   std::vector<std::uint8_t> buffer(kFirstGuess);
   for (;;) {
-    const ssize_t got = ::getxattr(path.c_str(), name, buffer.data(), buffer.size());
+    const ssize_t got = get(name, buffer.data(), buffer.size());
     if (got >= 0) {
       buffer.resize(static_cast<std::size_t>(got));
       attribute.lookup = AttributeLookup::Present;
@@ -27,7 +27,7 @@ ExtendedAttribute ReadExtendedAttribute(const std::string& path, const char* nam
     }
     if (errno == ERANGE) {
       // Grown since we asked: ask for its size and try again.
-      const ssize_t size = ::getxattr(path.c_str(), name, nullptr, 0);
+      const ssize_t size = get(name, nullptr, 0);
       if (size < 0) continue;
       buffer.resize(static_cast<std::size_t>(size) + 1);
       continue;
@@ -41,6 +41,18 @@ ExtendedAttribute ReadExtendedAttribute(const std::string& path, const char* nam
     }
     return attribute;
   }
+}
+
+}  // namespace
+
+ExtendedAttribute ReadExtendedAttribute(const std::string& path, const char* name) {
+  return ReadWith([&path](const char* n, void* buffer, std::size_t size) { return ::getxattr(path.c_str(), n, buffer, size); },
+                  name);
+}
+
+ExtendedAttribute ReadExtendedAttribute(int descriptor, const char* name) {
+  return ReadWith([descriptor](const char* n, void* buffer, std::size_t size) { return ::fgetxattr(descriptor, n, buffer, size); },
+                  name);
 }
 
 bool WriteExtendedAttribute(const std::string& path, const char* name, const std::vector<std::uint8_t>& value) {

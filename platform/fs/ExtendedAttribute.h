@@ -1,6 +1,7 @@
 #pragma once
-// Extended attributes of a file, by path (a symbolic link counts by its target), telling "the
-// file has none of that name" apart from "this file system keeps none at all".
+// Extended attributes of a file, by path (a symbolic link counts by its target) or on a descriptor
+// already open, telling "the file has none of that name" apart from "this file system keeps none
+// at all".
 // Nothing here throws except std::bad_alloc.
 
 #include <cstdint>
@@ -22,6 +23,7 @@ struct ExtendedAttribute {
 };
 
 ExtendedAttribute ReadExtendedAttribute(const std::string& path, const char* name);
+ExtendedAttribute ReadExtendedAttribute(int descriptor, const char* name);
 bool WriteExtendedAttribute(const std::string& path, const char* name, const std::vector<std::uint8_t>& value);
 // True also when there was none to remove.
 bool RemoveExtendedAttribute(const std::string& path, const char* name);

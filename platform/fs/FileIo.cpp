@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/fs/StoredState.h"
+
 namespace kestrel::fs {
 
 namespace {
@@ -89,6 +91,12 @@ class PosixFile final : public RandomAccessFile {
     return ::futimens(fd_, times) == 0;
   }
 
+  std::optional<FileRecord> Record() const override {
+    const std::optional<StoredState> state = ReadStoredState(fd_);
+    if (!state) return std::nullopt;
+    return state->Record();
+  }
+
   std::optional<FileIdentity> Identity() const override {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return std::nullopt;
@@ -161,6 +169,8 @@ bool RandomAccessFile::SetTimes(std::optional<Timestamp>, std::optional<Timestam
 bool RandomAccessFile::Truncate(std::uint64_t) { return false; }
 
 std::optional<FileIdentity> RandomAccessFile::Identity() const { return std::nullopt; }
+
+std::optional<FileRecord> RandomAccessFile::Record() const { return std::nullopt; }
 
 OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   const bool write = mode != OpenMode::Read;

@@ -57,6 +57,9 @@ class RandomAccessFile {
   virtual bool Truncate(std::uint64_t size);
   // The open file's identity, as the kernel has it now; nullopt for files that are not on a disk.
   virtual std::optional<FileIdentity> Identity() const;
+  // The file's state as recorded before a read or change, taken on this open file; nullopt for
+  // files that are not on a disk.
+  virtual std::optional<FileRecord> Record() const;
   // n bytes of `source` from sourceOffset to this file at offset; false when not all arrived.
   // Files of the platform copy inside the kernel; others go through a buffer and WriteAt.
   virtual bool CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n);
@@ -78,6 +81,11 @@ Outcome DescribeOpenError(const OpenResult& result);
 Outcome DescribeUnrecordedFile(const std::string& path);
 
 OpenResult OpenFile(const std::string& path, OpenMode mode);
+
+// OpenFile(path, Read) for a reading that looks at the whole file: a small file is read into
+// memory at once, so that parsing it asks the system for nothing more; a larger one is read
+// through the descriptor as asked. The file cannot be written through.
+OpenResult OpenForReading(const std::string& path);
 
 // The real implementation behind OpenFile: POSIX descriptors with F_OFD_SETLK.
 OpenResult OpenPosixFile(const std::string& path, OpenMode mode);

@@ -42,10 +42,12 @@ std::optional<T> BigEndian(const ExtendedAttribute& attribute) {
   return value;
 }
 
-// Fills in the backend and what it keeps; false when the file cannot be asked.
-bool ReadBackendStore(const std::string& path, std::uint32_t fileSystem, StoredState& state) {
+// Fills in the backend and what it keeps; false when the file cannot be asked. `file` is a path or
+// an open descriptor.
+template <typename File>
+bool ReadBackendStore(const File& file, std::uint32_t fileSystem, StoredState& state) {
   if (std::find(kGenericFileSystems.begin(), kGenericFileSystems.end(), fileSystem) != kGenericFileSystems.end()) {
-    ExtendedAttribute blob = ReadExtendedAttribute(path, permission::kDosAttribName);
+    ExtendedAttribute blob = ReadExtendedAttribute(file, permission::kDosAttribName);
     switch (blob.lookup) {
       case AttributeLookup::Present:
         state.dosAttrib = std::move(blob.value);
@@ -61,7 +63,7 @@ bool ReadBackendStore(const std::string& path, std::uint32_t fileSystem, StoredS
     }
   }
   if (fileSystem == kNtfs3FileSystem || fileSystem == kFuseFileSystem) {
-    const ExtendedAttribute attrib = ReadExtendedAttribute(path, ntfs::kAttribName);
+    const ExtendedAttribute attrib = ReadExtendedAttribute(file, ntfs::kAttribName);
     if (attrib.lookup == AttributeLookup::Failed) return false;
     const std::optional<std::uint32_t> word = BigEndian<std::uint32_t>(attrib);
     if (!word) {  // another FUSE file system, or an NTFS driver without the attribute
@@ -74,7 +76,7 @@ bool ReadBackendStore(const std::string& path, std::uint32_t fileSystem, StoredS
       return true;
     }
     state.backend = Backend::NtfsFuse;
-    const ExtendedAttribute creation = ReadExtendedAttribute(path, ntfs::kCreationName);
+    const ExtendedAttribute creation = ReadExtendedAttribute(file, ntfs::kCreationName);
     if (creation.lookup == AttributeLookup::Failed) return false;
     state.ntfsCreation = BigEndian<std::uint64_t>(creation);
     return true;
@@ -105,22 +107,46 @@ FileRecord StoredState::Record() const {
   return record;
 }
 
-std::optional<StoredState> ReadStoredState(const std::string& path) {
-  struct statx info {};
-  if (::statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) {
-    return std::nullopt;
-  }
-  if (!S_ISREG(info.stx_mode)) return std::nullopt;
-  struct statfs fileSystem {};
-  if (::statfs(path.c_str(), &fileSystem) != 0) return std::nullopt;
+namespace {
 
+// The state from what statx said, the file system's type and the backend's store on `file`.
+template <typename File>
+std::optional<StoredState> StateOf(const File& file, const struct statx& info, std::uint32_t fileSystem) {
+  if (!S_ISREG(info.stx_mode)) return std::nullopt;
   StoredState state;
   state.mode = info.stx_mode & 07777;
   state.lastAccess = TimestampOfStatx(info.stx_atime);
   state.lastWrite = TimestampOfStatx(info.stx_mtime);
   if ((info.stx_mask & STATX_BTIME) != 0) state.birth = TimestampOfStatx(info.stx_btime);
-  if (!ReadBackendStore(path, static_cast<std::uint32_t>(fileSystem.f_type), state)) return std::nullopt;
+  if (!ReadBackendStore(file, fileSystem, state)) return std::nullopt;
   return state;
+}
+
+constexpr unsigned kStatxFields = STATX_BASIC_STATS | STATX_BTIME;
+
+}  // namespace
+
+std::optional<StoredState> ReadStoredState(const std::string& path) {
+  struct statx info {};
+  if (::statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, kStatxFields, &info) != 0) return std::nullopt;
+  if (!S_ISREG(info.stx_mode)) return std::nullopt;
+  struct statfs fileSystem {};
+  if (::statfs(path.c_str(), &fileSystem) != 0) return std::nullopt;
+  return StateOf(path, info, static_cast<std::uint32_t>(fileSystem.f_type));
+}
+
+std::optional<StoredState> ReadStoredState(int descriptor) {
+  struct statx info {};
+  if (::statx(descriptor, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, kStatxFields, &info) != 0) return std::nullopt;
+  // A batch reads many files of one file system: its type is asked once per device and thread.
+  thread_local std::optional<std::pair<std::uint64_t, std::uint32_t>> lastDevice;
+  const std::uint64_t device = (std::uint64_t{info.stx_dev_major} << 32) | info.stx_dev_minor;
+  if (!lastDevice || lastDevice->first != device) {
+    struct statfs fileSystem {};
+    if (::fstatfs(descriptor, &fileSystem) != 0) return std::nullopt;
+    lastDevice.emplace(device, static_cast<std::uint32_t>(fileSystem.f_type));
+  }
+  return StateOf(descriptor, info, lastDevice->second);
 }
 
 bool WriteAttributeWord(const std::string& path, const StoredState& now, std::uint32_t attributes) {

@@ -38,6 +38,8 @@ bool KeepsPermissionBits(Backend backend);
 
 // nullopt when the path is not a regular file (after following links) or cannot be read.
 std::optional<StoredState> ReadStoredState(const std::string& path);
+// The same on a descriptor this process holds open.
+std::optional<StoredState> ReadStoredState(int descriptor);
 
 // Each false means the read-only state could not be made what was asked (or, for the store,
 // what was recorded).

@@ -41,13 +41,33 @@ TEST(ReadDocument, ShowsTheRowsAndLeavesTheFileExactlyAsItWas) {
       const auto reading = Read(file);
       ASSERT_TRUE(reading);
       EXPECT_TRUE(reading->Succeeded());
-      EXPECT_TRUE(reading->restored);
       ASSERT_TRUE(reading->rows);
       EXPECT_EQ(*reading->rows, *Expected(name));
       EXPECT_EQ(reading->record.attributes & fs::kAttributeReadOnly, readOnly ? fs::kAttributeReadOnly : 0u);
       EXPECT_EQ(reading->record.times.lastWrite, (fs::Timestamp{test::kOddLastWrite.seconds, test::kOddLastWrite.nanoseconds}));
       test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
     }
+  }
+}
+
+// Each document is opened once: its record, its bytes and the check that nobody writes it all
+// come through that one open.
+TEST(ReadDocument, OpensEachDocumentOnce) {
+  const test::ScopedTimeZone tokyo("Asia/Tokyo");
+  for (const char* name : {"lo-ja-full.doc", "lo-ja-full.docx", "truncated.docx", "x.doc"}) {
+    SCOPED_TRACE(name);
+    const test::TempDir dir;
+    const auto file = test::PrepareDocument(dir, name, true);
+    int opens = 0;
+    fs::SetFileOpener([&opens](const std::string& path, fs::OpenMode mode) {
+      ++opens;
+      return fs::OpenPosixFile(path, mode);
+    });
+    const auto reading = Read(file);
+    fs::SetFileOpener({});
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(reading->record.attributes & fs::kAttributeReadOnly, fs::kAttributeReadOnly);
   }
 }
 
@@ -67,7 +87,6 @@ TEST(ReadDocument, PublicDocumentsReadAsExpectedAndStayAsTheyWere) {
     const auto before = test::TakeFileSnapshot(file);
     const auto reading = Read(file);
     ASSERT_TRUE(reading);
-    EXPECT_TRUE(reading->restored);
     EXPECT_EQ(reading->rows, rows);
     test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
     ++checked;
@@ -91,8 +110,8 @@ TEST(ReadDocument, KeepsTheAttributeStoreOfAHiddenSystemDocument) {
   test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
 }
 
-// A package that cannot be read is a failed read, but the file is put back all the same.
-TEST(ReadDocument, AFailedPackageReadIsPutBackToo) {
+// A package that cannot be read is a failed read that leaves the file as it was.
+TEST(ReadDocument, AFailedPackageReadLeavesTheFileAsItWas) {
   const test::ScopedTimeZone tokyo("Asia/Tokyo");
   for (const char* name : {"truncated.docx", "z.docx", "renamed-doc-as.docx"}) {
     for (const bool readOnly : {false, true}) {
@@ -103,7 +122,6 @@ TEST(ReadDocument, AFailedPackageReadIsPutBackToo) {
       const auto reading = Read(file);
       ASSERT_TRUE(reading);
       EXPECT_FALSE(reading->rows);
-      EXPECT_TRUE(reading->restored);
       EXPECT_FALSE(reading->Succeeded());
       test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
     }
@@ -134,7 +152,6 @@ TEST(ReadDocumentRows, APartThatIsNotWellFormedIsAFailedRead) {
   const auto reading = Read(file);
   ASSERT_TRUE(reading);
   EXPECT_FALSE(reading->Succeeded());
-  EXPECT_TRUE(reading->restored);
 }
 
 TEST(ReadDocumentRows, TheExtensionDecidesTheKind) {
@@ -169,8 +186,7 @@ TEST(ReadDocument, AMissingDocumentIsNotRead) {
   EXPECT_FALSE(Read(dir.Path() / "folder.doc"));
 }
 
-// Another program writing the document: the times cannot be set, the reading fails, and the
-// read-only bit is back all the same.
+// Another program writing the document: the reading fails and leaves the file alone.
 TEST(ReadDocument, ADocumentHeldByAnotherProgramStaysReadOnly) {
   const test::TempDir dir;
   const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", true);
@@ -179,38 +195,13 @@ TEST(ReadDocument, ADocumentHeldByAnotherProgramStaysReadOnly) {
   ASSERT_TRUE(holder.Holding());
   const auto reading = Read(file);
   ASSERT_TRUE(reading);
-  EXPECT_FALSE(reading->restored);
+  EXPECT_FALSE(reading->opened);
   EXPECT_FALSE(reading->Succeeded());
   const auto after = test::TakeFileSnapshot(file);
   EXPECT_TRUE(before.bytes == after.bytes);
   EXPECT_EQ(before.mode, after.mode);
   EXPECT_TRUE(before.xattrs == after.xattrs);
   EXPECT_EQ(test::ToString(before.lastWrite), test::ToString(after.lastWrite));
-}
-
-TEST(RestoreTimesAndAttributes, PutsBackTheRecordedState) {
-  const test::TempDir dir;
-  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", true);
-  const auto before = test::TakeFileSnapshot(file);
-  const auto record = fs::ReadFileRecord(file);
-  ASSERT_TRUE(record);
-  // Someone changes the times and makes the file writable.
-  stdfs::permissions(file, stdfs::perms::owner_write, stdfs::perm_options::add);
-  test::SetKernelTimes(file, {1'700'000'000, 1}, {1'700'000'001, 2});
-  EXPECT_TRUE(RestoreTimesAndAttributes(file, *record));
-  test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
-}
-
-TEST(RestoreTimesAndAttributes, FailsForAMissingFile) {
-  const test::TempDir dir;
-  const auto file = test::PrepareDocument(dir, "lo-ja-full.doc", false);
-  auto record = fs::ReadFileRecord(file);
-  ASSERT_TRUE(record);
-  stdfs::remove(file);
-  EXPECT_FALSE(RestoreTimesAndAttributes(file, *record));
-  record->attributes |= fs::kAttributeReadOnly;
-  EXPECT_FALSE(RestoreTimesAndAttributes(file, *record));
-  EXPECT_FALSE(stdfs::exists(file));
 }
 
 }  // namespace

@@ -48,6 +48,37 @@ TEST_F(FileIoTest, ReadsAndWritesAtOffsetsAndGrowsTheFile) {
   EXPECT_EQ(test::ReadBytes(path), (std::vector<std::uint8_t>{1, 2, 3, 4, 0, 0, 7, 8, 9}));
 }
 
+// A file opened for reading answers reads from memory or the descriptor alike, refuses writes, and
+// gives the same record as its path does, attribute store included.
+TEST_F(FileIoTest, OpenForReadingReadsSmallAndLargeFilesAndRecordsThem) {
+  for (const std::size_t size : {std::size_t{0}, std::size_t{5}, std::size_t{3} << 20}) {
+    SCOPED_TRACE(size);
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    const std::string path = MakeFile("r" + std::to_string(size) + ".bin", bytes);
+    ASSERT_TRUE(SetFileAttributes(path, kAttributeHidden | kAttributeReadOnly));
+    OpenResult opened = OpenForReading(path);
+    ASSERT_EQ(opened.error, OpenFailure::None);
+    RandomAccessFile& file = *opened.file;
+    EXPECT_EQ(file.Size(), size);
+    std::vector<std::uint8_t> read(size);
+    EXPECT_TRUE(file.ReadAt(0, read.data(), read.size()));
+    EXPECT_EQ(read, bytes);
+    std::uint8_t byte = 0;
+    EXPECT_FALSE(file.ReadAt(size, &byte, 1)) << "a read past the end is short";
+    EXPECT_FALSE(file.WriteAt(0, &byte, 1));
+    const std::optional<FileRecord> onDescriptor = file.Record();
+    const std::optional<FileRecord> byPath = ReadFileRecord(path);
+    ASSERT_TRUE(onDescriptor && byPath);
+    EXPECT_EQ(onDescriptor->attributes, byPath->attributes);
+    EXPECT_EQ(onDescriptor->times, byPath->times);
+    EXPECT_EQ(onDescriptor->mode, byPath->mode);
+    EXPECT_EQ(onDescriptor->dosAttrib, byPath->dosAttrib);
+    EXPECT_EQ(file.Identity(), OpenFile(path, OpenMode::Read).file->Identity());
+  }
+  EXPECT_EQ(OpenForReading((dir_.Path() / "gone.doc").string()).error, OpenFailure::NotFound);
+}
+
 TEST_F(FileIoTest, ReadModeCannotWrite) {
   std::string path = MakeFile("a.bin", {1, 2, 3});
   OpenResult opened = OpenFile(path, OpenMode::Read);

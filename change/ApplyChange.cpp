@@ -1,5 +1,9 @@
 #include "change/ApplyChange.h"
 
+#include <memory>
+#include <new>
+#include <optional>
+
 #include "catalogue/DocumentKind.h"
 #include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
@@ -116,6 +120,32 @@ Outcome ChangePackage(ooxml::PackageProperties& packages, const std::string& pat
   return Outcome::Success();
 }
 
+// Whether the change would store only what the document holds already, so that nothing need be
+// written: the times and the attribute word as the change would make them, then the properties
+// planned in memory through `file`, the document opened for reading (its lock goes on return).
+// The failures the change itself would meet in its plan.
+Result<bool> AlreadyHolds(ooxml::PackageProperties& packages, std::unique_ptr<fs::RandomAccessFile> file,
+                          const std::string& path, const fs::FileRecord& record, const ChangeRequest& request) {
+  if (NewFileTimes(record.times, request.times) != record.times ||
+      NewAttributeWord(record.attributes, request.attributes) != record.attributes) {
+    return false;
+  }
+  if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) {
+    return packages.AlreadyHolds(*file, path, request.rows);
+  }
+  storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
+  std::string damage;
+  const auto compound = storage::CompoundFile::Open(std::move(file), fs::OpenMode::Read, &error, &damage);
+  if (!compound) return storage::DescribeOpenError(error, damage);
+  const Result<worddoc::BinaryChangePlan> plan = worddoc::PlanBinaryChange(*compound, request.rows);
+  if (!plan) return plan.outcome();
+  try {
+    return plan->edits.Empty() && plan->ReadsBack(*compound).ok();
+  } catch (const std::bad_alloc&) {
+    return false;  // the change itself says what memory allows
+  }
+}
+
 }  // namespace
 
 ChangeRequest ChangeRequest::Single(const std::array<std::string, catalogue::kRowCount>& values,
@@ -173,17 +203,25 @@ ChangeRequest ChangeRequest::Batch(const catalogue::BatchValues& values) {
 }
 
 Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path, const ChangeRequest& request) {
-  const auto record = fs::ReadFileRecord(path);
+  fs::OpenResult opened = fs::OpenForReading(path);
+  std::optional<fs::FileRecord> record = opened.file ? opened.file->Record() : std::nullopt;
+  if (!record) record = fs::ReadFileRecord(path);
   if (!record) {
     return fs::DescribeUnrecordedFile(path);
   }
-  // What another program has open would be saved over our change later: refuse it untouched.
+  // What another program has open would be saved over our change later: refuse it untouched. One
+  // that writes the file refused us the read lock.
   const fs::OwnerFileNaming ownerFile = catalogue::ApplicationOf(path) == catalogue::Application::Word
                                             ? fs::OwnerFileNaming::Shortened
                                             : fs::OwnerFileNaming::WholeName;
-  if (fs::HeldOpenByAnotherProgram(path, ownerFile)) {
+  if (opened.error == fs::OpenFailure::Locked || fs::LockFileBeside(path, ownerFile)) {
     return Outcome::Failure(FailureKind::HeldOpen,
                             "held open by another program (a lock on it, or a lock file of LibreOffice or Office beside it)");
+  }
+  if (opened.file) {
+    const Result<bool> holds = AlreadyHolds(packages, std::move(opened.file), path, *record, request);
+    if (!holds) return holds.outcome();
+    if (*holds) return Outcome::AlreadySo();
   }
   if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) {
     return ChangePackage(packages, path, *record, request);

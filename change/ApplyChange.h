@@ -53,7 +53,9 @@ struct ChangeRequest {
 // the attribute word are set (their outcome does not count). A time whose boxes are all clear
 // gets back the exact instant it had before. A failure names what failed; a binary document that
 // is refused keeps its bytes, times, mode and attribute store, and a read-only document is never
-// left writable. Never throws.
+// left writable. A change that would store only what the document already holds (every property's
+// bytes, the statistics block, the times to the nanosecond, the attribute word) writes nothing and
+// syncs nothing: Outcome::AlreadySo. Never throws.
 Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path, const ChangeRequest& request);
 
 // The three local times set on the file opened exclusively, each through LocalDateTimeToFileTime.

@@ -65,6 +65,15 @@ Result<PropertyTexts> PackageProperties::Read(fs::RandomAccessFile& file, const 
   return std::move(*texts);
 }
 
+Result<bool> PackageProperties::AlreadyHolds(fs::RandomAccessFile& file, const std::string& path,
+                                             const catalogue::PropertyRows& rows) {
+  components_->zip.ReadThrough(&file);
+  const Result<std::vector<PartUpdate>> planned = PlanOoxmlProperties(components_->zip, components_->xml, path, rows);
+  components_->zip.ReadThrough(nullptr);
+  if (!planned) return planned.outcome();
+  return planned->empty();
+}
+
 Outcome PackageProperties::Write(const std::string& path, const catalogue::PropertyRows& rows) {
   Outcome changed = ChangeOoxmlProperties(components_->zip, components_->xml, path, rows);
   if (changed.kind() == FailureKind::NotADocument || changed.kind() == FailureKind::Io) {

@@ -37,6 +37,11 @@ class PackageProperties {
   // The same through `file`, the package at `path` opened for reading by the caller.
   Result<PropertyTexts> Read(fs::RandomAccessFile& file, const std::string& path);
 
+  // Through `file`, the package at `path` opened for reading by the caller: true when Write would
+  // store nothing, every included row already holding its value; the failures Write would refuse
+  // the rows with otherwise. Never throws.
+  Result<bool> AlreadyHolds(fs::RandomAccessFile& file, const std::string& path, const catalogue::PropertyRows& rows);
+
   // Writes the included rows into the property parts in one rewrite; a read-only package stays
   // read-only throughout where the system lets us open it for writing (root), and is refused
   // (ReadOnly) otherwise. A failure names what failed. Never throws.

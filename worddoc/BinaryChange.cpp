@@ -99,7 +99,21 @@ Outcome CheckWritable(const storage::CompoundFile& file, bool word) {
 
 }  // namespace
 
-Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::PropertyRows& rows) {
+struct BinaryChangePlan::Checks {
+  std::vector<SetAssignments> sets;
+  std::optional<DopDatesPatch> dop;
+};
+
+BinaryChangePlan::BinaryChangePlan() = default;
+BinaryChangePlan::~BinaryChangePlan() = default;
+BinaryChangePlan::BinaryChangePlan(BinaryChangePlan&&) noexcept = default;
+BinaryChangePlan& BinaryChangePlan::operator=(BinaryChangePlan&&) noexcept = default;
+
+Outcome BinaryChangePlan::ReadsBack(const storage::CompoundFile& file) const {
+  return CheckReadBack(file, checks_->sets, checks_->dop);
+}
+
+Result<BinaryChangePlan> PlanBinaryChange(const storage::CompoundFile& file, const catalogue::PropertyRows& rows) {
   try {
     // Nothing is planned, let alone written, for a document we must not write into.
     const bool word = HasWordDocumentStream(file);
@@ -107,33 +121,43 @@ Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::Pro
     Result<std::vector<SetAssignments>> sets = ConvertRows(rows);
     if (!sets) return sets.outcome();
 
-    storage::StreamEdits edits;
+    BinaryChangePlan plan;
+    plan.checks_ = std::make_unique<BinaryChangePlan::Checks>();
     for (const SetAssignments& set : *sets) {
       Result<storage::PropertySetUpdate> update = storage::PlanPropertySetUpdate(file, set.fmtid, set.assignments);
       if (!update) return update.outcome();
       if (!update->changed) continue;
       if (update->stream) {
-        edits.Replace(*update->stream, std::move(update->content));
+        plan.edits.Replace(*update->stream, std::move(update->content));
       } else {
-        edits.Create(storage::kRootEntry, update->name, std::move(update->content));
+        plan.edits.Create(storage::kRootEntry, update->name, std::move(update->content));
       }
     }
-    std::optional<DopDatesPatch> dop;
     if (word) {
       Result<DopDatesPatch> planned = PlanDopDates(file, rows);
       if (!planned) return planned.outcome();
       if (planned->changed) {
-        edits.Patch(planned->stream, planned->offset, {planned->bytes.begin(), planned->bytes.end()});
+        plan.edits.Patch(planned->stream, planned->offset, {planned->bytes.begin(), planned->bytes.end()});
       }
-      dop = *planned;
+      plan.checks_->dop = *planned;
     }
-
-    if (!edits.Empty()) {
-      if (Outcome committed = file.Commit(edits); !committed) return committed;
-    }
-    return CheckReadBack(file, *sets, dop);
+    plan.checks_->sets = std::move(*sets);
+    return plan;
   } catch (const std::bad_alloc&) {
     return Outcome::Failure(FailureKind::Io, "not enough memory to prepare the change");
+  }
+}
+
+Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::PropertyRows& rows) {
+  Result<BinaryChangePlan> plan = PlanBinaryChange(file, rows);
+  if (!plan) return plan.outcome();
+  if (!plan->edits.Empty()) {
+    if (Outcome committed = file.Commit(plan->edits); !committed) return committed;
+  }
+  try {
+    return plan->ReadsBack(file);
+  } catch (const std::bad_alloc&) {
+    return Outcome::Failure(FailureKind::Io, "not enough memory to check the change");
   }
 }
 

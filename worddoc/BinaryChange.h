@@ -3,6 +3,7 @@
 // property sets (and for a Word document its statistics block) planned in memory, then one commit
 // of the compound file, then the values read back. A refused change writes nothing.
 
+#include <memory>
 #include <string>
 
 #include "catalogue/PropertyRows.h"
@@ -10,6 +11,29 @@
 #include "platform/storage/CompoundFile.h"
 
 namespace kestrel::worddoc {
+
+// The change planned in memory: the edits one commit makes (none when every value is already
+// stored as asked), and the check that every value reads back.
+class BinaryChangePlan {
+ public:
+  BinaryChangePlan();
+  ~BinaryChangePlan();
+  BinaryChangePlan(BinaryChangePlan&&) noexcept;
+  BinaryChangePlan& operator=(BinaryChangePlan&&) noexcept;
+
+  storage::StreamEdits edits;
+  // Success when every value asked for reads from `file` as planned. Throws std::bad_alloc only.
+  Outcome ReadsBack(const storage::CompoundFile& file) const;
+
+ private:
+  friend Result<BinaryChangePlan> PlanBinaryChange(const storage::CompoundFile&, const catalogue::PropertyRows&);
+  struct Checks;
+  std::unique_ptr<Checks> checks_;
+};
+
+// Plans what ChangeBinaryProperties commits, with its refusals; `file` may be open for reading.
+// Never throws.
+Result<BinaryChangePlan> PlanBinaryChange(const storage::CompoundFile& file, const catalogue::PropertyRows& rows);
 
 // `file` is open for writing. Success only when every value asked for reads back from the file.
 // A compound file with a "WordDocument" stream is a Word document: its statistics block is written

@@ -68,14 +68,17 @@ std::string OfficeOwnerFileName(std::string_view fileName) {
   return name;
 }
 
-bool HeldOpenByAnotherProgram(const std::string& path, OwnerFileNaming naming) {
+bool LockFileBeside(const std::string& path, OwnerFileNaming naming) {
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string_view name = slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
   const std::string ownerFile =
       naming == OwnerFileNaming::Shortened ? OfficeOwnerFileName(name) : "~$" + std::string(name);
-  return WriteLocked(path) || FileExistsAsFile(folder + LibreOfficeLockFileName(name)) ||
-         FileExistsAsFile(folder + ownerFile);
+  return FileExistsAsFile(folder + LibreOfficeLockFileName(name)) || FileExistsAsFile(folder + ownerFile);
+}
+
+bool HeldOpenByAnotherProgram(const std::string& path, OwnerFileNaming naming) {
+  return WriteLocked(path) || LockFileBeside(path, naming);
 }
 
 }  // namespace kestrel::fs

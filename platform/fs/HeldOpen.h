@@ -17,6 +17,9 @@ enum class OwnerFileNaming { Shortened, WholeName };
 // file or a Microsoft Office owner file lies beside it. Ask before opening the file for writing
 // yourself: an OFD lock does not tell which process holds it, so our own would count too.
 bool HeldOpenByAnotherProgram(const std::string& path, OwnerFileNaming naming = OwnerFileNaming::Shortened);
+// The second half of that: a LibreOffice lock file or an Office owner file lies beside the file.
+// For a caller that learns of locks through its own open (a read lock it was given).
+bool LockFileBeside(const std::string& path, OwnerFileNaming naming);
 
 // ".~lock.<name>#".
 std::string LibreOfficeLockFileName(std::string_view fileName);

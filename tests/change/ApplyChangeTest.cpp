@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -265,6 +267,48 @@ TEST_P(ChangeInZone, BatchChangeOfTheDatesOnly) {
     auto instant = test::InstantOf(expected);
     instant.nanoseconds = old.nanoseconds / 1'000'000 * 1'000'000;
     EXPECT_EQ(test::ToString(now), test::ToString(instant));
+  }
+}
+
+// A change to the values a document already holds writes nothing at all: not its bytes, its
+// attribute store or its times, and not even its change time moves. Any value that differs, an
+// attribute bit included, is written.
+TEST(ApplyChange, AChangeToWhatTheDocumentHoldsWritesNothing) {
+  const test::ScopedTimeZone tokyo("Asia/Tokyo");
+  const auto changeTime = [](const stdfs::path& file) {
+    struct stat info {};
+    EXPECT_EQ(::stat(file.c_str(), &info), 0);
+    return std::pair{info.st_ino, info.st_ctim.tv_sec * 1'000'000'000 + info.st_ctim.tv_nsec};
+  };
+  const auto values = BatchOf({{catalogue::kTitle, "同じ題名"}, {catalogue::kCompany, "Same Company"},
+                               {catalogue::kCreated, "2020/01/02 3:04:05"}});
+  for (const char* name : {"lo-ja-full.doc", "lo-ja-full.docx", "poi-no-dsi.doc"}) {
+    for (const bool readOnly : {false, true}) {
+      SCOPED_TRACE(std::string(name) + (readOnly ? " read-only" : ""));
+      const test::TempDir dir;
+      const auto file = test::PrepareDocument(dir, name, readOnly);
+      const Outcome first = test::Apply(file, ChangeRequest::Batch(values));
+      ASSERT_TRUE(first) << first.message();
+      EXPECT_FALSE(first.alreadySo());
+
+      const auto before = test::TakeFileSnapshot(file);
+      const auto changedAt = changeTime(file);
+      const Outcome again = test::Apply(file, ChangeRequest::Batch(values));
+      ASSERT_TRUE(again) << again.message();
+      EXPECT_TRUE(again.alreadySo());
+      test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
+      EXPECT_EQ(changeTime(file), changedAt);
+
+      auto hidden = values;
+      hidden.attributes.hidden = AttributeChoice::Set;
+      const Outcome bit = test::Apply(file, ChangeRequest::Batch(hidden));
+      ASSERT_TRUE(bit) << bit.message();
+      EXPECT_FALSE(bit.alreadySo());
+      EXPECT_EQ(test::ShownAttributes(file) & fs::kAttributeHidden, fs::kAttributeHidden);
+      const Outcome title = test::Apply(file, ChangeRequest::Batch(BatchOf({{catalogue::kTitle, "別の題名"}})));
+      EXPECT_TRUE(title && !title.alreadySo());
+      EXPECT_EQ(test::OwnerWritable(file), !readOnly);
+    }
   }
 }
 

@@ -1,18 +1,40 @@
 #include "cli/DocumentLineReader.h"
 
+#include "cli/DocumentPool.h"
 #include "export/CsvDocumentLine.h"
+#include "ooxml/PackageProperties.h"
 
 namespace kestrel::cli {
+namespace {
 
-Outcome DocumentLineReader::Append(const ListedFile& file, std::vector<std::string>& lines) {
-  const std::size_t before = lines.size();
-  const Outcome read = csv::AppendDocumentLine(packages_, file.path, lines);
-  if (read) return read;
-  const char* consequence = lines.size() == before             ? "it has no line"
-                            : read.kind() == FailureKind::NotFound ? "its line holds only its path and name"
-                                                                   : "its property fields are empty";
-  console_.Problem(file.given, read.message() + "; " + consequence);
-  return read;
+void TellProblem(Console& console, const ListedFile& file, const DocumentLine& line) {
+  const char* consequence = line.lines.empty()                         ? "it has no line"
+                            : line.read.kind() == FailureKind::NotFound ? "its line holds only its path and name"
+                                                                        : "its property fields are empty";
+  console.Problem(file.given, line.read.message() + "; " + consequence);
+}
+
+}  // namespace
+
+bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers, Console& console,
+                       const std::function<void(const ListedFile&, const DocumentLine&)>& take) {
+  DocumentPool pool(workers, Starts::Freely);
+  // Each worker its own: the ZIP component caches.
+  std::vector<ooxml::PackageProperties> packages(pool.Workers());
+  bool allRead = true;
+  pool.RunInOrder<DocumentLine>(
+      files.size(),
+      [&](std::size_t index, std::size_t worker, NextStart&) {
+        DocumentLine line;
+        line.read = csv::AppendDocumentLine(packages[worker], files[index].path, line.lines);
+        return line;
+      },
+      [&](std::size_t index, const DocumentLine& line) {
+        if (!line.read) TellProblem(console, files[index], line);
+        allRead = line.read.ok() && allRead;
+        take(files[index], line);
+      });
+  return allRead;
 }
 
 }  // namespace kestrel::cli

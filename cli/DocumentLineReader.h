@@ -1,29 +1,28 @@
 #pragma once
-// The CSV line of each document, read as the program's export reads it, with what went wrong
-// with a file told on the console. Holds the one ZIP and XML component of the process.
+// The CSV line of each document, read as the program's export reads it, on the document pool,
+// with what went wrong with a file told on the console in the order the files were given.
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "cli/Console.h"
 #include "cli/FileList.h"
-#include "ooxml/PackageProperties.h"
 #include "platform/Outcome.h"
 
 namespace kestrel::cli {
 
-class DocumentLineReader {
- public:
-  explicit DocumentLineReader(Console& console) : console_(console) {}
-
-  // Appends the file's line (UTF-8, no line end), or none for a package that cannot be read.
-  // A failure, also told on the console, when the document was not read in full: missing, not a
-  // file, held open, no package, no compound file.
-  Outcome Append(const ListedFile& file, std::vector<std::string>& lines);
-
- private:
-  Console& console_;
-  ooxml::PackageProperties packages_;
+struct DocumentLine {
+  // A failure when the document was not read in full: missing, not a file, held open, no
+  // package, no compound file.
+  Outcome read = Outcome::Success();
+  std::vector<std::string> lines;  // its line (UTF-8, no line end), or none for a package that cannot be read
 };
+
+// take(file, line) for each file in order, after its problem was told. True when every document
+// was read in full.
+bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers, Console& console,
+                       const std::function<void(const ListedFile&, const DocumentLine&)>& take);
 
 }  // namespace kestrel::cli

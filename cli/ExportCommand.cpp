@@ -8,6 +8,7 @@
 
 #include "cli/Commands.h"
 #include "cli/DocumentLineReader.h"
+#include "cli/DocumentPool.h"
 #include "cli/ExitStatus.h"
 #include "cli/FileList.h"
 #include "cli/HelpTexts.h"
@@ -46,17 +47,15 @@ int RunExport(ArgumentScanner& args, Console& console) {
   if (!target) throw UsageError("no output file given (-o OUT.csv)");
   if (names.empty()) throw UsageError("no FILE given");
 
+  const std::size_t workers = WorkerCount(DocumentWork::Reading);
   std::vector<std::string> lines{csv::CsvHeaderLine()};
-  DocumentLineReader reader(console);
-  bool allRead = true;
   std::size_t leftOut = 0;
   std::string firstLeftOut;  // the first document without a line, and why
-  for (const ListedFile& file : ListFiles(names, console)) {
-    const std::size_t before = lines.size();
-    const Outcome read = reader.Append(file, lines);
-    allRead = read.ok() && allRead;
-    if (lines.size() == before && leftOut++ == 0) firstLeftOut = file.given + ": " + read.message();
-  }
+  const bool allRead =
+      ReadDocumentLines(ListFiles(names, console), workers, console, [&](const ListedFile& file, const DocumentLine& read) {
+        lines.insert(lines.end(), read.lines.begin(), read.lines.end());
+        if (read.lines.empty() && leftOut++ == 0) firstLeftOut = file.given + ": " + read.read.message();
+      });
 
   const std::optional<std::size_t> replaced = csv::WriteCsvLines(*target, lines);
   if (!replaced) {

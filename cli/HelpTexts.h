@@ -17,7 +17,7 @@ decides how a file is read: .docx, .docm, .dotx, .dotm, .xlsx, .xlsm, .xltx, .xl
 Commands:
   show FILE...              a header line and one CSV line per document on standard output
   export -o OUT.csv FILE... the CSV file the program's export writes (Shift-JIS, CR LF)
-  set [OPTIONS] FILE...     change the documents one after another, as the batch tab does
+  set [OPTIONS] FILE...     change the documents, as the batch tab does
 
 Run "kestrelpad-cli COMMAND --help" for what a command does and its options. Options may stand
 before, between or after the files; after a word "--" every word is a file.
@@ -28,6 +28,10 @@ yyyy/MM/dd H:mm:ss, the time left out at exactly midnight, for example 2010/03/1
 
 Exit status: 0 when every file did what was asked, 1 when any file did not or the output could
 not be written, 2 when the command line was not understood (nothing is done then).
+
+Several documents are read or changed at once, as many as suit the machine; what is printed
+comes in the order the files were given all the same. KESTRELPAD_CLI_WORKERS=N (1 to 64) sets
+how many; 1 does one document after another.
 )";
 
 inline constexpr std::string_view kShowHelp =
@@ -75,9 +79,10 @@ written or any document was not read, 2 on a usage error.
 inline constexpr std::string_view kSetHelp =
     R"(Usage: kestrelpad-cli set [OPTIONS] FILE...
 
-Changes the documents one after another, as the program's batch tab does: only what an option
-asks for is changed. One line per file on standard output:
+Changes the documents, as the program's batch tab does: only what an option asks for is
+changed. One line per file on standard output, in the order given:
   changed: FILE        the document was changed as asked
+  already so: FILE     it already held every value asked for; nothing was written
   change error: FILE   it could not be changed (why is on standard error); the run goes on
   backup error: FILE   its backup failed; it was not changed and the run ends here
   not changed: FILE    the run ended before this file; it was not touched
@@ -116,7 +121,7 @@ H:mm:ss or H:mm; all in local time. TEXT is UTF-8. Every option takes its value 
 "--option VALUE" or as "--option=VALUE". At least one property, file-time or attribute option
 is needed.
 
-Exit status: 0 when every file was changed, 1 when any was not, 2 on a usage error (nothing is
+Exit status: 0 when every file was changed or already so, 1 when any was not, 2 on a usage error (nothing is
 changed then).
 )";
 

@@ -1,11 +1,13 @@
 // show: the CSV lines on standard output, UTF-8 with LF, for reading in a terminal or a pipe.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/Commands.h"
 #include "cli/DocumentLineReader.h"
+#include "cli/DocumentPool.h"
 #include "cli/ExitStatus.h"
 #include "cli/FileList.h"
 #include "cli/HelpTexts.h"
@@ -29,16 +31,13 @@ int RunShow(ArgumentScanner& args, Console& console) {
   }
   if (names.empty()) throw UsageError("no FILE given");
 
+  const std::size_t workers = WorkerCount(DocumentWork::Reading);
   console.Out() << csv::CsvHeaderLine() << '\n';
-  DocumentLineReader reader(console);
-  bool allRead = true;
-  std::vector<std::string> lines;
-  for (const ListedFile& file : ListFiles(names, console)) {
-    lines.clear();
-    allRead = reader.Append(file, lines) && allRead;
-    // Each line as soon as it is read, so a long run shows its progress.
-    for (const std::string& line : lines) console.Out() << line << '\n';
-  }
+  const std::vector<ListedFile> files = ListFiles(names, console);
+  // Each line as soon as it is read, so a long run shows its progress.
+  const bool allRead = ReadDocumentLines(files, workers, console, [&](const ListedFile&, const DocumentLine& read) {
+    for (const std::string& line : read.lines) console.Out() << line << '\n';
+  });
   return allRead ? kExitSuccess : kExitFailure;
 }
 

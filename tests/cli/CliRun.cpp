@@ -10,8 +10,9 @@ namespace kestrel::test {
 
 namespace fs = std::filesystem;
 
-std::string CliCommand(const std::vector<std::string>& words, const fs::path& folder) {
-  std::string command = "cd " + ShellQuote(folder.string()) + " && TZ=Asia/Tokyo " + ShellQuote(KESTREL_CLI);
+std::string CliCommand(const std::vector<std::string>& words, const fs::path& folder, const std::string& environment) {
+  std::string command =
+      "cd " + ShellQuote(folder.string()) + " && TZ=Asia/Tokyo " + environment + " " + ShellQuote(KESTREL_CLI);
   for (const std::string& word : words) command += " " + ShellQuote(word);
   return command;
 }
@@ -21,11 +22,11 @@ std::vector<std::string> Concat(std::vector<std::string> first, const std::vecto
   return first;
 }
 
-CliResult RunCli(const std::vector<std::string>& words, const fs::path& folder) {
+CliResult RunCli(const std::vector<std::string>& words, const fs::path& folder, const std::string& environment) {
   const TempDir scratch;
   const fs::path errFile = scratch.Path() / "stderr.txt";
   // Standard error to a file of its own; RunCommand's own 2>&1 then applies to the group only.
-  const CommandResult run = RunCommand("{ " + CliCommand(words, folder) + " 2>" + ShellQuote(errFile.string()) + "; }");
+  const CommandResult run = RunCommand("{ " + CliCommand(words, folder, environment) + " 2>" + ShellQuote(errFile.string()) + "; }");
   CliResult result{run.exitCode, run.output, {}};
   const std::vector<std::uint8_t> err = ReadBytes(errFile);
   result.err.assign(err.begin(), err.end());

@@ -22,14 +22,16 @@ struct CliResult {
 };
 
 // The shell command that runs kestrelpad-cli with `words` in `folder`, in the time zone the test
-// documents' expected values are given in.
-std::string CliCommand(const std::vector<std::string>& words, const std::filesystem::path& folder);
+// documents' expected values are given in, with `environment` ("NAME=value ...") besides.
+std::string CliCommand(const std::vector<std::string>& words, const std::filesystem::path& folder,
+                       const std::string& environment = "");
 
 // The words of `first` followed by those of `rest`.
 std::vector<std::string> Concat(std::vector<std::string> first, const std::vector<std::string>& rest);
 
 // Runs it; fails the test when a sanitizer reported anything.
-CliResult RunCli(const std::vector<std::string>& words, const std::filesystem::path& folder);
+CliResult RunCli(const std::vector<std::string>& words, const std::filesystem::path& folder,
+                 const std::string& environment = "");
 
 // What file_state.py prints for these words; fails the test when it fails.
 std::string FileStateOutput(const std::vector<std::string>& words);

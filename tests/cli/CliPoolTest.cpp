@@ -1,0 +1,140 @@
+// Several documents in flight at once: what comes out is what one document after another gives,
+// and a failed backup still ends the run before the next document is touched.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/cli/CliRun.h"
+#include "tests/support/TestSupport.h"
+
+namespace kestrel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kReadable = {"lo-ascii-full.doc",  "lo-ja-full.docx",     "poi-ja-cp932.doc",
+                                            "pandoc-ja.docx",     "lo-long-values.docx", "lo-custom-names.doc",
+                                            "lo-large-image.docx", "poi-no-dsi.doc",      "lo-empty-props.docx"};
+const std::vector<std::string> kDamaged = {"truncated.docx", "x.doc", "z.docx", "renamed-doc-as.docx"};
+
+std::string Workers(std::size_t count) { return "KESTRELPAD_CLI_WORKERS=" + std::to_string(count); }
+
+// More documents than the pool keeps waiting, with missing and damaged ones between them and one
+// named twice; the same names in whatever folder it is called for.
+std::vector<std::string> ManyDocuments(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < 150; ++i) {
+    const std::string stem = std::to_string(i) + "-";
+    if (i % 7 == 3) {
+      names.push_back(stem + "missing.doc");
+    } else {
+      const std::string& source = i % 5 == 1 ? kDamaged[i % kDamaged.size()] : kReadable[i % kReadable.size()];
+      names.push_back(stem + source);
+      fs::copy_file(DataFile(source), folder / names.back());
+    }
+  }
+  names.push_back("./" + names[2]);
+  return names;
+}
+
+void ExpectSameRun(const CliResult& pooled, const CliResult& alone) {
+  EXPECT_EQ(pooled.exitCode, alone.exitCode);
+  EXPECT_EQ(pooled.out, alone.out);
+  EXPECT_EQ(pooled.err, alone.err);
+}
+
+TEST(CliPool, ReadingGivesWhatOneDocumentAfterAnotherGives) {
+  const TempDir dir;
+  const std::vector<std::string> names = ManyDocuments(dir.Path());
+  const CliResult shownAlone = RunCli(Concat({"show"}, names), dir.Path(), Workers(1));
+  const CliResult exportedAlone = RunCli(Concat({"export", "-o", "out.csv"}, names), dir.Path(), Workers(1));
+  const std::vector<std::uint8_t> writtenAlone = ReadBytes(dir.Path() / "out.csv");
+  ASSERT_EQ(shownAlone.exitCode, 1) << "the missing and damaged documents are not told";
+  for (const std::size_t workers : {2, 5, 16}) {
+    SCOPED_TRACE(workers);
+    ExpectSameRun(RunCli(Concat({"show"}, names), dir.Path(), Workers(workers)), shownAlone);
+    ExpectSameRun(RunCli(Concat({"export", "-o", "out.csv"}, names), dir.Path(), Workers(workers)), exportedAlone);
+    EXPECT_EQ(ReadBytes(dir.Path() / "out.csv"), writtenAlone);
+  }
+}
+
+TEST(CliPool, ChangingGivesWhatOneDocumentAfterAnotherGives) {
+  const TempDir alone;
+  const TempDir pooled;
+  const std::vector<std::string> names = ManyDocuments(alone.Path());
+  ManyDocuments(pooled.Path());
+  const std::vector<std::string> words = Concat({"set", "--title", "一括", "--revision", "9"}, names);
+
+  const CliResult changedAlone = RunCli(words, alone.Path(), Workers(1));
+  ExpectSameRun(RunCli(words, pooled.Path(), Workers(16)), changedAlone);
+  ASSERT_EQ(changedAlone.exitCode, 1) << "the missing and damaged documents are not told";
+  // The documents hold the same properties (a rewritten package's bytes carry the time of writing).
+  const std::string shownAlone = RunCli(Concat({"show"}, names), alone.Path(), Workers(1)).out;
+  const std::string shownPooled = RunCli(Concat({"show"}, names), pooled.Path(), Workers(1)).out;
+  for (const std::string& name : names) EXPECT_EQ(ShownRows(shownPooled, name), ShownRows(shownAlone, name)) << name;
+}
+
+// Document k of n refuses its backup (a folder stands where it goes): the ones before it are
+// changed, it and every later one keep every byte and get no backup.
+TEST(CliPool, AFailedBackupLeavesEveryLaterDocumentUntouched) {
+  constexpr std::size_t kCount = 10;
+  for (const std::size_t refused : {std::size_t{0}, std::size_t{4}, kCount - 1}) {
+    SCOPED_TRACE(refused);
+    const TempDir dir;
+    std::vector<std::string> names;
+    std::vector<std::vector<std::uint8_t>> originals;
+    for (std::size_t i = 0; i < kCount; ++i) {
+      names.push_back(std::to_string(i) + "-" + kReadable[i % kReadable.size()]);
+      originals.push_back(ReadBytes(dir.Copy(DataFile(kReadable[i % kReadable.size()]), names.back())));
+    }
+    fs::create_directory(dir.Path() / (names[refused] + ".bak"));
+
+    const CliResult result = RunCli(Concat({"set", "--backup", "--author", "B"}, names), dir.Path(), Workers(16));
+
+    std::string expected;
+    for (std::size_t i = 0; i < kCount; ++i) {
+      expected += (i < refused ? "changed: " : i == refused ? "backup error: " : "not changed: ") + names[i] + "\n";
+    }
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, expected);
+    EXPECT_EQ(result.err.rfind("kestrelpad-cli: " + names[refused] + ": a folder stands where its backup goes", 0), 0U)
+        << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    for (std::size_t i = 0; i < kCount; ++i) {
+      const fs::path file = dir.Path() / names[i];
+      const fs::path backup = dir.Path() / (names[i] + ".bak");
+      if (i < refused) {
+        EXPECT_NE(ReadBytes(file), originals[i]) << file;
+        EXPECT_EQ(ReadBytes(backup), originals[i]) << backup;
+      } else {
+        EXPECT_EQ(ReadBytes(file), originals[i]) << file;
+        EXPECT_EQ(fs::exists(backup), i == refused) << backup;
+      }
+    }
+  }
+}
+
+TEST(CliPool, AWorkerCountThatIsNoNumberIsAUsageError) {
+  const TempDir dir;
+  const fs::path file = dir.Copy(DataFile("lo-ascii-full.docx"), "a.docx");
+  const std::vector<std::uint8_t> before = ReadBytes(file);
+  for (const char* setting : {"0", "65", "many", "''"}) {
+    SCOPED_TRACE(setting);
+    const CliResult result =
+        RunCli({"set", "--title", "T", "a.docx"}, dir.Path(), "KESTRELPAD_CLI_WORKERS=" + std::string(setting));
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("KESTRELPAD_CLI_WORKERS takes a whole number from 1 to 64"), std::string::npos)
+        << result.err;
+  }
+  EXPECT_EQ(ReadBytes(file), before);
+}
+
+}  // namespace
+}  // namespace kestrel::test

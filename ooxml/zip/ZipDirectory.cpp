@@ -6,6 +6,7 @@
 #include "ooxml/zip/ZipDirectory.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <optional>
@@ -20,6 +21,8 @@ using namespace format;
 namespace {
 
 constexpr std::size_t kScanChunk = std::size_t{1} << 20;
+// A central directory up to this size is read in one go (about 400,000 entries).
+constexpr std::uint64_t kDirectoryInOneRead = std::uint64_t{32} << 20;
 constexpr const char* kNotAZip = "Not a valid zip file!";
 
 // Empty reads are skipped: an empty vector's buffer may be null.
@@ -144,6 +147,15 @@ bool ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, ZipDi
   const bool countDoesNotFit = end.entryCount > directorySize / kCentralSize;
   if (countDoesNotFit) return false;
   const std::uint64_t directoryEnd = directoryOffset + directorySize;
+  // The records are parsed from one read of the whole directory; a larger one is read record by record.
+  // Every read below lies inside the directory, as the named checks before it make sure.
+  const bool inOneRead = directorySize <= kDirectoryInOneRead;
+  std::vector<std::uint8_t> whole(inOneRead ? static_cast<std::size_t>(directorySize) : 0);
+  ReadExactly(file, directoryOffset, whole.data(), whole.size());
+  const auto readDirectory = [&](std::uint64_t at, void* buffer, std::size_t n) {
+    if (!inOneRead) return ReadExactly(file, at, buffer, n);
+    if (n > 0) std::memcpy(buffer, whole.data() + (at - directoryOffset), n);
+  };
   std::uint64_t pos = directoryOffset;
   // Without ZIP64 records a writer may have let the 16-bit count wrap: records that go on filling
   // the directory are read too, and the count must then agree modulo 65,536.
@@ -151,7 +163,7 @@ bool ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, ZipDi
     if (read < end.entryCount) return true;
     if (end.hasZip64 || !FitsIn(pos, 4, directoryEnd)) return false;
     std::uint8_t signature[4];
-    ReadExactly(file, pos, signature, 4);
+    readDirectory(pos, signature, 4);
     return Get32(signature) == kCentralSignature;
   };
   // The position only moves forwards and stays inside the directory, so no directory can loop.
@@ -160,7 +172,7 @@ bool ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, ZipDi
     if (recordPastEnd) return false;
     CentralRecord record;
     record.bytes.resize(kCentralSize);
-    ReadExactly(file, pos, record.bytes.data(), kCentralSize);
+    readDirectory(pos, record.bytes.data(), kCentralSize);
     const std::uint8_t* fixed = record.bytes.data();
     if (Get32(fixed) != kCentralSignature) return false;
     const std::uint16_t nameLength = Get16(fixed + 28);
@@ -170,7 +182,7 @@ bool ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, ZipDi
     const bool variablePastEnd = !FitsIn(pos + kCentralSize, variableLength, directoryEnd);
     if (variablePastEnd) return false;
     record.bytes.resize(kCentralSize + variableLength);
-    ReadExactly(file, pos + kCentralSize, record.bytes.data() + kCentralSize, variableLength);
+    readDirectory(pos + kCentralSize, record.bytes.data() + kCentralSize, variableLength);
     fixed = record.bytes.data();
     const std::uint8_t* variable = fixed + kCentralSize;
 

@@ -11,8 +11,7 @@ the same run, as a ratio with its aim:
   set again with the values already stored, against show of the same files;
   set --backup against set;
   the peak memory of show and of set over M documents (10000 by default) and over M / 10.
-Each figure is the best of three runs, every first set on fresh copies; exiftool and the Python
-reader run once. Every command runs in the copies' folder with short relative names, as the
+Each figure is the best of three runs, every first set on fresh copies; exiftool runs once. Every command runs in the copies' folder with short relative names, as the
 companion takes its files as arguments only and must see all of them in one process.
 """
 import argparse
@@ -54,16 +53,13 @@ def make_copies(folder, count):
             name = "%05d%s" % (len(names), extension)
             shutil.copyfile(os.path.join(DATA, documents[i % len(documents)]), os.path.join(folder, name))
             names.append(name)
-    os.sync()
     return names
 
 
 def fresh_copies(source, names, folder):
-    """Copies on disk, so that no measure pays for writing them."""
     os.mkdir(folder)
     for name in names:
         shutil.copyfile(os.path.join(source, name), os.path.join(folder, name))
-    os.sync()
     return folder
 
 
@@ -75,6 +71,8 @@ def run(command, folder, stdout=subprocess.DEVNULL):
 
 
 def timed(command, folder, stdout=subprocess.DEVNULL):
+    """Wall-clock seconds, from a moment when no earlier write is still waiting for the disk."""
+    os.sync()
     start = time.perf_counter()
     run(command, folder, stdout)
     return time.perf_counter() - start
@@ -155,7 +153,7 @@ def compare_reading(bench, docs, names):
         print("show against exiftool -j: skipped: exiftool is not installed (libimage-exiftool-perl)")
     if reader_available():
         reader_csv = os.path.join(bench.folder, "reader.csv")
-        reader = timed_into([READER_PYTHON, READER] + names, docs, reader_csv)
+        reader = min(timed_into([READER_PYTHON, READER] + names, docs, reader_csv) for _ in range(RUNS))
         seconds_line("python_reader.py (olefile, zipfile, etree)", reader, len(names))
         print("show is %.1f times as fast as the Python reader (aim: at least 10); it reads the same values "
               "for %d of %d documents" % (reader / show, agreeing_documents(show_csv, reader_csv), len(names)))

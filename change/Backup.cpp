@@ -6,8 +6,6 @@
 
 #include "change/ApplyChange.h"
 #include "platform/fs/FileIo.h"
-#include "platform/fs/FileOps.h"
-#include "platform/fs/FileState.h"
 #include "platform/fs/HeldOpen.h"
 #include "platform/time/LocalDateTime.h"
 
@@ -15,18 +13,35 @@ namespace kestrel::change {
 
 std::string BackupFileName(const std::string& path) { return path + ".bak"; }
 
-Outcome BackUpDocument(const std::string& path) {
+Result<PreparedBackup> PrepareBackup(const std::string& path) {
   const std::string backup = BackupFileName(path);
-  // The document is looked up before an earlier backup is touched, and that backup goes only when
-  // the new copy takes its name in one step: a vanished document or a failed copy never costs the
-  // last copy there was.
+  // The document is looked up before anything else, and an earlier backup goes only when the new
+  // copy takes its name in one step: a vanished document or a failed copy never costs the last
+  // copy there was.
   const auto record = fs::ReadFileRecord(path);
   if (!record) return fs::DescribeUnrecordedFile(path);
-  std::optional<fs::FileRecord> earlier;
   std::error_code unusual;  // a name the system cannot look at is no folder: the copy will say why
   if (std::filesystem::is_directory(backup, unusual)) {
     return Outcome::Failure(FailureKind::Io, "a folder stands where its backup goes (" + backup + ")");
   }
+  Result<std::unique_ptr<fs::PendingCopy>> copy = fs::WritePendingCopy(path, backup);
+  if (!copy) {
+    if (copy.outcome().kind() == FailureKind::HeldOpen) {
+      return Outcome::Failure(FailureKind::HeldOpen, "held open by another program, so it could not be copied");
+    }
+    return copy.outcome().Within("its backup " + backup + " could not be written");
+  }
+  PreparedBackup prepared;
+  prepared.document_ = path;
+  prepared.record_ = *record;
+  prepared.copy_ = std::move(*copy);
+  return prepared;
+}
+
+Outcome PutBackupInPlace(PreparedBackup& prepared) {
+  if (!prepared.copy_) return Outcome::Failure(FailureKind::Io, "this backup was put in place already");
+  const std::string backup = BackupFileName(prepared.document_);
+  std::optional<fs::FileRecord> earlier;
   if (fs::FileExistsAsFile(backup)) {
     // One another program has open could not be deleted on Windows either.
     if (fs::HeldOpenByAnotherProgram(backup)) {
@@ -39,24 +54,29 @@ Outcome BackUpDocument(const std::string& path) {
       return Outcome::Failure(FailureKind::ReadOnly, "its earlier backup " + backup + " cannot be replaced");
     }
   }
-  if (const Outcome copied = fs::CopyFile(path, backup); !copied) {
+  const Outcome replaced = prepared.copy_->Replace();
+  prepared.copy_.reset();  // its descriptor and lock go, so the backup can be given its times
+  if (!replaced) {
     if (earlier) fs::RestoreFileAttributes(backup, *earlier);
-    if (copied.kind() == FailureKind::HeldOpen) {
-      return Outcome::Failure(FailureKind::HeldOpen, "held open by another program, so it could not be copied");
-    }
-    return copied.Within("its backup " + backup + " could not be written");
+    return replaced.Within("its backup " + backup + " could not be written");
   }
 
   // The copy carries the document's bits, read-only included, which would refuse the times.
   fs::SetFileAttributes(backup, 0);
   // Through local date-times, as everywhere the program sets times: to the millisecond.
-  const auto times = record->times.FileTimes();
+  const auto times = prepared.record_.times.FileTimes();
   const auto creation = time::FileTimeToLocalDateTime(times.creation);
   const auto lastWrite = time::FileTimeToLocalDateTime(times.lastWrite);
   const auto lastAccess = time::FileTimeToLocalDateTime(times.lastAccess);
   if (creation && lastWrite && lastAccess) SetFileTimes(backup, *creation, *lastWrite, *lastAccess);
-  fs::SetFileAttributes(backup, record->attributes);
+  fs::SetFileAttributes(backup, prepared.record_.attributes);
   return Outcome::Success();
+}
+
+Outcome BackUpDocument(const std::string& path) {
+  Result<PreparedBackup> prepared = PrepareBackup(path);
+  if (!prepared) return prepared.outcome();
+  return PutBackupInPlace(*prepared);
 }
 
 }  // namespace kestrel::change

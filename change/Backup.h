@@ -3,18 +3,43 @@
 // carrying the document's content, times and attribute bits.
 // Nothing here throws.
 
+#include <memory>
 #include <string>
 
 #include "platform/Outcome.h"
+#include "platform/fs/FileOps.h"
+#include "platform/fs/FileState.h"
 
 namespace kestrel::change {
 
 std::string BackupFileName(const std::string& path);
 
-// Success once the copy exists (failures while giving it the times and attributes do not count).
-// A failure says why: the document is missing or held open, an earlier backup cannot be replaced
-// (another program holding it open included), a folder stands at the backup's name, or the copy
-// could not be written (the system's error text). Never shows anything, never throws.
+// A backup written and on disk but not yet under its name, so that several can be written at once
+// while they take their names one after the other. One never put in place leaves nothing behind.
+class PreparedBackup {
+ public:
+  const std::string& Document() const { return document_; }
+
+ private:
+  friend Result<PreparedBackup> PrepareBackup(const std::string& path);
+  friend Outcome PutBackupInPlace(PreparedBackup& backup);
+  std::string document_;
+  fs::FileRecord record_;
+  std::unique_ptr<fs::PendingCopy> copy_;
+};
+
+// The first half of BackUpDocument: the copy of the document written and synced. Nothing at the
+// backup's name is touched. Fails when the document is missing or held open, a folder stands at
+// the backup's name, or the copy could not be written.
+Result<PreparedBackup> PrepareBackup(const std::string& path);
+
+// The second half: the copy replaces an earlier backup in one step and gets the document's times
+// and attribute bits. Fails when an earlier backup cannot be replaced (another program holding it
+// open included); that backup is then left as it was.
+Outcome PutBackupInPlace(PreparedBackup& backup);
+
+// Both halves. Success once the copy exists (failures while giving it the times and attributes do
+// not count). A failure says why, as the two halves do. Never shows anything, never throws.
 Outcome BackUpDocument(const std::string& path);
 
 }  // namespace kestrel::change

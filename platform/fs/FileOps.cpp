@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "platform/fs/FileIo.h"
 #include "platform/fs/ReplacementFile.h"
@@ -25,39 +26,58 @@ bool WriteCopy(RandomAccessFile& in, const StoredState& from, const std::string&
   return out.file->SetTimes(std::nullopt, from.lastWrite);
 }
 
+Outcome Failed(const std::string& what) { return Outcome::Failure(FailureKind::Io, what + ": " + std::strerror(errno)); }
+
+class WrittenCopy final : public PendingCopy {
+ public:
+  WrittenCopy(const std::string& target, StoredState from) : replacement_(target, ".kestrel-copy-"), from_(std::move(from)) {}
+
+  ReplacementFile& File() { return replacement_; }
+
+  Outcome Replace() override {
+    const std::string& target = replacement_.Target();
+    struct stat targetInfo {};
+    if (::stat(target.c_str(), &targetInfo) == 0) {
+      if (!S_ISREG(targetInfo.st_mode)) return Outcome::Failure(FailureKind::Io, target + " is not a file");
+      // As with the Windows copy, a read-only or hidden file in the way is not replaced.
+      const std::optional<StoredState> inTheWay = ReadStoredState(target);
+      if (!inTheWay || (inTheWay->AttributeWord() & (kAttributeReadOnly | kAttributeHidden)) != 0) {
+        return Outcome::Failure(FailureKind::ReadOnly, target + " is read-only or hidden");
+      }
+    }
+    if (!replacement_.Commit()) return Outcome::Failure(FailureKind::Io, replacement_.Error());
+    // Committing gave it the permission bits of the file it replaced; the copy carries the source's.
+    const std::optional<StoredState> copied = ReadStoredState(target);
+    if (!copied) return DescribeUnrecordedFile(target);
+    if (KeepsPermissionBits(copied->backend) && copied->mode != from_.mode && ::chmod(target.c_str(), from_.mode) != 0) {
+      return Failed("giving the copy its permission bits");
+    }
+    return Outcome::Success();
+  }
+
+ private:
+  ReplacementFile replacement_;
+  StoredState from_;
+};
+
 }  // namespace
 
-Outcome CopyFile(const std::string& source, const std::string& target) {
-  auto failed = [](const std::string& what) {
-    return Outcome::Failure(FailureKind::Io, what + ": " + std::strerror(errno));
-  };
+Result<std::unique_ptr<PendingCopy>> WritePendingCopy(const std::string& source, const std::string& target) {
   // Under the shared lock from here on, so what is copied and what is recorded agree.
   OpenResult in = OpenFile(source, OpenMode::Read);
   if (!in.file) return DescribeOpenError(in);
   const std::optional<StoredState> from = ReadStoredState(source);
   if (!from) return DescribeUnrecordedFile(source);
-  struct stat targetInfo {};
-  if (::stat(target.c_str(), &targetInfo) == 0) {
-    if (!S_ISREG(targetInfo.st_mode)) return Outcome::Failure(FailureKind::Io, target + " is not a file");
-    // As with the Windows copy, a read-only or hidden file in the way is not replaced.
-    const std::optional<StoredState> inTheWay = ReadStoredState(target);
-    if (!inTheWay || (inTheWay->AttributeWord() & (kAttributeReadOnly | kAttributeHidden)) != 0) {
-      return Outcome::Failure(FailureKind::ReadOnly, target + " is read-only or hidden");
-    }
-  }
+  auto copy = std::make_unique<WrittenCopy>(target, *from);
+  if (!copy->File().Valid()) return Outcome::Failure(FailureKind::Io, copy->File().Error());
+  if (!WriteCopy(*in.file, *from, copy->File().Path())) return Failed("writing the copy");
+  return std::unique_ptr<PendingCopy>(std::move(copy));
+}
 
-  ReplacementFile replacement(target, ".kestrel-copy-");
-  if (!replacement.Valid()) return Outcome::Failure(FailureKind::Io, replacement.Error());
-  if (!WriteCopy(*in.file, *from, replacement.Path())) return failed("writing the copy");
-  if (!replacement.Commit()) return Outcome::Failure(FailureKind::Io, replacement.Error());
-
-  // Committing gave it the permission bits of the file it replaced; the copy carries the source's.
-  const std::optional<StoredState> copied = ReadStoredState(target);
-  if (!copied) return DescribeUnrecordedFile(target);
-  if (KeepsPermissionBits(copied->backend) && copied->mode != from->mode && ::chmod(target.c_str(), from->mode) != 0) {
-    return failed("giving the copy its permission bits");
-  }
-  return Outcome::Success();
+Outcome CopyFile(const std::string& source, const std::string& target) {
+  Result<std::unique_ptr<PendingCopy>> copy = WritePendingCopy(source, target);
+  if (!copy) return copy.outcome();
+  return (*copy)->Replace();
 }
 
 bool DeleteFile(const std::string& path) {

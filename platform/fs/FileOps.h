@@ -2,6 +2,7 @@
 // Copying, deleting and listing files.
 // Nothing here throws except std::bad_alloc.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,21 @@ namespace kestrel::fs {
 // leaves no partial file and says why. The source is read under a shared lock, so a file another
 // program writes fails (HeldOpen).
 Outcome CopyFile(const std::string& source, const std::string& target);
+
+// CopyFile in two halves that may run apart: the copy is written and put on disk beside the target
+// under no name (nothing anyone sees changes), then Replace puts it in the target's place. A copy
+// never put in place leaves nothing behind.
+class PendingCopy {
+ public:
+  virtual ~PendingCopy() = default;
+  // The second half: a read-only or hidden file in the way is not replaced; the copy takes the
+  // target's name in one step and gets the source's permission bits.
+  virtual Outcome Replace() = 0;
+};
+
+// The first half: the source read under its shared lock, the copy complete and synced. Nothing at
+// the target is looked at or touched yet.
+Result<std::unique_ptr<PendingCopy>> WritePendingCopy(const std::string& source, const std::string& target);
 
 // Removes a file (a symbolic link itself, not its target); false for a folder, for a read-only
 // file (as on Windows: clear the bit first) or when it cannot be removed.

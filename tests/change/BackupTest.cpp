@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 #include "platform/fs/FileState.h"
 #include "tests/change/ChangeFixture.h"
@@ -98,6 +99,37 @@ TEST(Backup, AnEarlierReadOnlyHiddenBackupIsReplaced) {
   EXPECT_TRUE(test::ReadBytes(backup) == test::ReadBytes(file));
   EXPECT_EQ(test::ShownAttributes(backup), test::ShownAttributes(file));
   EXPECT_TRUE(test::OwnerWritable(backup));
+}
+
+// Writing a backup's copy touches nothing anyone sees: an earlier backup stays as it was and no
+// file appears, also when the copy is dropped. Only putting it in place replaces the earlier one.
+TEST(Backup, ThePreparedCopyTouchesNothingUntilItIsPutInPlace) {
+  for (const bool earlierBackup : {false, true}) {
+    SCOPED_TRACE(earlierBackup ? "with an earlier backup" : "first backup");
+    const test::TempDir dir;
+    const auto file = test::PrepareDocument(dir, "lo-ja-full.docx", true);
+    const stdfs::path backup = file.string() + ".bak";
+    if (earlierBackup) {
+      std::ofstream(backup) << "an earlier backup";
+      ASSERT_TRUE(fs::SetFileAttributes(backup, fs::kAttributeReadOnly));
+    }
+    const auto namesBefore = Names(dir.Path());
+    const auto earlier = earlierBackup ? std::optional(test::TakeFileSnapshot(backup)) : std::nullopt;
+    {
+      Result<PreparedBackup> dropped = PrepareBackup(file);
+      ASSERT_TRUE(dropped) << dropped.outcome().message();
+    }
+    Result<PreparedBackup> prepared = PrepareBackup(file);
+    ASSERT_TRUE(prepared) << prepared.outcome().message();
+    EXPECT_EQ(Names(dir.Path()), namesBefore);
+    if (earlier) test::ExpectUnchanged(*earlier, test::TakeFileSnapshot(backup));
+
+    ASSERT_TRUE(PutBackupInPlace(*prepared));
+    EXPECT_TRUE(test::ReadBytes(backup) == test::ReadBytes(file));
+    EXPECT_EQ(test::ShownAttributes(backup), fs::kAttributeReadOnly);
+    EXPECT_FALSE(PutBackupInPlace(*prepared)) << "a prepared backup is put in place once";
+    EXPECT_EQ(Names(dir.Path()).size(), namesBefore.size() + (earlierBackup ? 0 : 1));
+  }
 }
 
 TEST(Backup, AFolderNamedLikeTheBackupIsLeftAlone) {

@@ -120,6 +120,25 @@ TEST(CliPool, AFailedBackupLeavesEveryLaterDocumentUntouched) {
   }
 }
 
+TEST(CliPool, ASecondIdenticalChangeSaysTheDocumentsAreAlreadySo) {
+  const TempDir dir;
+  const std::vector<std::string> names = {"a.doc", "b.docx", "c.doc", "d.docx"};
+  for (std::size_t i = 0; i < names.size(); ++i) dir.Copy(DataFile(kReadable[i]), names[i]);
+  const std::vector<std::string> words = Concat({"set", "--title", "同じ題名", "--company", "Norvale"}, names);
+  ASSERT_EQ(RunCli(words, dir.Path()).exitCode, 0);
+  std::vector<std::vector<std::uint8_t>> changed;
+  for (const std::string& name : names) changed.push_back(ReadBytes(dir.Path() / name));
+
+  const CliResult again = RunCli(words, dir.Path());
+
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(again.err, "");
+  std::string expected;
+  for (const std::string& name : names) expected += "already so: " + name + "\n";
+  EXPECT_EQ(again.out, expected);
+  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(ReadBytes(dir.Path() / names[i]), changed[i]) << names[i];
+}
+
 TEST(CliPool, AWorkerCountThatIsNoNumberIsAUsageError) {
   const TempDir dir;
   const fs::path file = dir.Copy(DataFile("lo-ascii-full.docx"), "a.docx");

@@ -8,7 +8,7 @@ namespace kestrel::cli {
 namespace {
 
 void TellProblem(Console& console, const ListedFile& file, const DocumentLine& line) {
-  const char* consequence = line.lines.empty()                         ? "it has no line"
+  const char* consequence = line.lines.empty()                          ? "it has no line"
                             : line.read.kind() == FailureKind::NotFound ? "its line holds only its path and name"
                                                                         : "its property fields are empty";
   console.Problem(file.given, line.read.message() + "; " + consequence);

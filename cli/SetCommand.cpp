@@ -64,7 +64,9 @@ int RunSet(ArgumentScanner& args, Console& console) {
         next.Allow();
         return SetOutcome{true, change::ApplyChange(packages[worker], path, request)};
       },
-      [&](std::size_t index, const SetOutcome& set) { allChanged = Report(console, files[index].given, set) && allChanged; });
+      [&](std::size_t index, const SetOutcome& set) {
+        allChanged = Report(console, files[index].given, set) && allChanged;
+      });
   for (std::size_t index = started; index < files.size(); ++index) {
     console.Out() << "not changed: " << files[index].given << '\n';
   }

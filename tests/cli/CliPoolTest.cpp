@@ -18,8 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> kReadable = {"lo-ascii-full.doc",  "lo-ja-full.docx",     "poi-ja-cp932.doc",
-                                            "pandoc-ja.docx",     "lo-long-values.docx", "lo-custom-names.doc",
+const std::vector<std::string> kReadable = {"lo-ascii-full.doc",   "lo-ja-full.docx",     "poi-ja-cp932.doc",
+                                            "pandoc-ja.docx",      "lo-long-values.docx", "lo-custom-names.doc",
                                             "lo-large-image.docx", "poi-no-dsi.doc",      "lo-empty-props.docx"};
 const std::vector<std::string> kDamaged = {"truncated.docx", "x.doc", "z.docx", "renamed-doc-as.docx"};
 

@@ -26,7 +26,8 @@ CliResult RunCli(const std::vector<std::string>& words, const fs::path& folder, 
   const TempDir scratch;
   const fs::path errFile = scratch.Path() / "stderr.txt";
   // Standard error to a file of its own; RunCommand's own 2>&1 then applies to the group only.
-  const CommandResult run = RunCommand("{ " + CliCommand(words, folder, environment) + " 2>" + ShellQuote(errFile.string()) + "; }");
+  const CommandResult run =
+      RunCommand("{ " + CliCommand(words, folder, environment) + " 2>" + ShellQuote(errFile.string()) + "; }");
   CliResult result{run.exitCode, run.output, {}};
   const std::vector<std::uint8_t> err = ReadBytes(errFile);
   result.err.assign(err.begin(), err.end());

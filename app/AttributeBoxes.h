@@ -1,16 +1,31 @@
 #pragma once
-// The three-state attribute boxes of both tabs as the choices the services take: checked sets the
-// attribute, unchecked clears it, grayed leaves it as the file has it.
+// The group "ファイル属性" of either tab: the three-state boxes read-only, archive, hidden and
+// system. Checked sets the attribute, unchecked clears it, grayed (as they start) leaves it as the
+// file has it.
 
-#include <Qt>
+#include <array>
+#include <cstdint>
 
+#include <QGroupBox>
+
+#include "app/TabWidgetNames.h"
 #include "catalogue/ChangeChoices.h"
 
 class QCheckBox;
 
 namespace kestrel::app {
 
-catalogue::AttributeChoice ChoiceOf(const QCheckBox& box);
-Qt::CheckState StateOf(catalogue::AttributeChoice choice);
+class AttributeBoxes : public QGroupBox {
+ public:
+  AttributeBoxes(Tab tab, QWidget* parent);
+
+  catalogue::AttributeChoices Choices() const;
+  void ShowChoices(const catalogue::AttributeChoices& choices);
+  // Checks the boxes of the attributes set in `attributes` (file attribute bits), unchecks the others.
+  void ShowAttributes(std::uint32_t attributes);
+
+ private:
+  std::array<QCheckBox*, 4> boxes_{};
+};
 
 }  // namespace kestrel::app

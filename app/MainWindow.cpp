@@ -1,19 +1,22 @@
 #include "app/MainWindow.h"
 
+#include <array>
+#include <utility>
+
 #include <QAction>
-#include <QGroupBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QTabWidget>
-#include <QToolButton>
 
 #include "app/ApplicationTitle.h"
+#include "app/AttributeBoxes.h"
 #include "app/Dialogs.h"
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
+#include "app/FileTimesGroup.h"
 #include "app/InPlaceEditors.h"
 #include "app/PropertyListView.h"
 #include "catalogue/PropertyCatalogue.h"
@@ -43,18 +46,19 @@ void MainWindow::SetUpContents() {
   setWindowTitle(ApplicationTitle());
   setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
   // The editors float inside the batch list until a click moves them.
-  editors = new InPlaceEditors(*this, *batchProperties);
+  editors_ = new InPlaceEditors(*this, *batchProperties_);
+  editors_->setObjectName(QStringLiteral("editors"));
   const catalogue::PropertyCatalogue catalogue;
-  batchProperties->FillCatalogueRows(catalogue);
-  singleProperties->FillCatalogueRows(catalogue);
+  batchProperties_->FillCatalogueRows(catalogue);
+  singleProperties_->FillCatalogueRows(catalogue);
   // Scrolling a property list first closes the editors, so none floats over the wrong row.
-  for (PropertyListView* list : {batchProperties, singleProperties}) {
-    connect(list, &PropertyListView::AboutToScroll, this, [this] { editors->CloseEditors(); });
+  for (PropertyListView* list : {batchProperties_, singleProperties_}) {
+    connect(list, &PropertyListView::AboutToScroll, this, [this] { editors_->CloseEditors(); });
   }
   // The stored presets fill the batch tab before the window is shown.
   LoadPreset();
-  connect(fileList, &FileListView::FilesDropped, this, &MainWindow::FilesDropped);
-  tabs->setCurrentIndex(0);
+  connect(fileList_, &FileListView::FilesDropped, this, &MainWindow::FilesDropped);
+  tabs_->setCurrentIndex(0);
   // The package component reports an entry it cannot decode; the user sees it here.
   packages_.SetOnMessage([this](const std::string& message, const std::string& title) {
     dialogs_.ShowMessage(this, QString::fromStdString(message), QString::fromStdString(title));
@@ -62,75 +66,61 @@ void MainWindow::SetUpContents() {
 }
 
 void MainWindow::ConnectCommands() {
-  connect(addFilesButton, &QToolButton::clicked, this, &MainWindow::AddFiles);
-  connect(addFolderButton, &QToolButton::clicked, this, &MainWindow::AddFolder);
-  connect(removeButton, &QToolButton::clicked, this, &MainWindow::RemoveSelectedFile);
-  connect(removeAllButton, &QToolButton::clicked, this, &MainWindow::RemoveAllFiles);
-  connect(addFilesAction, &QAction::triggered, this, &MainWindow::AddFiles);
-  connect(addFolderAction, &QAction::triggered, this, &MainWindow::AddFolder);
-  connect(removeAction, &QAction::triggered, this, &MainWindow::RemoveSelectedFile);
-  connect(removeAllAction, &QAction::triggered, this, &MainWindow::RemoveAllFiles);
-  connect(fileList, &QWidget::customContextMenuRequested, this,
-          [this](QPoint at) { fileListMenu->popup(fileList->viewport()->mapToGlobal(at)); });
-  connect(fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::ShowSelectedFile);
-  connect(singleProperties, &PropertyListView::ClickedAt, this, &MainWindow::EditSingleValueAt);
-  connect(batchProperties, &PropertyListView::ClickedAt, this, &MainWindow::EditBatchValueAt);
-  connect(batchProperties, &PropertyListView::DoubleClickedAt, this, &MainWindow::ToggleBatchRowAt);
-  connect(savePresetButton, &QToolButton::clicked, this, &MainWindow::SavePreset);
-  connect(loadPresetButton, &QToolButton::clicked, this, &MainWindow::LoadPreset);
-  connect(importFromSelectedButton, &QToolButton::clicked, this, &MainWindow::ImportFromSelectedFile);
-
-  connect(changeSelectedButton, &QPushButton::clicked, this, &MainWindow::ChangeSelectedFile);
-  connect(exportSelectedButton, &QPushButton::clicked, this, &MainWindow::ExportSelectedFile);
-  connect(changeAllButton, &QPushButton::clicked, this, &MainWindow::ChangeAllFiles);
-  connect(exportAllButton, &QPushButton::clicked, this, &MainWindow::ExportAllFiles);
-  for (QPushButton* hint : {singleHintsButton, batchHintsButton})
-    connect(hint, &QPushButton::clicked, this, &MainWindow::ShowHints);
-  // Closing asks nothing and saves nothing.
-  for (QPushButton* exit : {singleCloseButton, batchCloseButton})
-    connect(exit, &QPushButton::clicked, this, &QWidget::close);
-  connect(exitAction, &QAction::triggered, this, &QWidget::close);
-
-  connect(helpAction, &QAction::triggered, this, &MainWindow::ShowHelp);
-  connect(onlineHelpAction, &QAction::triggered, this, &MainWindow::ShowOnlineHelp);
-  connect(homePageAction, &QAction::triggered, this, &MainWindow::ShowHomePage);
-  connect(emailSupportAction, &QAction::triggered, this, &MainWindow::EmailSupport);
-  connect(hintsAction, &QAction::triggered, this, &MainWindow::ShowHintsFromMenu);
-  connect(aboutAction, &QAction::triggered, this, &MainWindow::ShowAbout);
+  const std::array<std::pair<QAction*, void (MainWindow::*)()>, 7> commands = {{
+      {addFilesAction_, &MainWindow::AddFiles},
+      {addFolderAction_, &MainWindow::AddFolder},
+      {removeAction_, &MainWindow::RemoveSelectedFile},
+      {removeAllAction_, &MainWindow::RemoveAllFiles},
+      {savePresetAction_, &MainWindow::SavePreset},
+      {loadPresetAction_, &MainWindow::LoadPreset},
+      {importFromSelectedAction_, &MainWindow::ImportFromSelectedFile},
+  }};
+  for (const auto& [action, command] : commands) connect(action, &QAction::triggered, this, command);
+  connect(fileList_, &QWidget::customContextMenuRequested, this,
+          [this](QPoint at) { fileListMenu_->popup(fileList_->viewport()->mapToGlobal(at)); });
+  connect(fileList_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::ShowSelectedFile);
+  connect(singleProperties_, &PropertyListView::ClickedAt, this, &MainWindow::EditSingleValueAt);
+  connect(batchProperties_, &PropertyListView::ClickedAt, this, &MainWindow::EditBatchValueAt);
+  connect(batchProperties_, &PropertyListView::DoubleClickedAt, this, &MainWindow::ToggleBatchRowAt);
+  connect(changeSelectedButton_, &QPushButton::clicked, this, &MainWindow::ChangeSelectedFile);
+  connect(exportSelectedButton_, &QPushButton::clicked, this, &MainWindow::ExportSelectedFile);
+  connect(changeAllButton_, &QPushButton::clicked, this, &MainWindow::ChangeAllFiles);
+  connect(exportAllButton_, &QPushButton::clicked, this, &MainWindow::ExportAllFiles);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (!event->spontaneous()) EnableRemoveButtons();
+  if (!event->spontaneous()) EnableRemoveCommands();
 }
 
-void MainWindow::EnableRemoveButtons() {
-  removeAllButton->setEnabled(files_->rowCount() > 0);
-  removeButton->setEnabled(fileList->SelectedRow() >= 0);
+void MainWindow::EnableRemoveCommands() {
+  removeAllAction_->setEnabled(files_->rowCount() > 0);
+  removeAction_->setEnabled(fileList_->SelectedRow() >= 0);
 }
 
-void MainWindow::CloseEditors() { editors->CloseEditors(); }
+void MainWindow::CloseEditors() { editors_->CloseEditors(); }
+
+void MainWindow::EnableListCommands(bool enabled) {
+  for (QWidget* control : std::initializer_list<QWidget*>{changeAllButton_, exportAllButton_}) {
+    control->setEnabled(enabled);
+  }
+  removeAllAction_->setEnabled(enabled);
+}
 
 void MainWindow::EnableAfterAdding() {
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{removeButton, removeAllButton, changeAllButton, exportAllButton}) {
-    control->setEnabled(true);
-  }
-  removeAllAction->setEnabled(true);
+  EnableListCommands(true);
+  removeAction_->setEnabled(true);
 }
 
 void MainWindow::EnableForSelection(bool fileSelected, bool documentShown) {
   // What would write to the selected document, or take its values, needs them read first.
-  for (QWidget* control : std::initializer_list<QWidget*>{changeSelectedButton, exportSelectedButton, fileTimesGroup,
-                                                          attributesGroup, importFromSelectedButton}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{changeSelectedButton_, exportSelectedButton_, singleTimes_,
+                                                          singleAttributes_}) {
     control->setEnabled(documentShown);
   }
-  removeButton->setEnabled(fileSelected);
-  removeAction->setEnabled(fileSelected);
-  if (fileSelected) {
-    changeAllButton->setEnabled(true);
-    exportAllButton->setEnabled(true);
-  }
+  importFromSelectedAction_->setEnabled(documentShown);
+  removeAction_->setEnabled(fileSelected);
+  if (fileSelected) EnableListCommands(true);
 }
 
 void MainWindow::ShowMessage(const QString& text) { dialogs_.ShowMessage(this, text, ApplicationTitle()); }

@@ -7,9 +7,7 @@
 // ZIP component and XML document the document services work with. The handlers read like the
 // steps of the commands they carry out; the work itself is done by the services.
 
-#include <array>
 #include <optional>
-#include <utility>
 
 #include <QMainWindow>
 #include <QString>
@@ -18,23 +16,19 @@
 #include "catalogue/ChangeChoices.h"
 #include "change/ApplyChange.h"
 #include "ooxml/PackageProperties.h"
-#include "platform/time/FileTime.h"
 
 class QAction;
 class QCheckBox;
-class QDateEdit;
-class QGroupBox;
 class QMenu;
-class QMenuBar;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
-class QTimeEdit;
-class QToolButton;
 
 namespace kestrel::app {
 
+class AttributeBoxes;
 class Dialogs;
+class FileTimesGroup;
 class FileListModel;
 class FileListView;
 class InPlaceEditors;
@@ -91,109 +85,42 @@ class MainWindow : public QMainWindow {
   void EditBatchValueAt(QPoint pointer);
   void ToggleBatchRowAt(QPoint pointer);
 
-  // Fills singleProperties, the file-time pickers and the attribute boxes of the single tab from
+  // Fills the property list, the file-time pickers and the attribute boxes of the single tab from
   // the document. When it could not be read (or put back as it was) they are left empty and the
   // outcome says why.
   Outcome ReadDocumentIntoPanel(const QString& path);
-
-  // The controls, public for the tests that drive the window.
-  QStatusBar* statusLine = nullptr;
-  QWidget* fileSide = nullptr;
-  QWidget* fileTools = nullptr;
-  QToolButton* addFilesButton = nullptr;
-  QToolButton* addFolderButton = nullptr;
-  QToolButton* removeButton = nullptr;
-  QToolButton* removeAllButton = nullptr;
-  FileListView* fileList = nullptr;
-  QWidget* tabsGap = nullptr;
-  QTabWidget* tabs = nullptr;
-  QWidget* singleTab = nullptr;
-  QWidget* batchTab = nullptr;
-
-  PropertyListView* singleProperties = nullptr;
-  QGroupBox* fileTimesGroup = nullptr;
-  QDateEdit* creationDate = nullptr;
-  QTimeEdit* creationTime = nullptr;
-  QDateEdit* lastWriteDate = nullptr;
-  QTimeEdit* lastWriteTime = nullptr;
-  QDateEdit* lastAccessDate = nullptr;
-  QTimeEdit* lastAccessTime = nullptr;
-  QGroupBox* attributesGroup = nullptr;
-  QCheckBox* readOnlyBox = nullptr;
-  QCheckBox* archiveBox = nullptr;
-  QCheckBox* hiddenBox = nullptr;
-  QCheckBox* systemBox = nullptr;
-  QWidget* singleButtons = nullptr;
-  QCheckBox* singleBackupBox = nullptr;
-  QPushButton* changeSelectedButton = nullptr;
-  QPushButton* exportSelectedButton = nullptr;
-  QPushButton* singleHintsButton = nullptr;
-  QPushButton* singleCloseButton = nullptr;
-
-  QWidget* presetTools = nullptr;
-  QToolButton* savePresetButton = nullptr;
-  QToolButton* loadPresetButton = nullptr;
-  QToolButton* importFromSelectedButton = nullptr;
-  PropertyListView* batchProperties = nullptr;
-  QGroupBox* batchFileTimesGroup = nullptr;
-  QCheckBox* batchCreationDateBox = nullptr;
-  QDateEdit* batchCreationDate = nullptr;
-  QCheckBox* batchCreationTimeBox = nullptr;
-  QTimeEdit* batchCreationTime = nullptr;
-  QCheckBox* batchLastWriteDateBox = nullptr;
-  QDateEdit* batchLastWriteDate = nullptr;
-  QCheckBox* batchLastWriteTimeBox = nullptr;
-  QTimeEdit* batchLastWriteTime = nullptr;
-  QCheckBox* batchLastAccessDateBox = nullptr;
-  QDateEdit* batchLastAccessDate = nullptr;
-  QCheckBox* batchLastAccessTimeBox = nullptr;
-  QTimeEdit* batchLastAccessTime = nullptr;
-  QGroupBox* batchAttributesGroup = nullptr;
-  QCheckBox* batchReadOnlyBox = nullptr;
-  QCheckBox* batchArchiveBox = nullptr;
-  QCheckBox* batchHiddenBox = nullptr;
-  QCheckBox* batchSystemBox = nullptr;
-  QWidget* batchButtons = nullptr;
-  QCheckBox* batchBackupBox = nullptr;
-  QPushButton* changeAllButton = nullptr;
-  QPushButton* exportAllButton = nullptr;
-  QPushButton* batchHintsButton = nullptr;
-  QPushButton* batchCloseButton = nullptr;
-
-  InPlaceEditors* editors = nullptr;
-
-  QMenuBar* mainMenu = nullptr;
-  QAction* exitAction = nullptr;
-  QAction* helpAction = nullptr;
-  QAction* onlineHelpAction = nullptr;
-  QAction* hintsAction = nullptr;
-  QAction* homePageAction = nullptr;
-  QAction* emailSupportAction = nullptr;
-  QAction* aboutAction = nullptr;
-  QMenu* fileListMenu = nullptr;
-  QAction* addFilesAction = nullptr;
-  QAction* addFolderAction = nullptr;
-  QAction* removeAction = nullptr;
-  QAction* removeAllAction = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
   void SetUpContents();
-  void EnableRemoveButtons();
+  void EnableRemoveCommands();
 
   // Layout (MainWindowLayout.cpp).
   void BuildWindow();
+  void BuildCommands();
   QWidget* BuildFileSide();
   QWidget* BuildSingleTab();
   QWidget* BuildBatchTab();
+  // The backup box above the buttons "変更", "CSV出力", "ヒント" and "終了" of a tab ("single" or
+  // "batch", which begins the names of the box and the last two buttons); the last two are
+  // connected here.
+  struct TabButtons {
+    QWidget* panel;
+    QCheckBox* backup;
+    QPushButton* change;
+    QPushButton* exportCsv;
+  };
+  TabButtons BuildTabButtons(QWidget* tab, const char* tabName, const char* changeName, const char* exportName);
   void BuildMenus();
   void ConnectCommands();
 
   // The enabling rules.
   void EnableAfterAdding();
   void EnableForSelection(bool fileSelected, bool documentShown);
+  // What needs a listed file: remove all, and the batch change and CSV export of every file.
+  void EnableListCommands(bool enabled);
 
   // Appends the staged files of a door; when any was appended, selects the last item.
   int AppendStagedFiles();
@@ -201,14 +128,12 @@ class MainWindow : public QMainWindow {
 
   // What the tabs hold, as the services take it.
   change::SingleTab SingleTabNow() const;
-  std::array<std::pair<QDateEdit*, QTimeEdit*>, 3> SingleTabTimePickers() const;
   // Empties the single tab's rows, pickers and boxes; nothing is shown for a document then.
   void ForgetSingleTab();
   // The icon of a listed file and why, in its tooltip and, while it is selected, the status bar.
   void ShowFileOutcome(int row, FileStatus status, const QString& text);
   catalogue::BatchValues BatchTabValues() const;
   void ShowBatchValues(const catalogue::BatchValues& values);
-  void SetFileTimePickers(QDateEdit* date, QTimeEdit* time, time::LocalDateTime value);
 
   void ShowMessage(const QString& text);
 
@@ -218,6 +143,36 @@ class MainWindow : public QMainWindow {
   // AskCsvTarget: the CSV file to write, with the default extension, an existing file replaced only
   // when the user agrees. nullopt when the user cancels.
   std::optional<QString> AskCsvTarget();
+
+  // The controls that change at run time. Each carries an object name of its own (the group boxes
+  // "fileTimesGroup", "attributesGroup" and their batch twins, the others their member's name),
+  // by which the tests find them.
+  QStatusBar* statusLine_ = nullptr;
+  FileListView* fileList_ = nullptr;
+  QMenu* fileListMenu_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  PropertyListView* singleProperties_ = nullptr;
+  FileTimesGroup* singleTimes_ = nullptr;
+  AttributeBoxes* singleAttributes_ = nullptr;
+  QCheckBox* singleBackupBox_ = nullptr;
+  QPushButton* changeSelectedButton_ = nullptr;
+  QPushButton* exportSelectedButton_ = nullptr;
+  PropertyListView* batchProperties_ = nullptr;
+  FileTimesGroup* batchTimes_ = nullptr;
+  AttributeBoxes* batchAttributes_ = nullptr;
+  QCheckBox* batchBackupBox_ = nullptr;
+  QPushButton* changeAllButton_ = nullptr;
+  QPushButton* exportAllButton_ = nullptr;
+  InPlaceEditors* editors_ = nullptr;
+
+  // The commands of the tool buttons, each shared with its menu items.
+  QAction* addFilesAction_ = nullptr;
+  QAction* addFolderAction_ = nullptr;
+  QAction* removeAction_ = nullptr;
+  QAction* removeAllAction_ = nullptr;
+  QAction* savePresetAction_ = nullptr;
+  QAction* loadPresetAction_ = nullptr;
+  QAction* importFromSelectedAction_ = nullptr;
 
   Dialogs& dialogs_;
   const StatusIcons& icons_;

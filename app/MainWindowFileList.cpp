@@ -1,8 +1,6 @@
 // The file list's doors, its removals and the selection change.
 #include <QAction>
-#include <QPushButton>
 #include <QStatusBar>
-#include <QToolButton>
 
 #include "app/Dialogs.h"
 #include "app/DocumentNames.h"
@@ -28,8 +26,8 @@ int MainWindow::AppendStagedFiles() {
 
 void MainWindow::SelectFile(int row) {
   // Selecting runs the selection change, which reads the file.
-  fileList->selectRow(row);
-  fileList->scrollTo(files_->index(row, 0));
+  fileList_->selectRow(row);
+  fileList_->scrollTo(files_->index(row, 0));
 }
 
 void MainWindow::AddFiles() {
@@ -81,29 +79,24 @@ void MainWindow::FilesDropped(const QStringList& paths) {
 
 void MainWindow::RemoveSelectedFile() {
   CloseEditors();
-  const int row = fileList->SelectedRow();
+  const int row = fileList_->SelectedRow();
   if (row < 0) return;
   files_->Remove(row);
   if (files_->rowCount() == 0) {
-    for (QWidget* control : std::initializer_list<QWidget*>{removeAllButton, changeAllButton, exportAllButton})
-      control->setEnabled(false);
-    removeAllAction->setEnabled(false);
-    removeAction->setEnabled(false);
+    EnableListCommands(false);
+    removeAction_->setEnabled(false);
     // No file is selected any more: the single tab stops showing the removed file.
     ShowSelectedFile();
     return;
   }
-  removeAllButton->setEnabled(true);
-  changeAllButton->setEnabled(true);
+  EnableListCommands(true);
   SelectFile(row == 0 ? 0 : row - 1);
 }
 
 void MainWindow::RemoveAllFiles() {
   CloseEditors();
   files_->RemoveAll();
-  for (QWidget* control : std::initializer_list<QWidget*>{removeAllButton, changeAllButton, exportAllButton})
-    control->setEnabled(false);
-  removeAllAction->setEnabled(false);
+  EnableListCommands(false);
   ShowSelectedFile();
 }
 
@@ -112,7 +105,7 @@ void MainWindow::ShowSelectedFile() {
   // which file is selected when it runs.
   if (selectionBusy_) return;
   selectionBusy_ = true;
-  const int row = fileList->SelectedRow();
+  const int row = fileList_->SelectedRow();
   if (row >= 0) {
     const WaitCursor waiting;
     const Outcome read = ReadDocumentIntoPanel(files_->Path(row));
@@ -123,11 +116,11 @@ void MainWindow::ShowSelectedFile() {
     } else if (files_->Reason(row).isEmpty()) {
       ShowFileOutcome(row, files_->Status(row), ReadOutcomeText(read));
     } else {
-      statusLine->showMessage(files_->Reason(row));  // what its last change did
+      statusLine_->showMessage(files_->Reason(row));  // what its last change did
     }
   } else {
     ForgetSingleTab();
-    statusLine->clearMessage();
+    statusLine_->clearMessage();
   }
   // A document is shown exactly when its read succeeded.
   EnableForSelection(row >= 0, shownSingleTab_.has_value());
@@ -136,7 +129,7 @@ void MainWindow::ShowSelectedFile() {
 
 void MainWindow::ShowFileOutcome(int row, FileStatus status, const QString& text) {
   files_->SetStatus(row, status, text);
-  if (row == fileList->SelectedRow()) statusLine->showMessage(text);
+  if (row == fileList_->SelectedRow()) statusLine_->showMessage(text);
 }
 
 }  // namespace kestrel::app

@@ -1,9 +1,11 @@
 // The main window's controls and where they sit (sizes in pixels at 96 dots per inch).
+#include <array>
+#include <tuple>
+
 #include <QAction>
 #include <QCheckBox>
-#include <QDateEdit>
+#include <QEvent>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QKeySequence>
@@ -13,13 +15,13 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTimeEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/AttributeBoxes.h"
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
-#include "app/Pickers.h"
+#include "app/FileTimesGroup.h"
 #include "app/PropertyListView.h"
 #include "app/MainWindow.h"
 
@@ -29,8 +31,6 @@ namespace {
 constexpr int kRightWidth = 393;
 constexpr int kGapWidth = 8;
 constexpr int kButtonPanelHeight = 67;
-constexpr int kAttributeGroupHeight = 49;
-constexpr int kTimeGroupHeight = 105;
 constexpr int kFileToolWidth = 145;
 constexpr int kBatchToolWidth = 171;
 constexpr int kToolFontPixels = 11;
@@ -43,22 +43,32 @@ Widget* Named(Widget* widget, const char* name) {
 
 QIcon StandardIcon(const QWidget* widget, QStyle::StandardPixmap pixmap) { return widget->style()->standardIcon(pixmap); }
 
+// Tool buttons show their caption and image only: the action they share with the menus would give
+// them its text as a tooltip.
+class NoToolTips : public QObject {
+ public:
+  using QObject::QObject;
+
+ private:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override { return event->type() == QEvent::ToolTip; }
+};
+
 // A flat tool-bar button with its image left of the text. Tool buttons never take the focus.
-QToolButton* ToolButton(QWidget* bar, const char* name, const QString& text, QStyle::StandardPixmap image, int width) {
+QToolButton* ToolButton(QWidget* bar, const char* name, QAction* command, int width, QObject* noToolTips) {
   auto* button = Named(new QToolButton(bar), name);
-  button->setText(text);
-  button->setIcon(StandardIcon(bar, image));
+  button->setDefaultAction(command);
   button->setIconSize(QSize(16, 16));
   button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
   button->setFixedWidth(width);
+  button->installEventFilter(noToolTips);
   return button;
 }
 
 // A tool bar of two rows.
-QWidget* ToolBar(QWidget* parent, const char* name) {
-  auto* bar = Named(new QWidget(parent), name);
+QGridLayout* ToolBar(QWidget* parent) {
+  auto* bar = new QWidget(parent);
   QFont font = bar->font();
   font.setPixelSize(kToolFontPixels);
   bar->setFont(font);
@@ -67,79 +77,24 @@ QWidget* ToolBar(QWidget* parent, const char* name) {
   grid->setHorizontalSpacing(0);
   grid->setVerticalSpacing(0);
   grid->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  return bar;
+  return grid;
 }
 
-QPushButton* PushButton(QWidget* parent, const char* name, const QString& text, QStyle::StandardPixmap image) {
-  auto* button = Named(new QPushButton(text, parent), name);
+// A command of a tool button: its caption on the button, `menuText` in the menus (without an
+// image there).
+QAction* Command(QWidget* window, const char* name, const QString& caption, QStyle::StandardPixmap image,
+                 const QString& menuText = {}) {
+  auto* action = Named(new QAction(StandardIcon(window, image), menuText.isEmpty() ? caption : menuText, window), name);
+  action->setIconText(caption);
+  action->setIconVisibleInMenu(false);
+  return action;
+}
+
+QPushButton* PushButton(QWidget* parent, const QString& name, const QString& text, QStyle::StandardPixmap image) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(name);
   button->setIcon(StandardIcon(parent, image));
   return button;
-}
-
-QCheckBox* CheckBox(QWidget* parent, const char* name, const QString& text) {
-  return Named(new QCheckBox(text, parent), name);
-}
-
-// A three-state attribute box, grayed: the attribute stays as the file has it.
-QCheckBox* AttributeBox(QWidget* parent, const char* name, const QString& text) {
-  QCheckBox* box = CheckBox(parent, name, text);
-  box->setTristate(true);
-  box->setCheckState(Qt::PartiallyChecked);
-  return box;
-}
-
-QGroupBox* Group(QWidget* parent, const char* name, const QString& title, int height) {
-  auto* group = Named(new QGroupBox(title, parent), name);
-  group->setFixedHeight(height);
-  return group;
-}
-
-QLabel* RowLabel(QWidget* parent, const QString& text) { return new QLabel(text, parent); }
-
-const QStringList kTimeRowLabels = {QStringLiteral("作成日時："), QStringLiteral("更新時間："),
-                                    QStringLiteral("アクセス日時：")};
-
-const QString kBackupCaption = QStringLiteral("変更する前に、元のファイルを同じフォルダにバックアップする");
-
-// The four attribute boxes in a row.
-QGroupBox* AttributeGroup(QWidget* parent, const char* name, const std::array<QCheckBox**, 4>& boxes,
-                          const std::array<const char*, 4>& names) {
-  QGroupBox* group = Group(parent, name, QStringLiteral("ファイル属性"), kAttributeGroupHeight);
-  auto* row = new QHBoxLayout(group);
-  row->setContentsMargins(8, 2, 8, 4);
-  const std::array<QString, 4> captions = {QStringLiteral("読み取り専用"), QStringLiteral("アーカイブ"),
-                                           QStringLiteral("隠し"), QStringLiteral("システム")};
-  for (std::size_t i = 0; i < boxes.size(); ++i) {
-    *boxes.at(i) = AttributeBox(group, names.at(i), captions.at(i));
-    row->addWidget(*boxes.at(i));
-  }
-  row->addStretch();
-  return group;
-}
-
-// The backup box above the four push buttons.
-QWidget* ButtonPanel(QWidget* parent, const char* name, QCheckBox** backup, const char* backupName,
-                     const std::array<QPushButton**, 4>& buttons, const std::array<const char*, 4>& names) {
-  auto* panel = Named(new QWidget(parent), name);
-  panel->setFixedHeight(kButtonPanelHeight);
-  auto* column = new QVBoxLayout(panel);
-  column->setContentsMargins(4, 4, 4, 4);
-  *backup = CheckBox(panel, backupName, kBackupCaption);
-  (*backup)->setChecked(true);
-  column->addWidget(*backup);
-  auto* row = new QHBoxLayout();
-  const std::array<std::pair<QString, QStyle::StandardPixmap>, 4> captions = {{
-      {QStringLiteral("変更"), QStyle::SP_DialogApplyButton},
-      {QStringLiteral("CSV出力"), QStyle::SP_DialogSaveButton},
-      {QStringLiteral("ヒント"), QStyle::SP_DialogHelpButton},
-      {QStringLiteral("終了"), QStyle::SP_DialogCloseButton},
-  }};
-  for (std::size_t i = 0; i < buttons.size(); ++i) {
-    *buttons.at(i) = PushButton(panel, names.at(i), captions.at(i).first, captions.at(i).second);
-    row->addWidget(*buttons.at(i));
-  }
-  column->addLayout(row);
-  return panel;
 }
 
 QVBoxLayout* PageLayout(QWidget* page) {
@@ -154,216 +109,176 @@ QVBoxLayout* PageLayout(QWidget* page) {
 void MainWindow::BuildWindow() {
   resize(852, 614);
 
-  statusLine = Named(new QStatusBar(this), "statusLine");
-  auto* statusText = new QLabel(QStringLiteral("Word 文書のプロパティ、日時、属性を表示・変更します"), statusLine);
+  statusLine_ = Named(new QStatusBar(this), "statusLine");
+  auto* statusText = new QLabel(QStringLiteral("Word 文書のプロパティ、日時、属性を表示・変更します"), statusLine_);
   statusText->setFixedWidth(300);
-  statusLine->addWidget(statusText);
-  setStatusBar(statusLine);
+  statusLine_->addWidget(statusText);
+  setStatusBar(statusLine_);
 
+  BuildCommands();
   auto* central = new QWidget(this);
   auto* row = new QHBoxLayout(central);
   row->setContentsMargins(4, 4, 4, 0);
   row->setSpacing(0);
   row->addWidget(BuildFileSide(), 1);
-  tabsGap = Named(new QWidget(central), "tabsGap");
-  tabsGap->setFixedWidth(kGapWidth);
-  row->addWidget(tabsGap);
-  tabs = Named(new QTabWidget(central), "tabs");
-  tabs->setFixedWidth(kRightWidth);
-  tabs->addTab(BuildSingleTab(), QStringLiteral("単一変更"));
-  tabs->addTab(BuildBatchTab(), QStringLiteral("一括変更"));
-  row->addWidget(tabs);
+  row->addSpacing(kGapWidth);
+  tabs_ = Named(new QTabWidget(central), "tabs");
+  tabs_->setFixedWidth(kRightWidth);
+  tabs_->addTab(BuildSingleTab(), QStringLiteral("単一変更"));
+  tabs_->addTab(BuildBatchTab(), QStringLiteral("一括変更"));
+  row->addWidget(tabs_);
   setCentralWidget(central);
   BuildMenus();
 
   // The design state: what needs a file or a selection starts disabled.
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{removeButton, removeAllButton, changeAllButton, exportAllButton,
-                                       changeSelectedButton, exportSelectedButton, importFromSelectedButton}) {
-    control->setEnabled(false);
-  }
-  removeAction->setEnabled(false);
-  removeAllAction->setEnabled(false);
+  changeSelectedButton_->setEnabled(false);
+  exportSelectedButton_->setEnabled(false);
+  EnableListCommands(false);
+  for (QAction* command : {removeAction_, importFromSelectedAction_}) command->setEnabled(false);
+}
+
+void MainWindow::BuildCommands() {
+  addFilesAction_ = Command(this, "addFilesAction", QStringLiteral("ファイル追加"), QStyle::SP_FileIcon,
+                            QStringLiteral("ファイル追加(&A)"));
+  addFolderAction_ = Command(this, "addFolderAction", QStringLiteral("フォルダからファイル追加"),
+                             QStyle::SP_DirOpenIcon, QStringLiteral("フォルダからファイル追加(&D)"));
+  removeAction_ = Command(this, "removeAction", QStringLiteral("削除"), QStyle::SP_TrashIcon, QStringLiteral("削除(&R)"));
+  removeAllAction_ = Command(this, "removeAllAction", QStringLiteral("全て削除"), QStyle::SP_DialogDiscardButton,
+                             QStringLiteral("全て削除(&L)"));
+  savePresetAction_ = Command(this, "savePresetAction", QStringLiteral("既定保存"), QStyle::SP_DialogSaveButton);
+  loadPresetAction_ = Command(this, "loadPresetAction", QStringLiteral("既定のインポート"), QStyle::SP_DialogOpenButton);
+  importFromSelectedAction_ = Command(this, "importFromSelectedAction", QStringLiteral("選択したファイルからインポート"),
+                                      QStyle::SP_FileDialogContentsView);
+  // Spelled out: the desktop's standard keys differ by platform theme, and some have none.
+  addFilesAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  addFolderAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+  // Delete removes a file only where the file list has the focus: elsewhere it edits text.
+  removeAction_->setShortcut(QKeySequence(Qt::Key_Delete));
+  removeAction_->setShortcutContext(Qt::WidgetShortcut);
 }
 
 QWidget* MainWindow::BuildFileSide() {
-  fileSide = Named(new QWidget(this), "fileSide");
-  auto* column = new QVBoxLayout(fileSide);
+  auto* side = new QWidget(this);
+  auto* column = new QVBoxLayout(side);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  fileTools = ToolBar(fileSide, "fileTools");
-  auto* grid = static_cast<QGridLayout*>(fileTools->layout());
-  addFilesButton =
-      ToolButton(fileTools, "addFilesButton", QStringLiteral("ファイル追加"), QStyle::SP_FileIcon, kFileToolWidth);
-  addFolderButton = ToolButton(fileTools, "addFolderButton", QStringLiteral("フォルダからファイル追加"),
-                               QStyle::SP_DirOpenIcon, kFileToolWidth);
-  removeButton = ToolButton(fileTools, "removeButton", QStringLiteral("削除"), QStyle::SP_TrashIcon, kFileToolWidth);
-  removeAllButton = ToolButton(fileTools, "removeAllButton", QStringLiteral("全て削除"), QStyle::SP_DialogDiscardButton,
-                               kFileToolWidth);
-  grid->addWidget(addFilesButton, 0, 0);
-  grid->addWidget(addFolderButton, 0, 1);
-  grid->addWidget(removeButton, 1, 0);
-  grid->addWidget(removeAllButton, 1, 1);
-  column->addWidget(fileTools);
+  QGridLayout* tools = ToolBar(side);
+  auto* noToolTips = new NoToolTips(side);
+  QWidget* bar = tools->parentWidget();
+  tools->addWidget(ToolButton(bar, "addFilesButton", addFilesAction_, kFileToolWidth, noToolTips), 0, 0);
+  tools->addWidget(ToolButton(bar, "addFolderButton", addFolderAction_, kFileToolWidth, noToolTips), 0, 1);
+  tools->addWidget(ToolButton(bar, "removeButton", removeAction_, kFileToolWidth, noToolTips), 1, 0);
+  tools->addWidget(ToolButton(bar, "removeAllButton", removeAllAction_, kFileToolWidth, noToolTips), 1, 1);
+  column->addWidget(bar);
 
-  fileList = Named(new FileListView(fileSide), "fileList");
-  files_ = new FileListModel(icons_, fileList);
-  fileList->setModel(files_);
-  column->addWidget(fileList, 1);
-  return fileSide;
+  fileList_ = Named(new FileListView(side), "fileList");
+  files_ = new FileListModel(icons_, fileList_);
+  fileList_->setModel(files_);
+  fileList_->addAction(removeAction_);
+  column->addWidget(fileList_, 1);
+  return side;
 }
 
 QWidget* MainWindow::BuildSingleTab() {
-  singleTab = Named(new QWidget(this), "singleTab");
-  QVBoxLayout* column = PageLayout(singleTab);
-  singleProperties = Named(new PropertyListView(false, singleTab), "singleProperties");
+  auto* tab = Named(new QWidget(this), "singleTab");
+  QVBoxLayout* column = PageLayout(tab);
+  singleProperties_ = Named(new PropertyListView(false, tab), "singleProperties");
   // F2 and Enter open the selected row's editor as a click on its value does.
-  connect(singleProperties, &PropertyListView::EditRequested, this, &MainWindow::EditSingleValueAt);
-  column->addWidget(singleProperties, 1);
-
-  fileTimesGroup = Group(singleTab, "fileTimesGroup", QStringLiteral("ファイル日時"), kTimeGroupHeight);
-  auto* grid = new QGridLayout(fileTimesGroup);
-  grid->setContentsMargins(8, 4, 8, 6);
-  grid->setVerticalSpacing(4);
-  const std::array<std::pair<QDateEdit**, QTimeEdit**>, 3> pairs = {{
-      {&creationDate, &creationTime},
-      {&lastWriteDate, &lastWriteTime},
-      {&lastAccessDate, &lastAccessTime},
-  }};
-  const std::array<std::pair<const char*, const char*>, 3> names = {{
-      {"creationDate", "creationTime"},
-      {"lastWriteDate", "lastWriteTime"},
-      {"lastAccessDate", "lastAccessTime"},
-  }};
-  for (int i = 0; i < 3; ++i) {
-    const auto at = static_cast<std::size_t>(i);
-    grid->addWidget(RowLabel(fileTimesGroup, kTimeRowLabels.at(i)), i, 0);
-    *pairs.at(at).first = Named(NewDatePicker(fileTimesGroup), names.at(at).first);
-    *pairs.at(at).second = Named(NewTimePicker(fileTimesGroup), names.at(at).second);
-    // A time that cannot be shown leaves its date picker at the first date, shown blank.
-    (*pairs.at(at).first)->setSpecialValueText(QStringLiteral(" "));
-    grid->addWidget(*pairs.at(at).first, i, 1);
-    grid->addWidget(*pairs.at(at).second, i, 2);
-  }
-  grid->setColumnMinimumWidth(1, 112);
-  grid->setColumnMinimumWidth(2, 90);
-  grid->setColumnStretch(3, 1);
-  column->addWidget(fileTimesGroup);
-
-  attributesGroup = AttributeGroup(singleTab, "attributesGroup", {&readOnlyBox, &archiveBox, &hiddenBox, &systemBox},
-                             {"readOnlyBox", "archiveBox", "hiddenBox", "systemBox"});
-  column->addWidget(attributesGroup);
-  singleButtons =
-      ButtonPanel(singleTab, "singleButtons", &singleBackupBox, "singleBackupBox",
-                  {&changeSelectedButton, &exportSelectedButton, &singleHintsButton, &singleCloseButton},
-                  {"changeSelectedButton", "exportSelectedButton", "singleHintsButton", "singleCloseButton"});
-  column->addWidget(singleButtons);
-  return singleTab;
+  connect(singleProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditSingleValueAt);
+  column->addWidget(singleProperties_, 1);
+  singleTimes_ = new FileTimesGroup(Tab::Single, tab);
+  column->addWidget(singleTimes_);
+  singleAttributes_ = new AttributeBoxes(Tab::Single, tab);
+  column->addWidget(singleAttributes_);
+  const TabButtons buttons = BuildTabButtons(tab, "single", "changeSelectedButton", "exportSelectedButton");
+  singleBackupBox_ = buttons.backup;
+  changeSelectedButton_ = buttons.change;
+  exportSelectedButton_ = buttons.exportCsv;
+  column->addWidget(buttons.panel);
+  return tab;
 }
 
 QWidget* MainWindow::BuildBatchTab() {
-  batchTab = Named(new QWidget(this), "batchTab");
-  QVBoxLayout* column = PageLayout(batchTab);
-  presetTools = ToolBar(batchTab, "presetTools");
-  auto* tools = static_cast<QGridLayout*>(presetTools->layout());
-  savePresetButton = ToolButton(presetTools, "savePresetButton", QStringLiteral("既定保存"),
-                                QStyle::SP_DialogSaveButton, kBatchToolWidth);
-  loadPresetButton = ToolButton(presetTools, "loadPresetButton", QStringLiteral("既定のインポート"),
-                            QStyle::SP_DialogOpenButton, kBatchToolWidth);
-  importFromSelectedButton =
-      ToolButton(presetTools, "importFromSelectedButton", QStringLiteral("選択したファイルからインポート"),
-                 QStyle::SP_FileDialogContentsView, kBatchToolWidth);
-  tools->addWidget(savePresetButton, 0, 0);
-  tools->addWidget(loadPresetButton, 0, 1);
-  tools->addWidget(importFromSelectedButton, 1, 0);
-  column->addWidget(presetTools);
-  batchProperties = Named(new PropertyListView(true, batchTab), "batchProperties");
-  connect(batchProperties, &PropertyListView::EditRequested, this, &MainWindow::EditBatchValueAt);
-  column->addWidget(batchProperties, 1);
+  auto* tab = Named(new QWidget(this), "batchTab");
+  QVBoxLayout* column = PageLayout(tab);
+  QGridLayout* tools = ToolBar(tab);
+  auto* noToolTips = new NoToolTips(tab);
+  QWidget* bar = tools->parentWidget();
+  tools->addWidget(ToolButton(bar, "savePresetButton", savePresetAction_, kBatchToolWidth, noToolTips), 0, 0);
+  tools->addWidget(ToolButton(bar, "loadPresetButton", loadPresetAction_, kBatchToolWidth, noToolTips), 0, 1);
+  tools->addWidget(ToolButton(bar, "importFromSelectedButton", importFromSelectedAction_, kBatchToolWidth, noToolTips),
+                   1, 0);
+  column->addWidget(bar);
+  batchProperties_ = Named(new PropertyListView(true, tab), "batchProperties");
+  connect(batchProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditBatchValueAt);
+  column->addWidget(batchProperties_, 1);
+  batchTimes_ = new FileTimesGroup(Tab::Batch, tab);
+  column->addWidget(batchTimes_);
+  batchAttributes_ = new AttributeBoxes(Tab::Batch, tab);
+  column->addWidget(batchAttributes_);
+  const TabButtons buttons = BuildTabButtons(tab, "batch", "changeAllButton", "exportAllButton");
+  batchBackupBox_ = buttons.backup;
+  changeAllButton_ = buttons.change;
+  exportAllButton_ = buttons.exportCsv;
+  column->addWidget(buttons.panel);
+  return tab;
+}
 
-  batchFileTimesGroup = Group(batchTab, "batchFileTimesGroup", QStringLiteral("ファイル日時"), kTimeGroupHeight);
-  auto* grid = new QGridLayout(batchFileTimesGroup);
-  grid->setContentsMargins(8, 4, 8, 6);
-  grid->setVerticalSpacing(4);
-  struct TimeRow {
-    QCheckBox** dateBox;
-    QDateEdit** date;
-    QCheckBox** timeBox;
-    QTimeEdit** time;
-    std::array<const char*, 4> names;
-  };
-  const std::array<TimeRow, 3> rows = {{
-      {&batchCreationDateBox, &batchCreationDate, &batchCreationTimeBox, &batchCreationTime,
-       {"batchCreationDateBox", "batchCreationDate", "batchCreationTimeBox", "batchCreationTime"}},
-      {&batchLastWriteDateBox, &batchLastWriteDate, &batchLastWriteTimeBox, &batchLastWriteTime,
-       {"batchLastWriteDateBox", "batchLastWriteDate", "batchLastWriteTimeBox", "batchLastWriteTime"}},
-      {&batchLastAccessDateBox, &batchLastAccessDate, &batchLastAccessTimeBox, &batchLastAccessTime,
-       {"batchLastAccessDateBox", "batchLastAccessDate", "batchLastAccessTimeBox", "batchLastAccessTime"}},
-  }};
-  for (int i = 0; i < 3; ++i) {
-    const TimeRow& row = rows.at(static_cast<std::size_t>(i));
-    grid->addWidget(RowLabel(batchFileTimesGroup, kTimeRowLabels.at(i)), i, 0);
-    *row.dateBox = CheckBox(batchFileTimesGroup, row.names[0], QString());
-    *row.date = Named(NewDatePicker(batchFileTimesGroup), row.names[1]);
-    *row.timeBox = CheckBox(batchFileTimesGroup, row.names[2], QString());
-    *row.time = Named(NewTimePicker(batchFileTimesGroup), row.names[3]);
-    // A checked box sets that part of the file time; the picker is usable only then.
-    connect(*row.dateBox, &QCheckBox::toggled, *row.date, &QWidget::setEnabled);
-    connect(*row.timeBox, &QCheckBox::toggled, *row.time, &QWidget::setEnabled);
-    (*row.dateBox)->setChecked(true);
-    (*row.timeBox)->setChecked(true);
-    grid->addWidget(*row.dateBox, i, 1);
-    grid->addWidget(*row.date, i, 2);
-    grid->addWidget(*row.timeBox, i, 3);
-    grid->addWidget(*row.time, i, 4);
-  }
-  grid->setColumnMinimumWidth(2, 112);
-  grid->setColumnMinimumWidth(4, 90);
-  grid->setColumnStretch(5, 1);
-  column->addWidget(batchFileTimesGroup);
-
-  batchAttributesGroup = AttributeGroup(batchTab, "batchAttributesGroup",
-                                        {&batchReadOnlyBox, &batchArchiveBox, &batchHiddenBox, &batchSystemBox},
-                                        {"batchReadOnlyBox", "batchArchiveBox", "batchHiddenBox", "batchSystemBox"});
-  column->addWidget(batchAttributesGroup);
-  batchButtons = ButtonPanel(batchTab, "batchButtons", &batchBackupBox, "batchBackupBox",
-                             {&changeAllButton, &exportAllButton, &batchHintsButton, &batchCloseButton},
-                             {"changeAllButton", "exportAllButton", "batchHintsButton", "batchCloseButton"});
-  column->addWidget(batchButtons);
-  return batchTab;
+MainWindow::TabButtons MainWindow::BuildTabButtons(QWidget* tab, const char* tabName, const char* changeName,
+                                                   const char* exportName) {
+  const QString prefix = QString::fromLatin1(tabName);
+  auto* panel = new QWidget(tab);
+  panel->setFixedHeight(kButtonPanelHeight);
+  auto* column = new QVBoxLayout(panel);
+  column->setContentsMargins(4, 4, 4, 4);
+  auto* backup = new QCheckBox(QStringLiteral("変更する前に、元のファイルを同じフォルダにバックアップする"), panel);
+  backup->setObjectName(prefix + QStringLiteral("BackupBox"));
+  backup->setChecked(true);
+  column->addWidget(backup);
+  auto* row = new QHBoxLayout();
+  QPushButton* change =
+      PushButton(panel, QString::fromLatin1(changeName), QStringLiteral("変更"), QStyle::SP_DialogApplyButton);
+  QPushButton* exportCsv =
+      PushButton(panel, QString::fromLatin1(exportName), QStringLiteral("CSV出力"), QStyle::SP_DialogSaveButton);
+  QPushButton* hints =
+      PushButton(panel, prefix + QStringLiteral("HintsButton"), QStringLiteral("ヒント"), QStyle::SP_DialogHelpButton);
+  QPushButton* close =
+      PushButton(panel, prefix + QStringLiteral("CloseButton"), QStringLiteral("終了"), QStyle::SP_DialogCloseButton);
+  for (QPushButton* button : {change, exportCsv, hints, close}) row->addWidget(button);
+  column->addLayout(row);
+  connect(hints, &QPushButton::clicked, this, &MainWindow::ShowHints);
+  // Closing asks nothing and saves nothing.
+  connect(close, &QPushButton::clicked, this, &QWidget::close);
+  return {panel, backup, change, exportCsv};
 }
 
 void MainWindow::BuildMenus() {
-  mainMenu = Named(new QMenuBar(this), "mainMenu");
+  auto* mainMenu = Named(new QMenuBar(this), "mainMenu");
   QMenu* fileMenu = mainMenu->addMenu(QStringLiteral("ファイル(&F)"));
-  addFilesAction = Named(fileMenu->addAction(QStringLiteral("ファイル追加(&A)")), "addFilesAction");
-  addFolderAction = Named(fileMenu->addAction(QStringLiteral("フォルダからファイル追加(&D)")), "addFolderAction");
-  removeAction = Named(fileMenu->addAction(QStringLiteral("削除(&R)")), "removeAction");
-  removeAllAction = Named(fileMenu->addAction(QStringLiteral("全て削除(&L)")), "removeAllAction");
+  fileMenu->addActions({addFilesAction_, addFolderAction_, removeAction_, removeAllAction_});
   fileMenu->addSeparator();
-  exitAction = Named(fileMenu->addAction(QStringLiteral("終了(&X)")), "exitAction");
+  QAction* exitAction = Named(fileMenu->addAction(QStringLiteral("終了(&X)")), "exitAction");
+  exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  // Closing asks nothing and saves nothing.
+  connect(exitAction, &QAction::triggered, this, &QWidget::close);
   QMenu* helpMenu = mainMenu->addMenu(QStringLiteral("ヘルプ(&H)"));
-  helpAction = Named(helpMenu->addAction(QStringLiteral("ヘルプ(&H)")), "helpAction");
-  onlineHelpAction = Named(helpMenu->addAction(QStringLiteral("ヘルプオンライン(&O)")), "onlineHelpAction");
-  hintsAction = Named(helpMenu->addAction(QStringLiteral("ヒント(&T)")), "hintsAction");
-  homePageAction = Named(helpMenu->addAction(QStringLiteral("Norvale　ホームページ(&W)")), "homePageAction");
-  emailSupportAction = Named(helpMenu->addAction(QStringLiteral("メールサポート(&M)")), "emailSupportAction");
-  aboutAction = Named(helpMenu->addAction(QStringLiteral("バージョン情報(&A)")), "aboutAction");
+  const std::array<std::tuple<QString, const char*, void (MainWindow::*)()>, 6> helpItems = {{
+      {QStringLiteral("ヘルプ(&H)"), "helpAction", &MainWindow::ShowHelp},
+      {QStringLiteral("ヘルプオンライン(&O)"), "onlineHelpAction", &MainWindow::ShowOnlineHelp},
+      {QStringLiteral("ヒント(&T)"), "hintsAction", &MainWindow::ShowHintsFromMenu},
+      {QStringLiteral("Norvale　ホームページ(&W)"), "homePageAction", &MainWindow::ShowHomePage},
+      {QStringLiteral("メールサポート(&M)"), "emailSupportAction", &MainWindow::EmailSupport},
+      {QStringLiteral("バージョン情報(&A)"), "aboutAction", &MainWindow::ShowAbout},
+  }};
+  for (const auto& [text, name, command] : helpItems) {
+    connect(Named(helpMenu->addAction(text), name), &QAction::triggered, this, command);
+  }
+  helpMenu->actions().front()->setShortcut(QKeySequence(Qt::Key_F1));
   setMenuBar(mainMenu);
 
-  // Spelled out: the desktop's standard keys differ by platform theme, and some have none.
-  addFilesAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-  addFolderAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-  // Delete removes a file only where the file list has the focus: elsewhere it edits text.
-  removeAction->setShortcut(QKeySequence(Qt::Key_Delete));
-  removeAction->setShortcutContext(Qt::WidgetShortcut);
-  fileList->addAction(removeAction);
-  helpAction->setShortcut(QKeySequence(Qt::Key_F1));
-  exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-
   // The list's popup offers the same four commands as the file menu.
-  fileListMenu = Named(new QMenu(this), "fileListMenu");
-  fileListMenu->addActions({addFilesAction, addFolderAction, removeAction, removeAllAction});
+  fileListMenu_ = Named(new QMenu(this), "fileListMenu");
+  fileListMenu_->addActions({addFilesAction_, addFolderAction_, removeAction_, removeAllAction_});
 }
 
 }  // namespace kestrel::app

@@ -47,7 +47,7 @@ std::optional<QString> MainWindow::AskCsvTarget() {
 }
 
 void MainWindow::SelectFirstFile() {
-  fileList->clearSelection();
+  fileList_->clearSelection();
   if (files_->rowCount() > 0) SelectFile(0);
 }
 
@@ -71,7 +71,7 @@ void MainWindow::ChangeAllFiles() {
   dialogs_.ShowModal(*batchChange_);
   // The first file is read again, so the single tab shows what the run left in it.
   SelectFirstFile();
-  statusLine->showMessage(BatchTallyText(batchChange_->Tally()));
+  statusLine_->showMessage(BatchTallyText(batchChange_->Tally()));
 }
 
 void MainWindow::ExportAllFiles() {
@@ -89,11 +89,11 @@ void MainWindow::ExportAllFiles() {
   csvExport_->Prepare(job);
   dialogs_.ShowModal(*csvExport_);
   SelectFirstFile();
-  statusLine->showMessage(ExportTallyText(csvExport_->Tally()));
+  statusLine_->showMessage(ExportTallyText(csvExport_->Tally()));
 }
 
 void MainWindow::ExportSelectedFile() {
-  const int row = fileList->SelectedRow();
+  const int row = fileList_->SelectedRow();
   // Only a document that was read can be exported alone (the button is off otherwise).
   if (row < 0 || !shownSingleTab_) return;
   const QString path = files_->Path(row);
@@ -105,7 +105,7 @@ void MainWindow::ExportSelectedFile() {
   CountLine(tally, lines, csv::AppendDocumentLine(packages_, NativePath(path), lines));
   SaveLines(tally, NativePath(*target), lines);
   if (!tally.saved) ShowMessage(CsvNotSavedMessage(*target));
-  statusLine->showMessage(ExportTallyText(tally));
+  statusLine_->showMessage(ExportTallyText(tally));
 }
 
 }  // namespace kestrel::app

@@ -1,15 +1,13 @@
 // The single tab: reading the selected document into it, editing its values in place and the
 // single change.
 #include <array>
-#include <utility>
 
 #include <QCheckBox>
-#include <QDateEdit>
-#include <QTimeEdit>
 
 #include "app/AttributeBoxes.h"
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
+#include "app/FileTimesGroup.h"
 #include "app/InPlaceEditors.h"
 #include "app/NativePath.h"
 #include "app/OffThread.h"
@@ -29,31 +27,13 @@ namespace {
 // Later than 1904-05-20 00:00: an earlier last-access time is taken for no time at all.
 constexpr time::LocalDateTime kLastAccessThreshold = 1602.0;
 
-void ShowBit(QCheckBox* box, std::uint32_t attributes, std::uint32_t bit) {
-  box->setCheckState((attributes & bit) != 0 ? Qt::Checked : Qt::Unchecked);
-}
-
 }  // namespace
-
-void MainWindow::SetFileTimePickers(QDateEdit* date, QTimeEdit* time, time::LocalDateTime value) {
-  if (const std::optional<PickerValue> shown = ToPickerValue(value)) {
-    date->setDate(shown->date);
-    time->setTime(shown->time);
-  }
-}
-
-std::array<std::pair<QDateEdit*, QTimeEdit*>, 3> MainWindow::SingleTabTimePickers() const {
-  return {{{creationDate, creationTime}, {lastWriteDate, lastWriteTime}, {lastAccessDate, lastAccessTime}}};
-}
 
 void MainWindow::ForgetSingleTab() {
   shownSingleTab_.reset();
-  singleProperties->ClearValues();
-  for (const auto& [date, time] : SingleTabTimePickers()) {
-    date->setDate(date->minimumDate());
-    time->setTime(QTime(0, 0));
-  }
-  for (QCheckBox* box : {readOnlyBox, archiveBox, hiddenBox, systemBox}) box->setCheckState(Qt::Unchecked);
+  singleProperties_->ClearValues();
+  singleTimes_->ShowNoTimes();
+  singleAttributes_->ShowAttributes(0);
 }
 
 Outcome MainWindow::ReadDocumentIntoPanel(const QString& path) {
@@ -70,40 +50,34 @@ Outcome MainWindow::ReadDocumentIntoPanel(const QString& path) {
   const std::array<std::optional<time::LocalDateTime>, 3> values = {
       time::FileTimeToLocalDateTime(times.creation), time::FileTimeToLocalDateTime(times.lastWrite),
       time::FileTimeToLocalDateTime(times.lastAccess)};
-  const auto pickers = SingleTabTimePickers();
   for (std::size_t i = 0; i < values.size(); ++i) {
     // A last-access time before the threshold is taken for no time at all.
-    shown.at(i) = values.at(i) && (i != 2 || *values.at(i) > kLastAccessThreshold) && ToPickerValue(*values.at(i));
-    if (shown.at(i)) SetFileTimePickers(pickers.at(i).first, pickers.at(i).second, *values.at(i));
+    shown.at(i) = values.at(i) && (i != FileTimesGroup::LastAccess || *values.at(i) > kLastAccessThreshold) &&
+                  ToPickerValue(*values.at(i));
+    if (shown.at(i)) singleTimes_->ShowTime(static_cast<FileTimesGroup::Row>(i), *values.at(i));
   }
-  const std::uint32_t attributes = reading->record.attributes;
-  ShowBit(readOnlyBox, attributes, fs::kAttributeReadOnly);
-  ShowBit(archiveBox, attributes, fs::kAttributeArchive);
-  ShowBit(hiddenBox, attributes, fs::kAttributeHidden);
-  ShowBit(systemBox, attributes, fs::kAttributeSystem);
-  singleProperties->SetValues(*reading->rows);
+  singleAttributes_->ShowAttributes(reading->record.attributes);
+  singleProperties_->SetValues(*reading->rows);
   shownSingleTab_ = SingleTabNow();
   shownSingleTab_->timesShown = shown;
   return Outcome::Success();
 }
 
 void MainWindow::EditSingleValueAt(QPoint pointer) {
-  if (fileList->SelectedRow() < 0 || singleProperties->SelectedRow() < 0) return;
-  editors->OpenAt(*singleProperties, pointer);
+  if (fileList_->SelectedRow() < 0 || singleProperties_->SelectedRow() < 0) return;
+  editors_->OpenAt(*singleProperties_, pointer);
 }
 
 change::SingleTab MainWindow::SingleTabNow() const {
   change::SingleTab tab;
-  tab.values = singleProperties->Values();
-  tab.pickers = {DateValue(creationDate->date()),  TimeValue(creationTime->time()),
-                 DateValue(lastWriteDate->date()), TimeValue(lastWriteTime->time()),
-                 DateValue(lastAccessDate->date()), TimeValue(lastAccessTime->time())};
-  tab.attributes = {ChoiceOf(*readOnlyBox), ChoiceOf(*archiveBox), ChoiceOf(*hiddenBox), ChoiceOf(*systemBox)};
+  tab.values = singleProperties_->Values();
+  tab.pickers = singleTimes_->Pickers();
+  tab.attributes = singleAttributes_->Choices();
   return tab;
 }
 
 void MainWindow::ChangeSelectedFile() {
-  const int row = fileList->SelectedRow();
+  const int row = fileList_->SelectedRow();
   if (row < 0) {
     ShowMessage(QStringLiteral("変更したいファイルを選択する!"));
     return;
@@ -112,11 +86,11 @@ void MainWindow::ChangeSelectedFile() {
   if (!shownSingleTab_) return;
   files_->SetStatus(row, FileStatus::NotChanged);
   // The reset icon shows before the change starts; nothing else runs in between.
-  fileList->viewport()->repaint();
+  fileList_->viewport()->repaint();
   const WaitCursor waiting;
   const QString path = files_->Path(row);
   const std::string file = NativePath(path);
-  if (singleBackupBox->isChecked()) {
+  if (singleBackupBox_->isChecked()) {
     const Outcome backedUp = RunOffThread([&file] { return change::BackUpDocument(file); });
     if (!backedUp) {
       ShowFileOutcome(row, FileStatus::NotChanged, BackupFailureText(backedUp));

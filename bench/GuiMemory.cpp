@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
   Report("listed");
 
   if (arguments[1] == QStringLiteral("batch")) {
-    kestrel::app::PropertyListView& batch = *window.batchProperties;
+    // The batch tab's list, found by its object name.
+    auto& batch = *window.findChild<kestrel::app::PropertyListView*>(QStringLiteral("batchProperties"));
     batch.SetValue(0, QStringLiteral("ベンチマークの題名"));
     batch.SetIncluded(0, true);
     batch.SetValue(2, QStringLiteral("ベンチマーク"));

@@ -23,13 +23,13 @@ ProgressDialog::ProgressDialog(const QString& caption, QWidget* parent)
       progressBar(new QProgressBar(this)),
       percentLabel(new QLabel(this)),
       cancelButton(new QPushButton(QStringLiteral("キャンセル"), this)),
-      startTimer(new QTimer(this)) {
+      startDelay(new QTimer(this)) {
   setWindowTitle(caption);
   documentLabel->setObjectName(QStringLiteral("documentLabel"));
   progressBar->setObjectName(QStringLiteral("progressBar"));
   percentLabel->setObjectName(QStringLiteral("percentLabel"));
   cancelButton->setObjectName(QStringLiteral("cancelButton"));
-  startTimer->setObjectName(QStringLiteral("startTimer"));
+  startDelay->setObjectName(QStringLiteral("startDelay"));
 
   documentLabel->setGeometry(16, 8, 0, 16);
   progressBar->setGeometry(16, 32, 273, 16);
@@ -39,9 +39,9 @@ ProgressDialog::ProgressDialog(const QString& caption, QWidget* parent)
   percentLabel->setGeometry(296, 32, 48, 16);
   cancelButton->setGeometry(144, 56, 75, 25);
   cancelButton->setAutoDefault(false);
-  startTimer->setInterval(kTimerInterval);
+  startDelay->setInterval(kTimerInterval);
   connect(cancelButton, &QPushButton::clicked, this, &ProgressDialog::RequestCancel);
-  connect(startTimer, &QTimer::timeout, this, &ProgressDialog::TimerFired);
+  connect(startDelay, &QTimer::timeout, this, &ProgressDialog::TimerFired);
 }
 
 void ProgressDialog::Reset() {
@@ -49,11 +49,11 @@ void ProgressDialog::Reset() {
   documentLabel->clear();
   percentLabel->setText(QStringLiteral("0%"));
   progressBar->setValue(0);
-  startTimer->start();
+  startDelay->start();
 }
 
 void ProgressDialog::TimerFired() {
-  startTimer->stop();
+  startDelay->stop();
   if (running_) return;
   running_ = true;
   try {
@@ -95,7 +95,7 @@ void ProgressDialog::CloseDialog() {
 void ProgressDialog::reject() {
   // From the moment a run is prepared: closing before the timer fires would leave the run to
   // start later, with nothing left to work on.
-  if (!running_ && !startTimer->isActive()) QDialog::reject();
+  if (!running_ && !startDelay->isActive()) QDialog::reject();
 }
 
 }  // namespace kestrel::app

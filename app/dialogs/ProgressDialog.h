@@ -33,7 +33,7 @@ class ProgressDialog : public QDialog {
   QProgressBar* const progressBar;  // 0 to 100
   QLabel* const percentLabel;       // the percentage, "38%"
   QPushButton* const cancelButton;  // "キャンセル"
-  QTimer* const startTimer;         // 100 ms, stopped until a run is prepared
+  QTimer* const startDelay;         // 100 ms, stopped until a run is prepared
 
   // The cancel flag: set by cancelButton, looked at before each document.
   bool Cancelled() const { return cancel_; }

@@ -26,12 +26,12 @@ class BatchEditorTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    Window().tabs->setCurrentIndex(1);
+    View().tabs->setCurrentIndex(1);
     QApplication::processEvents();
   }
 
-  PropertyListView& Batch() { return *Window().batchProperties; }
-  InPlaceEditors& Editors() { return *Window().editors; }
+  PropertyListView& Batch() { return *View().batchProperties; }
+  InPlaceEditors& Editors() { return *View().editors; }
   QRect Cell(int row, int column) { return Batch().visualRect(Batch().model()->index(row, column)); }
 
   void ClickBatchValue(int row) {
@@ -96,7 +96,7 @@ TEST_F(BatchEditorTest, AClickOnAValueOpensItsEditorWithNoFileListed) {
   Type(&edit, QStringLiteral("共通の題名"));
   QTest::keyClick(&edit, Qt::Key_Return);
   EXPECT_EQ(Batch().Value(0), QStringLiteral("共通の題名"));
-  EXPECT_EQ(Window().singleProperties->Value(0), QString());
+  EXPECT_EQ(View().singleProperties->Value(0), QString());
   // Editing a value does not check its row.
   EXPECT_FALSE(Batch().Included(0));
 
@@ -134,12 +134,12 @@ TEST_F(BatchEditorTest, AClickOnAValueOpensItsEditorWithNoFileListed) {
 
 TEST_F(BatchEditorTest, EachTimeBoxEnablesOnlyItsOwnPicker) {
   const std::array<std::pair<QCheckBox*, QWidget*>, 6> boxes = {
-      {{Window().batchCreationDateBox, Window().batchCreationDate},
-       {Window().batchCreationTimeBox, Window().batchCreationTime},
-       {Window().batchLastWriteDateBox, Window().batchLastWriteDate},
-       {Window().batchLastWriteTimeBox, Window().batchLastWriteTime},
-       {Window().batchLastAccessDateBox, Window().batchLastAccessDate},
-       {Window().batchLastAccessTimeBox, Window().batchLastAccessTime}}};
+      {{View().batchCreationDateBox, View().batchCreationDate},
+       {View().batchCreationTimeBox, View().batchCreationTime},
+       {View().batchLastWriteDateBox, View().batchLastWriteDate},
+       {View().batchLastWriteTimeBox, View().batchLastWriteTime},
+       {View().batchLastAccessDateBox, View().batchLastAccessDate},
+       {View().batchLastAccessTimeBox, View().batchLastAccessTime}}};
   for (const auto& [box, picker] : boxes) {
     ASSERT_TRUE(box->isChecked());
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
@@ -151,19 +151,19 @@ TEST_F(BatchEditorTest, EachTimeBoxEnablesOnlyItsOwnPicker) {
     EXPECT_TRUE(picker->isEnabled());
   }
   // A change made by the program (here the preset import) counts as well.
-  Window().batchLastWriteDateBox->setChecked(false);
+  View().batchLastWriteDateBox->setChecked(false);
   Window().SavePreset();
-  Window().batchLastWriteDateBox->setChecked(true);
-  ASSERT_TRUE(Window().batchLastWriteDate->isEnabled());
-  QTest::mouseClick(Window().loadPresetButton, Qt::LeftButton);
-  EXPECT_FALSE(Window().batchLastWriteDateBox->isChecked());
-  EXPECT_FALSE(Window().batchLastWriteDate->isEnabled());
-  EXPECT_TRUE(Window().batchLastWriteTime->isEnabled());
+  View().batchLastWriteDateBox->setChecked(true);
+  ASSERT_TRUE(View().batchLastWriteDate->isEnabled());
+  QTest::mouseClick(View().loadPresetButton, Qt::LeftButton);
+  EXPECT_FALSE(View().batchLastWriteDateBox->isChecked());
+  EXPECT_FALSE(View().batchLastWriteDate->isEnabled());
+  EXPECT_TRUE(View().batchLastWriteTime->isEnabled());
 }
 
 TEST_F(BatchEditorTest, TheAttributeBoxesCycleUncheckedGrayedChecked) {
   for (QCheckBox* box :
-       {Window().batchReadOnlyBox, Window().batchArchiveBox, Window().batchHiddenBox, Window().batchSystemBox}) {
+       {View().batchReadOnlyBox, View().batchArchiveBox, View().batchHiddenBox, View().batchSystemBox}) {
     ASSERT_EQ(box->checkState(), Qt::PartiallyChecked);
     for (const Qt::CheckState next : {Qt::Checked, Qt::Unchecked, Qt::PartiallyChecked, Qt::Checked}) {
       QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
@@ -179,18 +179,18 @@ class ImportFromSelectedFileTest : public BatchEditorTest {
     QStringList shown;
     for (int row = 0; row < 14; ++row) shown << Batch().Value(row) << QString::number(Batch().Included(row));
     for (const QDateEdit* date :
-         {Window().batchCreationDate, Window().batchLastWriteDate, Window().batchLastAccessDate}) {
+         {View().batchCreationDate, View().batchLastWriteDate, View().batchLastAccessDate}) {
       shown << date->date().toString(Qt::ISODate);
     }
     for (const QTimeEdit* time :
-         {Window().batchCreationTime, Window().batchLastWriteTime, Window().batchLastAccessTime}) {
+         {View().batchCreationTime, View().batchLastWriteTime, View().batchLastAccessTime}) {
       shown << time->time().toString(Qt::ISODateWithMs);
     }
     for (const QCheckBox* box :
-         {Window().batchCreationDateBox, Window().batchCreationTimeBox, Window().batchLastWriteDateBox,
-          Window().batchLastWriteTimeBox, Window().batchLastAccessDateBox, Window().batchLastAccessTimeBox,
-          Window().batchReadOnlyBox, Window().batchArchiveBox, Window().batchHiddenBox, Window().batchSystemBox,
-          Window().batchBackupBox}) {
+         {View().batchCreationDateBox, View().batchCreationTimeBox, View().batchLastWriteDateBox,
+          View().batchLastWriteTimeBox, View().batchLastAccessDateBox, View().batchLastAccessTimeBox,
+          View().batchReadOnlyBox, View().batchArchiveBox, View().batchHiddenBox, View().batchSystemBox,
+          View().batchBackupBox}) {
       shown << QString::number(box->checkState());
     }
     return shown;
@@ -199,69 +199,69 @@ class ImportFromSelectedFileTest : public BatchEditorTest {
 
 TEST_F(ImportFromSelectedFileTest, CopiesValuesTimesAndAttributesButNoBoxes) {
   AddByDialog({CopyOf("lo-ja-full.doc")});
-  Window().tabs->setCurrentIndex(1);
+  View().tabs->setCurrentIndex(1);
   Batch().SetIncluded(0, true);
   Batch().SetIncluded(13, true);
-  Window().batchCreationDateBox->setChecked(false);
-  Window().batchBackupBox->setChecked(true);
-  Window().batchReadOnlyBox->setCheckState(Qt::Checked);
+  View().batchCreationDateBox->setChecked(false);
+  View().batchBackupBox->setChecked(true);
+  View().batchReadOnlyBox->setCheckState(Qt::Checked);
   // Grayed on the single tab gives unchecked here; checked stays checked, unchecked unchecked.
-  Window().readOnlyBox->setCheckState(Qt::PartiallyChecked);
-  Window().archiveBox->setCheckState(Qt::Checked);
-  Window().hiddenBox->setCheckState(Qt::Unchecked);
-  Window().systemBox->setCheckState(Qt::PartiallyChecked);
-  Window().creationDate->setDate(QDate(2001, 2, 3));
-  Window().creationTime->setTime(QTime(4, 5, 6));
-  Window().lastAccessDate->setDate(QDate(2011, 12, 13));
-  Window().lastAccessTime->setTime(QTime(14, 15, 16));
-  QTest::mouseClick(Window().importFromSelectedButton, Qt::LeftButton);
+  View().readOnlyBox->setCheckState(Qt::PartiallyChecked);
+  View().archiveBox->setCheckState(Qt::Checked);
+  View().hiddenBox->setCheckState(Qt::Unchecked);
+  View().systemBox->setCheckState(Qt::PartiallyChecked);
+  View().creationDate->setDate(QDate(2001, 2, 3));
+  View().creationTime->setTime(QTime(4, 5, 6));
+  View().lastAccessDate->setDate(QDate(2011, 12, 13));
+  View().lastAccessTime->setTime(QTime(14, 15, 16));
+  QTest::mouseClick(View().importFromSelectedButton, Qt::LeftButton);
 
-  EXPECT_EQ(Batch().Values(), Window().singleProperties->Values());
+  EXPECT_EQ(Batch().Values(), View().singleProperties->Values());
   EXPECT_EQ(Batch().Value(0), QStringLiteral("タイトル：月次報告書"));
   EXPECT_EQ(Included(), (std::array<bool, 14>{true, false, false, false, false, false, false, false, false, false,
                                                 false, false, false, true}));
-  EXPECT_EQ(Window().batchCreationDate->date(), QDate(2001, 2, 3));
-  EXPECT_EQ(Window().batchCreationTime->time(), QTime(4, 5, 6));
-  EXPECT_EQ(Window().batchLastWriteDate->date(), Window().lastWriteDate->date());
-  EXPECT_EQ(Window().batchLastWriteTime->time(), Window().lastWriteTime->time());
-  EXPECT_EQ(Window().batchLastAccessDate->date(), QDate(2011, 12, 13));
-  EXPECT_EQ(Window().batchLastAccessTime->time(), QTime(14, 15, 16));
-  EXPECT_EQ(Window().batchReadOnlyBox->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Window().batchArchiveBox->checkState(), Qt::Checked);
-  EXPECT_EQ(Window().batchHiddenBox->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Window().batchSystemBox->checkState(), Qt::Unchecked);
-  EXPECT_FALSE(Window().batchCreationDateBox->isChecked());
-  EXPECT_FALSE(Window().batchCreationDate->isEnabled());
-  EXPECT_TRUE(Window().batchCreationTimeBox->isChecked());
-  EXPECT_TRUE(Window().batchBackupBox->isChecked());
+  EXPECT_EQ(View().batchCreationDate->date(), QDate(2001, 2, 3));
+  EXPECT_EQ(View().batchCreationTime->time(), QTime(4, 5, 6));
+  EXPECT_EQ(View().batchLastWriteDate->date(), View().lastWriteDate->date());
+  EXPECT_EQ(View().batchLastWriteTime->time(), View().lastWriteTime->time());
+  EXPECT_EQ(View().batchLastAccessDate->date(), QDate(2011, 12, 13));
+  EXPECT_EQ(View().batchLastAccessTime->time(), QTime(14, 15, 16));
+  EXPECT_EQ(View().batchReadOnlyBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(View().batchArchiveBox->checkState(), Qt::Checked);
+  EXPECT_EQ(View().batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(View().batchSystemBox->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(View().batchCreationDateBox->isChecked());
+  EXPECT_FALSE(View().batchCreationDate->isEnabled());
+  EXPECT_TRUE(View().batchCreationTimeBox->isChecked());
+  EXPECT_TRUE(View().batchBackupBox->isChecked());
 }
 
 TEST_F(ImportFromSelectedFileTest, AnEmptyLastPrintedDateComesAcrossErased) {
   AddByDialog({CopyOf("lo-ascii-noprint-multiline.docx")});
-  ASSERT_EQ(Window().singleProperties->Value(13), QString());
+  ASSERT_EQ(View().singleProperties->Value(13), QString());
   Batch().SetValue(13, QStringLiteral("2020/01/02 3:04:00"));
-  QTest::mouseClick(Window().importFromSelectedButton, Qt::LeftButton);
+  QTest::mouseClick(View().importFromSelectedButton, Qt::LeftButton);
   EXPECT_EQ(Batch().Value(13), QString());
-  Window().tabs->setCurrentIndex(1);
+  View().tabs->setCurrentIndex(1);
   ClickBatchValue(13);
   EXPECT_TRUE(Editors().eraseBox->isChecked());
 }
 
 TEST_F(ImportFromSelectedFileTest, AValueTypedOnTheSingleTabIsTakenAlong) {
   AddByDialog({CopyOf("lo-ascii-full.doc")});
-  Window().tabs->setCurrentIndex(0);
+  View().tabs->setCurrentIndex(0);
   ClickValue(0);
   Editors().textEditor->setText(QStringLiteral("typed, not yet confirmed"));
-  QTest::mouseClick(Window().importFromSelectedButton, Qt::LeftButton);
+  QTest::mouseClick(View().importFromSelectedButton, Qt::LeftButton);
   EXPECT_TRUE(NoneOpen());
-  EXPECT_EQ(Window().singleProperties->Value(0), QStringLiteral("typed, not yet confirmed"));
+  EXPECT_EQ(View().singleProperties->Value(0), QStringLiteral("typed, not yet confirmed"));
   EXPECT_EQ(Batch().Value(0), QStringLiteral("typed, not yet confirmed"));
 }
 
 TEST_F(ImportFromSelectedFileTest, WithNoFileSelectedNothingChanges) {
   AddByDialog({CopyOf("lo-ja-full.doc")});
-  Window().fileList->clearSelection();
-  ASSERT_FALSE(Window().importFromSelectedButton->isEnabled());
+  View().fileList->clearSelection();
+  ASSERT_FALSE(View().importFromSelectedButton->isEnabled());
   const QStringList before = BatchTab();
   // The command checks for a selected file itself, whatever the button's state.
   Window().ImportFromSelectedFile();

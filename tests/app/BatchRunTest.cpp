@@ -72,27 +72,27 @@ std::string Property(const kestrel::test::PropertyDump& dump, std::uint32_t pid)
 class BatchRunTest : public MainWindowFixture {
  protected:
   BatchChangeDialog& Progress() { return Windows().batchChange; }
-  PropertyListView& Batch() { return *Window().batchProperties; }
+  PropertyListView& Batch() { return *View().batchProperties; }
 
   // Only what a test asks for: every time box clear, every attribute box grayed, no row checked.
   void AskForNothing() {
     for (QCheckBox* box :
-         {Window().batchCreationDateBox, Window().batchCreationTimeBox, Window().batchLastWriteDateBox,
-          Window().batchLastWriteTimeBox, Window().batchLastAccessDateBox, Window().batchLastAccessTimeBox}) {
+         {View().batchCreationDateBox, View().batchCreationTimeBox, View().batchLastWriteDateBox,
+          View().batchLastWriteTimeBox, View().batchLastAccessDateBox, View().batchLastAccessTimeBox}) {
       box->setChecked(false);
     }
     for (QCheckBox* box :
-         {Window().batchReadOnlyBox, Window().batchArchiveBox, Window().batchHiddenBox, Window().batchSystemBox}) {
+         {View().batchReadOnlyBox, View().batchArchiveBox, View().batchHiddenBox, View().batchSystemBox}) {
       box->setCheckState(Qt::PartiallyChecked);
     }
     for (int row = 0; row < 14; ++row) Batch().SetIncluded(row, false);
-    Window().batchBackupBox->setChecked(false);
+    View().batchBackupBox->setChecked(false);
   }
   void Include(int row, const QString& value) {
     Batch().SetValue(row, value);
     Batch().SetIncluded(row, true);
   }
-  void Run() { QTest::mouseClick(Window().changeAllButton, Qt::LeftButton); }
+  void Run() { QTest::mouseClick(View().changeAllButton, Qt::LeftButton); }
 
   // Copies of one document under names not used before.
   QStringList Copies(int count) {
@@ -129,7 +129,7 @@ TEST_F(BatchRunTest, SettingsThatAskForNothingStartNoRun) {
   ASSERT_EQ(StatusOf(1), FileStatus::ReadError);
   AskForNothing();
   // The backup option alone asks for nothing, and neither do values of unchecked rows.
-  Window().batchBackupBox->setChecked(true);
+  View().batchBackupBox->setChecked(true);
   Batch().SetValue(0, QStringLiteral("not asked for"));
   const kestrel::test::FileSnapshot before = kestrel::test::TakeFileSnapshot(path.toStdString());
   Run();
@@ -145,9 +145,9 @@ TEST_F(BatchRunTest, AnyOneBoxOrRowIsEnoughToStart) {
   const QString path = CopyOf("lo-ascii-full.doc");
   AddByDialog({path});
   const std::vector<std::function<void()>> askers = {
-      [&] { Window().batchLastAccessTimeBox->setChecked(true); },
-      [&] { Window().batchReadOnlyBox->setCheckState(Qt::Checked); },
-      [&] { Window().batchSystemBox->setCheckState(Qt::Unchecked); },
+      [&] { View().batchLastAccessTimeBox->setChecked(true); },
+      [&] { View().batchReadOnlyBox->setCheckState(Qt::Checked); },
+      [&] { View().batchSystemBox->setCheckState(Qt::Unchecked); },
       [&] { Batch().SetIncluded(7, true); },
   };
   for (std::size_t i = 0; i < askers.size(); ++i) {
@@ -181,7 +181,7 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
   for (const QString& path : {goodDoc, locked, goodPackage, text, damaged, lastDoc}) {
     before[path] = kestrel::test::TakeFileSnapshot(path.toStdString());
   }
-  const std::string companyOfLast = Window().singleProperties->Value(9).toStdString();
+  const std::string companyOfLast = View().singleProperties->Value(9).toStdString();
 
   AskForNothing();
   Include(0, QStringLiteral("一括タイトル"));
@@ -189,18 +189,18 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
   Include(12, QStringLiteral("45"));
   Include(13, QString());  // erased
   Batch().SetValue(9, QStringLiteral("written nowhere"));
-  Window().batchCreationDateBox->setChecked(true);
-  Window().batchCreationDate->setDate(QDate(2021, 4, 1));
-  Window().batchCreationTimeBox->setChecked(true);
-  Window().batchCreationTime->setTime(QTime(10, 20, 30));
-  Window().batchLastWriteDateBox->setChecked(true);
-  Window().batchLastWriteDate->setDate(QDate(2022, 5, 6));
-  Window().batchLastWriteTime->setTime(QTime(1, 2, 3));  // its box stays clear
-  Window().batchReadOnlyBox->setCheckState(Qt::Checked);
-  Window().batchArchiveBox->setCheckState(Qt::Unchecked);
-  Window().batchHiddenBox->setCheckState(Qt::Checked);
+  View().batchCreationDateBox->setChecked(true);
+  View().batchCreationDate->setDate(QDate(2021, 4, 1));
+  View().batchCreationTimeBox->setChecked(true);
+  View().batchCreationTime->setTime(QTime(10, 20, 30));
+  View().batchLastWriteDateBox->setChecked(true);
+  View().batchLastWriteDate->setDate(QDate(2022, 5, 6));
+  View().batchLastWriteTime->setTime(QTime(1, 2, 3));  // its box stays clear
+  View().batchReadOnlyBox->setCheckState(Qt::Checked);
+  View().batchArchiveBox->setCheckState(Qt::Unchecked);
+  View().batchHiddenBox->setCheckState(Qt::Checked);
   // The single tab's backup box plays no part in the batch run.
-  ASSERT_TRUE(Window().singleBackupBox->isChecked());
+  ASSERT_TRUE(View().singleBackupBox->isChecked());
   Run();
 
   EXPECT_TRUE(dialogs_.messages.empty());
@@ -211,7 +211,7 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
                                                  FileStatus::Changed}));
   EXPECT_EQ(SelectedFile(), 0);
   // What the run did, and why each document failed.
-  EXPECT_EQ(Window().statusLine->currentMessage(), QStringLiteral("一括変更: 変更 3 件、失敗 4 件、未処理 0 件"));
+  EXPECT_EQ(View().statusLine->currentMessage(), QStringLiteral("一括変更: 変更 3 件、失敗 4 件、未処理 0 件"));
   const auto tooltip = [this](int row) {
     return Window().Files().data(Window().Files().index(row, 0), Qt::ToolTipRole).toString();
   };
@@ -279,8 +279,8 @@ TEST_F(BatchRunTest, WithTheBackupBoxEachDocumentIsCopiedBeforeItChanges) {
   for (const QString& path : paths) originals.push_back(kestrel::test::ReadBytes(path.toStdString()));
   AskForNothing();
   Include(0, QStringLiteral("after the backup"));
-  Window().batchBackupBox->setChecked(true);
-  Window().singleBackupBox->setChecked(false);
+  View().batchBackupBox->setChecked(true);
+  View().singleBackupBox->setChecked(false);
   Run();
   for (int i = 0; i < paths.size(); ++i) {
     const std::string path = paths[i].toStdString();
@@ -299,7 +299,7 @@ TEST_F(BatchRunTest, AFailedBackupEndsTheRunThereWithoutAMessage) {
   for (const QString& path : paths) before.push_back(kestrel::test::TakeFileSnapshot(path.toStdString()));
   AskForNothing();
   Include(0, QStringLiteral("changed"));
-  Window().batchBackupBox->setChecked(true);
+  View().batchBackupBox->setChecked(true);
   Run();
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(Statuses(), (std::vector<FileStatus>{FileStatus::Changed, FileStatus::Changed, FileStatus::ChangeError,
@@ -311,7 +311,7 @@ TEST_F(BatchRunTest, AFailedBackupEndsTheRunThereWithoutAMessage) {
   }
   EXPECT_FALSE(stdfs::exists(change::BackupFileName(paths[3].toStdString())));
   // No message box, but the status bar says where the run ended and why.
-  const QString said = Window().statusLine->currentMessage();
+  const QString said = View().statusLine->currentMessage();
   EXPECT_TRUE(said.startsWith(QStringLiteral("一括変更: 変更 2 件、失敗 1 件、未処理 2 件。") + paths[2] +
                               QStringLiteral(" で中止しました。バックアップできないため変更していません: ")))
       << said.toStdString();
@@ -356,7 +356,7 @@ TEST_F(BatchRunTest, ThePercentagesRoundHalvesToTheEvenNeighbour) {
     Window().RemoveAllFiles();
     AddByDialog(Copies(count));
     AskForNothing();
-    Window().batchReadOnlyBox->setCheckState(Qt::Unchecked);
+    View().batchReadOnlyBox->setCheckState(Qt::Unchecked);
     ProgressWatch watch(Progress());
     Run();
     const std::map<int, QStringList> expected = {
@@ -415,7 +415,7 @@ TEST_F(BatchRunTest, AnEscapeBeforeTheRunStartsClosesNothingEither) {
   EXPECT_FALSE(escape.isActive()) << "the dialog was never shown";
   EXPECT_EQ(Statuses(), std::vector<FileStatus>(2, FileStatus::Changed));
   EXPECT_FALSE(Progress().isVisible());
-  EXPECT_FALSE(Progress().startTimer->isActive()) << "a run is still to come after the dialog closed";
+  EXPECT_FALSE(Progress().startDelay->isActive()) << "a run is still to come after the dialog closed";
 }
 
 TEST_F(BatchRunTest, AfterTheRunTheFirstDocumentIsShownAgain) {
@@ -428,7 +428,7 @@ TEST_F(BatchRunTest, AfterTheRunTheFirstDocumentIsShownAgain) {
   EXPECT_EQ(SelectedFile(), 0);
   EXPECT_EQ(Value(0), QStringLiteral("新しい題名"));
   EXPECT_EQ(Value(2), QStringLiteral("山田太郎"));
-  EXPECT_TRUE(Window().changeSelectedButton->isEnabled());
+  EXPECT_TRUE(View().changeSelectedButton->isEnabled());
 }
 
 }  // namespace

@@ -31,11 +31,11 @@ class CsvExportTest : public MainWindowFixture {
   QString Target(const std::string& name) { return QString::fromStdString((dir_.Path() / name).string()); }
   void ExportAll(const std::optional<QString>& answer) {
     dialogs_.saveAnswers.push_back(answer);
-    QTest::mouseClick(Window().exportAllButton, Qt::LeftButton);
+    QTest::mouseClick(View().exportAllButton, Qt::LeftButton);
   }
   void ExportSelected(const QString& answer) {
     dialogs_.saveAnswers.push_back(answer);
-    QTest::mouseClick(Window().exportSelectedButton, Qt::LeftButton);
+    QTest::mouseClick(View().exportSelectedButton, Qt::LeftButton);
   }
 
   // The file the CSV service writes for these documents: the header, then their lines.
@@ -76,7 +76,7 @@ TEST_F(CsvExportTest, TheBatchExportWritesWhatTheCsvServiceWrites) {
   EXPECT_EQ(SelectedFile(), 0);
   for (int row = 0; row < 5; ++row) EXPECT_EQ(StatusOf(row), FileStatus::NotChanged) << row;
   // The package that cannot be read got no line, and the status bar says so and why.
-  const QString said = Window().statusLine->currentMessage();
+  const QString said = View().statusLine->currentMessage();
   EXPECT_TRUE(said.startsWith(QStringLiteral(
       "CSV出力: 4 件を出力しました。0 文字を「?」に置き換えました。1 件は出力していません。読み込めませんでした: ")))
       << said.toStdString();
@@ -101,7 +101,7 @@ TEST_F(CsvExportTest, ACancelledExportWritesNothing) {
     EXPECT_EQ(Progress().progressBar->value(), 100);
     EXPECT_FALSE(Progress().Cancelled());
     EXPECT_FALSE(Progress().isVisible());
-    EXPECT_EQ(Window().statusLine->currentMessage(), QStringLiteral("CSV出力: キャンセルしました"));
+    EXPECT_EQ(View().statusLine->currentMessage(), QStringLiteral("CSV出力: キャンセルしました"));
     if (existing) {
       EXPECT_EQ(kestrel::test::ReadBytes(target.toStdString()), old);
     } else {
@@ -172,15 +172,15 @@ TEST_F(CsvExportTest, TheSingleExportWritesTheSelectedDocumentWithoutADialog) {
   EXPECT_EQ(StatusOf(0), FileStatus::ChangeError) << "the single export sets no icon";
   EXPECT_EQ(SelectedFile(), 1);
 
-  EXPECT_EQ(Window().statusLine->currentMessage(),
+  EXPECT_EQ(View().statusLine->currentMessage(),
             QStringLiteral("CSV出力: 1 件を出力しました。0 文字を「?」に置き換えました"));
 
   // A package that cannot be read is not shown, so it cannot be exported alone.
   SelectFile(2);
-  EXPECT_FALSE(Window().exportSelectedButton->isEnabled());
+  EXPECT_FALSE(View().exportSelectedButton->isEnabled());
 
   // With no file selected nothing is asked.
-  Window().fileList->clearSelection();
+  View().fileList->clearSelection();
   Window().ExportSelectedFile();
   EXPECT_EQ(dialogs_.saveFilters.size(), 1U);
 }
@@ -196,11 +196,11 @@ TEST_F(CsvExportTest, TheStatusBarCountsTheCharactersWrittenAsQuestionMarks) {
 
   SelectFile(0);
   ExportSelected(Target("one.CSV"));
-  EXPECT_EQ(Window().statusLine->currentMessage(),
+  EXPECT_EQ(View().statusLine->currentMessage(),
             QStringLiteral("CSV出力: 1 件を出力しました。5 文字を「?」に置き換えました"));
 
   ExportAll(Target("all.CSV"));
-  EXPECT_EQ(Window().statusLine->currentMessage(),
+  EXPECT_EQ(View().statusLine->currentMessage(),
             QStringLiteral("CSV出力: 2 件を出力しました。5 文字を「?」に置き換えました"));
   EXPECT_EQ(kestrel::test::ReadBytes(dir_.Path() / "all.CSV"), ServiceOutput(documents));
 }

@@ -46,7 +46,7 @@ TEST_F(FileListTest, TheDialogDoorTakesExistingFilesOfAnyNameOnceAndSelectsTheLa
                 "*.DOTX;*.DOTM;*.XLS;*.XLT;*.XLSX;*.XLSM;*.XLTX;*.XLTM;*.XLSB;*.PPT;*.POT;*.PPS;*.PPTX;*.PPTM;*.POTX;"
                 "*.POTM;*.PPSX;*.PPSM")});
   EXPECT_EQ(SelectedFile(), 2);
-  EXPECT_EQ(EnabledControls(Window()), kAllEnabled);
+  EXPECT_EQ(EnabledControls(View()), kAllEnabled);
   for (int row = 0; row < 3; ++row) EXPECT_EQ(StatusOf(row), FileStatus::NotChanged);
 
   // The same path again through the same door adds nothing; in another letter case it is another file.
@@ -60,11 +60,11 @@ TEST_F(FileListTest, TheDialogDoorTakesExistingFilesOfAnyNameOnceAndSelectsTheLa
 TEST_F(FileListTest, TheDialogDoorEnablesTheListCommandsEvenWhenItAddsNothing) {
   AddByDialog({QString::fromStdString((dir_.Path() / "missing.doc").string())});
   EXPECT_EQ(Window().Files().rowCount(), 0);
-  EXPECT_EQ(EnabledControls(Window()),
+  EXPECT_EQ(EnabledControls(View()),
             QStringLiteral("addFilesButton addFolderButton removeButton removeAllButton changeAllButton "
-                           "exportAllButton fileTimesGroup attributesGroup removeAllAction"));
+                           "exportAllButton fileTimesGroup attributesGroup removeAction removeAllAction"));
   // The commands find nothing to do and say so or stay silent, as each one's own check decides.
-  QTest::mouseClick(Window().removeButton, Qt::LeftButton);
+  QTest::mouseClick(View().removeButton, Qt::LeftButton);
   Window().ChangeSelectedFile();
   ASSERT_EQ(dialogs_.messages.size(), 1U);
   EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("変更したいファイルを選択する!"));
@@ -72,11 +72,11 @@ TEST_F(FileListTest, TheDialogDoorEnablesTheListCommandsEvenWhenItAddsNothing) {
 
 TEST_F(FileListTest, CancellingEitherDialogChangesNothing) {
   dialogs_.fileAnswers.push_back(std::nullopt);
-  QTest::mouseClick(Window().addFilesButton, Qt::LeftButton);
+  QTest::mouseClick(View().addFilesButton, Qt::LeftButton);
   dialogs_.folderAnswers.push_back(std::nullopt);
-  QTest::mouseClick(Window().addFolderButton, Qt::LeftButton);
+  QTest::mouseClick(View().addFolderButton, Qt::LeftButton);
   EXPECT_EQ(Window().Files().rowCount(), 0);
-  EXPECT_EQ(EnabledControls(Window()), kNothingListed);
+  EXPECT_EQ(EnabledControls(View()), kNothingListed);
   EXPECT_EQ(dialogs_.prompts, std::vector<QString>{QStringLiteral("フォルダを選択してください")});
 }
 
@@ -94,17 +94,17 @@ TEST_F(FileListTest, TheFolderDoorAddsTheOfficeFilesOfTheFolderOnly) {
   }
   // The trailing delimiter of the chosen folder is dropped.
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()) + u'/');
-  QTest::mouseClick(Window().addFolderButton, Qt::LeftButton);
+  QTest::mouseClick(View().addFolderButton, Qt::LeftButton);
   EXPECT_EQ(ListedPaths(), expected);
   EXPECT_EQ(SelectedFile(), 3);
   // The selected file is no package (one byte): nothing can be changed or taken from it.
-  EXPECT_EQ(EnabledControls(Window()), QStringLiteral("addFilesButton addFolderButton removeButton removeAllButton "
+  EXPECT_EQ(EnabledControls(View()), QStringLiteral("addFilesButton addFolderButton removeButton removeAllButton "
                                                     "changeAllButton exportAllButton removeAction removeAllAction"));
 
   // The same folder again finds every file listed: nothing changes, not even the selection.
   SelectFile(0);
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-  QTest::mouseClick(Window().addFolderButton, Qt::LeftButton);
+  QTest::mouseClick(View().addFolderButton, Qt::LeftButton);
   EXPECT_EQ(ListedPaths(), expected);
   EXPECT_EQ(SelectedFile(), 0);
 }
@@ -112,12 +112,12 @@ TEST_F(FileListTest, TheFolderDoorAddsTheOfficeFilesOfTheFolderOnly) {
 TEST_F(FileListTest, ThePopupItemsAddAsTheirToolButtonsDo) {
   const QString a = CopyOf("lo-ascii-full.doc", "a.doc");
   dialogs_.fileAnswers.push_back(QStringList{a});
-  Window().addFilesAction->trigger();
+  View().addFilesAction->trigger();
   const std::filesystem::path folder = dir_.Path() / "more";
   std::filesystem::create_directories(folder);
   const QString b = Touch(folder / "b.doc");
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-  Window().addFolderAction->trigger();
+  View().addFolderAction->trigger();
   EXPECT_EQ(ListedPaths(), (QStringList{a, b}));
   EXPECT_EQ(dialogs_.filters.size(), 1U);
   EXPECT_EQ(dialogs_.prompts.size(), 1U);
@@ -128,9 +128,9 @@ TEST_F(FileListTest, AFolderWithoutDocumentsChangesNothing) {
   std::filesystem::create_directories(folder / "inner");
   Touch(folder / "readme.txt");
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-  QTest::mouseClick(Window().addFolderButton, Qt::LeftButton);
+  QTest::mouseClick(View().addFolderButton, Qt::LeftButton);
   EXPECT_EQ(Window().Files().rowCount(), 0);
-  EXPECT_EQ(EnabledControls(Window()), kNothingListed);
+  EXPECT_EQ(EnabledControls(View()), kNothingListed);
 }
 
 TEST_F(FileListTest, AnOwnerMarkInTheFolderPathStopsTheFolderAndDropDoorsButNotTheDialog) {
@@ -138,8 +138,8 @@ TEST_F(FileListTest, AnOwnerMarkInTheFolderPathStopsTheFolderAndDropDoorsButNotT
   std::filesystem::create_directories(folder);
   const QString inside = Touch(folder / "a.doc");
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-  QTest::mouseClick(Window().addFolderButton, Qt::LeftButton);
-  Drop(*Window().fileList->viewport(), {Local(inside)});
+  QTest::mouseClick(View().addFolderButton, Qt::LeftButton);
+  Drop(*View().fileList->viewport(), {Local(inside)});
   EXPECT_EQ(Window().Files().rowCount(), 0);
   AddByDialog({inside});
   EXPECT_EQ(ListedPaths(), QStringList{inside});
@@ -151,7 +151,7 @@ TEST_F(FileListTest, DroppedFilesAreFilteredAndTheLastOneIsRead) {
   const QString owner = CopyOf("lo-ascii-full.doc", "~$a.doc");
   const QString text = Touch(dir_.Path() / "c.txt");
   const QString show = Touch(dir_.Path() / "d.Pps");
-  Drop(*Window().fileList->viewport(),
+  Drop(*View().fileList->viewport(),
        {Local(a), Local(QString::fromStdString(dir_.Path().string())), Local(owner), Local(text), Local(a),
         QUrl(QStringLiteral("https://www.norvale.example/x.doc")), Local(show), Local(b),
         Local(QString::fromStdString((dir_.Path() / "gone.doc").string()))});
@@ -159,16 +159,16 @@ TEST_F(FileListTest, DroppedFilesAreFilteredAndTheLastOneIsRead) {
   EXPECT_EQ(SelectedFile(), 2);
   EXPECT_EQ(Value(0), QStringLiteral("Quarterly Report"));
   EXPECT_EQ(Value(5), QStringLiteral("Finance"));  // only the package has a category
-  EXPECT_EQ(EnabledControls(Window()), kAllEnabled);
+  EXPECT_EQ(EnabledControls(View()), kAllEnabled);
 }
 
 TEST_F(FileListTest, DropsOnOtherWindowsAddNothing) {
   const QString a = CopyOf("lo-ascii-full.doc", "a.doc");
-  Drop(*Window().singleProperties->viewport(), {Local(a)});
-  Drop(*Window().batchProperties->viewport(), {Local(a)});
+  Drop(*View().singleProperties->viewport(), {Local(a)});
+  Drop(*View().batchProperties->viewport(), {Local(a)});
   Drop(Window(), {Local(a)});
   EXPECT_EQ(Window().Files().rowCount(), 0);
-  EXPECT_EQ(EnabledControls(Window()), kNothingListed);
+  EXPECT_EQ(EnabledControls(View()), kNothingListed);
 }
 
 TEST_F(FileListTest, RemovingSelectsTheFileBeforeOrTheNewFirst) {
@@ -177,29 +177,29 @@ TEST_F(FileListTest, RemovingSelectsTheFileBeforeOrTheNewFirst) {
   const QString c = CopyOf("lo-ascii-noprint-multiline.doc", "c.doc");
   AddByDialog({a, b, c});
   SelectFile(1);
-  QTest::mouseClick(Window().removeButton, Qt::LeftButton);
+  QTest::mouseClick(View().removeButton, Qt::LeftButton);
   EXPECT_EQ(ListedPaths(), (QStringList{a, c}));
   EXPECT_EQ(SelectedFile(), 0);
   EXPECT_EQ(Value(0), QStringLiteral("Quarterly Report"));  // a was read
-  EXPECT_EQ(EnabledControls(Window()), kAllEnabled);
+  EXPECT_EQ(EnabledControls(View()), kAllEnabled);
 
-  Window().removeAction->trigger();  // the popup twin removes the first
+  View().removeAction->trigger();  // the popup twin removes the first
   EXPECT_EQ(ListedPaths(), QStringList{c});
   EXPECT_EQ(SelectedFile(), 0);
   EXPECT_EQ(Value(0), QStringLiteral("Meeting notes"));
 
-  QTest::mouseClick(Window().removeButton, Qt::LeftButton);
+  QTest::mouseClick(View().removeButton, Qt::LeftButton);
   EXPECT_EQ(Window().Files().rowCount(), 0);
   // With nothing selected the single tab shows nothing and what needs a file is disabled.
-  EXPECT_EQ(EnabledControls(Window()), QStringLiteral("addFilesButton addFolderButton"));
+  EXPECT_EQ(EnabledControls(View()), QStringLiteral("addFilesButton addFolderButton"));
   EXPECT_EQ(Values(), (std::array<std::string, 14>{}));
 }
 
 TEST_F(FileListTest, RemoveAllEmptiesTheListAndDisablesWhatNeedsIt) {
   AddByDialog({CopyOf("lo-ascii-full.doc", "a.doc"), CopyOf("lo-ja-full.doc", "b.doc")});
-  Window().removeAllAction->trigger();
+  View().removeAllAction->trigger();
   EXPECT_EQ(Window().Files().rowCount(), 0);
-  EXPECT_EQ(EnabledControls(Window()), QStringLiteral("addFilesButton addFolderButton"));
+  EXPECT_EQ(EnabledControls(View()), QStringLiteral("addFilesButton addFolderButton"));
   // The list can be filled again: paths removed are no longer taken for listed.
   AddByDialog({QString::fromStdString((dir_.Path() / "a.doc").string())});
   EXPECT_EQ(Window().Files().rowCount(), 1);
@@ -208,13 +208,13 @@ TEST_F(FileListTest, RemoveAllEmptiesTheListAndDisablesWhatNeedsIt) {
 TEST_F(FileListTest, ClearingTheSelectionEmptiesTheSingleTab) {
   AddByDialog({CopyOf("lo-ascii-full.doc", "a.doc")});
   ASSERT_EQ(Value(0), QStringLiteral("Quarterly Report"));
-  Window().fileList->clearSelection();
+  View().fileList->clearSelection();
   EXPECT_EQ(Values(), (std::array<std::string, 14>{}));
   EXPECT_EQ(
-      EnabledControls(Window()),
+      EnabledControls(View()),
       QStringLiteral("addFilesButton addFolderButton removeAllButton changeAllButton exportAllButton removeAllAction"));
   // The commands that need a selected file check for it themselves.
-  QTest::mouseClick(Window().removeButton, Qt::LeftButton);
+  QTest::mouseClick(View().removeButton, Qt::LeftButton);
   EXPECT_EQ(Window().Files().rowCount(), 1);
 }
 
@@ -222,14 +222,14 @@ TEST_F(FileListTest, ClearingTheSelectionEmptiesTheSingleTab) {
 // (in a property list it is left to the editors), Ctrl+O opens the file door.
 TEST_F(FileListTest, KeysReachTheListCommands) {
   AddByDialog({CopyOf("lo-ascii-full.doc", "a.doc"), CopyOf("lo-ja-full.doc", "b.doc")});
-  Window().singleProperties->setFocus();
-  QTest::keyClick(Window().singleProperties, Qt::Key_Delete);
+  View().singleProperties->setFocus();
+  QTest::keyClick(View().singleProperties, Qt::Key_Delete);
   EXPECT_EQ(Window().Files().rowCount(), 2);
-  Window().fileList->setFocus();
-  QTest::keyClick(Window().fileList, Qt::Key_Delete);
+  View().fileList->setFocus();
+  QTest::keyClick(View().fileList, Qt::Key_Delete);
   EXPECT_EQ(Window().Files().rowCount(), 1);
   dialogs_.fileAnswers.push_back(std::nullopt);
-  QTest::keyClick(Window().fileList, Qt::Key_O, Qt::ControlModifier);
+  QTest::keyClick(View().fileList, Qt::Key_O, Qt::ControlModifier);
   EXPECT_EQ(dialogs_.filters.size(), 2U) << "the file door was opened";
 }
 
@@ -242,7 +242,7 @@ TEST_F(FileListTest, AFolderOfAHundredThousandDocumentsIsListedOnceEach) {
   }
   for (int pass = 0; pass < 2; ++pass) {
     dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-    QTest::mouseClick(Window().addFolderButton, Qt::LeftButton);
+    QTest::mouseClick(View().addFolderButton, Qt::LeftButton);
   }
   ASSERT_EQ(Window().Files().rowCount(), kCount);
   // Numbers in names by their value, as a file browser lists them.

@@ -33,7 +33,7 @@ QStringList TextsOf(QWidget& window) {
 TEST_F(HelpTest, TheHelpMenuOpensTheHelpPageBesideTheExecutableWhateverTheCurrentFolder) {
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(dir_.Path());
-  Window().helpAction->trigger();
+  View().helpAction->trigger();
   std::filesystem::current_path(previous);
   ASSERT_EQ(dialogs_.opened.size(), 1U);
   EXPECT_EQ(dialogs_.opened[0], QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.html")));
@@ -44,9 +44,9 @@ TEST(HelpPage, LiesBesideTheProgram) {
 }
 
 TEST_F(HelpTest, TheMakersPagesAndMailOpenWithTheDefaultHandler) {
-  Window().onlineHelpAction->trigger();
-  Window().homePageAction->trigger();
-  Window().emailSupportAction->trigger();
+  View().onlineHelpAction->trigger();
+  View().homePageAction->trigger();
+  View().emailSupportAction->trigger();
   ASSERT_EQ(dialogs_.opened.size(), 3U);
   EXPECT_EQ(dialogs_.opened[0].toString(), QStringLiteral("https://www.norvale.example/kestrelpad/help/"));
   EXPECT_EQ(dialogs_.opened[1].toString(), QStringLiteral("https://www.norvale.example/"));
@@ -54,21 +54,21 @@ TEST_F(HelpTest, TheMakersPagesAndMailOpenWithTheDefaultHandler) {
 }
 
 TEST_F(HelpTest, BothHintButtonsAndTheMenuShowTheHintWindowModally) {
-  QTest::mouseClick(Window().singleHintsButton, Qt::LeftButton);
-  Window().tabs->setCurrentIndex(1);
-  QTest::mouseClick(Window().batchHintsButton, Qt::LeftButton);
-  Window().hintsAction->trigger();
+  QTest::mouseClick(View().singleHintsButton, Qt::LeftButton);
+  View().tabs->setCurrentIndex(1);
+  QTest::mouseClick(View().batchHintsButton, Qt::LeftButton);
+  View().hintsAction->trigger();
   EXPECT_EQ(dialogs_.modalTitles, (std::vector<QString>(3, QStringLiteral("ヘルプヒント"))));
-  Window().aboutAction->trigger();
+  View().aboutAction->trigger();
   EXPECT_EQ(dialogs_.modalTitles.back(), QStringLiteral("バージョン情報"));
 }
 
 TEST_F(HelpTest, TheHintMenuClosesAnOpenEditorFirst) {
   AddByDialog({CopyOf("lo-ascii-full.doc")});
   ClickValue(3);
-  Window().editors->textEditor->setText(QStringLiteral("kept"));
-  Window().hintsAction->trigger();
-  EXPECT_TRUE(Window().editors->textEditor->isHidden());
+  View().editors->textEditor->setText(QStringLiteral("kept"));
+  View().hintsAction->trigger();
+  EXPECT_TRUE(View().editors->textEditor->isHidden());
   EXPECT_EQ(Value(3), QStringLiteral("kept"));
 }
 

@@ -36,8 +36,8 @@ class InPlaceEditorTest : public MainWindowFixture {
     ASSERT_EQ(Value(0), QStringLiteral("Quarterly Report"));
   }
 
-  InPlaceEditors& Editors() { return *Window().editors; }
-  PropertyListView& List() { return *Window().singleProperties; }
+  InPlaceEditors& Editors() { return *View().editors; }
+  PropertyListView& List() { return *View().singleProperties; }
   bool NoneOpen() {
     return Editors().textEditor->isHidden() && Editors().dateTimeEditor->isHidden() &&
            Editors().numberEditor->isHidden();
@@ -47,7 +47,7 @@ class InPlaceEditorTest : public MainWindowFixture {
   // `piece` repeated to a value of 40,000 characters, more than a one-line box holds.
   static QString LongValue(const QString& piece) { return piece.repeated(40000 / piece.size() + 1).left(40000); }
   // Where the focus goes from the list with Tab.
-  QWidget* AfterList() { return Window().creationDate; }
+  QWidget* AfterList() { return View().creationDate; }
   // A list short enough to scroll.
   void MakeListScroll() {
     List().setFixedHeight(150);
@@ -230,7 +230,7 @@ TEST_F(InPlaceEditorTest, ALongValueAndACommentOfSeveralLinesReachTheDocument) {
     QTest::keyClick(Editors().textEditor, Qt::Key_Return, Qt::ShiftModifier);
     Type(Editors().textEditor, QStringLiteral("三行目"));
     QTest::keyClick(Editors().textEditor, Qt::Key_Return);
-    QTest::mouseClick(Window().changeSelectedButton, Qt::LeftButton);
+    QTest::mouseClick(View().changeSelectedButton, Qt::LeftButton);
 
     ooxml::PackageProperties packages;
     const reading::PropertyTexts rows = reading::ReadDocumentRows(packages, path.toStdString()).value();
@@ -242,7 +242,7 @@ TEST_F(InPlaceEditorTest, ALongValueAndACommentOfSeveralLinesReachTheDocument) {
 TEST_F(InPlaceEditorTest, LeavingTheEditorForAnotherControlKeepsTheTypedText) {
   ClickValue(1);
   Editors().textEditor->setText(QStringLiteral("typed"));
-  Window().singleBackupBox->setFocus();
+  View().singleBackupBox->setFocus();
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(1), QStringLiteral("typed"));
 }
@@ -288,8 +288,8 @@ TEST_F(InPlaceEditorTest, F2OrEnterOnASelectedRowOpensItsEditorAsAClickDoes) {
     EXPECT_TRUE(NoneOpen()) << key;
   }
   // The batch list too.
-  Window().tabs->setCurrentIndex(1);
-  PropertyListView& batch = *Window().batchProperties;
+  View().tabs->setCurrentIndex(1);
+  PropertyListView& batch = *View().batchProperties;
   batch.setFocus();
   batch.selectRow(12);
   QTest::keyClick(&batch, Qt::Key_F2);
@@ -298,7 +298,7 @@ TEST_F(InPlaceEditorTest, F2OrEnterOnASelectedRowOpensItsEditorAsAClickDoes) {
 }
 
 TEST_F(InPlaceEditorTest, WithNoFileSelectedClicksAndKeysOpenNothing) {
-  Window().fileList->clearSelection();
+  View().fileList->clearSelection();
   ClickCaption(0);
   ClickValue(0);
   ClickValue(10);
@@ -498,13 +498,13 @@ TEST_F(InPlaceEditorTest, ToolAndMenuCommandsCloseTheEditorBeforeTheyRun) {
   ClickValue(0);
   Editors().textEditor->setText(QStringLiteral("before the command"));
   dialogs_.fileAnswers.push_back(std::nullopt);
-  QTest::mouseClick(Window().addFilesButton, Qt::LeftButton);
+  QTest::mouseClick(View().addFilesButton, Qt::LeftButton);
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(0), QStringLiteral("before the command"));
 
   ClickValue(12);
   Editors().numberBox->setText(QStringLiteral("45"));
-  Window().aboutAction->trigger();
+  View().aboutAction->trigger();
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(12), QStringLiteral("45"));
   EXPECT_EQ(dialogs_.modalTitles, std::vector<QString>{QStringLiteral("バージョン情報")});
@@ -515,7 +515,7 @@ TEST_F(InPlaceEditorTest, ATypedValueStaysWithItsFileWhenAnotherFileIsSelectedOr
   AddByDialog({other});
   ClickValue(0);
   Editors().textEditor->setText(QStringLiteral("typed for the first"));
-  Drop(*Window().fileList->viewport(), {QUrl::fromLocalFile(CopyOf("lo-ascii-noprint-multiline.doc"))});
+  Drop(*View().fileList->viewport(), {QUrl::fromLocalFile(CopyOf("lo-ascii-noprint-multiline.doc"))});
   EXPECT_TRUE(NoneOpen());
   EXPECT_EQ(Value(0), QStringLiteral("Meeting notes"));
 

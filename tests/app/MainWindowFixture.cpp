@@ -21,14 +21,17 @@ namespace kestrel::app::test {
 void MainWindowFixture::SetUp() { Restart(); }
 
 void MainWindowFixture::Restart() {
+  view_.reset();
   windows_.reset();
   windows_ = std::make_unique<ProgramWindows>(dialogs_);
+  view_.emplace(windows_->mainWindow);
   Window().show();
   Window().activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
 }
 
 void MainWindowFixture::TearDown() {
+  view_.reset();
   windows_.reset();
   EXPECT_TRUE(dialogs_.fileAnswers.empty()) << "an open-dialog answer was not asked for";
   EXPECT_TRUE(dialogs_.folderAnswers.empty()) << "a folder-dialog answer was not asked for";
@@ -42,7 +45,7 @@ QString MainWindowFixture::CopyOf(const std::string& dataName, const std::string
 
 void MainWindowFixture::AddByDialog(const QStringList& paths) {
   dialogs_.fileAnswers.push_back(paths);
-  QTest::mouseClick(Window().addFilesButton, Qt::LeftButton);
+  QTest::mouseClick(View().addFilesButton, Qt::LeftButton);
 }
 
 void MainWindowFixture::Drop(QWidget& target, const QList<QUrl>& urls) {
@@ -58,12 +61,12 @@ void MainWindowFixture::Drop(QWidget& target, const QList<QUrl>& urls) {
 }
 
 void MainWindowFixture::SelectFile(int row) {
-  FileListView& list = *Window().fileList;
+  FileListView& list = *View().fileList;
   const QRect cell = list.visualRect(list.model()->index(row, 0));
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
 }
 
-int MainWindowFixture::SelectedFile() { return Window().fileList->SelectedRow(); }
+int MainWindowFixture::SelectedFile() { return View().fileList->SelectedRow(); }
 
 QStringList MainWindowFixture::ListedPaths() {
   QStringList paths;
@@ -83,40 +86,26 @@ void MainWindowFixture::Type(QWidget* widget, const QString& text) {
 }
 
 void MainWindowFixture::ClickValue(int row) {
-  PropertyListView& list = *Window().singleProperties;
+  PropertyListView& list = *View().singleProperties;
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.visualRect(list.model()->index(row, 1)).center());
 }
 
 void MainWindowFixture::EditText(int row, const QString& text) {
   ClickValue(row);
-  Window().editors->textEditor->clear();
-  Type(Window().editors->textEditor, text);
-  QTest::keyClick(Window().editors->textEditor, Qt::Key_Return);
+  View().editors->textEditor->clear();
+  Type(View().editors->textEditor, text);
+  QTest::keyClick(View().editors->textEditor, Qt::Key_Return);
 }
 
 void MainWindowFixture::ClickCaption(int row) {
-  PropertyListView& list = *Window().singleProperties;
+  PropertyListView& list = *View().singleProperties;
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, list.visualRect(list.model()->index(row, 0)).center());
 }
 
-QString MainWindowFixture::Value(int row) { return Window().singleProperties->Value(row); }
+QString MainWindowFixture::Value(int row) { return View().singleProperties->Value(row); }
 
 std::array<std::string, catalogue::kRowCount> MainWindowFixture::Values() {
-  return Window().singleProperties->Values();
-}
-
-QString EnabledControls(MainWindow& window) {
-  QStringList enabled;
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           window.addFilesButton, window.addFolderButton, window.removeButton, window.removeAllButton,
-           window.changeAllButton, window.exportAllButton, window.changeSelectedButton, window.exportSelectedButton,
-           window.importFromSelectedButton, window.fileTimesGroup, window.attributesGroup}) {
-    if (control->isEnabled()) enabled << control->objectName();
-  }
-  for (QAction* action : {window.removeAction, window.removeAllAction}) {
-    if (action->isEnabled()) enabled << action->objectName();
-  }
-  return enabled.join(u' ');
+  return View().singleProperties->Values();
 }
 
 }  // namespace kestrel::app::test

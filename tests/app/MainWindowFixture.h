@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ProgramWindows.h"
+#include "tests/app/MainWindowView.h"
 #include "tests/app/ScopedSettingsFolder.h"
 #include "tests/app/ScriptedDialogs.h"
 #include "tests/support/TestSupport.h"
@@ -24,6 +26,7 @@ class MainWindowFixture : public ::testing::Test {
   void TearDown() override;
 
   MainWindow& Window() { return windows_->mainWindow; }
+  MainWindowView& View() { return *view_; }
   ProgramWindows& Windows() { return *windows_; }
 
   // A writable copy of a test document in the fresh folder.
@@ -57,9 +60,7 @@ class MainWindowFixture : public ::testing::Test {
   ScopedSettingsFolder settings_;
   ScriptedDialogs dialogs_;
   std::unique_ptr<ProgramWindows> windows_;
+  std::optional<MainWindowView> view_;
 };
-
-// The window's enabling state of the controls that change at run time, by name, for messages.
-QString EnabledControls(MainWindow& window);
 
 }  // namespace kestrel::app::test

@@ -59,7 +59,7 @@ TEST_F(OfficeFilesTest, AFolderOfOfficeFilesIsListedReadAndChanged) {
   for (const char* other : {"x.txt", "y.xlsx.bak", "~$z.xlsx"}) stdfs::copy_file(folder / "i.xlsx", folder / other);
 
   dialogs_.folderAnswers.push_back(QString::fromStdString(folder.string()));
-  QTest::mouseClick(Window().addFolderButton, Qt::LeftButton);
+  QTest::mouseClick(View().addFolderButton, Qt::LeftButton);
   ASSERT_EQ(ListedPaths(), expectedPaths);
 
   const QString title = QStringLiteral("窓からの題名");
@@ -73,7 +73,7 @@ TEST_F(OfficeFilesTest, AFolderOfOfficeFilesIsListedReadAndChanged) {
     EXPECT_EQ(Values(), *rows);
 
     EditText(catalogue::kTitle, title);
-    QTest::mouseClick(Window().changeSelectedButton, Qt::LeftButton);
+    QTest::mouseClick(View().changeSelectedButton, Qt::LeftButton);
     EXPECT_EQ(StatusOf(row), FileStatus::Changed);
     ooxml::PackageProperties packages;
     auto changed = *rows;

@@ -24,7 +24,7 @@ const QString kAwkwardTitle = QStringLiteral("a, \"b\" @Variant(x) \\ ; #c = 題
 
 class PresetTest : public MainWindowFixture {
  protected:
-  PropertyListView& Batch() { return *Window().batchProperties; }
+  PropertyListView& Batch() { return *View().batchProperties; }
 
   // Everything stored, as QSettings reads it back.
   static std::map<QString, QString> Stored() {
@@ -36,7 +36,7 @@ class PresetTest : public MainWindowFixture {
 
   // A batch tab unlike the first-start state in every part.
   void FillBatchTab() {
-    Window().tabs->setCurrentIndex(1);
+    View().tabs->setCurrentIndex(1);
     Batch().SetValue(0, kAwkwardTitle);
     Batch().SetIncluded(0, true);
     Batch().SetValue(2, QStringLiteral("作成者の名前"));
@@ -48,19 +48,19 @@ class PresetTest : public MainWindowFixture {
     Batch().SetValue(12, QStringLiteral("abc"));
     Batch().SetValue(13, QString());
     Batch().SetIncluded(13, true);
-    Window().batchCreationDate->setDate(QDate(2021, 4, 1));
-    Window().batchCreationTime->setTime(QTime(10, 20, 30));
-    Window().batchLastWriteDate->setDate(QDate(2022, 5, 6));
-    Window().batchLastWriteTime->setTime(QTime(0, 0, 0));
-    Window().batchLastAccessDate->setDate(QDate(2023, 7, 8));
-    Window().batchLastAccessTime->setTime(QTime(23, 59, 58));
-    Window().batchCreationDateBox->setChecked(false);
-    Window().batchLastAccessTimeBox->setChecked(false);
-    Window().batchReadOnlyBox->setCheckState(Qt::PartiallyChecked);
-    Window().batchArchiveBox->setCheckState(Qt::Checked);
-    Window().batchHiddenBox->setCheckState(Qt::Unchecked);
-    Window().batchSystemBox->setCheckState(Qt::Checked);
-    Window().batchBackupBox->setChecked(false);
+    View().batchCreationDate->setDate(QDate(2021, 4, 1));
+    View().batchCreationTime->setTime(QTime(10, 20, 30));
+    View().batchLastWriteDate->setDate(QDate(2022, 5, 6));
+    View().batchLastWriteTime->setTime(QTime(0, 0, 0));
+    View().batchLastAccessDate->setDate(QDate(2023, 7, 8));
+    View().batchLastAccessTime->setTime(QTime(23, 59, 58));
+    View().batchCreationDateBox->setChecked(false);
+    View().batchLastAccessTimeBox->setChecked(false);
+    View().batchReadOnlyBox->setCheckState(Qt::PartiallyChecked);
+    View().batchArchiveBox->setCheckState(Qt::Checked);
+    View().batchHiddenBox->setCheckState(Qt::Unchecked);
+    View().batchSystemBox->setCheckState(Qt::Checked);
+    View().batchBackupBox->setChecked(false);
   }
 };
 
@@ -69,10 +69,10 @@ TEST_F(PresetTest, DefaultSaveStoresEveryValueUnderItsName) {
   // A value still in its editor is stored too: the command closes the editor first.
   QTest::mouseClick(Batch().viewport(), Qt::LeftButton, Qt::NoModifier,
                     Batch().visualRect(Batch().model()->index(7, 1)).center());
-  ASSERT_FALSE(Window().editors->textEditor->isHidden());
-  Window().editors->textEditor->setText(QStringLiteral("typed last"));
-  QTest::mouseClick(Window().savePresetButton, Qt::LeftButton);
-  EXPECT_TRUE(Window().editors->textEditor->isHidden());
+  ASSERT_FALSE(View().editors->textEditor->isHidden());
+  View().editors->textEditor->setText(QStringLiteral("typed last"));
+  QTest::mouseClick(View().savePresetButton, Qt::LeftButton);
+  EXPECT_TRUE(View().editors->textEditor->isHidden());
 
   std::map<QString, QString> expected = {
       {"createtime", "2021/04/01 10:20:30"}, {"createtimecheckdate", "0"}, {"createtimechecktime", "1"},
@@ -96,7 +96,7 @@ TEST_F(PresetTest, DefaultSaveStoresEveryValueUnderItsName) {
   EXPECT_TRUE(std::filesystem::exists(settings_.PresetFile()));
 
   // Saving again replaces every value.
-  Window().batchBackupBox->setChecked(true);
+  View().batchBackupBox->setChecked(true);
   Window().SavePreset();
   EXPECT_EQ(Stored()[QStringLiteral("backupold")], QStringLiteral("1"));
   EXPECT_EQ(Stored().size(), expected.size());
@@ -104,7 +104,7 @@ TEST_F(PresetTest, DefaultSaveStoresEveryValueUnderItsName) {
 
 TEST_F(PresetTest, TheStoredPresetsComeBackAfterARestartNormalised) {
   FillBatchTab();
-  Window().batchBackupBox->setChecked(true);
+  View().batchBackupBox->setChecked(true);
   Window().SavePreset();
   Restart();
 
@@ -122,24 +122,24 @@ TEST_F(PresetTest, TheStoredPresetsComeBackAfterARestartNormalised) {
   for (int row = 0; row < 14; ++row) {
     EXPECT_EQ(batch.Included(row), row == 0 || row == 6 || row == 11 || row == 13) << row;
   }
-  EXPECT_EQ(Window().batchCreationDate->date(), QDate(2021, 4, 1));
-  EXPECT_EQ(Window().batchCreationTime->time(), QTime(10, 20, 30));
-  EXPECT_EQ(Window().batchLastWriteTime->time(), QTime(0, 0, 0));
-  EXPECT_EQ(Window().batchLastAccessDate->date(), QDate(2023, 7, 8));
-  EXPECT_EQ(Window().batchLastAccessTime->time(), QTime(23, 59, 58));
-  EXPECT_FALSE(Window().batchCreationDateBox->isChecked());
-  EXPECT_FALSE(Window().batchCreationDate->isEnabled());
-  EXPECT_FALSE(Window().batchLastAccessTimeBox->isChecked());
-  EXPECT_FALSE(Window().batchLastAccessTime->isEnabled());
-  for (QCheckBox* box : {Window().batchCreationTimeBox, Window().batchLastWriteDateBox, Window().batchLastWriteTimeBox,
-                         Window().batchLastAccessDateBox}) {
+  EXPECT_EQ(View().batchCreationDate->date(), QDate(2021, 4, 1));
+  EXPECT_EQ(View().batchCreationTime->time(), QTime(10, 20, 30));
+  EXPECT_EQ(View().batchLastWriteTime->time(), QTime(0, 0, 0));
+  EXPECT_EQ(View().batchLastAccessDate->date(), QDate(2023, 7, 8));
+  EXPECT_EQ(View().batchLastAccessTime->time(), QTime(23, 59, 58));
+  EXPECT_FALSE(View().batchCreationDateBox->isChecked());
+  EXPECT_FALSE(View().batchCreationDate->isEnabled());
+  EXPECT_FALSE(View().batchLastAccessTimeBox->isChecked());
+  EXPECT_FALSE(View().batchLastAccessTime->isEnabled());
+  for (QCheckBox* box : {View().batchCreationTimeBox, View().batchLastWriteDateBox, View().batchLastWriteTimeBox,
+                         View().batchLastAccessDateBox}) {
     EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
   }
-  EXPECT_EQ(Window().batchReadOnlyBox->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(Window().batchArchiveBox->checkState(), Qt::Checked);
-  EXPECT_EQ(Window().batchHiddenBox->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Window().batchSystemBox->checkState(), Qt::Checked);
-  EXPECT_TRUE(Window().batchBackupBox->isChecked());
+  EXPECT_EQ(View().batchReadOnlyBox->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(View().batchArchiveBox->checkState(), Qt::Checked);
+  EXPECT_EQ(View().batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(View().batchSystemBox->checkState(), Qt::Checked);
+  EXPECT_TRUE(View().batchBackupBox->isChecked());
 }
 
 TEST_F(PresetTest, TheImportPutsBackWhatWasSaved) {
@@ -147,19 +147,19 @@ TEST_F(PresetTest, TheImportPutsBackWhatWasSaved) {
   Window().SavePreset();
   Batch().SetValue(0, QStringLiteral("changed since"));
   Batch().SetIncluded(0, false);
-  Window().batchHiddenBox->setCheckState(Qt::Checked);
-  Window().batchCreationDateBox->setChecked(true);
+  View().batchHiddenBox->setCheckState(Qt::Checked);
+  View().batchCreationDateBox->setChecked(true);
   // An open editor closes first; then its row, like every other, gets the stored value.
   QTest::mouseClick(Batch().viewport(), Qt::LeftButton, Qt::NoModifier,
                     Batch().visualRect(Batch().model()->index(2, 1)).center());
-  Window().editors->textEditor->setText(QStringLiteral("typed"));
-  QTest::mouseClick(Window().loadPresetButton, Qt::LeftButton);
-  EXPECT_TRUE(Window().editors->textEditor->isHidden());
+  View().editors->textEditor->setText(QStringLiteral("typed"));
+  QTest::mouseClick(View().loadPresetButton, Qt::LeftButton);
+  EXPECT_TRUE(View().editors->textEditor->isHidden());
   EXPECT_EQ(Batch().Value(0), kAwkwardTitle);
   EXPECT_TRUE(Batch().Included(0));
   EXPECT_EQ(Batch().Value(2), QStringLiteral("作成者の名前"));
-  EXPECT_EQ(Window().batchHiddenBox->checkState(), Qt::Unchecked);
-  EXPECT_FALSE(Window().batchCreationDateBox->isChecked());
+  EXPECT_EQ(View().batchHiddenBox->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(View().batchCreationDateBox->isChecked());
 }
 
 TEST_F(PresetTest, StringsWrittenByHandAreReadAsTheProgramReadsThem) {
@@ -176,33 +176,33 @@ TEST_F(PresetTest, StringsWrittenByHandAreReadAsTheProgramReadsThem) {
     settings.setValue(QStringLiteral("backupold"), QStringLiteral("1"));
   }
   Window().LoadPreset();
-  EXPECT_EQ(Window().batchReadOnlyBox->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(Window().batchArchiveBox->checkState(), Qt::Unchecked);
-  EXPECT_EQ(Window().batchCreationDate->date(), QDate::currentDate());
-  EXPECT_FALSE(Window().batchLastWriteDateBox->isChecked());
-  EXPECT_TRUE(Window().batchLastAccessTimeBox->isChecked());
+  EXPECT_EQ(View().batchReadOnlyBox->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(View().batchArchiveBox->checkState(), Qt::Unchecked);
+  EXPECT_EQ(View().batchCreationDate->date(), QDate::currentDate());
+  EXPECT_FALSE(View().batchLastWriteDateBox->isChecked());
+  EXPECT_TRUE(View().batchLastAccessTimeBox->isChecked());
   EXPECT_EQ(Batch().Value(6), QStringLiteral("12"));
   EXPECT_EQ(Batch().Value(13), QStringLiteral("2001/02/03 4:05:00"));
   EXPECT_FALSE(Batch().Included(1));
-  EXPECT_TRUE(Window().batchBackupBox->isChecked());
+  EXPECT_TRUE(View().batchBackupBox->isChecked());
 }
 
 TEST_F(PresetTest, AtTheFirstStartNothingIsStoredAndTheDefaultsShow) {
   EXPECT_TRUE(Stored().empty());
-  EXPECT_FALSE(Window().batchBackupBox->isChecked());
+  EXPECT_FALSE(View().batchBackupBox->isChecked());
   for (int row = 0; row < 14; ++row) EXPECT_FALSE(Batch().Included(row)) << row;
   EXPECT_EQ(Batch().Value(6), QStringLiteral("1"));
   EXPECT_EQ(Batch().Value(13), QString());
   for (QCheckBox* box :
-       {Window().batchReadOnlyBox, Window().batchArchiveBox, Window().batchHiddenBox, Window().batchSystemBox}) {
+       {View().batchReadOnlyBox, View().batchArchiveBox, View().batchHiddenBox, View().batchSystemBox}) {
     EXPECT_EQ(box->checkState(), Qt::PartiallyChecked);
   }
   for (const QDateEdit* date :
-       {Window().batchCreationDate, Window().batchLastWriteDate, Window().batchLastAccessDate}) {
+       {View().batchCreationDate, View().batchLastWriteDate, View().batchLastAccessDate}) {
     EXPECT_TRUE(date->isEnabled()) << date->objectName().toStdString();
   }
   for (const QTimeEdit* time :
-       {Window().batchCreationTime, Window().batchLastWriteTime, Window().batchLastAccessTime}) {
+       {View().batchCreationTime, View().batchLastWriteTime, View().batchLastAccessTime}) {
     EXPECT_TRUE(time->isEnabled()) << time->objectName().toStdString();
   }
   // Importing an empty store gives the same state again.

@@ -51,7 +51,7 @@ void ExpectPickers(const QDateEdit* date, const QTimeEdit* clock, const PickerVa
 // After a failed read nothing of any document is shown, and nothing can write to this one or
 // take its values: the change, the single export and the import are off, the pickers blank.
 void ReadingTest::ExpectNothingShownOrWritable() {
-  MainWindow& window = Window();
+  const MainWindowView& window = View();
   EXPECT_EQ(window.singleProperties->Values(), (std::array<std::string, 14>{}));
   for (QDateEdit* date : {window.creationDate, window.lastWriteDate, window.lastAccessDate}) {
     EXPECT_EQ(date->text(), QStringLiteral(" ")) << date->objectName().toStdString();
@@ -71,13 +71,13 @@ TEST_F(ReadingTest, SelectingADocumentShowsItsRowsTimesAndAttributesAndLeavesItA
   AddByDialog({path});
   EXPECT_EQ(Values(), Expected("lo-ja-full.doc").value());
   const fs::FileTimeSet times = before.times.FileTimes();
-  ExpectPickers(Window().creationDate, Window().creationTime, Shown(times.creation));
-  ExpectPickers(Window().lastWriteDate, Window().lastWriteTime, Shown(times.lastWrite));
-  ExpectPickers(Window().lastAccessDate, Window().lastAccessTime, Shown(times.lastAccess));
-  const std::array<std::pair<QCheckBox*, std::uint32_t>, 4> boxes = {{{Window().readOnlyBox, fs::kAttributeReadOnly},
-                                                                      {Window().archiveBox, fs::kAttributeArchive},
-                                                                      {Window().hiddenBox, fs::kAttributeHidden},
-                                                                      {Window().systemBox, fs::kAttributeSystem}}};
+  ExpectPickers(View().creationDate, View().creationTime, Shown(times.creation));
+  ExpectPickers(View().lastWriteDate, View().lastWriteTime, Shown(times.lastWrite));
+  ExpectPickers(View().lastAccessDate, View().lastAccessTime, Shown(times.lastAccess));
+  const std::array<std::pair<QCheckBox*, std::uint32_t>, 4> boxes = {{{View().readOnlyBox, fs::kAttributeReadOnly},
+                                                                      {View().archiveBox, fs::kAttributeArchive},
+                                                                      {View().hiddenBox, fs::kAttributeHidden},
+                                                                      {View().systemBox, fs::kAttributeSystem}}};
   for (const auto& [box, bit] : boxes) {
     EXPECT_EQ(box->checkState(), (before.attributes & bit) != 0 ? Qt::Checked : Qt::Unchecked)
         << box->objectName().toStdString();
@@ -107,13 +107,13 @@ TEST_F(ReadingTest, AnUnreadablePackageGetsTheReadErrorIconAndShowsNoOtherFilesR
   // Why, in the tooltip and the status bar; no message box.
   const QString reason = Window().Files().data(Window().Files().index(1, 0), Qt::ToolTipRole).toString();
   EXPECT_TRUE(reason.startsWith(broken + QStringLiteral("\n読み込めませんでした: "))) << reason.toStdString();
-  EXPECT_TRUE(reason.endsWith(Window().statusLine->currentMessage()))
-      << Window().statusLine->currentMessage().toStdString();
+  EXPECT_TRUE(reason.endsWith(View().statusLine->currentMessage()))
+      << View().statusLine->currentMessage().toStdString();
   EXPECT_TRUE(dialogs_.messages.empty());
   // The other document is shown and can be changed again.
   SelectFile(0);
-  EXPECT_TRUE(Window().changeSelectedButton->isEnabled());
-  EXPECT_EQ(Window().statusLine->currentMessage(), QStringLiteral("読み込みました"));
+  EXPECT_TRUE(View().changeSelectedButton->isEnabled());
+  EXPECT_EQ(View().statusLine->currentMessage(), QStringLiteral("読み込みました"));
 }
 
 // A document held by another program cannot be read; once released, no way of starting a change
@@ -132,7 +132,7 @@ TEST_F(ReadingTest, AfterAFailedReadNoChangeReachesTheDocument) {
     const int row = Window().Files().rowCount() - 1;
     ASSERT_EQ(StatusOf(row), FileStatus::ReadError);
     ExpectNothingShownOrWritable();
-    QTest::mouseClick(Window().changeSelectedButton, Qt::LeftButton);
+    QTest::mouseClick(View().changeSelectedButton, Qt::LeftButton);
     Window().ChangeSelectedFile();
     Window().ImportFromSelectedFile();
     EXPECT_EQ(kestrel::test::ReadBytes(held.toStdString()), before);
@@ -176,9 +176,9 @@ TEST_F(ReadingTest, ALastAccessNotLaterThan1904LeavesTheAccessDateBlank) {
   const PickerValue recentAccess = Shown(RecordOf(recent).times.FileTimes().lastAccess);
   AddByDialog({old});
   // Not the other document's time: the date is blank.
-  EXPECT_NE(Window().lastAccessDate->date(), recentAccess.date);
-  EXPECT_EQ(Window().lastAccessDate->text(), QStringLiteral(" "));
-  ExpectPickers(Window().lastWriteDate, Window().lastWriteTime, Shown(RecordOf(old).times.FileTimes().lastWrite));
+  EXPECT_NE(View().lastAccessDate->date(), recentAccess.date);
+  EXPECT_EQ(View().lastAccessDate->text(), QStringLiteral(" "));
+  ExpectPickers(View().lastWriteDate, View().lastWriteTime, Shown(RecordOf(old).times.FileTimes().lastWrite));
   EXPECT_EQ(StatusOf(1), FileStatus::NotChanged);
 }
 

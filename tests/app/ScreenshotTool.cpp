@@ -32,6 +32,7 @@
 #include "app/ProgramSetup.h"
 #include "app/PropertyListView.h"
 #include "app/dialogs/ProgressDialog.h"
+#include "tests/app/MainWindowView.h"
 
 namespace {
 
@@ -100,10 +101,11 @@ class PhotographingDialogs final : public kestrel::app::Dialogs {
 // tooltip is a window of its own, so the screen is grabbed).
 void ShowFailureTooltip(kestrel::app::MainWindow& window, const QString& folder) {
   kestrel::app::FileListModel& files = window.Files();
+  const kestrel::app::test::MainWindowView view(window);
   for (int row = 0; row < files.rowCount(); ++row) {
     if (files.Status(row) != kestrel::app::FileStatus::ChangeError) continue;
-    QWidget* viewport = window.fileList->viewport();
-    const QPoint at = viewport->mapToGlobal(window.fileList->visualRect(files.index(row, 0)).center());
+    QWidget* viewport = view.fileList->viewport();
+    const QPoint at = viewport->mapToGlobal(view.fileList->visualRect(files.index(row, 0)).center());
     QToolTip::showText(at, files.data(files.index(row, 0), Qt::ToolTipRole).toString(), viewport);
     QTest::qWait(300);
     const QRect frame = window.frameGeometry();
@@ -140,13 +142,14 @@ int main(int argc, char** argv) {
   PhotographingDialogs dialogs(folder, documents, scratch.filePath(QStringLiteral("list.CSV")));
   kestrel::app::ProgramWindows windows(dialogs);
   kestrel::app::MainWindow& window = windows.mainWindow;
+  const kestrel::app::test::MainWindowView view(window);
   window.show();
   window.activateWindow();
   if (!QTest::qWaitForWindowActive(&window)) std::fprintf(stderr, "the main window did not become active\n");
   window.AddFiles();
   Save(window, folder, "single.png");
 
-  PropertyListView& list = *window.singleProperties;
+  PropertyListView& list = *view.singleProperties;
   ClickValue(list, 0);
   Save(window, folder, "editor-text.png");
   ClickValue(list, 13);
@@ -160,15 +163,15 @@ int main(int argc, char** argv) {
   window.CloseEditors();
 
   // The batch tab as a user prepares it: the selected file's values, some rows and boxes chosen.
-  window.tabs->setCurrentIndex(1);
+  view.tabs->setCurrentIndex(1);
   window.ImportFromSelectedFile();
-  PropertyListView& batch = *window.batchProperties;
+  PropertyListView& batch = *view.batchProperties;
   for (const int row : {0, 2, 9, 11, 13}) batch.SetIncluded(row, true);
-  window.batchCreationDateBox->setChecked(false);
-  window.batchLastAccessTimeBox->setChecked(false);
-  window.batchReadOnlyBox->setCheckState(Qt::Checked);
-  window.batchHiddenBox->setCheckState(Qt::Unchecked);
-  window.batchBackupBox->setChecked(true);
+  view.batchCreationDateBox->setChecked(false);
+  view.batchLastAccessTimeBox->setChecked(false);
+  view.batchReadOnlyBox->setCheckState(Qt::Checked);
+  view.batchHiddenBox->setCheckState(Qt::Unchecked);
+  view.batchBackupBox->setChecked(true);
   Save(window, folder, "batch.png");
   ClickValue(batch, 13);
   Save(window, folder, "batch-editor.png");
@@ -179,7 +182,7 @@ int main(int argc, char** argv) {
   Save(window, folder, "batch-done.png");
   ShowFailureTooltip(window, folder);
   window.ExportAllFiles();
-  window.tabs->setCurrentIndex(0);
+  view.tabs->setCurrentIndex(0);
   window.ShowHintsFromMenu();
   window.ShowAbout();
   return 0;

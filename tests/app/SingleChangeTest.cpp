@@ -46,7 +46,7 @@ class SingleChangeTest : public MainWindowFixture {
     return reading::ReadDocumentRows(packages, path.toStdString()).value();
   }
 
-  void ClickChange() { QTest::mouseClick(Window().changeSelectedButton, Qt::LeftButton); }
+  void ClickChange() { QTest::mouseClick(View().changeSelectedButton, Qt::LeftButton); }
 };
 
 const QDateTime kCreation(QDate(2021, 4, 1), QTime(10, 20, 30));
@@ -55,7 +55,7 @@ const QDateTime kLastAccess(QDate(2023, 1, 2), QTime(3, 4, 5));
 
 TEST_F(SingleChangeTest, TheAttributeBoxesCycleUncheckedGrayedChecked) {
   AddByDialog({CopyOf("lo-ascii-full.doc")});
-  for (QCheckBox* box : {Window().readOnlyBox, Window().archiveBox, Window().hiddenBox, Window().systemBox}) {
+  for (QCheckBox* box : {View().readOnlyBox, View().archiveBox, View().hiddenBox, View().systemBox}) {
     box->setCheckState(Qt::Unchecked);
     for (const Qt::CheckState next : {Qt::PartiallyChecked, Qt::Checked, Qt::Unchecked}) {
       QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
@@ -70,14 +70,14 @@ TEST_F(SingleChangeTest, ABinaryDocumentTakesTheTabsValuesTimesAndAttributes) {
   AddByDialog({path});
   EditText(0, QStringLiteral("  New title  "));
   ClickValue(12);
-  Window().editors->numberBox->setText(QStringLiteral("45"));
+  View().editors->numberBox->setText(QStringLiteral("45"));
   ClickValue(10);
-  Window().editors->editorDate->setDate(QDate(2018, 3, 4));
-  Window().editors->editorTime->setTime(QTime(5, 6, 7));
-  SetPickers(Window().creationDate, Window().creationTime, kCreation);
-  SetPickers(Window().lastWriteDate, Window().lastWriteTime, kLastWrite);
-  SetPickers(Window().lastAccessDate, Window().lastAccessTime, kLastAccess);
-  Window().readOnlyBox->setCheckState(Qt::Checked);
+  View().editors->editorDate->setDate(QDate(2018, 3, 4));
+  View().editors->editorTime->setTime(QTime(5, 6, 7));
+  SetPickers(View().creationDate, View().creationTime, kCreation);
+  SetPickers(View().lastWriteDate, View().lastWriteTime, kLastWrite);
+  SetPickers(View().lastAccessDate, View().lastAccessTime, kLastAccess);
+  View().readOnlyBox->setCheckState(Qt::Checked);
   ClickChange();  // the button takes the focus, which closes the date editor first
 
   EXPECT_EQ(StatusOf(0), FileStatus::Changed);
@@ -139,8 +139,8 @@ TEST_F(SingleChangeTest, APackageTakesJapaneseValuesAndNoBackupWhenTheBoxIsOff) 
   AddByDialog({path});
   EditText(0, QStringLiteral("新しい題名"));
   EditText(9, QStringLiteral("株式会社ノルヴェイル"));
-  Window().singleBackupBox->setChecked(false);
-  SetPickers(Window().lastWriteDate, Window().lastWriteTime, kLastWrite);
+  View().singleBackupBox->setChecked(false);
+  SetPickers(View().lastWriteDate, View().lastWriteTime, kLastWrite);
   ClickChange();
   EXPECT_EQ(StatusOf(0), FileStatus::Changed);
   EXPECT_FALSE(std::filesystem::exists(change::BackupFileName(path.toStdString())));
@@ -161,8 +161,8 @@ TEST_F(SingleChangeTest, AnUncheckedReadOnlyBoxLeavesAReadOnlyDocumentWritable) 
   const QString path = CopyOf("lo-ascii-full.doc");
   ASSERT_EQ(chmod(path.toStdString().c_str(), 0444), 0);
   AddByDialog({path});
-  ASSERT_EQ(Window().readOnlyBox->checkState(), Qt::Checked);
-  Window().readOnlyBox->setCheckState(Qt::Unchecked);
+  ASSERT_EQ(View().readOnlyBox->checkState(), Qt::Checked);
+  View().readOnlyBox->setCheckState(Qt::Unchecked);
   ClickChange();
   EXPECT_EQ(StatusOf(0), FileStatus::Changed);
   EXPECT_EQ(RecordOf(path).attributes & fs::kAttributeReadOnly, 0U);
@@ -189,8 +189,8 @@ TEST_F(SingleChangeTest, AFailedBackupShowsWhyAndLeavesTheDocumentAlone) {
   EXPECT_EQ(kestrel::test::ReadBytes(path.toStdString()), before);
   EXPECT_EQ(StatusOf(0), FileStatus::NotChanged);
   EXPECT_TRUE(
-      Window().statusLine->currentMessage().startsWith(QStringLiteral("バックアップできないため変更していません: ")))
-      << Window().statusLine->currentMessage().toStdString();
+      View().statusLine->currentMessage().startsWith(QStringLiteral("バックアップできないため変更していません: ")))
+      << View().statusLine->currentMessage().toStdString();
 }
 
 TEST_F(SingleChangeTest, AChangeThatFailsShowsTheChangeErrorIconAndNoMessage) {
@@ -217,7 +217,7 @@ TEST_F(SingleChangeTest, AChangedFileKeepsItsIconWhenReadAgain) {
 
 TEST_F(SingleChangeTest, WithNoFileSelectedTheChangeAsksForOne) {
   AddByDialog({CopyOf("lo-ascii-full.doc")});
-  Window().fileList->clearSelection();
+  View().fileList->clearSelection();
   Window().ChangeSelectedFile();
   ASSERT_EQ(dialogs_.messages.size(), 1U);
   EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("変更したいファイルを選択する!"));

@@ -1,11 +1,7 @@
-// Help, hints and about: what each help command opens, and the texts of the hint window and the
-// about box.
-#include <unistd.h>
-
-#include <QAbstractButton>
+// Help, hints and about: what each help command opens, the hint window's sample boxes, and the
+// about box's version and links.
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,16 +15,6 @@ namespace kestrel::app::test {
 namespace {
 
 using HelpTest = MainWindowFixture;
-
-QStringList TextsOf(QWidget& window) {
-  QStringList texts;
-  for (const QLabel* label : window.findChildren<QLabel*>()) {
-    if (!label->text().isEmpty()) texts << label->text();
-  }
-  for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) texts << button->text();
-  for (const QGroupBox* group : window.findChildren<QGroupBox*>()) texts << group->title();
-  return texts;
-}
 
 TEST_F(HelpTest, TheHelpMenuOpensTheHelpPageBesideTheExecutableWhateverTheCurrentFolder) {
   const std::filesystem::path previous = std::filesystem::current_path();
@@ -72,25 +58,8 @@ TEST_F(HelpTest, TheHintMenuClosesAnOpenEditorFirst) {
   EXPECT_EQ(Value(3), QStringLiteral("kept"));
 }
 
-TEST_F(HelpTest, TheHintWindowExplainsTheWindowTheIconsAndTheBoxes) {
+TEST_F(HelpTest, TheHintWindowShowsItsSamplesUnchangeableAndCloses) {
   HintsDialog& hints = Windows().hints;
-  EXPECT_EQ(hints.size(), QSize(635, 521));
-  EXPECT_EQ(hints.palette().color(QPalette::Window), QColor(Qt::white));
-  const QStringList texts = TextsOf(hints);
-  for (const char* text :
-       {"変更する前に、変更したいファイルを開いている他のアプリケーションを終了してください", "変更したいファイルを選択する",
-        "ファイルを追加する：一度に複数のファイルを選択することができます。",
-        "システムファイルや「隠し」を設定されたファイルは表示されない場合がありますので、ご注意ください。",
-        "フォルダからファイルを追加する：フォルダを選択すれば、フォルダ内のすべてのファイルは「ファイル一覧」に",
-        "追加されます、隠されているファイルやシステムファイルもかまいません。", "各ファイルには3つの状態があります。",
-        "変更していないファイル", "エラーや他のプログラムで開かれているため、ファイルの情報を得ることができません",
-        "変更完了", "エラーや他のプログラムで開かれているため、変更することができませんでした",
-        "ファイル属性を変更するオプション", "ファイル日時", "日付や時刻を変更", "元の日付や時刻を保持する", "ファイル属性",
-        "属性を変更しません", "属性オン", "属性オフ", "概要情報：", "値をクリックして、値を編集する", "概要情報を変更する",
-        "元の概要情報を保持する", "バックアップオプション", "変更する前に、元のファイルを同じフォルダにバックアップする",
-        "このオプションをオンする場合、元のファイルは自動的に同じフォルダにバックアップする。", "終了"}) {
-    EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
-  }
   // The sample boxes show their states and cannot be changed.
   const auto box = [&hints](const char* text) {
     for (QCheckBox* candidate : hints.findChildren<QCheckBox*>()) {
@@ -113,16 +82,10 @@ TEST_F(HelpTest, TheHintWindowExplainsTheWindowTheIconsAndTheBoxes) {
   EXPECT_EQ(hints.result(), QDialog::Accepted);
 }
 
-TEST_F(HelpTest, TheAboutBoxShowsTheTitleTheVersionAndTwoLinks) {
+TEST_F(HelpTest, TheAboutBoxShowsThePackagesVersionAndTwoLinks) {
   AboutDialog& about = Windows().about;
-  EXPECT_EQ(about.size(), QSize(402, 205));
-  EXPECT_EQ(about.productName->text(), QStringLiteral("Kestrelpad"));
-  EXPECT_EQ(about.version->text(), QStringLiteral("バージョン: 3.16"));
-  const QStringList texts = TextsOf(about);
-  EXPECT_TRUE(texts.contains(QStringLiteral("メールアドレス：")));
-  EXPECT_TRUE(texts.contains(QStringLiteral("ホームページ：")));
+  EXPECT_TRUE(about.version->text().endsWith(QStringLiteral(" " KESTREL_VERSION))) << about.version->text().toStdString();
   EXPECT_TRUE(about.okButton->isDefault());
-  EXPECT_EQ(about.okButton->text(), QStringLiteral("終了"));
   for (QLabel* link : {about.supportLink, about.homePageLink}) {
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);

@@ -4,7 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QEvent>
+#include <QActionEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,31 +43,46 @@ Widget* Named(Widget* widget, const char* name) {
 
 QIcon StandardIcon(const QWidget* widget, QStyle::StandardPixmap pixmap) { return widget->style()->standardIcon(pixmap); }
 
-// Tool buttons show their caption and image only: the action they share with the menus would give
-// them its text as a tooltip.
-class NoToolTips : public QObject {
+// A flat tool-bar button with its image left of the text, running a command the menus share. The
+// menus show no images, so the command carries none: the button keeps its own, and no tooltip
+// (the command's text would give it one). Tool buttons never take the focus.
+class CommandButton : public QToolButton {
  public:
-  using QObject::QObject;
+  CommandButton(QWidget* bar, const char* name, QAction* command, QStyle::StandardPixmap image, int width)
+      : QToolButton(bar), image_(StandardIcon(bar, image)) {
+    setObjectName(QString::fromLatin1(name));
+    setDefaultAction(command);
+    ShowOwnLook();
+    setIconSize(QSize(16, 16));
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    setAutoRaise(true);
+    setFocusPolicy(Qt::NoFocus);
+    setFixedWidth(width);
+  }
 
  private:
-  bool eventFilter(QObject* /*watched*/, QEvent* event) override { return event->type() == QEvent::ToolTip; }
+  // The button takes the command's look again whenever the command changes.
+  void actionEvent(QActionEvent* event) override {
+    QToolButton::actionEvent(event);
+    ShowOwnLook();
+  }
+
+  void ShowOwnLook() {
+    setIcon(image_);
+    setToolTip(QString());
+  }
+
+  QIcon image_;
 };
 
-// A flat tool-bar button with its image left of the text. Tool buttons never take the focus.
-QToolButton* ToolButton(QWidget* bar, const char* name, QAction* command, int width, QObject* noToolTips) {
-  auto* button = Named(new QToolButton(bar), name);
-  button->setDefaultAction(command);
-  button->setIconSize(QSize(16, 16));
-  button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  button->setAutoRaise(true);
-  button->setFocusPolicy(Qt::NoFocus);
-  button->setFixedWidth(width);
-  button->installEventFilter(noToolTips);
-  return button;
-}
+struct ToolCommand {
+  const char* buttonName;
+  QAction* command;
+  QStyle::StandardPixmap image;
+};
 
-// A tool bar of two rows.
-QGridLayout* ToolBar(QWidget* parent) {
+// A tool bar of two rows, its buttons filling each row from the left.
+QWidget* ToolBar(QWidget* parent, std::initializer_list<ToolCommand> commands, int buttonWidth) {
   auto* bar = new QWidget(parent);
   QFont font = bar->font();
   font.setPixelSize(kToolFontPixels);
@@ -77,16 +92,18 @@ QGridLayout* ToolBar(QWidget* parent) {
   grid->setHorizontalSpacing(0);
   grid->setVerticalSpacing(0);
   grid->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  return grid;
+  int at = 0;
+  for (const ToolCommand& tool : commands) {
+    grid->addWidget(new CommandButton(bar, tool.buttonName, tool.command, tool.image, buttonWidth), at / 2, at % 2);
+    ++at;
+  }
+  return bar;
 }
 
-// A command of a tool button: its caption on the button, `menuText` in the menus (without an
-// image there).
-QAction* Command(QWidget* window, const char* name, const QString& caption, QStyle::StandardPixmap image,
-                 const QString& menuText = {}) {
-  auto* action = Named(new QAction(StandardIcon(window, image), menuText.isEmpty() ? caption : menuText, window), name);
+// A command of a tool button: its caption on the button, `menuText` in the menus.
+QAction* Command(QWidget* window, const char* name, const QString& caption, const QString& menuText = {}) {
+  auto* action = Named(new QAction(menuText.isEmpty() ? caption : menuText, window), name);
   action->setIconText(caption);
-  action->setIconVisibleInMenu(false);
   return action;
 }
 
@@ -138,17 +155,15 @@ void MainWindow::BuildWindow() {
 }
 
 void MainWindow::BuildCommands() {
-  addFilesAction_ = Command(this, "addFilesAction", QStringLiteral("ファイル追加"), QStyle::SP_FileIcon,
-                            QStringLiteral("ファイル追加(&A)"));
+  addFilesAction_ = Command(this, "addFilesAction", QStringLiteral("ファイル追加"), QStringLiteral("ファイル追加(&A)"));
   addFolderAction_ = Command(this, "addFolderAction", QStringLiteral("フォルダからファイル追加"),
-                             QStyle::SP_DirOpenIcon, QStringLiteral("フォルダからファイル追加(&D)"));
-  removeAction_ = Command(this, "removeAction", QStringLiteral("削除"), QStyle::SP_TrashIcon, QStringLiteral("削除(&R)"));
-  removeAllAction_ = Command(this, "removeAllAction", QStringLiteral("全て削除"), QStyle::SP_DialogDiscardButton,
-                             QStringLiteral("全て削除(&L)"));
-  savePresetAction_ = Command(this, "savePresetAction", QStringLiteral("既定保存"), QStyle::SP_DialogSaveButton);
-  loadPresetAction_ = Command(this, "loadPresetAction", QStringLiteral("既定のインポート"), QStyle::SP_DialogOpenButton);
-  importFromSelectedAction_ = Command(this, "importFromSelectedAction", QStringLiteral("選択したファイルからインポート"),
-                                      QStyle::SP_FileDialogContentsView);
+                             QStringLiteral("フォルダからファイル追加(&D)"));
+  removeAction_ = Command(this, "removeAction", QStringLiteral("削除"), QStringLiteral("削除(&R)"));
+  removeAllAction_ = Command(this, "removeAllAction", QStringLiteral("全て削除"), QStringLiteral("全て削除(&L)"));
+  savePresetAction_ = Command(this, "savePresetAction", QStringLiteral("既定保存"));
+  loadPresetAction_ = Command(this, "loadPresetAction", QStringLiteral("既定のインポート"));
+  importFromSelectedAction_ =
+      Command(this, "importFromSelectedAction", QStringLiteral("選択したファイルからインポート"));
   // Spelled out: the desktop's standard keys differ by platform theme, and some have none.
   addFilesAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   addFolderAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
@@ -162,14 +177,12 @@ QWidget* MainWindow::BuildFileSide() {
   auto* column = new QVBoxLayout(side);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  QGridLayout* tools = ToolBar(side);
-  auto* noToolTips = new NoToolTips(side);
-  QWidget* bar = tools->parentWidget();
-  tools->addWidget(ToolButton(bar, "addFilesButton", addFilesAction_, kFileToolWidth, noToolTips), 0, 0);
-  tools->addWidget(ToolButton(bar, "addFolderButton", addFolderAction_, kFileToolWidth, noToolTips), 0, 1);
-  tools->addWidget(ToolButton(bar, "removeButton", removeAction_, kFileToolWidth, noToolTips), 1, 0);
-  tools->addWidget(ToolButton(bar, "removeAllButton", removeAllAction_, kFileToolWidth, noToolTips), 1, 1);
-  column->addWidget(bar);
+  column->addWidget(ToolBar(side,
+                            {{"addFilesButton", addFilesAction_, QStyle::SP_FileIcon},
+                             {"addFolderButton", addFolderAction_, QStyle::SP_DirOpenIcon},
+                             {"removeButton", removeAction_, QStyle::SP_TrashIcon},
+                             {"removeAllButton", removeAllAction_, QStyle::SP_DialogDiscardButton}},
+                            kFileToolWidth));
 
   fileList_ = Named(new FileListView(side), "fileList");
   files_ = new FileListModel(icons_, fileList_);
@@ -201,14 +214,11 @@ QWidget* MainWindow::BuildSingleTab() {
 QWidget* MainWindow::BuildBatchTab() {
   auto* tab = Named(new QWidget(this), "batchTab");
   QVBoxLayout* column = PageLayout(tab);
-  QGridLayout* tools = ToolBar(tab);
-  auto* noToolTips = new NoToolTips(tab);
-  QWidget* bar = tools->parentWidget();
-  tools->addWidget(ToolButton(bar, "savePresetButton", savePresetAction_, kBatchToolWidth, noToolTips), 0, 0);
-  tools->addWidget(ToolButton(bar, "loadPresetButton", loadPresetAction_, kBatchToolWidth, noToolTips), 0, 1);
-  tools->addWidget(ToolButton(bar, "importFromSelectedButton", importFromSelectedAction_, kBatchToolWidth, noToolTips),
-                   1, 0);
-  column->addWidget(bar);
+  column->addWidget(ToolBar(tab,
+                            {{"savePresetButton", savePresetAction_, QStyle::SP_DialogSaveButton},
+                             {"loadPresetButton", loadPresetAction_, QStyle::SP_DialogOpenButton},
+                             {"importFromSelectedButton", importFromSelectedAction_, QStyle::SP_FileDialogContentsView}},
+                            kBatchToolWidth));
   batchProperties_ = Named(new PropertyListView(true, tab), "batchProperties");
   connect(batchProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditBatchValueAt);
   column->addWidget(batchProperties_, 1);

@@ -1,7 +1,5 @@
 #include "app/FileTimesGroup.h"
 
-#include <utility>
-
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -21,7 +19,8 @@ constexpr int kGroupHeight = 105;
 constexpr int kDateColumnWidth = 112;
 constexpr int kTimeColumnWidth = 90;
 
-struct RowNames {
+// A row: its label, the names of its pickers and the choices they make.
+struct RowDefinition {
   const char* label;
   const char* date;
   const char* time;
@@ -29,7 +28,7 @@ struct RowNames {
   TimePartChoice FileTimeChoices::*timeChoice;
 };
 
-const std::array<RowNames, FileTimesGroup::kRows> kRowNames = {{
+const std::array<RowDefinition, FileTimesGroup::kRows> kRowDefinitions = {{
     {"作成日時：", "creationDate", "creationTime", &FileTimeChoices::creationDate, &FileTimeChoices::creationTime},
     {"更新時間：", "lastWriteDate", "lastWriteTime", &FileTimeChoices::lastWriteDate,
      &FileTimeChoices::lastWriteTime},
@@ -62,19 +61,19 @@ FileTimesGroup::FileTimesGroup(Tab tab, QWidget* parent) : QGroupBox(QStringLite
 
 void FileTimesGroup::BuildRow(Tab tab, Row row, QGridLayout& grid) {
   const auto at = static_cast<std::size_t>(row);
-  const RowNames& names = kRowNames.at(at);
+  const RowDefinition& definition = kRowDefinitions.at(at);
   TimeRow& built = rows_.at(at);
   const bool withBoxes = tab == Tab::Batch;
   // Made in the order Tab moves through them: label, box, date, box, time.
   int column = 0;
-  grid.addWidget(new QLabel(QString::fromUtf8(names.label), this), row, column++);
-  if (withBoxes) grid.addWidget(built.dateBox = BoxBefore(tab, names.date, this), row, column++);
+  grid.addWidget(new QLabel(QString::fromUtf8(definition.label), this), row, column++);
+  if (withBoxes) grid.addWidget(built.dateBox = BoxBefore(tab, definition.date, this), row, column++);
   built.date = NewDatePicker(this);
-  built.date->setObjectName(WidgetName(tab, names.date));
+  built.date->setObjectName(WidgetName(tab, definition.date));
   grid.addWidget(built.date, row, column++);
-  if (withBoxes) grid.addWidget(built.timeBox = BoxBefore(tab, names.time, this), row, column++);
+  if (withBoxes) grid.addWidget(built.timeBox = BoxBefore(tab, definition.time, this), row, column++);
   built.time = NewTimePicker(this);
-  built.time->setObjectName(WidgetName(tab, names.time));
+  built.time->setObjectName(WidgetName(tab, definition.time));
   grid.addWidget(built.time, row, column);
   if (!withBoxes) {
     // A time that cannot be shown leaves its date picker at the first date, shown blank.
@@ -113,10 +112,10 @@ catalogue::FileTimeChoices FileTimesGroup::Choices() const {
   FileTimeChoices choices;
   for (std::size_t row = 0; row < rows_.size(); ++row) {
     const TimeRow& pickers = rows_.at(row);
-    const RowNames& names = kRowNames.at(row);
-    choices.*names.dateChoice = {pickers.dateBox == nullptr || pickers.dateBox->isChecked(),
+    const RowDefinition& definition = kRowDefinitions.at(row);
+    choices.*definition.dateChoice = {pickers.dateBox == nullptr || pickers.dateBox->isChecked(),
                                  DateValue(pickers.date->date())};
-    choices.*names.timeChoice = {pickers.timeBox == nullptr || pickers.timeBox->isChecked(),
+    choices.*definition.timeChoice = {pickers.timeBox == nullptr || pickers.timeBox->isChecked(),
                                  TimeValue(pickers.time->time())};
   }
   return choices;
@@ -131,8 +130,8 @@ change::SinglePickers FileTimesGroup::Pickers() const {
 void FileTimesGroup::ShowChoices(const catalogue::FileTimeChoices& choices) {
   for (std::size_t row = 0; row < rows_.size(); ++row) {
     const TimeRow& pickers = rows_.at(row);
-    const TimePartChoice& date = choices.*kRowNames.at(row).dateChoice;
-    const TimePartChoice& time = choices.*kRowNames.at(row).timeChoice;
+    const TimePartChoice& date = choices.*kRowDefinitions.at(row).dateChoice;
+    const TimePartChoice& time = choices.*kRowDefinitions.at(row).timeChoice;
     // Setting a box runs its state change, which enables or disables its picker.
     if (pickers.dateBox != nullptr) pickers.dateBox->setChecked(date.checked);
     if (pickers.timeBox != nullptr) pickers.timeBox->setChecked(time.checked);

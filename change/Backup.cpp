@@ -54,7 +54,7 @@ Outcome PutBackupInPlace(PreparedBackup& prepared) {
       return Outcome::Failure(FailureKind::ReadOnly, "its earlier backup " + backup + " cannot be replaced");
     }
   }
-  const Outcome replaced = prepared.copy_->Replace();
+  const Outcome replaced = prepared.copy_->Replace(fs::FolderSync::ByCaller);
   prepared.copy_.reset();  // its descriptor and lock go, so the backup can be given its times
   if (!replaced) {
     if (earlier) fs::RestoreFileAttributes(backup, *earlier);
@@ -73,10 +73,14 @@ Outcome PutBackupInPlace(PreparedBackup& prepared) {
   return Outcome::Success();
 }
 
+void SyncBackupName(const PreparedBackup& backup) { fs::SyncFolderOf(BackupFileName(backup.Document())); }
+
 Outcome BackUpDocument(const std::string& path) {
   Result<PreparedBackup> prepared = PrepareBackup(path);
   if (!prepared) return prepared.outcome();
-  return PutBackupInPlace(*prepared);
+  Outcome placed = PutBackupInPlace(*prepared);
+  if (placed) SyncBackupName(*prepared);
+  return placed;
 }
 
 }  // namespace kestrel::change

@@ -35,8 +35,11 @@ Result<PreparedBackup> PrepareBackup(const std::string& path);
 
 // The second half: the copy replaces an earlier backup in one step and gets the document's times
 // and attribute bits. Fails when an earlier backup cannot be replaced (another program holding it
-// open included); that backup is then left as it was.
+// open included); that backup is then left as it was. The new name is made durable by
+// SyncBackupName, which the caller runs before the document changes; others may take their turn
+// meanwhile.
 Outcome PutBackupInPlace(PreparedBackup& backup);
+void SyncBackupName(const PreparedBackup& backup);
 
 // Both halves. Success once the copy exists (failures while giving it the times and attributes do
 // not count). A failure says why, as the two halves do. Never shows anything, never throws.

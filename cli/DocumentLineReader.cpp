@@ -18,13 +18,13 @@ void TellProblem(Console& console, const ListedFile& file, const DocumentLine& l
 
 bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers, Console& console,
                        const std::function<void(const ListedFile&, const DocumentLine&)>& take) {
-  DocumentPool pool(workers, Starts::Freely);
+  DocumentPool pool(workers);
   // Each worker its own: the ZIP component caches.
   std::vector<ooxml::PackageProperties> packages(pool.Workers());
   bool allRead = true;
   pool.RunInOrder<DocumentLine>(
       files.size(),
-      [&](std::size_t index, std::size_t worker, NextStart&) {
+      [&](std::size_t index, std::size_t worker) {
         DocumentLine line;
         line.read = csv::AppendDocumentLine(packages[worker], files[index].path, line.lines);
         return line;

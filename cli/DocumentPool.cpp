@@ -31,44 +31,31 @@ constexpr std::size_t kMaxChangers = 16;
 // What the workers and the handing thread share of one run.
 class SharedRun {
  public:
-  SharedRun(std::size_t count, Starts starts)
-      : gated_(starts == Starts::WhenThePreviousAllows),
-        end_(count),
-        startable_(gated_ ? std::min<std::size_t>(count, 1) : count),
-        done_(DocumentPool::kMaxWaiting),
-        errors_(DocumentPool::kMaxWaiting) {}
+  explicit SharedRun(std::size_t count)
+      : end_(count), done_(DocumentPool::kMaxWaiting), errors_(DocumentPool::kMaxWaiting) {}
 
   // The next document for a worker, once it may start; nullopt when no more will.
   std::optional<std::size_t> Take() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] {
-      return stopped_ || next_ >= end_ || (next_ < startable_ && next_ < handed_ + DocumentPool::kMaxWaiting);
+      return stopped_ || next_ >= end_ || next_ < handed_ + DocumentPool::kMaxWaiting;
     });
     if (stopped_ || next_ >= end_) return std::nullopt;
     return next_++;
   }
 
-  void Allow(std::size_t index) {
-    const std::lock_guard lock(mutex_);
-    startable_ = std::max(startable_, std::min(end_, index + 2));
-    changed_.notify_all();
-  }
-
-  void Finish(std::size_t index, bool allowedNext, std::exception_ptr error) {
+  void Finish(std::size_t index, std::exception_ptr error) {
     const std::lock_guard lock(mutex_);
     done_[index % done_.size()] = true;
     errors_[index % errors_.size()] = std::move(error);
-    if (gated_ && !allowedNext) end_ = std::min(end_, index + 1);
     changed_.notify_all();
   }
 
-  // Waits until the document is done; false when the run ended before it. Throws what its job threw.
-  bool WaitFor(std::size_t index) {
+  // Waits until the document is done. Throws what its job threw.
+  void WaitFor(std::size_t index) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return index >= end_ || done_[index % done_.size()]; });
-    if (index >= end_) return false;
+    changed_.wait(lock, [&] { return done_[index % done_.size()]; });
     if (std::exception_ptr& error = errors_[index % errors_.size()]) std::rethrow_exception(std::exchange(error, {}));
-    return true;
   }
 
   void Handed(std::size_t index) {
@@ -84,18 +71,11 @@ class SharedRun {
     changed_.notify_all();
   }
 
-  std::size_t Started() {
-    const std::lock_guard lock(mutex_);
-    return next_;
-  }
-
  private:
-  const bool gated_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t next_ = 0;    // the next document to start
-  std::size_t end_;         // no document from here on starts
-  std::size_t startable_;   // the documents below may start
+  const std::size_t end_;   // the number of documents
   std::size_t handed_ = 0;  // the documents handed back
   bool stopped_ = false;
   std::vector<bool> done_;  // by index modulo the window
@@ -131,45 +111,37 @@ std::size_t WorkerCount(DocumentWork work) {
                                        : std::min(cores * kChangersPerCore, kMaxChangers);
 }
 
-std::size_t DocumentPool::Run(std::size_t count, const Work& work, const Hand& hand) const {
+void DocumentPool::Run(std::size_t count, const Work& work, const Hand& hand) const {
   const std::size_t threads = std::min(workers_, count);
-  return threads <= 1 ? RunHere(count, work, hand) : RunOnThreads(count, threads, work, hand);
-}
-
-std::size_t DocumentPool::RunHere(std::size_t count, const Work& work, const Hand& hand) const {
+  if (threads > 1) return RunOnThreads(count, threads, work, hand);
   for (std::size_t index = 0; index < count; ++index) {
-    NextStart next([] {});
-    work(index, 0, next);
+    work(index, 0);
     hand(index);
-    if (starts_ == Starts::WhenThePreviousAllows && !next.Allowed()) return index + 1;
   }
-  return count;
 }
 
-std::size_t DocumentPool::RunOnThreads(std::size_t count, std::size_t threads, const Work& work,
-                                       const Hand& hand) const {
-  SharedRun run(count, starts_);
+void DocumentPool::RunOnThreads(std::size_t count, std::size_t threads, const Work& work, const Hand& hand) const {
+  SharedRun run(count);
   std::vector<std::jthread> workers;
   const StopWhenLeft stopWhenLeft(run);
   for (std::size_t worker = 0; worker < threads; ++worker) {
     workers.emplace_back([&run, &work, worker] {
       while (const std::optional<std::size_t> index = run.Take()) {
-        NextStart next([&run, &index] { run.Allow(*index); });
         std::exception_ptr error;
         try {
-          work(*index, worker, next);
+          work(*index, worker);
         } catch (...) {
           error = std::current_exception();
         }
-        run.Finish(*index, next.Allowed(), std::move(error));
+        run.Finish(*index, std::move(error));
       }
     });
   }
-  for (std::size_t index = 0; run.WaitFor(index); ++index) {
+  for (std::size_t index = 0; index < count; ++index) {
+    run.WaitFor(index);
     hand(index);
     run.Handed(index);
   }
-  return run.Started();
 }
 
 }  // namespace kestrel::cli

@@ -8,6 +8,7 @@
 
 #include "change/ApplyChange.h"
 #include "change/Backup.h"
+#include "cli/BackupTurns.h"
 #include "cli/Commands.h"
 #include "cli/DocumentPool.h"
 #include "cli/ExitStatus.h"
@@ -20,13 +21,18 @@ namespace kestrel::cli {
 namespace {
 
 struct SetOutcome {
-  bool backedUp = true;  // else `outcome` is the backup's failure and the document was not changed
+  enum class Step { Changed, BackupFailed, NotTouched };
+  Step step = Step::Changed;  // how far the document went; `outcome` is that step's
   Outcome outcome = Outcome::Success();
 };
 
 // The document's line, and its problem after it.
 bool Report(Console& console, const std::string& given, const SetOutcome& set) {
-  if (!set.backedUp) {
+  if (set.step == SetOutcome::Step::NotTouched) {
+    console.Out() << "not changed: " << given << '\n';
+    return true;
+  }
+  if (set.step == SetOutcome::Step::BackupFailed) {
     console.Out() << "backup error: " << given << '\n';
   } else if (set.outcome) {
     console.Out() << (set.outcome.alreadySo() ? "already so: " : "changed: ") << given << '\n';
@@ -46,30 +52,33 @@ int RunSet(ArgumentScanner& args, Console& console) {
     return kExitSuccess;
   }
   const bool backup = commandLine->values.backup;
-  // As in the batch run, a failed backup ends the run: no document after it may be touched, so
-  // each starts only once the one before is backed up.
-  DocumentPool pool(WorkerCount(DocumentWork::Changing), backup ? Starts::WhenThePreviousAllows : Starts::Freely);
+  DocumentPool pool(WorkerCount(DocumentWork::Changing));
+  // As in the batch run, a failed backup ends the run: no document after it is touched.
+  BackupTurns turns;
   const std::vector<ListedFile> files = ListFiles(commandLine->files, console);
   const change::ChangeRequest request = change::ChangeRequest::Batch(commandLine->values);
   std::vector<ooxml::PackageProperties> packages(pool.Workers());
 
   bool allChanged = true;
-  const std::size_t started = pool.RunInOrder<SetOutcome>(
+  pool.RunInOrder<SetOutcome>(
       files.size(),
-      [&](std::size_t index, std::size_t worker, NextStart& next) {
+      [&](std::size_t index, std::size_t worker) {
         const std::string& path = files[index].path;
         if (backup) {
-          if (Outcome backedUp = change::BackUpDocument(path); !backedUp) return SetOutcome{false, std::move(backedUp)};
+          using Step = SetOutcome::Step;
+          if (!turns.Open()) return SetOutcome{Step::NotTouched};
+          Result<change::PreparedBackup> prepared = change::PrepareBackup(path);
+          if (!turns.WaitFor(index)) return SetOutcome{Step::NotTouched};
+          const Outcome backedUp = prepared ? change::PutBackupInPlace(*prepared) : prepared.outcome();
+          turns.Done(index, backedUp.ok());
+          if (!backedUp) return SetOutcome{Step::BackupFailed, backedUp};
+          change::SyncBackupName(*prepared);
         }
-        next.Allow();
-        return SetOutcome{true, change::ApplyChange(packages[worker], path, request)};
+        return SetOutcome{SetOutcome::Step::Changed, change::ApplyChange(packages[worker], path, request)};
       },
       [&](std::size_t index, const SetOutcome& set) {
         allChanged = Report(console, files[index].given, set) && allChanged;
       });
-  for (std::size_t index = started; index < files.size(); ++index) {
-    console.Out() << "not changed: " << files[index].given << '\n';
-  }
   return allChanged ? kExitSuccess : kExitFailure;
 }
 

@@ -34,7 +34,7 @@ class WrittenCopy final : public PendingCopy {
 
   ReplacementFile& File() { return replacement_; }
 
-  Outcome Replace() override {
+  Outcome Replace(FolderSync folderSync) override {
     const std::string& target = replacement_.Target();
     struct stat targetInfo {};
     if (::stat(target.c_str(), &targetInfo) == 0) {
@@ -45,7 +45,7 @@ class WrittenCopy final : public PendingCopy {
         return Outcome::Failure(FailureKind::ReadOnly, target + " is read-only or hidden");
       }
     }
-    if (!replacement_.Commit()) return Outcome::Failure(FailureKind::Io, replacement_.Error());
+    if (!replacement_.Commit(folderSync)) return Outcome::Failure(FailureKind::Io, replacement_.Error());
     // Committing gave it the permission bits of the file it replaced; the copy carries the source's.
     const std::optional<StoredState> copied = ReadStoredState(target);
     if (!copied) return DescribeUnrecordedFile(target);
@@ -77,7 +77,7 @@ Result<std::unique_ptr<PendingCopy>> WritePendingCopy(const std::string& source,
 Outcome CopyFile(const std::string& source, const std::string& target) {
   Result<std::unique_ptr<PendingCopy>> copy = WritePendingCopy(source, target);
   if (!copy) return copy.outcome();
-  return (*copy)->Replace();
+  return (*copy)->Replace(FolderSync::Now);
 }
 
 bool DeleteFile(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Outcome.h"
+#include "platform/fs/ReplacementFile.h"
 
 namespace kestrel::fs {
 
@@ -26,7 +27,7 @@ class PendingCopy {
   virtual ~PendingCopy() = default;
   // The second half: a read-only or hidden file in the way is not replaced; the copy takes the
   // target's name in one step and gets the source's permission bits.
-  virtual Outcome Replace() = 0;
+  virtual Outcome Replace(FolderSync folderSync) = 0;
 };
 
 // The first half: the source read under its shared lock, the copy complete and synced. Nothing at

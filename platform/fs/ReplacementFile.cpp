@@ -151,7 +151,14 @@ bool ReplacementFile::Fail(const std::string& what) {
   return false;
 }
 
-bool ReplacementFile::Commit() {
+void SyncFolderOf(const std::string& path) {
+  const int descriptor = ::open(FolderOf(FollowLinks(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  (void)::fsync(descriptor);
+  ::close(descriptor);
+}
+
+bool ReplacementFile::Commit(FolderSync folderSync) {
   if (fd_ < 0) return false;
   struct stat target {};
   mode_t mode = 0666 & ~CurrentUmask();
@@ -182,12 +189,7 @@ bool ReplacementFile::Commit() {
   }
   if (::rename(namedPath_.c_str(), target_.c_str()) != 0) return Fail("cannot move the new file over " + target_);
   namedPath_.clear();
-  // Makes the rename itself durable; the file is complete under its name either way.
-  const int folder = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    (void)::fsync(folder);
-    ::close(folder);
-  }
+  if (folderSync == FolderSync::Now) SyncFolderOf(target_);
   return true;
 }
 

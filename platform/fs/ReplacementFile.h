@@ -23,6 +23,15 @@ std::string FollowLinks(const std::string& path);
 // run, so that the next replacement finds what a killed one left there.
 std::string NamedBeforeRename(const std::string& target, const std::string& prefix);
 
+// Makes the names in the folder of `path` (past its symbolic links) durable, a rename into it say.
+// Failures are ignored:
+// the files are complete under their names either way.
+void SyncFolderOf(const std::string& path);
+
+// Whether Commit syncs the folder itself, or leaves that to the caller (SyncFolderOf), who may
+// then let others commit meanwhile.
+enum class FolderSync { Now, ByCaller };
+
 class ReplacementFile {
  public:
   enum class Kind { Unnamed, Named };
@@ -51,8 +60,8 @@ class ReplacementFile {
   // Once the caller has written and synced the file: gives it the target's owner (where we may:
   // root changing a user's file), user attributes and permission bits, or a new file's mode when
   // there is no target yet; names it beside the target, renames it over the target and syncs the
-  // folder. False, with Error() set, leaves the target as it was.
-  bool Commit();
+  // folder (unless the caller will). False, with Error() set, leaves the target as it was.
+  bool Commit(FolderSync folderSync = FolderSync::Now);
 
  private:
   bool Fail(const std::string& what);

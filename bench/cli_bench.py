@@ -7,12 +7,14 @@ Makes N copies (2000 by default; half .doc, half .docx, cycling through the read
 of tests/data) in a temporary folder and prints, each figure against its reference measured in
 the same run, as a ratio with its aim:
   show against "exiftool -j -q" and against bench/python_reader.py (olefile, zipfile, xml.etree);
-  set of two properties on the .doc copies, and on the .docx copies, against cp of them;
+  set of two properties on the .doc copies, and on the .docx copies, against cp of them (and, for
+  reference, against cp with each copy synced, as a change syncs each document);
   set again with the values already stored, against show of the same files;
   set --backup against set;
   the peak memory of show and of set over M documents (10000 by default) and over M / 10.
-Each figure is the best of three runs, every first set on fresh copies; exiftool runs once. Every command runs in the copies' folder with short relative names, as the
-companion takes its files as arguments only and must see all of them in one process.
+Each figure is the best of three runs, every first set on fresh copies; exiftool runs once. Every
+command runs in the copies' folder with short relative names, as the companion takes its files as
+arguments only and must see all of them in one process.
 """
 import argparse
 import csv
@@ -167,13 +169,23 @@ def compare_changing(bench, docs, names):
         os.mkdir(target)
         return ["cp"] + files + [target]
 
+    # A change puts each document on the disk before it says so; cp leaves its copies in memory.
+    # The same copy with each file then synced is the like-for-like reference.
+    def synced_copy_to_new_folder(files):
+        target = bench.scratch_folder()
+        os.mkdir(target)
+        return ["sh", "-c", 'cp -- "$@" "$0" && cd "$0" && exec sync --data -- *', target] + files
+
     for extension, aim in ((".doc", "at most 1.2"), (".docx", "at most 2")):
         files = [n for n in names if n.endswith(extension)]
         cp = best(lambda: copy_to_new_folder(files), docs)
+        synced = best(lambda: synced_copy_to_new_folder(files), docs)
         change = bench.best_on_fresh_copies(docs, files, bench.set(files))
         seconds_line("cp of the %s copies" % extension, cp, len(files))
+        seconds_line("cp, then sync --data of each copy", synced, len(files))
         seconds_line("set --title --company on them", change, len(files))
         ratio_line("set takes %%s times as long as cp on the %d %s copies" % (len(files), extension), change, cp, aim)
+        ratio_line("set takes %s times as long as cp with each copy synced", change, synced, "for reference")
 
     changed = fresh_copies(docs, names, bench.scratch_folder())
     run(bench.set(names), changed)

@@ -144,7 +144,7 @@ class RateReporter : public benchmark::ConsoleReporter {
 };
 
 double OlefileRate() {
-  std::string command = "/usr/bin/python3 '" KESTREL_SOURCE_DIR "/bench/olefile_read.py' 3";
+  std::string command = "/usr/bin/python3 '" KESTREL_SOURCE_DIR "/bench/python_reader.py' --rate 3";
   for (const auto& file : Documents()) command += " '" + file + "'";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return 0;

@@ -9,12 +9,15 @@ zipfile and xml.etree: docProps/core.xml and docProps/app.xml. Dates are shown i
 Creation time and attributes are left out: Python has no portable way to read them on Linux.
 
 usage: python_reader.py FILE...
+       python_reader.py --rate SECONDS FILE...   reads the files over and over for that long and
+                                                 prints documents per second instead
 """
 import csv
 import datetime
 import os
 import struct
 import sys
+import time
 import xml.etree.ElementTree as ElementTree
 import zipfile
 
@@ -105,14 +108,31 @@ def package_values(path):
     return values
 
 
+def document_row(path):
+    full = os.path.abspath(path)
+    reader = package_values if path.lower().endswith(PACKAGE_EXTENSIONS) else binary_values
+    info = os.stat(full)
+    times = [shown_time(datetime.datetime.fromtimestamp(t, UTC)) for t in (info.st_mtime, info.st_atime)]
+    return [full, os.path.basename(full)] + reader(full) + times
+
+
+def print_rate(seconds, files):
+    count = 0
+    start = time.perf_counter()
+    while time.perf_counter() - start < seconds:
+        for path in files:
+            document_row(path)
+        count += len(files)
+    print(count / (time.perf_counter() - start))
+
+
 def main():
+    if sys.argv[1:2] == ["--rate"]:
+        print_rate(float(sys.argv[2]), sys.argv[3:])
+        return
     out = csv.writer(sys.stdout, quoting=csv.QUOTE_ALL, lineterminator="\n")
     for path in sys.argv[1:]:
-        full = os.path.abspath(path)
-        reader = package_values if path.lower().endswith(PACKAGE_EXTENSIONS) else binary_values
-        info = os.stat(full)
-        times = [shown_time(datetime.datetime.fromtimestamp(t, UTC)) for t in (info.st_mtime, info.st_atime)]
-        out.writerow([full, os.path.basename(full)] + reader(full) + times)
+        out.writerow(document_row(path))
 
 
 if __name__ == "__main__":

@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/cli/CliRun.h"
+#include "tests/support/LockHolder.h"
 #include "tests/support/TestSupport.h"
 
 namespace kestrel::test {
@@ -80,42 +82,58 @@ TEST(CliPool, ChangingGivesWhatOneDocumentAfterAnotherGives) {
   for (const std::string& name : names) EXPECT_EQ(ShownRows(shownPooled, name), ShownRows(shownAlone, name)) << name;
 }
 
-// Document k of n refuses its backup (a folder stands where it goes): the ones before it are
-// changed, it and every later one keep every byte and get no backup.
+// Document k of n refuses its backup, while its copy is written (a folder stands where it goes)
+// or when it takes the backup's name (another program holds the earlier backup): the ones before
+// it are changed; it and every later one keep every byte, and so do their earlier backups.
 TEST(CliPool, AFailedBackupLeavesEveryLaterDocumentUntouched) {
   constexpr std::size_t kCount = 10;
-  for (const std::size_t refused : {std::size_t{0}, std::size_t{4}, kCount - 1}) {
-    SCOPED_TRACE(refused);
-    const TempDir dir;
-    std::vector<std::string> names;
-    std::vector<std::vector<std::uint8_t>> originals;
-    for (std::size_t i = 0; i < kCount; ++i) {
-      names.push_back(std::to_string(i) + "-" + kReadable[i % kReadable.size()]);
-      originals.push_back(ReadBytes(dir.Copy(DataFile(kReadable[i % kReadable.size()]), names.back())));
-    }
-    fs::create_directory(dir.Path() / (names[refused] + ".bak"));
-
-    const CliResult result = RunCli(Concat({"set", "--backup", "--author", "B"}, names), dir.Path(), Workers(16));
-
-    std::string expected;
-    for (std::size_t i = 0; i < kCount; ++i) {
-      expected += (i < refused ? "changed: " : i == refused ? "backup error: " : "not changed: ") + names[i] + "\n";
-    }
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, expected);
-    EXPECT_EQ(result.err.rfind("kestrelpad-cli: " + names[refused] + ": a folder stands where its backup goes", 0), 0U)
-        << result.err;
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    for (std::size_t i = 0; i < kCount; ++i) {
-      const fs::path file = dir.Path() / names[i];
-      const fs::path backup = dir.Path() / (names[i] + ".bak");
-      if (i < refused) {
-        EXPECT_NE(ReadBytes(file), originals[i]) << file;
-        EXPECT_EQ(ReadBytes(backup), originals[i]) << backup;
-      } else {
-        EXPECT_EQ(ReadBytes(file), originals[i]) << file;
-        EXPECT_EQ(fs::exists(backup), i == refused) << backup;
+  for (const bool whenNamed : {false, true}) {
+    for (const std::size_t refused : {std::size_t{0}, std::size_t{4}, kCount - 1}) {
+      SCOPED_TRACE(std::to_string(refused) + (whenNamed ? ", earlier backup held open" : ", folder in the way"));
+      const TempDir dir;
+      std::vector<std::string> names;
+      std::vector<std::vector<std::uint8_t>> originals;
+      for (std::size_t i = 0; i < kCount; ++i) {
+        names.push_back(std::to_string(i) + "-" + kReadable[i % kReadable.size()]);
+        originals.push_back(ReadBytes(dir.Copy(DataFile(kReadable[i % kReadable.size()]), names.back())));
+        if (i >= refused) WriteBytes(dir.Path() / (names[i] + ".bak"), {'e', 'a', 'r', 'l', 'i', 'e', 'r'});
       }
+      const fs::path refusedBackup = dir.Path() / (names[refused] + ".bak");
+      std::optional<LockHolder> holder;
+      if (whenNamed) {
+        holder.emplace(refusedBackup, true);
+        ASSERT_TRUE(holder->Holding());
+      } else {
+        fs::remove(refusedBackup);
+        fs::create_directory(refusedBackup);
+      }
+
+      const CliResult result = RunCli(Concat({"set", "--backup", "--author", "B"}, names), dir.Path(), Workers(16));
+
+      std::string expected;
+      for (std::size_t i = 0; i < kCount; ++i) {
+        expected += (i < refused ? "changed: " : i == refused ? "backup error: " : "not changed: ") + names[i] + "\n";
+      }
+      EXPECT_EQ(result.exitCode, 1);
+      EXPECT_EQ(result.out, expected);
+      const std::string reason = whenNamed ? "its earlier backup" : "a folder stands where its backup goes";
+      EXPECT_EQ(result.err.rfind("kestrelpad-cli: " + names[refused] + ": " + reason, 0), 0U) << result.err;
+      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+      for (std::size_t i = 0; i < kCount; ++i) {
+        const fs::path file = dir.Path() / names[i];
+        const fs::path backup = dir.Path() / (names[i] + ".bak");
+        if (i < refused) {
+          EXPECT_NE(ReadBytes(file), originals[i]) << file;
+          EXPECT_EQ(ReadBytes(backup), originals[i]) << backup;
+        } else {
+          EXPECT_EQ(ReadBytes(file), originals[i]) << file;
+          if (i != refused || whenNamed) {
+            EXPECT_EQ(ReadBytes(backup), (std::vector<std::uint8_t>{'e', 'a', 'r', 'l', 'i', 'e', 'r'})) << backup;
+          }
+        }
+      }
+      // Each document and one backup beside it: a copy never put in place left nothing.
+      EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2 * static_cast<long>(kCount));
     }
   }
 }

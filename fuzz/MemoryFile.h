@@ -17,7 +17,7 @@ class MemoryFile final : public fs::RandomAccessFile {
   std::uint64_t Size() const override { return bytes_->size(); }
   bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
     if (offset > bytes_->size() || n > bytes_->size() - offset) return false;
-    std::memcpy(buffer, bytes_->data() + offset, n);
+    if (n > 0) std::memcpy(buffer, bytes_->data() + offset, n);  // an empty file's data may be null
     return true;
   }
   bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {

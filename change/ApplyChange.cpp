@@ -204,8 +204,7 @@ ChangeRequest ChangeRequest::Batch(const catalogue::BatchValues& values) {
 
 Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path, const ChangeRequest& request) {
   fs::OpenResult opened = fs::OpenForReading(path);
-  std::optional<fs::FileRecord> record = opened.file ? opened.file->Record() : std::nullopt;
-  if (!record) record = fs::ReadFileRecord(path);
+  const std::optional<fs::FileRecord> record = fs::RecordOf(opened, path);
   if (!record) {
     return fs::DescribeUnrecordedFile(path);
   }

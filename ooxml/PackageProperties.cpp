@@ -44,12 +44,6 @@ PackageProperties::~PackageProperties() = default;
 
 void PackageProperties::SetOnMessage(MessageCallback callback) { components_->zip.SetOnMessage(std::move(callback)); }
 
-Result<PropertyTexts> PackageProperties::Read(const std::string& path) {
-  fs::OpenResult opened = fs::OpenForReading(path);
-  if (!opened.file) return fs::DescribeOpenError(opened);
-  return Read(*opened.file, path);
-}
-
 Result<PropertyTexts> PackageProperties::Read(fs::RandomAccessFile& file, const std::string& path) {
   components_->zip.ReadThrough(&file);
   std::optional<PropertyTexts> texts;

@@ -30,11 +30,9 @@ class PackageProperties {
   using MessageCallback = std::function<void(const std::string& message, const std::string& title)>;
   void SetOnMessage(MessageCallback callback);
 
-  // The 14 texts in catalogue order, or why not: held open by another program, or not a
-  // readable package (the reason of the layer that failed). The package is never changed.
-  // Never throws.
-  Result<PropertyTexts> Read(const std::string& path);
-  // The same through `file`, the package at `path` opened for reading by the caller.
+  // The 14 texts in catalogue order, read through `file` (the package at `path`, opened for
+  // reading by the caller), or why not: the reason of the layer that failed. The package is never
+  // changed. Never throws.
   Result<PropertyTexts> Read(fs::RandomAccessFile& file, const std::string& path);
 
   // Through `file`, the package at `path` opened for reading by the caller: true when Write would

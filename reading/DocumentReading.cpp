@@ -1,6 +1,7 @@
 #include "reading/DocumentReading.h"
 
 #include "catalogue/DocumentKind.h"
+#include "platform/fs/FileIo.h"
 #include "worddoc/BinaryPropertyRows.h"
 
 namespace kestrel::reading {
@@ -30,10 +31,7 @@ std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages
 
 Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const std::string& path) {
   fs::OpenResult opened = fs::OpenForReading(path);
-  // Recorded on the open file; by its path when it could not be opened (held by another program)
-  // or is not on a disk.
-  std::optional<fs::FileRecord> record = opened.file ? opened.file->Record() : std::nullopt;
-  if (!record) record = fs::ReadFileRecord(path);
+  const std::optional<fs::FileRecord> record = fs::RecordOf(opened, path);
   if (!record) return fs::DescribeUnrecordedFile(path);
   DocumentReading reading{*record, std::nullopt, Outcome::Success(), opened.file != nullptr};
   reading.rows = RowsOf(packages, std::move(opened), path, &reading.outcome);

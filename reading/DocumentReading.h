@@ -12,7 +12,6 @@
 #include "catalogue/PropertyCatalogue.h"
 #include "ooxml/PackageProperties.h"
 #include "platform/Outcome.h"
-#include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
 
 namespace kestrel::reading {

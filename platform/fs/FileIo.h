@@ -87,6 +87,11 @@ OpenResult OpenFile(const std::string& path, OpenMode mode);
 // through the descriptor as asked. The file cannot be written through.
 OpenResult OpenForReading(const std::string& path);
 
+// The record of a file as `opened` (from OpenForReading) found it: taken on its descriptor, or by
+// its path when it could not be opened (another program holds it) or is not on a disk. nullopt
+// when neither answers.
+std::optional<FileRecord> RecordOf(const OpenResult& opened, const std::string& path);
+
 // The real implementation behind OpenFile: POSIX descriptors with F_OFD_SETLK.
 OpenResult OpenPosixFile(const std::string& path, OpenMode mode);
 

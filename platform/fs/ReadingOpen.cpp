@@ -52,4 +52,9 @@ OpenResult OpenForReading(const std::string& path) {
   return opened;
 }
 
+std::optional<FileRecord> RecordOf(const OpenResult& opened, const std::string& path) {
+  std::optional<FileRecord> record = opened.file ? opened.file->Record() : std::nullopt;
+  return record ? record : ReadFileRecord(path);
+}
+
 }  // namespace kestrel::fs

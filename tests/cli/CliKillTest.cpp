@@ -18,11 +18,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "ooxml/PackageProperties.h"
 #include "platform/fs/FileState.h"
+#include "reading/DocumentReading.h"
 #include "tests/support/Oracles.h"
 #include "tests/support/TestSupport.h"
-#include "worddoc/BinaryPropertyRows.h"
 
 namespace kestrel::test {
 namespace {
@@ -32,11 +31,8 @@ using Rows = std::array<std::string, catalogue::kRowCount>;
 
 // What the program shows of either kind of document; nullopt when it cannot be read.
 std::optional<Rows> ReadRows(const fs::path& document) {
-  if (document.extension() == ".doc") return worddoc::ReadBinaryPropertyRows(document.string());
   ooxml::PackageProperties packages;
-  Result<Rows> rows = packages.Read(document.string());
-  if (!rows) return std::nullopt;
-  return *rows;
+  return reading::ReadDocumentRows(packages, document.string());
 }
 
 const std::vector<std::string> kChange = {"set",          "--title",  "中断されても壊れない題名", "--company",

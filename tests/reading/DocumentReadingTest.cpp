@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fs/FileIo.h"
 #include "tests/support/ExpectedRows.h"
 #include "tests/support/FileSnapshot.h"
 #include "tests/support/LockHolder.h"

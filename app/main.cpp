@@ -1,10 +1,20 @@
 // Program entry: the questions answered without a window, the application object, the five
 // windows in their order, the files named on the command line, the event loop.
+#include <charconv>
+#include <cstddef>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <vector>
+
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QApplication>
 
@@ -35,13 +45,6 @@ kestrelpad is a desktop program and needs a display. Without one, start it on a 
 kestrelpad-cli does the same work on the command line, without a window.
 )";
 
-constexpr std::string_view kNoDisplay =
-    R"(kestrelpad: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set).
-kestrelpad is a desktop program. To try it without a desktop, start it on a virtual screen:
-  xvfb-run kestrelpad [FILE...]
-kestrelpad-cli does the same work on the command line, without a window (kestrelpad-cli --help).
-)";
-
 bool Named(const std::vector<std::string_view>& arguments, std::string_view name) {
   for (const std::string_view argument : arguments) {
     if (argument == name) return true;
@@ -54,11 +57,105 @@ bool IsSet(const char* variable) {
   return value != nullptr && *value != '\0';
 }
 
-// Some platform to show the window on: a display, or a platform plugin chosen by hand (offscreen,
-// vnc, ...). Without one Qt would abort with a message about plugins that helps nobody.
-bool HasPlatform(const std::vector<std::string_view>& arguments) {
-  return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM") || Named(arguments, "-platform") ||
-         Named(arguments, "--platform");
+// Whether a stream socket connects to `address`; the connection is closed again at once.
+bool Connects(const sockaddr* address, socklen_t length) {
+  const int socketFd = socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (socketFd < 0) return false;
+  const bool connected = connect(socketFd, address, length) == 0;
+  close(socketFd);
+  return connected;
+}
+
+// `name` is a path, or starts with '\0' for the abstract namespace.
+bool LocalSocketAnswers(const std::string& name) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  name.copy(address.sun_path, sizeof address.sun_path - 1);
+  return Connects(reinterpret_cast<const sockaddr*>(&address),
+                  static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size()));
+}
+
+bool TcpAnswers(const std::string& host, unsigned port) {
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
+  bool answered = false;
+  for (const addrinfo* each = found; each != nullptr && !answered; each = each->ai_next) {
+    answered = Connects(each->ai_addr, each->ai_addrlen);
+  }
+  freeaddrinfo(found);
+  return answered;
+}
+
+// Whether the X server that DISPLAY ([protocol/][host]:number[.screen]) names takes a
+// connection, looked for where libxcb looks: a local one on its socket in the abstract namespace
+// or in /tmp/.X11-unix, another host's on TCP port 6000 + number. Qt aborts when none answers.
+bool XServerAnswers(std::string_view display) {
+  const std::size_t colon = display.rfind(':');
+  if (colon == std::string_view::npos) return false;
+  std::string_view host = display.substr(0, colon);
+  std::string_view protocol;
+  if (const std::size_t slash = host.find('/'); slash != std::string_view::npos) {
+    protocol = host.substr(0, slash);
+    host = host.substr(slash + 1);
+  }
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  const std::string_view rest = display.substr(colon + 1);
+  unsigned number = 0;
+  const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
+  if (error != std::errc() || number > 65535 - 6000 || (end != rest.data() + rest.size() && *end != '.')) return false;
+  if (protocol == "unix" || host.empty() || host == "unix") {
+    const std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
+    return LocalSocketAnswers('\0' + path) || LocalSocketAnswers(path);
+  }
+  return TcpAnswers(std::string(host), 6000 + number);
+}
+
+// Why the window has nowhere to be shown, or empty when it has: a display, or a platform plugin
+// chosen by hand (offscreen, vnc, ...). Without one Qt would abort with a message about plugins
+// that helps nobody.
+std::string NoDisplay(const std::vector<std::string_view>& arguments) {
+  if (IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return {};
+  for (const std::string_view option : {"-platform", "--platform", "-display", "--display"}) {
+    if (Named(arguments, option)) return {};
+  }
+  if (!IsSet("DISPLAY")) return "neither DISPLAY nor WAYLAND_DISPLAY is set";
+  const std::string display = std::getenv("DISPLAY");
+  if (!XServerAnswers(display)) return "no X server answers at DISPLAY=" + display;
+  return {};
+}
+
+// The checkout this executable was built in when it runs from its build folder (below the
+// CMakeCache.txt that names the sources); empty when it runs installed.
+std::filesystem::path Checkout() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  for (std::filesystem::path folder = program.parent_path(); folder.has_relative_path(); folder = folder.parent_path()) {
+    std::ifstream cache(folder / "CMakeCache.txt");
+    constexpr std::string_view kSources = "kestrelpad_SOURCE_DIR:STATIC=";
+    for (std::string line; std::getline(cache, line);) {
+      if (!line.starts_with(kSources)) continue;
+      std::filesystem::path checkout = line.substr(kSources.size());
+      return std::filesystem::exists(checkout / "scripts/run.sh") ? checkout : std::filesystem::path();
+    }
+  }
+  return {};
+}
+
+// How to start the program on a virtual screen: from a build folder the checkout's run script,
+// since only an install puts kestrelpad on the PATH.
+void SayNoDisplay(const std::string& why) {
+  const std::filesystem::path checkout = Checkout();
+  std::cerr << "kestrelpad: no display to show the window on (" << why << ").\n"
+            << "kestrelpad is a desktop program. To try it without a desktop, start it on a virtual screen\n"
+            << "(xvfb-run comes with the Debian package xvfb)";
+  if (checkout.empty()) {
+    std::cerr << ":\n  xvfb-run kestrelpad [FILE...]\n";
+  } else {
+    std::cerr << ", in the folder " << checkout.string() << ":\n  xvfb-run bash scripts/run.sh [FILE...]\n";
+  }
+  std::cerr << "kestrelpad-cli does the same work on the command line, without a window (kestrelpad-cli --help).\n";
 }
 
 // No error may unwind through the event loop; a handler that failed is reported and the program
@@ -90,8 +187,8 @@ int main(int argc, char** argv) {
     std::cout << kHelp;
     return EXIT_SUCCESS;
   }
-  if (!HasPlatform(arguments)) {
-    std::cerr << kNoDisplay;
+  if (const std::string why = NoDisplay(arguments); !why.empty()) {
+    SayNoDisplay(why);
     return EXIT_FAILURE;
   }
 

@@ -1,6 +1,7 @@
 // The program's command line: the files it names reach the file list as a drop would bring them,
 // --help and --version are answered without a display, and without one the program says how to
 // try it. And the help page is found beside the executable or where an install puts it.
+#include <filesystem>
 #include <fstream>
 
 #include <QDir>
@@ -22,11 +23,12 @@ using ::testing::Eq;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-// The program run with `arguments` and no display of any kind.
-kestrel::test::CommandResult RunProgramWithoutDisplay(const std::string& arguments) {
-  return kestrel::test::RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                                   kestrel::test::ShellQuote(std::string(KESTREL_APP_DIR) + "/kestrelpad") + " " +
-                                   arguments);
+// The program at `program` run with `arguments` and no display of any kind but what `display`
+// sets ("DISPLAY=...").
+kestrel::test::CommandResult RunProgram(const std::filesystem::path& program, const std::string& display,
+                                        const std::string& arguments) {
+  return kestrel::test::RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + display + " " +
+                                   kestrel::test::ShellQuote(program.string()) + " " + arguments);
 }
 
 TEST_F(CommandLineTest, PathsAndFileUrlsAreListedAsADropListsThem) {
@@ -52,19 +54,33 @@ TEST_F(CommandLineTest, PathsAndFileUrlsAreListedAsADropListsThem) {
 TEST_F(CommandLineTest, HelpAndVersionNeedNoDisplayAndWithoutOneTheProgramSaysHowToTryIt) {
   // The version the about box shows.
   const std::string version = Windows().about.version->text().section(u' ', -1).toStdString();
+  const std::filesystem::path built = std::filesystem::path(KESTREL_APP_DIR) / "kestrelpad";
+  // Outside a build folder, as an install puts it.
+  const std::filesystem::path installed = dir_.Path() / "kestrelpad";
+  std::filesystem::copy_file(built, installed);
+  const std::string fromCheckout =
+      "in the folder " + std::string(KESTREL_SOURCE_DIR) + ":\n  xvfb-run bash scripts/run.sh [FILE...]\n";
   struct Case {
+    std::filesystem::path program;
+    std::string display;
     std::string arguments;
     int exitCode;
     ::testing::Matcher<const std::string&> output;
   };
   for (const Case& c : std::vector<Case>{
-           {"--version", 0, Eq("kestrelpad " + version + "\n")},
-           {"--help", 0, StartsWith("Usage: kestrelpad [FILE...]\n")},
-           {"-h", 0, StartsWith("Usage: kestrelpad [FILE...]\n")},
-           {"a.docx", 1, AllOf(HasSubstr("kestrelpad is a desktop program"), HasSubstr("xvfb-run kestrelpad"))}}) {
-    const kestrel::test::CommandResult run = RunProgramWithoutDisplay(c.arguments);
-    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;
-    EXPECT_THAT(run.output, c.output) << c.arguments;
+           {built, "", "--version", 0, Eq("kestrelpad " + version + "\n")},
+           {built, "", "--help", 0, StartsWith("Usage: kestrelpad [FILE...]\n")},
+           {built, "", "-h", 0, StartsWith("Usage: kestrelpad [FILE...]\n")},
+           {built, "", "a.docx", 1,
+            AllOf(HasSubstr("neither DISPLAY nor WAYLAND_DISPLAY is set"), HasSubstr(fromCheckout))},
+           // A display no X server answers at: no abort inside Qt.
+           {built, "DISPLAY=:987", "a.docx", 1,
+            AllOf(HasSubstr("no X server answers at DISPLAY=:987"), HasSubstr(fromCheckout))},
+           {installed, "", "a.docx", 1,
+            AllOf(HasSubstr("kestrelpad is a desktop program"), HasSubstr("xvfb-run kestrelpad [FILE...]"))}}) {
+    const kestrel::test::CommandResult run = RunProgram(c.program, c.display, c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.program << " " << c.display << " " << c.arguments;
+    EXPECT_THAT(run.output, c.output) << c.program << " " << c.display << " " << c.arguments;
   }
 }
 

@@ -74,11 +74,12 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrelpad)
 set(CPACK_PACKAGE_VENDOR Norvale)
 set(CPACK_PACKAGE_CONTACT "Norvale <support@norvale.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "show and change the properties of Word documents")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "show and change the properties of Word, Excel and PowerPoint files")
 # Lines of at most 80 characters, for the terminals apt and dpkg show them on.
 set(CPACK_PACKAGE_DESCRIPTION
-    "kestrelPad shows and changes, for each Word document (.doc and .docx), its
-14 document properties, its three file times and its file attributes, one
+    "kestrelPad shows and changes, for each Word, Excel and PowerPoint file (.doc,
+.docx, .xls, .xlsx, .ppt, .pptx, their templates and macro-enabled variants),
+its 14 document properties, its three file times and its file attributes, one
 document at a time or in batches, in a window with a Japanese interface. It
 backs documents up before a change, exports their properties to CSV files and
 writes every change in one step.

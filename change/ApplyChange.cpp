@@ -8,7 +8,7 @@
 #include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
 #include "platform/fs/HeldOpen.h"
-#include "platform/fs/WriteOpen.h"
+#include "platform/fs/PlannedFileState.h"
 #include "platform/storage/OpenOutcome.h"
 #include "platform/time/LocalDateTime.h"
 #include "worddoc/BinaryChange.h"
@@ -58,86 +58,55 @@ std::uint32_t NewAttributeWord(std::uint32_t recorded, const catalogue::Attribut
   return ApplyChoice(word, fs::kAttributeSystem, choices.system);
 }
 
-// The attribute word after the times: the document's exact recorded state when nothing changes,
-// so nothing is added to it. The outcome does not count.
-void SetAttributes(const std::string& path, const fs::FileRecord& record, const ChangeRequest& request,
-                   bool creationStored) {
-  const std::uint32_t word = NewAttributeWord(record.attributes, request.attributes);
-  if (word == record.attributes && !creationStored) {
-    fs::RestoreFileAttributes(path, record);
+// A binary document is written in place through one open, its lock held to the end. Its new
+// attribute store comes first, in the same few calls that open it (see GiveFileStoreInPlace), so
+// a read-only document is writable only for that instant; the bytes follow, the times last.
+Outcome ChangeBinaryDocument(const std::string& path, const fs::FileRecord& record, const fs::FileRecord& wanted,
+                             const catalogue::PropertyRows& rows) {
+  fs::OpenResult opened = fs::OpenFile(path, fs::OpenMode::ReadWriteDespiteReadOnly);
+  Outcome stored = Outcome::Success();
+  if (opened.file) {
+    stored = fs::GiveFileStoreInPlace(path, wanted);
+  } else if (opened.error == fs::OpenFailure::ReadOnly && (record.attributes & fs::kAttributeReadOnly) != 0) {
+    stored = fs::GiveFileStoreInPlace(path, wanted, [&] {
+      opened = fs::OpenFile(path, fs::OpenMode::ReadWrite);
+      return fs::DescribeOpenError(opened);
+    });
   } else {
-    // Keeps the creation time just stored beside the bits.
-    fs::SetFileAttributes(path, word);
+    return fs::DescribeOpenError(opened);
   }
-}
-
-// A binary document: one open for the whole change, its lock held to the end, the read-only bit
-// cleared only for the instant of that open. The times go through the same open.
-Outcome ChangeBinaryDocument(const std::string& path, const fs::FileRecord& record, const ChangeRequest& request) {
-  fs::OpenResult opened = fs::OpenForWriting(path, record);
-  if (!opened.file) return fs::DescribeOpenError(opened);
+  if (!stored) return stored;
   storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
   std::string damage;
   auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite, &error, &damage);
-  if (!file) return storage::DescribeOpenError(error, damage);
-  if (Outcome changed = worddoc::ChangeBinaryProperties(*file, request.rows); !changed) return changed;
-  bool creationStored = false;
-  fs::SetOpenFileTimestamps(file->File(), path, NewFileTimes(record.times, request.times), &creationStored);
-  file.reset();  // the lock goes; the attributes come last, as a writer's would
-  SetAttributes(path, record, request, creationStored);
+  Outcome changed = file ? worddoc::ChangeBinaryProperties(*file, rows) : storage::DescribeOpenError(error, damage);
+  if (!changed) {
+    fs::GiveFileStoreInPlace(path, record);
+    return changed;
+  }
+  if (!file->File().SetTimes(wanted.times.lastAccess, wanted.times.lastWrite)) {
+    return Outcome::Failure(FailureKind::Io, "was changed, but its times could not be set");
+  }
   return Outcome::Success();
 }
 
-// The rewrite of a read-only package where the system refuses us to open it for writing: its bit
-// is cleared for the rewrite, and put back when the rewrite fails.
-Outcome WritePackageWithBitCleared(ooxml::PackageProperties& packages, const std::string& path,
-                                   const fs::FileRecord& record, const ChangeRequest& request) {
-  if (!fs::SetFileAttributes(path, record.attributes & ~fs::kAttributeReadOnly)) {
-    return Outcome::Failure(FailureKind::ReadOnly, "its read-only bit cannot be cleared");
-  }
-  Outcome written = packages.Write(path, request.rows);
-  if (!written) fs::RestoreFileAttributes(path, record);
-  return written;
+// The attribute store and times alone, when the properties already hold what is asked.
+Outcome ChangeFileStateOnly(const std::string& path, const fs::FileRecord& wanted) {
+  const Outcome stored = fs::GiveFileStoreInPlace(path, wanted);
+  return stored ? fs::GiveFileTimes(path, wanted) : stored;
 }
 
-// A package is rewritten beside itself and renamed over it; the new file takes the old one's
-// mode and attribute store. Its times are then set through one open of the new file.
-Outcome ChangePackage(ooxml::PackageProperties& packages, const std::string& path, const fs::FileRecord& record,
-                      const ChangeRequest& request) {
-  Outcome written = packages.Write(path, request.rows);
-  if (!written && written.kind() == FailureKind::Io && (record.attributes & fs::kAttributeReadOnly) != 0) {
-    written = WritePackageWithBitCleared(packages, path, record, request);
-  }
-  if (!written) return written;
-  bool creationStored = false;
-  if (const auto rewritten = fs::ReadFileRecord(path)) {
-    fs::OpenResult opened = fs::OpenForWriting(path, *rewritten);
-    if (opened.file) {
-      fs::SetOpenFileTimestamps(*opened.file, path, NewFileTimes(record.times, request.times), &creationStored);
-    }
-  }
-  SetAttributes(path, record, request, creationStored);
-  return Outcome::Success();
-}
-
-// Whether the change would store only what the document holds already, so that nothing need be
-// written: the times and the attribute word as the change would make them, then the properties
-// planned in memory through `file`, the document opened for reading (its lock goes on return).
-// The failures the change itself would meet in its plan.
-Result<bool> AlreadyHolds(ooxml::PackageProperties& packages, std::unique_ptr<fs::RandomAccessFile> file,
-                          const std::string& path, const fs::FileRecord& record, const ChangeRequest& request) {
-  if (NewFileTimes(record.times, request.times) != record.times ||
-      NewAttributeWord(record.attributes, request.attributes) != record.attributes) {
-    return false;
-  }
-  if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) {
-    return packages.AlreadyHolds(*file, path, request.rows);
-  }
+// Whether the properties would store only what the document holds already, planned in memory
+// through `file`, the document opened for reading (its lock goes on return). The failures the
+// change itself would meet in its plan.
+Result<bool> PropertiesHeld(ooxml::PackageProperties& packages, std::unique_ptr<fs::RandomAccessFile> file,
+                            const std::string& path, const catalogue::PropertyRows& rows) {
+  if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) return packages.AlreadyHolds(*file, path, rows);
   storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
   std::string damage;
   const auto compound = storage::CompoundFile::Open(std::move(file), fs::OpenMode::Read, &error, &damage);
   if (!compound) return storage::DescribeOpenError(error, damage);
-  const Result<worddoc::BinaryChangePlan> plan = worddoc::PlanBinaryChange(*compound, request.rows);
+  const Result<worddoc::BinaryChangePlan> plan = worddoc::PlanBinaryChange(*compound, rows);
   if (!plan) return plan.outcome();
   try {
     return plan->edits.Empty() && plan->ReadsBack(*compound).ok();
@@ -217,25 +186,26 @@ Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path,
     return Outcome::Failure(FailureKind::HeldOpen,
                             "held open by another program (a lock on it, or a lock file of LibreOffice or Office beside it)");
   }
-  if (opened.file) {
-    const Result<bool> holds = AlreadyHolds(packages, std::move(opened.file), path, *record, request);
-    if (!holds) return holds.outcome();
-    if (*holds) return Outcome::AlreadySo();
-  }
-  if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) {
-    return ChangePackage(packages, path, *record, request);
-  }
-  return ChangeBinaryDocument(path, *record, request);
-}
+  if (!opened.file) return fs::DescribeOpenError(opened);
+  const Result<bool> held = PropertiesHeld(packages, std::move(opened.file), path, request.rows);
+  if (!held) return held.outcome();
+  const fs::FileTimestamps times = NewFileTimes(record->times, request.times);
+  const std::uint32_t attributes = NewAttributeWord(record->attributes, request.attributes);
+  if (*held && times == record->times && attributes == record->attributes) return Outcome::AlreadySo();
 
-bool SetFileTimes(const std::string& path, time::LocalDateTime creation, time::LocalDateTime lastWrite,
-                  time::LocalDateTime lastAccess) {
-  const auto creationTime = time::LocalDateTimeToFileTime(creation);
-  const auto lastWriteTime = time::LocalDateTimeToFileTime(lastWrite);
-  const auto lastAccessTime = time::LocalDateTimeToFileTime(lastAccess);
-  if (!creationTime || !lastWriteTime || !lastAccessTime) return false;
-  return fs::SetFileTimestamps(path, {fs::TimestampOf(*creationTime), fs::TimestampOf(*lastWriteTime),
-                                      fs::TimestampOf(*lastAccessTime)}) != fs::SetTimesResult::NotOpened;
+  const bool package = catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml;
+  // Everything the document must end with is decided, and refused when it could not be kept,
+  // before anything is written.
+  const Result<fs::FileRecord> wanted = fs::PlanFileState(
+      *record, attributes, times, package && !*held ? fs::StateTarget::NewFile : fs::StateTarget::SameFile);
+  if (!wanted) return wanted.outcome();
+  Outcome changed = *held    ? ChangeFileStateOnly(path, *wanted)
+                    : package ? packages.Write(path, request.rows, *wanted)
+                              : ChangeBinaryDocument(path, *record, *wanted, request.rows);
+  if (!changed) return changed;
+  const std::optional<fs::FileRecord> found = fs::ReadFileRecord(path);
+  if (!found) return Outcome::Failure(FailureKind::Io, "was changed, but its attributes cannot be read back");
+  return fs::CheckFileState(*found, *wanted);
 }
 
 }  // namespace kestrel::change

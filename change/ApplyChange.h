@@ -48,19 +48,16 @@ struct ChangeRequest {
   static ChangeRequest Batch(const catalogue::BatchValues& values);
 };
 
-// One transaction: the properties are prepared and checked in memory and written in one commit
-// (one copy-on-write switch of a compound file, one rewrite of a package); then the times and
-// the attribute word are set (their outcome does not count). A time whose boxes are all clear
-// gets back the exact instant it had before. A failure names what failed; a binary document that
-// is refused keeps its bytes, times, mode and attribute store, and a read-only document is never
-// left writable. A change that would store only what the document already holds (every property's
-// bytes, the statistics block, the times to the nanosecond, the attribute word) writes nothing and
-// syncs nothing: Outcome::AlreadySo. Never throws.
+// One transaction: everything the document must end with (its properties, prepared and checked
+// in memory; its permission bits, owner, attribute store and three times) is decided first, and
+// the change is refused untouched when any of it could not be kept (not our document, a bit or
+// time its file system cannot store). Then it is written in one commit (one copy-on-write switch
+// of a compound file, one rewrite of a package whose new file has its whole state before it takes
+// the name). A time whose boxes are all clear keeps the exact instant it had. A read-only document
+// is never left writable. A change that would store only what the document already holds (every
+// property's bytes, the statistics block, the times to the nanosecond, the attribute word) writes
+// nothing and syncs nothing: Outcome::AlreadySo. Success means the bits and the creation time
+// read back as asked; a failure names what failed. Never throws.
 Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path, const ChangeRequest& request);
-
-// The three local times set on the file opened exclusively, each through LocalDateTimeToFileTime.
-// False when the file cannot be opened or a value cannot become a file time.
-bool SetFileTimes(const std::string& path, time::LocalDateTime creation, time::LocalDateTime lastWrite,
-                  time::LocalDateTime lastAccess);
 
 }  // namespace kestrel::change

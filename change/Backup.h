@@ -24,7 +24,6 @@ class PreparedBackup {
   friend Result<PreparedBackup> PrepareBackup(const std::string& path);
   friend Outcome PutBackupInPlace(PreparedBackup& backup);
   std::string document_;
-  fs::FileRecord record_;
   std::unique_ptr<fs::PendingCopy> copy_;
 };
 
@@ -33,16 +32,16 @@ class PreparedBackup {
 // the backup's name, or the copy could not be written.
 Result<PreparedBackup> PrepareBackup(const std::string& path);
 
-// The second half: the copy replaces an earlier backup in one step and gets the document's times
-// and attribute bits. Fails when an earlier backup cannot be replaced (another program holding it
-// open included); that backup is then left as it was. The new name is made durable by
+// The second half: the copy, holding the document's exact state since before it had a name,
+// replaces whatever stands at the backup's name in one step (a link there is replaced, never
+// followed). Fails when an earlier backup cannot be replaced (another program holding it open
+// included); what stood there is then left as it was. The new name is made durable by
 // SyncBackupName, which the caller runs before the document changes; others may take their turn
 // meanwhile.
 Outcome PutBackupInPlace(PreparedBackup& backup);
 void SyncBackupName(const PreparedBackup& backup);
 
-// Both halves. Success once the copy exists (failures while giving it the times and attributes do
-// not count). A failure says why, as the two halves do. Never shows anything, never throws.
+// Both halves. A failure says why, as the two halves do. Never shows anything, never throws.
 Outcome BackUpDocument(const std::string& path);
 
 }  // namespace kestrel::change

@@ -285,11 +285,11 @@ Result<std::vector<PartUpdate>> PlanBothParts(zip::Package& package, xml::XmlDoc
 
 // Both parts in one rewrite, so the package never holds one changed part without the other; the
 // ZIP component raises its errors and leaves the package as it was.
-void StoreParts(zip::Package& package, const std::vector<PartUpdate>& updates) {
+void StoreParts(zip::Package& package, const std::vector<PartUpdate>& updates, const fs::FinalState* state) {
   if (updates.empty()) return;
   std::vector<zip::EntryReplacement> replacements;
   for (const PartUpdate& update : updates) replacements.push_back({update.name, update.bytes});
-  package.ReplaceEntriesFromMemory(replacements);
+  package.ReplaceEntriesFromMemory(replacements, state);
 }
 
 }  // namespace
@@ -325,11 +325,11 @@ Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::
 }
 
 Outcome ChangeOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
-                              const catalogue::PropertyRows& rows) {
+                              const catalogue::PropertyRows& rows, const fs::FinalState* state) {
   const auto planned = PlanOoxmlProperties(package, partDocument, path, rows);
   if (!planned) return planned.outcome();
   try {
-    StoreParts(package, *planned);
+    StoreParts(package, *planned, state);
   } catch (const std::exception& error) {
     return Outcome::Failure(FailureKind::Io, std::string("the package could not be rewritten: ") + error.what());
   }
@@ -344,7 +344,7 @@ bool WriteOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument,
     if (kind == FailureKind::NotADocument || kind == FailureKind::Io) return false;
     throw xml::XmlError(planned.outcome().message());
   }
-  StoreParts(package, *planned);
+  StoreParts(package, *planned, nullptr);
   return true;
 }
 

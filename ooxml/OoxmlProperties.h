@@ -55,10 +55,11 @@ struct PartUpdate {
 Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument,
                                                     const std::string& path, const catalogue::PropertyRows& rows);
 
-// Plans as above, then stores the planned parts in one rewrite of the package. Never throws: the
+// Plans as above, then stores the planned parts in one rewrite of the package, whose new file
+// takes `state` before its name (see zip::Package::ReplaceEntriesFromMemory). Never throws: the
 // plan's failures, or Io when the package cannot be rewritten (it is then left as it was).
 Outcome ChangeOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
-                              const catalogue::PropertyRows& rows);
+                              const catalogue::PropertyRows& rows, const fs::FinalState* state = nullptr);
 
 // Plans as above, then stores the planned parts in one rewrite. False when the package cannot be opened or a
 // part is missing or empty; nothing is stored then. Throws xml::XmlError with the plan's message

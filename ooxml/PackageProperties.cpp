@@ -36,10 +36,7 @@ struct PackageProperties::Components {
   xml::XmlDocument xml;
 };
 
-PackageProperties::PackageProperties() : components_(std::make_unique<Components>()) {
-  // A change of a read-only package keeps its bit set throughout where the system lets us.
-  components_->zip.SetRewriteReadOnly(true);
-}
+PackageProperties::PackageProperties() : components_(std::make_unique<Components>()) {}
 PackageProperties::~PackageProperties() = default;
 
 void PackageProperties::SetOnMessage(MessageCallback callback) { components_->zip.SetOnMessage(std::move(callback)); }
@@ -68,8 +65,10 @@ Result<bool> PackageProperties::AlreadyHolds(fs::RandomAccessFile& file, const s
   return planned->empty();
 }
 
-Outcome PackageProperties::Write(const std::string& path, const catalogue::PropertyRows& rows) {
-  Outcome changed = ChangeOoxmlProperties(components_->zip, components_->xml, path, rows);
+Outcome PackageProperties::Write(const std::string& path, const catalogue::PropertyRows& rows,
+                                 const fs::FileRecord& state) {
+  const fs::FinalState finalState{state, true, path};
+  Outcome changed = ChangeOoxmlProperties(components_->zip, components_->xml, path, rows, &finalState);
   if (changed.kind() == FailureKind::NotADocument || changed.kind() == FailureKind::Io) {
     return Unreadable(path, changed);
   }

@@ -13,6 +13,7 @@
 
 namespace kestrel::fs {
 class RandomAccessFile;
+struct FileRecord;
 }
 
 namespace kestrel::ooxml {
@@ -40,10 +41,11 @@ class PackageProperties {
   // the rows with otherwise. Never throws.
   Result<bool> AlreadyHolds(fs::RandomAccessFile& file, const std::string& path, const catalogue::PropertyRows& rows);
 
-  // Writes the included rows into the property parts in one rewrite; a read-only package stays
-  // read-only throughout where the system lets us open it for writing (root), and is refused
-  // (ReadOnly) otherwise. A failure names what failed. Never throws.
-  Outcome Write(const std::string& path, const catalogue::PropertyRows& rows);
+  // Writes the included rows into the property parts in one rewrite: a new file that gets the
+  // package's owner and group (or is not put in place), user attributes and `state` (permission
+  // bits, attribute store, three times) before it takes the package's name. The package is only
+  // read, so a read-only one is never made writable. A failure names what failed. Never throws.
+  Outcome Write(const std::string& path, const catalogue::PropertyRows& rows, const fs::FileRecord& state);
 
  private:
   struct Components;

@@ -362,7 +362,7 @@ int Package::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, const st
   return ReplaceEntriesFromMemory(std::span<const EntryReplacement>(&replacement, 1));
 }
 
-int Package::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements) {
+int Package::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements, const fs::FinalState* state) {
   // Everything new is built in memory first, so nothing is written for a request that fails here.
   struct NewEntry {
     ZipHeaderInfo info;
@@ -408,8 +408,8 @@ int Package::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacem
   DropDirectory();
   const std::string package = fs::FollowLinks(zipName_);
   // Held to the end: nobody else writes the package while we rebuild it.
-  std::unique_ptr<fs::RandomAccessFile> source =
-      OpenPackage(package, rewriteReadOnly_ ? fs::OpenMode::ReadWriteDespiteReadOnly : fs::OpenMode::ReadWrite);
+  // Only read: the new file takes its name, so the read-only bit never needs to be lifted.
+  std::unique_ptr<fs::RandomAccessFile> source = OpenPackage(package, fs::OpenMode::ReadToReplace);
   try {
     const ZipDirectory old = ReadZipDirectory(*source, incompleteZipMode_);
     if (old.rebuilt) throw WriteError("the central directory was rebuilt from local headers: not written");
@@ -498,7 +498,7 @@ int Package::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacem
     out.reset();
 
     // One step: at every moment either the old or the new package is on disk under its name.
-    if (!temporary.Commit()) throw WriteError(temporary.Error());
+    if (!temporary.Commit(fs::FolderSync::Now, state)) throw WriteError(temporary.Error());
   } catch (const WriteError& e) {
     throw WriteError(package + ": " + e.what());
   } catch (const ReadError& e) {

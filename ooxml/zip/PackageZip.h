@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/fs/FileIo.h"
+#include "platform/fs/ReplacementFile.h"
 
 namespace kestrel::zip {
 
@@ -123,10 +124,6 @@ class Package {
   // A part that inflates to more than this is a failed read (ReadError). 64 MiB by default.
   void SetMaxPartSize(std::size_t bytes) { maxPartSize_ = bytes; }
 
-  // A read-only package is refused by a rewrite unless this is on; on, only the system's own
-  // permission check applies (root passes it) and the new package keeps the read-only mode.
-  void SetRewriteReadOnly(bool on) { rewriteReadOnly_ = on; }
-
   // While set, OpenArchive and ExtractToMemory read through `file` (ZipName opened and locked by
   // the caller) instead of opening ZipName themselves; nullptr goes back to opening it. The caller
   // keeps the file alive while it is set.
@@ -158,7 +155,10 @@ class Package {
   // entry of the same name is dropped. Every other entry is carried over as it is, local header and data descriptor
   // included. Entries with names of only blanks are skipped; returns how many were stored.
   //
-  // The directory is read afresh from the package under its exclusive lock, whatever is cached.
+  // The directory is read afresh from the package under its exclusive lock, whatever is cached;
+  // the package is only read, so a read-only one is rewritten too. The new file takes `state`
+  // before its name (see fs::ReplacementFile::Commit), or without one the package's own owner,
+  // user attributes and permission bits.
   // A symbolic link is followed: its target is rewritten and the link stays. The new file is
   // written beside the package, synced, its directory and local headers read back from the file
   // and compared with the old ones, and renamed over the package in one step. Refused before
@@ -167,7 +167,7 @@ class Package {
   // would need a ZIP64 field the record does not have. On any error the package is left
   // byte-identical, no temporary file remains, and the error propagates (ReadError when the
   // package cannot be opened or locked, WriteError otherwise).
-  int ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements);
+  int ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements, const fs::FinalState* state = nullptr);
 
   // ReplaceEntriesFromMemory with one entry; 0 for a null stream or a name of only blanks.
   int ReplaceFromMemory(const std::vector<std::uint8_t>* stream, const std::string& name);
@@ -189,7 +189,6 @@ class Package {
   IncompleteZipMode incompleteZipMode_ = IncompleteZipMode::AssumeNotAZip;
   MessageCallback onMessage_;
   std::size_t maxPartSize_ = std::size_t{64} << 20;
-  bool rewriteReadOnly_ = false;
   fs::RandomAccessFile* lentFile_ = nullptr;
 
   bool loaded_ = false;

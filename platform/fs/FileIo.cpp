@@ -133,6 +133,8 @@ OpenFailure ErrorFromErrno(int error) {
     case EISDIR:
       return OpenFailure::NotFound;
     case EROFS:
+    case EACCES:
+    case EPERM:
       return OpenFailure::ReadOnly;
     default:
       return OpenFailure::Other;
@@ -173,7 +175,8 @@ std::optional<FileIdentity> RandomAccessFile::Identity() const { return std::nul
 std::optional<FileRecord> RandomAccessFile::Record() const { return std::nullopt; }
 
 OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
-  const bool write = mode != OpenMode::Read;
+  const bool write = mode == OpenMode::ReadWrite || mode == OpenMode::ReadWriteDespiteReadOnly;
+  const bool exclusive = mode != OpenMode::Read;
   // O_NONBLOCK: a FIFO named like a document must not hang the open (regular files ignore it).
   const int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
   // Looking at a document, or planning a change that is then refused, leaves its last-access time
@@ -193,8 +196,16 @@ OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
     if (errno == EAGAIN || errno == EACCES) return {nullptr, OpenFailure::Locked};
     return {nullptr, OpenFailure::Other, errno};
   }
+  // A file opened only for reading cannot take a write lock: it holds a read lock, which keeps
+  // writers out, and makes sure nobody else holds one either, as a write lock would.
+  if (exclusive && !write) {
+    struct flock probe = lock;
+    probe.l_type = F_WRLCK;
+    if (::fcntl(fd, F_OFD_GETLK, &probe) != 0) return {nullptr, OpenFailure::Other, errno};
+    if (probe.l_type != F_UNLCK) return {nullptr, OpenFailure::Locked};
+  }
   // Programs that lock with flock (BSD locks) do not see record locks, nor we theirs: take both.
-  while (::flock(fd, (write ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+  while (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno == EWOULDBLOCK) return {nullptr, OpenFailure::Locked};
     break;  // a file system without flock: the record lock is all there is
@@ -219,6 +230,9 @@ Outcome DescribeOpenError(const OpenResult& result) {
     case OpenFailure::Locked:
       return Outcome::Failure(FailureKind::HeldOpen, "held open by another program");
     case OpenFailure::ReadOnly:
+      if (result.systemError != 0) {
+        return Outcome::Failure(FailureKind::ReadOnly, std::string("cannot be opened: ") + std::strerror(result.systemError));
+      }
       return Outcome::Failure(FailureKind::ReadOnly, "read-only");
     case OpenFailure::Other:
       break;

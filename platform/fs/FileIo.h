@@ -22,13 +22,17 @@ enum class OpenMode {
   // ReadWrite for the change of a document whose read-only bit is set: only the system's own
   // permission check applies (root passes it), so the bit need not be cleared for the open.
   ReadWriteDespiteReadOnly,
+  // Read for a file that a new one will replace: opened only for reading, so the read-only bit
+  // does not matter, but locked against every other writer and against our own readers.
+  ReadToReplace,
 };
 
 enum class OpenFailure {
   None,
   NotFound,  // no such file, or a folder
   Locked,    // another open file description holds a conflicting lock
-  ReadOnly,  // ReadWrite on a file whose owner write bit is clear (root included)
+  ReadOnly,  // ReadWrite on a file whose owner write bit is clear (root included), or the system
+             // refused us (EACCES, EPERM, EROFS: its words in systemError)
   Other,
 };
 
@@ -71,7 +75,7 @@ class RandomAccessFile {
 struct OpenResult {
   std::unique_ptr<RandomAccessFile> file;
   OpenFailure error = OpenFailure::None;
-  int systemError = 0;  // errno of an Other error, for its message
+  int systemError = 0;  // errno of a ReadOnly or Other error, for its message
 };
 
 // Why an open failed, in words: "no such file", "held open by another program", ...

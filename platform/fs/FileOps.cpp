@@ -17,47 +17,24 @@ namespace kestrel::fs {
 
 namespace {
 
-// Content, attribute word and last-write time into the file beside the target, synced.
-bool WriteCopy(RandomAccessFile& in, const StoredState& from, const std::string& path) {
-  OpenResult out = OpenFile(path, OpenMode::ReadWrite);
-  if (!out.file || !out.file->CopyFrom(in, 0, 0, in.Size()) || !out.file->Sync()) return false;
-  const std::optional<StoredState> written = ReadStoredState(path);
-  if (!written || !WriteAttributeWord(path, *written, from.AttributeWord())) return false;
-  return out.file->SetTimes(std::nullopt, from.lastWrite);
-}
-
 Outcome Failed(const std::string& what) { return Outcome::Failure(FailureKind::Io, what + ": " + std::strerror(errno)); }
 
 class WrittenCopy final : public PendingCopy {
  public:
-  WrittenCopy(const std::string& target, StoredState from) : replacement_(target, ".kestrel-copy-"), from_(std::move(from)) {}
+  WrittenCopy(const std::string& source, const std::string& target, const StoredState& from)
+      : replacement_(target, ".kestrel-copy-", ReplacementFile::Kind::Unnamed, ReplacementFile::Naming::NameItself),
+        state_{from.Record(), false, source} {}
 
   ReplacementFile& File() { return replacement_; }
 
   Outcome Replace(FolderSync folderSync) override {
-    const std::string& target = replacement_.Target();
-    struct stat targetInfo {};
-    if (::stat(target.c_str(), &targetInfo) == 0) {
-      if (!S_ISREG(targetInfo.st_mode)) return Outcome::Failure(FailureKind::Io, target + " is not a file");
-      // As with the Windows copy, a read-only or hidden file in the way is not replaced.
-      const std::optional<StoredState> inTheWay = ReadStoredState(target);
-      if (!inTheWay || (inTheWay->AttributeWord() & (kAttributeReadOnly | kAttributeHidden)) != 0) {
-        return Outcome::Failure(FailureKind::ReadOnly, target + " is read-only or hidden");
-      }
-    }
-    if (!replacement_.Commit(folderSync)) return Outcome::Failure(FailureKind::Io, replacement_.Error());
-    // Committing gave it the permission bits of the file it replaced; the copy carries the source's.
-    const std::optional<StoredState> copied = ReadStoredState(target);
-    if (!copied) return DescribeUnrecordedFile(target);
-    if (KeepsPermissionBits(copied->backend) && copied->mode != from_.mode && ::chmod(target.c_str(), from_.mode) != 0) {
-      return Failed("giving the copy its permission bits");
-    }
+    if (!replacement_.Commit(folderSync, &state_)) return Outcome::Failure(FailureKind::Io, replacement_.Error());
     return Outcome::Success();
   }
 
  private:
   ReplacementFile replacement_;
-  StoredState from_;
+  FinalState state_;
 };
 
 }  // namespace
@@ -68,16 +45,13 @@ Result<std::unique_ptr<PendingCopy>> WritePendingCopy(const std::string& source,
   if (!in.file) return DescribeOpenError(in);
   const std::optional<StoredState> from = ReadStoredState(source);
   if (!from) return DescribeUnrecordedFile(source);
-  auto copy = std::make_unique<WrittenCopy>(target, *from);
+  auto copy = std::make_unique<WrittenCopy>(source, target, *from);
   if (!copy->File().Valid()) return Outcome::Failure(FailureKind::Io, copy->File().Error());
-  if (!WriteCopy(*in.file, *from, copy->File().Path())) return Failed("writing the copy");
+  OpenResult out = OpenFile(copy->File().Path(), OpenMode::ReadWrite);
+  if (!out.file || !out.file->CopyFrom(*in.file, 0, 0, in.file->Size()) || !out.file->Sync()) {
+    return Failed("writing the copy");
+  }
   return std::unique_ptr<PendingCopy>(std::move(copy));
-}
-
-Outcome CopyFile(const std::string& source, const std::string& target) {
-  Result<std::unique_ptr<PendingCopy>> copy = WritePendingCopy(source, target);
-  if (!copy) return copy.outcome();
-  return (*copy)->Replace(FolderSync::Now);
 }
 
 bool DeleteFile(const std::string& path) {

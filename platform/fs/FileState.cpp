@@ -55,6 +55,21 @@ bool RestoreFileAttributes(const std::string& path, const FileRecord& record) {
   return WriteRecordedStore(path, *state, record);
 }
 
+SetTimesResult SetTimesOfOpenFile(RandomAccessFile& file, const std::string& path, const StoredState& now,
+                                  const FileTimestamps& times, bool* creationWritten) {
+  if (creationWritten != nullptr) *creationWritten = false;
+  // Equal times are left alone, so putting back a file as it was changes nothing at all.
+  if ((times.lastAccess != now.lastAccess || times.lastWrite != now.lastWrite) &&
+      !file.SetTimes(times.lastAccess, times.lastWrite)) {
+    return SetTimesResult::NotOpened;
+  }
+  const time::FileTime creation = FileTimeOf(times.creation);
+  if (creation == FileTimeOf(now.Creation())) return SetTimesResult::Done;
+  if (WriteCreationTime(path, now, creation) != CreationWrite::Written) return SetTimesResult::CreationKept;
+  if (creationWritten != nullptr) *creationWritten = true;
+  return SetTimesResult::Done;
+}
+
 SetTimesResult SetFileTimestamps(const std::string& path, const FileTimestamps& times, bool* creationWritten) {
   if (creationWritten != nullptr) *creationWritten = false;
   OpenResult opened = OpenFile(path, OpenMode::ReadWrite);

@@ -64,6 +64,9 @@ struct FileRecord {
   Backend backend = Backend::Fallback;
   std::uint32_t mode = 0;                              // permission bits (07777)
   std::optional<std::vector<std::uint8_t>> dosAttrib;  // Generic: the blob as stored; nullopt: none
+  std::uint32_t owner = 0;                             // user and group ids
+  std::uint32_t group = 0;
+  bool systemBirth = false;  // the file system reports a birth time, which no one can set
 };
 
 // True for an existing file (a symbolic link counts by its target); a folder, a missing path or

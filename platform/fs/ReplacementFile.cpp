@@ -1,5 +1,7 @@
 #include "platform/fs/ReplacementFile.h"
 
+#include "platform/fs/PlannedFileState.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -67,21 +69,6 @@ std::string RandomSuffix() {
   return suffix;
 }
 
-// Every new file is locked while its writer lives, so one that can be locked was left by a
-// process that died between naming it and the rename. Removed only if the name still holds the
-// file that was checked.
-void RemoveAbandoned(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat opened {};
-  struct stat named {};
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 && ::lstat(name.c_str(), &named) == 0 &&
-      opened.st_dev == named.st_dev && opened.st_ino == named.st_ino && S_ISREG(named.st_mode)) {
-    ::unlink(name.c_str());
-  }
-  ::close(fd);
-}
-
 // The folder that holds `path`: "." for a bare name, "/" for a file in the root.
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -110,11 +97,11 @@ std::string FollowLinks(const std::string& path) {
   return resolved ? std::string(resolved.get()) : path;
 }
 
-ReplacementFile::ReplacementFile(const std::string& target, const std::string& prefix, Kind preferred)
-    : target_(FollowLinks(target)), prefix_(prefix), kind_(preferred) {
+ReplacementFile::ReplacementFile(const std::string& target, const std::string& prefix, Kind preferred, Naming naming)
+    : target_(naming == Naming::FileBehindLinks ? FollowLinks(target) : target), prefix_(prefix), kind_(preferred) {
   folder_ = FolderOf(target_);
   struct stat existing {};
-  if (::stat(target_.c_str(), &existing) == 0 && existing.st_nlink > 1) {
+  if (naming == Naming::FileBehindLinks && ::stat(target_.c_str(), &existing) == 0 && existing.st_nlink > 1) {
     error_ = "has " + std::to_string(existing.st_nlink) + " hard links; replacing it would split them";
     return;
   }
@@ -135,10 +122,12 @@ ReplacementFile::ReplacementFile(const std::string& target, const std::string& p
   }
   namedPath_ = name;
   openPath_ = name;
+  nameNoted_ = NoteTemporaryName(name, fd_);
 }
 
 ReplacementFile::~ReplacementFile() {
   if (!namedPath_.empty()) ::unlink(namedPath_.c_str());
+  nameNoted_.Close();
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -158,8 +147,7 @@ void SyncFolderOf(const std::string& path) {
   ::close(descriptor);
 }
 
-bool ReplacementFile::Commit(FolderSync folderSync) {
-  if (fd_ < 0) return false;
+bool ReplacementFile::TakeTargetsState() {
   struct stat target {};
   mode_t mode = 0666 & ~CurrentUmask();
   if (::stat(target_.c_str(), &target) == 0) {
@@ -169,7 +157,33 @@ bool ReplacementFile::Commit(FolderSync folderSync) {
   } else if (errno != ENOENT) {
     return Fail("cannot look up " + target_);
   }
-  if (::fchmod(fd_, mode) != 0) return Fail("cannot set the permissions of the new file");
+  return ::fchmod(fd_, mode) == 0 || Fail("cannot set the permissions of the new file");
+}
+
+// Everything while the file has no name yet, so no one ever sees the target without it: owner and
+// group first (taking them clears nothing we set later), the user attributes, the attribute store
+// and mode, the times last.
+bool ReplacementFile::TakeState(const FinalState& state) {
+  const FileRecord& record = state.record;
+  struct stat now {};
+  if (::fstat(fd_, &now) != 0) return Fail("cannot look at the new file");
+  if ((now.st_uid != record.owner || now.st_gid != record.group) && ::fchown(fd_, record.owner, record.group) != 0 &&
+      state.ownerRequired) {
+    return Fail("the new file cannot keep the owner and group of " + target_);
+  }
+  CopyUserAttributes(state.userAttributesFrom, fd_);
+  if (const Outcome given = GiveFileStore(openPath_, record); !given) {
+    error_ = given.message();
+    return false;
+  }
+  const Outcome timed = GiveFileTimes(openPath_, record);
+  if (!timed) error_ = timed.message();
+  return timed.ok();
+}
+
+bool ReplacementFile::Commit(FolderSync folderSync, const FinalState* state) {
+  if (fd_ < 0) return false;
+  if (!(state != nullptr ? TakeState(*state) : TakeTargetsState())) return false;
   if (kind_ == Kind::Unnamed) {
     // Named only now, so the window in which a kill leaves a file behind is this one step. The
     // name is the target's own, so a file a kill left under it is found and removed here. The
@@ -178,8 +192,10 @@ bool ReplacementFile::Commit(FolderSync folderSync) {
     const std::string own = NameBeforeRenameOfResolved(target_, prefix_);
     for (int attempt = 0; namedPath_.empty(); ++attempt) {
       const std::string name = attempt == 0 || attempt == 1 ? own : folder_ + "/" + prefix_ + RandomSuffix();
+      JournalEntry noted = NoteTemporaryName(name, fd_);
       if (::linkat(AT_FDCWD, openPath_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         namedPath_ = name;
+        nameNoted_ = std::move(noted);
       } else if (errno != EEXIST || attempt > 100) {
         return Fail("cannot name the new file in " + folder_);
       } else if (attempt == 0) {
@@ -189,6 +205,7 @@ bool ReplacementFile::Commit(FolderSync folderSync) {
   }
   if (::rename(namedPath_.c_str(), target_.c_str()) != 0) return Fail("cannot move the new file over " + target_);
   namedPath_.clear();
+  nameNoted_.Close();
   if (folderSync == FolderSync::Now) SyncFolderOf(target_);
   return true;
 }

@@ -4,14 +4,19 @@
 // system allows it the new file has no name while it is written (O_TMPFILE), so a process killed
 // meanwhile leaves nothing behind; it is linked under a temporary name only for the instant
 // before the rename, and a file a kill left under that name is removed by the next replacement of
-// the same target. Elsewhere it is a named temporary from the start. Nothing here throws.
+// the same target, or by the next start of either program (the leftover journal notes every
+// name). Elsewhere it is a named temporary from the start. Nothing here throws.
 //
-// A target reached through symbolic links is the file they lead to: that file is replaced and
-// the links stay links. A target with more than one hard link is refused, since a new file in
-// its place would leave the other names on the old one.
+// A document reached through symbolic links is the file they lead to: that file is replaced and
+// the links stay links; one with more than one hard link is refused, since a new file in its
+// place would leave the other names on the old one. A name that is replaced as a name (a backup)
+// is never followed: whatever stands there, a link included, is simply replaced.
 
 #include <cstdint>
 #include <string>
+
+#include "platform/fs/FileState.h"
+#include "platform/fs/LeftoverJournal.h"
 
 namespace kestrel::fs {
 
@@ -32,14 +37,24 @@ void SyncFolderOf(const std::string& path);
 // then let others commit meanwhile.
 enum class FolderSync { Now, ByCaller };
 
+// What the new file takes before its name, in place of the target's own mode and attributes.
+struct FinalState {
+  FileRecord record;        // owner and group, permission bits, attribute store, the three times
+  bool ownerRequired;       // a document keeps its owner and group or is not replaced; a copy
+                            // takes them where the system allows
+  std::string userAttributesFrom;  // the file whose other user attributes the new one carries
+};
+
 class ReplacementFile {
  public:
   enum class Kind { Unnamed, Named };
+  enum class Naming { FileBehindLinks, NameItself };
 
   // Creates the empty file in the folder of the (resolved) target, so the rename stays on one
   // file system; named temporaries start with `prefix`. Valid() is false when the target is
   // refused or the folder does not take the file; Error() then says why.
-  ReplacementFile(const std::string& target, const std::string& prefix, Kind preferred = Kind::Unnamed);
+  ReplacementFile(const std::string& target, const std::string& prefix, Kind preferred = Kind::Unnamed,
+                  Naming naming = Naming::FileBehindLinks);
   // Removes the file unless it was committed.
   ~ReplacementFile();
   ReplacementFile(const ReplacementFile&) = delete;
@@ -57,14 +72,17 @@ class ReplacementFile {
   // so that the final sync finds little left to do. Only a hint: failures are ignored.
   void StartWriteback(std::uint64_t offset, std::uint64_t length) const;
 
-  // Once the caller has written and synced the file: gives it the target's owner (where we may:
-  // root changing a user's file), user attributes and permission bits, or a new file's mode when
-  // there is no target yet; names it beside the target, renames it over the target and syncs the
-  // folder (unless the caller will). False, with Error() set, leaves the target as it was.
-  bool Commit(FolderSync folderSync = FolderSync::Now);
+  // Once the caller has written and synced the file: gives it `state`, or without one the target's
+  // owner (where we may: root changing a user's file), user attributes and permission bits, or a
+  // new file's mode when there is no target yet; names it beside the target, renames it over the
+  // target and syncs the folder (unless the caller will). False, with Error() set, leaves the
+  // target as it was.
+  bool Commit(FolderSync folderSync = FolderSync::Now, const FinalState* state = nullptr);
 
  private:
   bool Fail(const std::string& what);
+  bool TakeState(const FinalState& state);
+  bool TakeTargetsState();
 
   std::string target_;
   std::string folder_;
@@ -73,6 +91,7 @@ class ReplacementFile {
   int fd_ = -1;            // kept open so the unnamed file lives until it is linked
   std::string openPath_;
   std::string namedPath_;  // the name the file has now, if any; removed unless committed
+  JournalEntry nameNoted_;  // while it has that name
   std::string error_;
 };
 

@@ -104,6 +104,9 @@ FileRecord StoredState::Record() const {
   record.backend = backend;
   record.mode = mode;
   record.dosAttrib = dosAttrib;
+  record.owner = owner;
+  record.group = group;
+  record.systemBirth = birth.has_value();
   return record;
 }
 
@@ -115,6 +118,8 @@ std::optional<StoredState> StateOf(const File& file, const struct statx& info, s
   if (!S_ISREG(info.stx_mode)) return std::nullopt;
   StoredState state;
   state.mode = info.stx_mode & 07777;
+  state.owner = info.stx_uid;
+  state.group = info.stx_gid;
   state.lastAccess = TimestampOfStatx(info.stx_atime);
   state.lastWrite = TimestampOfStatx(info.stx_mtime);
   if ((info.stx_mask & STATX_BTIME) != 0) state.birth = TimestampOfStatx(info.stx_btime);

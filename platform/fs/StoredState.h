@@ -21,6 +21,8 @@ inline constexpr std::uint32_t kFourAttributes = kAttributeReadOnly | kAttribute
 struct StoredState {
   Backend backend = Backend::Fallback;
   std::uint32_t mode = 0;  // 07777
+  std::uint32_t owner = 0;
+  std::uint32_t group = 0;
   Timestamp lastAccess;
   Timestamp lastWrite;
   std::optional<Timestamp> birth;                      // when the file system reports one

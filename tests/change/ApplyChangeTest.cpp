@@ -426,29 +426,5 @@ TEST(SingleChange, AReadOnlyHiddenPackage) {
   ExpectCreation(file, test::InstantOf(kCreation));
 }
 
-TEST(SetFileTimes, SetsTheThreeTimesToTheMillisecond) {
-  const test::ScopedTimeZone tokyo("Asia/Tokyo");
-  const test::TempDir dir;
-  const auto file = test::PrepareDocument(dir, "x.doc", false);
-  ASSERT_TRUE(SetFileTimes(file, At("2020/05/06 7:08:09"), At("2021/11/12 13:14:15"), At("2022/02/28 23:59:58")));
-  const auto after = test::TakeFileSnapshot(file);
-  EXPECT_EQ(test::ToString(after.lastWrite), test::ToString(test::InstantOf(kLastWrite)));
-  EXPECT_EQ(test::ToString(after.lastAccess), test::ToString(test::InstantOf(kLastAccess)));
-  ExpectCreation(file, test::InstantOf(kCreation));
-}
-
-TEST(SetFileTimes, FailsWithoutAFileOrAValueThatIsNoFileTime) {
-  const test::TempDir dir;
-  const auto file = test::PrepareDocument(dir, "x.doc", false);
-  const auto before = test::TakeFileSnapshot(file);
-  const time::LocalDateTime fine = At("2020/05/06 7:08:09");
-  EXPECT_FALSE(SetFileTimes(dir.Path() / "gone.doc", fine, fine, fine));
-  EXPECT_FALSE(stdfs::exists(dir.Path() / "gone.doc"));
-  // Year 1500 and year 12000 cannot be file times.
-  EXPECT_FALSE(SetFileTimes(file, fine, -145'000.0, fine));
-  EXPECT_FALSE(SetFileTimes(file, fine, fine, 4'000'000.0));
-  test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
-}
-
 }  // namespace
 }  // namespace kestrel::change

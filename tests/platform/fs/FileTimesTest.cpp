@@ -11,7 +11,6 @@
 
 #include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
-#include "platform/fs/WriteOpen.h"
 #include "tests/support/LockHolder.h"
 #include "tests/support/TestSupport.h"
 
@@ -122,32 +121,6 @@ TEST(FileRecordTest, LinksCountByTheirTargetAndFoldersAreNoFiles) {
 
   ::chmod(file.c_str(), 0444);
   EXPECT_TRUE(FileExistsAsFile(file.string())) << "read-only files count";
-}
-
-// A change opens a read-only document once: the bit is off only for the open itself, and the
-// times go through that same open although the file is read-only again by then.
-TEST_F(SetFileTimestampsTest, OpenForWritingLeavesAReadOnlyFileReadOnlyWhileItWrites) {
-  for (const bool readOnly : {false, true}) {
-    SCOPED_TRACE(readOnly);
-    const std::string path = MakeFile(readOnly ? "ro.doc" : "rw.doc");
-    if (readOnly) {
-      ASSERT_TRUE(SetFileAttributes(path, kAttributeReadOnly));
-    }
-    const FileRecord before = Record(path);
-    OpenResult opened = OpenForWriting(path, before);
-    ASSERT_TRUE(opened.file) << static_cast<int>(opened.error);
-    EXPECT_EQ(Record(path).mode, before.mode) << "put back before anything is written";
-    EXPECT_EQ(Record(path).attributes & kAttributeReadOnly, before.attributes & kAttributeReadOnly);
-    const std::uint8_t byte = 9;
-    EXPECT_TRUE(opened.file->WriteAt(1, &byte, 1));
-    EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenFailure::Locked) << "our lock is held to the end";
-    EXPECT_EQ(SetOpenFileTimestamps(*opened.file, path, newTimes_), SetTimesResult::Done);
-    opened.file.reset();
-    EXPECT_EQ(Record(path).times.lastWrite, newTimes_.lastWrite);
-    EXPECT_EQ(Record(path).times.lastAccess, newTimes_.lastAccess);
-    EXPECT_EQ(Record(path).mode, before.mode);
-    EXPECT_EQ(test::ReadBytes(path), (std::vector<std::uint8_t>{1, 9, 3}));
-  }
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -75,7 +75,7 @@ bool MakeFolders(const std::string& folder) {
 class Journal {
  public:
   ~Journal() {
-    if (fd_ < 0) return;
+    if (fd_ < 0 || creator_ != ::getpid()) return;
     if (open_ == 0) ::unlink(path_.c_str());
     ::close(fd_);
   }
@@ -91,15 +91,23 @@ class Journal {
 
   void Close(std::uint64_t id) {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (fd_ >= 0 && Append("-" + std::to_string(id) + "\n")) --open_;
+    if (fd_ >= 0 && creator_ == ::getpid() && Append("-" + std::to_string(id) + "\n")) --open_;
   }
 
-  const std::string& Path() const { return path_; }
+  std::string Path() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return creator_ == ::getpid() ? path_ : std::string();
+  }
 
  private:
   bool Ready() {
-    if (tried_) return fd_ >= 0;
+    if (tried_ && creator_ == ::getpid()) return fd_ >= 0;
+    // A forked child notes in a journal of its own: the parent's lock says nothing of the child.
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    open_ = 0;
     tried_ = true;
+    creator_ = ::getpid();
     const std::string folder = JournalFolder();
     if (folder.empty() || !MakeFolders(folder)) return false;
     std::random_device random;
@@ -117,6 +125,7 @@ class Journal {
 
   std::mutex mutex_;
   bool tried_ = false;
+  pid_t creator_ = 0;
   int fd_ = -1;
   std::string path_;
   std::uint64_t next_ = 1;

@@ -2,8 +2,11 @@
 
 #include <csignal>
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +18,15 @@ LockHolder::LockHolder(const std::filesystem::path& file, bool exclusive, LockKi
   child_ = fork();
   if (child_ == 0) {
     close(ready[0]);
-    const int fd = open(file.c_str(), exclusive ? O_RDWR : O_RDONLY);
+    int fd = open(file.c_str(), exclusive ? O_RDWR : O_RDONLY);
+    struct stat info {};
+    if (fd < 0 && errno == EACCES && exclusive && stat(file.c_str(), &info) == 0) {
+      // A writer of a read-only document opened it before the bit was set: as its owner who is
+      // not root, opened in a moment without the bit.
+      chmod(file.c_str(), info.st_mode | S_IWUSR);
+      fd = open(file.c_str(), O_RDWR);
+      chmod(file.c_str(), info.st_mode & 07777);
+    }
     struct flock lock {};
     lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
     lock.l_whence = SEEK_SET;

@@ -21,6 +21,7 @@
 #include "platform/fs/DosAttribBlob.h"
 #include "platform/fs/FileState.h"
 #include "tests/platform/fs/ScratchFileSystem.h"
+#include "tests/support/OrdinaryUser.h"
 #include "tests/support/TestSupport.h"
 
 namespace kestrel::fs {
@@ -340,38 +341,25 @@ TEST_P(GenericBackendTest, RestoreWithNothingToDoLeavesTheChangeTimeAlone) {
   }
 }
 
-// Runs `step` in a child process as the owner `kOwner`, who, unlike root, cannot set a user
-// attribute on a file without write permission; true when it returned true.
-constexpr uid_t kOwner = 65534;
-bool AsOwner(const std::function<bool()>& step) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const bool done = ::setgid(kOwner) == 0 && ::setuid(kOwner) == 0 && step();
-    ::_exit(done ? 0 : 1);
-  }
-  int status = 0;
-  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TEST_P(GenericBackendTest, OrderLetsAnOwnerWhoIsNotRootChangeEverything) {
   ::chmod(folder_.c_str(), 0755);
   const std::string path = MakeFile("owned.doc");
-  ASSERT_EQ(::chown(path.c_str(), kOwner, kOwner), 0);
+  test::GiveToOrdinaryUser(path);
   const FileRecord plain = Record(path);
 
-  ASSERT_TRUE(AsOwner([&] { return SetFileAttributes(path, kAttributeReadOnly | kAttributeHidden); }));
+  ASSERT_TRUE(test::AsOrdinaryUser([&] { return SetFileAttributes(path, kAttributeReadOnly | kAttributeHidden); }));
   EXPECT_EQ(Mode(path), 0444u);
   EXPECT_EQ(Record(path).attributes, kAttributeReadOnly | kAttributeHidden) << "blob written before a-w";
   const FileRecord readOnly = Record(path);
 
-  ASSERT_TRUE(AsOwner([&] { return SetFileAttributes(path, kAttributeSystem); }));
+  ASSERT_TRUE(test::AsOrdinaryUser([&] { return SetFileAttributes(path, kAttributeSystem); }));
   EXPECT_EQ(Mode(path), 0644u);
   EXPECT_EQ(Record(path).attributes, kAttributeSystem) << "u+w before the blob";
 
-  ASSERT_TRUE(AsOwner([&] { return RestoreFileAttributes(path, readOnly); }));
+  ASSERT_TRUE(test::AsOrdinaryUser([&] { return RestoreFileAttributes(path, readOnly); }));
   EXPECT_EQ(Blob(path), readOnly.dosAttrib);
   EXPECT_EQ(Mode(path), 0444u);
-  ASSERT_TRUE(AsOwner([&] { return RestoreFileAttributes(path, plain); }));
+  ASSERT_TRUE(test::AsOrdinaryUser([&] { return RestoreFileAttributes(path, plain); }));
   EXPECT_FALSE(Blob(path).has_value()) << "removed while writable";
   EXPECT_EQ(Mode(path), 0664u);
 }

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <optional>
 
@@ -14,6 +18,7 @@
 #include "platform/time/DateTimeText.h"
 #include "tests/change/ChangeFixture.h"
 #include "tests/support/LockHolder.h"
+#include "tests/support/OrdinaryUser.h"
 
 namespace kestrel::change {
 namespace {
@@ -159,6 +164,45 @@ TEST(ApplyChange, ABatchWithoutRowsStillNeedsAWordDocument) {
   values.attributes.hidden = AttributeChoice::Set;
   EXPECT_FALSE(test::Apply(file, ChangeRequest::Batch(values)));
   test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
+}
+
+// As an ordinary user on a shared folder: another user's world-writable document is refused
+// untouched, naming whose it is; the user's own read-only documents take the hidden bit and a new
+// title and stay read-only, the creation time kept.
+TEST(ApplyChange, AnOrdinaryUserChangesOwnDocumentsOnlyAndKeepsEveryBit) {
+  const test::TempDir dir;
+  ::chmod(dir.Path().c_str(), 0777);
+  catalogue::PropertyRows title;
+  title.values.at(catalogue::kTitle) = "共有フォルダの題名";
+  title.included.at(catalogue::kTitle) = true;
+  const ChangeRequest hidden{title, {}, {AttributeChoice::Keep, AttributeChoice::Keep, AttributeChoice::Set, AttributeChoice::Keep}};
+  for (const char* name : {"lo-ja-full.doc", "lo-ja-full.docx"}) {
+    SCOPED_TRACE(name);
+    if (::geteuid() == 0) {
+      const auto foreign = test::PrepareDocument(dir, name, false, std::string("root-") + name);
+      ::chmod(foreign.c_str(), 0666);
+      const auto before = test::TakeFileSnapshot(foreign);
+      EXPECT_TRUE(test::AsOrdinaryUser([&] {
+        const Outcome changed = test::Apply(foreign, hidden);
+        return changed.kind() == FailureKind::ReadOnly && changed.message().find("belongs to root") != std::string::npos;
+      }));
+      // Only its owner may keep a read from moving the last-access time.
+      test::ExpectUnchanged(before, test::TakeFileSnapshot(foreign), false);
+    } else {
+      std::cout << "[          ] another user's document needs root to be made; not tried\n";
+    }
+    const auto own = test::PrepareDocument(dir, name, true);
+    test::GiveToOrdinaryUser(own);
+    const auto record = fs::ReadFileRecord(own);
+    ASSERT_TRUE(record);
+    EXPECT_TRUE(test::AsOrdinaryUser([&] { return test::Apply(own, hidden).ok(); }));
+    const auto after = fs::ReadFileRecord(own);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->attributes, fs::kAttributeReadOnly | fs::kAttributeHidden);
+    EXPECT_EQ(after->mode, record->mode);
+    EXPECT_EQ(fs::FileTimeOf(after->times.creation), fs::FileTimeOf(record->times.creation));
+    EXPECT_EQ(after->times.lastWrite, record->times.lastWrite);
+  }
 }
 
 }  // namespace

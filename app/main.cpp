@@ -23,6 +23,7 @@
 #include "app/ProgramWindows.h"
 #include "app/ProgramSetup.h"
 #include "app/MainWindow.h"
+#include "platform/fs/LeftoverJournal.h"
 
 namespace {
 
@@ -192,6 +193,8 @@ int main(int argc, char** argv) {
     return EXIT_FAILURE;
   }
 
+  // What an earlier run stopped by a kill left behind (a document left writable, a named copy).
+  kestrel::fs::RepairLeftovers();
   KestrelApplication application(argc, argv);
   // Ties the window to the installed desktop entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("example.norvale.kestrelpad"));

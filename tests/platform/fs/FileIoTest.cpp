@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include "tests/support/LockHolder.h"
+#include "tests/support/OrdinaryUser.h"
 #include "tests/support/TestSupport.h"
 
 namespace kestrel::fs {
@@ -119,11 +120,21 @@ TEST_F(FileIoTest, ReadingLeavesTheLastAccessTimeAlone) {
   EXPECT_EQ(st.st_atim.tv_nsec, old[0].tv_nsec);
 }
 
+// Read-only for root by its bit, for an ordinary user by the system itself: the same failure, with
+// the system's words where it was the system. A file only read to be replaced needs no bit at all.
 TEST_F(FileIoTest, ReadOnlyFileRefusesWriteModeEvenForRoot) {
   std::string path = MakeFile("ro.doc", {1, 2, 3});
   stdfs::permissions(path, stdfs::perms::owner_read | stdfs::perms::group_read);
   EXPECT_EQ(OpenFile(path, OpenMode::ReadWrite).error, OpenFailure::ReadOnly);
   EXPECT_EQ(OpenFile(path, OpenMode::Read).error, OpenFailure::None);
+  EXPECT_EQ(OpenFile(path, OpenMode::ReadToReplace).error, OpenFailure::None);
+  test::GiveToOrdinaryUser(dir_.Path());
+  EXPECT_TRUE(test::AsOrdinaryUser([&] {
+    const OpenResult opened = OpenFile(path, OpenMode::ReadWriteDespiteReadOnly);
+    const Outcome said = DescribeOpenError(opened);
+    return opened.error == OpenFailure::ReadOnly && said.kind() == FailureKind::ReadOnly &&
+           said.message() == "cannot be opened: Permission denied";
+  }));
 }
 
 TEST_F(FileIoTest, LocksConflictBetweenOpensInOneProcess) {

@@ -137,7 +137,11 @@ Result<FileRecord> PlanFileState(const FileRecord& now, std::uint32_t attributes
                    "its file system cannot keep its creation time when a new file takes its place");
   }
   if (!KeepsPermissionBits(now.backend)) {
-    wanted.attributes = (now.attributes & ~kFourAttributes) | (attributes & kFourAttributes);
+    // NTFS's other bits stay; its "normal" bit never goes with another one.
+    constexpr std::uint32_t kNtfsNormal = 0x80;
+    if ((attributes & kFourAttributes) != (now.attributes & kFourAttributes)) {
+      wanted.attributes = (now.attributes & ~kFourAttributes & ~kNtfsNormal) | (attributes & kFourAttributes);
+    }
     return wanted;
   }
   wanted.attributes = attributes & kFourAttributes;

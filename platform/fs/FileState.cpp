@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "platform/fs/FileIo.h"
+#include "platform/fs/PlannedFileState.h"
 #include "platform/fs/StoredState.h"
 
 namespace kestrel::fs {
@@ -43,15 +44,17 @@ std::optional<FileRecord> ReadFileRecord(const std::string& path) {
 }
 
 bool SetFileAttributes(const std::string& path, std::uint32_t attributes) {
-  const std::optional<StoredState> state = ReadStoredState(path);
-  return state && WriteAttributeWord(path, *state, attributes);
+  const std::optional<FileRecord> record = ReadFileRecord(path);
+  if (!record) return false;
+  const Result<FileRecord> wanted = PlanFileState(*record, attributes, record->times, StateTarget::SameFile);
+  return wanted && GiveFileStoreInPlace(path, *wanted);
 }
 
 bool RestoreFileAttributes(const std::string& path, const FileRecord& record) {
   const std::optional<StoredState> state = ReadStoredState(path);
   if (!state) return false;
   // Recorded where the file no longer lies: only the attribute word still means something.
-  if (state->backend != record.backend) return WriteAttributeWord(path, *state, record.attributes);
+  if (state->backend != record.backend) return SetFileAttributes(path, record.attributes);
   return WriteRecordedStore(path, *state, record);
 }
 

@@ -77,9 +77,9 @@ bool FileExistsAsFile(const std::string& path);
 // nothing on the file.
 std::optional<FileRecord> ReadFileRecord(const std::string& path);
 
-// Makes the read-only, hidden, system and archive bits of the file those of `attributes`.
-// False when the file is gone or its read-only state could not be changed; hidden, system and
-// archive are kept only where the file system keeps them (their outcome is not reported).
+// Makes the read-only, hidden, system and archive bits of the file those of `attributes`, as a
+// change would (PlanFileState, GiveFileStoreInPlace). False when the file is gone, is not ours,
+// or its file system cannot keep a bit asked for.
 bool SetFileAttributes(const std::string& path, std::uint32_t attributes);
 
 // Puts the permission bits and the attribute store back exactly as recorded (a blob that was

@@ -13,8 +13,6 @@ namespace kestrel::fs::permission {
 
 namespace {
 
-constexpr std::uint32_t kAllWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
-
 std::optional<DosAttribBlob> ParsedBlob(const StoredState& state) {
   if (!state.dosAttrib) return std::nullopt;
   return ParseDosAttribBlob(*state.dosAttrib);
@@ -43,37 +41,6 @@ Timestamp Creation(const StoredState& state) {
   const std::optional<DosAttribBlob> blob = ParsedBlob(state);
   if (blob && blob->ValidCreateTime()) return TimestampOf(*blob->ValidCreateTime());
   return state.birth.value_or(state.lastWrite);
-}
-
-bool WriteAttributeWord(const std::string& path, const StoredState& now, std::uint32_t attributes) {
-  const bool readOnly = (attributes & kAttributeReadOnly) != 0;
-  StoredState wanted = now;
-  if (readOnly) {
-    wanted.mode &= ~kAllWriteBits;
-  } else {
-    wanted.mode |= S_IWUSR;
-  }
-  // A file that never had hidden, system or archive keeps no blob: its mode carries read-only.
-  if (now.backend == Backend::Generic && (now.dosAttrib || (attributes & ~kAttributeReadOnly & kFourAttributes) != 0)) {
-    const std::optional<DosAttribBlob> blob = ParsedBlob(now);
-    const std::uint32_t otherBits = blob ? blob->attributes & ~kFourAttributes : 0;
-    wanted.dosAttrib = UpdateDosAttribBlob(BlobBytes(now), otherBits | (attributes & kFourAttributes), std::nullopt);
-  }
-
-  // The blob goes while the file is still writable: before a-w, after u+w.
-  bool blobPut = false;
-  std::uint32_t reachedMode = now.mode;
-  auto putBlob = [&] {
-    if (wanted.dosAttrib != now.dosAttrib && PutBlob(path, wanted.dosAttrib)) blobPut = true;
-  };
-  if (readOnly) putBlob();
-  if (wanted.mode != now.mode && ChangeMode(path, wanted.mode)) reachedMode = wanted.mode;
-  if (!readOnly && reachedMode == wanted.mode) putBlob();
-  const std::optional<std::vector<std::uint8_t>>& reachedBlob = blobPut ? wanted.dosAttrib : now.dosAttrib;
-  const std::optional<DosAttribBlob> parsed = reachedBlob ? ParseDosAttribBlob(*reachedBlob) : std::nullopt;
-  const bool readOnlyReached =
-      (reachedMode & S_IWUSR) == 0 || (parsed && (parsed->attributes & kAttributeReadOnly) != 0);
-  return readOnlyReached == readOnly;
 }
 
 bool WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record) {

@@ -107,7 +107,7 @@ bool StoreNeedsWriteAccess(const StoredState& state, const FileRecord& store) {
 
 bool Lift(const std::string& path, const StoredState& state) {
   if (KeepsPermissionBits(state.backend)) return ::chmod(path.c_str(), state.mode | S_IWUSR) == 0;
-  return WriteAttributeWord(path, state, state.ntfsAttributes & ~kAttributeReadOnly);
+  return ntfs::WriteAttributeWord(path, state, state.ntfsAttributes & ~kAttributeReadOnly);
 }
 
 Outcome SystemFailure(const std::string& what) { return Outcome::Failure(FailureKind::Io, what + ": " + std::strerror(errno)); }

@@ -154,11 +154,6 @@ std::optional<StoredState> ReadStoredState(int descriptor) {
   return StateOf(descriptor, info, lastDevice->second);
 }
 
-bool WriteAttributeWord(const std::string& path, const StoredState& now, std::uint32_t attributes) {
-  return KeepsPermissionBits(now.backend) ? permission::WriteAttributeWord(path, now, attributes)
-                                          : ntfs::WriteAttributeWord(path, now, attributes);
-}
-
 bool WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record) {
   return KeepsPermissionBits(now.backend) ? permission::WriteRecordedStore(path, now, record)
                                           : ntfs::WriteRecordedStore(path, now, record);

@@ -86,21 +86,6 @@ TEST(Backup, AnEarlierReadOnlyHiddenBackupIsReplaced) {
   EXPECT_TRUE(test::OwnerWritable(backup));
 }
 
-// A link another user planted at the backup's name is replaced, never written through: the file
-// it points at keeps its bytes, and the backup is the document.
-TEST(Backup, ALinkAtTheBackupsNameIsReplacedNotFollowed) {
-  const test::TempDir dir;
-  const auto file = test::PrepareDocument(dir, "lo-ja-full.docx", false);
-  const stdfs::path backup = file.string() + ".bak";
-  const stdfs::path other = dir.Path() / "only-root-may-write.txt";
-  std::ofstream(other) << "keep me";
-  stdfs::create_symlink(other, backup);
-  ASSERT_TRUE(BackUpDocument(file));
-  EXPECT_FALSE(stdfs::is_symlink(backup));
-  EXPECT_TRUE(test::ReadBytes(backup) == test::ReadBytes(file));
-  EXPECT_EQ(test::ReadBytes(other), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
-}
-
 // Writing a backup's copy touches nothing anyone sees: an earlier backup stays as it was and no
 // file appears, also when the copy is dropped. Only putting it in place replaces the earlier one.
 TEST(Backup, ThePreparedCopyTouchesNothingUntilItIsPutInPlace) {

@@ -75,14 +75,15 @@ set(CPACK_PACKAGE_NAME kestrelpad)
 set(CPACK_PACKAGE_VENDOR Norvale)
 set(CPACK_PACKAGE_CONTACT "Norvale <support@norvale.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "show and change the properties of Word, Excel and PowerPoint files")
-# Lines of at most 80 characters, for the terminals apt and dpkg show them on.
+# Lines of at most 80 characters, for the terminals apt and dpkg show them on; none may start
+# with a dot, which the control file would take for a control statement.
 set(CPACK_PACKAGE_DESCRIPTION
-    "kestrelPad shows and changes, for each Word, Excel and PowerPoint file (.doc,
-.docx, .xls, .xlsx, .ppt, .pptx, their templates and macro-enabled variants),
-its 14 document properties, its three file times and its file attributes, one
-document at a time or in batches, in a window with a Japanese interface. It
-backs documents up before a change, exports their properties to CSV files and
-writes every change in one step.
+    "kestrelPad shows and changes, for each Word, Excel and PowerPoint file
+(.doc, .docx, .xls, .xlsx, .ppt, .pptx, their templates and macro-enabled
+variants), its 14 document properties, its three file times and its file
+attributes, one document at a time or in batches, in a window with a Japanese
+interface. It backs documents up before a change, exports their properties to
+CSV files and writes every change in one step.
 The command kestrelpad-cli does the same work from scripts, without a display.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

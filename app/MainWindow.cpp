@@ -59,10 +59,6 @@ void MainWindow::SetUpContents() {
   LoadPreset();
   connect(fileList_, &FileListView::FilesDropped, this, &MainWindow::FilesDropped);
   tabs_->setCurrentIndex(0);
-  // The package component reports an entry it cannot decode; the user sees it here.
-  packages_.SetOnMessage([this](const std::string& message, const std::string& title) {
-    dialogs_.ShowMessage(this, QString::fromStdString(message), QString::fromStdString(title));
-  });
 }
 
 void MainWindow::ConnectCommands() {

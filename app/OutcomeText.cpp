@@ -20,7 +20,7 @@ QString KindText(FailureKind kind) {
     case FailureKind::Damaged:
       return QStringLiteral("文書の構造が壊れています");
     case FailureKind::Unsupported:
-      return QStringLiteral("この文書の形式には書き込めません");
+      return QStringLiteral("この文書の形式には対応していません");
     case FailureKind::InvalidValue:
       return QStringLiteral("保存できない値があります");
     case FailureKind::Io:

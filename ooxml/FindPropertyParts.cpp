@@ -94,6 +94,8 @@ Result<PropertyParts> LocatePropertyParts(zip::Package& package, xml::XmlDocumen
     return NotADocument(std::string("not a ZIP package: ") + error.what());
   } catch (const zip::DamagedZipFile& error) {
     return NotADocument(std::string("not a ZIP package: ") + error.what());
+  } catch (const zip::UnsupportedMethod& error) {
+    return Outcome::Failure(FailureKind::Unsupported, error.what());
   } catch (const zip::ReadError& error) {
     return Outcome::Failure(FailureKind::Io, error.what());
   } catch (const xml::XmlError& error) {

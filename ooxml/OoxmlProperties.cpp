@@ -271,6 +271,8 @@ Result<std::vector<PartUpdate>> PlanBothParts(zip::Package& package, xml::XmlDoc
     Result<std::vector<std::uint8_t>> bytes = Outcome::Failure(FailureKind::Damaged, "");
     try {
       bytes = ExtractPart(package, part);
+    } catch (const zip::UnsupportedMethod& error) {
+      return Outcome::Failure(FailureKind::Unsupported, error.what());
     } catch (const zip::Error& error) {
       return Outcome::Failure(FailureKind::Damaged, partName + ": " + error.what());
     }

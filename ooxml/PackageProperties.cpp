@@ -39,20 +39,22 @@ struct PackageProperties::Components {
 PackageProperties::PackageProperties() : components_(std::make_unique<Components>()) {}
 PackageProperties::~PackageProperties() = default;
 
-void PackageProperties::SetOnMessage(MessageCallback callback) { components_->zip.SetOnMessage(std::move(callback)); }
-
 Result<PropertyTexts> PackageProperties::Read(fs::RandomAccessFile& file, const std::string& path) {
   components_->zip.ReadThrough(&file);
   std::optional<PropertyTexts> texts;
   std::string reason;
+  FailureKind kind = FailureKind::Damaged;
   try {
     texts = ReadOoxmlProperties(components_->zip, components_->xml, path);
     if (!texts) reason = WhyNoPropertyParts(components_->zip, components_->xml, path);
+  } catch (const zip::UnsupportedMethod& error) {
+    kind = FailureKind::Unsupported;
+    reason = error.what();
   } catch (const std::exception& error) {
     reason = error.what();
   }
   components_->zip.ReadThrough(nullptr);
-  if (!texts) return Outcome::Failure(FailureKind::Damaged, "cannot be read as a package: " + reason);
+  if (!texts) return Outcome::Failure(kind, "cannot be read as a package: " + reason);
   return std::move(*texts);
 }
 

@@ -4,7 +4,6 @@
 // directory) behind one object, so that no caller handles either. One operation at a time.
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,10 +25,6 @@ class PackageProperties {
   ~PackageProperties();
   PackageProperties(const PackageProperties&) = delete;
   PackageProperties& operator=(const PackageProperties&) = delete;
-
-  // An entry the ZIP component cannot decode is reported here as well (the window shows it).
-  using MessageCallback = std::function<void(const std::string& message, const std::string& title)>;
-  void SetOnMessage(MessageCallback callback);
 
   // The 14 texts in catalogue order, read through `file` (the package at `path`, opened for
   // reading by the caller), or why not: the reason of the layer that failed. The package is never

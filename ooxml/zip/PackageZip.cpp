@@ -329,8 +329,8 @@ int Package::ExtractToMemory(std::vector<std::uint8_t>* stream, const std::strin
   for (const ZipHeaderInfo& entry : entries_) {
     if (LowerAscii(FullName(entry)) != wanted) continue;
     if (entry.method != kStored && entry.method != kDeflated) {
-      if (onMessage_) onMessage_("Unknown Compression Method", "Zip Error");
-      continue;
+      throw UnsupportedMethod(entry.storedName + " is compressed by method " + std::to_string(entry.method) +
+                              ", which cannot be read (only stored and Deflate)");
     }
     const std::uint64_t dataOffset = LocateData(file, entry);
     // A Deflate stream of an allowed part is barely larger than the part (stored blocks).

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -46,6 +45,12 @@ class IndexOutOfRange : public Error {
 class ReadError : public Error {
  public:
   using Error::Error;
+};
+// An entry is compressed by a method this component does not decode (only stored and Deflate);
+// the message names the entry and the method.
+class UnsupportedMethod : public ReadError {
+ public:
+  using ReadError::ReadError;
 };
 // The package cannot be rewritten exactly (its layout does not hold together, or the new file did
 // not read back as planned), or building or installing the new package failed. The package on
@@ -92,9 +97,6 @@ struct EntryReplacement {
 
 class Package {
  public:
-  // Shown to the user by the GUI; the component itself never shows anything.
-  using MessageCallback = std::function<void(const std::string& message, const std::string& title)>;
-
   Package() = default;
   Package(const Package&) = delete;
   Package& operator=(const Package&) = delete;
@@ -117,9 +119,6 @@ class Package {
   // program's choice, AssumeNotAZip; AssumeDamaged rebuilds the directory from the local headers.
   // Multi-disk sets are not supported, so AssumeMultiDisk also raises NotAZipFile.
   void SetIncompleteZipMode(IncompleteZipMode mode) { incompleteZipMode_ = mode; }
-
-  // Receives "Unknown Compression Method" / "Zip Error" for an entry of an unsupported method.
-  void SetOnMessage(MessageCallback callback) { onMessage_ = std::move(callback); }
 
   // A part that inflates to more than this is a failed read (ReadError). 64 MiB by default.
   void SetMaxPartSize(std::size_t bytes) { maxPartSize_ = bytes; }
@@ -146,8 +145,9 @@ class Package {
 
   // Appends to *stream the content of every entry whose full name ("docProps\core.xml") equals
   // `name` ignoring ASCII case; returns how many were delivered. A null stream or a name of only
-  // blanks returns 0. Throws what OpenArchive throws, and ReadError for data that cannot be
-  // read or decoded, whose CRC is wrong, or that inflates to more than the part limit.
+  // blanks returns 0. Throws what OpenArchive throws, UnsupportedMethod for a matching entry of
+  // another compression method, and ReadError for data that cannot be read or decoded, whose CRC
+  // is wrong, or that inflates to more than the part limit.
   int ExtractToMemory(std::vector<std::uint8_t>* stream, const std::string& name);
 
   // Rewrites the package once with each named entry (matched ignoring ASCII case; "\" and "/"
@@ -187,7 +187,6 @@ class Package {
   bool storePaths_ = false;
   int packLevel_ = 6;
   IncompleteZipMode incompleteZipMode_ = IncompleteZipMode::AssumeNotAZip;
-  MessageCallback onMessage_;
   std::size_t maxPartSize_ = std::size_t{64} << 20;
   fs::RandomAccessFile* lentFile_ = nullptr;
 

@@ -84,14 +84,14 @@ class Journal {
     std::lock_guard<std::mutex> guard(mutex_);
     if (!Ready()) return 0;
     const std::uint64_t id = next_++;
-    if (!Append("+" + std::to_string(id) + " " + what + "\n")) return 0;
+    if (!Append('+', id, what)) return 0;
     ++open_;
     return id;
   }
 
   void Close(std::uint64_t id) {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (fd_ >= 0 && creator_ == ::getpid() && Append("-" + std::to_string(id) + "\n")) --open_;
+    if (fd_ >= 0 && creator_ == ::getpid() && Append('-', id, {})) --open_;
   }
 
   std::string Path() {
@@ -121,7 +121,14 @@ class Journal {
   }
 
   // One write per line: O_APPEND keeps lines whole, and a kill loses none that returned.
-  bool Append(const std::string& line) { return ::write(fd_, line.data(), line.size()) == static_cast<ssize_t>(line.size()); }
+  bool Append(char sign, std::uint64_t id, const std::string& what) {
+    std::ostringstream line;
+    line << sign << id;
+    if (!what.empty()) line << ' ' << what;
+    line << '\n';
+    const std::string text = line.str();
+    return ::write(fd_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  }
 
   std::mutex mutex_;
   bool tried_ = false;

@@ -29,15 +29,15 @@ struct SetOutcome {
 // The document's line, and its problem after it.
 bool Report(Console& console, const std::string& given, const SetOutcome& set) {
   if (set.step == SetOutcome::Step::NotTouched) {
-    console.Out() << "not changed: " << given << '\n';
+    console.Out() << "not changed: " << ShownName(given) << '\n';
     return true;
   }
   if (set.step == SetOutcome::Step::BackupFailed) {
-    console.Out() << "backup error: " << given << '\n';
+    console.Out() << "backup error: " << ShownName(given) << '\n';
   } else if (set.outcome) {
-    console.Out() << (set.outcome.alreadySo() ? "already so: " : "changed: ") << given << '\n';
+    console.Out() << (set.outcome.alreadySo() ? "already so: " : "changed: ") << ShownName(given) << '\n';
   } else {
-    console.Out() << "change error: " << given << '\n';
+    console.Out() << "change error: " << ShownName(given) << '\n';
   }
   if (!set.outcome) console.Problem(given, set.outcome.message());
   return set.outcome.ok();

@@ -126,6 +126,16 @@ TEST(CliSet, APackageIsChangedWholeOrLeftAsItWasWithItsReason) {
   }
 }
 
+// A name with control characters is printed escaped: it cannot break its line or forge another.
+TEST(CliSet, ANameCannotForgeAStatusLine) {
+  const TempDir dir;
+  const std::string name = "junk.doc\nchanged: report.docx\t\x1b";
+  dir.Copy(DataFile("x.doc"), name);
+  const CliResult result = RunCli({"set", "--title=T", name}, dir.Path());
+  EXPECT_EQ(result.out, "change error: junk.doc\\nchanged: report.docx\\t\\x1b\n");
+  EXPECT_THAT(result.err, HasSubstr("kestrelpad-cli: junk.doc\\nchanged: report.docx\\t\\x1b: "));
+}
+
 TEST(CliSet, TakesDatesAndNumbersAsTheBatchEditorsGiveThem) {
   const TempDir dir;
   const fs::path file = dir.Copy(DataFile("lo-ascii-full.docx"), "c.docx");

@@ -232,12 +232,19 @@ TEST(CliSet, BackupKeepsTheOriginalBesideEachDocument) {
   const std::vector<std::uint8_t> docxBytes = ReadBytes(docx);
   const std::int64_t lastWrite = ReadFileState(doc).mtimeNs;
 
-  // Named twice, a.doc is changed once, so its backup stays the original.
-  const CliResult result = RunCli({"set", "--backup", "--title", "New", "a.doc", "b.docx", "./a.doc"}, dir.Path());
+  // Named again, under its own name, a symbolic link and a hard link, a.doc is changed once, so its
+  // backup stays the original.
+  fs::create_symlink("a.doc", dir.Path() / "link.doc");
+  fs::create_hard_link(doc, dir.Path() / "hard.doc");
+  const CliResult result = RunCli({"set", "--backup", "--title", "New", "a.doc", "b.docx", "./a.doc", "link.doc", "hard.doc"},
+                                  dir.Path());
 
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, "changed: a.doc\nchanged: b.docx\n");
-  EXPECT_EQ(result.err, "kestrelpad-cli: ./a.doc: named more than once; taken once\n");
+  EXPECT_EQ(result.err,
+            "kestrelpad-cli: ./a.doc: named more than once; taken once\n"
+            "kestrelpad-cli: link.doc: named more than once; taken once\n"
+            "kestrelpad-cli: hard.doc: named more than once; taken once\n");
   EXPECT_EQ(ReadBytes(dir.Path() / "a.doc.bak"), docBytes);
   EXPECT_EQ(ReadBytes(dir.Path() / "b.docx.bak"), docxBytes);
   EXPECT_EQ(ReadFileState(dir.Path() / "a.doc.bak").mtimeNs, lastWrite);

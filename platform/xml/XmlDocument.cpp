@@ -77,6 +77,7 @@ void XmlDocument::Load(std::span<const std::uint8_t> bytes) {
   Reset();
   const DecodedXml decoded = DecodeXmlBytes(bytes);
   CheckXmlCharacters(decoded.utf8);
+  CheckXmlShape(decoded.utf8);
   {
     // Parsed once as written, references and stray top-level text still visible, for the checks.
     pugi::xml_document raw;

@@ -150,6 +150,49 @@ void CheckXmlCharacters(std::string_view utf8) {
   }
 }
 
+void CheckXmlShape(std::string_view xml) {
+  // Where a construct that is no element ends; npos when it never does.
+  const auto past = [&xml](std::size_t at, std::string_view end) {
+    const std::size_t found = xml.find(end, at);
+    return found == std::string_view::npos ? found : found + end.size();
+  };
+  std::size_t elements = 0;
+  std::size_t depth = 0;
+  for (std::size_t at = xml.find('<'); at != std::string_view::npos; at = xml.find('<', at)) {
+    const std::string_view rest = xml.substr(at);
+    if (rest.starts_with("<!--")) {
+      at = past(at, "-->");
+    } else if (rest.starts_with("<![CDATA[")) {
+      at = past(at, "]]>");
+    } else if (rest.starts_with("<?")) {
+      at = past(at, "?>");
+    } else if (rest.starts_with("<!")) {
+      at = past(at, ">");
+    } else if (rest.starts_with("</")) {
+      depth -= depth > 0 ? 1 : 0;
+      at = past(at, ">");
+    } else {
+      char quote = 0;
+      std::size_t end = at + 1;
+      for (; end < xml.size() && (quote != 0 || xml[end] != '>'); ++end) {
+        if (quote != 0 && xml[end] == quote) {
+          quote = 0;
+        } else if (quote == 0 && (xml[end] == '"' || xml[end] == '\'')) {
+          quote = xml[end];
+        }
+      }
+      if (++elements > kMaxElements) {
+        throw XmlError("More than " + std::to_string(kMaxElements) + " elements, far more than any property part holds");
+      }
+      const bool empty = end < xml.size() && xml[end - 1] == '/';
+      if (!empty && ++depth > kMaxDepth) {
+        throw XmlError("Elements nested more than " + std::to_string(kMaxDepth) + " deep, far deeper than in any property part");
+      }
+      at = end;
+    }
+  }
+}
+
 void CheckWellFormed(const pugi::xml_document& raw) {
   CheckTopLevel(raw);
   // Iterative, because a hostile part may nest far deeper than the stack allows recursion.

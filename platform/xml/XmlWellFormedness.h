@@ -5,12 +5,23 @@
 
 #include <pugixml.hpp>
 
+#include <cstddef>
 #include <string_view>
 
 namespace kestrel::xml {
 
 // Throws XmlError at the first character XML does not allow, on text known to be valid UTF-8.
 void CheckXmlCharacters(std::string_view utf8);
+
+// Limits far beyond any property part, checked on the text before it is parsed, so that a small
+// hostile part cannot make the parser build millions of nodes.
+inline constexpr std::size_t kMaxElements = 100'000;
+inline constexpr std::size_t kMaxDepth = 100;
+
+// Throws XmlError when the text holds more than kMaxElements elements or nests them deeper than
+// kMaxDepth. Comments, character data, processing instructions and quoted attribute values count
+// for nothing.
+void CheckXmlShape(std::string_view xml);
 
 // `raw` must come from parsing with parse_fragment and without parse_escapes, so that references
 // and stray text at the top level are still visible. Throws XmlError.

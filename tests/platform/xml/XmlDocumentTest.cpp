@@ -1,4 +1,5 @@
 #include "platform/xml/XmlDocument.h"
+#include "platform/xml/XmlWellFormedness.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -227,6 +228,25 @@ TEST(XmlDocumentRead, RaisesXmlErrorForPartsThatAreNotWellFormed) {
     EXPECT_THROW(document.Load(Bytes(text)), XmlError);
     EXPECT_FALSE(document.IsLoaded());
   }
+}
+
+// Counted on the text before parsing: elements, nesting; what is no element counts for nothing.
+TEST(XmlDocumentRead, RefusesMoreElementsOrDeeperNestingThanAnyPropertyPart) {
+  const auto nested = [](std::size_t depth) {
+    std::string text;
+    for (std::size_t i = 0; i < depth; ++i) text += "<a x='>' y=\"/>\">";
+    for (std::size_t i = 0; i < depth; ++i) text += "</a>";
+    return text;
+  };
+  const auto siblings = [](std::size_t count) {
+    std::string text = "<r><!-- <c> --><![CDATA[<c>]]><?p <c>?>";
+    for (std::size_t i = 1; i < count; ++i) text += "<c/>";
+    return text + "</r>";
+  };
+  EXPECT_NO_THROW(XmlDocument().Load(Bytes(nested(kMaxDepth))));
+  EXPECT_EQ(ErrorOf(nested(kMaxDepth + 1)), "Elements nested more than 100 deep, far deeper than in any property part");
+  EXPECT_NO_THROW(XmlDocument().Load(Bytes(siblings(kMaxElements))));
+  EXPECT_EQ(ErrorOf(siblings(kMaxElements + 1)), "More than 100000 elements, far more than any property part holds");
 }
 
 TEST(XmlDocumentRead, ResetAndAFailedLoadLeaveNothingLoaded) {

@@ -95,7 +95,9 @@ class ArchiveWriter {
       : file_(file), source_(source), disk_(disk) {}
   std::uint64_t Position() const { return position_; }
   void Write(const void* data, std::size_t n) {
-    if (!file_.WriteAt(position_, data, n)) throw WriteError("cannot write the new file at offset " + std::to_string(position_));
+    if (!file_.WriteAt(position_, data, n)) {
+      throw WriteError("cannot write the new file at offset " + std::to_string(position_) + ": " + file_.LastError());
+    }
     position_ += n;
   }
   void Write(const std::vector<std::uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
@@ -105,7 +107,8 @@ class ArchiveWriter {
     while (n > 0) {
       const std::uint64_t piece = std::min(n, kCopyPiece);
       if (!file_.CopyFrom(source_, from, position_, piece)) {
-        throw WriteError("cannot copy bytes " + std::to_string(from) + " to " + std::to_string(from + piece) + " into the new file");
+        throw WriteError("cannot copy bytes " + std::to_string(from) + " to " + std::to_string(from + piece) +
+                         " into the new file: " + file_.LastError());
       }
       disk_.StartWriteback(position_, piece);
       position_ += piece;
@@ -493,7 +496,7 @@ int Package::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacem
     const std::uint64_t directorySize = directory.size();
     AppendEndRecords(directory, old.end, expected.size(), directorySize, directoryOffset);
     writer.Write(directory);
-    if (!out->Sync()) throw WriteError("cannot flush the new file");
+    if (!out->Sync()) throw WriteError("cannot flush the new file: " + out->LastError());
     VerifyWritten(*out, expected);
     out.reset();
 

@@ -48,7 +48,8 @@ class PosixFile final : public RandomAccessFile {
     while (n > 0) {
       ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(offset));
       if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;  // error or end of file before n bytes
+      if (got == 0) return Failed("the file ends before the bytes asked for");
+      if (got < 0) return Failed();
       out += got;
       offset += static_cast<std::uint64_t>(got);
       n -= static_cast<std::size_t>(got);
@@ -61,7 +62,7 @@ class PosixFile final : public RandomAccessFile {
     while (n > 0) {
       ssize_t put = ::pwrite(fd_, in, n, static_cast<off_t>(offset));
       if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
+      if (put <= 0) return Failed();
       in += put;
       offset += static_cast<std::uint64_t>(put);
       n -= static_cast<std::size_t>(put);
@@ -79,7 +80,8 @@ class PosixFile final : public RandomAccessFile {
       if (copied < 0 && errno == EINTR) continue;
       // Some file systems cannot copy in the kernel; the rest goes through a buffer then.
       if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) break;
-      if (copied <= 0) return false;  // an error, or the source ended early
+      if (copied == 0) return Failed("the source ends before the bytes asked for");
+      if (copied < 0) return Failed();
       n -= static_cast<std::uint64_t>(copied);
       size_ = std::max(size_, static_cast<std::uint64_t>(out));
     }
@@ -116,13 +118,22 @@ class PosixFile final : public RandomAccessFile {
 
   bool Sync() override {
     while (::fdatasync(fd_) != 0) {
-      if (errno != EINTR) return false;
+      if (errno != EINTR) return Failed();
     }
     return true;
   }
 
+  std::string LastError() const override { return lastError_; }
+
  private:
+  // Keeps the reason of a failure (the system's words unless given) and answers false.
+  bool Failed(const char* why = nullptr) {
+    lastError_ = why != nullptr ? why : std::strerror(errno);
+    return false;
+  }
+
   int fd_;
+  std::string lastError_;
   std::uint64_t size_ = 0;
 };
 
@@ -167,6 +178,8 @@ bool RandomAccessFile::CopyFrom(RandomAccessFile& source, std::uint64_t sourceOf
 }
 
 bool RandomAccessFile::SetTimes(std::optional<Timestamp>, std::optional<Timestamp>) { return false; }
+
+std::string RandomAccessFile::LastError() const { return {}; }
 
 bool RandomAccessFile::Truncate(std::uint64_t) { return false; }
 

@@ -67,6 +67,9 @@ class RandomAccessFile {
   // n bytes of `source` from sourceOffset to this file at offset; false when not all arrived.
   // Files of the platform copy inside the kernel; others go through a buffer and WriteAt.
   virtual bool CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n);
+  // The system's words for why the last read, write, copy or sync of this file failed; empty when
+  // none failed or the file is not on a disk.
+  virtual std::string LastError() const;
   // Sets the last-access and last-write times, to the nanosecond the file system keeps;
   // nullopt leaves that one as it is. Files that are not on a disk have no times: false.
   virtual bool SetTimes(std::optional<Timestamp> lastAccess, std::optional<Timestamp> lastWrite);

@@ -28,6 +28,7 @@
 
 #include "platform/LittleEndian.h"
 #include "platform/fs/FileIo.h"
+#include "tests/platform/fs/ScratchFileSystem.h"
 #include "tests/support/FaultyFiles.h"
 #include "tests/support/LockHolder.h"
 #include "tests/support/TestSupport.h"
@@ -596,6 +597,27 @@ TEST(PackageZipReplace, EveryFailedWriteLeavesThePackageIdentical) {
   // The new archive reaches the disk before the rename makes it the package.
   ASSERT_FALSE(spare.Log().empty());
   EXPECT_TRUE(spare.Log().back().sync);
+}
+
+// A full disk: the failure says so in the system's words, and the package stays as it was.
+TEST(PackageZipReplace, AFullDiskIsRefusedWithTheSystemsReason) {
+  const test::ScratchFileSystem disk(test::ScratchFileSystem::Kind::Tmpfs);
+  if (!disk.Mounted()) GTEST_SKIP() << disk.SkipReason();
+  const fsys::path file = disk.Path() / "large.docx";
+  fsys::copy_file(test::DataFile("lo-large-image.docx"), file);
+  const Bytes original = test::ReadBytes(file);
+  // Leaves less room than the package takes.
+  test::WriteBytes(disk.Path() / "filler", Bytes((16u << 20) - 2 * original.size(), 0));
+  Package zip = Opened(file);
+  const Bytes content = ToBytes("<x/>");
+  try {
+    zip.ReplaceFromMemory(&content, "docProps\\app.xml");
+    ADD_FAILURE() << "no error";
+  } catch (const WriteError& error) {
+    EXPECT_NE(std::string(error.what()).find("No space left on device"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(test::ReadBytes(file), original);
+  EXPECT_FALSE(HasTemporaryFiles(disk.Path()));
 }
 
 TEST(PackageZipReplace, HeldPackageIsRefusedUnchanged) {

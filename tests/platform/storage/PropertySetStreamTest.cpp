@@ -878,7 +878,7 @@ TEST_F(RealStreamTest, SwitchToUtf16KeepsEveryStringOfTheSection) {
 std::optional<std::string> PoiReader(const fs::path& work) {
   const std::string classPath = "/usr/share/java/poi.jar:/usr/share/java/commons-collections4.jar";
   if (test::RunCommand("command -v javac && command -v java").exitCode != 0 || !fs::exists("/usr/share/java/poi.jar")) {
-    std::cout << "[  SKIPPED ] Apache POI is not installed (scripts/setup.sh installs libapache-poi-java)\n";
+    std::cout << "[  SKIPPED ] Apache POI or javac is not installed (scripts/setup.sh test installs libapache-poi-java and default-jdk-headless)\n";
     return std::nullopt;
   }
   const test::CommandResult compiled =

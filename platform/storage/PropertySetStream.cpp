@@ -539,6 +539,12 @@ Outcome PropertySetStream::Write(const Guid& fmtid, std::span<const PropertyAssi
       properties.push_back({assignment.pid, std::move(*raw)});
     }
   }
+  // Strings written in the code page a section without one is read in: the section says so, for
+  // readers whose default is another.
+  const auto hasCodePage = [&properties] {
+    return std::any_of(properties.begin(), properties.end(), [](const RawProperty& p) { return p.pid == kPidCodePage; });
+  };
+  if (codePage && !hasCodePage()) properties.push_back({kPidCodePage, propset::CodePageValue(*codePage)});
   std::optional<Bytes> rebuilt = BuildSection(properties);
   // Every offset of the stream is 32 bits: the whole stream must stay below 4 GiB.
   std::uint64_t laidOut = kHeaderSize + kSectionListEntrySize * sections_.size();

@@ -516,6 +516,15 @@ TEST(PropertySetReadTest, TextFollowsTheSectionCodePageWith932WhenThereIsNone) {
   EXPECT_EQ(parsed->CodePage(kFmtidSummaryInformation), 932u);
   EXPECT_EQ(parsed->Read(kFmtidSummaryInformation, 2)->text, "\xE6\x97\xA5\xE6\x9C\xAC");
   EXPECT_EQ(parsed->Read(kOther, 2)->text, "\xC3\xA9");
+  // Written into, the section without a code page says which one its strings are in.
+  ASSERT_TRUE(parsed->Write(kFmtidSummaryInformation, 3, Text(kVtLpstr, "\xE6\x97\xA5")));
+  Result<PropertySetStream> reread = PropertySetStream::Parse(parsed->Serialize());
+  ASSERT_TRUE(reread);
+  const std::optional<PropertyValue> codePage = reread->Read(kFmtidSummaryInformation, kPidCodePage);
+  ASSERT_TRUE(codePage);
+  EXPECT_EQ(codePage->type, kVtI2);
+  EXPECT_EQ(codePage->integer, 932);
+  EXPECT_EQ(reread->Read(kFmtidSummaryInformation, 2)->text, "\xE6\x97\xA5\xE6\x9C\xAC");
 }
 
 // ---- Write, Create, Serialize on hand-made streams -------------------------------------------

@@ -88,6 +88,15 @@ Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, const 
     }
     std::optional<std::vector<std::uint8_t>> bytes = file.ReadStream(*update.stream);
     if (!bytes) return Outcome::Failure(FailureKind::Damaged, setName + ": the stream's sectors cannot be read");
+    // An empty stream holds no set at all: a new one takes its place, as where there is none.
+    if (bytes->empty()) {
+      if (assignments.empty()) return update;
+      stream = NewStream(fmtid);
+      if (Outcome written = stream->Write(fmtid, assignments); !written) return written.Within(setName);
+      update.content = stream->Serialize();
+      update.changed = true;
+      return update;
+    }
     Result<PropertySetStream> parsed = PropertySetStream::Parse(*bytes);
     if (!parsed) return parsed.outcome().Within(setName);
     update.content = std::move(*bytes);

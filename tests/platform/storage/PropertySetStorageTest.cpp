@@ -226,6 +226,24 @@ TEST_F(PropertySetStorageTest, CreatesMissingStreamsUnderTheirNamesIn932) {
   }
 }
 
+// An empty stream holds no set: a change puts a new one in its place, as where there is none.
+TEST_F(PropertySetStorageTest, AnEmptyStreamIsReplacedByANewSet) {
+  const fs::path emptied = dir_.Copy(test::DataFile("lo-ascii-full.doc"), "emptied.doc");
+  {
+    std::unique_ptr<CompoundFile> file = CompoundFile::Open(emptied.string(), OpenMode::ReadWrite);
+    ASSERT_TRUE(file);
+    PropertySetUpdate empty;
+    empty.name = PropertySetStreamName(kFmtidSummaryInformation);
+    empty.stream = file->FindChild(kRootEntry, empty.name);
+    empty.changed = true;
+    ASSERT_TRUE(Commit(*file, empty));
+  }
+  const fs::path copy = ChangeCopy(emptied, kFmtidSummaryInformation, {{2, Text("A new title")}}, "\\x05SummaryInformation");
+  EXPECT_EQ(Props(copy, "SummaryInformation"),
+            (std::vector<std::string>{"section 0 f29f85e0-4ff9-1068-ab91-08002b27b3d9 932", "prop 0 1 2 932",
+                                      "prop 0 2 30 " + Hex("A new title")}));
+}
+
 TEST_F(PropertySetStorageTest, PlanOfValuesAlreadyStoredChangesNothing) {
   const fs::path document = test::DataFile("lo-ja-full.doc");
   std::unique_ptr<CompoundFile> file = CompoundFile::Open(document.string(), OpenMode::Read);

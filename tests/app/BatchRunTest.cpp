@@ -212,9 +212,7 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
   EXPECT_EQ(SelectedFile(), 0);
   // What the run did, and why each document failed.
   EXPECT_EQ(View().statusLine->currentMessage(), QStringLiteral("一括変更: 変更 3 件、失敗 4 件、未処理 0 件"));
-  const auto tooltip = [this](int row) {
-    return Window().Files().data(Window().Files().index(row, 0), Qt::ToolTipRole).toString();
-  };
+  const auto tooltip = [this](int row) { return ToolTipOf(row); };
   EXPECT_TRUE(tooltip(2).contains(QStringLiteral("\n変更できませんでした: 他のアプリケーションが開いています"))) << tooltip(2).toStdString();
   EXPECT_TRUE(tooltip(3).endsWith(QStringLiteral("\n変更しました"))) << tooltip(3).toStdString();
   EXPECT_TRUE(tooltip(5).contains(QStringLiteral("\n変更できませんでした: "))) << tooltip(5).toStdString();
@@ -270,6 +268,25 @@ TEST_F(BatchRunTest, EveryListedDocumentIsChangedOrMarkedWithTheChangeError) {
     EXPECT_EQ(package->at("cp:lastPrinted"), "(none)");
     EXPECT_EQ(package->at("ep:Company"), "株式会社テスト");
   }
+}
+
+// No service speaks to the user: a package the ZIP component cannot decode fails with its reason
+// in the file's tooltip and in the counts, with no dialog, and stays as it was.
+TEST_F(BatchRunTest, AnEntryOfAnUnknownMethodFailsWithItsReasonAndNoDialog) {
+  const QString good = CopyOf("lo-ascii-full.doc", "good.doc");
+  const QString unknown = CopyWithUnknownMethod("lo-ascii-full.docx", "unknown.docx");
+  AddByDialog({good, unknown});
+  const kestrel::test::FileSnapshot before = kestrel::test::TakeFileSnapshot(unknown.toStdString());
+  AskForNothing();
+  Include(0, QStringLiteral("一括タイトル"));
+  Run();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(StatusOf(1), FileStatus::ChangeError);
+  EXPECT_TRUE(ToolTipOf(1).contains(QStringLiteral("変更できませんでした: この文書の形式には対応していません ("
+                                                   "docProps/core.xml is compressed by method 99")))
+      << ToolTipOf(1).toStdString();
+  EXPECT_EQ(View().statusLine->currentMessage(), QStringLiteral("一括変更: 変更 1 件、失敗 1 件、未処理 0 件"));
+  kestrel::test::ExpectUnchanged(before, kestrel::test::TakeFileSnapshot(unknown.toStdString()));
 }
 
 TEST_F(BatchRunTest, WithTheBackupBoxEachDocumentIsCopiedBeforeItChanges) {

@@ -11,6 +11,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <stdexcept>
+#include <vector>
+
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
 #include "app/InPlaceEditors.h"
@@ -75,6 +78,32 @@ QStringList MainWindowFixture::ListedPaths() {
 }
 
 FileStatus MainWindowFixture::StatusOf(int row) { return Window().Files().Status(row); }
+
+QString MainWindowFixture::ToolTipOf(int row) {
+  return Window().Files().data(Window().Files().index(row, 0), Qt::ToolTipRole).toString();
+}
+
+QString MainWindowFixture::CopyWithUnknownMethod(const std::string& dataName, const std::string& name) {
+  const QString path = CopyOf(dataName, name);
+  std::vector<std::uint8_t> zip = kestrel::test::ReadBytes(path.toStdString());
+  const auto u16 = [&zip](std::size_t at) { return static_cast<std::size_t>(zip.at(at) | (zip.at(at + 1) << 8)); };
+  const auto u32 = [&u16](std::size_t at) { return u16(at) | (u16(at + 2) << 16); };
+  // The central-directory record of the core part and its local header.
+  for (std::size_t at = 0; at + 46 <= zip.size(); ++at) {
+    if (u32(at) != 0x02014b50U) continue;
+    const std::string stored(zip.begin() + static_cast<std::ptrdiff_t>(at + 46),
+                             zip.begin() + static_cast<std::ptrdiff_t>(at + 46 + u16(at + 28)));
+    if (stored != "docProps/core.xml") continue;
+    const std::size_t local = u32(at + 42);
+    zip.at(at + 10) = 99;
+    zip.at(at + 11) = 0;
+    zip.at(local + 8) = 99;
+    zip.at(local + 9) = 0;
+    kestrel::test::WriteBytes(path.toStdString(), zip);
+    return path;
+  }
+  throw std::runtime_error("no core part in " + dataName);
+}
 
 void MainWindowFixture::Type(QWidget* widget, const QString& text) {
   for (const QChar c : text) {

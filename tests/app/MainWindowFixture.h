@@ -31,6 +31,8 @@ class MainWindowFixture : public ::testing::Test {
 
   // A writable copy of a test document in the fresh folder.
   QString CopyOf(const std::string& dataName, const std::string& name = {});
+  // CopyOf a package whose core part is marked as compressed with a method no reader knows (99).
+  QString CopyWithUnknownMethod(const std::string& dataName, const std::string& name = {});
   // The given files through the open dialog ("ファイル追加").
   void AddByDialog(const QStringList& paths);
   // A drop of local files (and any other URLs) on `target`'s viewport.
@@ -39,6 +41,8 @@ class MainWindowFixture : public ::testing::Test {
   int SelectedFile();
   QStringList ListedPaths();
   FileStatus StatusOf(int row);
+  // What the file list tells of a file: its path, then what became of it and why.
+  QString ToolTipOf(int row);
 
   // Key presses typing `text` (any characters, not only those of a keyboard's keys).
   static void Type(QWidget* widget, const QString& text);

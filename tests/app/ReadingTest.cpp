@@ -182,37 +182,13 @@ TEST_F(ReadingTest, ALastAccessNotLaterThan1904LeavesTheAccessDateBlank) {
   EXPECT_EQ(StatusOf(1), FileStatus::NotChanged);
 }
 
-// Marks the package entry `name` as compressed with a method no reader knows (99), in its local
-// header and in its central-directory record.
-void GiveUnknownMethod(std::vector<std::uint8_t>& zip, const std::string& name) {
-  const auto u16 = [&zip](std::size_t at) { return static_cast<std::size_t>(zip.at(at) | (zip.at(at + 1) << 8)); };
-  const auto u32 = [&zip, &u16](std::size_t at) { return u16(at) | (u16(at + 2) << 16); };
-  for (std::size_t at = 0; at + 46 <= zip.size(); ++at) {
-    if (u32(at) != 0x02014b50U) continue;
-    const std::string stored(zip.begin() + static_cast<std::ptrdiff_t>(at + 46),
-                             zip.begin() + static_cast<std::ptrdiff_t>(at + 46 + u16(at + 28)));
-    if (stored != name) continue;
-    const std::size_t local = u32(at + 42);
-    zip.at(at + 10) = 99;
-    zip.at(at + 11) = 0;
-    zip.at(local + 8) = 99;
-    zip.at(local + 9) = 0;
-    return;
-  }
-  throw std::runtime_error("no entry " + name);
-}
-
 // No service speaks to the user: the reason reaches the file's tooltip, and no dialog opens (one
 // opened from a worker thread would freeze the window).
 TEST_F(ReadingTest, AnEntryTheZipComponentCannotDecodeIsAReadErrorWithItsReason) {
-  const QString path = CopyOf("lo-ascii-full.docx");
-  std::vector<std::uint8_t> bytes = kestrel::test::ReadBytes(path.toStdString());
-  GiveUnknownMethod(bytes, "docProps/core.xml");
-  kestrel::test::WriteBytes(path.toStdString(), bytes);
-  AddByDialog({path});
+  AddByDialog({CopyWithUnknownMethod("lo-ascii-full.docx")});
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(StatusOf(0), FileStatus::ReadError);
-  const QString reason = Window().Files().data(Window().Files().index(0, 0), Qt::ToolTipRole).toString();
+  const QString reason = ToolTipOf(0);
   EXPECT_TRUE(reason.contains(QStringLiteral("この文書の形式には対応していません"))) << reason.toStdString();
   EXPECT_TRUE(reason.contains(QStringLiteral("docProps/core.xml is compressed by method 99"))) << reason.toStdString();
 }

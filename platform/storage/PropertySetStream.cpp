@@ -1,6 +1,7 @@
 #include "platform/storage/PropertySetStream.h"
 
 #include <algorithm>
+#include <utility>
 #include <bit>
 #include <limits>
 #include <string_view>
@@ -350,14 +351,26 @@ std::optional<Bytes> BuildSection(std::span<const RawProperty> properties) {
 
 }  // namespace
 
+namespace {
+
+// Some writers store the first three fields of the identifier big-endian.
+Guid ByteSwapped(const Guid& fmtid) {
+  return {__builtin_bswap32(fmtid.data1), __builtin_bswap16(fmtid.data2), __builtin_bswap16(fmtid.data3), fmtid.data4};
+}
+
+}  // namespace
+
 PropertySetStream::Section* PropertySetStream::FindSection(const Guid& fmtid) {
-  auto it = std::find_if(sections_.begin(), sections_.end(), [&](const Section& s) { return s.fmtid == fmtid; });
-  return it == sections_.end() ? nullptr : &*it;
+  return const_cast<Section*>(std::as_const(*this).FindSection(fmtid));
 }
 
 const PropertySetStream::Section* PropertySetStream::FindSection(const Guid& fmtid) const {
   auto it = std::find_if(sections_.begin(), sections_.end(), [&](const Section& s) { return s.fmtid == fmtid; });
-  return it == sections_.end() ? nullptr : &*it;
+  if (it != sections_.end()) return &*it;
+  // A first section under the identifier byte-swapped is that set, as other readers (which take
+  // the first section whatever it is called) read it; a change keeps the identifier as stored.
+  if (!sections_.empty() && sections_.front().fmtid == ByteSwapped(fmtid)) return &sections_.front();
+  return nullptr;
 }
 
 Result<PropertySetStream> PropertySetStream::Parse(std::span<const std::uint8_t> bytes) {

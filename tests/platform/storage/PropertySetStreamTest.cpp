@@ -527,6 +527,24 @@ TEST(PropertySetReadTest, TextFollowsTheSectionCodePageWith932WhenThereIsNone) {
   EXPECT_EQ(reread->Read(kFmtidSummaryInformation, 2)->text, "\xE6\x97\xA5\xE6\x9C\xAC");
 }
 
+// A first section whose identifier has its first three fields byte-swapped is read as the set it
+// names, as olefile reads the first section whatever its identifier; a change keeps it as stored.
+TEST(PropertySetReadTest, AByteSwappedIdentifierOfTheFirstSectionIsThatSet) {
+  const Guid& summary = kFmtidSummaryInformation;
+  const Guid swapped{__builtin_bswap32(summary.data1), __builtin_bswap16(summary.data2), __builtin_bswap16(summary.data3),
+                     summary.data4};
+  Result<PropertySetStream> parsed = PropertySetStream::Parse(HandStream({{swapped, {{1, I2(1252)}, {2, Lpstr("old\0"s)}}}}));
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->Read(summary, 2)->text, "old");
+  ASSERT_TRUE(parsed->Write(summary, 2, Text(kVtLpstr, "new")));
+  const Bytes written = parsed->Serialize();
+  const auto stored = swapped.ToBytes();
+  EXPECT_TRUE(std::equal(stored.begin(), stored.end(), written.begin() + 28)) << "the identifier as stored";
+  EXPECT_EQ(PropertySetStream::Parse(written)->Read(summary, 2)->text, "new");
+  EXPECT_FALSE(PropertySetStream::Parse(HandStream({{kOther, {}}, {swapped, {}}}))->HasSection(summary))
+      << "only the first section";
+}
+
 // ---- Write, Create, Serialize on hand-made streams -------------------------------------------
 
 TEST(PropertySetWriteTest, StoresEachWritableTypeInItsExactLayout) {

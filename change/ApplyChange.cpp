@@ -81,6 +81,8 @@ Outcome ChangeBinaryDocument(const std::string& path, const fs::FileRecord& reco
   auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite, &error, &damage);
   Outcome changed = file ? worddoc::ChangeBinaryProperties(*file, rows) : storage::DescribeOpenError(error, damage);
   if (!changed) {
+    // What a failed write moved goes back: the times, then the store.
+    if (file) file->File().SetTimes(record.times.lastAccess, record.times.lastWrite);
     fs::GiveFileStoreInPlace(path, record);
     return changed;
   }

@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -16,8 +14,6 @@
 namespace kestrel::fs {
 
 namespace {
-
-Outcome Failed(const std::string& what) { return Outcome::Failure(FailureKind::Io, what + ": " + std::strerror(errno)); }
 
 class WrittenCopy final : public PendingCopy {
  public:
@@ -48,8 +44,10 @@ Result<std::unique_ptr<PendingCopy>> WritePendingCopy(const std::string& source,
   auto copy = std::make_unique<WrittenCopy>(source, target, *from);
   if (!copy->File().Valid()) return Outcome::Failure(FailureKind::Io, copy->File().Error());
   OpenResult out = OpenFile(copy->File().Path(), OpenMode::ReadWrite);
-  if (!out.file || !out.file->CopyFrom(*in.file, 0, 0, in.file->Size()) || !out.file->Sync()) {
-    return Failed("writing the copy");
+  if (!out.file) return DescribeOpenError(out).Within("the copy");
+  if (!out.file->CopyFrom(*in.file, 0, 0, in.file->Size()) || !out.file->Sync()) {
+    const std::string reason = out.file->LastError().empty() ? in.file->LastError() : out.file->LastError();
+    return Outcome::Failure(FailureKind::Io, "writing the copy: " + reason);
   }
   return std::unique_ptr<PendingCopy>(std::move(copy));
 }

@@ -530,10 +530,13 @@ Outcome CompoundFile::State::CommitPlan::Write(State& s) const {
     s.broken = true;
     return Refused(FailureKind::Io, SystemError(what, error));
   };
-  // Before the header write the old file is whole: what grew past its end goes again (best effort).
+  // Before the header write the old file is whole: the free sectors it had get their old bytes
+  // back and what grew past its end goes again (best effort), so a failed write leaves every byte.
   const std::uint64_t oldSize = s.fileSize;
+  std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> overwritten;
   auto failBeforeSwitch = [&](const std::string& what) {
     Outcome failed = fail(what);
+    for (const auto& [offset, bytes] : overwritten) (void)s.file->WriteAt(offset, bytes.data(), bytes.size());
     if (s.file->Truncate(oldSize)) s.fileSize = oldSize;
     return failed;
   };
@@ -543,11 +546,17 @@ Outcome CompoundFile::State::CommitPlan::Write(State& s) const {
     run.clear();
     std::uint32_t next = first;
     for (; it != fresh_.end() && it->first == next; ++it, ++next) run.insert(run.end(), it->second.begin(), it->second.end());
+    const std::uint64_t offset = s.SectorOffset(first);
+    if (offset < oldSize) {
+      std::vector<std::uint8_t> old(static_cast<std::size_t>(std::min<std::uint64_t>(run.size(), oldSize - offset)));
+      if (!s.ReadAt(offset, old.data(), old.size())) return failBeforeSwitch("reading the free sectors it reuses");
+      overwritten.emplace_back(offset, std::move(old));
+    }
     errno = 0;
-    if (!s.WriteAt(s.SectorOffset(first), run.data(), run.size())) {
+    if (!s.WriteAt(offset, run.data(), run.size())) {
       return failBeforeSwitch("writing sectors " + std::to_string(first) + " to " + std::to_string(next - 1));
     }
-    s.fileSize = std::max(s.fileSize, s.SectorOffset(first) + run.size());
+    s.fileSize = std::max(s.fileSize, offset + run.size());
   }
   errno = 0;
   if (!s.file->Sync()) return failBeforeSwitch("making the new sectors durable");

@@ -17,6 +17,8 @@
 #include "platform/fs/FileState.h"
 #include "platform/time/DateTimeText.h"
 #include "tests/change/ChangeFixture.h"
+#include "change/Backup.h"
+#include "tests/platform/fs/ScratchFileSystem.h"
 #include "tests/support/LockHolder.h"
 #include "tests/support/OrdinaryUser.h"
 
@@ -164,6 +166,34 @@ TEST(ApplyChange, ABatchWithoutRowsStillNeedsAWordDocument) {
   values.attributes.hidden = AttributeChoice::Set;
   EXPECT_FALSE(test::Apply(file, ChangeRequest::Batch(values)));
   test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
+}
+
+// A full disk refuses a change and a backup of either kind with the system's reason, and every
+// document stays as it was.
+TEST(ApplyChange, AFullDiskRefusesWithTheSystemsReason) {
+  const test::ScratchFileSystem disk(test::ScratchFileSystem::Kind::Tmpfs);
+  if (!disk.Mounted()) GTEST_SKIP() << disk.SkipReason();
+  std::vector<stdfs::path> documents;
+  for (const char* name : {"lo-large-image.doc", "lo-large-image.docx"}) {
+    documents.push_back(disk.Path() / name);
+    stdfs::copy_file(test::DataFile(name), documents.back());
+  }
+  {
+    std::ofstream filler(disk.Path() / "filler", std::ios::binary);
+    const std::vector<char> block(1 << 16, 0);
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {
+    }
+  }
+  for (const stdfs::path& document : documents) {
+    SCOPED_TRACE(document.filename().string());
+    const auto before = test::TakeFileSnapshot(document);
+    const Outcome changed = test::Apply(document, Everything());
+    EXPECT_NE(changed.message().find("No space left on device"), std::string::npos) << changed.message();
+    const Outcome backedUp = BackUpDocument(document.string());
+    EXPECT_NE(backedUp.message().find("No space left on device"), std::string::npos) << backedUp.message();
+    test::ExpectUnchanged(before, test::TakeFileSnapshot(document), false);
+    EXPECT_FALSE(stdfs::exists(document.string() + ".bak"));
+  }
 }
 
 // As an ordinary user on a shared folder: another user's world-writable document is refused

@@ -137,16 +137,18 @@ class PosixFile final : public RandomAccessFile {
   std::uint64_t size_ = 0;
 };
 
-OpenFailure ErrorFromErrno(int error) {
+// Refused permission is a read-only file only to a writer; to a reader it is an unreadable file.
+OpenFailure ErrorFromErrno(int error, bool write) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
     case EISDIR:
       return OpenFailure::NotFound;
     case EROFS:
+      return OpenFailure::ReadOnly;
     case EACCES:
     case EPERM:
-      return OpenFailure::ReadOnly;
+      return write ? OpenFailure::ReadOnly : OpenFailure::Other;
     default:
       return OpenFailure::Other;
   }
@@ -196,7 +198,7 @@ OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   // alone where we may ask for that (the owner, or root); elsewhere the time is put back afterwards.
   int fd = ::open(path.c_str(), flags | O_NOATIME);
   if (fd < 0) fd = ::open(path.c_str(), flags);
-  if (fd < 0) return {nullptr, ErrorFromErrno(errno), errno};
+  if (fd < 0) return {nullptr, ErrorFromErrno(errno, write), errno};
   auto file = std::make_unique<PosixFile>(fd);  // owns fd from here on
 
   struct flock lock {};

@@ -32,7 +32,7 @@ enum class OpenFailure {
   NotFound,  // no such file, or a folder
   Locked,    // another open file description holds a conflicting lock
   ReadOnly,  // ReadWrite on a file whose owner write bit is clear (root included), or the system
-             // refused us (EACCES, EPERM, EROFS: its words in systemError)
+             // refused to open it for writing (EACCES, EPERM, EROFS: its words in systemError)
   Other,
 };
 

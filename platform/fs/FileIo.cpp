@@ -21,17 +21,6 @@ namespace {
 // Copies that go through our memory do so in pieces of this size.
 constexpr std::uint64_t kCopyChunk = 1 << 20;
 
-struct timespec TimespecOf(std::optional<Timestamp> timestamp) {
-  struct timespec result {};
-  if (!timestamp) {
-    result.tv_nsec = UTIME_OMIT;
-    return result;
-  }
-  result.tv_sec = static_cast<time_t>(timestamp->seconds);
-  result.tv_nsec = static_cast<long>(timestamp->nanoseconds);
-  return result;
-}
-
 class PosixFile final : public RandomAccessFile {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
@@ -165,6 +154,17 @@ FileOpener& InstalledOpener() {
 }
 
 }  // namespace
+
+struct timespec TimespecOf(std::optional<Timestamp> timestamp) {
+  struct timespec result {};
+  if (!timestamp) {
+    result.tv_nsec = UTIME_OMIT;
+    return result;
+  }
+  result.tv_sec = static_cast<time_t>(timestamp->seconds);
+  result.tv_nsec = static_cast<long>(timestamp->nanoseconds);
+  return result;
+}
 
 bool RandomAccessFile::CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset,
                                 std::uint64_t n) {

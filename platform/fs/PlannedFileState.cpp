@@ -105,12 +105,31 @@ bool StoreNeedsWriteAccess(const StoredState& state, const FileRecord& store) {
   return state.backend == Backend::Generic && state.dosAttrib != store.dosAttrib;
 }
 
-bool Lift(const std::string& path, const StoredState& state) {
-  if (KeepsPermissionBits(state.backend)) return ::chmod(path.c_str(), state.mode | S_IWUSR) == 0;
-  return ntfs::WriteAttributeWord(path, state, state.ntfsAttributes & ~kAttributeReadOnly);
+// Makes the file writable for its owner; `state` then says what the file holds.
+bool Lift(const std::string& path, StoredState& state) {
+  if (KeepsPermissionBits(state.backend)) {
+    if (::chmod(path.c_str(), state.mode | S_IWUSR) != 0) return false;
+    state.mode |= S_IWUSR;
+    return true;
+  }
+  if (!ntfs::WriteAttributeWord(path, state, state.ntfsAttributes & ~kAttributeReadOnly)) return false;
+  state.ntfsAttributes &= ~kAttributeReadOnly;
+  return true;
 }
 
 Outcome SystemFailure(const std::string& what) { return Outcome::Failure(FailureKind::Io, what + ": " + std::strerror(errno)); }
+
+// GiveFileStore on the file whose state the caller has just read.
+Outcome GiveStore(const std::string& path, const StoredState& state, const FileRecord& wanted) {
+  if (state.backend != wanted.backend) return Refused(FailureKind::Unsupported, "its file system changed under the change");
+  const time::FileTime creation = FileTimeOf(wanted.times.creation);
+  if (state.backend == Backend::NtfsFuse && FileTimeOf(state.Creation()) != creation &&
+      WriteCreationTime(path, state, creation) != CreationWrite::Written) {
+    return SystemFailure("its creation time could not be stored");
+  }
+  if (!WriteRecordedStore(path, state, StoreFor(state, wanted))) return SystemFailure("its attributes could not be stored");
+  return Outcome::Success();
+}
 
 }  // namespace
 
@@ -152,18 +171,11 @@ Result<FileRecord> PlanFileState(const FileRecord& now, std::uint32_t attributes
 Outcome GiveFileStore(const std::string& path, const FileRecord& wanted) {
   const std::optional<StoredState> state = ReadStoredState(path);
   if (!state) return SystemFailure("its attribute store cannot be read");
-  if (state->backend != wanted.backend) return Refused(FailureKind::Unsupported, "its file system changed under the change");
-  const FileRecord store = StoreFor(*state, wanted);
-  if (state->backend == Backend::NtfsFuse && FileTimeOf(state->Creation()) != FileTimeOf(wanted.times.creation) &&
-      WriteCreationTime(path, *state, FileTimeOf(wanted.times.creation)) != CreationWrite::Written) {
-    return SystemFailure("its creation time could not be stored");
-  }
-  if (!WriteRecordedStore(path, *state, store)) return SystemFailure("its attributes could not be stored");
-  return Outcome::Success();
+  return GiveStore(path, *state, wanted);
 }
 
 Outcome GiveFileStoreInPlace(const std::string& path, const FileRecord& wanted, const std::function<Outcome()>& whileLifted) {
-  const std::optional<StoredState> state = ReadStoredState(path);
+  std::optional<StoredState> state = ReadStoredState(path);
   if (!state) return SystemFailure("its attribute store cannot be read");
   const FileRecord before = state->Record();
   JournalEntry lifted;
@@ -174,7 +186,7 @@ Outcome GiveFileStoreInPlace(const std::string& path, const FileRecord& wanted, 
     }
   }
   Outcome done = whileLifted ? whileLifted() : Outcome::Success();
-  if (done) done = GiveFileStore(path, wanted);
+  if (done) done = GiveStore(path, *state, wanted);
   if (!done) RestoreFileAttributes(path, before);
   return done;
 }
@@ -183,8 +195,7 @@ Outcome GiveFileTimes(const std::string& path, const FileRecord& wanted) {
   const std::optional<StoredState> state = ReadStoredState(path);
   if (!state) return SystemFailure("its times cannot be read");
   if (state->lastAccess == wanted.times.lastAccess && state->lastWrite == wanted.times.lastWrite) return Outcome::Success();
-  const struct timespec times[2] = {{static_cast<time_t>(wanted.times.lastAccess.seconds), static_cast<long>(wanted.times.lastAccess.nanoseconds)},
-                                    {static_cast<time_t>(wanted.times.lastWrite.seconds), static_cast<long>(wanted.times.lastWrite.nanoseconds)}};
+  const struct timespec times[2] = {TimespecOf(wanted.times.lastAccess), TimespecOf(wanted.times.lastWrite)};
   if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return SystemFailure("its times could not be set");
   return Outcome::Success();
 }

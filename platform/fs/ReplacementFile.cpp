@@ -1,7 +1,5 @@
 #include "platform/fs/ReplacementFile.h"
 
-#include "platform/fs/PlannedFileState.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -18,6 +16,8 @@
 #include <random>
 #include <sstream>
 #include <vector>
+
+#include "platform/fs/PlannedFileState.h"
 
 namespace kestrel::fs {
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 #include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
 #include "platform/time/FileTime.h"
@@ -48,6 +50,9 @@ bool WriteRecordedStore(const std::string& path, const StoredState& now, const F
 
 enum class CreationWrite { Written, NotPossible, Failed };
 CreationWrite WriteCreationTime(const std::string& path, const StoredState& now, time::FileTime creation);
+
+// The kernel's form of a time to set; nullopt leaves that time as it is (UTIME_OMIT).
+struct timespec TimespecOf(std::optional<Timestamp> timestamp);
 
 // SetOpenFileTimestamps with the file's state as just read by the caller.
 SetTimesResult SetTimesOfOpenFile(RandomAccessFile& file, const std::string& path, const StoredState& now,

@@ -1,17 +1,13 @@
 #include "change/ApplyChange.h"
 
-#include <memory>
-#include <new>
 #include <optional>
 
 #include "catalogue/DocumentKind.h"
-#include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
 #include "platform/fs/HeldOpen.h"
 #include "platform/fs/PlannedFileState.h"
-#include "platform/storage/OpenOutcome.h"
 #include "platform/time/LocalDateTime.h"
-#include "worddoc/BinaryChange.h"
+#include "reading/DocumentReading.h"
 
 namespace kestrel::change {
 namespace {
@@ -58,63 +54,10 @@ std::uint32_t NewAttributeWord(std::uint32_t recorded, const catalogue::Attribut
   return ApplyChoice(word, fs::kAttributeSystem, choices.system);
 }
 
-// A binary document is written in place through one open, its lock held to the end. Its new
-// attribute store comes first, in the same few calls that open it (see GiveFileStoreInPlace), so
-// a read-only document is writable only for that instant; the bytes follow, the times last.
-Outcome ChangeBinaryDocument(const std::string& path, const fs::FileRecord& record, const fs::FileRecord& wanted,
-                             const catalogue::PropertyRows& rows) {
-  fs::OpenResult opened = fs::OpenFile(path, fs::OpenMode::ReadWriteDespiteReadOnly);
-  Outcome stored = Outcome::Success();
-  if (opened.file) {
-    stored = fs::GiveFileStoreInPlace(path, wanted);
-  } else if (opened.error == fs::OpenFailure::ReadOnly && (record.attributes & fs::kAttributeReadOnly) != 0) {
-    stored = fs::GiveFileStoreInPlace(path, wanted, [&] {
-      opened = fs::OpenFile(path, fs::OpenMode::ReadWrite);
-      return fs::DescribeOpenError(opened);
-    });
-  } else {
-    return fs::DescribeOpenError(opened);
-  }
-  if (!stored) return stored;
-  storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
-  std::string damage;
-  auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite, &error, &damage);
-  Outcome changed = file ? worddoc::ChangeBinaryProperties(*file, rows) : storage::DescribeOpenError(error, damage);
-  if (!changed) {
-    // What a failed write moved goes back: the times, then the store.
-    if (file) file->File().SetTimes(record.times.lastAccess, record.times.lastWrite);
-    fs::GiveFileStoreInPlace(path, record);
-    return changed;
-  }
-  if (!file->File().SetTimes(wanted.times.lastAccess, wanted.times.lastWrite)) {
-    return Outcome::Failure(FailureKind::Io, "was changed, but its times could not be set");
-  }
-  return Outcome::Success();
-}
-
 // The attribute store and times alone, when the properties already hold what is asked.
 Outcome ChangeFileStateOnly(const std::string& path, const fs::FileRecord& wanted) {
   const Outcome stored = fs::GiveFileStoreInPlace(path, wanted);
   return stored ? fs::GiveFileTimes(path, wanted) : stored;
-}
-
-// Whether the properties would store only what the document holds already, planned in memory
-// through `file`, the document opened for reading (its lock goes on return). The failures the
-// change itself would meet in its plan.
-Result<bool> PropertiesHeld(ooxml::PackageProperties& packages, std::unique_ptr<fs::RandomAccessFile> file,
-                            const std::string& path, const catalogue::PropertyRows& rows) {
-  if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) return packages.AlreadyHolds(*file, path, rows);
-  storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
-  std::string damage;
-  const auto compound = storage::CompoundFile::Open(std::move(file), fs::OpenMode::Read, &error, &damage);
-  if (!compound) return storage::DescribeOpenError(error, damage);
-  const Result<worddoc::BinaryChangePlan> plan = worddoc::PlanBinaryChange(*compound, rows);
-  if (!plan) return plan.outcome();
-  try {
-    return plan->edits.Empty() && plan->ReadsBack(*compound).ok();
-  } catch (const std::bad_alloc&) {
-    return false;  // the change itself says what memory allows
-  }
 }
 
 }  // namespace
@@ -174,36 +117,33 @@ ChangeRequest ChangeRequest::Batch(const catalogue::BatchValues& values) {
 }
 
 Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path, const ChangeRequest& request) {
-  fs::OpenResult opened = fs::OpenForReading(path);
-  const std::optional<fs::FileRecord> record = fs::RecordOf(opened, path);
-  if (!record) {
-    return fs::DescribeUnrecordedFile(path);
-  }
+  Result<reading::OpenedDocument> document = reading::OpenDocument(packages, path);
+  if (!document) return document.outcome();
+  const fs::FileRecord& record = document->record;
   // What another program has open would be saved over our change later: refuse it untouched. One
   // that writes the file refused us the read lock.
   const fs::OwnerFileNaming ownerFile = catalogue::ApplicationOf(path) == catalogue::Application::Word
                                             ? fs::OwnerFileNaming::Shortened
                                             : fs::OwnerFileNaming::WholeName;
-  if (opened.error == fs::OpenFailure::Locked || fs::LockFileBeside(path, ownerFile)) {
+  if (document->opened.kind() == FailureKind::HeldOpen || fs::LockFileBeside(path, ownerFile)) {
     return Outcome::Failure(FailureKind::HeldOpen,
                             "held open by another program (a lock on it, or a lock file of LibreOffice or Office beside it)");
   }
-  if (!opened.file) return fs::DescribeOpenError(opened);
-  const Result<bool> held = PropertiesHeld(packages, std::move(opened.file), path, request.rows);
-  if (!held) return held.outcome();
-  const fs::FileTimestamps times = NewFileTimes(record->times, request.times);
-  const std::uint32_t attributes = NewAttributeWord(record->attributes, request.attributes);
-  if (*held && times == record->times && attributes == record->attributes) return Outcome::AlreadySo();
+  if (!document->opened) return document->opened;
+  catalogue::PropertyDocument& properties = *document->document;
+  const Result<bool> storesNew = properties.Plan(request.rows);
+  if (!storesNew) return storesNew.outcome();
+  const fs::FileTimestamps times = NewFileTimes(record.times, request.times);
+  const std::uint32_t attributes = NewAttributeWord(record.attributes, request.attributes);
+  if (!*storesNew && times == record.times && attributes == record.attributes) return Outcome::AlreadySo();
 
-  const bool package = catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml;
   // Everything the document must end with is decided, and refused when it could not be kept,
   // before anything is written.
   const Result<fs::FileRecord> wanted = fs::PlanFileState(
-      *record, attributes, times, package && !*held ? fs::StateTarget::NewFile : fs::StateTarget::SameFile);
+      record, attributes, times,
+      *storesNew && properties.WritesNewFile() ? fs::StateTarget::NewFile : fs::StateTarget::SameFile);
   if (!wanted) return wanted.outcome();
-  Outcome changed = *held    ? ChangeFileStateOnly(path, *wanted)
-                    : package ? packages.Write(path, request.rows, *wanted)
-                              : ChangeBinaryDocument(path, *record, *wanted, request.rows);
+  Outcome changed = *storesNew ? properties.Write(*wanted) : ChangeFileStateOnly(path, *wanted);
   if (!changed) return changed;
   const std::optional<fs::FileRecord> found = fs::ReadFileRecord(path);
   if (!found) return Outcome::Failure(FailureKind::Io, "was changed, but its attributes cannot be read back");

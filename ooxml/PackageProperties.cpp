@@ -36,45 +36,76 @@ struct PackageProperties::Components {
   xml::XmlDocument xml;
 };
 
+namespace {
+
+class PackageDocument final : public catalogue::PropertyDocument {
+ public:
+  PackageDocument(zip::Package& zip, xml::XmlDocument& xml, fs::OpenResult opened, std::string path)
+      : zip_(zip), xml_(xml), opened_(std::move(opened)), path_(std::move(path)) {}
+
+  catalogue::DocumentRows Rows() override {
+    if (!opened_.file) return {std::nullopt, fs::DescribeOpenError(opened_)};
+    zip_.ReadThrough(opened_.file.get());
+    std::optional<PropertyTexts> texts;
+    std::string reason;
+    FailureKind kind = FailureKind::Damaged;
+    try {
+      texts = ReadOoxmlProperties(zip_, xml_, path_);
+      if (!texts) reason = WhyNoPropertyParts(zip_, xml_, path_);
+    } catch (const zip::UnsupportedMethod& error) {
+      kind = FailureKind::Unsupported;
+      reason = error.what();
+    } catch (const std::exception& error) {
+      reason = error.what();
+    }
+    zip_.ReadThrough(nullptr);
+    if (!texts) return {std::nullopt, Outcome::Failure(kind, "cannot be read as a package: " + reason)};
+    return {std::move(texts), Outcome::Success()};
+  }
+
+  Result<bool> Plan(const catalogue::PropertyRows& rows) override {
+    if (!opened_.file) return fs::DescribeOpenError(opened_);
+    zip_.ReadThrough(opened_.file.get());
+    Result<std::vector<PartUpdate>> planned = PlanOoxmlProperties(zip_, xml_, path_, rows);
+    zip_.ReadThrough(nullptr);
+    if (!planned) return planned.outcome();
+    updates_ = std::move(*planned);
+    return !updates_.empty();
+  }
+
+  bool WritesNewFile() const override { return true; }
+
+  Outcome Write(const fs::FileRecord& state) override {
+    opened_.file.reset();  // the reading's shared lock would refuse the rewrite's exclusive one
+    if (updates_.empty()) return Outcome::Success();
+    std::vector<zip::EntryReplacement> replacements;
+    for (const PartUpdate& update : updates_) replacements.push_back({update.name, update.bytes});
+    const fs::FinalState finalState{state, true, path_};
+    try {
+      zip_.SetZipName(path_);
+      zip_.ReplaceEntriesFromMemory(replacements, &finalState);
+    } catch (const std::exception& error) {
+      return Unreadable(path_, Outcome::Failure(FailureKind::Io, std::string("the package could not be rewritten: ") +
+                                                                   error.what()));
+    }
+    return Outcome::Success();
+  }
+
+ private:
+  zip::Package& zip_;
+  xml::XmlDocument& xml_;
+  fs::OpenResult opened_;
+  std::string path_;
+  std::vector<PartUpdate> updates_;
+};
+
+}  // namespace
+
 PackageProperties::PackageProperties() : components_(std::make_unique<Components>()) {}
 PackageProperties::~PackageProperties() = default;
 
-Result<PropertyTexts> PackageProperties::Read(fs::RandomAccessFile& file, const std::string& path) {
-  components_->zip.ReadThrough(&file);
-  std::optional<PropertyTexts> texts;
-  std::string reason;
-  FailureKind kind = FailureKind::Damaged;
-  try {
-    texts = ReadOoxmlProperties(components_->zip, components_->xml, path);
-    if (!texts) reason = WhyNoPropertyParts(components_->zip, components_->xml, path);
-  } catch (const zip::UnsupportedMethod& error) {
-    kind = FailureKind::Unsupported;
-    reason = error.what();
-  } catch (const std::exception& error) {
-    reason = error.what();
-  }
-  components_->zip.ReadThrough(nullptr);
-  if (!texts) return Outcome::Failure(kind, "cannot be read as a package: " + reason);
-  return std::move(*texts);
-}
-
-Result<bool> PackageProperties::AlreadyHolds(fs::RandomAccessFile& file, const std::string& path,
-                                             const catalogue::PropertyRows& rows) {
-  components_->zip.ReadThrough(&file);
-  const Result<std::vector<PartUpdate>> planned = PlanOoxmlProperties(components_->zip, components_->xml, path, rows);
-  components_->zip.ReadThrough(nullptr);
-  if (!planned) return planned.outcome();
-  return planned->empty();
-}
-
-Outcome PackageProperties::Write(const std::string& path, const catalogue::PropertyRows& rows,
-                                 const fs::FileRecord& state) {
-  const fs::FinalState finalState{state, true, path};
-  Outcome changed = ChangeOoxmlProperties(components_->zip, components_->xml, path, rows, &finalState);
-  if (changed.kind() == FailureKind::NotADocument || changed.kind() == FailureKind::Io) {
-    return Unreadable(path, changed);
-  }
-  return changed;
+std::unique_ptr<catalogue::PropertyDocument> PackageProperties::Open(fs::OpenResult opened, const std::string& path) {
+  return std::make_unique<PackageDocument>(components_->zip, components_->xml, std::move(opened), path);
 }
 
 }  // namespace kestrel::ooxml

@@ -2,40 +2,37 @@
 
 #include "catalogue/DocumentKind.h"
 #include "platform/fs/FileIo.h"
-#include "worddoc/BinaryPropertyRows.h"
+#include "worddoc/BinaryDocument.h"
 
 namespace kestrel::reading {
 
-namespace {
-
-std::optional<PropertyTexts> RowsOf(ooxml::PackageProperties& packages, fs::OpenResult opened,
-                                    const std::string& path, Outcome* outcome) {
-  if (outcome != nullptr) *outcome = Outcome::Success();
-  if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Binary) {
-    return worddoc::ReadBinaryPropertyRows(std::move(opened), path, outcome);
+Result<OpenedDocument> OpenDocument(ooxml::PackageProperties& packages, const std::string& path) {
+  fs::OpenResult opened = fs::OpenForReading(path);
+  std::optional<fs::FileRecord> record = fs::RecordOf(opened, path);
+  if (!record) return fs::DescribeUnrecordedFile(path);
+  OpenedDocument document{*record, fs::DescribeOpenError(opened), nullptr};
+  if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) {
+    document.document = packages.Open(std::move(opened), path);
+  } else {
+    document.document = std::make_unique<worddoc::BinaryDocument>(std::move(opened), path, std::move(*record));
   }
-  Result<PropertyTexts> rows = opened.file ? packages.Read(*opened.file, path) : Result<PropertyTexts>(fs::DescribeOpenError(opened));
-  if (!rows) {
-    if (outcome != nullptr) *outcome = rows.outcome();
-    return std::nullopt;
-  }
-  return std::move(*rows);
+  return document;
 }
-
-}  // namespace
 
 std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages, const std::string& path,
                                               Outcome* outcome) {
-  return RowsOf(packages, fs::OpenForReading(path), path, outcome);
+  Result<OpenedDocument> document = OpenDocument(packages, path);
+  catalogue::DocumentRows rows = document ? document->document->Rows()
+                                          : catalogue::DocumentRows{std::nullopt, document.outcome()};
+  if (outcome != nullptr) *outcome = rows.outcome;
+  return std::move(rows.texts);
 }
 
 Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const std::string& path) {
-  fs::OpenResult opened = fs::OpenForReading(path);
-  const std::optional<fs::FileRecord> record = fs::RecordOf(opened, path);
-  if (!record) return fs::DescribeUnrecordedFile(path);
-  DocumentReading reading{*record, std::nullopt, Outcome::Success(), opened.file != nullptr};
-  reading.rows = RowsOf(packages, std::move(opened), path, &reading.outcome);
-  return reading;
+  Result<OpenedDocument> document = OpenDocument(packages, path);
+  if (!document) return document.outcome();
+  catalogue::DocumentRows rows = document->document->Rows();
+  return DocumentReading{document->record, std::move(rows.texts), std::move(rows.outcome), document->opened.ok()};
 }
 
 }  // namespace kestrel::reading

@@ -1,27 +1,38 @@
 #pragma once
-// Reading one document as the single tab and the CSV export see it: its 14 property texts, its
-// three times and its attribute word, all from one open of the file. The open asks the system to
-// leave the last-access time alone (granted to the owner and to root); where it is not granted,
-// setting the time back would be refused as well, so nothing is put back afterwards.
+// Taking up one document: its path opened once, with its lock, its record taken from that
+// descriptor, and its kind decided from its name, once; then reading it as the single tab and the
+// CSV export see it (its 14 property texts, its three times and its attribute word). The open asks
+// the system to leave the last-access time alone (granted to the owner and to root); where it is
+// not granted, setting the time back would be refused as well, so nothing is put back afterwards.
 // Nothing here throws.
 
-#include <array>
+#include <memory>
 #include <optional>
 #include <string>
 
-#include "catalogue/PropertyCatalogue.h"
+#include "catalogue/PropertyDocument.h"
 #include "ooxml/PackageProperties.h"
 #include "platform/Outcome.h"
 #include "platform/fs/FileState.h"
 
 namespace kestrel::reading {
 
-using PropertyTexts = std::array<std::string, catalogue::kRowCount>;
+using catalogue::PropertyTexts;
 
-// The 14 texts by the kind of document: a package through its property parts (nullopt when it
-// cannot be read, errors of the XML and ZIP layers included), any other document as a compound
-// file through its property sets and, for Word, its statistics block (never fails; empty rows
-// then). `outcome`, when given, says why rows are missing or empty.
+struct OpenedDocument {
+  fs::FileRecord record;  // the times and attribute word as the file was opened
+  // Success, or why the file could not be opened for reading (another program holds it, say); its
+  // record was then taken by its path, and the document answers with that reason.
+  Outcome opened = Outcome::Success();
+  std::unique_ptr<catalogue::PropertyDocument> document;  // answers through `packages` for a package
+};
+
+// NotFound when there is no such file or its state cannot be read.
+Result<OpenedDocument> OpenDocument(ooxml::PackageProperties& packages, const std::string& path);
+
+// The 14 texts of the document at `path` (nullopt when a package cannot be read, errors of the XML
+// and ZIP layers included; a compound file always has texts, empty where it cannot be read).
+// `outcome`, when given, says why rows are missing or empty.
 std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages, const std::string& path,
                                               Outcome* outcome = nullptr);
 
@@ -38,7 +49,7 @@ struct DocumentReading {
 
 // NotFound when there is no such file or its state cannot be read (nothing is shown then).
 // Otherwise the record and the rows, also when the rows could not be read (a document another
-// program holds, for one). Never throws.
+// program holds, for one).
 Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const std::string& path);
 
 }  // namespace kestrel::reading

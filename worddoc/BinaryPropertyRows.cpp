@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "catalogue/DocumentKind.h"
-#include "platform/storage/OpenOutcome.h"
+#include "worddoc/BinaryDocument.h"
 #include "platform/storage/PropertySetStorage.h"
 #include "worddoc/DopStatistics.h"
 #include "worddoc/PropertyText.h"
@@ -12,23 +12,14 @@
 
 namespace kestrel::worddoc {
 
-std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(const std::string& path, Outcome* unreadable) {
-  return ReadBinaryPropertyRows(fs::OpenForReading(path), path, unreadable);
-}
-
-std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(fs::OpenResult opened, const std::string& path,
-                                                                     Outcome* unreadable) {
-  std::array<std::string, catalogue::kRowCount> texts;
+catalogue::DocumentRows ReadBinaryPropertyRows(const storage::CompoundFile* file, Outcome why, const std::string& path) {
+  catalogue::DocumentRows read{catalogue::PropertyTexts{}, std::move(why)};
+  catalogue::PropertyTexts& texts = *read.texts;
   if (catalogue::ApplicationOf(path) == catalogue::Application::Word) {
     texts[catalogue::kEditingTime].assign(1, '0');  // (GCC 12 warns falsely on assigning a literal here)
   }
+  if (file == nullptr) return read;
   try {
-    if (unreadable != nullptr) *unreadable = fs::DescribeOpenError(opened);
-    if (!opened.file) return texts;
-    storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
-    const auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::Read, &error);
-    if (unreadable != nullptr) *unreadable = storage::DescribeOpenError(error);
-    if (!file) return texts;
     const bool word = HasWordDocumentStream(*file);
     // Each set is parsed once for all its rows.
     std::map<catalogue::PropertySetKind, std::optional<storage::PropertySetStream>> sets;
@@ -46,9 +37,16 @@ std::array<std::string, catalogue::kRowCount> ReadBinaryPropertyRows(fs::OpenRes
     if (word) texts[catalogue::kEditingTime] = std::to_string(ReadEditingMinutes(*file));
   } catch (const std::bad_alloc&) {
     // Whatever was read stays; the rest is empty, as for any unreadable part.
-    if (unreadable != nullptr) *unreadable = Outcome::Failure(FailureKind::Io, "not enough memory to read it");
+    read.outcome = Outcome::Failure(FailureKind::Io, "not enough memory to read it");
   }
-  return texts;
+  return read;
+}
+
+catalogue::PropertyTexts ReadBinaryPropertyRows(const std::string& path, Outcome* unreadable) {
+  BinaryDocument document(fs::OpenForReading(path), path, fs::FileRecord{});
+  catalogue::DocumentRows read = document.Rows();
+  if (unreadable != nullptr) *unreadable = read.outcome;
+  return std::move(*read.texts);
 }
 
 }  // namespace kestrel::worddoc

@@ -1,0 +1,48 @@
+#pragma once
+// One document taken up once (opened with its lock, its kind decided from its name) and asked by
+// whoever holds it: its rows, whether a change would store anything new, and that change. Compound
+// files and packages each answer behind this one interface, so nothing above them asks which kind
+// a document is. One question at a time; nothing here throws.
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "catalogue/PropertyRows.h"
+#include "platform/Outcome.h"
+
+namespace kestrel::fs {
+struct FileRecord;
+}
+
+namespace kestrel::catalogue {
+
+using PropertyTexts = std::array<std::string, kRowCount>;
+
+struct DocumentRows {
+  std::optional<PropertyTexts> texts;  // nullopt: nothing of the document can be shown
+  Outcome outcome = Outcome::Success();  // why the texts are missing, or are empty
+};
+
+class PropertyDocument {
+ public:
+  virtual ~PropertyDocument() = default;
+
+  // The 14 texts in catalogue order. The document is never changed.
+  virtual DocumentRows Rows() = 0;
+
+  // Plans in memory the change of the included rows: true when it would store anything new, false
+  // when every row already holds its value; otherwise why the change is refused. Writes nothing.
+  virtual Result<bool> Plan(const PropertyRows& rows) = 0;
+
+  // Whether writing the plan puts a new file in the document's place rather than writing into it:
+  // what the file's planned end state must be made for.
+  virtual bool WritesNewFile() const = 0;
+
+  // Writes the last plan so that the document ends with `state` (permission bits, attribute store,
+  // three times), giving up the reading's lock first. A failure leaves the document as it was and
+  // names what failed.
+  virtual Outcome Write(const fs::FileRecord& state) = 0;
+};
+
+}  // namespace kestrel::catalogue

@@ -1,0 +1,78 @@
+#include "worddoc/BinaryDocument.h"
+
+#include <new>
+
+#include "platform/fs/PlannedFileState.h"
+#include "platform/storage/OpenOutcome.h"
+#include "worddoc/BinaryChange.h"
+#include "worddoc/BinaryPropertyRows.h"
+
+namespace kestrel::worddoc {
+
+BinaryDocument::BinaryDocument(fs::OpenResult opened, std::string path, fs::FileRecord record)
+    : path_(std::move(path)), record_(std::move(record)), opened_(std::move(opened)) {}
+
+BinaryDocument::~BinaryDocument() = default;
+
+Outcome BinaryDocument::OpenCompoundFile() {
+  if (file_ || !why_) return why_;
+  why_ = fs::DescribeOpenError(opened_);
+  if (!opened_.file) return why_;
+  storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
+  std::string damage;
+  file_ = storage::CompoundFile::Open(std::move(opened_.file), fs::OpenMode::Read, &error, &damage);
+  why_ = storage::DescribeOpenError(error, damage);
+  return why_;
+}
+
+catalogue::DocumentRows BinaryDocument::Rows() {
+  Outcome why = OpenCompoundFile();
+  return ReadBinaryPropertyRows(file_.get(), std::move(why), path_);
+}
+
+Result<bool> BinaryDocument::Plan(const catalogue::PropertyRows& rows) {
+  if (Outcome opened = OpenCompoundFile(); !opened) return opened;
+  const Result<BinaryChangePlan> plan = PlanBinaryChange(*file_, rows);
+  if (!plan) return plan.outcome();
+  planned_ = rows;
+  try {
+    return !plan->edits.Empty() || !plan->ReadsBack(*file_).ok();
+  } catch (const std::bad_alloc&) {
+    return true;  // the write itself says what memory allows
+  }
+}
+
+Outcome BinaryDocument::Write(const fs::FileRecord& state) {
+  file_.reset();  // the reading's shared lock would refuse our own exclusive one
+  fs::OpenResult opened = fs::OpenFile(path_, fs::OpenMode::ReadWriteDespiteReadOnly);
+  Outcome stored = Outcome::Success();
+  if (opened.file) {
+    stored = fs::GiveFileStoreInPlace(path_, state);
+  } else if (opened.error == fs::OpenFailure::ReadOnly && (record_.attributes & fs::kAttributeReadOnly) != 0) {
+    stored = fs::GiveFileStoreInPlace(path_, state, [&] {
+      opened = fs::OpenFile(path_, fs::OpenMode::ReadWrite);
+      return fs::DescribeOpenError(opened);
+    });
+  } else {
+    return fs::DescribeOpenError(opened);
+  }
+  if (!stored) return stored;
+  storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
+  std::string damage;
+  auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite, &error, &damage);
+  Outcome changed = !file       ? storage::DescribeOpenError(error, damage)
+                    : planned_  ? ChangeBinaryProperties(*file, *planned_)
+                                : Outcome::Failure(FailureKind::InvalidValue, "no change was planned");
+  if (!changed) {
+    // What a failed write moved goes back: the times, then the store.
+    if (file) file->File().SetTimes(record_.times.lastAccess, record_.times.lastWrite);
+    fs::GiveFileStoreInPlace(path_, record_);
+    return changed;
+  }
+  if (!file->File().SetTimes(state.times.lastAccess, state.times.lastWrite)) {
+    return Outcome::Failure(FailureKind::Io, "was changed, but its times could not be set");
+  }
+  return Outcome::Success();
+}
+
+}  // namespace kestrel::worddoc

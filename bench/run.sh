@@ -13,5 +13,9 @@ cmake --build "$here/build/bench" --target worddoc_bench zip_codec_bench package
 # The companion over 2,000 document copies against exiftool, a Python reader and cp, and its peak
 # memory over 1,000 and 10,000 documents.
 python3 "$here/bench/cli_bench.py" "$here/build/bench/cli/kestrelpad-cli"
+# System calls per document of show, set and set --backup under strace, start-up left out.
+python3 "$here/bench/syscalls.py" "$here/build/bench/cli/kestrelpad-cli"
+# Peak memory of show and set on hostile packages and compound files, against 64 MB.
+python3 "$here/bench/hostile_memory.py" "$here/build/bench/cli/kestrelpad-cli"
 # The window over 200 and 2,000 documents: peak memory of the batch change and the CSV export.
 QT_QPA_PLATFORM=offscreen python3 "$here/bench/gui_memory.py" "$here/build/bench/bench/gui_memory_bench"

@@ -102,7 +102,7 @@ void MainWindow::ExportSelectedFile() {
   const WaitCursor waiting;
   std::vector<std::string> lines{csv::CsvHeaderLine()};
   ExportTally tally;
-  CountLine(tally, lines, csv::AppendDocumentLine(packages_, NativePath(path), lines));
+  CountLine(tally, lines, csv::AppendDocumentLine(packages_, NativePath(path), NativePath(path), lines));
   SaveLines(tally, NativePath(*target), lines);
   if (!tally.saved) ShowMessage(CsvNotSavedMessage(*target));
   statusLine_->showMessage(ExportTallyText(tally));

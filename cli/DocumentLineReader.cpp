@@ -26,7 +26,7 @@ bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers
       files.size(),
       [&](std::size_t index, std::size_t worker) {
         DocumentLine line;
-        line.read = csv::AppendDocumentLine(packages[worker], files[index].path, line.lines);
+        line.read = csv::AppendDocumentLine(packages[worker], files[index].given, files[index].fullPath, line.lines);
         return line;
       },
       [&](std::size_t index, const DocumentLine& line) {

@@ -18,7 +18,7 @@ std::vector<ListedFile> ListFiles(const std::vector<std::string>& names, Console
   for (const std::string& name : names) {
     std::string path = FullPath(name);
     struct stat info {};
-    const bool known = ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    const bool known = ::stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
     if (!listed.insert(path).second || (known && !seen.insert({info.st_dev, info.st_ino}).second)) {
       console.Problem(name, "named more than once; taken once");
       continue;

@@ -1,6 +1,5 @@
 #pragma once
-// The files named on the command line as the program's file list holds them: by full path, each
-// once, in the order first named; a file named again under another name (a symbolic link, a
+// The files named on the command line, each once, in the order first named; a file named again under another name (a symbolic link, a
 // second hard link) is the same file. A document named twice would otherwise be changed twice,
 // by two workers at once, and its second backup would replace the original with the once-changed
 // document.
@@ -13,8 +12,10 @@
 namespace kestrel::cli {
 
 struct ListedFile {
-  std::string given;  // as named on the command line, for what the user reads
-  std::string path;   // the full path the services get
+  // As named on the command line: what the user reads, and what the services get, so that a
+  // relative name works from a working folder too deep for any full path.
+  std::string given;
+  std::string fullPath;  // what the CSV's first column shows
 };
 
 // Tells the console about each name left out because its file came before.

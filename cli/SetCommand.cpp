@@ -63,7 +63,7 @@ int RunSet(ArgumentScanner& args, Console& console) {
   pool.RunInOrder<SetOutcome>(
       files.size(),
       [&](std::size_t index, std::size_t worker) {
-        const std::string& path = files[index].path;
+        const std::string& path = files[index].given;
         if (backup) {
           using Step = SetOutcome::Step;
           if (!turns.Open()) return SetOutcome{Step::NotTouched};

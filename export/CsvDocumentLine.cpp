@@ -32,11 +32,11 @@ std::string_view Flag(std::uint32_t attributes, std::uint32_t bit) { return (att
 
 }  // namespace
 
-Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string& path,
-                        std::vector<std::string>& lines) {
+Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string& path, const std::string& fullPath,
+                           std::vector<std::string>& lines) {
   std::string line;
-  AppendField(line, path, false);
-  AppendField(line, CsvFileName(path), false);
+  AppendField(line, fullPath, false);
+  AppendField(line, CsvFileName(fullPath), false);
 
   // The reading records the file's state first and puts it back afterwards, also when a package
   // cannot be read, so that an export never leaves a trace on a document.

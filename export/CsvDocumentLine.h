@@ -14,7 +14,8 @@ namespace kestrel::csv {
 // of the path and the file name followed by a comma; a package that cannot be read gets no line,
 // but is put back all the same. The outcome says why a line is short, missing, or holds empty
 // property fields (a binary document that could not be opened as one). Never throws.
-Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string& path,
-                        std::vector<std::string>& lines);
+// `path` reaches the document; `fullPath` is what its first two fields show.
+Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string& path, const std::string& fullPath,
+                           std::vector<std::string>& lines);
 
 }  // namespace kestrel::csv

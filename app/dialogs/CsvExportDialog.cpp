@@ -45,7 +45,7 @@ void CsvExportDialog::Run() {
     const QString path = files.Path(index);
     ShowDocument(path);
     PendingEvents();
-    CountLine(tally_, lines, csv::AppendDocumentLine(job_->packages, NativePath(path), lines));
+    CountLine(tally_, lines, csv::AppendDocumentLine(job_->packages, NativePath(path), NativePath(path), lines));
     ShowProgress(index + 1, count);
     PendingEvents();
   }

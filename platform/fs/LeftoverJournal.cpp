@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -220,6 +221,13 @@ void RepairJournal(const std::string& path) {
 
 std::uint64_t OpenEntry(const std::string& what) { return ThisProcessJournal().Open(what); }
 
+// A later run starts in another working folder: the journal keeps names in full.
+std::string FullName(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(path, error);
+  return error ? path : full.string();
+}
+
 }  // namespace
 
 JournalEntry& JournalEntry::operator=(JournalEntry&& other) noexcept {
@@ -239,19 +247,21 @@ void JournalEntry::Close() {
 JournalEntry NoteReadOnlyLifted(const std::string& path, const FileRecord& record) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return JournalEntry();
+  const std::string full = FullName(path);
   std::ostringstream entry;
   entry << "R " << info.st_dev << ' ' << info.st_ino << ' ' << static_cast<int>(record.backend) << ' '
         << record.attributes << ' ' << std::oct << record.mode << ' '
         << (record.dosAttrib ? Hex(record.dosAttrib->data(), record.dosAttrib->size()) : std::string("-")) << ' '
-        << Hex(path.data(), path.size());
+        << Hex(full.data(), full.size());
   return JournalEntry(OpenEntry(entry.str()));
 }
 
 JournalEntry NoteTemporaryName(const std::string& path, int descriptor) {
   struct stat info {};
   if (::fstat(descriptor, &info) != 0) return JournalEntry();
+  const std::string full = FullName(path);
   return JournalEntry(OpenEntry("T " + std::to_string(info.st_dev) + " " + std::to_string(info.st_ino) + " " +
-                                Hex(path.data(), path.size())));
+                                Hex(full.data(), full.size())));
 }
 
 void RemoveAbandoned(const std::string& path) { RemoveIfAbandoned(path, std::nullopt); }

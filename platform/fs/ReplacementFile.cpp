@@ -91,10 +91,21 @@ std::string NamedBeforeRename(const std::string& target, const std::string& pref
 }
 
 std::string FollowLinks(const std::string& path) {
-  struct stat link {};
-  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-  return resolved ? std::string(resolved.get()) : path;
+  // Link by link rather than through realpath: a relative name stays relative, so it works from a
+  // working folder too deep for any full path.
+  std::string followed = path;
+  for (int step = 0; step < 40; ++step) {
+    struct stat link {};
+    if (::lstat(followed.c_str(), &link) != 0) return path;
+    if (!S_ISLNK(link.st_mode)) return followed;
+    std::string target(static_cast<std::size_t>(link.st_size) + 1, '\0');
+    const ssize_t length = ::readlink(followed.c_str(), target.data(), target.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return path;
+    target.resize(static_cast<std::size_t>(length));
+    const std::size_t slash = followed.rfind('/');
+    followed = target.front() == '/' || slash == std::string::npos ? target : followed.substr(0, slash + 1) + target;
+  }
+  return path;  // a loop of links
 }
 
 ReplacementFile::ReplacementFile(const std::string& target, const std::string& prefix, Kind preferred, Naming naming)

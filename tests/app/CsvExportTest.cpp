@@ -42,7 +42,7 @@ class CsvExportTest : public MainWindowFixture {
   std::vector<std::uint8_t> ServiceOutput(const QStringList& documents) {
     std::vector<std::string> lines{csv::CsvHeaderLine()};
     ooxml::PackageProperties packages;
-    for (const QString& document : documents) csv::AppendDocumentLine(packages, document.toStdString(), lines);
+    for (const QString& document : documents) csv::AppendDocumentLine(packages, document.toStdString(), document.toStdString(), lines);
     const stdfs::path expected = dir_.Path() / "expected" / "service.csv";
     stdfs::create_directories(expected.parent_path());
     EXPECT_TRUE(csv::WriteCsvLines(expected.string(), lines));

@@ -331,5 +331,35 @@ TEST(CliSet, NamesEachFileItCannotChangeAndGoesOn) {
   EXPECT_EQ(ReadFileState(edited), editedState);
 }
 
+TEST(CliSet, RelativeNamesWorkFromAWorkingFolderTooDeepForAFullPath) {
+  const TempDir dir;
+  for (const char* name : {"lo-ja-full.docx", "lo-ja-full.doc"}) dir.Copy(DataFile(name), name);
+  // The shell cannot even enter such a folder by name; Python goes down step by step, moving the
+  // documents along, and runs the companion there.
+  const std::string script =
+      "import os, subprocess, sys\n"
+      "os.chdir(sys.argv[1])\n"
+      "for _ in range(25):\n"
+      "    os.mkdir('d' * 200)\n"
+      "    for name in ('lo-ja-full.docx', 'lo-ja-full.doc'): os.rename(name, 'd' * 200 + '/' + name)\n"
+      "    os.chdir('d' * 200)\n"
+      "env = dict(os.environ, TZ='Asia/Tokyo')\n"
+      "for words in (['set', '--title', '深い'], ['show']):\n"
+      "    subprocess.run([sys.argv[2]] + words + ['lo-ja-full.docx', 'lo-ja-full.doc'], env=env, check=True)\n";
+  const std::vector<std::string> names{"lo-ja-full.docx", "lo-ja-full.doc"};
+  const std::string command = "/usr/bin/python3 -c " + ShellQuote(script) + " " + ShellQuote(dir.Path().string()) + " " +
+                              ShellQuote(KESTREL_CLI);
+
+  const CommandResult run = RunCommand(command);
+
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  for (const std::string& name : names) {
+    EXPECT_THAT(run.output, HasSubstr("changed: " + name + "\n"));
+    const auto rows = ShownRows(run.output, name);
+    ASSERT_TRUE(rows) << run.output;
+    EXPECT_EQ(rows->at(0), "深い") << name;
+  }
+}
+
 }  // namespace
 }  // namespace kestrel::test

@@ -111,7 +111,7 @@ test::FileSnapshot PreparedSnapshot(const stdfs::path& file, const DocumentState
 std::vector<std::string> BuildLines(const std::vector<stdfs::path>& files) {
   ooxml::PackageProperties packages;
   std::vector<std::string> lines = {CsvHeaderLine()};
-  for (const stdfs::path& file : files) AppendDocumentLine(packages, file.string(), lines);
+  for (const stdfs::path& file : files) AppendDocumentLine(packages, file.string(), file.string(), lines);
   return lines;
 }
 

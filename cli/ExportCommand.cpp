@@ -57,11 +57,9 @@ int RunExport(ArgumentScanner& args, Console& console) {
   };
   const bool allRead = ReadDocumentLines(ListFiles(names, console), workers, console, collect);
 
-  const std::optional<std::size_t> replaced = csv::WriteCsvLines(*target, lines);
+  const Result<std::size_t> replaced = csv::WriteCsvLines(*target, lines);
   if (!replaced) {
-    console.Problem(*target,
-                    "cannot be saved (check that its folder exists and takes files and that the file is not "
-                    "read-only, and close any other program that has it open)");
+    console.Problem(*target, "cannot be saved: " + replaced.outcome().message());
     return kExitFailure;
   }
   // The reason comes last: it may hold commas and parentheses of its own.

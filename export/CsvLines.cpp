@@ -1,10 +1,6 @@
 #include "export/CsvLines.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstddef>
-#include <filesystem>
 #include <optional>
 
 #include "catalogue/PropertyCatalogue.h"
@@ -43,39 +39,29 @@ std::string CsvFileName(std::string_view fullPath) {
   return std::string(separator == std::string_view::npos ? fullPath : fullPath.substr(separator + 1));
 }
 
-std::optional<std::size_t> WriteCsvLines(const std::string& requestedPath, const std::vector<std::string>& lines) {
-  if (requestedPath.empty() || requestedPath.back() == '/') return std::nullopt;
-  // Through symbolic links to the file they name, so that a link stays a link.
-  std::error_code error;
-  std::string path = std::filesystem::weakly_canonical(requestedPath, error).string();
-  if (error || path.empty()) path = requestedPath;
-  struct stat target {};
-  const bool exists = ::stat(path.c_str(), &target) == 0;
-  // Only a regular file may be replaced: never a folder or a device.
-  if (exists && !S_ISREG(target.st_mode)) return std::nullopt;
-  if (!exists && errno != ENOENT) return std::nullopt;
+Result<std::size_t> WriteCsvLines(const std::string& path, const std::vector<std::string>& lines) {
+  if (path.empty() || path.back() == '/') return Outcome::Failure(FailureKind::NotFound, "names no file");
   // What the user's system would refuse to write is not replaced behind its back: a read-only
-  // file, or one another program has open and would later save over the export.
-  if (exists) {
-    const std::optional<fs::FileRecord> record = fs::ReadFileRecord(path);
-    if (!record || (record->attributes & fs::kAttributeReadOnly) != 0 || fs::HeldOpenByAnotherProgram(path)) {
-      return std::nullopt;
-    }
-  }
+  // file, or one another program has open and would later save over the export. Only a regular
+  // file may be replaced: never a folder or a device.
+  const std::optional<fs::FileRecord> record = fs::ReadFileRecord(path);
+  if (!record && !fs::NothingAt(path)) return fs::DescribeUnrecordedFile(path);
+  if (record && (record->attributes & fs::kAttributeReadOnly) != 0) return Outcome::Failure(FailureKind::ReadOnly, "read-only");
+  if (record && fs::HeldOpenByAnotherProgram(path)) return Outcome::Failure(FailureKind::HeldOpen, "held open by another program");
 
   fs::ReplacementFile replacement(path, ".kestrel-csv-");
-  if (!replacement.Valid()) return std::nullopt;
+  if (!replacement.Valid()) return Outcome::Failure(FailureKind::Io, replacement.Error());
   std::size_t replaced = 0;
   {
     const fs::OpenResult opened = fs::OpenFile(replacement.Path(), fs::OpenMode::ReadWrite);
-    if (!opened.file) return std::nullopt;
+    if (!opened.file) return fs::DescribeOpenError(opened);
     // Converted and written a piece at a time: the lines are already held once, the file's bytes
     // need not be held a second time.
     constexpr std::size_t kPiece = 1 << 16;
     std::string piece;
     std::uint64_t offset = 0;
     auto flush = [&] {
-      const bool written = opened.file->WriteAt(offset, piece.data(), piece.size());
+      Outcome written = opened.file->WriteAt(offset, piece.data(), piece.size());
       offset += piece.size();
       piece.clear();
       return written;
@@ -83,11 +69,14 @@ std::optional<std::size_t> WriteCsvLines(const std::string& requestedPath, const
     for (const std::string& line : lines) {
       replaced += text::AppendShiftJisBestFit(piece, line);
       piece += "\r\n";
-      if (piece.size() >= kPiece && !flush()) return std::nullopt;
+      if (piece.size() < kPiece) continue;
+      if (Outcome written = flush(); !written) return written;
     }
-    if (!flush() || !opened.file->Sync()) return std::nullopt;
+    Outcome written = flush();
+    if (written) written = opened.file->Sync();
+    if (!written) return written;
   }
-  if (!replacement.Commit()) return std::nullopt;
+  if (Outcome committed = replacement.Commit(); !committed) return committed;
   return replaced;
 }
 

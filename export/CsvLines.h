@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Outcome.h"
+
 namespace kestrel::csv {
 
 // The 23 quoted column names: the path columns, the catalogue captions and the seven labels.
@@ -23,9 +25,10 @@ std::string CsvFileName(std::string_view fullPath);
 
 // Writes each UTF-8 line as code page 932 followed by CR LF, no byte-order mark, a character the
 // code page cannot hold as Windows writes it (its look-alike, or "?"). The target is replaced in
-// one step only once the whole file is on disk. Answers how many characters became "?"; nullopt
-// leaves the target untouched and no temporary file behind. A read-only target, or one another
-// program holds open, is not replaced (nullopt).
-std::optional<std::size_t> WriteCsvLines(const std::string& path, const std::vector<std::string>& lines);
+// one step only once the whole file is on disk; a symbolic link stays and its file is replaced.
+// Answers how many characters became "?". A failure says why (the system's words where it refused)
+// and leaves the target untouched and no temporary file behind. A read-only target, or one another
+// program holds open, is not replaced.
+Result<std::size_t> WriteCsvLines(const std::string& path, const std::vector<std::string>& lines);
 
 }  // namespace kestrel::csv

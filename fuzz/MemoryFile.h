@@ -15,19 +15,19 @@ class MemoryFile final : public fs::RandomAccessFile {
  public:
   explicit MemoryFile(std::shared_ptr<std::vector<std::uint8_t>> bytes) : bytes_(std::move(bytes)) {}
   std::uint64_t Size() const override { return bytes_->size(); }
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
-    if (offset > bytes_->size() || n > bytes_->size() - offset) return false;
+  Outcome ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
+    if (offset > bytes_->size() || n > bytes_->size() - offset) return Outcome::Failure(FailureKind::Io, "past the end");
     if (n > 0) std::memcpy(buffer, bytes_->data() + offset, n);  // an empty file's data may be null
-    return true;
+    return Outcome::Success();
   }
-  bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
+  Outcome WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
     // Inputs are small; refuse to grow past a bound so a bad size cannot exhaust memory.
-    if (offset > (64u << 20) || n > (64u << 20)) return false;
+    if (offset > (64u << 20) || n > (64u << 20)) return Outcome::Failure(FailureKind::Io, "too large");
     if (offset + n > bytes_->size()) bytes_->resize(offset + n);
     if (n > 0) std::memcpy(bytes_->data() + offset, data, n);
-    return true;
+    return Outcome::Success();
   }
-  bool Sync() override { return true; }
+  Outcome Sync() override { return Outcome::Success(); }
 
  private:
   std::shared_ptr<std::vector<std::uint8_t>> bytes_;

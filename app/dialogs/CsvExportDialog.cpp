@@ -60,9 +60,9 @@ void CsvExportDialog::Run() {
 }
 
 void SaveLines(ExportTally& tally, const std::string& target, const std::vector<std::string>& lines) {
-  const std::optional<std::size_t> replaced = csv::WriteCsvLines(target, lines);
-  tally.saved = replaced.has_value();
-  tally.replaced = static_cast<int>(replaced.value_or(0));
+  const Result<std::size_t> replaced = csv::WriteCsvLines(target, lines);
+  tally.saved = replaced.ok();
+  tally.replaced = replaced ? static_cast<int>(*replaced) : 0;
 }
 
 void CountLine(ExportTally& tally, const std::vector<std::string>& lines, const Outcome& outcome) {

@@ -95,8 +95,8 @@ class ArchiveWriter {
       : file_(file), source_(source), disk_(disk) {}
   std::uint64_t Position() const { return position_; }
   void Write(const void* data, std::size_t n) {
-    if (!file_.WriteAt(position_, data, n)) {
-      throw WriteError("cannot write the new file at offset " + std::to_string(position_) + ": " + file_.LastError());
+    if (const Outcome written = file_.WriteAt(position_, data, n); !written) {
+      throw WriteError("cannot write the new file: " + written.message());
     }
     position_ += n;
   }
@@ -106,9 +106,9 @@ class ArchiveWriter {
   void Copy(std::uint64_t from, std::uint64_t n) {
     while (n > 0) {
       const std::uint64_t piece = std::min(n, kCopyPiece);
-      if (!file_.CopyFrom(source_, from, position_, piece)) {
+      if (const Outcome copied = file_.CopyFrom(source_, from, position_, piece); !copied) {
         throw WriteError("cannot copy bytes " + std::to_string(from) + " to " + std::to_string(from + piece) +
-                         " into the new file: " + file_.LastError());
+                         " into the new file: " + copied.message());
       }
       disk_.StartWriteback(position_, piece);
       position_ += piece;
@@ -496,12 +496,14 @@ int Package::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacem
     const std::uint64_t directorySize = directory.size();
     AppendEndRecords(directory, old.end, expected.size(), directorySize, directoryOffset);
     writer.Write(directory);
-    if (!out->Sync()) throw WriteError("cannot flush the new file: " + out->LastError());
+    if (const Outcome synced = out->Sync(); !synced) throw WriteError("the new file: " + synced.message());
     VerifyWritten(*out, expected);
     out.reset();
 
     // One step: at every moment either the old or the new package is on disk under its name.
-    if (!temporary.Commit(fs::FolderSync::Now, state)) throw WriteError(temporary.Error());
+    if (const Outcome committed = temporary.Commit(fs::FolderSync::Now, state); !committed) {
+      throw WriteError(committed.message());
+    }
   } catch (const WriteError& e) {
     throw WriteError(package + ": " + e.what());
   } catch (const ReadError& e) {

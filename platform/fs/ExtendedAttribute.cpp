@@ -1,6 +1,7 @@
 #include "platform/fs/ExtendedAttribute.h"
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include <sys/xattr.h>
@@ -55,12 +56,14 @@ ExtendedAttribute ReadExtendedAttribute(int descriptor, const char* name) {
                   name);
 }
 
-bool WriteExtendedAttribute(const std::string& path, const char* name, const std::vector<std::uint8_t>& value) {
-  return ::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+Outcome WriteExtendedAttribute(const std::string& path, const char* name, const std::vector<std::uint8_t>& value) {
+  if (::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0) return Outcome::Success();
+  return Outcome::Failure(FailureKind::Io, std::string("cannot store ") + name + ": " + std::strerror(errno));
 }
 
-bool RemoveExtendedAttribute(const std::string& path, const char* name) {
-  return ::removexattr(path.c_str(), name) == 0 || errno == ENODATA;
+Outcome RemoveExtendedAttribute(const std::string& path, const char* name) {
+  if (::removexattr(path.c_str(), name) == 0 || errno == ENODATA) return Outcome::Success();
+  return Outcome::Failure(FailureKind::Io, std::string("cannot remove ") + name + ": " + std::strerror(errno));
 }
 
 }  // namespace kestrel::fs

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Outcome.h"
+
 namespace kestrel::fs {
 
 enum class AttributeLookup {
@@ -24,8 +26,9 @@ struct ExtendedAttribute {
 
 ExtendedAttribute ReadExtendedAttribute(const std::string& path, const char* name);
 ExtendedAttribute ReadExtendedAttribute(int descriptor, const char* name);
-bool WriteExtendedAttribute(const std::string& path, const char* name, const std::vector<std::uint8_t>& value);
-// True also when there was none to remove.
-bool RemoveExtendedAttribute(const std::string& path, const char* name);
+// Failures (Io) carry the attribute's name and the system's words.
+Outcome WriteExtendedAttribute(const std::string& path, const char* name, const std::vector<std::uint8_t>& value);
+// Success also when there was none to remove.
+Outcome RemoveExtendedAttribute(const std::string& path, const char* name);
 
 }  // namespace kestrel::fs

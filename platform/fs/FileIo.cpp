@@ -32,35 +32,35 @@ class PosixFile final : public RandomAccessFile {
   void SetSize(std::uint64_t size) { size_ = size; }
   std::uint64_t Size() const override { return size_; }
 
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
+  Outcome ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
     auto* out = static_cast<unsigned char*>(buffer);
     while (n > 0) {
       ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(offset));
       if (got < 0 && errno == EINTR) continue;
-      if (got == 0) return Failed("the file ends before the bytes asked for");
-      if (got < 0) return Failed();
+      if (got == 0) return Failed("cannot read", offset, "the file ends before the bytes asked for");
+      if (got < 0) return Failed("cannot read", offset);
       out += got;
       offset += static_cast<std::uint64_t>(got);
       n -= static_cast<std::size_t>(got);
     }
-    return true;
+    return Outcome::Success();
   }
 
-  bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
+  Outcome WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
     const auto* in = static_cast<const unsigned char*>(data);
     while (n > 0) {
       ssize_t put = ::pwrite(fd_, in, n, static_cast<off_t>(offset));
       if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return Failed();
+      if (put <= 0) return Failed("cannot write", offset);
       in += put;
       offset += static_cast<std::uint64_t>(put);
       n -= static_cast<std::size_t>(put);
       size_ = std::max(size_, offset);
     }
-    return true;
+    return Outcome::Success();
   }
 
-  bool CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n) override {
+  Outcome CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n) override {
     auto* posix = dynamic_cast<PosixFile*>(&source);
     auto in = static_cast<off_t>(sourceOffset);
     auto out = static_cast<off_t>(offset);
@@ -69,17 +69,19 @@ class PosixFile final : public RandomAccessFile {
       if (copied < 0 && errno == EINTR) continue;
       // Some file systems cannot copy in the kernel; the rest goes through a buffer then.
       if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) break;
-      if (copied == 0) return Failed("the source ends before the bytes asked for");
-      if (copied < 0) return Failed();
+      if (copied == 0) return Failed("cannot copy", offset, "the source ends before the bytes asked for");
+      if (copied < 0) return Failed("cannot copy", static_cast<std::uint64_t>(out));
       n -= static_cast<std::uint64_t>(copied);
       size_ = std::max(size_, static_cast<std::uint64_t>(out));
     }
-    return n == 0 || RandomAccessFile::CopyFrom(source, static_cast<std::uint64_t>(in), static_cast<std::uint64_t>(out), n);
+    if (n == 0) return Outcome::Success();
+    return RandomAccessFile::CopyFrom(source, static_cast<std::uint64_t>(in), static_cast<std::uint64_t>(out), n);
   }
 
-  bool SetTimes(std::optional<Timestamp> lastAccess, std::optional<Timestamp> lastWrite) override {
+  Outcome SetTimes(std::optional<Timestamp> lastAccess, std::optional<Timestamp> lastWrite) override {
     const struct timespec times[2] = {TimespecOf(lastAccess), TimespecOf(lastWrite)};
-    return ::futimens(fd_, times) == 0;
+    if (::futimens(fd_, times) == 0) return Outcome::Success();
+    return Outcome::Failure(FailureKind::Io, std::string("cannot set its times: ") + std::strerror(errno));
   }
 
   std::optional<FileRecord> Record() const override {
@@ -97,32 +99,29 @@ class PosixFile final : public RandomAccessFile {
                         static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
   }
 
-  bool Truncate(std::uint64_t size) override {
+  Outcome Truncate(std::uint64_t size) override {
     while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
-      if (errno != EINTR) return false;
+      if (errno != EINTR) return Failed("cannot cut the file", size);
     }
     size_ = size;
-    return true;
+    return Outcome::Success();
   }
 
-  bool Sync() override {
+  Outcome Sync() override {
     while (::fdatasync(fd_) != 0) {
-      if (errno != EINTR) return Failed();
+      if (errno != EINTR) return Outcome::Failure(FailureKind::Io, std::string("cannot flush: ") + std::strerror(errno));
     }
-    return true;
+    return Outcome::Success();
   }
-
-  std::string LastError() const override { return lastError_; }
 
  private:
-  // Keeps the reason of a failure (the system's words unless given) and answers false.
-  bool Failed(const char* why = nullptr) {
-    lastError_ = why != nullptr ? why : std::strerror(errno);
-    return false;
+  // "cannot write at offset 4096: No space left on device": the system's words unless given.
+  static Outcome Failed(const char* what, std::uint64_t offset, const char* why = nullptr) {
+    return Outcome::Failure(FailureKind::Io, std::string(what) + " at offset " + std::to_string(offset) + ": " +
+                                                 (why != nullptr ? why : std::strerror(errno)));
   }
 
   int fd_;
-  std::string lastError_;
   std::uint64_t size_ = 0;
 };
 
@@ -166,24 +165,27 @@ struct timespec TimespecOf(std::optional<Timestamp> timestamp) {
   return result;
 }
 
-bool RandomAccessFile::CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset,
-                                std::uint64_t n) {
+Outcome RandomAccessFile::CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset,
+                                   std::uint64_t n) {
   std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(n, kCopyChunk)));
   while (n > 0) {
     const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(n, buffer.size()));
-    if (!source.ReadAt(sourceOffset, buffer.data(), chunk) || !WriteAt(offset, buffer.data(), chunk)) return false;
+    if (Outcome read = source.ReadAt(sourceOffset, buffer.data(), chunk); !read) return read;
+    if (Outcome written = WriteAt(offset, buffer.data(), chunk); !written) return written;
     sourceOffset += chunk;
     offset += chunk;
     n -= chunk;
   }
-  return true;
+  return Outcome::Success();
 }
 
-bool RandomAccessFile::SetTimes(std::optional<Timestamp>, std::optional<Timestamp>) { return false; }
+Outcome RandomAccessFile::SetTimes(std::optional<Timestamp>, std::optional<Timestamp>) {
+  return Outcome::Failure(FailureKind::Io, "cannot set its times: the file is not on a disk");
+}
 
-std::string RandomAccessFile::LastError() const { return {}; }
-
-bool RandomAccessFile::Truncate(std::uint64_t) { return false; }
+Outcome RandomAccessFile::Truncate(std::uint64_t) {
+  return Outcome::Failure(FailureKind::Io, "cannot cut the file: it is not on a disk");
+}
 
 std::optional<FileIdentity> RandomAccessFile::Identity() const { return std::nullopt; }
 

@@ -51,28 +51,26 @@ class RandomAccessFile {
  public:
   virtual ~RandomAccessFile() = default;
   virtual std::uint64_t Size() const = 0;
-  // Exactly n bytes at offset; false on an error or a short read.
-  virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) = 0;
-  // All n bytes at offset (the file grows when needed); false when not all were written.
-  virtual bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) = 0;
+  // Each operation below fails with Io and the system's words, naming the offset where it failed.
+  // Exactly n bytes at offset; a short read fails too.
+  virtual Outcome ReadAt(std::uint64_t offset, void* buffer, std::size_t n) = 0;
+  // All n bytes at offset (the file grows when needed).
+  virtual Outcome WriteAt(std::uint64_t offset, const void* data, std::size_t n) = 0;
   // Everything written so far reaches the disk.
-  virtual bool Sync() = 0;
-  // Cuts the file to `size` bytes. Files that are not on a disk cannot: false.
-  virtual bool Truncate(std::uint64_t size);
+  virtual Outcome Sync() = 0;
+  // Cuts the file to `size` bytes. Files that are not on a disk cannot.
+  virtual Outcome Truncate(std::uint64_t size);
   // The open file's identity, as the kernel has it now; nullopt for files that are not on a disk.
   virtual std::optional<FileIdentity> Identity() const;
   // The file's state as recorded before a read or change, taken on this open file; nullopt for
   // files that are not on a disk.
   virtual std::optional<FileRecord> Record() const;
-  // n bytes of `source` from sourceOffset to this file at offset; false when not all arrived.
-  // Files of the platform copy inside the kernel; others go through a buffer and WriteAt.
-  virtual bool CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n);
-  // The system's words for why the last read, write, copy or sync of this file failed; empty when
-  // none failed or the file is not on a disk.
-  virtual std::string LastError() const;
+  // n bytes of `source` from sourceOffset to this file at offset. Files of the platform copy
+  // inside the kernel; others go through a buffer and WriteAt.
+  virtual Outcome CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n);
   // Sets the last-access and last-write times, to the nanosecond the file system keeps;
-  // nullopt leaves that one as it is. Files that are not on a disk have no times: false.
-  virtual bool SetTimes(std::optional<Timestamp> lastAccess, std::optional<Timestamp> lastWrite);
+  // nullopt leaves that one as it is. Files that are not on a disk have no times.
+  virtual Outcome SetTimes(std::optional<Timestamp> lastAccess, std::optional<Timestamp> lastWrite);
 };
 
 struct OpenResult {

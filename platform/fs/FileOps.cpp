@@ -24,8 +24,7 @@ class WrittenCopy final : public PendingCopy {
   ReplacementFile& File() { return replacement_; }
 
   Outcome Replace(FolderSync folderSync) override {
-    if (!replacement_.Commit(folderSync, &state_)) return Outcome::Failure(FailureKind::Io, replacement_.Error());
-    return Outcome::Success();
+    return replacement_.Commit(folderSync, &state_);
   }
 
  private:
@@ -45,18 +44,10 @@ Result<std::unique_ptr<PendingCopy>> WritePendingCopy(const std::string& source,
   if (!copy->File().Valid()) return Outcome::Failure(FailureKind::Io, copy->File().Error());
   OpenResult out = OpenFile(copy->File().Path(), OpenMode::ReadWrite);
   if (!out.file) return DescribeOpenError(out).Within("the copy");
-  if (!out.file->CopyFrom(*in.file, 0, 0, in.file->Size()) || !out.file->Sync()) {
-    const std::string reason = out.file->LastError().empty() ? in.file->LastError() : out.file->LastError();
-    return Outcome::Failure(FailureKind::Io, "writing the copy: " + reason);
-  }
+  Outcome written = out.file->CopyFrom(*in.file, 0, 0, in.file->Size());
+  if (written) written = out.file->Sync();
+  if (!written) return written.Within("writing the copy");
   return std::unique_ptr<PendingCopy>(std::move(copy));
-}
-
-bool DeleteFile(const std::string& path) {
-  // As on Windows, a read-only file is not removed.
-  const std::optional<StoredState> state = ReadStoredState(path);
-  if (!state || (state->AttributeWord() & kAttributeReadOnly) != 0) return false;
-  return ::unlink(path.c_str()) == 0;
 }
 
 std::vector<std::string> EnumerateFolderFiles(const std::string& folder) {

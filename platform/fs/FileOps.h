@@ -1,5 +1,5 @@
 #pragma once
-// Copying, deleting and listing files.
+// Copying and listing files.
 // Nothing here throws except std::bad_alloc.
 
 #include <memory>
@@ -27,10 +27,6 @@ class PendingCopy {
 // The first half: the source read under its shared lock, the copy complete and synced. Nothing at
 // the target is looked at or touched yet. Fails (HeldOpen) for a source another program writes.
 Result<std::unique_ptr<PendingCopy>> WritePendingCopy(const std::string& source, const std::string& target);
-
-// Removes a file (a symbolic link itself, not its target); false for a folder, for a read-only
-// file (as on Windows: clear the bit first) or when it cannot be removed.
-bool DeleteFile(const std::string& path);
 
 // The names (not paths) of the files directly in `folder`, in the order the file system lists
 // them; folders are neither listed nor entered. Empty when the folder cannot be read.

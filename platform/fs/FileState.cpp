@@ -37,22 +37,27 @@ bool FileExistsAsFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool NothingAt(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) != 0 && errno == ENOENT;
+}
+
 std::optional<FileRecord> ReadFileRecord(const std::string& path) {
   const std::optional<StoredState> state = ReadStoredState(path);
   if (!state) return std::nullopt;
   return state->Record();
 }
 
-bool SetFileAttributes(const std::string& path, std::uint32_t attributes) {
+Outcome SetFileAttributes(const std::string& path, std::uint32_t attributes) {
   const std::optional<FileRecord> record = ReadFileRecord(path);
-  if (!record) return false;
+  if (!record) return DescribeUnrecordedFile(path);
   const Result<FileRecord> wanted = PlanFileState(*record, attributes, record->times, StateTarget::SameFile);
-  return wanted && GiveFileStoreInPlace(path, *wanted);
+  return wanted ? GiveFileStoreInPlace(path, *wanted) : wanted.outcome();
 }
 
-bool RestoreFileAttributes(const std::string& path, const FileRecord& record) {
+Outcome RestoreFileAttributes(const std::string& path, const FileRecord& record) {
   const std::optional<StoredState> state = ReadStoredState(path);
-  if (!state) return false;
+  if (!state) return DescribeUnrecordedFile(path);
   // Recorded where the file no longer lies: only the attribute word still means something.
   if (state->backend != record.backend) return SetFileAttributes(path, record.attributes);
   return WriteRecordedStore(path, *state, record);

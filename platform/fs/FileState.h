@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Outcome.h"
+
 #include "platform/time/FileTime.h"
 
 namespace kestrel::fs {
@@ -73,20 +75,23 @@ struct FileRecord {
 // anything that is not a regular file is not one.
 bool FileExistsAsFile(const std::string& path);
 
+// True when a new file may be made at the path: nothing stands there (a link counts by its target).
+bool NothingAt(const std::string& path);
+
 // nullopt when the path is not an existing file or its state cannot be read. Reading changes
 // nothing on the file.
 std::optional<FileRecord> ReadFileRecord(const std::string& path);
 
 // Makes the read-only, hidden, system and archive bits of the file those of `attributes`, as a
-// change would (PlanFileState, GiveFileStoreInPlace). False when the file is gone, is not ours,
+// change would (PlanFileState, GiveFileStoreInPlace). Fails when the file is gone, is not ours,
 // or its file system cannot keep a bit asked for.
-bool SetFileAttributes(const std::string& path, std::uint32_t attributes);
+Outcome SetFileAttributes(const std::string& path, std::uint32_t attributes);
 
 // Puts the permission bits and the attribute store back exactly as recorded (a blob that was
 // not there is removed), keeping the file writable while its blob changes. A file already in the
-// recorded state is not touched at all, so its change time stays. False when the file is gone or
+// recorded state is not touched at all, so its change time stays. Fails when the file is gone or
 // a part could not be put back.
-bool RestoreFileAttributes(const std::string& path, const FileRecord& record);
+Outcome RestoreFileAttributes(const std::string& path, const FileRecord& record);
 
 enum class SetTimesResult {
   Done,           // all three set

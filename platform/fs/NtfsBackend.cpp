@@ -23,7 +23,7 @@ std::vector<std::uint8_t> BigEndianBytes(std::uint64_t value, std::size_t size) 
   return bytes;
 }
 
-bool PutWord(const std::string& path, std::uint32_t word) {
+Outcome PutWord(const std::string& path, std::uint32_t word) {
   return WriteExtendedAttribute(path, kAttribName, BigEndianBytes(word, sizeof word));
 }
 
@@ -34,14 +34,14 @@ Timestamp Creation(const StoredState& state) {
   return state.birth.value_or(state.lastWrite);
 }
 
-bool WriteAttributeWord(const std::string& path, const StoredState& now, std::uint32_t attributes) {
+Outcome WriteAttributeWord(const std::string& path, const StoredState& now, std::uint32_t attributes) {
   // The other bits (not indexed, offline, ...) stay as the file has them.
   const std::uint32_t word = (WithoutNormal(now.ntfsAttributes) & ~kFourAttributes) | (attributes & kFourAttributes);
-  return word == WithoutNormal(now.ntfsAttributes) || PutWord(path, word);
+  return word == WithoutNormal(now.ntfsAttributes) ? Outcome::Success() : PutWord(path, word);
 }
 
-bool WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record) {
-  return record.attributes == now.ntfsAttributes || PutWord(path, record.attributes);
+Outcome WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record) {
+  return record.attributes == now.ntfsAttributes ? Outcome::Success() : PutWord(path, record.attributes);
 }
 
 CreationWrite WriteCreationTime(const std::string& path, const StoredState& now, time::FileTime creation) {

@@ -5,6 +5,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/fs/DosAttribBlob.h"
 #include "platform/fs/ExtendedAttribute.h"
 #include "platform/fs/StoredState.h"
@@ -23,9 +26,12 @@ std::optional<std::span<const std::uint8_t>> BlobBytes(const StoredState& state)
   return std::span<const std::uint8_t>(*state.dosAttrib);
 }
 
-bool ChangeMode(const std::string& path, std::uint32_t mode) { return ::chmod(path.c_str(), mode) == 0; }
+Outcome ChangeMode(const std::string& path, std::uint32_t mode) {
+  if (::chmod(path.c_str(), mode) == 0) return Outcome::Success();
+  return Outcome::Failure(FailureKind::Io, std::string("cannot set its permissions: ") + std::strerror(errno));
+}
 
-bool PutBlob(const std::string& path, const std::optional<std::vector<std::uint8_t>>& blob) {
+Outcome PutBlob(const std::string& path, const std::optional<std::vector<std::uint8_t>>& blob) {
   return blob ? WriteExtendedAttribute(path, kDosAttribName, *blob) : RemoveExtendedAttribute(path, kDosAttribName);
 }
 
@@ -43,18 +49,20 @@ Timestamp Creation(const StoredState& state) {
   return state.birth.value_or(state.lastWrite);
 }
 
-bool WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record) {
+Outcome WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record) {
   const bool blobChanges = now.backend == Backend::Generic && now.dosAttrib != record.dosAttrib;
   std::uint32_t mode = now.mode;
-  bool blobPut = true;
+  Outcome blobPut = Outcome::Success();
   if (blobChanges) {
     if ((mode & S_IWUSR) == 0) {
-      if (!ChangeMode(path, mode | S_IWUSR)) return false;
+      if (Outcome lifted = ChangeMode(path, mode | S_IWUSR); !lifted) return lifted;
       mode |= S_IWUSR;
     }
     blobPut = PutBlob(path, record.dosAttrib);
   }
-  if (mode != record.mode && !ChangeMode(path, record.mode)) return false;
+  if (mode != record.mode) {
+    if (Outcome set = ChangeMode(path, record.mode); !set) return set;
+  }
   return blobPut;
 }
 

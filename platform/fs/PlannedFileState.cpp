@@ -106,15 +106,18 @@ bool StoreNeedsWriteAccess(const StoredState& state, const FileRecord& store) {
 }
 
 // Makes the file writable for its owner; `state` then says what the file holds.
-bool Lift(const std::string& path, StoredState& state) {
+Outcome Lift(const std::string& path, StoredState& state) {
   if (KeepsPermissionBits(state.backend)) {
-    if (::chmod(path.c_str(), state.mode | S_IWUSR) != 0) return false;
+    if (::chmod(path.c_str(), state.mode | S_IWUSR) != 0) {
+      return Outcome::Failure(FailureKind::ReadOnly, std::string("its read-only bit cannot be cleared: ") + std::strerror(errno));
+    }
     state.mode |= S_IWUSR;
-    return true;
+    return Outcome::Success();
   }
-  if (!ntfs::WriteAttributeWord(path, state, state.ntfsAttributes & ~kAttributeReadOnly)) return false;
+  const Outcome lifted = ntfs::WriteAttributeWord(path, state, state.ntfsAttributes & ~kAttributeReadOnly);
+  if (!lifted) return Outcome::Failure(FailureKind::ReadOnly, "its read-only bit cannot be cleared: " + lifted.message());
   state.ntfsAttributes &= ~kAttributeReadOnly;
-  return true;
+  return Outcome::Success();
 }
 
 Outcome SystemFailure(const std::string& what) { return Outcome::Failure(FailureKind::Io, what + ": " + std::strerror(errno)); }
@@ -127,8 +130,7 @@ Outcome GiveStore(const std::string& path, const StoredState& state, const FileR
       WriteCreationTime(path, state, creation) != CreationWrite::Written) {
     return SystemFailure("its creation time could not be stored");
   }
-  if (!WriteRecordedStore(path, state, StoreFor(state, wanted))) return SystemFailure("its attributes could not be stored");
-  return Outcome::Success();
+  return WriteRecordedStore(path, state, StoreFor(state, wanted)).Within("its attributes could not be stored");
 }
 
 }  // namespace
@@ -181,9 +183,7 @@ Outcome GiveFileStoreInPlace(const std::string& path, const FileRecord& wanted, 
   JournalEntry lifted;
   if (ReadOnlyNow(*state) && (whileLifted || StoreNeedsWriteAccess(*state, StoreFor(*state, wanted)))) {
     lifted = NoteReadOnlyLifted(path, before);
-    if (!Lift(path, *state)) {
-      return Outcome::Failure(FailureKind::ReadOnly, std::string("its read-only bit cannot be cleared: ") + std::strerror(errno));
-    }
+    if (Outcome opened = Lift(path, *state); !opened) return opened;
   }
   Outcome done = whileLifted ? whileLifted() : Outcome::Success();
   if (done) done = GiveStore(path, *state, wanted);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,14 +20,17 @@ class LoadedFile final : public RandomAccessFile {
       : file_(std::move(file)), bytes_(std::move(bytes)) {}
 
   std::uint64_t Size() const override { return bytes_.size(); }
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
+  Outcome ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
     const bool inside = offset <= bytes_.size() && n <= bytes_.size() - offset;
-    if (!inside) return false;
+    if (!inside) {
+      return Outcome::Failure(FailureKind::Io, "cannot read at offset " + std::to_string(offset) +
+                                                   ": the file ends before the bytes asked for");
+    }
     if (n > 0) std::memcpy(buffer, bytes_.data() + offset, n);
-    return true;
+    return Outcome::Success();
   }
-  bool WriteAt(std::uint64_t, const void*, std::size_t) override { return false; }
-  bool Sync() override { return false; }
+  Outcome WriteAt(std::uint64_t, const void*, std::size_t) override { return ReadOnly(); }
+  Outcome Sync() override { return ReadOnly(); }
   // Nobody writes to it while our lock is held, so the identity first asked for stays true.
   std::optional<FileIdentity> Identity() const override {
     if (!identity_) identity_ = file_->Identity();
@@ -35,6 +39,8 @@ class LoadedFile final : public RandomAccessFile {
   std::optional<FileRecord> Record() const override { return file_->Record(); }
 
  private:
+  static Outcome ReadOnly() { return Outcome::Failure(FailureKind::ReadOnly, "opened for reading only"); }
+
   std::unique_ptr<RandomAccessFile> file_;  // holds the lock
   std::vector<unsigned char> bytes_;
   mutable std::optional<std::optional<FileIdentity>> identity_;

@@ -146,10 +146,11 @@ void ReplacementFile::StartWriteback(std::uint64_t offset, std::uint64_t length)
   if (fd_ >= 0) (void)::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(length), SYNC_FILE_RANGE_WRITE);
 }
 
-bool ReplacementFile::Fail(const std::string& what) {
-  error_ = what + ": " + std::strerror(errno);
-  return false;
-}
+namespace {
+
+Outcome Failed(const std::string& what) { return Outcome::Failure(FailureKind::Io, what + ": " + std::strerror(errno)); }
+
+}  // namespace
 
 void SyncFolderOf(const std::string& path) {
   const int descriptor = ::open(FolderOf(FollowLinks(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -158,7 +159,7 @@ void SyncFolderOf(const std::string& path) {
   ::close(descriptor);
 }
 
-bool ReplacementFile::TakeTargetsState() {
+Outcome ReplacementFile::TakeTargetsState() {
   struct stat target {};
   mode_t mode = 0666 & ~CurrentUmask();
   if (::stat(target_.c_str(), &target) == 0) {
@@ -166,35 +167,31 @@ bool ReplacementFile::TakeTargetsState() {
     CopyUserAttributes(target_, fd_);
     mode = target.st_mode & 07777;
   } else if (errno != ENOENT) {
-    return Fail("cannot look up " + target_);
+    return Failed("cannot look up " + target_);
   }
-  return ::fchmod(fd_, mode) == 0 || Fail("cannot set the permissions of the new file");
+  if (::fchmod(fd_, mode) != 0) return Failed("cannot set the permissions of the new file");
+  return Outcome::Success();
 }
 
 // Everything while the file has no name yet, so no one ever sees the target without it: owner and
 // group first (taking them clears nothing we set later), the user attributes, the attribute store
 // and mode, the times last.
-bool ReplacementFile::TakeState(const FinalState& state) {
+Outcome ReplacementFile::TakeState(const FinalState& state) {
   const FileRecord& record = state.record;
   struct stat now {};
-  if (::fstat(fd_, &now) != 0) return Fail("cannot look at the new file");
+  if (::fstat(fd_, &now) != 0) return Failed("cannot look at the new file");
   if ((now.st_uid != record.owner || now.st_gid != record.group) && ::fchown(fd_, record.owner, record.group) != 0 &&
       state.ownerRequired) {
-    return Fail("the new file cannot keep the owner and group of " + target_);
+    return Failed("the new file cannot keep the owner and group of " + target_);
   }
   CopyUserAttributes(state.userAttributesFrom, fd_);
-  if (const Outcome given = GiveFileStore(openPath_, record); !given) {
-    error_ = given.message();
-    return false;
-  }
-  const Outcome timed = GiveFileTimes(openPath_, record);
-  if (!timed) error_ = timed.message();
-  return timed.ok();
+  if (Outcome given = GiveFileStore(openPath_, record); !given) return given;
+  return GiveFileTimes(openPath_, record);
 }
 
-bool ReplacementFile::Commit(FolderSync folderSync, const FinalState* state) {
-  if (fd_ < 0) return false;
-  if (!(state != nullptr ? TakeState(*state) : TakeTargetsState())) return false;
+Outcome ReplacementFile::Commit(FolderSync folderSync, const FinalState* state) {
+  if (fd_ < 0) return Outcome::Failure(FailureKind::Io, error_);
+  if (Outcome taken = state != nullptr ? TakeState(*state) : TakeTargetsState(); !taken) return taken;
   if (kind_ == Kind::Unnamed) {
     // Named only now, so the window in which a kill leaves a file behind is this one step. The
     // name is the target's own, so a file a kill left under it is found and removed here. The
@@ -208,17 +205,17 @@ bool ReplacementFile::Commit(FolderSync folderSync, const FinalState* state) {
         namedPath_ = name;
         nameNoted_ = std::move(noted);
       } else if (errno != EEXIST || attempt > 100) {
-        return Fail("cannot name the new file in " + folder_);
+        return Failed("cannot name the new file in " + folder_);
       } else if (attempt == 0) {
         RemoveAbandoned(name);
       }
     }
   }
-  if (::rename(namedPath_.c_str(), target_.c_str()) != 0) return Fail("cannot move the new file over " + target_);
+  if (::rename(namedPath_.c_str(), target_.c_str()) != 0) return Failed("cannot move the new file over " + target_);
   namedPath_.clear();
   nameNoted_.Close();
   if (folderSync == FolderSync::Now) SyncFolderOf(target_);
-  return true;
+  return Outcome::Success();
 }
 
 }  // namespace kestrel::fs

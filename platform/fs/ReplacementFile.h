@@ -66,6 +66,7 @@ class ReplacementFile {
   const std::string& Path() const { return openPath_; }
   // The file that Commit replaces: the target, past any symbolic links.
   const std::string& Target() const { return target_; }
+  // Why the file could not be created.
   const std::string& Error() const { return error_; }
 
   // Asks the system to start writing [offset, offset + length) to the disk now, without waiting,
@@ -75,14 +76,13 @@ class ReplacementFile {
   // Once the caller has written and synced the file: gives it `state`, or without one the target's
   // owner (where we may: root changing a user's file), user attributes and permission bits, or a
   // new file's mode when there is no target yet; names it beside the target, renames it over the
-  // target and syncs the folder (unless the caller will). False, with Error() set, leaves the
-  // target as it was.
-  bool Commit(FolderSync folderSync = FolderSync::Now, const FinalState* state = nullptr);
+  // target and syncs the folder (unless the caller will). A failure (Io, with the system's words)
+  // leaves the target as it was.
+  Outcome Commit(FolderSync folderSync = FolderSync::Now, const FinalState* state = nullptr);
 
  private:
-  bool Fail(const std::string& what);
-  bool TakeState(const FinalState& state);
-  bool TakeTargetsState();
+  Outcome TakeState(const FinalState& state);
+  Outcome TakeTargetsState();
 
   std::string target_;
   std::string folder_;

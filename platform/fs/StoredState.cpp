@@ -154,7 +154,7 @@ std::optional<StoredState> ReadStoredState(int descriptor) {
   return StateOf(descriptor, info, lastDevice->second);
 }
 
-bool WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record) {
+Outcome WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record) {
   return KeepsPermissionBits(now.backend) ? permission::WriteRecordedStore(path, now, record)
                                           : ntfs::WriteRecordedStore(path, now, record);
 }

@@ -45,8 +45,8 @@ std::optional<StoredState> ReadStoredState(const std::string& path);
 // The same on a descriptor this process holds open.
 std::optional<StoredState> ReadStoredState(int descriptor);
 
-// False when the store could not be made what was recorded.
-bool WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record);
+// Fails when the store could not be made what was recorded, with the system's words.
+Outcome WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record);
 
 enum class CreationWrite { Written, NotPossible, Failed };
 CreationWrite WriteCreationTime(const std::string& path, const StoredState& now, time::FileTime creation);
@@ -63,7 +63,7 @@ namespace permission {  // Generic, and Fallback where there is no blob
 inline constexpr const char* kDosAttribName = "user.DOSATTRIB";
 std::uint32_t AttributeWord(const StoredState& state);
 Timestamp Creation(const StoredState& state);
-bool WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record);
+Outcome WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record);
 CreationWrite WriteCreationTime(const std::string& path, const StoredState& now, time::FileTime creation);
 }  // namespace permission
 
@@ -72,8 +72,8 @@ inline constexpr const char* kAttribName = "system.ntfs_attrib_be";
 inline constexpr const char* kCreationName = "system.ntfs_crtime_be";
 Timestamp Creation(const StoredState& state);
 // The word with the four bits of `attributes`; the other bits stay as the file has them.
-bool WriteAttributeWord(const std::string& path, const StoredState& now, std::uint32_t attributes);
-bool WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record);
+Outcome WriteAttributeWord(const std::string& path, const StoredState& now, std::uint32_t attributes);
+Outcome WriteRecordedStore(const std::string& path, const StoredState& now, const FileRecord& record);
 CreationWrite WriteCreationTime(const std::string& path, const StoredState& now, time::FileTime creation);
 }  // namespace ntfs
 

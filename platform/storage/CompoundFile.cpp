@@ -117,7 +117,7 @@ bool CompoundFile::State::ReadAt(std::uint64_t offset, std::uint8_t* out, std::s
     std::copy_n(image.get() + offset, n, out);
     return true;
   }
-  return file->ReadAt(offset, out, n);
+  return file->ReadAt(offset, out, n).ok();
 }
 
 bool CompoundFile::State::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {
@@ -136,7 +136,7 @@ bool CompoundFile::State::AppendAt(std::uint64_t offset, std::size_t n, std::vec
   }
   const std::size_t at = out.size();
   out.resize(at + n);
-  return file->ReadAt(offset, out.data() + at, n);
+  return file->ReadAt(offset, out.data() + at, n).ok();
 }
 
 bool CompoundFile::State::ReadRun(std::uint32_t first, std::size_t count, std::uint8_t* out) const {

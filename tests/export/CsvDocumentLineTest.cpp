@@ -282,7 +282,9 @@ TEST(CsvDocumentLine, TextsOfOtherCodePagesAreConvertedThroughUnicode) {
     ASSERT_EQ(fields.size(), kColumns);
     EXPECT_EQ(fields[2], c.title);
     const stdfs::path target = dir.Path() / "out.csv";
-    ASSERT_EQ(WriteCsvLines(target.string(), lines), 0U);
+    const Result<std::size_t> written = WriteCsvLines(target.string(), lines);
+    ASSERT_TRUE(written) << written.outcome().message();
+    ASSERT_EQ(*written, 0U);
     EXPECT_NE(ReadText(target).find(c.written), std::string::npos);
   }
 }

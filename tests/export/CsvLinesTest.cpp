@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,6 +24,9 @@ using test::ReadBytes;
 using test::RunCommand;
 using test::ShellQuote;
 using test::TempDir;
+
+// How many characters became "?", or -1 when nothing was written.
+long Replaced(const Result<std::size_t>& written) { return written ? static_cast<long>(*written) : -1; }
 
 // Written out here, not taken from the catalogue, so that a changed caption shows up.
 constexpr std::string_view kHeader =
@@ -142,13 +146,13 @@ TEST(CsvWrite, JapaneseTextRoundTripsThroughPythonsCp932) {
 TEST(CsvWrite, CharactersCp932LacksBecomeLookAlikesOrCountedQuestionMarks) {
   TempDir dir;
   const fs::path target = dir.Path() / "out.csv";
-  EXPECT_EQ(WriteCsvLines(target, {"aé日😀b\u00A0c", "〜−¥", "😀😀", "ok"}), 4U);
+  EXPECT_EQ(Replaced(WriteCsvLines(target, {"aé日😀b\u00A0c", "〜−¥", "😀😀", "ok"})), 4);
   EXPECT_EQ(ReadText(target), "ae\x93\xFA?b?c\r\n\x81\x60\x81\x7C\x5C\r\n??\r\nok\r\n");
 
-  EXPECT_EQ(WriteCsvLines(target, {"\xE6\x97x", "\xFFy", "z\xE6"}), 3U);
+  EXPECT_EQ(Replaced(WriteCsvLines(target, {"\xE6\x97x", "\xFFy", "z\xE6"})), 3);
   EXPECT_EQ(ReadText(target), "?x\r\n?y\r\nz?\r\n");
 
-  EXPECT_EQ(WriteCsvLines(target, {CsvHeaderLine()}), 0U);
+  EXPECT_EQ(Replaced(WriteCsvLines(target, {CsvHeaderLine()})), 0);
 }
 
 TEST(CsvReplace, ReplacesAnExistingTargetWholeAndKeepsItsPermissionBits) {
@@ -178,13 +182,13 @@ TEST(CsvReplace, ANewTargetGetsTheModeOfANormalNewFile) {
   TempDir dir;
   const fs::path target = dir.Path() / "new.csv";
   const mode_t old = ::umask(027);
-  const bool written = WriteCsvLines(target, {"a"}).has_value();
+  const bool written = WriteCsvLines(target, {"a"}).ok();
   ::umask(old);
   ASSERT_TRUE(written);
   EXPECT_EQ(ModeBits(target), 0640U);
 }
 
-TEST(CsvReplace, FailuresReturnFalseAndLeaveTheFolderAsItWas) {
+TEST(CsvReplace, FailuresSayWhyAndLeaveTheFolderAsItWas) {
   TempDir dir;
   const fs::path old = dir.Path() / "old.csv";
   WriteText(old, "old content\r\n");
@@ -194,30 +198,24 @@ TEST(CsvReplace, FailuresReturnFalseAndLeaveTheFolderAsItWas) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
   const std::vector<std::string> before = FolderEntries(dir.Path());
 
-  {
-    SCOPED_TRACE("target folder missing");
-    EXPECT_FALSE(WriteCsvLines(dir.Path() / "missing" / "out.csv", {"a"}));
+  const struct {
+    std::string target;
+    const char* reason;
+  } kCases[] = {
+      {(dir.Path() / "missing" / "out.csv").string(), "No such file or directory"},
+      {folderTarget.string(), "is a folder, not a file"},
+      {(old / "out.csv").string(), "Not a directory"},
+      {"", "names no file"},
+      {dir.Path().string() + "/gone/", "names no file"},
+      {fifo.string(), "is not a regular file"},
+  };
+  for (const auto& c : kCases) {
+    const Result<std::size_t> written = WriteCsvLines(c.target, {"a"});
+    EXPECT_FALSE(written) << c.target;
+    EXPECT_THAT(written.outcome().message(), ::testing::HasSubstr(c.reason)) << c.target;
   }
-  {
-    SCOPED_TRACE("target is a folder");
-    EXPECT_FALSE(WriteCsvLines(folderTarget, {"a"}));
-    EXPECT_TRUE(fs::is_directory(folderTarget));
-    EXPECT_TRUE(fs::is_empty(folderTarget));
-  }
-  {
-    SCOPED_TRACE("target path inside a file");
-    EXPECT_FALSE(WriteCsvLines(old / "out.csv", {"a"}));
-  }
-  {
-    SCOPED_TRACE("empty path or folder path");
-    EXPECT_FALSE(WriteCsvLines("", {"a"}));
-    EXPECT_FALSE(WriteCsvLines(dir.Path().string() + "/gone/", {"a"}));
-  }
-  {
-    SCOPED_TRACE("only a regular file is replaced");
-    EXPECT_FALSE(WriteCsvLines(fifo, {"a"}));
-    EXPECT_TRUE(fs::is_fifo(fifo));
-  }
+  EXPECT_TRUE(fs::is_empty(folderTarget));
+  EXPECT_TRUE(fs::is_fifo(fifo));
   EXPECT_EQ(FolderEntries(dir.Path()), before);
   EXPECT_EQ(ReadText(old), "old content\r\n");
 }
@@ -238,9 +236,9 @@ TEST(CsvReplace, AReadOnlyTargetOrOneHeldOpenIsLeftAsItWas) {
   ASSERT_TRUE(holder.Holding());
   const std::vector<std::string> before = FolderEntries(dir.Path());
 
-  EXPECT_FALSE(WriteCsvLines(readOnly, {"new"}));
-  EXPECT_FALSE(WriteCsvLines(locked, {"new"}));
-  EXPECT_FALSE(WriteCsvLines(opened, {"new"}));
+  EXPECT_EQ(WriteCsvLines(readOnly, {"new"}).outcome().kind(), FailureKind::ReadOnly);
+  EXPECT_EQ(WriteCsvLines(locked, {"new"}).outcome().kind(), FailureKind::HeldOpen);
+  EXPECT_EQ(WriteCsvLines(opened, {"new"}).outcome().kind(), FailureKind::HeldOpen);
 
   for (const fs::path& target : {readOnly, locked, opened}) EXPECT_EQ(ReadText(target), "old content\r\n") << target;
   EXPECT_EQ(ModeBits(readOnly), 0444U);
@@ -260,11 +258,11 @@ TEST(CsvReplace, AWriteFailingHalfwayKeepsTheOldTargetAndRemovesTheTemporaryFile
   rlimit small = saved;
   small.rlim_cur = 4096;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = WriteCsvLines(target, {std::string(10000, 'x')}).has_value();
+  const Result<std::size_t> written = WriteCsvLines(target, {std::string(10000, 'x')});
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
 
-  EXPECT_FALSE(written);
+  EXPECT_THAT(written.outcome().message(), ::testing::HasSubstr("File too large"));
   EXPECT_EQ(ReadText(target), "old content\r\n");
   EXPECT_EQ(FolderEntries(dir.Path()), before);
 }

@@ -17,18 +17,20 @@ class FaultyFile final : public fs::RandomAccessFile {
   FaultyFile(std::unique_ptr<fs::RandomAccessFile> inner, std::shared_ptr<FaultyFiles::Counter> counter)
       : inner_(std::move(inner)), counter_(std::move(counter)) {}
   std::uint64_t Size() const override { return inner_->Size(); }
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_->ReadAt(offset, buffer, n); }
-  bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
+  Outcome ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_->ReadAt(offset, buffer, n); }
+  Outcome WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
     ++counter_->writes;
     counter_->log.push_back({false, offset, n});
-    if (counter_->failAt != 0 && counter_->writes >= counter_->failAt) return false;
+    if (counter_->failAt != 0 && counter_->writes >= counter_->failAt) {
+      return Outcome::Failure(FailureKind::Io, "cannot write: a fault made for the test");
+    }
     return inner_->WriteAt(offset, data, n);
   }
-  bool SetTimes(std::optional<fs::Timestamp> lastAccess, std::optional<fs::Timestamp> lastWrite) override {
+  Outcome SetTimes(std::optional<fs::Timestamp> lastAccess, std::optional<fs::Timestamp> lastWrite) override {
     return inner_->SetTimes(lastAccess, lastWrite);
   }
   std::optional<fs::FileIdentity> Identity() const override { return inner_->Identity(); }
-  bool Sync() override {
+  Outcome Sync() override {
     counter_->log.push_back({true, 0, 0});
     return inner_->Sync();
   }

@@ -840,9 +840,9 @@ class CorruptingFile final : public fs::RandomAccessFile {
   CorruptingFile(std::unique_ptr<fs::RandomAccessFile> inner, std::string signature, long at)
       : inner_(std::move(inner)), signature_(std::move(signature)), at_(at) {}
   std::uint64_t Size() const override { return inner_->Size(); }
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_->ReadAt(offset, buffer, n); }
-  bool Sync() override { return inner_->Sync(); }
-  bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
+  Outcome ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_->ReadAt(offset, buffer, n); }
+  Outcome Sync() override { return inner_->Sync(); }
+  Outcome WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
     Bytes bytes(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + n);
     if (!done_ && offset > 0 && n >= 4 && std::equal(signature_.begin(), signature_.end(), bytes.begin())) {
       bytes[static_cast<std::size_t>(at_ < 0 ? static_cast<long>(n) + at_ : at_)] ^= 0x20;

@@ -181,9 +181,9 @@ class Wrapped final : public RandomAccessFile {
  public:
   explicit Wrapped(RandomAccessFile& inner) : inner_(inner) {}
   std::uint64_t Size() const override { return inner_.Size(); }
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_.ReadAt(offset, buffer, n); }
-  bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override { return inner_.WriteAt(offset, data, n); }
-  bool Sync() override { return inner_.Sync(); }
+  Outcome ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_.ReadAt(offset, buffer, n); }
+  Outcome WriteAt(std::uint64_t offset, const void* data, std::size_t n) override { return inner_.WriteAt(offset, data, n); }
+  Outcome Sync() override { return inner_.Sync(); }
 
  private:
   RandomAccessFile& inner_;

@@ -171,41 +171,6 @@ TEST_F(CopyFileTest, CopyIsSyncedBeforeItTakesTheName) {
   EXPECT_TRUE(log.back().sync) << "the last thing done to the new file is a sync";
 }
 
-TEST(DeleteFileTest, RemovesFilesOnly) {
-  test::TempDir dir;
-  const stdfs::path file = dir.Path() / "a.doc";
-  test::WriteBytes(file, {1});
-  EXPECT_TRUE(DeleteFile(file.string()));
-  EXPECT_FALSE(stdfs::exists(file));
-  EXPECT_FALSE(DeleteFile(file.string())) << "already gone";
-
-  stdfs::create_directory(dir.Path() / "folder");
-  EXPECT_FALSE(DeleteFile((dir.Path() / "folder").string()));
-  EXPECT_TRUE(stdfs::is_directory(dir.Path() / "folder"));
-}
-
-TEST(DeleteFileTest, ReadOnlyFileStaysUntilItsBitIsCleared) {
-  test::TempDir dir;
-  const std::string file = (dir.Path() / "ro.doc").string();
-  test::WriteBytes(file, {1});
-  ASSERT_TRUE(SetFileAttributes(file, kAttributeReadOnly | kAttributeHidden));
-  EXPECT_FALSE(DeleteFile(file));
-  EXPECT_TRUE(FileExistsAsFile(file));
-  ASSERT_TRUE(SetFileAttributes(file, 0));
-  EXPECT_TRUE(DeleteFile(file));
-  EXPECT_FALSE(FileExistsAsFile(file));
-}
-
-TEST(DeleteFileTest, ALinkGoesNotItsTarget) {
-  test::TempDir dir;
-  const stdfs::path file = dir.Path() / "target.doc";
-  test::WriteBytes(file, {1});
-  stdfs::create_symlink(file, dir.Path() / "link.doc");
-  EXPECT_TRUE(DeleteFile((dir.Path() / "link.doc").string()));
-  EXPECT_TRUE(stdfs::exists(file));
-  EXPECT_FALSE(stdfs::is_symlink(dir.Path() / "link.doc"));
-}
-
 TEST(EnumerateFolderFilesTest, ListsFilesInTheFileSystemsOrder) {
   test::TempDir dir;
   for (const char* name : {"a.doc", "B.DOCX", "c.docm", "~$a.doc", ".hidden.doc", "議事録.doc"}) {

@@ -347,19 +347,19 @@ TEST_P(GenericBackendTest, OrderLetsAnOwnerWhoIsNotRootChangeEverything) {
   test::GiveToOrdinaryUser(path);
   const FileRecord plain = Record(path);
 
-  ASSERT_TRUE(test::AsOrdinaryUser([&] { return SetFileAttributes(path, kAttributeReadOnly | kAttributeHidden); }));
+  ASSERT_TRUE(test::AsOrdinaryUser([&] { return SetFileAttributes(path, kAttributeReadOnly | kAttributeHidden).ok(); }));
   EXPECT_EQ(Mode(path), 0444u);
   EXPECT_EQ(Record(path).attributes, kAttributeReadOnly | kAttributeHidden) << "blob written before a-w";
   const FileRecord readOnly = Record(path);
 
-  ASSERT_TRUE(test::AsOrdinaryUser([&] { return SetFileAttributes(path, kAttributeSystem); }));
+  ASSERT_TRUE(test::AsOrdinaryUser([&] { return SetFileAttributes(path, kAttributeSystem).ok(); }));
   EXPECT_EQ(Mode(path), 0644u);
   EXPECT_EQ(Record(path).attributes, kAttributeSystem) << "u+w before the blob";
 
-  ASSERT_TRUE(test::AsOrdinaryUser([&] { return RestoreFileAttributes(path, readOnly); }));
+  ASSERT_TRUE(test::AsOrdinaryUser([&] { return RestoreFileAttributes(path, readOnly).ok(); }));
   EXPECT_EQ(Blob(path), readOnly.dosAttrib);
   EXPECT_EQ(Mode(path), 0444u);
-  ASSERT_TRUE(test::AsOrdinaryUser([&] { return RestoreFileAttributes(path, plain); }));
+  ASSERT_TRUE(test::AsOrdinaryUser([&] { return RestoreFileAttributes(path, plain).ok(); }));
   EXPECT_FALSE(Blob(path).has_value()) << "removed while writable";
   EXPECT_EQ(Mode(path), 0664u);
 }

@@ -424,10 +424,10 @@ TEST_F(CompoundFileCommitTest, AFailureBeforeTheSwitchCutsTheFileBackToItsLength
    public:
     explicit SyncFails(std::unique_ptr<fs::RandomAccessFile> inner) : inner_(std::move(inner)) {}
     std::uint64_t Size() const override { return inner_->Size(); }
-    bool ReadAt(std::uint64_t offset, void* out, std::size_t n) override { return inner_->ReadAt(offset, out, n); }
-    bool WriteAt(std::uint64_t offset, const void* in, std::size_t n) override { return inner_->WriteAt(offset, in, n); }
-    bool Sync() override { return false; }
-    bool Truncate(std::uint64_t size) override { return inner_->Truncate(size); }
+    Outcome ReadAt(std::uint64_t offset, void* out, std::size_t n) override { return inner_->ReadAt(offset, out, n); }
+    Outcome WriteAt(std::uint64_t offset, const void* in, std::size_t n) override { return inner_->WriteAt(offset, in, n); }
+    Outcome Sync() override { return Outcome::Failure(FailureKind::Io, "cannot flush: a fault made for the test"); }
+    Outcome Truncate(std::uint64_t size) override { return inner_->Truncate(size); }
 
    private:
     std::unique_ptr<fs::RandomAccessFile> inner_;

@@ -30,6 +30,12 @@ QString WithDefaultExtension(const QString& name) {
   return QFileInfo(name).fileName().contains(u'.') ? name : name + QStringLiteral(".CSV");
 }
 
+// A run that ended early says so after its counts.
+QString WithAbandonment(const QString& tally, const ProgressDialog& run) {
+  if (run.Abandoned().isEmpty()) return tally;
+  return tally + QStringLiteral("（途中で中断しました: %1）").arg(run.Abandoned());
+}
+
 }  // namespace
 
 std::optional<QString> MainWindow::AskCsvTarget() {
@@ -71,7 +77,7 @@ void MainWindow::ChangeAllFiles() {
   dialogs_.ShowModal(*batchChange_);
   // The first file is read again, so the single tab shows what the run left in it.
   SelectFirstFile();
-  statusLine_->showMessage(BatchTallyText(batchChange_->Tally()));
+  statusLine_->showMessage(WithAbandonment(BatchTallyText(batchChange_->Tally()), *batchChange_));
 }
 
 void MainWindow::ExportAllFiles() {
@@ -89,7 +95,7 @@ void MainWindow::ExportAllFiles() {
   csvExport_->Prepare(job);
   dialogs_.ShowModal(*csvExport_);
   SelectFirstFile();
-  statusLine_->showMessage(ExportTallyText(csvExport_->Tally()));
+  statusLine_->showMessage(WithAbandonment(ExportTallyText(csvExport_->Tally()), *csvExport_));
 }
 
 void MainWindow::ExportSelectedFile() {

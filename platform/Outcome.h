@@ -3,6 +3,7 @@
 // naming what failed and where. The kinds are stable (callers and the window decide by them);
 // the messages are for people and may be reworded. Header only; nothing here throws.
 
+#include <cassert>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,7 +62,9 @@ template <typename T>
 class Result {
  public:
   Result(T value) : value_(std::move(value)) {}  // NOLINT: a value converts, as with optional
-  Result(Outcome failure) : outcome_(std::move(failure)) {}  // NOLINT
+  // A success given where a failure is due is a fault of the caller: it stops a debug build, and
+  // otherwise still fails with a reason, never as a failure that says nothing.
+  Result(Outcome failure) : outcome_(Failed(std::move(failure))) {}  // NOLINT
 
   bool ok() const { return value_.has_value(); }
   explicit operator bool() const { return ok(); }
@@ -72,6 +75,12 @@ class Result {
   const T* operator->() const { return &*value_; }
 
  private:
+  static Outcome Failed(Outcome failure) {
+    assert(!failure.ok() && "a Result needs a value or a failure");
+    if (failure.ok()) return Outcome::Failure(FailureKind::Io, "an internal fault: no value and no reason");
+    return failure;
+  }
+
   std::optional<T> value_;
   Outcome outcome_ = Outcome::Success();  // while a value is held
 };

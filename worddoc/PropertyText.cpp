@@ -1,6 +1,7 @@
 #include "worddoc/PropertyText.h"
 
 #include <cstdio>
+#include <new>
 #include <optional>
 
 #include "platform/storage/CompoundFile.h"
@@ -125,8 +126,8 @@ std::string ReadPropertyText(const std::string& path, const storage::Guid& fmtid
     if (!file) return {};
     const auto set = storage::ReadPropertySet(*file, fmtid);
     return set ? PropertyTextOf(*set, fmtid, pid) : std::string();
-  } catch (const std::exception&) {
-    return {};
+  } catch (const std::bad_alloc&) {
+    return {};  // shown as a value that cannot be read
   }
 }
 

@@ -46,6 +46,7 @@ ProgressDialog::ProgressDialog(const QString& caption, QWidget* parent)
 
 void ProgressDialog::Reset() {
   cancel_ = false;
+  abandoned_.clear();
   documentLabel->clear();
   percentLabel->setText(QStringLiteral("0%"));
   progressBar->setValue(0);
@@ -58,8 +59,9 @@ void ProgressDialog::TimerFired() {
   running_ = true;
   try {
     Run();
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     // The loops count a document's failure themselves; whatever else went wrong ends the run here.
+    abandoned_ = QString::fromLocal8Bit(error.what());
   }
   running_ = false;
   if (isVisible()) CloseDialog();

@@ -41,6 +41,9 @@ class ProgressDialog : public QDialog {
   // Escape and the window frame's close button: ignored while the work is prepared or runs.
   void reject() override;
 
+  // Why the last run ended before its end (memory ran out, say); empty when it did not.
+  const QString& Abandoned() const { return abandoned_; }
+
  protected:
   ProgressDialog(const QString& caption, QWidget* parent);
 
@@ -66,6 +69,7 @@ class ProgressDialog : public QDialog {
 
   bool cancel_ = false;
   bool running_ = false;  // the timer's event is at work; the dialog closes only at its end
+  QString abandoned_;
 };
 
 }  // namespace kestrel::app

@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -287,6 +288,9 @@ TEST_F(BatchRunTest, AnEntryOfAnUnknownMethodFailsWithItsReasonAndNoDialog) {
       << ToolTipOf(1).toStdString();
   EXPECT_EQ(View().statusLine->currentMessage(), QStringLiteral("一括変更: 変更 1 件、失敗 1 件、未処理 0 件"));
   kestrel::test::ExpectUnchanged(before, kestrel::test::TakeFileSnapshot(unknown.toStdString()));
+  for (const QWidget* widget : QApplication::allWidgets()) {
+    EXPECT_EQ(widget->thread(), QApplication::instance()->thread()) << widget->metaObject()->className();
+  }
 }
 
 TEST_F(BatchRunTest, WithTheBackupBoxEachDocumentIsCopiedBeforeItChanges) {

@@ -1,6 +1,8 @@
 #include "change/ApplyChange.h"
 
+#include <memory>
 #include <optional>
+#include <utility>
 
 #include "catalogue/DocumentKind.h"
 #include "platform/fs/FileState.h"
@@ -116,38 +118,67 @@ ChangeRequest ChangeRequest::Batch(const catalogue::BatchValues& values) {
   return request;
 }
 
-Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path, const ChangeRequest& request) {
+struct PreparedChange::Plan {
+  std::string path;
+  reading::OpenedDocument document;
+  bool storesNew = false;
+  std::optional<fs::FileRecord> wanted;  // nullopt: nothing to write
+};
+
+PreparedChange::PreparedChange(std::unique_ptr<Plan> plan) : plan_(std::move(plan)) {}
+PreparedChange::PreparedChange(PreparedChange&&) noexcept = default;
+PreparedChange& PreparedChange::operator=(PreparedChange&&) noexcept = default;
+PreparedChange::~PreparedChange() = default;
+
+bool PreparedChange::AlreadySo() const { return !plan_->wanted; }
+
+Result<PreparedChange> PrepareChange(ooxml::PackageProperties& packages, const std::string& path,
+                                     const ChangeRequest& request) {
   Result<reading::OpenedDocument> document = reading::OpenDocument(packages, path);
   if (!document) return document.outcome();
-  const fs::FileRecord& record = document->record;
+  auto plan = std::make_unique<PreparedChange::Plan>(PreparedChange::Plan{path, std::move(*document), false, std::nullopt});
+  const fs::FileRecord& record = plan->document.record;
   // What another program has open would be saved over our change later: refuse it untouched. One
   // that writes the file refused us the read lock.
   const fs::OwnerFileNaming ownerFile = catalogue::ApplicationOf(path) == catalogue::Application::Word
                                             ? fs::OwnerFileNaming::Shortened
                                             : fs::OwnerFileNaming::WholeName;
-  if (document->opened.kind() == FailureKind::HeldOpen || fs::LockFileBeside(path, ownerFile)) {
+  if (plan->document.opened.kind() == FailureKind::HeldOpen || fs::LockFileBeside(path, ownerFile)) {
     return Outcome::Failure(FailureKind::HeldOpen,
                             "held open by another program (a lock on it, or a lock file of LibreOffice or Office beside it)");
   }
-  if (!document->opened) return document->opened;
-  catalogue::PropertyDocument& properties = *document->document;
+  if (!plan->document.opened) return plan->document.opened;
+  catalogue::PropertyDocument& properties = *plan->document.document;
   const Result<bool> storesNew = properties.Plan(request.rows);
   if (!storesNew) return storesNew.outcome();
+  plan->storesNew = *storesNew;
   const fs::FileTimestamps times = NewFileTimes(record.times, request.times);
   const std::uint32_t attributes = NewAttributeWord(record.attributes, request.attributes);
-  if (!*storesNew && times == record.times && attributes == record.attributes) return Outcome::AlreadySo();
+  if (!*storesNew && times == record.times && attributes == record.attributes) return PreparedChange(std::move(plan));
 
   // Everything the document must end with is decided, and refused when it could not be kept,
   // before anything is written.
-  const Result<fs::FileRecord> wanted = fs::PlanFileState(
+  Result<fs::FileRecord> wanted = fs::PlanFileState(
       record, attributes, times,
       *storesNew && properties.WritesNewFile() ? fs::StateTarget::NewFile : fs::StateTarget::SameFile);
   if (!wanted) return wanted.outcome();
-  Outcome changed = *storesNew ? properties.Write(*wanted) : ChangeFileStateOnly(path, *wanted);
+  plan->wanted = std::move(*wanted);
+  return PreparedChange(std::move(plan));
+}
+
+Outcome PreparedChange::Write() {
+  if (!plan_->wanted) return Outcome::AlreadySo();
+  const fs::FileRecord& wanted = *plan_->wanted;
+  Outcome changed = plan_->storesNew ? plan_->document.document->Write(wanted) : ChangeFileStateOnly(plan_->path, wanted);
   if (!changed) return changed;
-  const std::optional<fs::FileRecord> found = fs::ReadFileRecord(path);
+  const std::optional<fs::FileRecord> found = fs::ReadFileRecord(plan_->path);
   if (!found) return Outcome::Failure(FailureKind::Io, "was changed, but its attributes cannot be read back");
-  return fs::CheckFileState(*found, *wanted);
+  return fs::CheckFileState(*found, wanted);
+}
+
+Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path, const ChangeRequest& request) {
+  Result<PreparedChange> prepared = PrepareChange(packages, path, request);
+  return prepared ? prepared->Write() : prepared.outcome();
 }
 
 }  // namespace kestrel::change

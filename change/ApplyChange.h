@@ -3,6 +3,7 @@
 // from the values of the single tab or of the batch tab.
 // Nothing here throws.
 
+#include <memory>
 #include <string>
 
 #include "catalogue/ChangeChoices.h"
@@ -59,5 +60,31 @@ struct ChangeRequest {
 // nothing and syncs nothing: Outcome::AlreadySo. Success means the bits and the creation time
 // read back as asked; a failure names what failed. Never throws.
 Outcome ApplyChange(ooxml::PackageProperties& packages, const std::string& path, const ChangeRequest& request);
+
+// ApplyChange in its two halves, so that a backup can go between them: the document taken up and
+// everything planned (its reading lock held, nothing written), then the write.
+class PreparedChange {
+ public:
+  PreparedChange(PreparedChange&&) noexcept;
+  PreparedChange& operator=(PreparedChange&&) noexcept;
+  ~PreparedChange();
+
+  // The document already holds everything asked for: Write would write nothing.
+  bool AlreadySo() const;
+  // Writes the plan and checks what reads back, as ApplyChange; AlreadySo without writing.
+  Outcome Write();
+
+ private:
+  friend Result<PreparedChange> PrepareChange(ooxml::PackageProperties&, const std::string&, const ChangeRequest&);
+  struct Plan;
+  explicit PreparedChange(std::unique_ptr<Plan> plan);
+  std::unique_ptr<Plan> plan_;
+};
+
+// The first half: fails with every refusal ApplyChange finds before it writes (missing, held open,
+// unreadable, a value that cannot be stored, a state that could not be kept). The document answers
+// through `packages` until the change is written or dropped.
+Result<PreparedChange> PrepareChange(ooxml::PackageProperties& packages, const std::string& path,
+                                     const ChangeRequest& request);
 
 }  // namespace kestrel::change

@@ -64,17 +64,22 @@ int RunSet(ArgumentScanner& args, Console& console) {
       files.size(),
       [&](std::size_t index, std::size_t worker) {
         const std::string& path = files[index].given;
+        using Step = SetOutcome::Step;
+        if (backup && !turns.Open()) return SetOutcome{Step::NotTouched};
+        // What would refuse the change is found before its backup: such a document fails with its
+        // reason, gets no backup, and the run goes on.
+        Result<change::PreparedChange> change = change::PrepareChange(packages[worker], path, request);
         if (backup) {
-          using Step = SetOutcome::Step;
-          if (!turns.Open()) return SetOutcome{Step::NotTouched};
-          Result<change::PreparedBackup> prepared = change::PrepareBackup(path);
+          std::optional<Result<change::PreparedBackup>> copy;
+          if (change && !change->AlreadySo()) copy.emplace(change::PrepareBackup(path));
           if (!turns.WaitFor(index)) return SetOutcome{Step::NotTouched};
-          const Outcome backedUp = prepared ? change::PutBackupInPlace(*prepared) : prepared.outcome();
+          Outcome backedUp = Outcome::Success();
+          if (copy) backedUp = *copy ? change::PutBackupInPlace(**copy) : copy->outcome();
           turns.Done(index, backedUp.ok());
           if (!backedUp) return SetOutcome{Step::BackupFailed, backedUp};
-          change::SyncBackupName(*prepared);
+          if (copy) change::SyncBackupName(**copy);
         }
-        return SetOutcome{SetOutcome::Step::Changed, change::ApplyChange(packages[worker], path, request)};
+        return SetOutcome{Step::Changed, change ? change->Write() : change.outcome()};
       },
       [&](std::size_t index, const SetOutcome& set) {
         allChanged = Report(console, files[index].given, set) && allChanged;

@@ -48,7 +48,11 @@ void BatchChangeDialog::Run() {
 bool BatchChangeDialog::ChangeDocument(int index) {
   FileListModel& files = batch_->files;
   const std::string path = NativePath(files.Path(index));
-  if (batch_->backup) {
+  // What would refuse the change is found before its backup: such a document fails with its
+  // reason, gets no backup, and the run goes on.
+  Result<change::PreparedChange> prepared =
+      RunOffThread([&] { return change::PrepareChange(batch_->packages, path, batch_->request); });
+  if (prepared && !prepared->AlreadySo() && batch_->backup) {
     const Outcome backedUp = RunOffThread([&path] { return change::BackUpDocument(path); });
     if (!backedUp) {
       // The run ends at a document it could not back up, without a message box; the window's
@@ -62,7 +66,7 @@ bool BatchChangeDialog::ChangeDocument(int index) {
   }
   PendingEvents();
   // The dialog goes on painting while a large package is rewritten; a cancel counts afterwards.
-  const Outcome changed = RunOffThread([&] { return change::ApplyChange(batch_->packages, path, batch_->request); });
+  const Outcome changed = prepared ? RunOffThread([&] { return prepared->Write(); }) : prepared.outcome();
   ++(changed ? tally_.changed : tally_.failed);
   // The list cannot change while the dialog blocks the window; the check keeps a surprise harmless.
   if (index < files.rowCount()) {

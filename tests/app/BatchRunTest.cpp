@@ -341,6 +341,30 @@ TEST_F(BatchRunTest, AFailedBackupEndsTheRunThereWithoutAMessage) {
   EXPECT_FALSE(Progress().isVisible());
 }
 
+// A document held open elsewhere would not be changed anyway: it fails with its reason and gets
+// no backup, and every other document is backed up and changed.
+TEST_F(BatchRunTest, WithBackupsADocumentHeldOpenFailsAloneWithoutABackup) {
+  const QStringList paths = Copies(4);
+  AddByDialog(paths);
+  const kestrel::test::LockHolder holder(paths[1].toStdString(), true);
+  ASSERT_TRUE(holder.Holding());
+  const kestrel::test::FileSnapshot held = kestrel::test::TakeFileSnapshot(paths[1].toStdString());
+  AskForNothing();
+  Include(0, QStringLiteral("changed"));
+  View().batchBackupBox->setChecked(true);
+  Run();
+  EXPECT_EQ(Statuses(), (std::vector<FileStatus>{FileStatus::Changed, FileStatus::ChangeError, FileStatus::Changed,
+                                                 FileStatus::Changed}));
+  EXPECT_TRUE(ToolTipOf(1).contains(QStringLiteral("held open"))) << ToolTipOf(1).toStdString();
+  for (int i : {0, 2, 3}) {
+    EXPECT_EQ(Title(paths[i]), "changed");
+    EXPECT_TRUE(stdfs::exists(change::BackupFileName(paths[i].toStdString()))) << i;
+  }
+  kestrel::test::ExpectUnchanged(held, kestrel::test::TakeFileSnapshot(paths[1].toStdString()));
+  EXPECT_FALSE(stdfs::exists(change::BackupFileName(paths[1].toStdString())));
+  EXPECT_EQ(View().statusLine->currentMessage(), QStringLiteral("一括変更: 変更 3 件、失敗 1 件、未処理 0 件"));
+}
+
 TEST_F(BatchRunTest, ACancelDuringTheSecondOfFiveFinishesItAndStopsThere) {
   const QStringList paths = Copies(5);
   AddByDialog(paths);

@@ -273,6 +273,23 @@ TEST(CliSet, AFailedBackupEndsTheRunLikeTheBatchRun) {
   EXPECT_FALSE(fs::exists(dir.Path() / "c.docx.bak"));
 }
 
+TEST(CliSet, WithBackupsADocumentHeldOpenFailsAloneWithoutABackup) {
+  const TempDir dir;
+  const fs::path held = dir.Copy(DataFile("lo-ascii-full.doc"), "a.doc");
+  dir.Copy(DataFile("lo-ascii-full.docx"), "b.docx");
+  WriteBytes(dir.Path() / ".~lock.a.doc#", {','});
+  const std::vector<std::uint8_t> original = ReadBytes(held);
+
+  const CliResult result = RunCli({"set", "--backup", "--author", "X", "a.doc", "b.docx"}, dir.Path());
+
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "change error: a.doc\nchanged: b.docx\n");
+  EXPECT_THAT(result.err, HasSubstr("a.doc: held open by another program"));
+  EXPECT_EQ(ReadBytes(held), original);
+  EXPECT_FALSE(fs::exists(dir.Path() / "a.doc.bak"));
+  EXPECT_TRUE(fs::exists(dir.Path() / "b.docx.bak"));
+}
+
 TEST(CliSet, SaysWhenTheEarlierBackupIsHeldOpen) {
   const TempDir dir;
   const fs::path file = dir.Copy(DataFile("lo-ascii-full.doc"), "a.doc");

@@ -43,6 +43,7 @@ QString ReadOutcomeText(const Outcome& outcome) {
 }
 
 QString ChangeOutcomeText(const Outcome& outcome) {
+  if (outcome.alreadySo()) return QStringLiteral("変更なし (すでにその値です)");
   return outcome ? QStringLiteral("変更しました") : Why(QStringLiteral("変更できませんでした"), outcome);
 }
 
@@ -51,10 +52,9 @@ QString BackupFailureText(const Outcome& outcome) {
 }
 
 QString BatchTallyText(const BatchTally& tally) {
-  QString text = QStringLiteral("一括変更: 変更 %1 件、失敗 %2 件、未処理 %3 件")
-                     .arg(tally.changed)
-                     .arg(tally.failed)
-                     .arg(tally.notReached);
+  QString text = QStringLiteral("一括変更: 変更 %1 件、").arg(tally.changed);
+  if (tally.alreadySo > 0) text += QStringLiteral("(うち変更なし %1 件)、").arg(tally.alreadySo);
+  text += QStringLiteral("失敗 %1 件、未処理 %2 件").arg(tally.failed).arg(tally.notReached);
   if (!tally.stoppedAt.isEmpty()) {
     text += QStringLiteral("。%1 で中止しました。").arg(tally.stoppedAt) + BackupFailureText(tally.backupFailure);
   }
@@ -63,7 +63,7 @@ QString BatchTallyText(const BatchTally& tally) {
 
 QString ExportTallyText(const ExportTally& tally) {
   if (tally.cancelled) return QStringLiteral("CSV出力: キャンセルしました");
-  if (!tally.saved) return QStringLiteral("CSV出力: ファイルを保存できませんでした");
+  if (!tally.saved) return Why(QStringLiteral("CSV出力: ファイルを保存できませんでした"), tally.saved);
   QString text = QStringLiteral("CSV出力: %1 件を出力しました。%2 文字を「?」に置き換えました")
                      .arg(tally.written)
                      .arg(tally.replaced);

@@ -16,6 +16,7 @@ QString BackupFailureText(const Outcome& outcome);
 // What a batch change did, for the status bar once it has ended.
 struct BatchTally {
   int changed = 0;
+  int alreadySo = 0;  // of the changed ones: they held every value already, and nothing was written
   int failed = 0;
   int notReached = 0;
   QString stoppedAt;  // the document whose failed backup ended the run, if one did
@@ -29,7 +30,7 @@ struct ExportTally {
   int leftOut = 0;
   Outcome firstLeftOut = Outcome::Success();  // why the first document left out was
   int replaced = 0;  // characters written as "?": code page 932 has nothing like them
-  bool saved = true;
+  Outcome saved = Outcome::Success();  // why the file could not be saved
   bool cancelled = false;  // nothing was written
 };
 QString ExportTallyText(const ExportTally& tally);

@@ -68,6 +68,7 @@ bool BatchChangeDialog::ChangeDocument(int index) {
   // The dialog goes on painting while a large package is rewritten; a cancel counts afterwards.
   const Outcome changed = prepared ? RunOffThread([&] { return prepared->Write(); }) : prepared.outcome();
   ++(changed ? tally_.changed : tally_.failed);
+  if (changed.alreadySo()) ++tally_.alreadySo;
   // The list cannot change while the dialog blocks the window; the check keeps a surprise harmless.
   if (index < files.rowCount()) {
     files.SetStatus(index, changed ? FileStatus::Changed : FileStatus::ChangeError, ChangeOutcomeText(changed));

@@ -61,7 +61,7 @@ void CsvExportDialog::Run() {
 
 void SaveLines(ExportTally& tally, const std::string& target, const std::vector<std::string>& lines) {
   const Result<std::size_t> replaced = csv::WriteCsvLines(target, lines);
-  tally.saved = replaced.ok();
+  tally.saved = replaced ? Outcome::Success() : replaced.outcome();
   tally.replaced = replaced ? static_cast<int>(*replaced) : 0;
 }
 

@@ -365,6 +365,24 @@ TEST_F(BatchRunTest, WithBackupsADocumentHeldOpenFailsAloneWithoutABackup) {
   EXPECT_EQ(View().statusLine->currentMessage(), QStringLiteral("一括変更: 変更 3 件、失敗 1 件、未処理 0 件"));
 }
 
+// A document that already holds every value is not written, so it needs no backup, and the
+// window says so apart from the documents it changed.
+TEST_F(BatchRunTest, DocumentsThatAlreadyHoldTheValuesAreCountedApartAndGetNoBackup) {
+  const QStringList paths = Copies(2);
+  AddByDialog(paths);
+  AskForNothing();
+  Include(0, QStringLiteral("same"));
+  Run();
+  View().batchBackupBox->setChecked(true);
+  Run();
+  EXPECT_EQ(View().statusLine->currentMessage(),
+            QStringLiteral("一括変更: 変更 2 件、(うち変更なし 2 件)、失敗 0 件、未処理 0 件"));
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(ToolTipOf(i).contains(QStringLiteral("変更なし (すでにその値です)"))) << ToolTipOf(i).toStdString();
+    EXPECT_FALSE(stdfs::exists(change::BackupFileName(paths[i].toStdString()))) << i;
+  }
+}
+
 TEST_F(BatchRunTest, ACancelDuringTheSecondOfFiveFinishesItAndStopsThere) {
   const QStringList paths = Copies(5);
   AddByDialog(paths);

@@ -67,6 +67,6 @@ bool DesktopDialogs::AskYesNo(QWidget* owner, const QString& text, const QString
 
 void DesktopDialogs::ShowModal(QDialog& dialog) { dialog.exec(); }
 
-void DesktopDialogs::OpenWithDefaultHandler(const QUrl& url) { QDesktopServices::openUrl(url); }
+bool DesktopDialogs::OpenWithDefaultHandler(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 }  // namespace kestrel::app

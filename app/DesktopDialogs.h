@@ -13,7 +13,7 @@ class DesktopDialogs final : public Dialogs {
   void ShowMessage(QWidget* owner, const QString& text, const QString& title) override;
   bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
   void ShowModal(QDialog& dialog) override;
-  void OpenWithDefaultHandler(const QUrl& url) override;
+  bool OpenWithDefaultHandler(const QUrl& url) override;
 };
 
 // Text|patterns pairs ("Word files|*.DOC;*.DOCX|...") as Qt writes name filters, the first one

@@ -38,8 +38,8 @@ class Dialogs {
   // Shows one of the program's own windows modally and returns when it is closed.
   virtual void ShowModal(QDialog& dialog) = 0;
 
-  // The result is not looked at: a missing file or handler simply does nothing.
-  virtual void OpenWithDefaultHandler(const QUrl& url) = 0;
+  // False when the desktop could not open it (no handler, a missing file).
+  virtual bool OpenWithDefaultHandler(const QUrl& url) = 0;
 };
 
 }  // namespace kestrel::app

@@ -8,6 +8,7 @@
 #include "app/MainWindow.h"
 #include "app/dialogs/HintsDialog.h"
 #include "app/dialogs/AboutDialog.h"
+#include "app/dialogs/HelpWindow.h"
 
 namespace kestrel::app {
 
@@ -28,8 +29,14 @@ void MainWindow::ShowAbout() {
 void MainWindow::ShowHelp() {
   CloseEditors();
   // Found from the executable, wherever the program was started from.
-  dialogs_.OpenWithDefaultHandler(
-      QUrl::fromLocalFile(DataFilePath(QCoreApplication::applicationDirPath(), QStringLiteral("Help.html"))));
+  const QUrl page = QUrl::fromLocalFile(DataFilePath(QCoreApplication::applicationDirPath(), QStringLiteral("Help.html")));
+  if (dialogs_.OpenWithDefaultHandler(page)) return;
+  // A desktop without a browser for it still gets its help.
+  auto* window = findChild<HelpWindow*>(QStringLiteral("helpWindow"), Qt::FindDirectChildrenOnly);
+  if (window == nullptr) window = new HelpWindow(page, this);
+  window->show();
+  window->raise();
+  window->activateWindow();
 }
 
 void MainWindow::ShowOnlineHelp() {

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -160,16 +161,21 @@ void MainWindow::BuildCommands() {
                              QStringLiteral("フォルダからファイル追加(&D)"));
   removeAction_ = Command(this, "removeAction", QStringLiteral("削除"), QStringLiteral("削除(&R)"));
   removeAllAction_ = Command(this, "removeAllAction", QStringLiteral("全て削除"), QStringLiteral("全て削除(&L)"));
-  savePresetAction_ = Command(this, "savePresetAction", QStringLiteral("既定保存"));
-  loadPresetAction_ = Command(this, "loadPresetAction", QStringLiteral("既定のインポート"));
-  importFromSelectedAction_ =
-      Command(this, "importFromSelectedAction", QStringLiteral("選択したファイルからインポート"));
+  savePresetAction_ = Command(this, "savePresetAction", QStringLiteral("既定保存"), QStringLiteral("既定保存(&P)"));
+  loadPresetAction_ =
+      Command(this, "loadPresetAction", QStringLiteral("既定のインポート"), QStringLiteral("既定のインポート(&L)"));
+  importFromSelectedAction_ = Command(this, "importFromSelectedAction", QStringLiteral("選択したファイルからインポート"),
+                                      QStringLiteral("選択したファイルからインポート(&I)"));
   // Spelled out: the desktop's standard keys differ by platform theme, and some have none.
   addFilesAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   addFolderAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
   // Delete removes a file only where the file list has the focus: elsewhere it edits text.
   removeAction_->setShortcut(QKeySequence(Qt::Key_Delete));
   removeAction_->setShortcutContext(Qt::WidgetShortcut);
+  // Keys a text field leaves alone.
+  savePresetAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+  loadPresetAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+  importFromSelectedAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
 }
 
 QWidget* MainWindow::BuildFileSide() {
@@ -271,6 +277,32 @@ void MainWindow::BuildMenus() {
   exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   // Closing asks nothing and saves nothing.
   connect(exitAction, &QAction::triggered, this, &QWidget::close);
+  // Every button's command by keyboard too; a disabled button ignores its item.
+  QMenu* changeMenu = mainMenu->addMenu(QStringLiteral("変更(&C)"));
+  const std::array<std::tuple<QString, const char*, QPushButton*, QKeySequence>, 4> buttonItems = {{
+      {QStringLiteral("選択したファイルを変更(&C)"), "changeSelectedAction", changeSelectedButton_,
+       QKeySequence(Qt::CTRL | Qt::Key_S)},
+      {QStringLiteral("一括変更を実行(&B)"), "changeAllAction", changeAllButton_, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+      {QStringLiteral("選択したファイルをCSV出力(&E)"), "exportSelectedAction", exportSelectedButton_,
+       QKeySequence(Qt::CTRL | Qt::Key_E)},
+      {QStringLiteral("全てのファイルをCSV出力(&V)"), "exportAllAction", exportAllButton_,
+       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)},
+  }};
+  for (const auto& [text, name, button, keys] : buttonItems) {
+    QAction* item = Named(changeMenu->addAction(text), name);
+    item->setShortcut(keys);
+    connect(item, &QAction::triggered, button, &QPushButton::click);
+  }
+  changeMenu->addSeparator();
+  changeMenu->addActions({savePresetAction_, loadPresetAction_, importFromSelectedAction_});
+  // The tabs from anywhere in the window, as in a browser.
+  for (const auto& [keys, step] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                                   {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                                   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+                                   {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}}) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this,
+            [this, step = step] { tabs_->setCurrentIndex((tabs_->currentIndex() + step + tabs_->count()) % tabs_->count()); });
+  }
   QMenu* helpMenu = mainMenu->addMenu(QStringLiteral("ヘルプ(&H)"));
   const std::array<std::tuple<QString, const char*, void (MainWindow::*)()>, 6> helpItems = {{
       {QStringLiteral("ヘルプ(&H)"), "helpAction", &MainWindow::ShowHelp},

@@ -4,11 +4,16 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTextBrowser>
 #include <QTest>
 
 #include "app/InPlaceEditors.h"
 #include "app/PropertyListView.h"
+#include "app/dialogs/HelpWindow.h"
 #include "tests/app/MainWindowFixture.h"
 
 namespace kestrel::app::test {
@@ -23,6 +28,48 @@ TEST_F(HelpTest, TheHelpMenuOpensTheHelpPageBesideTheExecutableWhateverTheCurren
   std::filesystem::current_path(previous);
   ASSERT_EQ(dialogs_.opened.size(), 1U);
   EXPECT_EQ(dialogs_.opened[0], QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.html")));
+}
+
+TEST_F(HelpTest, F1ShowsTheHelpPageInAWindowOfItsOwnWhereTheDesktopCannotOpenIt) {
+  dialogs_.handlerOpens = false;
+  Window().activateWindow();
+  QTest::keyClick(&Window(), Qt::Key_F1);
+  const auto* help = Window().findChild<HelpWindow*>(QStringLiteral("helpWindow"));
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  EXPECT_EQ(help->browser->source(), dialogs_.opened.at(0));
+}
+
+// Every command of the window is in a menu with its Alt letter, and no two share a key.
+TEST_F(HelpTest, EveryMenuItemHasItsLetterAndNoKeyServesTwo) {
+  QStringList keys;
+  for (const QAction* menu : Window().menuBar()->actions()) {
+    for (const QAction* item : menu->menu()->actions()) {
+      if (item->isSeparator()) continue;
+      EXPECT_TRUE(item->text().contains(QStringLiteral("(&"))) << item->text().toStdString();
+      if (!item->shortcut().isEmpty()) keys << item->shortcut().toString();
+    }
+  }
+  const int count = static_cast<int>(keys.size());
+  keys.removeDuplicates();
+  EXPECT_EQ(keys.size(), count) << keys.join(u' ').toStdString();
+  for (const char* name : {"changeSelectedAction", "changeAllAction", "exportSelectedAction", "exportAllAction",
+                           "savePresetAction", "loadPresetAction", "importFromSelectedAction"}) {
+    const auto* action = Window().findChild<QAction*>(QString::fromLatin1(name));
+    ASSERT_NE(action, nullptr) << name;
+    EXPECT_FALSE(action->shortcut().isEmpty()) << name;
+  }
+}
+
+TEST_F(HelpTest, CtrlTabAndCtrlPageKeysSwitchTabsFromAnywhere) {
+  Window().activateWindow();
+  View().singleProperties->setFocus();
+  QTest::keyClick(View().singleProperties, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(View().tabs->currentIndex(), 1);
+  QTest::keyClick(View().batchProperties, Qt::Key_PageUp, Qt::ControlModifier);
+  EXPECT_EQ(View().tabs->currentIndex(), 0);
+  QTest::keyClick(View().singleProperties, Qt::Key_PageUp, Qt::ControlModifier);
+  EXPECT_EQ(View().tabs->currentIndex(), 1);
 }
 
 TEST(HelpPage, LiesBesideTheProgram) {

@@ -73,7 +73,7 @@ class PhotographingDialogs final : public kestrel::app::Dialogs {
     Save(dialog, folder_, dialog.windowTitle() == QStringLiteral("ヘルプヒント") ? "hint.png" : "about.png");
     dialog.hide();
   }
-  void OpenWithDefaultHandler(const QUrl&) override {}
+  bool OpenWithDefaultHandler(const QUrl&) override { return true; }
 
  private:
   // The run lets pending events through between its steps; a zero timer looks in each time.

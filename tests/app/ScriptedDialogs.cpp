@@ -61,6 +61,9 @@ void ScriptedDialogs::ShowModal(QDialog& dialog) {
   if (dynamic_cast<ProgressDialog*>(&dialog) != nullptr) dialog.exec();
 }
 
-void ScriptedDialogs::OpenWithDefaultHandler(const QUrl& url) { opened.push_back(url); }
+bool ScriptedDialogs::OpenWithDefaultHandler(const QUrl& url) {
+  opened.push_back(url);
+  return handlerOpens;
+}
 
 }  // namespace kestrel::app::test

@@ -26,12 +26,13 @@ class ScriptedDialogs final : public Dialogs {
   void ShowMessage(QWidget* owner, const QString& text, const QString& title) override;
   bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
   void ShowModal(QDialog& dialog) override;
-  void OpenWithDefaultHandler(const QUrl& url) override;
+  bool OpenWithDefaultHandler(const QUrl& url) override;
 
   std::deque<std::optional<QStringList>> fileAnswers;
   std::deque<std::optional<QString>> folderAnswers;
   std::deque<std::optional<QString>> saveAnswers;
   std::deque<bool> yesNoAnswers;
+  bool handlerOpens = true;  // what OpenWithDefaultHandler answers
 
   std::vector<QString> filters;
   std::vector<QString> prompts;

@@ -67,13 +67,19 @@ void FileTimesGroup::BuildRow(Tab tab, Row row, QGridLayout& grid) {
   // Made in the order Tab moves through them: label, box, date, box, time.
   int column = 0;
   grid.addWidget(new QLabel(QString::fromUtf8(definition.label), this), row, column++);
+  // Names a screen reader tells apart: the row's time without its colon, then the part.
+  const QString time = QString::fromUtf8(definition.label).chopped(1);
   if (withBoxes) grid.addWidget(built.dateBox = BoxBefore(tab, definition.date, this), row, column++);
   built.date = NewDatePicker(this);
   built.date->setObjectName(WidgetName(tab, definition.date));
+  built.date->setAccessibleName(time + QStringLiteral("の日付"));
+  if (withBoxes) built.dateBox->setAccessibleName(time + QStringLiteral("の日付を変更する"));
   grid.addWidget(built.date, row, column++);
   if (withBoxes) grid.addWidget(built.timeBox = BoxBefore(tab, definition.time, this), row, column++);
   built.time = NewTimePicker(this);
   built.time->setObjectName(WidgetName(tab, definition.time));
+  built.time->setAccessibleName(time + QStringLiteral("の時刻"));
+  if (withBoxes) built.timeBox->setAccessibleName(time + QStringLiteral("の時刻を変更する"));
   grid.addWidget(built.time, row, column);
   if (!withBoxes) {
     // A time that cannot be shown leaves its date picker at the first date, shown blank.

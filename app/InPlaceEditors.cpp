@@ -102,6 +102,9 @@ InPlaceEditors::InPlaceEditors(QWidget& window, PropertyListView& firstList)
   numberEditor->setObjectName(QStringLiteral("numberEditor"));
   numberBox->setObjectName(QStringLiteral("numberBox"));
   numberSpinner->setObjectName(QStringLiteral("numberSpinner"));
+  editorDate->setAccessibleName(QStringLiteral("値の日付"));
+  editorTime->setAccessibleName(QStringLiteral("値の時刻"));
+  numberBox->setAccessibleName(QStringLiteral("値"));
 
   for (QWidget* picker : {static_cast<QWidget*>(editorDate), static_cast<QWidget*>(editorTime)}) {
     QFont font = picker->font();

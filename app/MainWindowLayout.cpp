@@ -2,6 +2,9 @@
 #include <array>
 #include <tuple>
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QCheckBox>
 #include <QActionEvent>
@@ -102,6 +105,22 @@ QWidget* ToolBar(QWidget* parent, std::initializer_list<ToolCommand> commands, i
 }
 
 // A command of a tool button: its caption on the button, `menuText` in the menus.
+// Both tabs have a 変更 button, a read-only box and a creation date: a screen reader tells them
+// apart by the tab each control is on, which its name ends with and its description says.
+void NameControlsFor(QWidget& tab, const QString& tabName) {
+  for (QWidget* control : tab.findChildren<QWidget*>()) {
+    const auto* button = qobject_cast<QAbstractButton*>(control);
+    const bool named = button != nullptr || qobject_cast<QAbstractSpinBox*>(control) != nullptr ||
+                       qobject_cast<QAbstractItemView*>(control) != nullptr;
+    if (!named) continue;
+    QString name = control->accessibleName();
+    if (name.isEmpty() && button != nullptr) name = button->text().remove(u'&');
+    if (name.isEmpty()) continue;  // a part of another control: a table's corner, a tab bar's arrows
+    control->setAccessibleName(name + QStringLiteral("（%1）").arg(tabName));
+    control->setAccessibleDescription(QStringLiteral("%1のタブ").arg(tabName));
+  }
+}
+
 QAction* Command(QWidget* window, const char* name, const QString& caption, const QString& menuText = {}) {
   auto* action = Named(new QAction(menuText.isEmpty() ? caption : menuText, window), name);
   action->setIconText(caption);
@@ -144,6 +163,7 @@ void MainWindow::BuildWindow() {
   tabs_->setFixedWidth(kRightWidth);
   tabs_->addTab(BuildSingleTab(), QStringLiteral("単一変更"));
   tabs_->addTab(BuildBatchTab(), QStringLiteral("一括変更"));
+  for (int tab = 0; tab < tabs_->count(); ++tab) NameControlsFor(*tabs_->widget(tab), tabs_->tabText(tab));
   row->addWidget(tabs_);
   setCentralWidget(central);
   BuildMenus();
@@ -191,6 +211,7 @@ QWidget* MainWindow::BuildFileSide() {
                             kFileToolWidth));
 
   fileList_ = Named(new FileListView(side), "fileList");
+  fileList_->setAccessibleName(QStringLiteral("ファイル一覧"));
   files_ = new FileListModel(icons_, fileList_);
   fileList_->setModel(files_);
   fileList_->addAction(removeAction_);
@@ -202,6 +223,7 @@ QWidget* MainWindow::BuildSingleTab() {
   auto* tab = Named(new QWidget(this), "singleTab");
   QVBoxLayout* column = PageLayout(tab);
   singleProperties_ = Named(new PropertyListView(false, tab), "singleProperties");
+  singleProperties_->setAccessibleName(QStringLiteral("プロパティ"));
   // F2 and Enter open the selected row's editor as a click on its value does.
   connect(singleProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditSingleValueAt);
   column->addWidget(singleProperties_, 1);
@@ -226,6 +248,7 @@ QWidget* MainWindow::BuildBatchTab() {
                              {"importFromSelectedButton", importFromSelectedAction_, QStyle::SP_FileDialogContentsView}},
                             kBatchToolWidth));
   batchProperties_ = Named(new PropertyListView(true, tab), "batchProperties");
+  batchProperties_->setAccessibleName(QStringLiteral("プロパティ"));
   connect(batchProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditBatchValueAt);
   column->addWidget(batchProperties_, 1);
   batchTimes_ = new FileTimesGroup(Tab::Batch, tab);

@@ -15,6 +15,7 @@ namespace {
 QToolButton* ArrowButton(Qt::ArrowType arrow, QWidget* parent) {
   auto* button = new QToolButton(parent);
   button->setArrowType(arrow);
+  button->setAccessibleName(arrow == Qt::UpArrow ? QStringLiteral("値を増やす") : QStringLiteral("値を減らす"));
   button->setAutoRepeat(true);
   // The box keeps the focus, as with any spinner.
   button->setFocusPolicy(Qt::NoFocus);

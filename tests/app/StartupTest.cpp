@@ -1,5 +1,11 @@
 // Start-up: the five windows, the main window's menus and keys, the enabling state before any
 // file is listed, the batch tab filled from the presets, the font, and closing.
+#include <map>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -9,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimeEdit>
@@ -61,6 +68,33 @@ TEST_F(StartupTest, TheMenuKeysRunTheirCommands) {
   EXPECT_EQ(dialogs_.prompts.size(), 1U) << "the folder door was opened";
   QTest::keyClick(&Window(), Qt::Key_Q, Qt::ControlModifier);
   EXPECT_FALSE(Window().isVisible());
+}
+
+// A screen reader tells every table, picker, box and button of the window apart by its name.
+TEST_F(StartupTest, EveryControlHasANameOfItsOwn) {
+  std::map<QString, QString> owners;  // accessible name -> object name
+  for (QWidget* control : Window().findChildren<QWidget*>()) {
+    const bool isControl = qobject_cast<QAbstractButton*>(control) != nullptr ||
+                           qobject_cast<QAbstractSpinBox*>(control) != nullptr ||
+                           qobject_cast<QAbstractItemView*>(control) != nullptr;
+    // Parts of other controls (a table's corner, a tab bar's arrows) are not controls of their own.
+    if (!isControl || qobject_cast<QAbstractItemView*>(control->parentWidget()) != nullptr ||
+        qobject_cast<QTabBar*>(control->parentWidget()) != nullptr ||
+        qobject_cast<QMenuBar*>(control->parentWidget()) != nullptr) {
+      continue;
+    }
+    const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+    ASSERT_NE(accessible, nullptr);
+    const QString name = accessible->text(QAccessible::Name);
+    EXPECT_FALSE(name.isEmpty()) << control->objectName().toStdString() << " " << control->metaObject()->className()
+                                 << " in " << control->parentWidget()->metaObject()->className();
+    const auto [found, added] = owners.emplace(name, control->objectName());
+    EXPECT_TRUE(added) << name.toStdString() << ": " << found->second.toStdString() << " and "
+                       << control->objectName().toStdString();
+  }
+  EXPECT_EQ(owners.count(QStringLiteral("作成日時の日付（一括変更）")), 1U);
+  EXPECT_EQ(owners.count(QStringLiteral("作成日時の時刻を変更する（一括変更）")), 1U);
+  EXPECT_EQ(owners.count(QStringLiteral("プロパティ（単一変更）")), 1U);
 }
 
 TEST_F(StartupTest, BothPropertyListsShowTheCatalogueRows) {

@@ -1,6 +1,7 @@
 // The batch tab: its property list with the row boxes and the in-place editors, the values it
 // holds as the services take them, the presets, and the import from the selected file.
 #include <QCheckBox>
+#include <QStatusBar>
 
 #include "app/AttributeBoxes.h"
 #include "app/FileListView.h"
@@ -43,18 +44,22 @@ void MainWindow::ImportFromSelectedFile() {
   for (int row = 0; row < catalogue::kRowCount; ++row) batchProperties_->SetValue(row, singleProperties_->Value(row));
   batchTimes_->ShowPickersOf(*singleTimes_);
   batchAttributes_->ShowChoices(Settled(singleAttributes_->Choices()));
+  statusLine_->showMessage(QStringLiteral("選択したファイルの値を一括変更に取り込みました"));
 }
 
 void MainWindow::SavePreset() {
   CloseEditors();
   SettingsPresetStore store;
   presets::SavePreset(store, BatchTabValues());
+  statusLine_->showMessage(store.Save() ? QStringLiteral("一括変更の値を既定として保存しました")
+                                        : QStringLiteral("既定を保存できませんでした (設定ファイルに書き込めません)"));
 }
 
 void MainWindow::LoadPreset() {
   CloseEditors();
   const SettingsPresetStore store;
   ShowBatchValues(presets::ImportPreset(store, CurrentLocalDateTime()));
+  statusLine_->showMessage(QStringLiteral("既定の値を一括変更に読み込みました"));
 }
 
 catalogue::BatchValues MainWindow::BatchTabValues() const {

@@ -151,6 +151,8 @@ void MainWindow::BuildWindow() {
   statusText->setFixedWidth(300);
   statusLine_->addWidget(statusText);
   setStatusBar(statusLine_);
+  // A message longer than the bar is read whole from its tooltip.
+  connect(statusLine_, &QStatusBar::messageChanged, statusLine_, &QWidget::setToolTip);
 
   BuildCommands();
   auto* central = new QWidget(this);

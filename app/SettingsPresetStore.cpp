@@ -22,4 +22,9 @@ void SettingsPresetStore::Write(std::string_view name, const std::string& value)
   settings_.setValue(Text(name), Text(value));
 }
 
+bool SettingsPresetStore::Save() {
+  settings_.sync();
+  return settings_.status() == QSettings::NoError;
+}
+
 }  // namespace kestrel::app

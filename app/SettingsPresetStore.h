@@ -18,6 +18,8 @@ class SettingsPresetStore final : public presets::PresetStore {
 
   std::string Read(std::string_view name) const override;
   void Write(std::string_view name, const std::string& value) override;
+  // Puts what was written on the disk now; false when the settings file could not be written.
+  bool Save();
 
  private:
   QSettings settings_;

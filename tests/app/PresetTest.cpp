@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QTabWidget>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimeEdit>
 #include <QToolButton>
@@ -145,6 +146,8 @@ TEST_F(PresetTest, TheStoredPresetsComeBackAfterARestartNormalised) {
 TEST_F(PresetTest, TheImportPutsBackWhatWasSaved) {
   FillBatchTab();
   Window().SavePreset();
+  EXPECT_EQ(View().statusLine->currentMessage(), QStringLiteral("一括変更の値を既定として保存しました"));
+  EXPECT_EQ(View().statusLine->toolTip(), View().statusLine->currentMessage()) << "read whole where the bar is short";
   Batch().SetValue(0, QStringLiteral("changed since"));
   Batch().SetIncluded(0, false);
   View().batchHiddenBox->setCheckState(Qt::Checked);
@@ -160,6 +163,7 @@ TEST_F(PresetTest, TheImportPutsBackWhatWasSaved) {
   EXPECT_EQ(Batch().Value(2), QStringLiteral("作成者の名前"));
   EXPECT_EQ(View().batchHiddenBox->checkState(), Qt::Unchecked);
   EXPECT_FALSE(View().batchCreationDateBox->isChecked());
+  EXPECT_EQ(View().statusLine->currentMessage(), QStringLiteral("既定の値を一括変更に読み込みました"));
 }
 
 TEST_F(PresetTest, StringsWrittenByHandAreReadAsTheProgramReadsThem) {

@@ -8,6 +8,7 @@
 
 #include "app/PickerValues.h"
 #include "app/Pickers.h"
+#include "app/TypedPickerEntry.h"
 
 namespace kestrel::app {
 namespace {
@@ -81,6 +82,7 @@ void FileTimesGroup::BuildRow(Tab tab, Row row, QGridLayout& grid) {
   built.time->setAccessibleName(time + QStringLiteral("の時刻"));
   if (withBoxes) built.timeBox->setAccessibleName(time + QStringLiteral("の時刻を変更する"));
   grid.addWidget(built.time, row, column);
+  PairTypedValues(*built.date, *built.time);
   if (!withBoxes) {
     // A time that cannot be shown leaves its date picker at the first date, shown blank.
     built.date->setSpecialValueText(QStringLiteral(" "));

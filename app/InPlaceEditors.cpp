@@ -12,6 +12,7 @@
 
 #include "app/PickerValues.h"
 #include "app/Pickers.h"
+#include "app/TypedPickerEntry.h"
 #include "app/PropertyListView.h"
 #include "app/UpDown.h"
 #include "catalogue/PropertyCatalogue.h"
@@ -118,6 +119,7 @@ InPlaceEditors::InPlaceEditors(QWidget& window, PropertyListView& firstList)
   editorTime->setGeometry(dateWidth, 0, timeWidth, kHeight);
   eraseBox->setGeometry(dateWidth + timeWidth, 0, kEraseWidth, kHeight);
   dateTimeEditor->setFocusProxy(editorDate);
+  PairTypedValues(*editorDate, *editorTime);
 
   // Wide enough for the spinner's largest number.
   const int numberWidth =

@@ -324,6 +324,40 @@ TEST_F(InPlaceEditorTest, TheDateEditorShowsTheRowsValueAndDropsTheSeconds) {
   EXPECT_EQ(Value(10), QStringLiteral("2024/02/29 10:15:00"));
 }
 
+// Real keys, as a user types them: a whole value over the whole selection, in each form, and digits
+// over one selected section; Enter keeps what was typed.
+TEST_F(InPlaceEditorTest, TypedDatesAndTimesReplaceTheValueOrTheSelectedSection) {
+  const struct {
+    const char* keys;
+    bool year;  // typed over the year alone
+    const char* shown;
+  } kCases[] = {
+      {"2015/04/02", false, "2015/04/02 8:30:00"},
+      {"9:45", false, "2019/11/05 9:45:00"},
+      {"2015/04/02 9:30:00", false, "2015/04/02 9:30:00"},
+      {"2003", true, "2003/11/05 8:30:00"},
+  };
+  for (const auto& c : kCases) {
+    ClickValue(10);  // 2019/11/05 8:30:00
+    ASSERT_FALSE(Editors().dateTimeEditor->isHidden());
+    QApplication::processEvents();  // the picker selects its whole value once it has the focus
+    QDateEdit* date = Editors().editorDate;
+    if (c.year) {
+      QTest::keyClick(date, Qt::Key_Home);
+      date->setSelectedSection(QDateTimeEdit::YearSection);
+    }
+    QTest::keyClicks(date, QString::fromUtf8(c.keys));
+    QTest::keyClick(date, Qt::Key_Enter);
+    EXPECT_TRUE(NoneOpen()) << c.keys;
+    EXPECT_EQ(Value(10), QString::fromUtf8(c.shown)) << c.keys;
+    // Back to the row's first value for the next case.
+    ClickValue(10);
+    Editors().editorDate->setDate(QDate(2019, 11, 5));
+    Editors().editorTime->setTime(QTime(8, 30));
+    QTest::keyClick(Editors().editorDate, Qt::Key_Enter);
+  }
+}
+
 TEST_F(InPlaceEditorTest, AnEmptyDateOpensOnNowAndClosesAsNowToTheMinute) {
   AddByDialog({CopyOf("x.doc")});
   ASSERT_EQ(Value(10), QString());

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QToolButton>
@@ -167,7 +168,13 @@ void MainWindow::BuildWindow() {
   tabs_->addTab(BuildBatchTab(), QStringLiteral("一括変更"));
   for (int tab = 0; tab < tabs_->count(); ++tab) NameControlsFor(*tabs_->widget(tab), tabs_->tabText(tab));
   row->addWidget(tabs_);
-  setCentralWidget(central);
+  // On a small screen or at a large scale the window may be smaller than its panels: they scroll,
+  // so every button stays reachable. At the window's own size nothing scrolls.
+  auto* scroller = Named(new QScrollArea(this), "windowScroller");
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setWidgetResizable(true);
+  scroller->setWidget(central);
+  setCentralWidget(scroller);
   BuildMenus();
 
   // The design state: what needs a file or a selection starts disabled.

@@ -7,6 +7,7 @@
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QFontDatabase>
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -95,6 +97,24 @@ TEST_F(StartupTest, EveryControlHasANameOfItsOwn) {
   EXPECT_EQ(owners.count(QStringLiteral("作成日時の日付（一括変更）")), 1U);
   EXPECT_EQ(owners.count(QStringLiteral("作成日時の時刻を変更する（一括変更）")), 1U);
   EXPECT_EQ(owners.count(QStringLiteral("プロパティ（単一変更）")), 1U);
+}
+
+// 1366x768 at 200 % leaves 683x384: the window fits, and its panels scroll to every button.
+TEST_F(StartupTest, AWindowAsSmallAsALargeScaleLeavesItScrollsToEveryButton) {
+  Window().resize(683, 384);
+  QApplication::processEvents();
+  EXPECT_LE(Window().width(), 683);
+  EXPECT_LE(Window().height(), 384);
+  auto* scroller = Window().findChild<QScrollArea*>(QStringLiteral("windowScroller"));
+  ASSERT_NE(scroller, nullptr);
+  for (int tab = 0; tab < View().tabs->count(); ++tab) {
+    View().tabs->setCurrentIndex(tab);
+    for (QPushButton* button : View().tabs->currentWidget()->findChildren<QPushButton*>()) {
+      scroller->ensureWidgetVisible(button, 0, 0);
+      const QRect shown(button->mapTo(scroller->viewport(), QPoint(0, 0)), button->size());
+      EXPECT_TRUE(scroller->viewport()->rect().contains(shown)) << button->objectName().toStdString();
+    }
+  }
 }
 
 TEST_F(StartupTest, BothPropertyListsShowTheCatalogueRows) {

@@ -65,7 +65,24 @@ class TypedEntry : public QObject {
     return text.size() == 1 && (text[0].isDigit() || QStringLiteral("/-: ").contains(text[0]));
   }
 
+  // Tab leaves the picker, as it leaves any other field, instead of walking through its sections.
+  bool MoveFocus(bool forward) {
+    QWidget* next = &picker_;
+    do {
+      next = forward ? next->nextInFocusChain() : next->previousInFocusChain();
+    } while (next != &picker_ && (picker_.isAncestorOf(next) || !next->isVisibleTo(picker_.window()) ||
+                                  !next->isEnabled() || (next->focusPolicy() & Qt::TabFocus) == 0));
+    if (next == &picker_) return false;
+    next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+  }
+
   bool KeyPressed(const QKeyEvent& key) {
+    if ((key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab) &&
+        (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0) {
+      typed_.clear();
+      return MoveFocus(key.key() == Qt::Key_Tab);
+    }
     if (key.key() == Qt::Key_Backspace && !typed_.isEmpty() && section_ == QDateTimeEdit::NoSection) {
       typed_.chop(1);
       Show(typed_);

@@ -117,6 +117,23 @@ TEST_F(StartupTest, AWindowAsSmallAsALargeScaleLeavesItScrollsToEveryButton) {
   }
 }
 
+// Tab follows the layout, top to bottom and left to right, one stop per control: a picker is one
+// stop, not three sections.
+TEST_F(StartupTest, TabGoesFromThePropertyListToTheChangeButtonInTheLayoutsOrder) {
+  AddByDialog({CopyOf("lo-ascii-full.doc")});
+  Window().activateWindow();
+  View().singleProperties->setFocus();
+  QStringList visited;
+  for (int press = 0; press < 20 && QApplication::focusWidget() != View().changeSelectedButton; ++press) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited << QApplication::focusWidget()->objectName();
+  }
+  EXPECT_EQ(visited.size(), 12) << visited.join(u' ').toStdString();
+  EXPECT_EQ(visited.mid(0, 6), (QStringList{QStringLiteral("creationDate"), QStringLiteral("creationTime"),
+                                            QStringLiteral("lastWriteDate"), QStringLiteral("lastWriteTime"),
+                                            QStringLiteral("lastAccessDate"), QStringLiteral("lastAccessTime")}));
+}
+
 TEST_F(StartupTest, BothPropertyListsShowTheCatalogueRows) {
   for (PropertyListView* list : {View().singleProperties, View().batchProperties}) {
     EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("概要情報"));

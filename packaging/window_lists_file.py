@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Starts PROGRAM with DOCUMENT on its command line and waits until its window lists DOCUMENT,
 as a screen reader sees the window: over the accessibility bus (AT-SPI), the list item whose
-name is the document's path. Nothing inside the program is asked.
+name is the document's path. Then every control of the window (button, box, picker, table) must
+have a name of its own, so a screen reader tells them apart. Nothing inside the program is asked.
 
 usage: window_lists_file.py PROGRAM DOCUMENT [SECONDS]
 
@@ -17,6 +18,11 @@ import time
 import pyatspi
 
 ITEM_ROLES = {pyatspi.ROLE_TABLE_CELL, pyatspi.ROLE_LIST_ITEM}
+CONTROL_ROLES = {pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_SPIN_BUTTON,
+                 pyatspi.ROLE_DATE_EDITOR, pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE}
+# What makes up another control (a table's header buttons, a picker's arrows) is named by it.
+PART_ROLES = {pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_SPIN_BUTTON,
+              pyatspi.ROLE_DATE_EDITOR, pyatspi.ROLE_PAGE_TAB_LIST, pyatspi.ROLE_MENU_BAR}
 
 
 def application_of(pid):
@@ -38,6 +44,27 @@ def item_names(node, depth=0):
         yield from item_names(node.getChildAtIndex(index), depth + 1)
 
 
+def control_names(node, depth=0):
+    """(role, name) of each control under `node`, not looking into controls."""
+    if node is None or depth > 40:
+        return
+    role = node.getRole()
+    if role in CONTROL_ROLES:
+        yield node.getRoleName(), node.name
+    if role in PART_ROLES:
+        return
+    for index in range(node.childCount):
+        yield from control_names(node.getChildAtIndex(index), depth + 1)
+
+
+def naming_faults(app):
+    names = list(control_names(app))
+    faults = [f"a {role} without a name" for role, name in names if not name]
+    seen = [name for _, name in names if name]
+    faults += [f"two controls named {name!r}" for name in sorted(set(seen)) if seen.count(name) > 1]
+    return faults
+
+
 def wait_for_item(program, document, seconds):
     environment = dict(os.environ, QT_ACCESSIBILITY="1", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
     # On the display, as a user starts it.
@@ -53,7 +80,8 @@ def wait_for_item(program, document, seconds):
             if app is not None:
                 shown = list(item_names(app))
                 if document in shown:
-                    return None
+                    faults = naming_faults(app)
+                    return "; ".join(faults) if faults else None
             time.sleep(1)
         if app is None:
             return f"{program} did not appear on the accessibility bus within {seconds} s"

@@ -143,6 +143,8 @@ int main(int argc, char** argv) {
   kestrel::app::ProgramWindows windows(dialogs);
   kestrel::app::MainWindow& window = windows.mainWindow;
   const kestrel::app::test::MainWindowView view(window);
+  // A screen smaller than the window (a large scale) gets it as a user would: as large as it fits.
+  window.resize(window.size().boundedTo(window.screen()->availableGeometry().size()));
   window.show();
   window.activateWindow();
   if (!QTest::qWaitForWindowActive(&window)) std::fprintf(stderr, "the main window did not become active\n");

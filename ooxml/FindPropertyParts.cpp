@@ -1,10 +1,7 @@
 #include "ooxml/FindPropertyParts.h"
 
-#include "platform/xml/XmlError.h"
-
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -28,16 +25,9 @@ bool IsOneOf(const std::optional<std::string>& type, std::span<const std::string
   return type && std::find(types.begin(), types.end(), *type) != types.end();
 }
 
-std::string Target(const xml::XmlNode& relationship) {
-  auto target = relationship.Attribute("Target");
-  if (!target) throw xml::XmlError("Relationship without a Target attribute");
-  return *target;
-}
-
 Outcome NotADocument(std::string message) { return Outcome::Failure(FailureKind::NotADocument, std::move(message)); }
 
-// The search itself: throws the ZIP component's errors from opening and extracting, and
-// XmlError for a relationships part that cannot be read.
+// The search itself: throws the ZIP component's errors from opening and extracting.
 Result<PropertyParts> Locate(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path) {
   package.SetRelativePaths(true);
   package.SetZipName(path);
@@ -51,15 +41,18 @@ Result<PropertyParts> Locate(zip::Package& package, xml::XmlDocument& partDocume
   std::vector<std::uint8_t> stream;
   package.ExtractToMemory(&stream, kRelationshipsPart);
   if (stream.empty()) return NotADocument("_rels/.rels is empty");
-  partDocument.Reset();
-  partDocument.Load(stream);
+  if (Outcome loaded = partDocument.Load(stream); !loaded) return loaded.Within("_rels/.rels");
 
   PropertyParts parts;
   for (const xml::XmlNode& child : partDocument.DocumentElement().Children()) {
     if (child.Name() != "Relationship") continue;
     const auto type = child.Attribute("Type");
-    if (IsOneOf(type, kExtendedPropertiesTypes)) parts.extendedPart = Target(child);
-    if (IsOneOf(type, kCorePropertiesTypes)) parts.corePart = Target(child);
+    const bool extended = IsOneOf(type, kExtendedPropertiesTypes);
+    const bool core = IsOneOf(type, kCorePropertiesTypes);
+    if (!extended && !core) continue;
+    const auto target = child.Attribute("Target");
+    if (!target) return Outcome::Failure(FailureKind::Damaged, "_rels/.rels: Relationship without a Target attribute");
+    (extended ? parts.extendedPart : parts.corePart) = *target;
     if (!parts.extendedPart.empty() && !parts.corePart.empty()) break;
   }
   std::replace(parts.extendedPart.begin(), parts.extendedPart.end(), '/', '\\');
@@ -70,21 +63,6 @@ Result<PropertyParts> Locate(zip::Package& package, xml::XmlDocument& partDocume
 }
 
 }  // namespace
-
-std::optional<PropertyParts> FindPropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
-                                               const std::string& path) {
-  package.SetRelativePaths(true);
-  package.SetZipName(path);
-  try {
-    package.OpenArchive();
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-  // The directory just read is still current, so Locate does not read it again.
-  const Result<PropertyParts> parts = Locate(package, partDocument, path);
-  if (!parts) return std::nullopt;
-  return *parts;
-}
 
 Result<PropertyParts> LocatePropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
                                           const std::string& path) {
@@ -98,8 +76,6 @@ Result<PropertyParts> LocatePropertyParts(zip::Package& package, xml::XmlDocumen
     return Outcome::Failure(FailureKind::Unsupported, error.what());
   } catch (const zip::ReadError& error) {
     return Outcome::Failure(FailureKind::Io, error.what());
-  } catch (const xml::XmlError& error) {
-    return Outcome::Failure(FailureKind::Damaged, std::string("_rels/.rels: ") + error.what());
   } catch (const std::exception& error) {
     return Outcome::Failure(FailureKind::Damaged, error.what());
   }

@@ -2,7 +2,6 @@
 // Where a package keeps its two property parts, as its relationships part (_rels/.rels) names them
 // with the relationship types of transitional or of Strict packages.
 
-#include <optional>
 #include <string>
 
 #include "ooxml/zip/PackageZip.h"
@@ -17,17 +16,10 @@ struct PropertyParts {
   std::string corePart;
 };
 
-// nullopt when the package cannot be opened, has no (or an empty) _rels/.rels, or lacks either
-// relationship or its target. On return `package` has the package's directory loaded and
-// `partDocument` holds the relationships part. Throws xml::XmlError when the relationships part
-// is not well-formed or a matching relationship has no Target, and the ZIP component's errors
-// when it cannot be extracted.
-std::optional<PropertyParts> FindPropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
-                                               const std::string& path);
-
-// The same search, never throwing: NotADocument when the file is no ZIP package or its
-// relationships name no property parts, Damaged when they cannot be read, Io when the file
-// cannot be opened. Leaves `package` and `partDocument` as FindPropertyParts does.
+// The parts the package's relationships name. NotADocument when the file is no ZIP package or its
+// relationships name no property parts, Damaged when they cannot be read, and the failures of
+// opening or reading the package. On return `package` has the package's directory loaded and
+// `partDocument` holds the relationships part. Never throws.
 Result<PropertyParts> LocatePropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
                                           const std::string& path);
 

@@ -6,7 +6,6 @@
 #include "ooxml/FindPropertyParts.h"
 #include "ooxml/OoxmlDates.h"
 #include "platform/text/Blanks.h"
-#include "platform/xml/XmlError.h"
 
 namespace kestrel::ooxml {
 
@@ -87,29 +86,55 @@ bool IsDateRow(int row) {
   return row == catalogue::kCreated || row == catalogue::kLastSaved || row == catalogue::kLastPrinted;
 }
 
-// The element's text; nullopt when the part has no such element. Throws xml::XmlError for an
-// element that holds more than text.
-std::optional<std::string> StoredText(const xml::XmlDocument& partDocument, const PropertyElement& element) {
+// The element's text; nullopt when the part has no such element. Unsupported for an element that
+// holds more than text.
+Result<std::optional<std::string>> StoredText(const xml::XmlDocument& partDocument, const PropertyElement& element) {
   const auto found = partDocument.FindChild(element.namespaceUri, element.localName);
-  if (!found) return std::nullopt;
-  return found->Text();
+  if (!found) return std::optional<std::string>();
+  Result<std::string> text = found->Text();
+  if (!text) return text.outcome();
+  return std::optional<std::string>(std::move(*text));
 }
 
-// Loads a part into partDocument; false when the package does not hold it or holds it empty.
-bool LoadPart(zip::Package& package, xml::XmlDocument& partDocument, const std::string& part) {
-  std::vector<std::uint8_t> stream;
-  package.ExtractToMemory(&stream, part);
-  if (stream.empty()) return false;
-  partDocument.Reset();
-  partDocument.Load(stream);
-  return true;
+std::string PartNameInPackage(std::string name) {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
 }
 
-void ReadTexts(const xml::XmlDocument& partDocument, const PartLayout& layout,
-               std::array<std::string, catalogue::kRowCount>& texts) {
-  for (const PropertyElement& element : ElementsOf(partDocument, layout)) {
-    texts[static_cast<std::size_t>(element.row)] = StoredText(partDocument, element).value_or("");
+// Loads a part into partDocument. NotADocument when the package does not hold it or holds it
+// empty; the XML adapter's failures with the part's name in front.
+Outcome LoadPart(zip::Package& package, xml::XmlDocument& partDocument, const std::string& part) {
+  const std::string partName = PartNameInPackage(part);
+  std::vector<std::uint8_t> bytes;
+  try {
+    package.ExtractToMemory(&bytes, part);
+  } catch (const zip::UnsupportedMethod& error) {
+    return Outcome::Failure(FailureKind::Unsupported, error.what());
+  } catch (const zip::Error& error) {
+    return Outcome::Failure(FailureKind::Damaged, partName + ": " + error.what());
   }
+  if (bytes.empty()) return Outcome::Failure(FailureKind::NotADocument, partName + " is missing or empty");
+  return partDocument.Load(bytes).Within(partName);
+}
+
+Result<std::array<std::string, catalogue::kRowCount>> ReadTexts(zip::Package& package, xml::XmlDocument& partDocument,
+                                                                const std::string& path) {
+  const Result<PropertyParts> parts = LocatePropertyParts(package, partDocument, path);
+  if (!parts) return parts.outcome();
+  std::array<std::string, catalogue::kRowCount> texts;
+  for (const auto& [part, layout] : {std::pair{parts->extendedPart, &kExtendedLayout}, {parts->corePart, &kCoreLayout}}) {
+    if (Outcome loaded = LoadPart(package, partDocument, part); !loaded) return loaded;
+    for (const PropertyElement& element : ElementsOf(partDocument, *layout)) {
+      const Result<std::optional<std::string>> stored = StoredText(partDocument, element);
+      if (!stored) return stored.outcome().Within(PartNameInPackage(part) + ": " + element.Label());
+      texts[static_cast<std::size_t>(element.row)] = stored->value_or("");
+    }
+  }
+  for (int row : {catalogue::kCreated, catalogue::kLastSaved, catalogue::kLastPrinted}) {
+    auto& text = texts[static_cast<std::size_t>(row)];
+    text = UtcIsoToLocalText(text);
+  }
+  return texts;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -145,36 +170,37 @@ Result<RowEdit> PlanRowEdit(int row, const std::string& value, const std::option
     return RowEdit{stored ? EditAction::Remove : EditAction::Keep, {}};
   }
   if (stored ? *stored == value : value.empty()) return RowEdit{};
-  try {
-    xml::XmlNode::CheckText(value);
-  } catch (const xml::XmlError& error) {
-    return InvalidValue(error.what());
-  }
+  if (Outcome checked = xml::XmlNode::CheckText(value); !checked) return checked;
   return RowEdit{EditAction::Set, value};
 }
 
-void ApplyRowEdit(xml::XmlDocument& partDocument, const PropertyElement& element, const RowEdit& edit) {
+Outcome ApplyRowEdit(xml::XmlDocument& partDocument, const PropertyElement& element, const RowEdit& edit) {
   switch (edit.action) {
     case EditAction::Keep:
-      return;
+      return Outcome::Success();
     case EditAction::Remove:
       // Every copy goes, or the reading would find the next one.
       while (partDocument.RemoveChild(element.namespaceUri, element.localName)) {
       }
-      return;
+      return Outcome::Success();
     case EditAction::Set:
       break;
   }
-  auto found = partDocument.FindChild(element.namespaceUri, element.localName);
+  std::optional<xml::XmlNode> found = partDocument.FindChild(element.namespaceUri, element.localName);
   if (!found) {
-    found = partDocument.AppendChild(element.namespaceUri, element.localName, element.prefix);
+    Result<xml::XmlNode> added = partDocument.AppendChild(element.namespaceUri, element.localName, element.prefix);
+    if (!added) return added.outcome();
     if (element.namespaceUri == kDctermsNamespace) {
       // Readers take a dcterms date for W3CDTF only when the element says so.
-      found->SetAttribute(partDocument.BindPrefix(kXsiNamespace, "xsi") + ":type",
-                          partDocument.BindPrefix(kDctermsNamespace, "dcterms") + ":W3CDTF");
+      const Result<std::string> xsi = partDocument.BindPrefix(kXsiNamespace, "xsi");
+      if (!xsi) return xsi.outcome();
+      const Result<std::string> dcterms = partDocument.BindPrefix(kDctermsNamespace, "dcterms");
+      if (!dcterms) return dcterms.outcome();
+      if (Outcome typed = added->SetAttribute(*xsi + ":type", *dcterms + ":W3CDTF"); !typed) return typed;
     }
+    found = *added;
   }
-  found->SetText(edit.text);
+  return found->SetText(edit.text);
 }
 
 struct PlannedRow {
@@ -183,38 +209,28 @@ struct PlannedRow {
   std::optional<std::string> expected;  // what the reading must find afterwards
 };
 
-// The part's new bytes, or nullopt when no included row changes it. Leaves the new bytes loaded.
+// The loaded part's new bytes, or nullopt when no included row changes it. Leaves the new bytes
+// loaded.
 Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& partDocument, const PartLayout& layout,
                                                           const std::string& partName,
-                                                          const std::vector<std::uint8_t>& bytes,
                                                           const catalogue::PropertyRows& rows) {
-  const auto failure = [&partName](FailureKind kind, const std::string& message) {
-    return Outcome::Failure(kind, partName + ": " + message);
-  };
-  try {
-    partDocument.Load(bytes);
-  } catch (const xml::XmlError& error) {
-    return failure(FailureKind::Damaged, error.what());
-  }
   const xml::XmlNode root = partDocument.DocumentElement();
   if (root.LocalName() != layout.rootName || root.NamespaceUri() != PartNamespace(partDocument, layout)) {
-    return failure(FailureKind::Unsupported, "the document element is " + root.Name() + " in namespace '" +
-                                                 root.NamespaceUri() + "', not " + std::string(layout.rootName));
+    return Outcome::Failure(FailureKind::Unsupported, partName + ": the document element is " + root.Name() +
+                                                          " in namespace '" + root.NamespaceUri() + "', not " +
+                                                          std::string(layout.rootName));
   }
 
   const std::vector<PropertyElement> elements = ElementsOf(partDocument, layout);
   std::vector<PlannedRow> planned;
   for (const PropertyElement& element : elements) {
     if (!rows.Included(element.row)) continue;
-    std::optional<std::string> stored;
-    try {
-      stored = StoredText(partDocument, element);
-    } catch (const xml::XmlError& error) {
-      return failure(FailureKind::Unsupported, element.Label() + ": " + error.what());
-    }
-    auto edit = PlanRowEdit(element.row, rows.Value(element.row), stored);
-    if (!edit) return edit.outcome().Within(partName + ": " + element.Label());
-    std::optional<std::string> expected = stored;
+    const std::string place = partName + ": " + element.Label();
+    const Result<std::optional<std::string>> stored = StoredText(partDocument, element);
+    if (!stored) return stored.outcome().Within(place);
+    auto edit = PlanRowEdit(element.row, rows.Value(element.row), *stored);
+    if (!edit) return edit.outcome().Within(place);
+    std::optional<std::string> expected = *stored;
     if (edit->action == EditAction::Set) expected = edit->text;
     if (edit->action == EditAction::Remove) expected.reset();
     planned.push_back({&element, std::move(*edit), std::move(expected)});
@@ -223,41 +239,26 @@ Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& part
     return std::optional<std::vector<std::uint8_t>>();
   }
 
-  std::vector<std::uint8_t> saved;
-  try {
-    for (const PlannedRow& row : planned) ApplyRowEdit(partDocument, *row.element, row.edit);
-    saved = partDocument.Save();  // refuses a character the part's own encoding cannot hold
-  } catch (const xml::XmlError& error) {
-    return failure(FailureKind::InvalidValue, error.what());
+  for (const PlannedRow& row : planned) {
+    if (Outcome applied = ApplyRowEdit(partDocument, *row.element, row.edit); !applied) {
+      return applied.Within(partName + ": " + row.element->Label());
+    }
   }
+  Result<std::vector<std::uint8_t>> saved = partDocument.Save();  // refuses a character the part's own encoding cannot hold
+  if (!saved) return saved.outcome().Within(partName);
 
   // Read back the way the reading will, from the very bytes that would be stored.
-  try {
-    partDocument.Load(saved);
-    for (const PlannedRow& row : planned) {
-      if (StoredText(partDocument, *row.element) != row.expected) {
-        return failure(FailureKind::InvalidValue,
-                       row.element->Label() + ": '" + rows.Value(row.element->row) + "' does not read back as given");
-      }
+  const std::string readAgain = partName + ": the rewritten part does not read again";
+  if (Outcome loaded = partDocument.Load(*saved); !loaded) return loaded.Within(readAgain);
+  for (const PlannedRow& row : planned) {
+    const Result<std::optional<std::string>> stored = StoredText(partDocument, *row.element);
+    if (!stored) return stored.outcome().Within(readAgain);
+    if (*stored != row.expected) {
+      return InvalidValue(partName + ": " + row.element->Label() + ": '" + rows.Value(row.element->row) +
+                          "' does not read back as given");
     }
-  } catch (const xml::XmlError& error) {
-    return failure(FailureKind::Damaged, std::string("the rewritten part does not read again: ") + error.what());
   }
-  return std::optional<std::vector<std::uint8_t>>(std::move(saved));
-}
-
-std::string PartNameInPackage(std::string name) {
-  std::replace(name.begin(), name.end(), '\\', '/');
-  return name;
-}
-
-// The part's bytes; NotADocument when the package does not hold it or holds it empty. Throws the
-// ZIP component's errors.
-Result<std::vector<std::uint8_t>> ExtractPart(zip::Package& package, const std::string& part) {
-  std::vector<std::uint8_t> bytes;
-  package.ExtractToMemory(&bytes, part);
-  if (bytes.empty()) return Outcome::Failure(FailureKind::NotADocument, PartNameInPackage(part) + " is missing or empty");
-  return bytes;
+  return std::optional<std::vector<std::uint8_t>>(std::move(*saved));
 }
 
 // Both parts are planned in full before the caller stores anything.
@@ -267,21 +268,11 @@ Result<std::vector<PartUpdate>> PlanBothParts(zip::Package& package, xml::XmlDoc
   if (!parts) return parts.outcome();
   std::vector<PartUpdate> updates;
   for (const auto& [part, layout] : {std::pair{parts->corePart, &kCoreLayout}, {parts->extendedPart, &kExtendedLayout}}) {
-    const std::string partName = PartNameInPackage(part);
-    Result<std::vector<std::uint8_t>> bytes = Outcome::Failure(FailureKind::Damaged, "");
-    try {
-      bytes = ExtractPart(package, part);
-    } catch (const zip::UnsupportedMethod& error) {
-      return Outcome::Failure(FailureKind::Unsupported, error.what());
-    } catch (const zip::Error& error) {
-      return Outcome::Failure(FailureKind::Damaged, partName + ": " + error.what());
-    }
-    if (!bytes) return bytes.outcome();
-    auto planned = PlanPart(partDocument, *layout, partName, *bytes, rows);
+    if (Outcome loaded = LoadPart(package, partDocument, part); !loaded) return loaded;
+    auto planned = PlanPart(partDocument, *layout, PartNameInPackage(part), rows);
     if (!planned) return planned.outcome();
     if (*planned) updates.push_back({part, std::move(**planned)});
   }
-  partDocument.Reset();
   return updates;
 }
 
@@ -296,29 +287,20 @@ void StoreParts(zip::Package& package, const std::vector<PartUpdate>& updates, c
 
 }  // namespace
 
-std::optional<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::Package& package,
-                                                                                 xml::XmlDocument& partDocument,
-                                                                                 const std::string& path) {
-  const auto parts = FindPropertyParts(package, partDocument, path);
-  if (!parts) return std::nullopt;
-  std::array<std::string, catalogue::kRowCount> texts;
-  if (!LoadPart(package, partDocument, parts->extendedPart)) return std::nullopt;
-  ReadTexts(partDocument, kExtendedLayout, texts);
-  partDocument.Reset();
-  if (!LoadPart(package, partDocument, parts->corePart)) return std::nullopt;
-  ReadTexts(partDocument, kCoreLayout, texts);
-  partDocument.Reset();
-  for (int row : {catalogue::kCreated, catalogue::kLastSaved, catalogue::kLastPrinted}) {
-    auto& text = texts[static_cast<std::size_t>(row)];
-    text = UtcIsoToLocalText(text);
-  }
+Result<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::Package& package,
+                                                                          xml::XmlDocument& partDocument,
+                                                                          const std::string& path) {
+  auto texts = ReadTexts(package, partDocument, path);
+  partDocument.Reset();  // no part is held between calls
   return texts;
 }
 
 Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument,
                                                     const std::string& path, const catalogue::PropertyRows& rows) {
   try {
-    return PlanBothParts(package, partDocument, path, rows);
+    auto planned = PlanBothParts(package, partDocument, path, rows);
+    partDocument.Reset();
+    return planned;
   } catch (const std::exception& error) {
     // Only memory can run out here; every expected failure is an outcome already.
     partDocument.Reset();
@@ -336,33 +318,6 @@ Outcome ChangeOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocum
     return Outcome::Failure(FailureKind::Io, std::string("the package could not be rewritten: ") + error.what());
   }
   return Outcome::Success();
-}
-
-bool WriteOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
-                          const catalogue::PropertyRows& rows) {
-  const auto planned = PlanOoxmlProperties(package, partDocument, path, rows);
-  if (!planned) {
-    const FailureKind kind = planned.outcome().kind();
-    if (kind == FailureKind::NotADocument || kind == FailureKind::Io) return false;
-    throw xml::XmlError(planned.outcome().message());
-  }
-  StoreParts(package, *planned, nullptr);
-  return true;
-}
-
-void UpdatePropertyElement(xml::XmlDocument& partDocument, std::string_view name, const std::string& value) {
-  if (value.empty() && (name == "cp:lastPrinted" || name == "TotalTime")) {
-    partDocument.RemoveChild(name);
-    return;
-  }
-  for (xml::XmlNode child : partDocument.DocumentElement().Children()) {
-    if (child.Name() == name) {
-      child.SetText(value);
-      return;
-    }
-  }
-  // A name whose prefix the part does not bind cannot be added; it is left out.
-  if (auto added = partDocument.AddChild(name)) added->SetText(value);
 }
 
 }  // namespace kestrel::ooxml

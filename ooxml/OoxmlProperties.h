@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,14 +17,15 @@
 
 namespace kestrel::ooxml {
 
-// The 14 texts in catalogue order, or nullopt when the package cannot be opened, lacks either
-// property part or holds it empty. Dates show in local time (see OoxmlDates.h); a stored date
-// that cannot be read shows empty. Throws xml::XmlError for a part that is not well-formed or an
-// element that does not hold plain text, and the ZIP component's errors for a part it cannot
-// extract. The package is never changed.
-std::optional<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::Package& package,
-                                                                                 xml::XmlDocument& partDocument,
-                                                                                 const std::string& path);
+// The 14 texts in catalogue order. Dates show in local time (see OoxmlDates.h); a stored date
+// that cannot be read shows empty. The package is never changed. Never throws. Failures, from the
+// layer that found them: NotADocument (no ZIP package, no relationship naming a property part, a
+// part missing or empty), Damaged (a part or _rels/.rels that is not well-formed or cannot be
+// extracted, naming it), Unsupported (an element holding more than text, a part compressed by a
+// method we do not decode), and the failures of opening or reading the package.
+Result<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::Package& package,
+                                                                          xml::XmlDocument& partDocument,
+                                                                          const std::string& path);
 
 // The new bytes of one property part; `name` as the ZIP component's extract and replace take it
 // ("docProps\core.xml").
@@ -60,18 +60,5 @@ Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::
 // plan's failures, or Io when the package cannot be rewritten (it is then left as it was).
 Outcome ChangeOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
                               const catalogue::PropertyRows& rows, const fs::FinalState* state = nullptr);
-
-// Plans as above, then stores the planned parts in one rewrite. False when the package cannot be opened or a
-// part is missing or empty; nothing is stored then. Throws xml::XmlError with the plan's message
-// for its other failures (nothing stored either), and the ZIP component's errors when the
-// package cannot be rewritten.
-bool WriteOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
-                          const catalogue::PropertyRows& rows);
-
-// Gives the first child of the document element with this name as written the value as its
-// text, or appends such a child when there is none (left out when its prefix is bound to no
-// namespace). An empty "cp:lastPrinted" or "TotalTime" removes the element instead. Throws
-// xml::XmlError as XmlNode::SetText does. The property writing no longer uses it.
-void UpdatePropertyElement(xml::XmlDocument& partDocument, std::string_view name, const std::string& value);
 
 }  // namespace kestrel::ooxml

@@ -3,7 +3,6 @@
 #include <exception>
 #include <optional>
 
-#include "ooxml/FindPropertyParts.h"
 #include "ooxml/OoxmlProperties.h"
 #include "ooxml/zip/PackageZip.h"
 #include "platform/fs/FileIo.h"
@@ -19,14 +18,6 @@ Outcome Unreadable(const std::string& path, Outcome failure) {
     return Outcome::Failure(FailureKind::HeldOpen, "held open by another program");
   }
   return failure;
-}
-
-// What the search for the property parts says when the reading found none, so the user learns
-// which: no ZIP package, no relationship, a part missing or empty.
-std::string WhyNoPropertyParts(zip::Package& zip, xml::XmlDocument& xml, const std::string& path) {
-  const Result<PropertyParts> parts = LocatePropertyParts(zip, xml, path);
-  xml.Reset();
-  return parts ? "a property part is missing or empty" : parts.outcome().message();
 }
 
 }  // namespace
@@ -46,21 +37,10 @@ class PackageDocument final : public catalogue::PropertyDocument {
   catalogue::DocumentRows Rows() override {
     if (!opened_.file) return {std::nullopt, fs::DescribeOpenError(opened_)};
     zip_.ReadThrough(opened_.file.get());
-    std::optional<PropertyTexts> texts;
-    std::string reason;
-    FailureKind kind = FailureKind::Damaged;
-    try {
-      texts = ReadOoxmlProperties(zip_, xml_, path_);
-      if (!texts) reason = WhyNoPropertyParts(zip_, xml_, path_);
-    } catch (const zip::UnsupportedMethod& error) {
-      kind = FailureKind::Unsupported;
-      reason = error.what();
-    } catch (const std::exception& error) {
-      reason = error.what();
-    }
+    Result<PropertyTexts> texts = ReadOoxmlProperties(zip_, xml_, path_);
     zip_.ReadThrough(nullptr);
-    if (!texts) return {std::nullopt, Outcome::Failure(kind, "cannot be read as a package: " + reason)};
-    return {std::move(texts), Outcome::Success()};
+    if (!texts) return {std::nullopt, texts.outcome().Within("cannot be read as a package")};
+    return {std::move(*texts), Outcome::Success()};
   }
 
   Result<bool> Plan(const catalogue::PropertyRows& rows) override {

@@ -1,9 +1,9 @@
 #include "platform/xml/XmlDocument.h"
 
+#include <new>
 #include <sstream>
 #include <string>
 
-#include "platform/xml/XmlError.h"
 #include "platform/xml/XmlWellFormedness.h"
 
 namespace kestrel::xml {
@@ -14,12 +14,18 @@ namespace {
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_pi | pugi::parse_comments |
                                    pugi::parse_declaration | pugi::parse_doctype | pugi::parse_ws_pcdata_single;
 
-void Parse(pugi::xml_document& document, const std::string& utf8, unsigned options) {
+Outcome ParseText(pugi::xml_document& document, const std::string& utf8, unsigned options) {
   const pugi::xml_parse_result result = document.load_buffer(utf8.data(), utf8.size(), options, pugi::encoding_utf8);
   if (!result) {
-    throw XmlError(std::string(result.description()) + " at offset " + std::to_string(result.offset));
+    return Outcome::Failure(FailureKind::Damaged,
+                            std::string(result.description()) + " at offset " + std::to_string(result.offset));
   }
+  return Outcome::Success();
 }
+
+constexpr const char* kNoMemoryToSave = "not enough memory to save the part";
+
+Outcome InvalidValue(std::string message) { return Outcome::Failure(FailureKind::InvalidValue, std::move(message)); }
 
 bool IsNameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
@@ -65,90 +71,11 @@ std::string EscapeCarriageReturnsInText(const std::string& utf8) {
   return escaped;
 }
 
-}  // namespace
-
-void XmlDocument::Reset() {
-  document_.reset();
-  encoding_ = {};
-  loaded_ = false;
-}
-
-void XmlDocument::Load(std::span<const std::uint8_t> bytes) {
-  Reset();
-  const DecodedXml decoded = DecodeXmlBytes(bytes);
-  CheckXmlCharacters(decoded.utf8);
-  CheckXmlShape(decoded.utf8);
-  {
-    // Parsed once as written, references and stray top-level text still visible, for the checks.
-    pugi::xml_document raw;
-    Parse(raw, decoded.utf8, (kParseOptions | pugi::parse_fragment) & ~pugi::parse_escapes);
-    CheckWellFormed(raw);
-    // pugixml lets blanks precede the declaration; saved without them, its encoding would be read.
-    if (raw.first_child().type() == pugi::node_declaration && !decoded.utf8.starts_with("<?xml")) {
-      throw XmlError("XML declaration not at the start of the part");
-    }
-  }
-  Parse(document_, decoded.utf8, kParseOptions);
-  encoding_ = decoded.encoding;
-  loaded_ = true;
-}
-
-pugi::xml_node XmlDocument::LoadedRoot() const {
-  if (!loaded_) throw XmlError("No document loaded");
-  return document_.document_element();
-}
-
-XmlNode XmlDocument::DocumentElement() const { return XmlNode(LoadedRoot()); }
-
-std::optional<XmlNode> XmlDocument::AddChild(std::string_view qualifiedName) {
-  pugi::xml_node root = LoadedRoot();
-  std::string name(qualifiedName);
-  std::string prefix;
-  if (const std::size_t colon = qualifiedName.find(':'); colon != std::string_view::npos) {
-    prefix = qualifiedName.substr(0, colon);
-    if (!IsNcName(prefix) || !IsNcName(qualifiedName.substr(colon + 1))) {
-      throw XmlError("Invalid element name " + name);
-    }
-  } else {
-    if (!IsNcName(qualifiedName)) throw XmlError("Invalid element name " + name);
-    const std::string_view rootName = root.name();
-    if (const std::size_t rootColon = rootName.find(':'); rootColon != std::string_view::npos) {
-      prefix = rootName.substr(0, rootColon);
-      name = prefix + ":" + name;
-    }
-  }
-  // Only the document element can bind it: it has no ancestor element.
-  if (!prefix.empty() && !root.attribute(("xmlns:" + prefix).c_str())) return std::nullopt;
-  return XmlNode(root.append_child(name.c_str()));
-}
-
-bool XmlDocument::RemoveChild(std::string_view name) {
-  pugi::xml_node root = LoadedRoot();
-  for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
-    if (XmlNode(child).Name() == name) return root.remove_child(child);
-  }
-  return false;
-}
-
-std::optional<XmlNode> XmlDocument::FindChild(std::string_view namespaceUri, std::string_view localName) const {
-  for (pugi::xml_node child = LoadedRoot().first_child(); child; child = child.next_sibling()) {
-    const XmlNode node(child);
-    if (child.type() == pugi::node_element && node.LocalName() == localName && node.NamespaceUri() == namespaceUri) {
-      return node;
-    }
-  }
-  return std::nullopt;
-}
-
-bool XmlDocument::RemoveChild(std::string_view namespaceUri, std::string_view localName) {
-  const auto child = FindChild(namespaceUri, localName);
-  return child && LoadedRoot().remove_child(child->node_);
-}
-
-std::optional<std::string> XmlDocument::BoundPrefix(std::string_view namespaceUri, std::string_view suggestedPrefix,
-                                                    bool allowDefault) const {
+// The prefix to name a new child in the namespace with; nullopt when the document element binds
+// nothing to it. Empty for the default namespace, when `allowDefault`.
+std::optional<std::string> BoundPrefix(const pugi::xml_node& root, std::string_view namespaceUri,
+                                       std::string_view suggestedPrefix, bool allowDefault) {
   // Only the document element can bind it for a new child: it has no ancestor element.
-  const pugi::xml_node root = LoadedRoot();
   std::optional<std::string> found;
   for (const pugi::xml_attribute& attribute : root.attributes()) {
     const std::string_view name = attribute.name();
@@ -162,11 +89,10 @@ std::optional<std::string> XmlDocument::BoundPrefix(std::string_view namespaceUr
   return found;
 }
 
-std::string XmlDocument::DeclarePrefix(std::string_view namespaceUri, std::string_view suggestedPrefix) {
+Result<std::string> DeclarePrefix(pugi::xml_node root, std::string_view namespaceUri, std::string_view suggestedPrefix) {
   if (!IsNcName(suggestedPrefix) || suggestedPrefix.starts_with("xml")) {
-    throw XmlError("Invalid namespace prefix " + std::string(suggestedPrefix));
+    return InvalidValue("Invalid namespace prefix " + std::string(suggestedPrefix));
   }
-  pugi::xml_node root = LoadedRoot();
   std::string prefix(suggestedPrefix);
   for (int variant = 1; root.attribute(("xmlns:" + prefix).c_str()); ++variant) {
     prefix = std::string(suggestedPrefix) + std::to_string(variant);
@@ -175,28 +101,109 @@ std::string XmlDocument::DeclarePrefix(std::string_view namespaceUri, std::strin
   return prefix;
 }
 
-XmlNode XmlDocument::AppendChild(std::string_view namespaceUri, std::string_view localName,
-                                 std::string_view suggestedPrefix) {
-  if (!IsNcName(localName)) throw XmlError("Invalid element name " + std::string(localName));
+}  // namespace
+
+void XmlDocument::Reset() {
+  document_.reset();
+  encoding_ = {};
+  loaded_ = false;
+}
+
+Outcome XmlDocument::Load(std::span<const std::uint8_t> bytes) {
+  Reset();
+  Outcome loaded = Outcome::Success();
+  // The part's text and its nodes are the bulk of what a reading holds in memory.
+  try {
+    loaded = Parse(bytes);
+  } catch (const std::bad_alloc&) {
+    loaded = Outcome::Failure(FailureKind::Io, "not enough memory to load the part");
+  }
+  if (!loaded) Reset();
+  return loaded;
+}
+
+Outcome XmlDocument::Parse(std::span<const std::uint8_t> bytes) {
+  const Result<DecodedXml> decoded = DecodeXmlBytes(bytes);
+  if (!decoded) return decoded.outcome();
+  if (Outcome checked = CheckXmlCharacters(decoded->utf8); !checked) return checked;
+  if (Outcome checked = CheckXmlShape(decoded->utf8); !checked) return checked;
+  {
+    // Parsed once as written, references and stray top-level text still visible, for the checks.
+    pugi::xml_document raw;
+    if (Outcome parsed = ParseText(raw, decoded->utf8, (kParseOptions | pugi::parse_fragment) & ~pugi::parse_escapes); !parsed) {
+      return parsed;
+    }
+    if (Outcome checked = CheckWellFormed(raw); !checked) return checked;
+    // pugixml lets blanks precede the declaration; saved without them, its encoding would be read.
+    if (raw.first_child().type() == pugi::node_declaration && !decoded->utf8.starts_with("<?xml")) {
+      return Outcome::Failure(FailureKind::Damaged, "XML declaration not at the start of the part");
+    }
+  }
+  if (Outcome parsed = ParseText(document_, decoded->utf8, kParseOptions); !parsed) return parsed;
+  encoding_ = decoded->encoding;
+  loaded_ = true;
+  return Outcome::Success();
+}
+
+Result<pugi::xml_node> XmlDocument::LoadedRoot() const {
+  if (!loaded_) return Outcome::Failure(FailureKind::Damaged, "No document loaded");
+  return document_.document_element();
+}
+
+// A null handle when nothing is loaded: pugixml answers every question about it with nothing.
+XmlNode XmlDocument::DocumentElement() const { return XmlNode(document_.document_element()); }
+
+std::optional<XmlNode> XmlDocument::FindChild(std::string_view namespaceUri, std::string_view localName) const {
+  for (pugi::xml_node child = document_.document_element().first_child(); child; child = child.next_sibling()) {
+    const XmlNode node(child);
+    if (child.type() == pugi::node_element && node.LocalName() == localName && node.NamespaceUri() == namespaceUri) {
+      return node;
+    }
+  }
+  return std::nullopt;
+}
+
+bool XmlDocument::RemoveChild(std::string_view namespaceUri, std::string_view localName) {
+  const auto child = FindChild(namespaceUri, localName);
+  return child && document_.document_element().remove_child(child->node_);
+}
+
+Result<XmlNode> XmlDocument::AppendChild(std::string_view namespaceUri, std::string_view localName,
+                                         std::string_view suggestedPrefix) {
+  if (!IsNcName(localName)) return InvalidValue("Invalid element name " + std::string(localName));
   // An element in no namespace is never asked for; it would need xmlns="" under a default.
-  if (namespaceUri.empty()) throw XmlError("No namespace given for element " + std::string(localName));
-  auto prefix = BoundPrefix(namespaceUri, suggestedPrefix, true);
-  if (!prefix) prefix = DeclarePrefix(namespaceUri, suggestedPrefix);
+  if (namespaceUri.empty()) return InvalidValue("No namespace given for element " + std::string(localName));
+  Result<pugi::xml_node> root = LoadedRoot();
+  if (!root) return root.outcome();
+  std::optional<std::string> prefix = BoundPrefix(*root, namespaceUri, suggestedPrefix, true);
+  if (!prefix) {
+    Result<std::string> declared = DeclarePrefix(*root, namespaceUri, suggestedPrefix);
+    if (!declared) return declared.outcome();
+    prefix = std::move(*declared);
+  }
   const std::string name = prefix->empty() ? std::string(localName) : *prefix + ":" + std::string(localName);
-  return XmlNode(LoadedRoot().append_child(name.c_str()));
+  return XmlNode(root->append_child(name.c_str()));
 }
 
-std::string XmlDocument::BindPrefix(std::string_view namespaceUri, std::string_view suggestedPrefix) {
-  if (auto bound = BoundPrefix(namespaceUri, suggestedPrefix, false)) return *bound;
-  return DeclarePrefix(namespaceUri, suggestedPrefix);
+Result<std::string> XmlDocument::BindPrefix(std::string_view namespaceUri, std::string_view suggestedPrefix) {
+  const Result<pugi::xml_node> root = LoadedRoot();
+  if (!root) return root.outcome();
+  if (auto bound = BoundPrefix(*root, namespaceUri, suggestedPrefix, false)) return std::move(*bound);
+  return DeclarePrefix(*root, namespaceUri, suggestedPrefix);
 }
 
-std::vector<std::uint8_t> XmlDocument::Save() const {
-  LoadedRoot();
-  std::ostringstream utf8;
-  // No indentation, and no declaration added to a part that was written without one.
-  document_.save(utf8, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-  return EncodeXmlText(EscapeCarriageReturnsInText(utf8.str()), encoding_);
+Result<std::vector<std::uint8_t>> XmlDocument::Save() const {
+  if (const Result<pugi::xml_node> root = LoadedRoot(); !root) return root.outcome();
+  try {
+    std::ostringstream utf8;
+    // No indentation, and no declaration added to a part that was written without one.
+    document_.save(utf8, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+    // A stream that could not grow says so only in its state.
+    if (!utf8) return Outcome::Failure(FailureKind::Io, kNoMemoryToSave);
+    return EncodeXmlText(EscapeCarriageReturnsInText(utf8.str()), encoding_);
+  } catch (const std::bad_alloc&) {
+    return Outcome::Failure(FailureKind::Io, kNoMemoryToSave);
+  }
 }
 
 }  // namespace kestrel::xml

@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "platform/text/CodePage.h"
-#include "platform/xml/XmlError.h"
 
 namespace kestrel::xml {
 namespace {
@@ -45,7 +44,9 @@ std::optional<unsigned> NumberAfter(std::string_view name, std::string_view pref
   return number;
 }
 
-unsigned CodePageOf(std::string_view declared) {
+Outcome Damaged(std::string message) { return Outcome::Failure(FailureKind::Damaged, std::move(message)); }
+
+Result<unsigned> CodePageOf(std::string_view declared) {
   std::string name(declared);
   std::transform(name.begin(), name.end(), name.begin(),
                  [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
@@ -59,7 +60,7 @@ unsigned CodePageOf(std::string_view declared) {
                                                            text::IsKnownCodePage(28590 + *number)) {
     return 28590 + *number;
   }
-  throw XmlError("Unsupported encoding: " + std::string(declared));
+  return Outcome::Failure(FailureKind::Unsupported, "Unsupported encoding: " + std::string(declared));
 }
 
 bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -84,15 +85,16 @@ std::optional<std::string_view> DeclaredEncoding(std::string_view text) {
   return std::nullopt;
 }
 
-std::string Convert(std::string_view bytes, unsigned codePage) {
-  auto utf8 = text::ToUtf8(bytes, codePage);
-  if (!utf8) throw XmlError("The part is not valid in code page " + std::to_string(codePage));
-  return std::move(*utf8);
+Outcome Convert(std::string_view bytes, DecodedXml& decoded) {
+  auto utf8 = text::ToUtf8(bytes, decoded.encoding.codePage);
+  if (!utf8) return Damaged("The part is not valid in code page " + std::to_string(decoded.encoding.codePage));
+  decoded.utf8 = std::move(*utf8);
+  return Outcome::Success();
 }
 
 }  // namespace
 
-DecodedXml DecodeXmlBytes(std::span<const std::uint8_t> bytes) {
+Result<DecodedXml> DecodeXmlBytes(std::span<const std::uint8_t> bytes) {
   const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   DecodedXml decoded;
   std::string_view body = raw;
@@ -112,26 +114,32 @@ DecodedXml DecodeXmlBytes(std::span<const std::uint8_t> bytes) {
   } else {
     // Without a mark the declaration's markup is ASCII, so its name can be read before decoding.
     const auto declared = DeclaredEncoding(raw);
-    decoded.encoding.codePage = declared ? CodePageOf(*declared) : text::kCodePageUtf8;
-    if (IsUtf16(decoded.encoding.codePage)) throw XmlError("UTF-16 declared for a part written in single bytes");
-    decoded.utf8 = Convert(body, decoded.encoding.codePage);
+    const Result<unsigned> codePage = declared ? CodePageOf(*declared) : Result<unsigned>(text::kCodePageUtf8);
+    if (!codePage) return codePage.outcome();
+    if (IsUtf16(*codePage)) return Damaged("UTF-16 declared for a part written in single bytes");
+    decoded.encoding.codePage = *codePage;
+    if (Outcome converted = Convert(body, decoded); !converted) return converted;
     return decoded;
   }
-  decoded.utf8 = Convert(body, decoded.encoding.codePage);
+  if (Outcome converted = Convert(body, decoded); !converted) return converted;
   // A declaration that names another encoding than the mark would be saved under a false name.
   if (const auto declared = DeclaredEncoding(decoded.utf8)) {
-    const unsigned codePage = CodePageOf(*declared);
-    if (IsUtf16(codePage) != IsUtf16(decoded.encoding.codePage) ||
-        (!IsUtf16(codePage) && codePage != text::kCodePageUtf8)) {
-      throw XmlError("The byte-order mark contradicts the declared encoding " + std::string(*declared));
+    const Result<unsigned> codePage = CodePageOf(*declared);
+    if (!codePage) return codePage.outcome();
+    if (IsUtf16(*codePage) != IsUtf16(decoded.encoding.codePage) ||
+        (!IsUtf16(*codePage) && *codePage != text::kCodePageUtf8)) {
+      return Damaged("The byte-order mark contradicts the declared encoding " + std::string(*declared));
     }
   }
   return decoded;
 }
 
-std::vector<std::uint8_t> EncodeXmlText(std::string_view utf8, const XmlEncoding& encoding) {
+Result<std::vector<std::uint8_t>> EncodeXmlText(std::string_view utf8, const XmlEncoding& encoding) {
   const auto encoded = text::FromUtf8(utf8, encoding.codePage);
-  if (!encoded) throw XmlError("The text cannot be encoded in code page " + std::to_string(encoding.codePage));
+  if (!encoded) {
+    return Outcome::Failure(FailureKind::InvalidValue,
+                            "The text cannot be encoded in code page " + std::to_string(encoding.codePage));
+  }
   std::string_view mark;
   if (encoding.byteOrderMark) {
     if (encoding.codePage == text::kCodePageUtf8) mark = "\xEF\xBB\xBF";

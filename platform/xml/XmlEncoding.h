@@ -1,12 +1,15 @@
 #pragma once
 // How a part's bytes are encoded, found from the byte-order mark or the XML declaration, and the
 // conversions between those bytes and the UTF-8 text that pugixml parses and writes.
+// Nothing here throws except std::bad_alloc.
 
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Outcome.h"
 
 namespace kestrel::xml {
 
@@ -20,10 +23,11 @@ struct DecodedXml {
   XmlEncoding encoding;
 };
 
-// Throws XmlError for an encoding name it does not know or bytes that are not valid in it.
-DecodedXml DecodeXmlBytes(std::span<const std::uint8_t> bytes);
+// Unsupported for an encoding name it does not know; Damaged for bytes that are not valid in the
+// encoding, or a byte-order mark that contradicts the declaration.
+Result<DecodedXml> DecodeXmlBytes(std::span<const std::uint8_t> bytes);
 
-// Throws XmlError when the text holds a character the encoding cannot represent.
-std::vector<std::uint8_t> EncodeXmlText(std::string_view utf8, const XmlEncoding& encoding);
+// InvalidValue when the text holds a character the encoding cannot represent.
+Result<std::vector<std::uint8_t>> EncodeXmlText(std::string_view utf8, const XmlEncoding& encoding);
 
 }  // namespace kestrel::xml

@@ -1,7 +1,6 @@
 #include "platform/xml/XmlNode.h"
 
 #include "platform/text/CodePage.h"
-#include "platform/xml/XmlError.h"
 #include "platform/xml/XmlWellFormedness.h"
 
 namespace kestrel::xml {
@@ -14,10 +13,10 @@ bool IsText(const pugi::xml_node& node) {
 }
 
 // The only text or CDATA child; a null node for an element without children.
-pugi::xml_node SingleTextChild(const pugi::xml_node& node) {
+Result<pugi::xml_node> SingleTextChild(const pugi::xml_node& node) {
   const pugi::xml_node first = node.first_child();
   if (node.type() != pugi::node_element || (first && (first != node.last_child() || !IsText(first)))) {
-    throw XmlError(kNotSingleTextNode);
+    return Outcome::Failure(FailureKind::Unsupported, kNotSingleTextNode);
   }
   return first;
 }
@@ -74,10 +73,10 @@ std::size_t XmlNode::ChildCount() const {
   return count;
 }
 
-XmlNode XmlNode::Child(std::size_t index) const {
+Result<XmlNode> XmlNode::Child(std::size_t index) const {
   auto child = node_.first_child();
   for (std::size_t i = 0; i < index && child; ++i) child = child.next_sibling();
-  if (!child) throw XmlError("Child index " + std::to_string(index) + " out of range");
+  if (!child) return Outcome::Failure(FailureKind::InvalidValue, "Child index " + std::to_string(index) + " out of range");
   return XmlNode(child);
 }
 
@@ -94,28 +93,34 @@ std::optional<std::string> XmlNode::Attribute(std::string_view name) const {
   return std::nullopt;
 }
 
-void XmlNode::SetAttribute(std::string_view qualifiedName, std::string_view value) {
-  CheckText(value);
+Outcome XmlNode::SetAttribute(std::string_view qualifiedName, std::string_view value) {
+  if (Outcome checked = CheckText(value); !checked) return checked;
   const std::string name(qualifiedName);
   pugi::xml_attribute attribute = node_.attribute(name.c_str());
   if (!attribute) attribute = node_.append_attribute(name.c_str());
   attribute.set_value(std::string(value).c_str());
+  return Outcome::Success();
 }
 
-void XmlNode::CheckText(std::string_view text) {
+Outcome XmlNode::CheckText(std::string_view text) {
   // Refused here rather than written, since the saved part would not load again.
-  if (!text::ToUtf8(text, text::kCodePageUtf8)) throw XmlError("Text is not valid UTF-8");
-  CheckXmlCharacters(text);
+  if (!text::ToUtf8(text, text::kCodePageUtf8)) return Outcome::Failure(FailureKind::InvalidValue, "Text is not valid UTF-8");
+  const Outcome checked = CheckXmlCharacters(text);
+  if (!checked) return Outcome::Failure(FailureKind::InvalidValue, checked.message());
+  return checked;
 }
 
-std::string XmlNode::Text() const {
-  const pugi::xml_node child = SingleTextChild(node_);
-  return child ? child.value() : "";
+Result<std::string> XmlNode::Text() const {
+  const Result<pugi::xml_node> child = SingleTextChild(node_);
+  if (!child) return child.outcome();
+  return std::string(*child ? child->value() : "");
 }
 
-void XmlNode::SetText(std::string_view text) {
-  pugi::xml_node child = SingleTextChild(node_);
-  CheckText(text);
+Outcome XmlNode::SetText(std::string_view text) {
+  Result<pugi::xml_node> single = SingleTextChild(node_);
+  if (!single) return single.outcome();
+  if (Outcome checked = CheckText(text); !checked) return checked;
+  pugi::xml_node child = *single;
   // pugixml writes "]]>" in a CDATA section as two sections, which would no longer be one text node.
   // Nor can a CDATA section keep a carriage return: readers turn it into a line feed.
   const bool cdataCannotHold =
@@ -126,6 +131,7 @@ void XmlNode::SetText(std::string_view text) {
     if (replaced) node_.remove_child(replaced);
   }
   child.set_value(text.data(), text.size());
+  return Outcome::Success();
 }
 
 }  // namespace kestrel::xml

@@ -1,7 +1,7 @@
 #pragma once
 // A node of an XmlDocument: the document element or one of its descendants. A light handle; it is
 // valid only while its document holds the part it came from (until the next Reset or Load).
-// Only XmlError is thrown (std::bad_alloc aside), where a function says so.
+// Failures are answers, as each function says: nothing here throws except std::bad_alloc.
 
 #include <pugixml.hpp>
 
@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Outcome.h"
 
 namespace kestrel::xml {
 
@@ -30,25 +32,26 @@ class XmlNode {
 
   // The child nodes in document order; white space between elements is not among them.
   std::size_t ChildCount() const;
-  XmlNode Child(std::size_t index) const;  // throws XmlError when out of range
+  Result<XmlNode> Child(std::size_t index) const;  // InvalidValue when out of range
   std::vector<XmlNode> Children() const;
 
   std::optional<std::string> Attribute(std::string_view name) const;
   // Sets the attribute with this qualified name, appending it when the element has none. The
-  // caller binds its prefix. Throws XmlError for a value XML cannot hold (as CheckText).
-  void SetAttribute(std::string_view qualifiedName, std::string_view value);
+  // caller binds its prefix. InvalidValue for a value XML cannot hold (as CheckText).
+  Outcome SetAttribute(std::string_view qualifiedName, std::string_view value);
 
   // The value of the only text or CDATA child, or empty for an element without children.
-  // Throws XmlError("Element does not contain a single text node") for anything else.
-  std::string Text() const;
+  // Unsupported ("Element does not contain a single text node") for anything else.
+  Result<std::string> Text() const;
   // Same rule as Text; an element without children gets a text node. Attributes stay.
-  // Throws XmlError when the text is not valid UTF-8 or holds what no part could hold.
-  void SetText(std::string_view text);
+  // InvalidValue when the text is not valid UTF-8 or holds what no part could hold; the element
+  // is then left as it was.
+  Outcome SetText(std::string_view text);
 
-  // Throws XmlError, with the reason, for text that is not valid UTF-8 or holds a character XML
+  // InvalidValue, with the reason, for text that is not valid UTF-8 or holds a character XML
   // does not allow (control characters other than tab, line feed and carriage return, U+FFFE,
   // U+FFFF), so callers can refuse a value before they change anything.
-  static void CheckText(std::string_view text);
+  static Outcome CheckText(std::string_view text);
 
  private:
   friend class XmlDocument;  // removes the node it found

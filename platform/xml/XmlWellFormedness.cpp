@@ -7,44 +7,47 @@
 #include <utility>
 #include <vector>
 
-#include "platform/xml/XmlError.h"
-
 namespace kestrel::xml {
 namespace {
+
+Outcome Damaged(std::string message) { return Outcome::Failure(FailureKind::Damaged, std::move(message)); }
 
 bool IsXmlChar(std::uint32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
          (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-void CheckReference(std::string_view name) {
-  if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") return;
+Outcome CheckReference(std::string_view name) {
+  if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") return Outcome::Success();
   if (name.size() > 1 && name[0] == '#') {
     const bool hex = name[1] == 'x';
     const std::string_view digits = name.substr(hex ? 2 : 1);
     std::uint32_t value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
-    if (!digits.empty() && error == std::errc() && end == digits.data() + digits.size() && IsXmlChar(value)) return;
-    throw XmlError("Invalid character reference &" + std::string(name) + ";");
+    if (!digits.empty() && error == std::errc() && end == digits.data() + digits.size() && IsXmlChar(value)) {
+      return Outcome::Success();
+    }
+    return Damaged("Invalid character reference &" + std::string(name) + ";");
   }
   // Nothing can declare an entity here, since document types are refused.
-  throw XmlError("Reference to undeclared entity &" + std::string(name) + ";");
+  return Damaged("Reference to undeclared entity &" + std::string(name) + ";");
 }
 
-void CheckReferences(std::string_view text) {
+Outcome CheckReferences(std::string_view text) {
   for (std::size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
     const std::size_t end = text.find(';', at);
-    if (end == std::string_view::npos) throw XmlError("Unterminated reference");
-    CheckReference(text.substr(at + 1, end - at - 1));
+    if (end == std::string_view::npos) return Damaged("Unterminated reference");
+    if (Outcome checked = CheckReference(text.substr(at + 1, end - at - 1)); !checked) return checked;
   }
+  return Outcome::Success();
 }
 
 // Splits "p:local" into its prefix, empty for an unprefixed name.
-std::string_view PrefixOf(std::string_view qualifiedName) {
+Result<std::string_view> PrefixOf(std::string_view qualifiedName) {
   const std::size_t colon = qualifiedName.find(':');
-  if (colon == std::string_view::npos) return {};
+  if (colon == std::string_view::npos) return std::string_view();
   if (colon == 0 || colon + 1 == qualifiedName.size() || qualifiedName.find(':', colon + 1) != std::string_view::npos) {
-    throw XmlError("Malformed qualified name " + std::string(qualifiedName));
+    return Damaged("Malformed qualified name " + std::string(qualifiedName));
   }
   return qualifiedName.substr(0, colon);
 }
@@ -78,43 +81,47 @@ class PrefixScope {
   std::unordered_map<std::string_view, int> bound_;
 };
 
-void CheckElement(const pugi::xml_node& element, const PrefixScope& scope) {
-  if (!scope.IsBound(PrefixOf(element.name()))) {
-    throw XmlError("Reference to undeclared namespace prefix in " + std::string(element.name()));
+Outcome CheckElement(const pugi::xml_node& element, const PrefixScope& scope) {
+  const Result<std::string_view> elementPrefix = PrefixOf(element.name());
+  if (!elementPrefix) return elementPrefix.outcome();
+  if (!scope.IsBound(*elementPrefix)) {
+    return Damaged("Reference to undeclared namespace prefix in " + std::string(element.name()));
   }
   std::unordered_set<std::string_view> seen;
   for (const pugi::xml_attribute& attribute : element.attributes()) {
     const std::string_view name = attribute.name();
-    if (!seen.insert(name).second) throw XmlError("Duplicate attribute " + std::string(name));
-    const std::string_view prefix = PrefixOf(name);
-    if (prefix != "xmlns" && !scope.IsBound(prefix)) {
-      throw XmlError("Reference to undeclared namespace prefix in " + std::string(name));
+    if (!seen.insert(name).second) return Damaged("Duplicate attribute " + std::string(name));
+    const Result<std::string_view> prefix = PrefixOf(name);
+    if (!prefix) return prefix.outcome();
+    if (*prefix != "xmlns" && !scope.IsBound(*prefix)) {
+      return Damaged("Reference to undeclared namespace prefix in " + std::string(name));
     }
     const std::string_view value = attribute.value();
-    if (value.find('<') != std::string_view::npos) throw XmlError("'<' in the value of attribute " + std::string(name));
-    CheckReferences(value);
+    if (value.find('<') != std::string_view::npos) return Damaged("'<' in the value of attribute " + std::string(name));
+    if (Outcome checked = CheckReferences(value); !checked) return checked;
   }
+  return Outcome::Success();
 }
 
-void CheckNode(const pugi::xml_node& node) {
+Outcome CheckNode(const pugi::xml_node& node) {
   const std::string_view value = node.value();
   switch (node.type()) {
     case pugi::node_pcdata:
-      CheckReferences(value);
-      break;
+      return CheckReferences(value);
     case pugi::node_comment:
-      if (value.find("--") != std::string_view::npos || value.ends_with('-')) throw XmlError("'--' in a comment");
+      if (value.find("--") != std::string_view::npos || value.ends_with('-')) return Damaged("'--' in a comment");
       break;
     case pugi::node_declaration:
-      throw XmlError("XML declaration not at the start of the part");
+      return Damaged("XML declaration not at the start of the part");
     case pugi::node_doctype:
-      throw XmlError("Document type declarations are not allowed");
+      return Damaged("Document type declarations are not allowed");
     default:
       break;
   }
+  return Outcome::Success();
 }
 
-void CheckTopLevel(const pugi::xml_document& raw) {
+Outcome CheckTopLevel(const pugi::xml_document& raw) {
   int elements = 0;
   for (const pugi::xml_node& node : raw.children()) {
     switch (node.type()) {
@@ -123,34 +130,36 @@ void CheckTopLevel(const pugi::xml_document& raw) {
         break;
       case pugi::node_pcdata:
       case pugi::node_cdata:
-        throw XmlError("Text outside the document element");
+        return Damaged("Text outside the document element");
       case pugi::node_declaration:
-        if (node != raw.first_child()) throw XmlError("XML declaration not at the start of the part");
+        if (node != raw.first_child()) return Damaged("XML declaration not at the start of the part");
         break;
       default:
-        CheckNode(node);
+        if (Outcome checked = CheckNode(node); !checked) return checked;
         break;
     }
   }
-  if (elements != 1) throw XmlError(elements == 0 ? "No document element" : "More than one document element");
+  if (elements != 1) return Damaged(elements == 0 ? "No document element" : "More than one document element");
+  return Outcome::Success();
 }
 
 }  // namespace
 
-void CheckXmlCharacters(std::string_view utf8) {
+Outcome CheckXmlCharacters(std::string_view utf8) {
   for (std::size_t i = 0; i < utf8.size(); ++i) {
     const auto byte = static_cast<unsigned char>(utf8[i]);
     if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
-      throw XmlError("Character U+" + std::to_string(byte) + " is not allowed in XML");
+      return Damaged("Character U+" + std::to_string(byte) + " is not allowed in XML");
     }
     // U+FFFE and U+FFFF, the only non-characters of the valid UTF-8 above U+001F.
     if (byte == 0xEF && (utf8.substr(i + 1, 2) == "\xBF\xBE" || utf8.substr(i + 1, 2) == "\xBF\xBF")) {
-      throw XmlError("Character U+FFFE or U+FFFF is not allowed in XML");
+      return Damaged("Character U+FFFE or U+FFFF is not allowed in XML");
     }
   }
+  return Outcome::Success();
 }
 
-void CheckXmlShape(std::string_view xml) {
+Outcome CheckXmlShape(std::string_view xml) {
   // Where a construct that is no element ends; npos when it never does.
   const auto past = [&xml](std::size_t at, std::string_view end) {
     const std::size_t found = xml.find(end, at);
@@ -182,36 +191,39 @@ void CheckXmlShape(std::string_view xml) {
         }
       }
       if (++elements > kMaxElements) {
-        throw XmlError("More than " + std::to_string(kMaxElements) + " elements, far more than any property part holds");
+        return Damaged("More than " + std::to_string(kMaxElements) + " elements, far more than any property part holds");
       }
       const bool empty = end < xml.size() && xml[end - 1] == '/';
       if (!empty && ++depth > kMaxDepth) {
-        throw XmlError("Elements nested more than " + std::to_string(kMaxDepth) + " deep, far deeper than in any property part");
+        return Damaged("Elements nested more than " + std::to_string(kMaxDepth) + " deep, far deeper than in any property part");
       }
       at = end;
     }
   }
+  return Outcome::Success();
 }
 
-void CheckWellFormed(const pugi::xml_document& raw) {
-  CheckTopLevel(raw);
+Outcome CheckWellFormed(const pugi::xml_document& raw) {
+  if (Outcome checked = CheckTopLevel(raw); !checked) return checked;
   // Iterative, because a hostile part may nest far deeper than the stack allows recursion.
   PrefixScope scope;
   pugi::xml_node node = raw.document_element();
   while (node) {
+    Outcome checked = Outcome::Success();
     if (node.type() == pugi::node_element) {
       scope.Enter(node);
-      CheckElement(node, scope);
+      checked = CheckElement(node, scope);
     } else {
-      CheckNode(node);
+      checked = CheckNode(node);
     }
+    if (!checked) return checked;
     if (const pugi::xml_node child = node.first_child()) {
       node = child;
       continue;
     }
     while (node) {
       if (node.type() == pugi::node_element) scope.Leave();
-      if (node == raw.document_element()) return;
+      if (node == raw.document_element()) return Outcome::Success();
       if (const pugi::xml_node next = node.next_sibling()) {
         node = next;
         break;
@@ -219,6 +231,7 @@ void CheckWellFormed(const pugi::xml_document& raw) {
       node = node.parent();
     }
   }
+  return Outcome::Success();
 }
 
 }  // namespace kestrel::xml

@@ -22,7 +22,8 @@ const catalogue::PropertyRows& Change() {
 void ChangePackage(const fs::path& file) {
   zip::Package package;
   xml::XmlDocument partDocument;
-  ASSERT_TRUE(ooxml::WriteOoxmlProperties(package, partDocument, file.string(), Change()));
+  const Outcome changed = ooxml::ChangeOoxmlProperties(package, partDocument, file.string(), Change());
+  ASSERT_TRUE(changed) << changed.message();
 }
 
 void ChangeBinary(const fs::path& file) { ASSERT_TRUE(worddoc::ChangeBinaryProperties(file.string(), Change())); }

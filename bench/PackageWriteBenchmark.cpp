@@ -65,10 +65,8 @@ int main(int argc, char** argv) {
     const std::vector<std::uint8_t> content(text.begin(), text.end());
     const long before = PeakKilobytes();
     start = Clock::now();
-    try {
-      zip.ReplaceFromMemory(&content, "docProps\\core.xml");
-    } catch (const zip::Error& e) {
-      std::fprintf(stderr, "replace failed: %s\n", e.what());
+    if (const Result<int> replaced = zip.ReplaceFromMemory(&content, "docProps\\core.xml"); !replaced) {
+      std::fprintf(stderr, "replace failed: %s\n", replaced.outcome().message().c_str());
       return 1;
     }
     replaces.push_back(Seconds(start));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -27,19 +28,28 @@ bool IsOneOf(const std::optional<std::string>& type, std::span<const std::string
 
 Outcome NotADocument(std::string message) { return Outcome::Failure(FailureKind::NotADocument, std::move(message)); }
 
-// The search itself: throws the ZIP component's errors from opening and extracting.
-Result<PropertyParts> Locate(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path) {
+}  // namespace
+
+Result<PropertyParts> LocatePropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
+                                          const std::string& path) {
   package.SetRelativePaths(true);
   package.SetZipName(path);
-  package.OpenArchive();
+  if (const Outcome opened = package.OpenArchive(); !opened) {
+    if (opened.kind() == FailureKind::NotADocument) return opened.Within("not a ZIP package");
+    return opened;
+  }
   // The scan is case-sensitive, though the extract itself would match any case.
   bool found = false;
   for (int i = 0; i < package.EntryCount() && !found; ++i) {
-    found = package.EntryFileName(i) == ".rels" && package.EntryPathName(i) == "_rels\\";
+    const Result<std::string> name = package.EntryFileName(i);
+    const Result<std::string> folder = package.EntryPathName(i);
+    found = name && folder && *name == ".rels" && *folder == "_rels\\";
   }
   if (!found) return NotADocument("the package has no _rels/.rels");
   std::vector<std::uint8_t> stream;
-  package.ExtractToMemory(&stream, kRelationshipsPart);
+  if (const Result<int> extracted = package.ExtractToMemory(&stream, kRelationshipsPart); !extracted) {
+    return extracted.outcome();
+  }
   if (stream.empty()) return NotADocument("_rels/.rels is empty");
   if (Outcome loaded = partDocument.Load(stream); !loaded) return loaded.Within("_rels/.rels");
 
@@ -60,25 +70,6 @@ Result<PropertyParts> Locate(zip::Package& package, xml::XmlDocument& partDocume
   if (parts.corePart.empty()) return NotADocument("_rels/.rels names no core-properties part");
   if (parts.extendedPart.empty()) return NotADocument("_rels/.rels names no extended-properties part");
   return parts;
-}
-
-}  // namespace
-
-Result<PropertyParts> LocatePropertyParts(zip::Package& package, xml::XmlDocument& partDocument,
-                                          const std::string& path) {
-  try {
-    return Locate(package, partDocument, path);
-  } catch (const zip::NotAZipFile& error) {
-    return NotADocument(std::string("not a ZIP package: ") + error.what());
-  } catch (const zip::DamagedZipFile& error) {
-    return NotADocument(std::string("not a ZIP package: ") + error.what());
-  } catch (const zip::UnsupportedMethod& error) {
-    return Outcome::Failure(FailureKind::Unsupported, error.what());
-  } catch (const zip::ReadError& error) {
-    return Outcome::Failure(FailureKind::Io, error.what());
-  } catch (const std::exception& error) {
-    return Outcome::Failure(FailureKind::Damaged, error.what());
-  }
 }
 
 }  // namespace kestrel::ooxml

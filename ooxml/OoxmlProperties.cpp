@@ -102,17 +102,12 @@ std::string PartNameInPackage(std::string name) {
 }
 
 // Loads a part into partDocument. NotADocument when the package does not hold it or holds it
-// empty; the XML adapter's failures with the part's name in front.
+// empty; the ZIP component's failures as it gives them (they name the entry), the XML adapter's
+// with the part's name in front.
 Outcome LoadPart(zip::Package& package, xml::XmlDocument& partDocument, const std::string& part) {
   const std::string partName = PartNameInPackage(part);
   std::vector<std::uint8_t> bytes;
-  try {
-    package.ExtractToMemory(&bytes, part);
-  } catch (const zip::UnsupportedMethod& error) {
-    return Outcome::Failure(FailureKind::Unsupported, error.what());
-  } catch (const zip::Error& error) {
-    return Outcome::Failure(FailureKind::Damaged, partName + ": " + error.what());
-  }
+  if (const Result<int> extracted = package.ExtractToMemory(&bytes, part); !extracted) return extracted.outcome();
   if (bytes.empty()) return Outcome::Failure(FailureKind::NotADocument, partName + " is missing or empty");
   return partDocument.Load(bytes).Within(partName);
 }
@@ -276,15 +271,6 @@ Result<std::vector<PartUpdate>> PlanBothParts(zip::Package& package, xml::XmlDoc
   return updates;
 }
 
-// Both parts in one rewrite, so the package never holds one changed part without the other; the
-// ZIP component raises its errors and leaves the package as it was.
-void StoreParts(zip::Package& package, const std::vector<PartUpdate>& updates, const fs::FinalState* state) {
-  if (updates.empty()) return;
-  std::vector<zip::EntryReplacement> replacements;
-  for (const PartUpdate& update : updates) replacements.push_back({update.name, update.bytes});
-  package.ReplaceEntriesFromMemory(replacements, state);
-}
-
 }  // namespace
 
 Result<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::Package& package,
@@ -297,26 +283,21 @@ Result<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::P
 
 Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument,
                                                     const std::string& path, const catalogue::PropertyRows& rows) {
-  try {
-    auto planned = PlanBothParts(package, partDocument, path, rows);
-    partDocument.Reset();
-    return planned;
-  } catch (const std::exception& error) {
-    // Only memory can run out here; every expected failure is an outcome already.
-    partDocument.Reset();
-    return Outcome::Failure(FailureKind::Damaged, error.what());
-  }
+  auto planned = PlanBothParts(package, partDocument, path, rows);
+  partDocument.Reset();  // no part is held between calls
+  return planned;
 }
 
 Outcome ChangeOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
                               const catalogue::PropertyRows& rows, const fs::FinalState* state) {
   const auto planned = PlanOoxmlProperties(package, partDocument, path, rows);
   if (!planned) return planned.outcome();
-  try {
-    StoreParts(package, *planned, state);
-  } catch (const std::exception& error) {
-    return Outcome::Failure(FailureKind::Io, std::string("the package could not be rewritten: ") + error.what());
-  }
+  if (planned->empty()) return Outcome::Success();
+  // Both parts in one rewrite, so the package never holds one changed part without the other.
+  std::vector<zip::EntryReplacement> replacements;
+  for (const PartUpdate& update : *planned) replacements.push_back({update.name, update.bytes});
+  const Result<int> stored = package.ReplaceEntriesFromMemory(replacements, state);
+  if (!stored) return stored.outcome().Within("the package could not be rewritten");
   return Outcome::Success();
 }
 

@@ -46,10 +46,8 @@ struct PartUpdate {
 //   date;
 // - a new element is made in its namespace, with the prefix the part binds to it or a prefix
 //   declared on the document element; new created and modified dates get xsi:type.
-// Never throws. Failures: NotADocument (no ZIP package, no or an empty property part), Io (the
-// package cannot be opened), Damaged (a part or _rels/.rels that is not well-formed or cannot be
-// extracted), Unsupported (a document element of another kind, an element holding more than
-// text), InvalidValue (a value XML or the part's encoding cannot hold, a date that is not
+// Never throws. Failures: those of the reading above, and Unsupported (a document element of
+// another kind), InvalidValue (a value XML or the part's encoding cannot hold, a date that is not
 // date-time text, a value that would not read back as given); each message names the part and
 // the element.
 Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument,
@@ -57,7 +55,8 @@ Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::
 
 // Plans as above, then stores the planned parts in one rewrite of the package, whose new file
 // takes `state` before its name (see zip::Package::ReplaceEntriesFromMemory). Never throws: the
-// plan's failures, or Io when the package cannot be rewritten (it is then left as it was).
+// plan's failures, or the ZIP component's when the package cannot be rewritten (it is then left
+// as it was), after "the package could not be rewritten".
 Outcome ChangeOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
                               const catalogue::PropertyRows& rows, const fs::FinalState* state = nullptr);
 

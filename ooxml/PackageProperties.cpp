@@ -1,6 +1,5 @@
 #include "ooxml/PackageProperties.h"
 
-#include <exception>
 #include <optional>
 
 #include "ooxml/OoxmlProperties.h"
@@ -61,13 +60,9 @@ class PackageDocument final : public catalogue::PropertyDocument {
     std::vector<zip::EntryReplacement> replacements;
     for (const PartUpdate& update : updates_) replacements.push_back({update.name, update.bytes});
     const fs::FinalState finalState{state, true, path_};
-    try {
-      zip_.SetZipName(path_);
-      zip_.ReplaceEntriesFromMemory(replacements, &finalState);
-    } catch (const std::exception& error) {
-      return Unreadable(path_, Outcome::Failure(FailureKind::Io, std::string("the package could not be rewritten: ") +
-                                                                   error.what()));
-    }
+    zip_.SetZipName(path_);
+    const Result<int> stored = zip_.ReplaceEntriesFromMemory(replacements, &finalState);
+    if (!stored) return Unreadable(path_, stored.outcome().Within("the package could not be rewritten"));
     return Outcome::Success();
   }
 

@@ -4,7 +4,12 @@
 // Usage: assign RelativePaths and ZipName, call OpenArchive, list the entries with EntryCount,
 // EntryFileName and EntryPathName, then call ExtractToMemory and ReplaceEntriesFromMemory as
 // needed. Each operation opens the package itself and closes it before it returns. Every
-// operation reports failure by throwing zip::Error or one of the errors below derived from it.
+// operation that can fail answers with an Outcome or a Result naming what failed and where:
+// NotADocument for a file that is no ZIP package, Damaged for a directory, local header or entry
+// that does not hold together, Unsupported for what we do not decode or write, InvalidValue for
+// an argument out of range, and fs::DescribeOpenError's kinds, or Io with the system's words, when
+// the file cannot be opened, read or written. Nothing here throws except std::bad_alloc; where a
+// part or a directory is held in memory, running out of it is Io too.
 // Not thread-safe: one operation at a time.
 #pragma once
 
@@ -12,53 +17,14 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/Outcome.h"
 #include "platform/fs/FileIo.h"
 #include "platform/fs/ReplacementFile.h"
 
 namespace kestrel::zip {
-
-// Base of every error this component raises.
-class Error : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-// The file has no end-of-central-directory record ("Not a valid zip file!").
-class NotAZipFile : public Error {
- public:
-  using Error::Error;
-};
-// The central directory is damaged and no local header was found either.
-class DamagedZipFile : public Error {
- public:
-  using Error::Error;
-};
-// An entry index outside 0 .. EntryCount() - 1 ("Index %d is out of range").
-class IndexOutOfRange : public Error {
- public:
-  using Error::Error;
-};
-// The package cannot be opened, read or locked, or an entry's data cannot be decoded.
-class ReadError : public Error {
- public:
-  using Error::Error;
-};
-// An entry is compressed by a method this component does not decode (only stored and Deflate);
-// the message names the entry and the method.
-class UnsupportedMethod : public ReadError {
- public:
-  using ReadError::ReadError;
-};
-// The package cannot be rewritten exactly (its layout does not hold together, or the new file did
-// not read back as planned), or building or installing the new package failed. The package on
-// disk is unchanged; the message says what failed and where.
-class WriteError : public Error {
- public:
-  using Error::Error;
-};
 
 enum class IncompleteZipMode {
   AssumeMultiDisk,  // part of a multi-disk set
@@ -111,16 +77,16 @@ class Package {
   void SetRelativePaths(bool on);
   bool RelativePaths() const { return relativePaths_; }
 
-  // 0 stores new entries; 1 to 9 deflate them. Other values throw std::invalid_argument.
-  void SetPackLevel(int level);
+  // 0 stores new entries; 1 to 9 deflate them. Other values are refused (InvalidValue).
+  Outcome SetPackLevel(int level);
   int PackLevel() const { return packLevel_; }
 
   // What to assume when no end-of-central-directory record is found. The start value is the
   // program's choice, AssumeNotAZip; AssumeDamaged rebuilds the directory from the local headers.
-  // Multi-disk sets are not supported, so AssumeMultiDisk also raises NotAZipFile.
+  // Multi-disk sets are not supported, so AssumeMultiDisk also finds no ZIP package there.
   void SetIncompleteZipMode(IncompleteZipMode mode) { incompleteZipMode_ = mode; }
 
-  // A part that inflates to more than this is a failed read (ReadError). 64 MiB by default.
+  // A part that inflates to more than this is refused as Damaged. 64 MiB by default.
   void SetMaxPartSize(std::size_t bytes) { maxPartSize_ = bytes; }
 
   // While set, OpenArchive and ExtractToMemory read through `file` (ZipName opened and locked by
@@ -129,26 +95,29 @@ class Package {
   void ReadThrough(fs::RandomAccessFile* file) { lentFile_ = file; }
 
   // Reads the directory of ZipName, unless the one loaded for it is still current (the same file:
-  // device, inode, size, last-write and change times). Throws NotAZipFile, DamagedZipFile or
-  // ReadError.
-  void OpenArchive();
+  // device, inode, size, last-write and change times). NotADocument ("Not a valid zip file!")
+  // when the file holds no ZIP package; the failures of opening or reading it.
+  Outcome OpenArchive();
 
   // 0 when no directory is loaded.
   int EntryCount() const;
-  // The halves of an entry's name; throw IndexOutOfRange outside 0 .. EntryCount() - 1.
-  std::string EntryFileName(int index) const;
-  std::string EntryPathName(int index) const;
-  // The whole directory record of an entry; throws IndexOutOfRange like the two above.
-  const ZipHeaderInfo& Entry(int index) const;
+  // The halves of an entry's name; InvalidValue ("Index 12 is out of range") outside
+  // 0 .. EntryCount() - 1.
+  Result<std::string> EntryFileName(int index) const;
+  Result<std::string> EntryPathName(int index) const;
+  // The whole directory record of an entry; refused like the two above.
+  Result<ZipHeaderInfo> Entry(int index) const;
   // The archive comment of the loaded directory.
   const std::vector<std::uint8_t>& ArchiveComment() const { return comment_; }
 
   // Appends to *stream the content of every entry whose full name ("docProps\core.xml") equals
   // `name` ignoring ASCII case; returns how many were delivered. A null stream or a name of only
-  // blanks returns 0. Throws what OpenArchive throws, UnsupportedMethod for a matching entry of
-  // another compression method, and ReadError for data that cannot be read or decoded, whose CRC
-  // is wrong, or that inflates to more than the part limit.
-  int ExtractToMemory(std::vector<std::uint8_t>* stream, const std::string& name);
+  // blanks returns 0. Fails as OpenArchive does; Unsupported for a matching entry of another
+  // compression method than stored or Deflate, naming the entry and the method; Damaged for an
+  // entry whose local header or data is not where its record says, whose data cannot be decoded,
+  // whose CRC is wrong, or that inflates to more than the part limit; Io for data that cannot be
+  // read.
+  Result<int> ExtractToMemory(std::vector<std::uint8_t>* stream, const std::string& name);
 
   // Rewrites the package once with each named entry (matched ignoring ASCII case; "\" and "/"
   // alike) holding its new content under the name it had, appended when no entry matches; a later
@@ -162,25 +131,29 @@ class Package {
   // A symbolic link is followed: its target is rewritten and the link stays. The new file is
   // written beside the package, synced, its directory and local headers read back from the file
   // and compared with the old ones, and renamed over the package in one step. Refused before
-  // anything is written, with WriteError saying why: a package with more than one hard link,
-  // a directory rebuilt from local headers, entries whose bytes overlap, a size or offset that
-  // would need a ZIP64 field the record does not have. On any error the package is left
-  // byte-identical, no temporary file remains, and the error propagates (ReadError when the
-  // package cannot be opened or locked, WriteError otherwise).
-  int ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements, const fs::FinalState* state = nullptr);
+  // anything is written, saying why: a name given twice or too long (InvalidValue), a directory
+  // rebuilt from local headers or entries whose bytes overlap (Damaged), a size or offset that
+  // would need a ZIP64 field the record does not have (Unsupported), a package with more than one
+  // hard link (Io, as every failure to make or install the new file). On any failure the package
+  // is left byte-identical and no temporary file remains; a failure past the opening of the
+  // package names it in front ("/x/a.docx: entry 1 (word/b.xml) overlaps entry 0 (word/a.xml)").
+  Result<int> ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements,
+                                       const fs::FinalState* state = nullptr);
 
   // ReplaceEntriesFromMemory with one entry; 0 for a null stream or a name of only blanks.
-  int ReplaceFromMemory(const std::vector<std::uint8_t>* stream, const std::string& name);
+  Result<int> ReplaceFromMemory(const std::vector<std::uint8_t>* stream, const std::string& name);
 
  private:
   // Identifies the version of the file a directory was read from: a file put in its place, or
   // written in place with its last-write time put back, changes the inode or the change time.
   // Reads the directory from `file` unless the loaded one was read from the same file in the
   // same version (its identity); a file without one is read every time.
-  void LoadDirectory(fs::RandomAccessFile& file);
+  Outcome LoadDirectory(fs::RandomAccessFile& file);
   void DropDirectory();
   // The lent file, or ZipName opened for reading (kept in `opened`).
-  fs::RandomAccessFile& FileToRead(std::unique_ptr<fs::RandomAccessFile>& opened) const;
+  Result<fs::RandomAccessFile*> FileToRead(std::unique_ptr<fs::RandomAccessFile>& opened) const;
+  // ReplaceEntriesFromMemory but for running out of memory.
+  Result<int> Rewrite(std::span<const EntryReplacement> replacements, const fs::FinalState* state);
 
   std::string zipName_;
   bool relativePaths_ = false;

@@ -23,13 +23,9 @@ namespace {
 constexpr std::size_t kScanChunk = std::size_t{1} << 20;
 // A central directory up to this size is read in one go (about 400,000 entries).
 constexpr std::uint64_t kDirectoryInOneRead = std::uint64_t{32} << 20;
-constexpr const char* kNotAZip = "Not a valid zip file!";
+Outcome NotAZip() { return Outcome::Failure(FailureKind::NotADocument, "Not a valid zip file!"); }
 
-// Empty reads are skipped: an empty vector's buffer may be null.
-void ReadExactly(fs::RandomAccessFile& file, std::uint64_t offset, void* buffer, std::size_t n) {
-  if (n == 0) return;
-  if (!file.ReadAt(offset, buffer, n)) throw ReadError("Cannot read the zip file at offset " + std::to_string(offset));
-}
+Outcome Damaged(std::string message) { return Outcome::Failure(FailureKind::Damaged, std::move(message)); }
 
 struct FoundEnd {
   std::uint64_t offset = 0;  // of the classic record itself
@@ -39,21 +35,21 @@ struct FoundEnd {
 };
 
 // The ZIP64 end record the locator before the classic one points at; false when it is damaged.
-bool ReadZip64End(fs::RandomAccessFile& file, FoundEnd& end) {
+Result<bool> ReadZip64End(fs::RandomAccessFile& file, FoundEnd& end) {
   std::uint8_t locator[kZip64LocatorSize];
-  ReadExactly(file, end.offset - kZip64LocatorSize, locator, sizeof locator);
+  if (Outcome read = ReadExactly(file, end.offset - kZip64LocatorSize, locator, sizeof locator); !read) return read;
   const std::uint64_t recordOffset = Get64(locator + 8);
   const std::uint64_t locatorOffset = end.offset - kZip64LocatorSize;
   const bool recordPastLocator = !FitsIn(recordOffset, kZip64EndSize, locatorOffset);
   if (recordPastLocator) return false;
   std::uint8_t fixed[kZip64EndSize];
-  ReadExactly(file, recordOffset, fixed, sizeof fixed);
+  if (Outcome read = ReadExactly(file, recordOffset, fixed, sizeof fixed); !read) return read;
   if (Get32(fixed) != kZip64EndSignature) return false;
   const std::uint64_t recordLength = Get64(fixed + 4) + 12;  // the size field leaves out itself and the signature
   const bool lengthWrong = recordLength < kZip64EndSize || recordLength != locatorOffset - recordOffset;
   if (lengthWrong) return false;
   end.records.zip64Record.resize(recordLength);
-  ReadExactly(file, recordOffset, end.records.zip64Record.data(), recordLength);
+  if (Outcome read = ReadExactly(file, recordOffset, end.records.zip64Record.data(), recordLength); !read) return read;
   end.entryCount = Get64(fixed + 32);
   end.records.directorySize = Get64(fixed + 40);
   end.records.directoryOffset = Get64(fixed + 48);
@@ -63,12 +59,13 @@ bool ReadZip64End(fs::RandomAccessFile& file, FoundEnd& end) {
 
 // Searches backwards over the last 22 + 65,535 bytes; the first signature found decides.
 // nullopt when there is no usable end record; `damaged` when the ZIP64 records it points to are.
-std::optional<FoundEnd> FindEndRecord(fs::RandomAccessFile& file, bool* damaged) {
+Result<std::optional<FoundEnd>> FindEndRecord(fs::RandomAccessFile& file, bool* damaged) {
   const std::uint64_t size = file.Size();
-  if (size < kEndSize) return std::nullopt;
+  const std::optional<FoundEnd> none;
+  if (size < kEndSize) return none;
   const std::uint64_t tailLength = std::min<std::uint64_t>(size, kEndSize + kMaxComment);
   std::vector<std::uint8_t> tail(tailLength);
-  ReadExactly(file, size - tailLength, tail.data(), tail.size());
+  if (Outcome read = ReadExactly(file, size - tailLength, tail.data(), tail.size()); !read) return read;
   for (std::uint64_t i = tailLength - kEndSize + 1; i-- > 0;) {
     const std::uint8_t* p = tail.data() + i;
     if (Get32(p) != kEndSignature) continue;
@@ -76,11 +73,11 @@ std::optional<FoundEnd> FindEndRecord(fs::RandomAccessFile& file, bool* damaged)
     const std::uint16_t directoryDisk = Get16(p + 6);
     const std::uint16_t commentLength = Get16(p + 20);
     const bool diskNumberTooLarge = thisDisk > 999 || directoryDisk > 999;
-    if (diskNumberTooLarge) return std::nullopt;
+    if (diskNumberTooLarge) return none;
     const bool directoryOnLaterDisk = thisDisk < directoryDisk;
-    if (directoryOnLaterDisk) return std::nullopt;
+    if (directoryOnLaterDisk) return none;
     const bool commentPastEnd = !FitsIn(i + kEndSize, commentLength, tailLength);
-    if (commentPastEnd) return std::nullopt;
+    if (commentPastEnd) return none;
     FoundEnd end;
     end.offset = size - tailLength + i;
     end.records.classicCount = Get16(p + 10);
@@ -92,11 +89,17 @@ std::optional<FoundEnd> FindEndRecord(fs::RandomAccessFile& file, bool* damaged)
     end.records.directoryOffset = end.records.classicOffset;
     std::uint8_t signature[4] = {};
     const bool roomForLocator = end.offset >= kZip64LocatorSize;
-    if (roomForLocator) ReadExactly(file, end.offset - kZip64LocatorSize, signature, 4);
-    if (Get32(signature) == kZip64LocatorSignature && !ReadZip64End(file, end)) *damaged = true;
-    return end;
+    if (roomForLocator) {
+      if (Outcome read = ReadExactly(file, end.offset - kZip64LocatorSize, signature, 4); !read) return read;
+    }
+    if (Get32(signature) == kZip64LocatorSignature) {
+      const Result<bool> zip64 = ReadZip64End(file, end);
+      if (!zip64) return zip64.outcome();
+      if (!*zip64) *damaged = true;
+    }
+    return std::optional<FoundEnd>(std::move(end));
   }
-  return std::nullopt;
+  return none;
 }
 
 // Takes the sizes and offset a record's ZIP64 extra field holds for its fields at the marker;
@@ -137,7 +140,7 @@ bool ApplyZip64Extra(ZipHeaderInfo& info, CentralRecord& record, std::size_t ext
 
 // Reads the central records into *directory; false when the directory is damaged, with the
 // records read before the damage left there.
-bool ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, ZipDirectory* directory) {
+Result<bool> ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, ZipDirectory* directory) {
   const std::uint64_t fileSize = file.Size();
   const std::uint64_t directoryOffset = end.records.directoryOffset;
   const std::uint64_t directorySize = end.records.directorySize;
@@ -151,28 +154,32 @@ bool ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, ZipDi
   // Every read below lies inside the directory, as the named checks before it make sure.
   const bool inOneRead = directorySize <= kDirectoryInOneRead;
   std::vector<std::uint8_t> whole(inOneRead ? static_cast<std::size_t>(directorySize) : 0);
-  ReadExactly(file, directoryOffset, whole.data(), whole.size());
+  if (Outcome read = ReadExactly(file, directoryOffset, whole.data(), whole.size()); !read) return read;
   const auto readDirectory = [&](std::uint64_t at, void* buffer, std::size_t n) {
     if (!inOneRead) return ReadExactly(file, at, buffer, n);
     if (n > 0) std::memcpy(buffer, whole.data() + (at - directoryOffset), n);
+    return Outcome::Success();
   };
   std::uint64_t pos = directoryOffset;
   // Without ZIP64 records a writer may have let the 16-bit count wrap: records that go on filling
   // the directory are read too, and the count must then agree modulo 65,536.
-  auto moreRecords = [&](std::uint64_t read) {
+  auto moreRecords = [&](std::uint64_t read) -> Result<bool> {
     if (read < end.entryCount) return true;
     if (end.hasZip64 || !FitsIn(pos, 4, directoryEnd)) return false;
     std::uint8_t signature[4];
-    readDirectory(pos, signature, 4);
+    if (Outcome got = readDirectory(pos, signature, 4); !got) return got;
     return Get32(signature) == kCentralSignature;
   };
   // The position only moves forwards and stays inside the directory, so no directory can loop.
-  for (std::uint64_t i = 0; moreRecords(i); ++i) {
+  for (std::uint64_t i = 0;; ++i) {
+    const Result<bool> more = moreRecords(i);
+    if (!more) return more.outcome();
+    if (!*more) break;
     const bool recordPastEnd = !FitsIn(pos, kCentralSize, directoryEnd);
     if (recordPastEnd) return false;
     CentralRecord record;
     record.bytes.resize(kCentralSize);
-    readDirectory(pos, record.bytes.data(), kCentralSize);
+    if (Outcome got = readDirectory(pos, record.bytes.data(), kCentralSize); !got) return got;
     const std::uint8_t* fixed = record.bytes.data();
     if (Get32(fixed) != kCentralSignature) return false;
     const std::uint16_t nameLength = Get16(fixed + 28);
@@ -182,7 +189,9 @@ bool ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, ZipDi
     const bool variablePastEnd = !FitsIn(pos + kCentralSize, variableLength, directoryEnd);
     if (variablePastEnd) return false;
     record.bytes.resize(kCentralSize + variableLength);
-    readDirectory(pos + kCentralSize, record.bytes.data() + kCentralSize, variableLength);
+    if (Outcome got = readDirectory(pos + kCentralSize, record.bytes.data() + kCentralSize, variableLength); !got) {
+      return got;
+    }
     fixed = record.bytes.data();
     const std::uint8_t* variable = fixed + kCentralSize;
 
@@ -224,32 +233,33 @@ bool ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, ZipDi
 }
 
 // Offset of the first local-header signature, read in chunks so a large file is not loaded.
-std::optional<std::uint64_t> FindFirstLocalHeader(fs::RandomAccessFile& file) {
+Result<std::optional<std::uint64_t>> FindFirstLocalHeader(fs::RandomAccessFile& file) {
   const std::uint64_t size = file.Size();
   std::vector<std::uint8_t> chunk;
   for (std::uint64_t start = 0; start + 4 <= size; start += kScanChunk) {
     // 3 bytes of overlap so a signature across two chunks is found.
     const std::uint64_t length = std::min<std::uint64_t>(kScanChunk + 3, size - start);
     chunk.resize(length);
-    ReadExactly(file, start, chunk.data(), chunk.size());
+    if (Outcome read = ReadExactly(file, start, chunk.data(), chunk.size()); !read) return read;
     for (std::uint64_t i = 0; i + 4 <= length; ++i) {
-      if (Get32(chunk.data() + i) == kLocalSignature) return start + i;
+      if (Get32(chunk.data() + i) == kLocalSignature) return std::optional<std::uint64_t>(start + i);
     }
   }
-  return std::nullopt;
+  return std::optional<std::uint64_t>();
 }
 
 // The data descriptor of an entry whose local header left its sizes out: the first signed
 // descriptor after the data's start whose compressed size is its own distance from that start.
 // Fills crc and sizes and returns the offset just past it; nullopt when none is found.
-std::optional<std::uint64_t> FindDataDescriptor(fs::RandomAccessFile& file, std::uint64_t dataOffset, ZipHeaderInfo& info) {
+Result<std::optional<std::uint64_t>> FindDataDescriptor(fs::RandomAccessFile& file, std::uint64_t dataOffset,
+                                                        ZipHeaderInfo& info) {
   const std::uint64_t size = file.Size();
   std::vector<std::uint8_t> chunk;
   for (std::uint64_t start = dataOffset; start < size; start += kScanChunk) {
     // 23 bytes of overlap so a whole 24-byte descriptor is seen in one chunk.
     const std::uint64_t length = std::min<std::uint64_t>(kScanChunk + 23, size - start);
     chunk.resize(length);
-    ReadExactly(file, start, chunk.data(), chunk.size());
+    if (Outcome read = ReadExactly(file, start, chunk.data(), chunk.size()); !read) return read;
     for (std::uint64_t i = 0; i + 16 <= length; ++i) {
       const std::uint8_t* p = chunk.data() + i;
       if (Get32(p) != kDescriptorSignature) continue;
@@ -258,25 +268,26 @@ std::optional<std::uint64_t> FindDataDescriptor(fs::RandomAccessFile& file, std:
         info.crc32 = Get32(p + 4);
         info.compressedSize = distance;
         info.uncompressedSize = Get32(p + 12);
-        return start + i + 16;
+        return std::optional<std::uint64_t>(start + i + 16);
       }
       if (i + 24 <= length && Get64(p + 8) == distance) {
         info.crc32 = Get32(p + 4);
         info.compressedSize = distance;
         info.uncompressedSize = Get64(p + 16);
-        return start + i + 24;
+        return std::optional<std::uint64_t>(start + i + 24);
       }
     }
   }
-  return std::nullopt;
+  return std::optional<std::uint64_t>();
 }
 
 // Length of the data descriptor at `at` that agrees with the entry's CRC and sizes: signed or not,
 // with 32- or 64-bit sizes. nullopt when none of the four layouts agrees.
-std::optional<std::uint64_t> DescriptorLength(fs::RandomAccessFile& file, std::uint64_t at, const ZipHeaderInfo& info) {
+Result<std::optional<std::uint64_t>> DescriptorLength(fs::RandomAccessFile& file, std::uint64_t at,
+                                                      const ZipHeaderInfo& info) {
   std::uint8_t bytes[24] = {};
   const std::uint64_t available = std::min<std::uint64_t>(sizeof bytes, file.Size() - std::min(at, file.Size()));
-  ReadExactly(file, at, bytes, static_cast<std::size_t>(available));
+  if (Outcome read = ReadExactly(file, at, bytes, static_cast<std::size_t>(available)); !read) return read;
   for (std::uint64_t skip : {4u, 0u}) {
     const bool signed_ = skip == 4 && Get32(bytes) == kDescriptorSignature;
     if (skip == 4 && !signed_) continue;
@@ -286,28 +297,30 @@ std::optional<std::uint64_t> DescriptorLength(fs::RandomAccessFile& file, std::u
     const bool wideAgrees = skip + 20 <= available && Get64(p + 4) == info.compressedSize && Get64(p + 12) == info.uncompressedSize;
     // A wide descriptor's first size can pass for a narrow one only when both sizes fit 32 bits.
     const bool wideFirst = info.compressedSize > kMarker32 - 1 || info.uncompressedSize > kMarker32 - 1;
-    if (crcAgrees && wideAgrees && (wideFirst || !narrowAgrees)) return skip + 20;
-    if (crcAgrees && narrowAgrees) return skip + 12;
+    if (crcAgrees && wideAgrees && (wideFirst || !narrowAgrees)) return std::optional<std::uint64_t>(skip + 20);
+    if (crcAgrees && narrowAgrees) return std::optional<std::uint64_t>(skip + 12);
   }
-  return std::nullopt;
+  return std::optional<std::uint64_t>();
 }
 
 // Walks the local headers from the first one found; `known` are central records read before
 // the damage, whose fields (sizes above all) are taken for the entries they describe.
-std::vector<ZipHeaderInfo> RebuildFromLocalHeaders(fs::RandomAccessFile& file, const std::vector<ZipHeaderInfo>& known) {
-  std::optional<std::uint64_t> first = FindFirstLocalHeader(file);
-  if (!first) throw DamagedZipFile(kNotAZip);
+Result<std::vector<ZipHeaderInfo>> RebuildFromLocalHeaders(fs::RandomAccessFile& file,
+                                                           const std::vector<ZipHeaderInfo>& known) {
+  const Result<std::optional<std::uint64_t>> first = FindFirstLocalHeader(file);
+  if (!first) return first.outcome();
+  if (!*first) return NotAZip();
   const std::uint64_t fileSize = file.Size();
   std::map<std::uint64_t, const ZipHeaderInfo*> knownByOffset;
   for (const ZipHeaderInfo& k : known) knownByOffset.emplace(k.localHeaderOffset, &k);
   std::vector<ZipHeaderInfo> entries;
-  std::uint64_t pos = *first;
+  std::uint64_t pos = **first;
   // Each step moves forwards by at least a header, so the walk ends.
   for (;;) {
     const bool headerPastEnd = !FitsIn(pos, kLocalSize, fileSize);
     if (headerPastEnd) break;
     std::uint8_t fixed[kLocalSize];
-    ReadExactly(file, pos, fixed, sizeof fixed);
+    if (Outcome read = ReadExactly(file, pos, fixed, sizeof fixed); !read) return read;
     if (Get32(fixed) != kLocalSignature) break;
     const std::uint16_t nameLength = Get16(fixed + 26);
     const std::uint16_t extraLength = Get16(fixed + 28);
@@ -333,30 +346,41 @@ std::vector<ZipHeaderInfo> RebuildFromLocalHeaders(fs::RandomAccessFile& file, c
       info.uncompressedSize = Get32(fixed + 22);
       info.localHeaderOffset = pos;
       info.storedName.resize(nameLength);
-      ReadExactly(file, pos + kLocalSize, info.storedName.data(), nameLength);
+      if (Outcome read = ReadExactly(file, pos + kLocalSize, info.storedName.data(), nameLength); !read) return read;
       const bool nameHasNul = info.storedName.find('\0') != std::string::npos;
       if (nameHasNul) break;
       SplitName(info);
       // The sizes are in the descriptor after the data; its place is the only measure of the data.
       if (info.flags & kDataDescriptorFlag) {
-        next = FindDataDescriptor(file, dataOffset, info);
-        if (!next) break;
+        const Result<std::optional<std::uint64_t>> found = FindDataDescriptor(file, dataOffset, info);
+        if (!found) return found.outcome();
+        if (!*found) break;
+        next = *found;
       }
     }
     const bool dataPastEnd = !FitsIn(dataOffset, info.compressedSize, fileSize);
     if (dataPastEnd) break;
     if (!next) {
       next = dataOffset + info.compressedSize;
-      if (info.flags & kDataDescriptorFlag) *next += DescriptorLength(file, *next, info).value_or(16);
+      if (info.flags & kDataDescriptorFlag) {
+        const Result<std::optional<std::uint64_t>> descriptor = DescriptorLength(file, *next, info);
+        if (!descriptor) return descriptor.outcome();
+        *next += descriptor->value_or(16);
+      }
     }
     entries.push_back(std::move(info));
     pos = *next;
   }
-  if (entries.empty()) throw DamagedZipFile(kNotAZip);
+  if (entries.empty()) return NotAZip();
   return entries;
 }
 
 }  // namespace
+
+Outcome ReadExactly(fs::RandomAccessFile& file, std::uint64_t offset, void* buffer, std::size_t n) {
+  if (n == 0) return Outcome::Success();
+  return file.ReadAt(offset, buffer, n).Within("the zip file");
+}
 
 void SplitName(ZipHeaderInfo& info) {
   std::string name = info.storedName;
@@ -370,27 +394,34 @@ std::string EntryLabel(std::size_t index, const ZipHeaderInfo& entry) {
   return "entry " + std::to_string(index) + " (" + entry.storedName + ")";
 }
 
-ZipDirectory ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode) {
+Result<ZipDirectory> ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode) {
   ZipDirectory directory;
   if (file.Size() == 0) return directory;  // an empty file is an archive without entries
-  bool zip64Damaged = false;
-  std::optional<FoundEnd> end = FindEndRecord(file, &zip64Damaged);
-  if (!end) {
-    if (mode != IncompleteZipMode::AssumeDamaged) throw NotAZipFile(kNotAZip);
-    directory.entries = RebuildFromLocalHeaders(file, {});
-    directory.rebuilt = true;
-    return directory;
-  }
-  directory.end = end->records;
-  if (zip64Damaged || !ReadCentralDirectory(file, *end, &directory)) {
-    directory.entries = RebuildFromLocalHeaders(file, directory.entries);
+  // From the local headers, taking what the records read before the damage say.
+  const auto rebuild = [&file, &directory]() -> Result<ZipDirectory> {
+    Result<std::vector<ZipHeaderInfo>> entries = RebuildFromLocalHeaders(file, directory.entries);
+    if (!entries) return entries.outcome();
+    directory.entries = std::move(*entries);
     directory.records.clear();
     directory.rebuilt = true;
+    return std::move(directory);
+  };
+  bool zip64Damaged = false;
+  const Result<std::optional<FoundEnd>> end = FindEndRecord(file, &zip64Damaged);
+  if (!end) return end.outcome();
+  if (!*end) {
+    if (mode != IncompleteZipMode::AssumeDamaged) return NotAZip();
+    return rebuild();
   }
+  directory.end = (*end)->records;
+  if (zip64Damaged) return rebuild();
+  const Result<bool> complete = ReadCentralDirectory(file, **end, &directory);
+  if (!complete) return complete.outcome();
+  if (!*complete) return rebuild();
   return directory;
 }
 
-std::vector<EntrySpan> LocateEntries(fs::RandomAccessFile& file, const ZipDirectory& directory) {
+Result<std::vector<EntrySpan>> LocateEntries(fs::RandomAccessFile& file, const ZipDirectory& directory) {
   const std::uint64_t fileSize = file.Size();
   const std::vector<ZipHeaderInfo>& entries = directory.entries;
   std::vector<EntrySpan> spans(entries.size());
@@ -399,28 +430,29 @@ std::vector<EntrySpan> LocateEntries(fs::RandomAccessFile& file, const ZipDirect
     const ZipHeaderInfo& entry = entries[i];
     const std::uint64_t start = entry.localHeaderOffset;
     const bool headerPastEnd = !FitsIn(start, kLocalSize, fileSize);
-    if (headerPastEnd) throw WriteError(EntryLabel(i, entry) + ": its local header lies outside the file");
+    if (headerPastEnd) return Damaged(EntryLabel(i, entry) + ": its local header lies outside the file");
     header.resize(kLocalSize + entry.storedName.size());
     const bool namePastEnd = !FitsIn(start, header.size(), fileSize);
-    if (namePastEnd) throw WriteError(EntryLabel(i, entry) + ": its local header lies outside the file");
-    ReadExactly(file, start, header.data(), header.size());
+    if (namePastEnd) return Damaged(EntryLabel(i, entry) + ": its local header lies outside the file");
+    if (Outcome read = ReadExactly(file, start, header.data(), header.size()); !read) return read;
     const bool headerMissing = Get32(header.data()) != kLocalSignature;
-    if (headerMissing) throw WriteError(EntryLabel(i, entry) + ": no local header where the directory points");
+    if (headerMissing) return Damaged(EntryLabel(i, entry) + ": no local header where the directory points");
     const std::uint16_t nameLength = Get16(header.data() + 26);
     const std::uint16_t extraLength = Get16(header.data() + 28);
     const bool otherName = nameLength != entry.storedName.size() ||
                            !std::equal(entry.storedName.begin(), entry.storedName.end(), header.begin() + kLocalSize);
-    if (otherName) throw WriteError(EntryLabel(i, entry) + ": its local header names another entry");
+    if (otherName) return Damaged(EntryLabel(i, entry) + ": its local header names another entry");
     EntrySpan& span = spans[i];
     span.start = start;
     span.dataOffset = start + kLocalSize + nameLength + extraLength;
     const bool dataPastEnd = !FitsIn(span.dataOffset, entry.compressedSize, fileSize);
-    if (dataPastEnd) throw WriteError(EntryLabel(i, entry) + ": its data runs past the end of the file");
+    if (dataPastEnd) return Damaged(EntryLabel(i, entry) + ": its data runs past the end of the file");
     span.end = span.dataOffset + entry.compressedSize;
     if (entry.flags & kDataDescriptorFlag) {
-      std::optional<std::uint64_t> descriptor = DescriptorLength(file, span.end, entry);
-      if (!descriptor) throw WriteError(EntryLabel(i, entry) + ": its data descriptor does not match its directory record");
-      span.end += *descriptor;
+      const Result<std::optional<std::uint64_t>> descriptor = DescriptorLength(file, span.end, entry);
+      if (!descriptor) return descriptor.outcome();
+      if (!*descriptor) return Damaged(EntryLabel(i, entry) + ": its data descriptor does not match its directory record");
+      span.end += **descriptor;
     }
   }
   // In file order, each entry must end before the next begins and the last before the directory.
@@ -432,14 +464,14 @@ std::vector<EntrySpan> LocateEntries(fs::RandomAccessFile& file, const ZipDirect
     const std::size_t next = order[k + 1];
     const bool overlaps = spans[here].end > spans[next].start;
     if (overlaps) {
-      throw WriteError(EntryLabel(std::max(here, next), entries[std::max(here, next)]) + " overlaps " +
-                           EntryLabel(std::min(here, next), entries[std::min(here, next)]));
+      return Damaged(EntryLabel(std::max(here, next), entries[std::max(here, next)]) + " overlaps " +
+                     EntryLabel(std::min(here, next), entries[std::min(here, next)]));
     }
   }
   if (!order.empty()) {
     const std::size_t last = order.back();
     const bool runsIntoDirectory = spans[last].end > directory.end.directoryOffset;
-    if (runsIntoDirectory) throw WriteError(EntryLabel(last, entries[last]) + " runs into the central directory");
+    if (runsIntoDirectory) return Damaged(EntryLabel(last, entries[last]) + " runs into the central directory");
   }
   return spans;
 }

@@ -2,6 +2,7 @@
 // bytes lie. Every length read from the file is checked by a named check before it is used.
 // Internal to the ZIP component: Package reads through it, and checks with it both the package
 // it is about to rewrite and the new file before the new file takes the package's place.
+// Failures are answers: nothing here throws except std::bad_alloc.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "ooxml/zip/PackageZip.h"
+#include "platform/Outcome.h"
 
 namespace kestrel::fs {
 class RandomAccessFile;
@@ -43,10 +45,13 @@ struct ZipDirectory {
   bool rebuilt = false;  // from the local headers: some facts are guesses, so it is never written
 };
 
+// Exactly n bytes at offset; none for n = 0, whose buffer may be null. Io with the system's words.
+Outcome ReadExactly(fs::RandomAccessFile& file, std::uint64_t offset, void* buffer, std::size_t n);
+
 // Reads the directory; a damaged one is rebuilt from the local headers (ZipDirectory::rebuilt),
-// and so is a missing end record under AssumeDamaged. Throws NotAZipFile, DamagedZipFile or
-// ReadError.
-ZipDirectory ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode);
+// and so is a missing end record under AssumeDamaged. NotADocument when there is no end record
+// (unless AssumeDamaged) or no local header to rebuild from; Io when the file cannot be read.
+Result<ZipDirectory> ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode);
 
 // Where one entry's bytes lie in the file: local header, data, data descriptor.
 struct EntrySpan {
@@ -57,9 +62,9 @@ struct EntrySpan {
 
 // One span per entry of a directory read from the file (not rebuilt), after checking that every
 // entry's local header is there and names it, that a data descriptor agrees with its record, and
-// that no entry's bytes overlap another's or run into the central directory. Throws WriteError
-// naming the entries, or ReadError when the file cannot be read.
-std::vector<EntrySpan> LocateEntries(fs::RandomAccessFile& file, const ZipDirectory& directory);
+// that no entry's bytes overlap another's or run into the central directory. Damaged naming the
+// entries, or Io when the file cannot be read.
+Result<std::vector<EntrySpan>> LocateEntries(fs::RandomAccessFile& file, const ZipDirectory& directory);
 
 // Fills fileName and pathName from storedName ("_rels/.rels" -> "_rels\", ".rels").
 void SplitName(ZipHeaderInfo& info);

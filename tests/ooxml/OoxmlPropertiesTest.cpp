@@ -220,7 +220,7 @@ TEST(ReadOoxmlProperties, RefusesPackagesWithTheReasonOfTheLayerThatFailed) {
       {"renamed-doc-as.docx", FailureKind::NotADocument, "not a ZIP package: Not a valid zip file!"},
       {"truncated.docx", FailureKind::NotADocument, "not a ZIP package: Not a valid zip file!"},
       {"x.doc", FailureKind::NotADocument, "not a ZIP package: Not a valid zip file!"},
-      {"missing.docx", FailureKind::Io, "Cannot open " + (dir.Path() / "missing.docx").string() + ": no such file"},
+      {"missing.docx", FailureKind::NotFound, (dir.Path() / "missing.docx").string() + ": no such file"},
   };
   for (const auto& [name, kind, said] : cases) {
     SCOPED_TRACE(name);

@@ -9,18 +9,6 @@
 
 namespace kestrel::ooxml {
 
-namespace {
-
-// A package another program holds cannot even be read; said as such rather than as damage.
-Outcome Unreadable(const std::string& path, Outcome failure) {
-  if (fs::OpenFile(path, fs::OpenMode::Read).error == fs::OpenFailure::Locked) {
-    return Outcome::Failure(FailureKind::HeldOpen, "held open by another program");
-  }
-  return failure;
-}
-
-}  // namespace
-
 struct PackageProperties::Components {
   zip::Package zip;
   xml::XmlDocument xml;
@@ -62,8 +50,8 @@ class PackageDocument final : public catalogue::PropertyDocument {
     const fs::FinalState finalState{state, true, path_};
     zip_.SetZipName(path_);
     const Result<int> stored = zip_.ReplaceEntriesFromMemory(replacements, &finalState);
-    if (!stored) return Unreadable(path_, stored.outcome().Within("the package could not be rewritten"));
-    return Outcome::Success();
+    // The rewrite's own open says when another program holds the package.
+    return stored ? Outcome::Success() : stored.outcome().Within("the package could not be rewritten");
   }
 
  private:

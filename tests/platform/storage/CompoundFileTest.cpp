@@ -147,12 +147,10 @@ TEST_F(CompoundFileReadTest, OpenReportsWhyItFailed) {
   stdfs::permissions(readOnly, stdfs::perms::owner_read);
   std::vector<std::uint8_t> shifted = SampleFile();
   shifted[0x1E] = 12;  // version 3 with 4096-byte sectors
-  // Empty streams besides the root: 65,536 entries fill 16,384 directory sectors whole.
-  auto entries = [](std::size_t count) {
+  auto entries = [](std::size_t count) {  // the root and empty streams; 65,536 fill 16,384 sectors
     std::vector<GenStream> streams(count - 1);
     for (std::size_t i = 0; i < streams.size(); ++i) {
-      const std::string digits = std::to_string(i);
-      streams[i].name = u"e" + std::u16string(digits.begin(), digits.end());
+      for (char digit : std::to_string(i)) streams[i].name += static_cast<char16_t>(digit);
     }
     return BuildCompoundFile(streams);
   };

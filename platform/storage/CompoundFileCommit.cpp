@@ -16,8 +16,8 @@
 // The new tables are edits of the old ones: a plan copies only the table sectors and directory
 // entries it changes. Fresh sectors are those the current FAT marks free, or past its end;
 // sectors the current file uses and the new one does not are simply free in the new FAT, which
-// becomes live with the header. Then: every fresh sector written (neighbours in one write), sync, header, sync. A kill
-// before the header leaves the old file whole, after it the new one.
+// becomes live with the header. Then: every fresh sector written (neighbours in one write),
+// sync, header, sync. A kill before the header leaves the old file whole, after it the new one.
 
 #include <algorithm>
 #include <functional>
@@ -74,7 +74,9 @@ class TableEdit {
     if (added) {
       copy->second.assign(per_, kFreeSect);
       const std::size_t first = i / per_ * per_;
-      if (first < old_.size()) std::copy_n(old_.begin() + static_cast<std::ptrdiff_t>(first), per_, copy->second.begin());
+      if (first < old_.size()) {
+        std::copy_n(old_.begin() + static_cast<std::ptrdiff_t>(first), std::min(per_, old_.size() - first), copy->second.begin());
+      }
     }
     copy->second[i % per_] = value;
   }
@@ -84,8 +86,10 @@ class TableEdit {
   bool Changed(std::size_t k) const {
     const auto copy = copies_.find(k);
     if (copy == copies_.end()) return false;
-    if (k * per_ >= old_.size()) return std::ranges::any_of(copy->second, [](std::uint32_t e) { return e != kFreeSect; });
-    return !std::equal(copy->second.begin(), copy->second.end(), old_.begin() + static_cast<std::ptrdiff_t>(k * per_));
+    for (std::size_t i = 0; i < per_; ++i) {
+      if (copy->second[i] != (k * per_ + i < old_.size() ? old_[k * per_ + i] : kFreeSect)) return true;
+    }
+    return false;
   }
   // Sector k of the table in the file's byte order.
   std::vector<std::uint8_t> SectorBytes(std::size_t k) const {

@@ -67,14 +67,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto bytes = std::make_shared<std::vector<std::uint8_t>>(data, data + size);
   kestrel::fuzz::ScopedMemoryFiles files(bytes);
 
-  if (auto reader = CompoundFile::Open(kPath, OpenMode::Read)) ReadAll(*reader, size);
+  if (auto reader = CompoundFile::Open(kPath, OpenMode::Read)) ReadAll(**reader, size);
 
   std::vector<std::pair<EntryId, std::vector<std::uint8_t>>> expected;
   std::u16string createdName = u"Fuzz\x00e9Stream";
   std::optional<EntryId> created;
   {
-    auto writer = CompoundFile::Open(kPath, OpenMode::ReadWrite);
-    if (!writer) return 0;
+    auto opened = CompoundFile::Open(kPath, OpenMode::ReadWrite);
+    if (!opened) return 0;
+    CompoundFile* writer = opened->get();
     std::vector<EntryId> streams = Streams(*writer, size);
     const std::size_t sizes[] = {0, 1, 64, 4095, 4096, 4097, 9000};
     std::uint8_t seed = size > 0 ? data[size - 1] : 0;
@@ -114,13 +115,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  auto reader = CompoundFile::Open(kPath, OpenMode::Read);
-  Check(reader != nullptr, "re-open after writing");
+  auto reopened = CompoundFile::Open(kPath, OpenMode::Read);
+  Check(reopened.ok(), "re-open after writing");
+  const CompoundFile* reader = reopened->get();
   for (const auto& [id, content] : expected) {
     auto back = reader->ReadStream(id);
     Check(back && *back == content, "replaced content reads back");
   }
   if (created) Check(reader->FindChild(kRootEntry, createdName) == created, "created stream is found");
-  Check(CompoundFile::Open(kPath, OpenMode::ReadWrite) != nullptr, "written file passes the write-mode checks");
+  Check(CompoundFile::Open(kPath, OpenMode::ReadWrite).ok(), "written file passes the write-mode checks");
   return 0;
 }

@@ -5,7 +5,6 @@
 #include <optional>
 #include <vector>
 
-#include "platform/storage/OpenOutcome.h"
 #include "platform/storage/PropertySetStorage.h"
 #include "platform/text/Blanks.h"
 #include "worddoc/DopStatistics.h"
@@ -61,7 +60,7 @@ Outcome CheckReadBack(const storage::CompoundFile& file, const std::vector<SetAs
   for (const SetAssignments& set : sets) {
     const auto stream = storage::ReadPropertySet(file, set.fmtid);
     for (const PropertyAssignment& assignment : set.assignments) {
-      const auto stored = stream ? stream->Read(set.fmtid, assignment.pid) : std::nullopt;
+      const auto stored = stream && *stream ? (*stream)->Read(set.fmtid, assignment.pid) : std::nullopt;
       if (!stored || !SameValue(*stored, assignment.value)) {
         return Outcome::Failure(FailureKind::Io, "property " + std::to_string(assignment.pid) + " of " +
                                                      set.fmtid.ToString() + " did not read back as written");
@@ -162,11 +161,9 @@ Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::Pro
 }
 
 Outcome ChangeBinaryProperties(const std::string& path, const catalogue::PropertyRows& rows) {
-  storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
-  std::string damage;
-  const auto file = storage::CompoundFile::Open(path, fs::OpenMode::ReadWrite, &error, &damage);
-  if (!file) return storage::DescribeOpenError(error, damage);
-  return ChangeBinaryProperties(*file, rows);
+  const auto file = storage::CompoundFile::Open(path, fs::OpenMode::ReadWrite);
+  if (!file) return file.outcome();
+  return ChangeBinaryProperties(**file, rows);
 }
 
 }  // namespace kestrel::worddoc

@@ -3,7 +3,6 @@
 #include <new>
 
 #include "platform/fs/PlannedFileState.h"
-#include "platform/storage/OpenOutcome.h"
 #include "worddoc/BinaryChange.h"
 #include "worddoc/BinaryPropertyRows.h"
 
@@ -18,10 +17,9 @@ Outcome BinaryDocument::OpenCompoundFile() {
   if (file_ || !why_) return why_;
   why_ = fs::DescribeOpenError(opened_);
   if (!opened_.file) return why_;
-  storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
-  std::string damage;
-  file_ = storage::CompoundFile::Open(std::move(opened_.file), fs::OpenMode::Read, &error, &damage);
-  why_ = storage::DescribeOpenError(error, damage);
+  auto file = storage::CompoundFile::Open(std::move(opened_.file), fs::OpenMode::Read);
+  why_ = file.outcome();
+  if (file) file_ = std::move(*file);
   return why_;
 }
 
@@ -57,19 +55,17 @@ Outcome BinaryDocument::Write(const fs::FileRecord& state) {
     return fs::DescribeOpenError(opened);
   }
   if (!stored) return stored;
-  storage::CompoundFileOpenError error = storage::CompoundFileOpenError::None;
-  std::string damage;
-  auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite, &error, &damage);
-  Outcome changed = !file       ? storage::DescribeOpenError(error, damage)
-                    : planned_  ? ChangeBinaryProperties(*file, *planned_)
+  auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite);
+  Outcome changed = !file       ? file.outcome()
+                    : planned_  ? ChangeBinaryProperties(**file, *planned_)
                                 : Outcome::Failure(FailureKind::InvalidValue, "no change was planned");
   if (!changed) {
     // What a failed write moved goes back: the times, then the store.
-    if (file) file->File().SetTimes(record_.times.lastAccess, record_.times.lastWrite);
+    if (file) (*file)->File().SetTimes(record_.times.lastAccess, record_.times.lastWrite);
     fs::GiveFileStoreInPlace(path_, record_);
     return changed;
   }
-  if (!file->File().SetTimes(state.times.lastAccess, state.times.lastWrite)) {
+  if (!(*file)->File().SetTimes(state.times.lastAccess, state.times.lastWrite)) {
     return Outcome::Failure(FailureKind::Io, "was changed, but its times could not be set");
   }
   return Outcome::Success();

@@ -22,7 +22,7 @@ catalogue::DocumentRows ReadBinaryPropertyRows(const storage::CompoundFile* file
   try {
     const bool word = HasWordDocumentStream(*file);
     // Each set is parsed once for all its rows.
-    std::map<catalogue::PropertySetKind, std::optional<storage::PropertySetStream>> sets;
+    std::map<catalogue::PropertySetKind, Result<std::optional<storage::PropertySetStream>>> sets;
     const auto& rows = catalogue::Catalogue().Rows();
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const bool editingTime = static_cast<int>(i) == catalogue::kEditingTime;
@@ -30,8 +30,12 @@ catalogue::DocumentRows ReadBinaryPropertyRows(const storage::CompoundFile* file
       const auto fmtid = FmtidOf(rows[i].propertySet);
       const auto pid = static_cast<std::uint32_t>(rows[i].propertyId);
       auto found = sets.find(rows[i].propertySet);
-      if (found == sets.end()) found = sets.emplace(rows[i].propertySet, storage::ReadPropertySet(*file, fmtid)).first;
-      const auto value = found->second ? found->second->Read(fmtid, pid) : std::nullopt;
+      if (found == sets.end()) {
+        found = sets.emplace(rows[i].propertySet, storage::ReadPropertySet(*file, fmtid)).first;
+        if (!found->second && read.outcome) read.outcome = found->second.outcome();
+      }
+      const auto& set = found->second;
+      const auto value = set && *set ? (*set)->Read(fmtid, pid) : std::nullopt;
       texts[i] = !value ? std::string() : editingTime ? EditingMinutesText(*value) : FormatPropertyValue(*value);
     }
     if (word) texts[catalogue::kEditingTime] = std::to_string(ReadEditingMinutes(*file));

@@ -18,7 +18,8 @@ namespace kestrel::worddoc {
 // without a "WordDocument" stream (a workbook, a presentation) has none, and its editing time is
 // PIDSI_EDITTIME in whole minutes, empty when absent. A file that cannot be opened as a compound
 // file shows "0" when its name makes it a Word document (as an unknown name does), else empty.
-// The texts are always there; the outcome is `why`, or says that memory ran out. Never throws.
+// The texts are always there; the outcome is `why`, or says why a property set was refused
+// unread (its rows are empty), or that memory ran out. Never throws.
 catalogue::DocumentRows ReadBinaryPropertyRows(const storage::CompoundFile* file, Outcome why, const std::string& path);
 
 // The same on the file at `path`, opened for the call. `unreadable`, when given, is set to why the

@@ -129,7 +129,7 @@ std::int32_t ReadEditingMinutes(const CompoundFile& file) {
 
 std::int32_t ReadEditingMinutes(const std::string& path) {
   const auto file = CompoundFile::Open(path, fs::OpenMode::Read);
-  return file ? ReadEditingMinutes(*file) : 0;
+  return file ? ReadEditingMinutes(**file) : 0;
 }
 
 std::uint32_t PackDttm(time::LocalDateTime value) {

@@ -124,8 +124,8 @@ std::string ReadPropertyText(const std::string& path, const storage::Guid& fmtid
   try {
     const auto file = storage::CompoundFile::Open(path, fs::OpenMode::Read);
     if (!file) return {};
-    const auto set = storage::ReadPropertySet(*file, fmtid);
-    return set ? PropertyTextOf(*set, fmtid, pid) : std::string();
+    const auto set = storage::ReadPropertySet(**file, fmtid);
+    return set && *set ? PropertyTextOf(**set, fmtid, pid) : std::string();
   } catch (const std::bad_alloc&) {
     return {};  // shown as a value that cannot be read
   }

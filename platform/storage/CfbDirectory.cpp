@@ -32,6 +32,53 @@ int CompareNames(std::u16string_view a, std::u16string_view b) {
   return 0;
 }
 
+Directory Directory::EditOf(const Directory& base) {
+  Directory edit;
+  edit.count_ = base.count_;
+  edit.base_ = &base;
+  return edit;
+}
+
+const std::uint8_t* Directory::At(std::uint32_t id) const {
+  if (base_ == nullptr) return bytes_.data() + std::size_t{id} * kDirEntrySize;
+  const auto edited = edited_.find(id);
+  return edited != edited_.end() ? edited->second.data() : base_->At(id);
+}
+
+std::uint8_t* Directory::At(std::uint32_t id) {
+  if (base_ == nullptr) return bytes_.data() + std::size_t{id} * kDirEntrySize;
+  auto [edited, added] = edited_.try_emplace(id);
+  if (added) {
+    if (base_->Contains(id)) {
+      std::copy_n(base_->At(id), kDirEntrySize, edited->second.begin());
+    } else {
+      edited->second.fill(0);
+    }
+  }
+  return edited->second.data();
+}
+
+std::vector<std::uint8_t> Directory::EntryBytes(std::uint32_t first, std::uint32_t count) const {
+  std::vector<std::uint8_t> bytes(std::size_t{count} * kDirEntrySize);
+  for (std::uint32_t i = 0; i < count; ++i) std::copy_n(At(first + i), kDirEntrySize, bytes.begin() + i * kDirEntrySize);
+  return bytes;
+}
+
+bool Directory::Changed(std::uint32_t first, std::uint32_t count) const {
+  for (auto edited = edited_.lower_bound(first); edited != edited_.end() && edited->first - first < count; ++edited) {
+    if (!base_->Contains(edited->first) || !std::equal(edited->second.begin(), edited->second.end(), base_->At(edited->first))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void Directory::Apply(const Directory& edit) {
+  count_ = edit.count_;
+  bytes_.resize(std::size_t{count_} * kDirEntrySize, 0);
+  for (const auto& [id, entry] : edit.edited_) std::copy(entry.begin(), entry.end(), At(id));
+}
+
 std::optional<std::u16string_view> Directory::NameIn(std::uint32_t id, NameBuffer& buffer) const {
   const std::uint8_t* entry = At(id);
   std::uint16_t bytes = Get16(entry + kDirNameLength);
@@ -64,7 +111,8 @@ void Directory::InitStream(std::uint32_t id, std::u16string_view name, std::uint
 
 void Directory::AppendUnused(std::uint32_t count) {
   std::uint32_t first = Count();
-  bytes_.resize(bytes_.size() + std::size_t{count} * kDirEntrySize, 0);
+  count_ += count;
+  if (base_ == nullptr) bytes_.resize(std::size_t{count_} * kDirEntrySize, 0);
   for (std::uint32_t id = first; id < first + count; ++id) {
     SetLeft(id, kNoStream);
     SetRight(id, kNoStream);

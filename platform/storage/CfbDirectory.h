@@ -1,11 +1,13 @@
 #pragma once
 // The directory of a compound file held in memory as the exact bytes of its sectors, with field
-// access, name comparison, lookup in a storage's red-black tree and insertion into it. Nothing
-// here trusts the bytes: ids are range-checked and every walk is bounded by the entry count.
+// access, name comparison, lookup in a storage's red-black tree and insertion into it. A commit
+// changes an edit of it, which copies only the entries it changes. Nothing here trusts the
+// bytes: ids are range-checked and every walk is bounded by the entry count.
 // Nothing here throws except std::bad_alloc.
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,12 +23,20 @@ int CompareNames(std::u16string_view a, std::u16string_view b);
 class Directory {
  public:
   Directory() = default;
-  explicit Directory(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  explicit Directory(std::vector<std::uint8_t> bytes)
+      : bytes_(std::move(bytes)), count_(static_cast<std::uint32_t>(bytes_.size() / kDirEntrySize)) {}
+  // An edit of `base`, which must outlive it: an entry is copied when first changed, and the
+  // others are read through `base`, so a commit does not hold a second directory.
+  static Directory EditOf(const Directory& base);
 
-  std::uint32_t Count() const { return static_cast<std::uint32_t>(bytes_.size() / kDirEntrySize); }
+  std::uint32_t Count() const { return count_; }
   bool Contains(std::uint32_t id) const { return EntryInRange(id, Count()); }
-  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
-  std::vector<std::uint8_t>& Bytes() { return bytes_; }
+  // The bytes of `count` entries from `first`, as a directory sector holds them.
+  std::vector<std::uint8_t> EntryBytes(std::uint32_t first, std::uint32_t count) const;
+  // Of an edit: one of `count` entries from `first` differs from the base, or is new.
+  bool Changed(std::uint32_t first, std::uint32_t count) const;
+  // Takes the entries an edit of this directory changed and added.
+  void Apply(const Directory& edit);
 
   // Field access; `id` must be Contains(id).
   std::uint8_t Type(std::uint32_t id) const { return At(id)[kDirType]; }
@@ -68,14 +78,18 @@ class Directory {
   // Name without an allocation, decoded into `buffer`; nullopt when the stored length is impossible.
   std::optional<std::u16string_view> NameIn(std::uint32_t id, NameBuffer& buffer) const;
 
-  const std::uint8_t* At(std::uint32_t id) const { return bytes_.data() + std::size_t{id} * kDirEntrySize; }
-  std::uint8_t* At(std::uint32_t id) { return bytes_.data() + std::size_t{id} * kDirEntrySize; }
+  const std::uint8_t* At(std::uint32_t id) const;
+  std::uint8_t* At(std::uint32_t id);
   bool IsRed(std::uint32_t id) const { return Contains(id) && Color(id) == kRed; }
   // Replaces the link to `from` held by `parent` (a tree node) or, when there is no parent, the
   // storage's child pointer.
   void Relink(std::optional<std::uint32_t> parent, std::uint32_t storage, std::uint32_t from, std::uint32_t to);
 
-  std::vector<std::uint8_t> bytes_;
+  using Entry = std::array<std::uint8_t, kDirEntrySize>;
+  std::vector<std::uint8_t> bytes_;  // every entry, or (in an edit) none
+  std::uint32_t count_ = 0;
+  const Directory* base_ = nullptr;  // set in an edit
+  std::map<std::uint32_t, Entry> edited_;
 };
 
 }  // namespace kestrel::storage::cfb

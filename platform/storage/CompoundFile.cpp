@@ -15,24 +15,8 @@ using namespace cfb;
 
 namespace {
 
-void SetError(CompoundFileOpenError* error, CompoundFileOpenError value) {
-  if (error != nullptr) *error = value;
-}
-
-CompoundFileOpenError FromFsError(fs::OpenFailure error) {
-  switch (error) {
-    case fs::OpenFailure::None:
-      return CompoundFileOpenError::None;
-    case fs::OpenFailure::NotFound:
-      return CompoundFileOpenError::NotFound;
-    case fs::OpenFailure::Locked:
-      return CompoundFileOpenError::Locked;
-    case fs::OpenFailure::ReadOnly:
-      return CompoundFileOpenError::ReadOnly;
-    case fs::OpenFailure::Other:
-      break;
-  }
-  return CompoundFileOpenError::Io;
+Outcome Damaged(std::string what) {
+  return Outcome::Failure(FailureKind::Damaged, "damaged compound file: " + std::move(what));
 }
 
 // Files up to this size are read whole when opened: one read of a small file costs less than
@@ -112,104 +96,92 @@ std::uint64_t CompoundFile::State::MiniSectorCount() const {
   return std::min<std::uint64_t>(UnitsFor(dir.Size(kRootEntry, version3), kMiniSectorShift), miniFat.size());
 }
 
-bool CompoundFile::State::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) const {
+Outcome CompoundFile::State::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) const {
   if (ImageHolds(offset, n)) {
     std::copy_n(image.get() + offset, n, out);
-    return true;
+    return Outcome::Success();
   }
-  return file->ReadAt(offset, out, n).ok();
+  return file->ReadAt(offset, out, n);
 }
 
-bool CompoundFile::State::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {
-  if (!file->WriteAt(offset, data, n)) {
+Outcome CompoundFile::State::WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {
+  if (Outcome written = file->WriteAt(offset, data, n); !written) {
     imageSize = 0;  // part of it may have reached the file
-    return false;
+    return written;
   }
   if (offset < imageSize) std::copy_n(data, std::min<std::uint64_t>(n, imageSize - offset), image.get() + offset);
-  return true;
+  return Outcome::Success();
 }
 
-bool CompoundFile::State::AppendAt(std::uint64_t offset, std::size_t n, std::vector<std::uint8_t>& out) const {
+Outcome CompoundFile::State::AppendAt(std::uint64_t offset, std::size_t n, std::vector<std::uint8_t>& out) const {
   if (ImageHolds(offset, n)) {
     out.insert(out.end(), image.get() + offset, image.get() + offset + n);
-    return true;
+    return Outcome::Success();
   }
   const std::size_t at = out.size();
   out.resize(at + n);
-  return file->ReadAt(offset, out.data() + at, n).ok();
+  return ReadAt(offset, out.data() + at, n);
 }
 
-bool CompoundFile::State::ReadRun(std::uint32_t first, std::size_t count, std::uint8_t* out) const {
+Outcome CompoundFile::State::ReadRun(std::uint32_t first, std::size_t count, std::uint8_t* out) const {
   const std::uint64_t offset = SectorOffset(first);
-  if (offset >= fileSize) return false;
+  if (offset >= fileSize) return Damaged("sector " + std::to_string(first) + " lies past the end of the file");
   const std::uint64_t bytes = std::uint64_t{count} << shift;
   const auto present = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, fileSize - offset));
   std::memset(out + present, 0, bytes - present);
   return ReadAt(offset, out, present);
 }
 
-bool CompoundFile::State::ReadSectors(std::span<const std::uint32_t> sectors, std::uint8_t* out) const {
+Outcome CompoundFile::State::ReadSectors(std::span<const std::uint32_t> sectors, std::uint8_t* out) const {
   const std::uint64_t fileSectors = FileSectors();
   for (std::size_t i = 0; i < sectors.size();) {
-    if (!SectorInRange(sectors[i], fileSectors)) return false;
     std::size_t count = 1;
     while (i + count < sectors.size() && SectorInRange(sectors[i + count], fileSectors) &&
            sectors[i + count] == sectors[i] + count) {
       ++count;
     }
-    if (!ReadRun(sectors[i], count, out + (i << shift))) return false;
+    if (Outcome read = ReadRun(sectors[i], count, out + (i << shift)); !read) return read;
     i += count;
   }
-  return true;
+  return Outcome::Success();
 }
 
-bool CompoundFile::State::ReadTableSectors(std::span<const std::uint32_t> sectors, std::vector<std::uint32_t>& table,
-                                           std::size_t at) const {
+Outcome CompoundFile::State::ReadTableSectors(std::span<const std::uint32_t> sectors, std::vector<std::uint32_t>& table,
+                                              std::size_t at) const {
   std::uint32_t* entries = table.data() + at;
   const std::size_t count = sectors.size() * EntriesPerSector();
   // Read into the table's own storage, then decoded in place from the file's byte order.
   auto* bytes = reinterpret_cast<std::uint8_t*>(entries);
-  if (!ReadSectors(sectors, bytes)) {
+  Outcome read = ReadSectors(sectors, bytes);
+  if (!read) {
     std::fill_n(entries, count, kFreeSect);
-    return false;
+    return read;
   }
   for (std::size_t i = 0; i < count; ++i) entries[i] = Get32(bytes + 4 * i);
-  return true;
+  return read;
 }
 
 // Reads the header, DIFAT, FAT, directory and mini FAT. Read mode keeps whatever part of a
 // damaged table it can (unknown FAT entries read as free, so chains through them fail); write
 // mode then asks CheckWholeStructure for all of it.
-bool CompoundFile::State::Load(CompoundFileOpenError* error, std::string* damage) {
-  auto damaged = [&](const char* what) {
-    SetError(error, CompoundFileOpenError::Damaged);
-    if (damage != nullptr) *damage = what;
-    return false;
-  };
+Outcome CompoundFile::State::Load() {
+  const Outcome notCompoundFile =
+      Outcome::Failure(FailureKind::NotADocument, "not a compound file, so not a binary Office document");
   fileSize = file->Size();
-  if (fileSize < kHeaderSize) {
-    SetError(error, CompoundFileOpenError::NotCompoundFile);
-    return false;
-  }
+  if (fileSize < kHeaderSize) return notCompoundFile;
   const auto wanted = static_cast<std::size_t>(fileSize <= kImageLimit ? fileSize : kLargeFileImage);
   // Not zeroed: the read fills it, and imageSize stays 0 when it does not.
   image = std::make_unique_for_overwrite<std::uint8_t[]>(wanted);
   if (file->ReadAt(0, image.get(), wanted)) imageSize = wanted;
-  if (!ReadAt(0, header.data(), header.size())) {
-    SetError(error, CompoundFileOpenError::Io);
-    return false;
-  }
-  if (std::memcmp(header.data(), kSignature, sizeof kSignature) != 0) {
-    SetError(error, CompoundFileOpenError::NotCompoundFile);
-    return false;
-  }
+  if (Outcome read = ReadAt(0, header.data(), header.size()); !read) return read;
+  if (std::memcmp(header.data(), kSignature, sizeof kSignature) != 0) return notCompoundFile;
   const std::uint16_t major = Get16(header.data() + kHdrMajorVersion);
   const std::uint16_t sectorShift = Get16(header.data() + kHdrSectorShift);
   const bool headerValid = ((major == 3 && sectorShift == 9) || (major == 4 && sectorShift == 12)) &&
                            Get16(header.data() + kHdrByteOrder) == 0xFFFE &&
                            Get16(header.data() + kHdrMiniSectorShift) == kMiniSectorShift &&
                            HeaderField(kHdrMiniStreamCutoff) == kMiniStreamCutoff;
-  if (!headerValid) return damaged("the header's version, byte order or sector sizes are not those of a compound file");
+  if (!headerValid) return Damaged("the header's version, byte order or sector sizes are not those of a compound file");
   version3 = major == 3;
   shift = sectorShift;
 
@@ -233,37 +205,48 @@ bool CompoundFile::State::Load(CompoundFileOpenError* error, std::string* damage
     next = Get32(sector.data() + SectorSize() - 4);
   }
 
-  // Each stretch of FAT sectors inside the file is read at once; the entries of one outside it, or
-  // of a stretch that fails to read, stay free.
-  fat.assign(fatSectors.size() * EntriesPerSector(), kFreeSect);
-  for (std::size_t k = 0; k < fatSectors.size();) {
+  // The FAT sectors that describe sectors of the file: entries past its end mean nothing, however
+  // many FAT sectors the header counts. Each stretch of them inside the file is read at once; the
+  // entries of one outside it, or of a stretch that fails to read, stay free.
+  const auto fatRead = static_cast<std::size_t>(std::min<std::uint64_t>(fatSectors.size(), UnitsFor(fileSectors, shift - 2)));
+  fat.assign(fatRead * EntriesPerSector(), kFreeSect);
+  for (std::size_t k = 0; k < fatRead;) {
     std::size_t end = k;
-    while (end < fatSectors.size() && SectorInRange(fatSectors[end], fileSectors)) ++end;
-    ReadTableSectors(std::span(fatSectors).subspan(k, end - k), fat, k * EntriesPerSector());
+    while (end < fatRead && SectorInRange(fatSectors[end], fileSectors)) ++end;
+    (void)ReadTableSectors(std::span(fatSectors).subspan(k, end - k), fat, k * EntriesPerSector());
     k = end + 1;  // past the sector outside the file
   }
 
-  // Directory: whatever prefix of its chain holds together; it must at least hold the root.
-  ChainWalk dirWalk = WalkChain(fat, fileSectors, HeaderField(kHdrFirstDirSector), kWholeChain);
+  // Directory: whatever prefix of its chain holds together; it must at least hold the root. One
+  // larger than any document's is refused before it is read.
+  const std::uint64_t dirSectorsAllowed = (kMaxDirectoryEntries * kDirEntrySize) >> shift;
+  ChainWalk dirWalk = WalkChain(fat, fileSectors, HeaderField(kHdrFirstDirSector), dirSectorsAllowed + 1);
+  if (dirWalk.units.size() > dirSectorsAllowed) {
+    return Outcome::Failure(FailureKind::Unsupported, "the directory has more than " + std::to_string(kMaxDirectoryEntries) +
+                                                          " entries, far more than any document has");
+  }
   dirSectors = std::move(dirWalk.units);
   std::vector<std::uint8_t> dirBytes(dirSectors.size() * SectorSize());
-  if (!ReadSectors(dirSectors, dirBytes.data())) return damaged("the directory cannot be read");
+  if (Outcome read = ReadSectors(dirSectors, dirBytes.data()); !read) return read;
   dir = Directory(std::move(dirBytes));
-  if (!dir.Contains(kRootEntry) || dir.Type(kRootEntry) != kTypeRoot) return damaged("the directory has no root entry");
-
-  // Mini FAT: the first `count` sectors of its chain.
-  const std::uint32_t miniFatCount = HeaderField(kHdrMiniFatSectorCount);
-  if (miniFatCount > 0) {
-    ChainWalk walk = WalkChain(fat, fileSectors, HeaderField(kHdrFirstMiniFatSector), miniFatCount);
-    miniFatSectors = std::move(walk.units);
-  }
-  miniFat.assign(miniFatSectors.size() * EntriesPerSector(), kFreeSect);
-  if (!ReadTableSectors(miniFatSectors, miniFat, 0)) return damaged("the mini FAT cannot be read");
+  if (!dir.Contains(kRootEntry) || dir.Type(kRootEntry) != kTypeRoot) return Damaged("the directory has no root entry");
 
   // The mini stream is the root entry's chain; its size must fit the chain.
   ChainWalk rootWalk = WalkChain(fat, fileSectors, dir.Start(kRootEntry), kWholeChain);
   rootSectors = std::move(rootWalk.units);
   miniStreamUsable = rootWalk.complete && SizeFitsChain(dir.Size(kRootEntry, version3), rootSectors.size(), shift);
+
+  // Mini FAT: the first `count` sectors of its chain, read as far as they describe the mini
+  // stream; entries past its end mean nothing.
+  const std::uint32_t miniFatCount = HeaderField(kHdrMiniFatSectorCount);
+  if (miniFatCount > 0) {
+    ChainWalk walk = WalkChain(fat, fileSectors, HeaderField(kHdrFirstMiniFatSector), miniFatCount);
+    miniFatSectors = std::move(walk.units);
+  }
+  const std::uint64_t miniUnits = miniStreamUsable ? UnitsFor(dir.Size(kRootEntry, version3), kMiniSectorShift) : 0;
+  const auto miniFatRead = static_cast<std::size_t>(std::min<std::uint64_t>(miniFatSectors.size(), UnitsFor(miniUnits, shift - 2)));
+  miniFat.assign(miniFatRead * EntriesPerSector(), kFreeSect);
+  if (Outcome read = ReadTableSectors(std::span(miniFatSectors).first(miniFatRead), miniFat, 0); !read) return read;
 
   // Entries reachable from the root, each once; cycles and bad ids end a branch.
   reachable.assign(dir.Count(), false);
@@ -280,34 +263,32 @@ bool CompoundFile::State::Load(CompoundFileOpenError* error, std::string* damage
     pending.push_back(dir.Right(id));
     if (dir.Type(id) == kTypeStorage) pending.push_back(dir.Child(id));
   }
-  SetError(error, CompoundFileOpenError::None);
-  return true;
+  return Outcome::Success();
 }
 
 // Write mode's precondition: every table and chain is whole and in the file, and no sector or
 // mini sector belongs to two owners. Only then are free sectors really free, and only then may a
 // commit put new sectors there.
 Outcome CompoundFile::State::CheckWholeStructure() const {
-  auto damaged = [](std::string what) { return Outcome::Failure(FailureKind::Damaged, std::move(what)); };
   auto counted = [](const char* table, std::uint32_t inHeader, std::size_t found) {
     return std::string("the header counts ") + std::to_string(inHeader) + " " + table + " sectors, the file holds " +
            std::to_string(found);
   };
   const std::uint64_t fileSectors = FileSectors();
   if (fatSectors.size() != HeaderField(kHdrFatSectorCount)) {
-    return damaged(counted("FAT", HeaderField(kHdrFatSectorCount), fatSectors.size()));
+    return Damaged(counted("FAT", HeaderField(kHdrFatSectorCount), fatSectors.size()));
   }
   if (difatSectors.size() != HeaderField(kHdrDifatSectorCount)) {
-    return damaged(counted("DIFAT", HeaderField(kHdrDifatSectorCount), difatSectors.size()));
+    return Damaged(counted("DIFAT", HeaderField(kHdrDifatSectorCount), difatSectors.size()));
   }
   if (!difatSectors.empty()) {
     std::vector<std::uint8_t> last(SectorSize());
-    if (!ReadSector(difatSectors.back(), last.data())) return damaged("the last DIFAT sector cannot be read");
+    if (!ReadSector(difatSectors.back(), last.data())) return Damaged("the last DIFAT sector cannot be read");
     const std::uint32_t end = Get32(last.data() + SectorSize() - 4);
-    if (end != kEndOfChain && end != kFreeSect) return damaged("the DIFAT chain goes on past its counted sectors");
+    if (end != kEndOfChain && end != kFreeSect) return Damaged("the DIFAT chain goes on past its counted sectors");
   }
   if (miniFatSectors.size() != HeaderField(kHdrMiniFatSectorCount)) {
-    return damaged(counted("mini FAT", HeaderField(kHdrMiniFatSectorCount), miniFatSectors.size()));
+    return Damaged(counted("mini FAT", HeaderField(kHdrMiniFatSectorCount), miniFatSectors.size()));
   }
 
   std::vector<bool> used(fileSectors, false);
@@ -342,28 +323,28 @@ Outcome CompoundFile::State::CheckWholeStructure() const {
   };
   for (std::uint32_t sector : fatSectors) {
     std::string problem = claim(sector);
-    if (!problem.empty()) return damaged("a FAT sector " + problem);
+    if (!problem.empty()) return Damaged("a FAT sector " + problem);
     if (sector >= fat.size() || fat[sector] != kFatSect) {
-      return damaged("FAT sector " + std::to_string(sector) + " is not marked as one in the FAT");
+      return Damaged("FAT sector " + std::to_string(sector) + " is not marked as one in the FAT");
     }
   }
   for (std::uint32_t sector : difatSectors) {
     std::string problem = claim(sector);
-    if (!problem.empty()) return damaged("a DIFAT sector " + problem);
+    if (!problem.empty()) return Damaged("a DIFAT sector " + problem);
     if (sector >= fat.size() || fat[sector] != kDifSect) {
-      return damaged("DIFAT sector " + std::to_string(sector) + " is not marked as one in the FAT");
+      return Damaged("DIFAT sector " + std::to_string(sector) + " is not marked as one in the FAT");
     }
   }
   ChainWalk dirWalk = WalkChain(fat, fileSectors, HeaderField(kHdrFirstDirSector), kWholeChain);
   if (!dirWalk.complete) {
-    return damaged("the directory chain " + brokenChain(fat, fileSectors, HeaderField(kHdrFirstDirSector), dirWalk));
+    return Damaged("the directory chain " + brokenChain(fat, fileSectors, HeaderField(kHdrFirstDirSector), dirWalk));
   }
   for (auto [chain, name] : {std::pair{&dirSectors, "the directory chain"}, std::pair{&miniFatSectors, "the mini FAT chain"}}) {
     std::string problem = claimAll(*chain);
-    if (!problem.empty()) return damaged(std::string(name) + " " + problem);
+    if (!problem.empty()) return Damaged(std::string(name) + " " + problem);
   }
-  if (!miniStreamUsable) return damaged("the mini stream is larger than its chain, or its chain is broken");
-  if (std::string problem = claimAll(rootSectors); !problem.empty()) return damaged("the mini stream's chain " + problem);
+  if (!miniStreamUsable) return Damaged("the mini stream is larger than its chain, or its chain is broken");
+  if (std::string problem = claimAll(rootSectors); !problem.empty()) return Damaged("the mini stream's chain " + problem);
 
   std::vector<bool> miniUsed(MiniSectorCount(), false);
   std::vector<bool> linked(dir.Count(), false);
@@ -372,18 +353,18 @@ Outcome CompoundFile::State::CheckWholeStructure() const {
     const std::uint32_t id = pending.back();
     pending.pop_back();
     if (id == kNoStream) continue;
-    if (!EntryInRange(id, dir.Count())) return damaged("the directory links to entry " + std::to_string(id) + ", past its end");
-    if (id == kRootEntry || linked[id]) return damaged("the directory tree reaches entry " + std::to_string(id) + " twice");
+    if (!EntryInRange(id, dir.Count())) return Damaged("the directory links to entry " + std::to_string(id) + ", past its end");
+    if (id == kRootEntry || linked[id]) return Damaged("the directory tree reaches entry " + std::to_string(id) + " twice");
     linked[id] = true;
     const std::string entry = "entry " + std::to_string(id);
-    if (!dir.Name(id)) return damaged(entry + " has an impossible name length");
+    if (!dir.Name(id)) return Damaged(entry + " has an impossible name length");
     pending.push_back(dir.Left(id));
     pending.push_back(dir.Right(id));
     if (dir.Type(id) == kTypeStorage) {
       pending.push_back(dir.Child(id));
       continue;
     }
-    if (dir.Type(id) != kTypeStream) return damaged(entry + " in the tree is neither a stream nor a storage");
+    if (dir.Type(id) != kTypeStream) return Damaged(entry + " in the tree is neither a stream nor a storage");
     const std::uint64_t size = dir.Size(id, version3);
     if (size == 0) continue;
     const bool mini = size < kMiniStreamCutoff;
@@ -391,16 +372,16 @@ Outcome CompoundFile::State::CheckWholeStructure() const {
     const std::uint64_t limit = mini ? MiniSectorCount() : fileSectors;
     ChainWalk walk = WalkChain(table, limit, dir.Start(id), kWholeChain);
     const std::string chain = std::string(mini ? "the mini FAT chain of " : "the FAT chain of ") + entry;
-    if (!walk.complete) return damaged(chain + " " + brokenChain(table, limit, dir.Start(id), walk));
+    if (!walk.complete) return Damaged(chain + " " + brokenChain(table, limit, dir.Start(id), walk));
     if (!SizeFitsChain(size, walk.units.size(), mini ? kMiniSectorShift : shift)) {
-      return damaged(entry + " is larger than its chain");
+      return Damaged(entry + " is larger than its chain");
     }
     if (!mini) {
-      if (std::string problem = claimAll(walk.units); !problem.empty()) return damaged(chain + " " + problem);
+      if (std::string problem = claimAll(walk.units); !problem.empty()) return Damaged(chain + " " + problem);
       continue;
     }
     for (std::uint32_t unit : walk.units) {
-      if (miniUsed[unit]) return damaged(chain + " shares mini sector " + std::to_string(unit) + " with another stream");
+      if (miniUsed[unit]) return Damaged(chain + " shares mini sector " + std::to_string(unit) + " with another stream");
       miniUsed[unit] = true;
     }
   }
@@ -414,11 +395,11 @@ std::optional<std::vector<std::uint32_t>> CompoundFile::State::WholeChain(bool m
   return std::move(walk.units);
 }
 
-std::optional<std::vector<std::uint8_t>> CompoundFile::State::ReadLayout(const StreamLayout& layout) const {
+Result<std::vector<std::uint8_t>> CompoundFile::State::ReadLayout(const StreamLayout& layout) const {
   std::vector<std::uint8_t> bytes;
   bytes.reserve(static_cast<std::size_t>(layout.size));
   for (const FilePiece& piece : Pieces(layout, 0, layout.size)) {
-    if (!AppendAt(piece.offset, piece.size, bytes)) return std::nullopt;  // pieces come in order
+    if (Outcome read = AppendAt(piece.offset, piece.size, bytes); !read) return read;  // pieces come in order
   }
   return bytes;
 }
@@ -474,32 +455,23 @@ std::vector<FilePiece> CompoundFile::State::Pieces(const StreamLayout& layout, s
 CompoundFile::CompoundFile(std::unique_ptr<State> state) : state_(std::move(state)) {}
 CompoundFile::~CompoundFile() = default;
 
-std::unique_ptr<CompoundFile> CompoundFile::Open(const std::string& path, fs::OpenMode mode,
-                                                 CompoundFileOpenError* error, std::string* damage) {
+Result<std::unique_ptr<CompoundFile>> CompoundFile::Open(const std::string& path, fs::OpenMode mode) {
   fs::OpenResult opened = fs::OpenFile(path, mode);
-  if (opened.error != fs::OpenFailure::None || !opened.file) {
-    SetError(error, opened.error == fs::OpenFailure::None ? CompoundFileOpenError::Io : FromFsError(opened.error));
-    return nullptr;
+  if (!opened.file) {
+    if (opened.error == fs::OpenFailure::None) return Outcome::Failure(FailureKind::Io, "the file could not be opened");
+    return fs::DescribeOpenError(opened);
   }
-  return Open(std::move(opened.file), mode, error, damage);
+  return Open(std::move(opened.file), mode);
 }
 
-std::unique_ptr<CompoundFile> CompoundFile::Open(std::unique_ptr<fs::RandomAccessFile> file, fs::OpenMode mode,
-                                                 CompoundFileOpenError* error, std::string* damage) {
-  if (!file) {
-    SetError(error, CompoundFileOpenError::Io);
-    return nullptr;
-  }
+Result<std::unique_ptr<CompoundFile>> CompoundFile::Open(std::unique_ptr<fs::RandomAccessFile> file, fs::OpenMode mode) {
+  if (!file) return Outcome::Failure(FailureKind::Io, "the file could not be opened");
   auto state = std::make_unique<State>();
   state->file = std::move(file);
   state->writable = mode == fs::OpenMode::ReadWrite;
-  if (!state->Load(error, damage)) return nullptr;
+  if (Outcome loaded = state->Load(); !loaded) return loaded;
   if (state->writable) {
-    if (Outcome whole = state->CheckWholeStructure(); !whole) {
-      SetError(error, CompoundFileOpenError::Damaged);
-      if (damage != nullptr) *damage = whole.message();
-      return nullptr;
-    }
+    if (Outcome whole = state->CheckWholeStructure(); !whole) return whole;
   }
   return std::unique_ptr<CompoundFile>(new CompoundFile(std::move(state)));
 }

@@ -30,16 +30,6 @@ namespace kestrel::storage {
 using EntryId = std::uint32_t;
 inline constexpr EntryId kRootEntry = 0;
 
-enum class CompoundFileOpenError {
-  None,
-  NotFound,
-  Locked,
-  ReadOnly,
-  NotCompoundFile,  // no compound-file signature, or too short for a header
-  Damaged,          // the signature is there but the structure does not hold together
-  Io,
-};
-
 // Edits staged in memory, applied together by CompoundFile::Commit; nothing touches a file until
 // then. They apply in the order given: a Patch after a Replace of the same stream patches the new
 // content. Checking (known entries, offsets, names) happens in Commit.
@@ -72,17 +62,15 @@ class StreamEdits {
 class CompoundFile {
  public:
   // Read takes a shared lock, ReadWrite an exclusive one (through fs::OpenFile); both are held
-  // until the object is destroyed. When a write mode open is refused as Damaged, *damage (if
-  // given) says what is wrong, e.g. "the FAT chain of entry 5 loops".
-  static std::unique_ptr<CompoundFile> Open(const std::string& path, fs::OpenMode mode,
-                                            CompoundFileOpenError* error = nullptr,
-                                            std::string* damage = nullptr);
+  // until the object is destroyed. A refusal says why: NotFound, HeldOpen or ReadOnly in the file
+  // door's words; NotADocument without the compound-file signature; Damaged saying what does not
+  // hold together ("damaged compound file: the FAT chain of entry 5 loops"); Unsupported for a
+  // directory larger than any document's; Io with the system's words when a read failed.
+  static Result<std::unique_ptr<CompoundFile>> Open(const std::string& path, fs::OpenMode mode);
   // The same on a file the caller opened (and locked) already; `mode` says whether commits are
   // allowed and must match how the file was opened. The object owns the file from here on (on
   // failure it is closed, its lock with it); File() lends it out.
-  static std::unique_ptr<CompoundFile> Open(std::unique_ptr<fs::RandomAccessFile> file, fs::OpenMode mode,
-                                            CompoundFileOpenError* error = nullptr,
-                                            std::string* damage = nullptr);
+  static Result<std::unique_ptr<CompoundFile>> Open(std::unique_ptr<fs::RandomAccessFile> file, fs::OpenMode mode);
 
   // Like StgIsStorageFile: the file exists and starts with the compound-file signature.
   static bool IsCompoundFile(const std::string& path);

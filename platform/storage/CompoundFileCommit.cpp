@@ -13,14 +13,13 @@
 //      nothing moves. When a FAT sector number kept in the DIFAT chain changes, the whole chain
 //      is written afresh.
 //
-// Fresh sectors are those the current FAT marks free, or past its end; sectors the current file
-// uses and the new one does not are simply free in the new FAT, which becomes live with the
-// header. Then: every fresh sector written (neighbours in one write), sync, header, sync. A kill
-// before the header leaves the old file whole, after it the new one.
+// The new tables are edits of the old ones: a plan copies only the table sectors and directory
+// entries it changes. Fresh sectors are those the current FAT marks free, or past its end;
+// sectors the current file uses and the new one does not are simply free in the new FAT, which
+// becomes live with the header. Then: every fresh sector written (neighbours in one write),
+// sync, header, sync. A kill before the header leaves the old file whole, after it the new one.
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <functional>
 #include <span>
 #include <map>
@@ -58,26 +57,64 @@ bool NameAllowed(std::u16string_view name) {
                       [](char16_t c) { return c == 0 || c == u'/' || c == u'\\' || c == u':' || c == u'!'; });
 }
 
-// The old chain's entries become free, then the new chain is linked.
-void Relink(std::vector<std::uint32_t>& table, const std::vector<std::uint32_t>& oldChain,
-            const std::vector<std::uint32_t>& newChain) {
-  for (std::uint32_t unit : oldChain) table[unit] = kFreeSect;
-  for (std::size_t i = 0; i < newChain.size(); ++i) {
-    table[newChain[i]] = i + 1 < newChain.size() ? newChain[i + 1] : kEndOfChain;
+// A sector table (the FAT or the mini FAT) as a commit changes it: a sector of the table is
+// copied when one of its entries first changes, the rest is read through the old table. Entries
+// past the old table are free.
+class TableEdit {
+ public:
+  TableEdit(const std::vector<std::uint32_t>& old, std::size_t perSector) : old_(old), per_(perSector) {}
+
+  std::uint32_t operator[](std::size_t i) const {
+    const auto copy = copies_.find(i / per_);
+    if (copy != copies_.end()) return copy->second[i % per_];
+    return i < old_.size() ? old_[i] : kFreeSect;
   }
-}
+  void Set(std::size_t i, std::uint32_t value) {
+    auto [copy, added] = copies_.try_emplace(i / per_);
+    if (added) {
+      copy->second.assign(per_, kFreeSect);
+      const std::size_t first = i / per_ * per_;
+      if (first < old_.size()) {
+        std::copy_n(old_.begin() + static_cast<std::ptrdiff_t>(first), std::min(per_, old_.size() - first), copy->second.begin());
+      }
+    }
+    copy->second[i % per_] = value;
+  }
+  // Entries up to the last sector of the table that holds any.
+  std::size_t Size() const { return std::max(old_.size(), copies_.empty() ? 0 : (copies_.rbegin()->first + 1) * per_); }
+  // Sector k of the table differs from the old one.
+  bool Changed(std::size_t k) const {
+    const auto copy = copies_.find(k);
+    if (copy == copies_.end()) return false;
+    for (std::size_t i = 0; i < per_; ++i) {
+      if (copy->second[i] != (k * per_ + i < old_.size() ? old_[k * per_ + i] : kFreeSect)) return true;
+    }
+    return false;
+  }
+  // Sector k of the table in the file's byte order.
+  std::vector<std::uint8_t> SectorBytes(std::size_t k) const {
+    std::vector<std::uint8_t> bytes(per_ * 4);
+    for (std::size_t i = 0; i < per_; ++i) Put32(bytes.data() + 4 * i, (*this)[k * per_ + i]);
+    return bytes;
+  }
+  // The changed sectors go into `table`, which grows to hold them.
+  void ApplyTo(std::vector<std::uint32_t>& table) const {
+    table.resize(std::max(table.size(), Size()), kFreeSect);
+    for (const auto& [k, entries] : copies_) std::copy(entries.begin(), entries.end(), table.begin() + static_cast<std::ptrdiff_t>(k * per_));
+  }
 
-// Table entries [first, first + count) in the file's byte order.
-std::vector<std::uint8_t> TableBytes(const std::vector<std::uint32_t>& table, std::size_t first, std::size_t count) {
-  std::vector<std::uint8_t> bytes(count * 4);
-  for (std::size_t i = 0; i < count; ++i) Put32(bytes.data() + 4 * i, table[first + i]);
-  return bytes;
-}
+ private:
+  const std::vector<std::uint32_t>& old_;
+  std::size_t per_;
+  std::map<std::size_t, std::vector<std::uint32_t>> copies_;
+};
 
-bool SameEntries(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b, std::size_t first,
-                 std::size_t count) {
-  return std::equal(a.begin() + static_cast<std::ptrdiff_t>(first), a.begin() + static_cast<std::ptrdiff_t>(first + count),
-                    b.begin() + static_cast<std::ptrdiff_t>(first));
+// The old chain's entries become free, then the new chain is linked.
+void Relink(TableEdit& table, const std::vector<std::uint32_t>& oldChain, const std::vector<std::uint32_t>& newChain) {
+  for (std::uint32_t unit : oldChain) table.Set(unit, kFreeSect);
+  for (std::size_t i = 0; i < newChain.size(); ++i) {
+    table.Set(newChain[i], i + 1 < newChain.size() ? newChain[i + 1] : kEndOfChain);
+  }
 }
 
 // DIFAT sectors needed for `fatCount` FAT sectors of `perSector` entries.
@@ -100,7 +137,8 @@ struct StreamChange {
 class CompoundFile::State::CommitPlan {
  public:
   explicit CommitPlan(const State& old)
-      : old_(old), fat_(old.fat), miniFat_(old.miniFat), dir_(old.dir), header_(old.header),
+      : old_(old), fat_(old.fat, old.EntriesPerSector()), miniFat_(old.miniFat, old.EntriesPerSector()),
+        dir_(Directory::EditOf(old.dir)), header_(old.header),
         fatSectors_(old.fatSectors), difatSectors_(old.difatSectors), miniFatSectors_(old.miniFatSectors),
         dirSectors_(old.dirSectors), rootSectors_(old.rootSectors), oldMiniUnits_(old.MiniSectorCount()) {}
 
@@ -134,9 +172,9 @@ class CompoundFile::State::CommitPlan {
   std::size_t EntriesPerSector() const { return old_.EntriesPerSector(); }
 
   const State& old_;
-  // The new tables, starting as copies of the old ones.
-  std::vector<std::uint32_t> fat_;
-  std::vector<std::uint32_t> miniFat_;
+  // The new tables, as edits of the old ones.
+  TableEdit fat_;
+  TableEdit miniFat_;
   Directory dir_;
   std::array<std::uint8_t, kHeaderSize> header_;
   std::vector<std::uint32_t> fatSectors_;
@@ -163,8 +201,7 @@ Outcome CompoundFile::State::CommitPlan::TakeSector(std::uint32_t& sector) {
     if (candidate < old_.fat.size() && old_.fat[candidate] != kFreeSect) continue;
     ++nextSector_;
     sector = static_cast<std::uint32_t>(candidate);
-    if (fat_.size() <= sector) fat_.resize(std::size_t{sector} + 1, kFreeSect);
-    fat_[sector] = kEndOfChain;  // taken; the caller links it
+    fat_.Set(sector, kEndOfChain);  // taken; the caller links it
     return Outcome::Success();
   }
 }
@@ -176,8 +213,7 @@ Outcome CompoundFile::State::CommitPlan::TakeMiniUnit(std::uint32_t& unit) {
     if (candidate < oldMiniUnits_ && old_.miniFat[candidate] != kFreeSect) continue;
     ++nextMiniUnit_;
     unit = static_cast<std::uint32_t>(candidate);
-    if (miniFat_.size() <= unit) miniFat_.resize(std::size_t{unit} + 1, kFreeSect);
-    miniFat_[unit] = kEndOfChain;
+    miniFat_.Set(unit, kEndOfChain);
     return Outcome::Success();
   }
 }
@@ -287,8 +323,9 @@ Outcome CompoundFile::State::CommitPlan::PlanStream(EntryId id, const StreamChan
     const std::vector<std::uint8_t>& content = *change.content;
     std::optional<std::vector<std::uint8_t>> oldBytes;
     if (sameKind) {
-      oldBytes = old_.ReadLayout(*old);
-      if (!oldBytes) return Refused(FailureKind::Io, "reading " + EntryName(id) + " failed");
+      Result<std::vector<std::uint8_t>> read = old_.ReadLayout(*old);
+      if (!read) return read.outcome().Within(EntryName(id));
+      oldBytes = std::move(*read);
     }
     for (std::size_t i = 0; i < chain.size(); ++i) {
       const std::uint64_t begin = i * unitSize;
@@ -312,8 +349,9 @@ Outcome CompoundFile::State::CommitPlan::PlanStream(EntryId id, const StreamChan
       const std::uint64_t begin = i * unitSize;
       const auto length = static_cast<std::size_t>(std::min(unitSize, change.size - begin));
       std::vector<std::uint8_t> before(length);
-      if (!old_.ReadAt(old_.UnitOffset(mini, old->units[static_cast<std::size_t>(i)]), before.data(), length)) {
-        return Refused(FailureKind::Io, "reading " + EntryName(id) + " failed");
+      if (Outcome read = old_.ReadAt(old_.UnitOffset(mini, old->units[static_cast<std::size_t>(i)]), before.data(), length);
+          !read) {
+        return read.Within(EntryName(id));
       }
       std::vector<std::uint8_t> after = before;
       for (const auto& [offset, bytes] : change.patches) {
@@ -356,8 +394,8 @@ Outcome CompoundFile::State::CommitPlan::PlanMiniStream() {
     const bool receives = unit != freshMiniUnits_.end() && unit->first / unitsPerSector == k;
     if (k < oldCount && !receives) continue;
     std::vector<std::uint8_t> bytes(SectorSize(), 0);
-    if (k < oldCount && !old_.ReadSector(rootSectors_[k], bytes.data())) {
-      return Refused(FailureKind::Io, "reading the mini stream failed");
+    if (k < oldCount) {
+      if (Outcome read = old_.ReadSector(rootSectors_[k], bytes.data()); !read) return read.Within("the mini stream");
     }
     for (; unit != freshMiniUnits_.end() && unit->first / unitsPerSector == k; ++unit) {
       std::copy(unit->second.begin(), unit->second.end(),
@@ -394,20 +432,19 @@ Outcome CompoundFile::State::CommitPlan::ShadowChangedSectors(
 Outcome CompoundFile::State::CommitPlan::PlanMiniFat() {
   // The mini FAT covers every used unit and the whole mini stream (readers check the latter).
   std::size_t entries = std::max<std::size_t>(old_.miniFat.size(), static_cast<std::size_t>(UnitsFor(miniStreamSize_, kMiniSectorShift)));
-  for (std::size_t u = miniFat_.size(); u > entries; --u) {
+  for (std::size_t u = miniFat_.Size(); u > entries; --u) {
     if (miniFat_[u - 1] != kFreeSect) {
       entries = u;
       break;
     }
   }
   const std::size_t per = EntriesPerSector();
-  const std::size_t count = (entries + per - 1) / per;
-  miniFat_.resize(count * per, kFreeSect);
   const std::size_t oldCount = miniFatSectors_.size();
+  const std::size_t count = std::max(oldCount, (entries + per - 1) / per);
   miniFatSectors_.resize(count, 0);
   Outcome shadowed = ShadowChangedSectors(
-      miniFatSectors_, oldCount, [&](std::size_t k) { return TableBytes(miniFat_, k * per, per); },
-      [&](std::size_t k) { return !SameEntries(miniFat_, old_.miniFat, k * per, per); });
+      miniFatSectors_, oldCount, [&](std::size_t k) { return miniFat_.SectorBytes(k); },
+      [&](std::size_t k) { return miniFat_.Changed(k); });
   if (!shadowed) return shadowed;
   Put32(header_.data() + kHdrFirstMiniFatSector, miniFatSectors_.empty() ? kEndOfChain : miniFatSectors_[0]);
   Put32(header_.data() + kHdrMiniFatSectorCount, static_cast<std::uint32_t>(miniFatSectors_.size()));
@@ -415,17 +452,12 @@ Outcome CompoundFile::State::CommitPlan::PlanMiniFat() {
 }
 
 Outcome CompoundFile::State::CommitPlan::PlanDirectory() {
-  const std::size_t size = SectorSize();
-  const std::vector<std::uint8_t>& bytes = dir_.Bytes();
+  const auto per = static_cast<std::uint32_t>(SectorSize() / kDirEntrySize);
   const std::size_t oldCount = dirSectors_.size();
-  dirSectors_.resize(bytes.size() / size, 0);
+  dirSectors_.resize(dir_.Count() / per, 0);
   Outcome shadowed = ShadowChangedSectors(
-      dirSectors_, oldCount,
-      [&](std::size_t k) {
-        return std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(k * size),
-                                         bytes.begin() + static_cast<std::ptrdiff_t>((k + 1) * size));
-      },
-      [&](std::size_t k) { return std::memcmp(bytes.data() + k * size, old_.dir.Bytes().data() + k * size, size) != 0; });
+      dirSectors_, oldCount, [&](std::size_t k) { return dir_.EntryBytes(static_cast<std::uint32_t>(k) * per, per); },
+      [&](std::size_t k) { return dir_.Changed(static_cast<std::uint32_t>(k) * per, per); });
   if (!shadowed) return shadowed;
   Put32(header_.data() + kHdrFirstDirSector, dirSectors_[0]);
   if (!old_.version3) Put32(header_.data() + kHdrDirSectorCount, static_cast<std::uint32_t>(dirSectors_.size()));
@@ -441,24 +473,23 @@ Outcome CompoundFile::State::CommitPlan::PlanFat() {
   for (bool moved = true; moved;) {
     moved = false;
     // Enough FAT sectors to cover the highest sector in use (never fewer than before).
-    std::size_t highest = fat_.size();
+    std::size_t highest = fat_.Size();
     while (highest > 0 && fat_[highest - 1] == kFreeSect) --highest;
     const std::size_t needed = std::max(oldCount, (highest + per - 1) / per);
     if (fatSectors_.size() < needed) {
       std::uint32_t sector = 0;
       if (Outcome taken = TakeSector(sector); !taken) return taken;
-      fat_[sector] = kFatSect;
+      fat_.Set(sector, kFatSect);
       fatSectors_.push_back(sector);
       moved = true;
       continue;
     }
-    fat_.resize(fatSectors_.size() * per, kFreeSect);
     for (std::size_t k = 0; k < oldCount; ++k) {
-      if (fatSectors_[k] != old_.fatSectors[k] || SameEntries(fat_, old_.fat, k * per, per)) continue;
+      if (fatSectors_[k] != old_.fatSectors[k] || !fat_.Changed(k)) continue;
       std::uint32_t sector = 0;
       if (Outcome taken = TakeSector(sector); !taken) return taken;
-      fat_[sector] = kFatSect;
-      fat_[fatSectors_[k]] = kFreeSect;
+      fat_.Set(sector, kFatSect);
+      fat_.Set(fatSectors_[k], kFreeSect);
       fatSectors_[k] = sector;
       moved = true;
     }
@@ -472,7 +503,7 @@ Outcome CompoundFile::State::CommitPlan::PlanFat() {
                            std::ranges::equal(inDifat(fatSectors_), inDifat(old_.fatSectors));
     if (difatSame && !difatFresh) continue;
     if (!difatFresh) {
-      for (std::uint32_t sector : difatSectors_) fat_[sector] = kFreeSect;
+      for (std::uint32_t sector : difatSectors_) fat_.Set(sector, kFreeSect);
       difatSectors_.clear();
       difatFresh = true;
       moved = true;
@@ -480,7 +511,7 @@ Outcome CompoundFile::State::CommitPlan::PlanFat() {
     while (difatSectors_.size() < difatNeeded) {
       std::uint32_t sector = 0;
       if (Outcome taken = TakeSector(sector); !taken) return taken;
-      fat_[sector] = kDifSect;
+      fat_.Set(sector, kDifSect);
       difatSectors_.push_back(sector);
       moved = true;
     }
@@ -489,17 +520,17 @@ Outcome CompoundFile::State::CommitPlan::PlanFat() {
   // The fixpoint holds: write what moved.
   for (std::size_t k = 0; k < fatSectors_.size(); ++k) {
     if (k < oldCount && fatSectors_[k] == old_.fatSectors[k]) continue;
-    fresh_[fatSectors_[k]] = TableBytes(fat_, k * per, per);
+    fresh_[fatSectors_[k]] = fat_.SectorBytes(k);
   }
   if (difatFresh) {
     for (std::size_t d = 0; d < difatSectors_.size(); ++d) {
-      std::vector<std::uint32_t> entries(per, kFreeSect);
+      std::vector<std::uint8_t> bytes(SectorSize());
       for (std::size_t i = 0; i + 1 < per; ++i) {
         const std::size_t index = kHeaderDifatEntries + d * (per - 1) + i;
-        if (index < fatSectors_.size()) entries[i] = fatSectors_[index];
+        Put32(bytes.data() + 4 * i, index < fatSectors_.size() ? fatSectors_[index] : kFreeSect);
       }
-      entries[per - 1] = d + 1 < difatSectors_.size() ? difatSectors_[d + 1] : kEndOfChain;
-      fresh_[difatSectors_[d]] = TableBytes(entries, 0, per);
+      Put32(bytes.data() + SectorSize() - 4, d + 1 < difatSectors_.size() ? difatSectors_[d + 1] : kEndOfChain);
+      fresh_[difatSectors_[d]] = std::move(bytes);
     }
   }
   return Outcome::Success();
@@ -516,29 +547,19 @@ void CompoundFile::State::CommitPlan::PlanHeader() {
 
 // --- writing ---
 
-namespace {
-
-std::string SystemError(const std::string& what, int error) {
-  return what + ": " + (error != 0 ? std::strerror(error) : "the write did not complete");
-}
-
-}  // namespace
-
 Outcome CompoundFile::State::CommitPlan::Write(State& s) const {
-  auto fail = [&s](const std::string& what) {
-    const int error = errno;
+  auto fail = [&s](Outcome failed) {
     s.broken = true;
-    return Refused(FailureKind::Io, SystemError(what, error));
+    return failed;
   };
   // Before the header write the old file is whole: the free sectors it had get their old bytes
   // back and what grew past its end goes again (best effort), so a failed write leaves every byte.
   const std::uint64_t oldSize = s.fileSize;
   std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> overwritten;
-  auto failBeforeSwitch = [&](const std::string& what) {
-    Outcome failed = fail(what);
+  auto failBeforeSwitch = [&](Outcome failed) {
     for (const auto& [offset, bytes] : overwritten) (void)s.file->WriteAt(offset, bytes.data(), bytes.size());
     if (s.file->Truncate(oldSize)) s.fileSize = oldSize;
-    return failed;
+    return fail(std::move(failed));
   };
   std::vector<std::uint8_t> run;
   for (auto it = fresh_.begin(); it != fresh_.end();) {
@@ -549,32 +570,26 @@ Outcome CompoundFile::State::CommitPlan::Write(State& s) const {
     const std::uint64_t offset = s.SectorOffset(first);
     if (offset < oldSize) {
       std::vector<std::uint8_t> old(static_cast<std::size_t>(std::min<std::uint64_t>(run.size(), oldSize - offset)));
-      if (!s.ReadAt(offset, old.data(), old.size())) return failBeforeSwitch("reading the free sectors it reuses");
+      if (Outcome read = s.ReadAt(offset, old.data(), old.size()); !read) return failBeforeSwitch(read);
       overwritten.emplace_back(offset, std::move(old));
     }
-    errno = 0;
-    if (!s.WriteAt(offset, run.data(), run.size())) {
-      return failBeforeSwitch("writing sectors " + std::to_string(first) + " to " + std::to_string(next - 1));
-    }
+    if (Outcome written = s.WriteAt(offset, run.data(), run.size()); !written) return failBeforeSwitch(written);
     s.fileSize = std::max(s.fileSize, offset + run.size());
   }
-  errno = 0;
-  if (!s.file->Sync()) return failBeforeSwitch("making the new sectors durable");
-  errno = 0;
-  if (!s.WriteAt(0, header_.data(), header_.size())) return fail("writing the header");
-  errno = 0;
-  if (!s.file->Sync()) return fail("making the header durable");
+  if (Outcome synced = s.file->Sync(); !synced) return failBeforeSwitch(synced);
+  if (Outcome written = s.WriteAt(0, header_.data(), header_.size()); !written) return fail(written);
+  if (Outcome synced = s.file->Sync(); !synced) return fail(synced);
   return Outcome::Success();
 }
 
 void CompoundFile::State::CommitPlan::Adopt(State& s) {
   s.header = header_;
-  s.fat = std::move(fat_);
+  fat_.ApplyTo(s.fat);
   s.fatSectors = std::move(fatSectors_);
   s.difatSectors = std::move(difatSectors_);
-  s.miniFat = std::move(miniFat_);
+  miniFat_.ApplyTo(s.miniFat);
   s.miniFatSectors = std::move(miniFatSectors_);
-  s.dir = std::move(dir_);
+  s.dir.Apply(dir_);
   s.dirSectors = std::move(dirSectors_);
   s.rootSectors = std::move(rootSectors_);
   s.miniStreamUsable = true;

@@ -1,8 +1,8 @@
 #pragma once
 // The in-memory side of an open compound file: the header, DIFAT, FAT, mini FAT and directory
 // exactly as they are in the file, shared by the reading (CompoundFile.cpp) and writing
-// (CompoundFileCommit.cpp) halves. A commit plans new tables
-// beside these and adopts them once the header switch has reached the file.
+// (CompoundFileCommit.cpp) halves. A commit plans its changes as edits of these tables and
+// applies them once the header switch has reached the file.
 // Nothing here throws except std::bad_alloc.
 
 #include <array>
@@ -53,9 +53,11 @@ struct CompoundFile::State {
 
   std::vector<std::uint32_t> fatSectors;    // the DIFAT: FAT sector numbers in order
   std::vector<std::uint32_t> difatSectors;  // the DIFAT sector chain
+  // The FAT sectors that describe sectors of the file; entries past its end mean nothing, and a
+  // hostile header may count FAT sectors for far more sectors than the file holds.
   std::vector<std::uint32_t> fat;
   std::vector<std::uint32_t> miniFatSectors;
-  std::vector<std::uint32_t> miniFat;
+  std::vector<std::uint32_t> miniFat;  // as far as it describes the mini stream
   std::vector<std::uint32_t> dirSectors;
   cfb::Directory dir;
   std::vector<std::uint32_t> rootSectors;  // the mini stream's chain
@@ -74,29 +76,30 @@ struct CompoundFile::State {
 
   // --- reading (CompoundFile.cpp) ---
   bool ImageHolds(std::uint64_t offset, std::size_t n) const { return offset <= imageSize && n <= imageSize - offset; }
-  // Writes `n` bytes at `offset` to the file and to the part of the image they cover.
-  bool WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n);
+  // Writes `n` bytes at `offset` to the file and to the part of the image they cover. A failure
+  // of the file (here and below) is its own, in the system's words.
+  Outcome WriteAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n);
   // `n` bytes at `offset`, from the image when it holds them.
-  bool ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) const;
+  Outcome ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) const;
   // The same, appended to `out`: copied from the image, `out` is never zeroed first.
-  bool AppendAt(std::uint64_t offset, std::size_t n, std::vector<std::uint8_t>& out) const;
+  Outcome AppendAt(std::uint64_t offset, std::size_t n, std::vector<std::uint8_t>& out) const;
   // `count` neighbouring sectors from `first` in one read; the part of a last sector beyond the
-  // file's end reads as zeros.
-  bool ReadRun(std::uint32_t first, std::size_t count, std::uint8_t* out) const;
-  bool ReadSector(std::uint32_t sector, std::uint8_t* out) const { return ReadRun(sector, 1, out); }
-  // The sectors in order, one read per run of neighbours; false when one is outside the file.
-  bool ReadSectors(std::span<const std::uint32_t> sectors, std::uint8_t* out) const;
+  // file's end reads as zeros. Damaged when `first` lies past the end.
+  Outcome ReadRun(std::uint32_t first, std::size_t count, std::uint8_t* out) const;
+  Outcome ReadSector(std::uint32_t sector, std::uint8_t* out) const { return ReadRun(sector, 1, out); }
+  // The sectors in order, one read per run of neighbours.
+  Outcome ReadSectors(std::span<const std::uint32_t> sectors, std::uint8_t* out) const;
   // Sector table entries from `sectors` into `table` from entry `at` on.
-  bool ReadTableSectors(std::span<const std::uint32_t> sectors, std::vector<std::uint32_t>& table, std::size_t at) const;
-  // False with *error set (and *damage, for Damaged, saying what is wrong) when unusable.
-  bool Load(CompoundFileOpenError* error, std::string* damage);
+  Outcome ReadTableSectors(std::span<const std::uint32_t> sectors, std::vector<std::uint32_t>& table, std::size_t at) const;
+  // Reads the tables; the failure is Open's.
+  Outcome Load();
   // Write mode's precondition; a Damaged failure saying what does not hold together.
   Outcome CheckWholeStructure() const;
   // Every unit of the chain from `start` (mini units or sectors) up to its end mark; nullopt
   // when it leaves the table or loops.
   std::optional<std::vector<std::uint32_t>> WholeChain(bool mini, std::uint32_t start) const;
-  // The bytes of a stream laid out as `layout`; nullopt when a read fails.
-  std::optional<std::vector<std::uint8_t>> ReadLayout(const StreamLayout& layout) const;
+  // The bytes of a stream laid out as `layout`.
+  Result<std::vector<std::uint8_t>> ReadLayout(const StreamLayout& layout) const;
   bool IsStreamEntry(EntryId id) const;
   // The units holding the stream's whole size; nullopt on damage.
   std::optional<StreamLayout> Layout(EntryId stream) const;

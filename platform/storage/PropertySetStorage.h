@@ -22,9 +22,11 @@ namespace kestrel::storage {
 // set naming rule.
 std::u16string PropertySetStreamName(const Guid& fmtid);
 
-// The parsed stream of the set, or nullopt when the stream is absent or its header damaged, or
-// its section for `fmtid` is absent or damaged. Other sections of the stream may be damaged.
-std::optional<PropertySetStream> ReadPropertySet(const CompoundFile& file, const Guid& fmtid);
+// The parsed stream of the set, or nullopt when the stream is absent, unreadable or its header
+// damaged, or its section for `fmtid` is absent or damaged. Other sections of the stream may be
+// damaged. Fails (Unsupported, naming the stream and its size) for a stream larger than any
+// property set, which is never read.
+Result<std::optional<PropertySetStream>> ReadPropertySet(const CompoundFile& file, const Guid& fmtid);
 
 // The new content of the stream holding one set, with every assignment applied.
 struct PropertySetUpdate {
@@ -38,8 +40,9 @@ struct PropertySetUpdate {
 // sections in code page 932 unless the text needs 1200; the user-defined section comes after a
 // document summary one) and a missing section added; a text a section's code page cannot hold
 // switches that section to 1200. Fails, naming the set and the place, when the stream or the
-// section is damaged (Damaged), the stream holds something we do not rewrite (Unsupported) or a
-// value cannot be stored (InvalidValue); the file is never touched either way.
+// section is damaged (Damaged), the stream is larger than any property set or holds something
+// we do not rewrite (Unsupported) or a value cannot be stored (InvalidValue); the file is never
+// touched either way.
 Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, const Guid& fmtid,
                                                 std::span<const PropertyAssignment> assignments);
 

@@ -98,14 +98,15 @@ TEST_F(DopStatisticsCorpus, EveryDocumentPlansTheRunTheManifestFinds) {
   int word6 = 0, encrypted = 0;
   for (const CorpusDocument& d : documents_) {
     SCOPED_TRACE(d.name);
-    const auto file = CompoundFile::Open(Path(d), kestrel::fs::OpenMode::Read);
-    ASSERT_TRUE(file);
-    const auto patch = PlanDopDates(*file, catalogue::PropertyRows{});
+    const auto opened = CompoundFile::Open(Path(d), kestrel::fs::OpenMode::Read);
+    ASSERT_TRUE(opened) << opened.outcome().message();
+    const CompoundFile& file = **opened;
+    const auto patch = PlanDopDates(file, catalogue::PropertyRows{});
     if (d.encrypted) {
       ++encrypted;
       EXPECT_EQ(patch.outcome().kind(), FailureKind::Encrypted);
-      EXPECT_EQ(CheckWordDocumentWritable(*file).kind(), FailureKind::Encrypted);
-      EXPECT_EQ(ReadEditingMinutes(*file), 0);
+      EXPECT_EQ(CheckWordDocumentWritable(file).kind(), FailureKind::Encrypted);
+      EXPECT_EQ(ReadEditingMinutes(file), 0);
       continue;
     }
     if (!patch) {
@@ -130,9 +131,10 @@ TEST_F(DopStatisticsCorpus, Word6And95DatesAgreeWithSummaryInformation) {
   for (const CorpusDocument& d : documents_) {
     if (d.version >= kWord97FirstVersion || d.encrypted) continue;
     SCOPED_TRACE(d.name);
-    const auto file = CompoundFile::Open(Path(d), kestrel::fs::OpenMode::Read);
-    ASSERT_TRUE(file);
-    const auto patch = PlanDopDates(*file, catalogue::PropertyRows{});
+    const auto opened = CompoundFile::Open(Path(d), kestrel::fs::OpenMode::Read);
+    ASSERT_TRUE(opened) << opened.outcome().message();
+    const CompoundFile& file = **opened;
+    const auto patch = PlanDopDates(file, catalogue::PropertyRows{});
     ASSERT_TRUE(patch) << patch.outcome().message();
     const auto summary = test::DumpPropertySet(Path(d), "SummaryInformation");
     ASSERT_TRUE(summary);
@@ -163,15 +165,16 @@ TEST_F(DopStatisticsCorpus, LibreOfficeOpensChangedWord6And95Documents) {
     const auto copy = dir.Copy(Path(d));
     std::string planned;
     {
-      auto file = CompoundFile::Open(copy, kestrel::fs::OpenMode::ReadWrite);
-      ASSERT_TRUE(file);
-      const auto patch = PlanDopDates(*file, rows);
+      auto opened = CompoundFile::Open(copy, kestrel::fs::OpenMode::ReadWrite);
+      ASSERT_TRUE(opened) << opened.outcome().message();
+      CompoundFile& file = **opened;
+      const auto patch = PlanDopDates(file, rows);
       ASSERT_TRUE(patch) << patch.outcome().message();
       ASSERT_TRUE(patch->changed);
       planned = Hex(patch->bytes);
       storage::StreamEdits edits;
       edits.Patch(patch->stream, patch->offset, {patch->bytes.begin(), patch->bytes.end()});
-      ASSERT_TRUE(file->Commit(edits));
+      ASSERT_TRUE(file.Commit(edits));
     }
     EXPECT_EQ(test::StreamBytes(copy, "WordDocument", d.offset, kDopDatesSize), planned);
     const auto before = test::ConvertToText(Path(d));

@@ -36,11 +36,12 @@ catalogue::PropertyRows Rows(std::initializer_list<std::pair<int, std::string>> 
 
 // Stages edits on a copy and commits them, to make unusual or damaged documents.
 void Edit(const fs::path& file, const std::function<void(CompoundFile&, storage::StreamEdits&)>& stage) {
-  auto cf = CompoundFile::Open(file, kestrel::fs::OpenMode::ReadWrite);
-  ASSERT_TRUE(cf);
+  auto opened = CompoundFile::Open(file, kestrel::fs::OpenMode::ReadWrite);
+  ASSERT_TRUE(opened) << opened.outcome().message();
+  CompoundFile& cf = **opened;
   storage::StreamEdits edits;
-  stage(*cf, edits);
-  const Outcome committed = cf->Commit(edits);
+  stage(cf, edits);
+  const Outcome committed = cf.Commit(edits);
   ASSERT_TRUE(committed) << committed.message();
 }
 
@@ -178,21 +179,22 @@ TEST(PlanDopDates, FindsTheRunOrSaysWhyNot) {
     SCOPED_TRACE(c.what);
     const auto file = dir.Copy(test::DataFile("poi-ja-cp932.doc"), "case.doc");
     c.make(file);
-    const auto cf = CompoundFile::Open(file, kestrel::fs::OpenMode::Read);
-    ASSERT_TRUE(cf);
-    const auto patch = PlanDopDates(*cf, all);
+    const auto opened = CompoundFile::Open(file, kestrel::fs::OpenMode::Read);
+    ASSERT_TRUE(opened) << opened.outcome().message();
+    const CompoundFile& cf = **opened;
+    const auto patch = PlanDopDates(cf, all);
     EXPECT_EQ(patch.outcome().kind(), c.kind) << patch.outcome().message();
     EXPECT_NE(patch.outcome().message().find(c.message), std::string::npos) << patch.outcome().message();
-    const Outcome writable = CheckWordDocumentWritable(*cf);
+    const Outcome writable = CheckWordDocumentWritable(cf);
     EXPECT_EQ(writable.kind(), c.writable ? None : c.kind) << writable.message();
     if (!patch || c.kind != None) continue;  // a wrong outcome is reported above
-    EXPECT_EQ(patch->stream, cf->FindChild(storage::kRootEntry, c.stream));
+    EXPECT_EQ(patch->stream, cf.FindChild(storage::kRootEntry, c.stream));
     EXPECT_EQ(patch->offset, c.offset);
   }
   const auto notWord = CompoundFile::Open(EmptyCompoundFile(dir), kestrel::fs::OpenMode::Read);
-  ASSERT_TRUE(notWord);
-  EXPECT_EQ(PlanDopDates(*notWord, all).outcome().kind(), NotADocument);
-  EXPECT_EQ(CheckWordDocumentWritable(*notWord).kind(), NotADocument);
+  ASSERT_TRUE(notWord) << notWord.outcome().message();
+  EXPECT_EQ(PlanDopDates(**notWord, all).outcome().kind(), NotADocument);
+  EXPECT_EQ(CheckWordDocumentWritable(**notWord).kind(), NotADocument);
 }
 
 struct RowsCase {
@@ -228,11 +230,12 @@ TEST(PlanDopDates, TurnsTheIncludedRowsIntoTheRun) {
         std::tuple{"Word 95", Word6({}), Hex(kWord6Run)}}) {
     const auto file = dir.Copy(test::DataFile("poi-ja-cp932.doc"), "rows.doc");
     make(file);
-    const auto cf = CompoundFile::Open(file, kestrel::fs::OpenMode::Read);
-    ASSERT_TRUE(cf);
+    const auto opened = CompoundFile::Open(file, kestrel::fs::OpenMode::Read);
+    ASSERT_TRUE(opened) << opened.outcome().message();
+    const CompoundFile& cf = **opened;
     for (const RowsCase& c : cases) {
       SCOPED_TRACE(std::string(source) + " " + c.expected + c.failure);
-      const auto patch = PlanDopDates(*cf, c.rows);
+      const auto patch = PlanDopDates(cf, c.rows);
       if (!c.failure.empty()) {
         EXPECT_EQ(patch.outcome().kind(), FailureKind::InvalidValue);
         EXPECT_EQ(patch.outcome().message(), c.failure);

@@ -1,5 +1,7 @@
 #include "tests/platform/storage/CfbTestFiles.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -82,6 +84,14 @@ std::string Sha256Hex(const std::vector<std::uint8_t>& bytes) {
     hex += buf;
   }
   return hex;
+}
+
+std::unique_ptr<CompoundFile> Opened(Result<std::unique_ptr<CompoundFile>> opened) {
+  if (!opened) {
+    ADD_FAILURE() << opened.outcome().message();
+    return nullptr;
+  }
+  return std::move(*opened);
 }
 
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ struct GenOptions {
 // A compound file holding `streams` in the root storage: FAT and DIFAT sectors first, then the
 // directory, mini FAT, mini stream and the large streams, each contiguous.
 std::vector<std::uint8_t> BuildCompoundFile(const std::vector<GenStream>& streams, const GenOptions& options = {});
+
+// The file of an Open expected to succeed; null, with the refusal added as a test failure, when it
+// did not.
+std::unique_ptr<CompoundFile> Opened(Result<std::unique_ptr<CompoundFile>> opened);
 
 // Content with a recognisable pattern.
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed);

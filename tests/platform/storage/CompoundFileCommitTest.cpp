@@ -139,8 +139,8 @@ class CompoundFileCommitTest : public ::testing::Test {
 
   static Outcome Commit(const stdfs::path& file, const std::vector<Step>& steps, Contents* expected) {
     auto cf = CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite);
-    if (!cf) return Outcome::Failure(FailureKind::Damaged, "write mode refused the file");
-    return cf->Commit(Stage(*cf, steps, expected));
+    if (!cf) return cf.outcome();
+    return (*cf)->Commit(Stage(**cf, steps, expected));
   }
 
   // olefile sees `expected` streams new and every other stream of `before` unchanged, we read
@@ -160,12 +160,12 @@ class CompoundFileCommitTest : public ::testing::Test {
     std::size_t created = 0;
     for (const auto& entry : expected) created += before.count(entry.first) ? 0 : 1;
     EXPECT_EQ(after.size(), before.size() + created);
-    auto cf = CompoundFile::Open(file.string(), fs::OpenMode::Read);
+    auto cf = testing::Opened(CompoundFile::Open(file.string(), fs::OpenMode::Read));
     ASSERT_NE(cf, nullptr);
     EXPECT_EQ(testing::DifferencesFromOlefile(*cf, after), "");
     cf.reset();  // its shared lock would keep write mode out
-    std::string damage;
-    EXPECT_NE(CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite, nullptr, &damage), nullptr) << damage;
+    const auto writable = CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite);
+    EXPECT_TRUE(writable) << writable.outcome().message();
   }
 
   test::TempDir dir_;
@@ -178,7 +178,7 @@ TEST_F(CompoundFileCommitTest, CommitAppliesEveryEditAndKeepsEveryOtherStream) {
     const Dump before = StrictDump(file);
     Contents expected;
     {
-      auto cf = CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite);
+      auto cf = testing::Opened(CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite));
       ASSERT_NE(cf, nullptr);
       const Outcome outcome = cf->Commit(Stage(*cf, c.steps, &expected));
       ASSERT_TRUE(outcome) << outcome.message();
@@ -212,7 +212,7 @@ TEST_F(CompoundFileCommitTest, StoppedAtAnyWriteTheOldFileIsWhole) {
       test::WriteBytes(file, original);
       {
         const test::FaultyFiles stop(stopAt);
-        auto cf = CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite);
+        auto cf = testing::Opened(CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite));
         ASSERT_NE(cf, nullptr);
         Contents expected;
         const Outcome failed = cf->Commit(Stage(*cf, c.steps, &expected));
@@ -276,7 +276,7 @@ TEST_F(CompoundFileCommitTest, ReplacedStreamsMoveAcrossTheCutoffBothWays) {
 
 TEST_F(CompoundFileCommitTest, EditsThatChangeNoByteWriteNothing) {
   const stdfs::path file = Write(Document("lo-ja-full.doc"));
-  auto cf = CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite);
+  auto cf = testing::Opened(CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite));
   ASSERT_NE(cf, nullptr);
   const EntryId summary = *cf->FindChild(kRootEntry, u"\x05SummaryInformation");
   const EntryId table = *cf->FindChild(kRootEntry, u"1Table");
@@ -303,7 +303,7 @@ TEST_F(CompoundFileCommitTest, RepeatedCommitsReuseTheSectorsTheyFree) {
   Contents expected;
   std::uint64_t sizeAfterFour = 0;
   {
-    auto cf = CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite);
+    auto cf = testing::Opened(CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite));
     ASSERT_NE(cf, nullptr);
     for (int i = 0; i < 50; ++i) {
       const std::size_t size = i % 2 == 0 ? 3000 : 9000;  // back and forth across the cutoff
@@ -361,7 +361,7 @@ TEST_F(CompoundFileCommitTest, RefusedCommitsLeaveTheFileAsItWas) {
   for (const Refusal& refusal : refusals) {
     SCOPED_TRACE(refusal.what);
     const test::FaultyFiles recorder(0);
-    auto cf = CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite);
+    auto cf = testing::Opened(CompoundFile::Open(file.string(), fs::OpenMode::ReadWrite));
     ASSERT_NE(cf, nullptr);
     StreamEdits edits;
     refusal.stage(*cf, edits);
@@ -371,7 +371,8 @@ TEST_F(CompoundFileCommitTest, RefusedCommitsLeaveTheFileAsItWas) {
     EXPECT_TRUE(recorder.Log().empty());
     EXPECT_TRUE(cf->Commit(StreamEdits{})) << "a refused plan does not spoil the object";
   }
-  auto reader = CompoundFile::Open(file.string(), fs::OpenMode::Read);
+  auto reader = testing::Opened(CompoundFile::Open(file.string(), fs::OpenMode::Read));
+  ASSERT_NE(reader, nullptr);
   StreamEdits edits;
   edits.Replace(*reader->FindChild(kRootEntry, u"WordDocument"), Pattern(10, 1));
   EXPECT_EQ(reader->Commit(edits).kind(), FailureKind::ReadOnly);
@@ -407,7 +408,7 @@ TEST_F(CompoundFileCommitTest, OpensOnAFileTheCallerHoldsAndLendsItBack) {
   fs::OpenResult opened = fs::OpenFile(file.string(), fs::OpenMode::ReadWrite);
   ASSERT_TRUE(opened.file);
   fs::RandomAccessFile* held = opened.file.get();
-  auto cf = CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite);
+  auto cf = testing::Opened(CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite));
   ASSERT_NE(cf, nullptr);
   EXPECT_EQ(&cf->File(), held);
   StreamEdits edits;
@@ -438,7 +439,7 @@ TEST_F(CompoundFileCommitTest, AFailureBeforeTheSwitchCutsTheFileBackToItsLength
   {
     fs::OpenResult opened = fs::OpenFile(file.string(), fs::OpenMode::ReadWrite);
     ASSERT_TRUE(opened.file);
-    auto cf = CompoundFile::Open(std::make_unique<SyncFails>(std::move(opened.file)), fs::OpenMode::ReadWrite);
+    auto cf = testing::Opened(CompoundFile::Open(std::make_unique<SyncFails>(std::move(opened.file)), fs::OpenMode::ReadWrite));
     ASSERT_NE(cf, nullptr);
     StreamEdits edits;
     edits.Replace(*cf->FindChild(kRootEntry, u"WordDocument"), Pattern(100000, 1));

@@ -47,14 +47,13 @@ void ExpectSameAsOlefile(const stdfs::path& file) {
   SCOPED_TRACE(file.filename().string());
   std::string olefileError;
   auto dump = testing::OlefileDump(file, "", &olefileError);
-  CompoundFileOpenError error = CompoundFileOpenError::None;
-  auto cf = CompoundFile::Open(file.string(), fs::OpenMode::Read, &error);
+  auto cf = CompoundFile::Open(file.string(), fs::OpenMode::Read);
   if (!dump) {
     // olefile refuses it; we may read more of it, but must not crash doing so.
     return;
   }
-  ASSERT_NE(cf, nullptr) << "olefile opens it, we do not: " << static_cast<int>(error);
-  EXPECT_EQ(testing::DifferencesFromOlefile(*cf, *dump), "");
+  ASSERT_TRUE(cf) << "olefile opens it, we do not: " << cf.outcome().message();
+  EXPECT_EQ(testing::DifferencesFromOlefile(**cf, *dump), "");
 }
 
 std::vector<std::uint8_t> SampleFile(int version = 3) {
@@ -103,7 +102,7 @@ TEST_F(CompoundFileReadTest, GeneratedVersion3And4FilesMatchOlefile) {
     auto dump = testing::OlefileDump(path, "--strict --tree --rb", &error);
     ASSERT_TRUE(dump) << error;
     EXPECT_EQ(dump->size(), 4u);
-    auto cf = CompoundFile::Open(path.string(), fs::OpenMode::Read);
+    auto cf = testing::Opened(CompoundFile::Open(path.string(), fs::OpenMode::Read));
     ASSERT_NE(cf, nullptr);
     EXPECT_EQ(testing::DifferencesFromOlefile(*cf, *dump), "");
   }
@@ -113,15 +112,14 @@ TEST_F(CompoundFileReadTest, WriteModeAcceptsEveryWholeDocument) {
   for (const stdfs::path& source : TestDocuments()) {
     if (!CompoundFile::IsCompoundFile(source.string())) continue;
     stdfs::path copy = dir_.Copy(source);
-    CompoundFileOpenError error = CompoundFileOpenError::None;
-    EXPECT_NE(CompoundFile::Open(copy.string(), fs::OpenMode::ReadWrite, &error), nullptr)
-        << source.filename() << " error " << static_cast<int>(error);
+    const auto cf = CompoundFile::Open(copy.string(), fs::OpenMode::ReadWrite);
+    EXPECT_TRUE(cf) << source.filename() << ": " << cf.outcome().message();
     EXPECT_EQ(test::ReadBytes(copy), test::ReadBytes(source)) << "opening alone writes nothing";
   }
 }
 
 TEST_F(CompoundFileReadTest, RangesAreSlicesOfTheWholeStream) {
-  auto cf = CompoundFile::Open(test::DataFile("lo-large-image.doc").string(), fs::OpenMode::Read);
+  auto cf = testing::Opened(CompoundFile::Open(test::DataFile("lo-large-image.doc").string(), fs::OpenMode::Read));
   ASSERT_NE(cf, nullptr);
   for (const char16_t* name : {u"Data", u"WordDocument", u"1Table", u"\x05SummaryInformation"}) {
     std::optional<EntryId> id = cf->FindChild(kRootEntry, name);
@@ -141,30 +139,48 @@ TEST_F(CompoundFileReadTest, RangesAreSlicesOfTheWholeStream) {
   }
 }
 
+// Each refusal of Open has its kind and says why; a directory larger than any document's is
+// refused before it is read, and one of the largest size allowed opens.
 TEST_F(CompoundFileReadTest, OpenReportsWhyItFailed) {
-  CompoundFileOpenError error = CompoundFileOpenError::None;
-  EXPECT_EQ(CompoundFile::Open((dir_.Path() / "missing.doc").string(), fs::OpenMode::Read, &error), nullptr);
-  EXPECT_EQ(error, CompoundFileOpenError::NotFound);
-  EXPECT_EQ(CompoundFile::Open(test::DataFile("x.doc").string(), fs::OpenMode::Read, &error), nullptr);
-  EXPECT_EQ(error, CompoundFileOpenError::NotCompoundFile);
-  EXPECT_EQ(CompoundFile::Open(test::DataFile("z.docx").string(), fs::OpenMode::Read, &error), nullptr);
-  EXPECT_EQ(error, CompoundFileOpenError::NotCompoundFile);
-
-  stdfs::path copy = dir_.Copy(test::DataFile("lo-ascii-full.doc"));
-  {
-    auto reader = CompoundFile::Open(copy.string(), fs::OpenMode::Read);
-    ASSERT_NE(reader, nullptr);
-    EXPECT_EQ(CompoundFile::Open(copy.string(), fs::OpenMode::ReadWrite, &error), nullptr);
-    EXPECT_EQ(error, CompoundFileOpenError::Locked);
+  const stdfs::path copy = dir_.Copy(test::DataFile("lo-ascii-full.doc"));
+  const stdfs::path readOnly = dir_.Copy(test::DataFile("lo-ascii-full.doc"), "read-only.doc");
+  stdfs::permissions(readOnly, stdfs::perms::owner_read);
+  std::vector<std::uint8_t> shifted = SampleFile();
+  shifted[0x1E] = 12;  // version 3 with 4096-byte sectors
+  auto entries = [](std::size_t count) {  // the root and empty streams; 65,536 fill 16,384 sectors
+    std::vector<GenStream> streams(count - 1);
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+      for (char digit : std::to_string(i)) streams[i].name += static_cast<char16_t>(digit);
+    }
+    return BuildCompoundFile(streams);
+  };
+  struct Case {
+    const char* what;
+    stdfs::path path;
+    fs::OpenMode mode;
+    FailureKind kind;  // None: it opens
+    std::string message;
+  };
+  const auto reader = testing::Opened(CompoundFile::Open(copy.string(), fs::OpenMode::Read));
+  const std::vector<Case> cases = {
+      {"missing", dir_.Path() / "missing.doc", fs::OpenMode::Read, FailureKind::NotFound, "no such file"},
+      {"no signature", test::DataFile("x.doc"), fs::OpenMode::Read, FailureKind::NotADocument,
+       "not a compound file, so not a binary Office document"},
+      {"a package", test::DataFile("z.docx"), fs::OpenMode::Read, FailureKind::NotADocument,
+       "not a compound file, so not a binary Office document"},
+      {"held by a reader", copy, fs::OpenMode::ReadWrite, FailureKind::HeldOpen, "held open by another program"},
+      {"read-only", readOnly, fs::OpenMode::ReadWrite, FailureKind::ReadOnly, "read-only"},
+      {"sector size of another version", Write("shift.cfb", shifted), fs::OpenMode::Read, FailureKind::Damaged,
+       "damaged compound file: the header's version, byte order or sector sizes are not those of a compound file"},
+      {"65,536 directory entries", Write("most.cfb", entries(65536)), fs::OpenMode::Read, FailureKind::None, ""},
+      {"more directory entries", Write("more.cfb", entries(65537)), fs::OpenMode::Read, FailureKind::Unsupported,
+       "the directory has more than 65536 entries, far more than any document has"},
+  };
+  for (const Case& c : cases) {
+    const auto opened = CompoundFile::Open(c.path.string(), c.mode);
+    EXPECT_EQ(opened.outcome().kind(), c.kind) << c.what;
+    EXPECT_EQ(opened.outcome().message(), c.message) << c.what;
   }
-  stdfs::permissions(copy, stdfs::perms::owner_read);
-  EXPECT_EQ(CompoundFile::Open(copy.string(), fs::OpenMode::ReadWrite, &error), nullptr);
-  EXPECT_EQ(error, CompoundFileOpenError::ReadOnly);
-
-  std::vector<std::uint8_t> bytes = SampleFile();
-  bytes[0x1E] = 12;  // version 3 with 4096-byte sectors
-  EXPECT_EQ(CompoundFile::Open(Write("shift.cfb", bytes).string(), fs::OpenMode::Read, &error), nullptr);
-  EXPECT_EQ(error, CompoundFileOpenError::Damaged);
 }
 
 TEST_F(CompoundFileReadTest, IsCompoundFileLooksAtTheSignature) {
@@ -180,7 +196,7 @@ TEST_F(CompoundFileReadTest, IsCompoundFileLooksAtTheSignature) {
 }
 
 TEST_F(CompoundFileReadTest, FindChildComparesTheCompoundFileWay) {
-  auto cf = CompoundFile::Open(test::DataFile("lo-ascii-full.doc").string(), fs::OpenMode::Read);
+  auto cf = testing::Opened(CompoundFile::Open(test::DataFile("lo-ascii-full.doc").string(), fs::OpenMode::Read));
   ASSERT_NE(cf, nullptr);
   std::optional<EntryId> word = cf->FindChild(kRootEntry, u"WordDocument");
   ASSERT_TRUE(word);
@@ -202,7 +218,7 @@ TEST_F(CompoundFileReadTest, FindChildFallsBackForUnsortedTrees) {
   std::vector<GenStream> streams = {{u"Zeta", Pattern(10, 1)}, {u"Alpha", Pattern(20, 2)}, {u"Mu", Pattern(30, 3)},
                                     {u"LongerName", Pattern(40, 4)}};
   stdfs::path path = Write("unsorted.cfb", BuildCompoundFile(streams, GenOptions{3, 0, true}));
-  auto cf = CompoundFile::Open(path.string(), fs::OpenMode::Read);
+  auto cf = testing::Opened(CompoundFile::Open(path.string(), fs::OpenMode::Read));
   ASSERT_NE(cf, nullptr);
   for (const GenStream& stream : streams) {
     std::optional<EntryId> id = cf->FindChild(kRootEntry, stream.name);
@@ -306,7 +322,8 @@ TEST_F(CompoundFileReadTest, DamagedFilesFailCleanlyAndAreNeverOpenedForWriting)
     stdfs::path path = Write("damaged.cfb", bytes);
     const auto started = std::chrono::steady_clock::now();
 
-    if (auto cf = CompoundFile::Open(path.string(), fs::OpenMode::Read)) {
+    if (auto opened = CompoundFile::Open(path.string(), fs::OpenMode::Read)) {
+      const CompoundFile* cf = opened->get();
       for (const GenStream& stream : streams) {
         std::optional<EntryId> id = cf->FindChild(kRootEntry, stream.name);
         std::optional<std::vector<std::uint8_t>> content = id ? cf->ReadStream(*id) : std::nullopt;
@@ -321,15 +338,11 @@ TEST_F(CompoundFileReadTest, DamagedFilesFailCleanlyAndAreNeverOpenedForWriting)
     } else {
       EXPECT_TRUE(damage.intact.empty()) << "lenient reading should still open this";
     }
-    CompoundFileOpenError error = CompoundFileOpenError::None;
-    std::string why;
-    EXPECT_EQ(CompoundFile::Open(path.string(), fs::OpenMode::ReadWrite, &error, &why), nullptr);
-    EXPECT_NE(error, CompoundFileOpenError::None);
-    if (error == CompoundFileOpenError::Damaged) {
-      EXPECT_NE(why, "") << "a refusal says what is wrong";
-    }
+    const auto refused = CompoundFile::Open(path.string(), fs::OpenMode::ReadWrite);
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.outcome().message(), "") << "a refusal says what is wrong";
     if (damage.refusal != nullptr) {
-      EXPECT_EQ(why, damage.refusal);
+      EXPECT_EQ(refused.outcome().message(), std::string("damaged compound file: ") + damage.refusal);
     }
     EXPECT_EQ(test::ReadBytes(path), bytes) << "refusing must not touch the file";
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
@@ -341,7 +354,7 @@ TEST_F(CompoundFileReadTest, HugeSizeInVersion4DoesNotAllocate) {
   const std::uint32_t firstDir = cfb::Get32(bytes.data() + 0x30);
   const std::size_t bigEntry = (std::size_t{firstDir} + 1) * 4096 + 2 * 128;
   cfb::Put64(bytes.data() + bigEntry + 0x78, std::uint64_t{1} << 40);
-  auto cf = CompoundFile::Open(Write("huge.cfb", bytes).string(), fs::OpenMode::Read);
+  auto cf = testing::Opened(CompoundFile::Open(Write("huge.cfb", bytes).string(), fs::OpenMode::Read));
   ASSERT_NE(cf, nullptr);
   std::optional<EntryId> big = cf->FindChild(kRootEntry, u"Big");
   ASSERT_TRUE(big);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/LittleEndian.h"
+#include "tests/platform/storage/CfbTestFiles.h"
 #include "tests/support/LibreOffice.h"
 #include "tests/support/TestSupport.h"
 
@@ -63,6 +64,13 @@ PropertyValue Text(const std::string& text) {
   return value;
 }
 
+// The set as ReadPropertySet reads it, where a refusal is a test failure.
+std::optional<PropertySetStream> ReadSet(const CompoundFile& file, const Guid& fmtid) {
+  Result<std::optional<PropertySetStream>> set = ReadPropertySet(file, fmtid);
+  EXPECT_TRUE(set) << set.outcome().message();
+  return set ? std::move(*set) : std::nullopt;
+}
+
 // The planned stream put into the file the way the document's commit will: replaced or created.
 bool Commit(CompoundFile& file, const PropertySetUpdate& update) {
   if (!update.changed) return true;
@@ -76,9 +84,9 @@ bool Commit(CompoundFile& file, const PropertySetUpdate& update) {
 }
 
 Result<PropertySetUpdate> Plan(const fs::path& document, const Guid& fmtid, std::vector<PropertyAssignment> assignments) {
-  std::unique_ptr<CompoundFile> file = CompoundFile::Open(document.string(), OpenMode::Read);
-  if (!file) return Outcome::Failure(FailureKind::NotADocument, "the test cannot open " + document.string());
-  return PlanPropertySetUpdate(*file, fmtid, assignments);
+  Result<std::unique_ptr<CompoundFile>> file = CompoundFile::Open(document.string(), OpenMode::Read);
+  if (!file) return file.outcome();
+  return PlanPropertySetUpdate(**file, fmtid, assignments);
 }
 
 // Property-set changes planned on copies of the test documents, committed, checked with olefile.
@@ -126,7 +134,7 @@ class PropertySetStorageTest : public ::testing::Test {
     const fs::path copy = dir_.Copy(document, std::to_string(copies_++) + document.extension().string());
     std::map<std::string, std::string> before = Streams(copy);
     {
-      std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::ReadWrite);
+      std::unique_ptr<CompoundFile> file = testing::Opened(CompoundFile::Open(copy.string(), OpenMode::ReadWrite));
       EXPECT_TRUE(file);
       if (!file) return copy;
       Result<PropertySetUpdate> update = PlanPropertySetUpdate(*file, fmtid, assignments);
@@ -177,9 +185,9 @@ TEST_F(PropertySetStorageTest, PlansEveryAssignmentIntoSummaryInformation) {
   const fs::path copy = ChangeCopy(original, kFmtidSummaryInformation,
                                    {{2, Text("A new title")}, {4, Text("Kestrel")}}, "\\x05SummaryInformation");
   EXPECT_EQ(Props(copy, "SummaryInformation"), expected);
-  std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::Read);
+  std::unique_ptr<CompoundFile> file = testing::Opened(CompoundFile::Open(copy.string(), OpenMode::Read));
   ASSERT_TRUE(file);
-  std::optional<PropertySetStream> set = ReadPropertySet(*file, kFmtidSummaryInformation);
+  std::optional<PropertySetStream> set = ReadSet(*file, kFmtidSummaryInformation);
   ASSERT_TRUE(set);
   EXPECT_EQ(set->Read(kFmtidSummaryInformation, 2)->text, "A new title");
 }
@@ -218,9 +226,9 @@ TEST_F(PropertySetStorageTest, CreatesMissingStreamsUnderTheirNamesIn932) {
   for (const Case& c : cases) {
     const fs::path copy = ChangeCopy(test::DataFile(c.document), c.fmtid, {{15, Text("Kestrel Corp")}}, "\\x05" + c.stream);
     EXPECT_EQ(Props(copy, c.stream), c.lines) << c.stream;
-    std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::Read);
+    std::unique_ptr<CompoundFile> file = testing::Opened(CompoundFile::Open(copy.string(), OpenMode::Read));
     ASSERT_TRUE(file);
-    std::optional<PropertySetStream> set = ReadPropertySet(*file, c.fmtid);
+    std::optional<PropertySetStream> set = ReadSet(*file, c.fmtid);
     ASSERT_TRUE(set);
     EXPECT_EQ(set->Read(c.fmtid, 15)->text, "Kestrel Corp");
   }
@@ -230,7 +238,7 @@ TEST_F(PropertySetStorageTest, CreatesMissingStreamsUnderTheirNamesIn932) {
 TEST_F(PropertySetStorageTest, AnEmptyStreamIsReplacedByANewSet) {
   const fs::path emptied = dir_.Copy(test::DataFile("lo-ascii-full.doc"), "emptied.doc");
   {
-    std::unique_ptr<CompoundFile> file = CompoundFile::Open(emptied.string(), OpenMode::ReadWrite);
+    std::unique_ptr<CompoundFile> file = testing::Opened(CompoundFile::Open(emptied.string(), OpenMode::ReadWrite));
     ASSERT_TRUE(file);
     PropertySetUpdate empty;
     empty.name = PropertySetStreamName(kFmtidSummaryInformation);
@@ -246,9 +254,9 @@ TEST_F(PropertySetStorageTest, AnEmptyStreamIsReplacedByANewSet) {
 
 TEST_F(PropertySetStorageTest, PlanOfValuesAlreadyStoredChangesNothing) {
   const fs::path document = test::DataFile("lo-ja-full.doc");
-  std::unique_ptr<CompoundFile> file = CompoundFile::Open(document.string(), OpenMode::Read);
+  std::unique_ptr<CompoundFile> file = testing::Opened(CompoundFile::Open(document.string(), OpenMode::Read));
   ASSERT_TRUE(file);
-  std::optional<PropertySetStream> set = ReadPropertySet(*file, kFmtidSummaryInformation);
+  std::optional<PropertySetStream> set = ReadSet(*file, kFmtidSummaryInformation);
   ASSERT_TRUE(set);
   const PropertyValue title = *set->Read(kFmtidSummaryInformation, 2);
   const PropertyValue author = *set->Read(kFmtidSummaryInformation, 4);
@@ -318,9 +326,9 @@ TEST_F(PropertySetStorageTest, DamagedSetsOfPublicDocumentsReadSectionBySectionA
       std::cout << "[  SKIPPED ] " << c.document << " is absent\n";
       continue;
     }
-    std::unique_ptr<CompoundFile> file = CompoundFile::Open(document.string(), OpenMode::Read);
+    std::unique_ptr<CompoundFile> file = testing::Opened(CompoundFile::Open(document.string(), OpenMode::Read));
     ASSERT_TRUE(file) << c.document;
-    EXPECT_EQ(ReadPropertySet(*file, c.fmtid).has_value(), c.readable) << c.document;
+    EXPECT_EQ(ReadSet(*file, c.fmtid).has_value(), c.readable) << c.document;
     const std::vector<PropertyAssignment> assignments = {{2, Text(korean)}};
     Result<PropertySetUpdate> update = PlanPropertySetUpdate(*file, c.fmtid, assignments);
     if (c.refusal.empty()) {
@@ -336,11 +344,43 @@ TEST_F(PropertySetStorageTest, DamagedSetsOfPublicDocumentsReadSectionBySectionA
   }
 }
 
+// A property-set stream larger than any real one is refused unread, by the reading and by a plan,
+// naming the stream and its size; one of the largest size allowed reads.
+TEST(PropertySetStorageLimitTest, StreamsLargerThanAnyPropertySetAreRefusedUnread) {
+  const auto document = testing::Opened(CompoundFile::Open(test::DataFile("lo-ascii-full.doc").string(), OpenMode::Read));
+  ASSERT_NE(document, nullptr);
+  const std::u16string name = u"\u0005SummaryInformation";
+  const std::vector<std::uint8_t> set = *document->ReadStream(*document->FindChild(kRootEntry, name));
+  struct Case {
+    std::size_t size;  // the set padded with zeros, as Word pads it
+    std::string refusal;
+  };
+  const std::vector<Case> cases = {
+      {4 << 20, ""},
+      {(4 << 20) + 1, "SummaryInformation: the stream holds 4194305 bytes; property sets larger than 4 MiB are not read"},
+  };
+  const std::vector<PropertyAssignment> title = {{2, Text("x")}};
+  const test::TempDir dir;
+  for (const Case& c : cases) {
+    std::vector<std::uint8_t> padded = set;
+    padded.resize(c.size, 0);
+    test::WriteBytes(dir.Path() / "padded.doc", testing::BuildCompoundFile({{name, padded}}));
+    const auto file = testing::Opened(CompoundFile::Open((dir.Path() / "padded.doc").string(), OpenMode::Read));
+    ASSERT_NE(file, nullptr);
+    const Result<std::optional<PropertySetStream>> read = ReadPropertySet(*file, kFmtidSummaryInformation);
+    const Result<PropertySetUpdate> plan = PlanPropertySetUpdate(*file, kFmtidSummaryInformation, title);
+    EXPECT_EQ(read && *read, c.refusal.empty()) << c.size;
+    EXPECT_EQ(plan.outcome().message(), c.refusal) << c.size;
+    EXPECT_EQ(read.outcome().message(), c.refusal) << c.size;
+    EXPECT_EQ(plan.outcome().kind(), c.refusal.empty() ? FailureKind::None : FailureKind::Unsupported) << c.size;
+  }
+}
+
 // A document whose stream `name` is replaced by `damage` applied to it, in a copy.
 fs::path DamagedCopy(const test::TempDir& dir, const std::string& document, const std::u16string& name,
                      const std::function<void(std::vector<std::uint8_t>&)>& damage, const std::string& copyName) {
   const fs::path copy = dir.Copy(test::DataFile(document), copyName);
-  std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::ReadWrite);
+  std::unique_ptr<CompoundFile> file = testing::Opened(CompoundFile::Open(copy.string(), OpenMode::ReadWrite));
   const EntryId entry = *file->FindChild(kRootEntry, name);
   std::vector<std::uint8_t> bytes = *file->ReadStream(entry);
   damage(bytes);
@@ -359,10 +399,10 @@ TEST_F(PropertySetStorageTest, DamagedUserDefinedSectionLeavesTheDocumentSummary
   const std::string manager = "\xE5\xB1\xB1\xE7\x94\xB0";  // 山田
 
   for (const fs::path& copy : {runsPast, insideTable}) {
-    std::unique_ptr<CompoundFile> file = CompoundFile::Open(copy.string(), OpenMode::Read);
+    std::unique_ptr<CompoundFile> file = testing::Opened(CompoundFile::Open(copy.string(), OpenMode::Read));
     ASSERT_TRUE(file);
-    EXPECT_TRUE(ReadPropertySet(*file, kFmtidDocSummaryInformation)) << copy;
-    EXPECT_FALSE(ReadPropertySet(*file, kFmtidUserDefinedProperties)) << copy;
+    EXPECT_TRUE(ReadSet(*file, kFmtidDocSummaryInformation)) << copy;
+    EXPECT_FALSE(ReadSet(*file, kFmtidUserDefinedProperties)) << copy;
     Result<PropertySetUpdate> intoDamaged = Plan(copy, kFmtidUserDefinedProperties, {{2, Text("x")}});
     EXPECT_EQ(intoDamaged.outcome().kind(), FailureKind::Damaged) << copy;
   }
@@ -376,8 +416,8 @@ TEST_F(PropertySetStorageTest, DamagedUserDefinedSectionLeavesTheDocumentSummary
   const std::string newHex = StreamHex(changed, "DocumentSummaryInformation");
   const std::string userSection = oldHex.substr(2 * 92, oldHex.size() - 1 - 2 * 92);
   EXPECT_NE(newHex.find(userSection), std::string::npos);
-  std::unique_ptr<CompoundFile> file = CompoundFile::Open(changed.string(), OpenMode::Read);
-  EXPECT_EQ(ReadPropertySet(*file, kFmtidDocSummaryInformation)->Read(kFmtidDocSummaryInformation, 14)->text, manager);
+  std::unique_ptr<CompoundFile> file = testing::Opened(CompoundFile::Open(changed.string(), OpenMode::Read));
+  EXPECT_EQ(ReadSet(*file, kFmtidDocSummaryInformation)->Read(kFmtidDocSummaryInformation, 14)->text, manager);
 }
 
 TEST_F(PropertySetStorageTest, HeaderListingFewerSectionsThanTheStreamHoldsIsNeverOverwritten) {

@@ -74,14 +74,22 @@ class CountingFile final : public kestrel::fs::RandomAccessFile {
  public:
   CountingFile(std::unique_ptr<kestrel::fs::RandomAccessFile> inner, bool sync) : inner_(std::move(inner)), sync_(sync) {}
   std::uint64_t Size() const override { return inner_->Size(); }
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override { return inner_->ReadAt(offset, buffer, n); }
-  bool WriteAt(std::uint64_t offset, const void* data, std::size_t n) override { return inner_->WriteAt(offset, data, n); }
-  bool SetTimes(std::optional<kestrel::fs::Timestamp> lastAccess, std::optional<kestrel::fs::Timestamp> lastWrite) override {
+  kestrel::Outcome ReadAt(std::uint64_t offset, void* buffer, std::size_t n) override {
+    return inner_->ReadAt(offset, buffer, n);
+  }
+  kestrel::Outcome WriteAt(std::uint64_t offset, const void* data, std::size_t n) override {
+    return inner_->WriteAt(offset, data, n);
+  }
+  kestrel::Outcome SetTimes(std::optional<kestrel::fs::Timestamp> lastAccess,
+                            std::optional<kestrel::fs::Timestamp> lastWrite) override {
     return inner_->SetTimes(lastAccess, lastWrite);
   }
-  bool Sync() override {
+  kestrel::Outcome Truncate(std::uint64_t size) override { return inner_->Truncate(size); }
+  std::optional<kestrel::fs::FileIdentity> Identity() const override { return inner_->Identity(); }
+  std::optional<kestrel::fs::FileRecord> Record() const override { return inner_->Record(); }
+  kestrel::Outcome Sync() override {
     ++syncs;
-    return !sync_ || inner_->Sync();
+    return sync_ ? inner_->Sync() : kestrel::Outcome::Success();
   }
 
  private:

@@ -34,15 +34,16 @@ CORE_HEAD = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<cp:coreP
 CORE_TAIL = "<dc:title>Hostile</dc:title></cp:coreProperties>"
 
 
-def package(path, core=None, extra_entries=0):
-    """lo-ja-full.docx with core.xml replaced by core (bytes), and extra empty entries after it."""
+def package(path, core=None, extra_entries=0, name_length=0):
+    """lo-ja-full.docx with core.xml replaced by core (bytes), and extra empty entries after it,
+    their names padded to name_length."""
     with zipfile.ZipFile(os.path.join(DATA, "lo-ja-full.docx")) as source, \
             zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as out:
         for item in source.infolist():
             data = source.read(item)
             out.writestr(item.filename, core if core is not None and item.filename == "docProps/core.xml" else data)
         for i in range(extra_entries):
-            out.writestr("customXml/item%06d.xml" % i, b"", zipfile.ZIP_STORED)
+            out.writestr(("customXml/item%06d.xml" % i).rjust(name_length, "n"), b"", zipfile.ZIP_STORED)
 
 
 def patch(path, edits):
@@ -157,10 +158,12 @@ def make_inputs(folder):
     """Writes the inputs into folder; their names, the untouched documents first."""
     at = lambda name: os.path.join(folder, name)
     shutil.copyfile(os.path.join(DATA, "lo-ja-full.docx"), at("plain.docx"))
-    package(at("nested.docx"), (CORE_HEAD + "<a>" * 3000000 + "</a>" * 3000000 + CORE_TAIL).encode())
-    package(at("siblings.docx"), (CORE_HEAD + "<dc:subject>s</dc:subject>" * 2000000 + CORE_TAIL).encode())
+    # Under the part-size limit, so that the element limits are what refuses them.
+    package(at("nested.docx"), (CORE_HEAD + "<a>" * 500000 + "</a>" * 500000 + CORE_TAIL).encode())
+    package(at("siblings.docx"), (CORE_HEAD + "<dc:subject>s</dc:subject>" * 150000 + CORE_TAIL).encode())
     package(at("whitespace.docx"), (CORE_HEAD + " " * (60 << 20) + CORE_TAIL).encode())
-    package(at("long-text.docx"), (CORE_HEAD + "<dc:description>" + "x" * (60 << 20) + "</dc:description>" + CORE_TAIL).encode())
+    # Just under the part-size limit: read and changed.
+    package(at("long-text.docx"), (CORE_HEAD + "<dc:description>" + "x" * 4000000 + "</dc:description>" + CORE_TAIL).encode())
     package(at("declared-4gib.docx"))
     with open(at("declared-4gib.docx"), "rb") as f:
         data = f.read()
@@ -168,6 +171,10 @@ def make_inputs(folder):
     central = data.rfind(b"docProps/core.xml") - 46  # the central record's name comes last
     patch(at("declared-4gib.docx"), [(local + 22, 0xFFFFFFF0), (central + 24, 0xFFFFFFF0)])
     package(at("central-200k.docx"), extra_entries=200000)
+    # Just under the entry limit: read and changed.
+    package(at("central-19k.docx"), extra_entries=19900)
+    # Just under both directory limits: as many entries, names long enough to fill 4 MiB.
+    package(at("central-4mib.docx"), extra_entries=19900, name_length=164)
     streams = root_streams(os.path.join(DATA, "lo-ja-full.doc"))
     shutil.copyfile(os.path.join(DATA, "lo-ja-full.doc"), at("plain.doc"))
     compound_file(at("rebuilt.doc"), streams)  # the same streams, to show the writer's files read
@@ -185,7 +192,7 @@ def make_inputs(folder):
     patch(at("difat-loop.doc"), [((first + 1) * 512 + 508, first), (0x2C, 0x7FFFFFFF), (0x48, 0x7FFFFFFF)])
     compound_file(at("directory-1m.doc"), streams, empty_streams=1000000)
     return ["plain.docx", "nested.docx", "siblings.docx", "whitespace.docx", "long-text.docx", "declared-4gib.docx",
-            "central-200k.docx", "plain.doc", "rebuilt.doc", "summary-50mib.doc", "title-50mib.doc",
+            "central-200k.docx", "central-19k.docx", "central-4mib.docx", "plain.doc", "rebuilt.doc", "summary-50mib.doc", "title-50mib.doc",
             "count-claim.doc", "length-claim.doc", "fat-100k.doc", "difat-loop.doc", "directory-1m.doc"]
 
 

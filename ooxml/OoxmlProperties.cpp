@@ -288,17 +288,4 @@ Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::
   return planned;
 }
 
-Outcome ChangeOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
-                              const catalogue::PropertyRows& rows, const fs::FinalState* state) {
-  const auto planned = PlanOoxmlProperties(package, partDocument, path, rows);
-  if (!planned) return planned.outcome();
-  if (planned->empty()) return Outcome::Success();
-  // Both parts in one rewrite, so the package never holds one changed part without the other.
-  std::vector<zip::EntryReplacement> replacements;
-  for (const PartUpdate& update : *planned) replacements.push_back({update.name, update.bytes});
-  const Result<int> stored = package.ReplaceEntriesFromMemory(replacements, state);
-  if (!stored) return stored.outcome().Within("the package could not be rewritten");
-  return Outcome::Success();
-}
-
 }  // namespace kestrel::ooxml

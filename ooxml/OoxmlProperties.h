@@ -53,11 +53,4 @@ struct PartUpdate {
 Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument,
                                                     const std::string& path, const catalogue::PropertyRows& rows);
 
-// Plans as above, then stores the planned parts in one rewrite of the package, whose new file
-// takes `state` before its name (see zip::Package::ReplaceEntriesFromMemory). Never throws: the
-// plan's failures, or the ZIP component's when the package cannot be rewritten (it is then left
-// as it was), after "the package could not be rewritten".
-Outcome ChangeOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument, const std::string& path,
-                              const catalogue::PropertyRows& rows, const fs::FinalState* state = nullptr);
-
 }  // namespace kestrel::ooxml

@@ -9,7 +9,17 @@
 
 namespace kestrel::ooxml {
 
+// Real documents have property parts of some tens of kilobytes and at most a few hundred entries;
+// a part is parsed whole and a directory held several times over in a rewrite, so these keep a
+// hostile package far below the memory a change may take.
+constexpr std::size_t kMaxPropertyPart = std::size_t{4} << 20;
+constexpr zip::DirectoryLimits kDocumentDirectory{20000, std::uint64_t{4} << 20};
+
 struct PackageProperties::Components {
+  Components() {
+    zip.SetMaxPartSize(kMaxPropertyPart);
+    zip.SetDirectoryLimits(kDocumentDirectory);
+  }
   zip::Package zip;
   xml::XmlDocument xml;
 };
@@ -37,6 +47,7 @@ class PackageDocument final : public catalogue::PropertyDocument {
     zip_.ReadThrough(nullptr);
     if (!planned) return planned.outcome();
     updates_ = std::move(*planned);
+    plannedOn_ = opened_.file->Identity();
     return !updates_.empty();
   }
 
@@ -49,7 +60,9 @@ class PackageDocument final : public catalogue::PropertyDocument {
     for (const PartUpdate& update : updates_) replacements.push_back({update.name, update.bytes});
     const fs::FinalState finalState{state, true, path_};
     zip_.SetZipName(path_);
-    const Result<int> stored = zip_.ReplaceEntriesFromMemory(replacements, &finalState);
+    // Parts planned on one version of the package must not go into another.
+    const Result<int> stored =
+        zip_.ReplaceEntriesFromMemory(replacements, &finalState, plannedOn_ ? &*plannedOn_ : nullptr);
     // The rewrite's own open says when another program holds the package.
     return stored ? Outcome::Success() : stored.outcome().Within("the package could not be rewritten");
   }
@@ -60,6 +73,7 @@ class PackageDocument final : public catalogue::PropertyDocument {
   fs::OpenResult opened_;
   std::string path_;
   std::vector<PartUpdate> updates_;
+  std::optional<fs::FileIdentity> plannedOn_;
 };
 
 }  // namespace

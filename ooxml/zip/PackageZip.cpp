@@ -74,6 +74,11 @@ Result<std::uint64_t> LocateData(fs::RandomAccessFile& file, const ZipHeaderInfo
   return dataOffset;
 }
 
+Outcome PartTooLarge(const ZipHeaderInfo& entry, std::size_t maxPartSize) {
+  return Unsupported(entry.storedName + " is larger than " + std::to_string(maxPartSize) +
+                     " bytes, more than a part is read with");
+}
+
 // An entry's content, decoded and checked against its CRC and size.
 Result<std::vector<std::uint8_t>> ReadEntry(fs::RandomAccessFile& file, const ZipHeaderInfo& entry,
                                             std::size_t maxPartSize) {
@@ -86,7 +91,7 @@ Result<std::vector<std::uint8_t>> ReadEntry(fs::RandomAccessFile& file, const Zi
   // A Deflate stream of an allowed part is barely larger than the part (stored blocks).
   const std::uint64_t inputLimit = entry.method == kStored ? maxPartSize : maxPartSize + maxPartSize / 64 + 1024;
   const bool inputTooLarge = entry.compressedSize > inputLimit;
-  if (inputTooLarge) return Damaged(entry.storedName + " is larger than the part limit");
+  if (inputTooLarge) return PartTooLarge(entry, maxPartSize);
   std::vector<std::uint8_t> input(static_cast<std::size_t>(entry.compressedSize));
   if (Outcome read = ReadExactly(file, *dataOffset, input.data(), input.size()); !read) return read;
   std::vector<std::uint8_t> content;
@@ -94,7 +99,7 @@ Result<std::vector<std::uint8_t>> ReadEntry(fs::RandomAccessFile& file, const Zi
     content = std::move(input);
   } else {
     InflateResult result = Inflate(input, maxPartSize);
-    if (result.status == InflateStatus::TooLarge) return Damaged(entry.storedName + " is larger than the part limit");
+    if (result.status == InflateStatus::TooLarge) return PartTooLarge(entry, maxPartSize);
     if (result.status != InflateStatus::Ok) return Damaged(entry.storedName + " is damaged");
     content = std::move(result.data);
   }
@@ -291,11 +296,12 @@ struct NewEntry {
 // The rewrite of `package` (opened as `source`) once the new entries are built: the new file
 // written, synced, read back and renamed over the package. Failures do not name the package yet.
 Outcome WriteNewPackage(fs::RandomAccessFile& source, const std::string& package, IncompleteZipMode mode,
+                        const DirectoryLimits& limits,
                         std::vector<NewEntry>& fresh, const std::map<std::string, std::size_t>& freshByKey,
                         const fs::FinalState* state) {
-  const Result<ZipDirectory> read = ReadZipDirectory(source, mode);
+  Result<ZipDirectory> read = ReadZipDirectory(source, mode, limits);
   if (!read) return read.outcome();
-  const ZipDirectory& old = *read;
+  ZipDirectory& old = *read;
   if (old.rebuilt) return Damaged("the central directory was rebuilt from local headers: not written");
   const Result<std::vector<EntrySpan>> located = LocateEntries(source, old);
   if (!located) return located.outcome();
@@ -368,7 +374,9 @@ Outcome WriteNewPackage(fs::RandomAccessFile& source, const std::string& package
     if (Outcome moved = AppendMovedRecord(directory, old.records[i], newOffsets[i], EntryLabel(i, old.entries[i])); !moved) {
       return moved;
     }
-    expected.push_back(old.entries[i]);
+    // The old directory goes as the new one grows, so that a large one is not held twice over.
+    old.records[i] = {};
+    expected.push_back(std::move(old.entries[i]));
     expected.back().localHeaderOffset = newOffsets[i];
   }
   for (const NewEntry& entry : fresh) {
@@ -380,6 +388,7 @@ Outcome WriteNewPackage(fs::RandomAccessFile& source, const std::string& package
   const std::uint64_t directorySize = directory.size();
   AppendEndRecords(directory, old.end, expected.size(), directorySize, directoryOffset);
   if (Outcome written = writer.Write(directory); !written) return written;
+  std::vector<std::uint8_t>().swap(directory);
   if (Outcome synced = (*out)->Sync(); !synced) return synced.Within("the new file");
   if (Outcome verified = VerifyWritten(**out, expected); !verified) return verified;
   out->reset();
@@ -420,7 +429,7 @@ Outcome Package::LoadDirectory(fs::RandomAccessFile& file) {
   DropDirectory();
   // A directory of many entries is held whole in memory.
   try {
-    Result<ZipDirectory> directory = ReadZipDirectory(file, incompleteZipMode_);
+    Result<ZipDirectory> directory = ReadZipDirectory(file, incompleteZipMode_, directoryLimits_);
     if (!directory) return directory.outcome();
     entries_ = std::move(directory->entries);
     comment_ = std::move(directory->end.comment);
@@ -497,16 +506,17 @@ Result<int> Package::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, 
 }
 
 Result<int> Package::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements,
-                                              const fs::FinalState* state) {
+                                              const fs::FinalState* state, const fs::FileIdentity* readAs) {
   // The new entries, and the directory of the package they go into, are held whole in memory.
   try {
-    return Rewrite(replacements, state);
+    return Rewrite(replacements, state, readAs);
   } catch (const std::bad_alloc&) {
     return Io("not enough memory to rewrite " + zipName_);
   }
 }
 
-Result<int> Package::Rewrite(std::span<const EntryReplacement> replacements, const fs::FinalState* state) {
+Result<int> Package::Rewrite(std::span<const EntryReplacement> replacements, const fs::FinalState* state,
+                             const fs::FileIdentity* readAs) {
   // Everything new is built in memory first, so nothing is written for a request that fails here.
   std::vector<NewEntry> fresh;
   std::map<std::string, std::size_t> freshByKey;
@@ -550,7 +560,11 @@ Result<int> Package::Rewrite(std::span<const EntryReplacement> replacements, con
   // Only read: the new file takes its name, so the read-only bit never needs to be lifted.
   Result<std::unique_ptr<fs::RandomAccessFile>> source = OpenPackage(package, fs::OpenMode::ReadToReplace);
   if (!source) return source.outcome();
-  if (Outcome written = WriteNewPackage(**source, package, incompleteZipMode_, fresh, freshByKey, state); !written) {
+  const bool changedSinceRead = readAs != nullptr && (*source)->Identity() != *readAs;
+  if (changedSinceRead) {
+    return Outcome::Failure(FailureKind::HeldOpen, package + ": another program changed the package after it was read");
+  }
+  if (Outcome written = WriteNewPackage(**source, package, incompleteZipMode_, directoryLimits_, fresh, freshByKey, state); !written) {
     return written.Within(package);
   }
   return static_cast<int>(fresh.size());

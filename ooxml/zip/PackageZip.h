@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -30,6 +31,13 @@ enum class IncompleteZipMode {
   AssumeMultiDisk,  // part of a multi-disk set
   AssumeDamaged,    // damaged: rebuild the directory from the local headers
   AssumeNotAZip,    // no archive at all
+};
+
+// How large a directory is read: past either limit a package is refused as Unsupported. A
+// directory is held whole in memory, its entries several times over while a package is rewritten.
+struct DirectoryLimits {
+  std::uint64_t entries = std::numeric_limits<std::uint64_t>::max();
+  std::uint64_t bytes = std::uint64_t{32} << 20;  // of the central directory, or of rebuilt records
 };
 
 // One entry as its central-directory record describes it.
@@ -88,6 +96,7 @@ class Package {
 
   // A part that inflates to more than this is refused as Damaged. 64 MiB by default.
   void SetMaxPartSize(std::size_t bytes) { maxPartSize_ = bytes; }
+  void SetDirectoryLimits(DirectoryLimits limits) { directoryLimits_ = limits; }
 
   // While set, OpenArchive and ExtractToMemory read through `file` (ZipName opened and locked by
   // the caller) instead of opening ZipName themselves; nullptr goes back to opening it. The caller
@@ -134,11 +143,13 @@ class Package {
   // anything is written, saying why: a name given twice or too long (InvalidValue), a directory
   // rebuilt from local headers or entries whose bytes overlap (Damaged), a size or offset that
   // would need a ZIP64 field the record does not have (Unsupported), a package with more than one
-  // hard link (Io, as every failure to make or install the new file). On any failure the package
+  // hard link (Io, as every failure to make or install the new file), a package that is no longer
+  // the version `readAs` identifies, when given (HeldOpen). On any failure the package
   // is left byte-identical and no temporary file remains; a failure past the opening of the
   // package names it in front ("/x/a.docx: entry 1 (word/b.xml) overlaps entry 0 (word/a.xml)").
   Result<int> ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements,
-                                       const fs::FinalState* state = nullptr);
+                                       const fs::FinalState* state = nullptr,
+                                       const fs::FileIdentity* readAs = nullptr);
 
   // ReplaceEntriesFromMemory with one entry; 0 for a null stream or a name of only blanks.
   Result<int> ReplaceFromMemory(const std::vector<std::uint8_t>* stream, const std::string& name);
@@ -153,7 +164,8 @@ class Package {
   // The lent file, or ZipName opened for reading (kept in `opened`).
   Result<fs::RandomAccessFile*> FileToRead(std::unique_ptr<fs::RandomAccessFile>& opened) const;
   // ReplaceEntriesFromMemory but for running out of memory.
-  Result<int> Rewrite(std::span<const EntryReplacement> replacements, const fs::FinalState* state);
+  Result<int> Rewrite(std::span<const EntryReplacement> replacements, const fs::FinalState* state,
+                      const fs::FileIdentity* readAs);
 
   std::string zipName_;
   bool relativePaths_ = false;
@@ -161,6 +173,7 @@ class Package {
   int packLevel_ = 6;
   IncompleteZipMode incompleteZipMode_ = IncompleteZipMode::AssumeNotAZip;
   std::size_t maxPartSize_ = std::size_t{64} << 20;
+  DirectoryLimits directoryLimits_;
   fs::RandomAccessFile* lentFile_ = nullptr;
 
   bool loaded_ = false;

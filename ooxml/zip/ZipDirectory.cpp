@@ -21,9 +21,17 @@ using namespace format;
 namespace {
 
 constexpr std::size_t kScanChunk = std::size_t{1} << 20;
-// A central directory up to this size is read in one go (about 400,000 entries).
-constexpr std::uint64_t kDirectoryInOneRead = std::uint64_t{32} << 20;
 Outcome NotAZip() { return Outcome::Failure(FailureKind::NotADocument, "Not a valid zip file!"); }
+
+Outcome TooManyEntries(const DirectoryLimits& limits) {
+  return Outcome::Failure(FailureKind::Unsupported, "The package has more than " + std::to_string(limits.entries) +
+                                                        " entries, more than are read here");
+}
+
+Outcome DirectoryTooLarge(const DirectoryLimits& limits) {
+  return Outcome::Failure(FailureKind::Unsupported, "The package's directory is larger than " +
+                                                        std::to_string(limits.bytes) + " bytes, more than is read here");
+}
 
 Outcome Damaged(std::string message) { return Outcome::Failure(FailureKind::Damaged, std::move(message)); }
 
@@ -140,7 +148,8 @@ bool ApplyZip64Extra(ZipHeaderInfo& info, CentralRecord& record, std::size_t ext
 
 // Reads the central records into *directory; false when the directory is damaged, with the
 // records read before the damage left there.
-Result<bool> ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, ZipDirectory* directory) {
+Result<bool> ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& end, const DirectoryLimits& limits,
+                                  ZipDirectory* directory) {
   const std::uint64_t fileSize = file.Size();
   const std::uint64_t directoryOffset = end.records.directoryOffset;
   const std::uint64_t directorySize = end.records.directorySize;
@@ -149,16 +158,15 @@ Result<bool> ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& en
   if (directoryPastEnd) return false;
   const bool countDoesNotFit = end.entryCount > directorySize / kCentralSize;
   if (countDoesNotFit) return false;
+  if (directorySize > limits.bytes) return DirectoryTooLarge(limits);
+  if (end.entryCount > limits.entries) return TooManyEntries(limits);
   const std::uint64_t directoryEnd = directoryOffset + directorySize;
-  // The records are parsed from one read of the whole directory; a larger one is read record by record.
-  // Every read below lies inside the directory, as the named checks before it make sure.
-  const bool inOneRead = directorySize <= kDirectoryInOneRead;
-  std::vector<std::uint8_t> whole(inOneRead ? static_cast<std::size_t>(directorySize) : 0);
+  // The records are parsed from one read of the whole directory. Every copy below lies inside it,
+  // as the named checks before it make sure.
+  std::vector<std::uint8_t> whole(static_cast<std::size_t>(directorySize));
   if (Outcome read = ReadExactly(file, directoryOffset, whole.data(), whole.size()); !read) return read;
-  const auto readDirectory = [&](std::uint64_t at, void* buffer, std::size_t n) {
-    if (!inOneRead) return ReadExactly(file, at, buffer, n);
+  const auto copyOut = [&](std::uint64_t at, void* buffer, std::size_t n) {
     if (n > 0) std::memcpy(buffer, whole.data() + (at - directoryOffset), n);
-    return Outcome::Success();
   };
   std::uint64_t pos = directoryOffset;
   // Without ZIP64 records a writer may have let the 16-bit count wrap: records that go on filling
@@ -167,8 +175,10 @@ Result<bool> ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& en
     if (read < end.entryCount) return true;
     if (end.hasZip64 || !FitsIn(pos, 4, directoryEnd)) return false;
     std::uint8_t signature[4];
-    if (Outcome got = readDirectory(pos, signature, 4); !got) return got;
-    return Get32(signature) == kCentralSignature;
+    copyOut(pos, signature, 4);
+    if (Get32(signature) != kCentralSignature) return false;
+    if (read >= limits.entries) return TooManyEntries(limits);
+    return true;
   };
   // The position only moves forwards and stays inside the directory, so no directory can loop.
   for (std::uint64_t i = 0;; ++i) {
@@ -179,7 +189,7 @@ Result<bool> ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& en
     if (recordPastEnd) return false;
     CentralRecord record;
     record.bytes.resize(kCentralSize);
-    if (Outcome got = readDirectory(pos, record.bytes.data(), kCentralSize); !got) return got;
+    copyOut(pos, record.bytes.data(), kCentralSize);
     const std::uint8_t* fixed = record.bytes.data();
     if (Get32(fixed) != kCentralSignature) return false;
     const std::uint16_t nameLength = Get16(fixed + 28);
@@ -189,9 +199,7 @@ Result<bool> ReadCentralDirectory(fs::RandomAccessFile& file, const FoundEnd& en
     const bool variablePastEnd = !FitsIn(pos + kCentralSize, variableLength, directoryEnd);
     if (variablePastEnd) return false;
     record.bytes.resize(kCentralSize + variableLength);
-    if (Outcome got = readDirectory(pos + kCentralSize, record.bytes.data() + kCentralSize, variableLength); !got) {
-      return got;
-    }
+    copyOut(pos + kCentralSize, record.bytes.data() + kCentralSize, variableLength);
     fixed = record.bytes.data();
     const std::uint8_t* variable = fixed + kCentralSize;
 
@@ -306,7 +314,8 @@ Result<std::optional<std::uint64_t>> DescriptorLength(fs::RandomAccessFile& file
 // Walks the local headers from the first one found; `known` are central records read before
 // the damage, whose fields (sizes above all) are taken for the entries they describe.
 Result<std::vector<ZipHeaderInfo>> RebuildFromLocalHeaders(fs::RandomAccessFile& file,
-                                                           const std::vector<ZipHeaderInfo>& known) {
+                                                           const std::vector<ZipHeaderInfo>& known,
+                                                           const DirectoryLimits& limits) {
   const Result<std::optional<std::uint64_t>> first = FindFirstLocalHeader(file);
   if (!first) return first.outcome();
   if (!*first) return NotAZip();
@@ -314,6 +323,7 @@ Result<std::vector<ZipHeaderInfo>> RebuildFromLocalHeaders(fs::RandomAccessFile&
   std::map<std::uint64_t, const ZipHeaderInfo*> knownByOffset;
   for (const ZipHeaderInfo& k : known) knownByOffset.emplace(k.localHeaderOffset, &k);
   std::vector<ZipHeaderInfo> entries;
+  std::uint64_t nameBytes = 0;
   std::uint64_t pos = **first;
   // Each step moves forwards by at least a header, so the walk ends.
   for (;;) {
@@ -327,6 +337,9 @@ Result<std::vector<ZipHeaderInfo>> RebuildFromLocalHeaders(fs::RandomAccessFile&
     const bool namePastEnd = !FitsIn(pos + kLocalSize, std::uint64_t{nameLength} + extraLength, fileSize);
     if (namePastEnd) break;
     const std::uint64_t dataOffset = pos + kLocalSize + nameLength + extraLength;
+    if (entries.size() >= limits.entries) return TooManyEntries(limits);
+    nameBytes += kCentralSize + nameLength;
+    if (nameBytes > limits.bytes) return DirectoryTooLarge(limits);
 
     ZipHeaderInfo info;
     auto match = knownByOffset.find(pos);
@@ -394,12 +407,13 @@ std::string EntryLabel(std::size_t index, const ZipHeaderInfo& entry) {
   return "entry " + std::to_string(index) + " (" + entry.storedName + ")";
 }
 
-Result<ZipDirectory> ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode) {
+Result<ZipDirectory> ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode,
+                                      const DirectoryLimits& limits) {
   ZipDirectory directory;
   if (file.Size() == 0) return directory;  // an empty file is an archive without entries
   // From the local headers, taking what the records read before the damage say.
-  const auto rebuild = [&file, &directory]() -> Result<ZipDirectory> {
-    Result<std::vector<ZipHeaderInfo>> entries = RebuildFromLocalHeaders(file, directory.entries);
+  const auto rebuild = [&file, &directory, &limits]() -> Result<ZipDirectory> {
+    Result<std::vector<ZipHeaderInfo>> entries = RebuildFromLocalHeaders(file, directory.entries, limits);
     if (!entries) return entries.outcome();
     directory.entries = std::move(*entries);
     directory.records.clear();
@@ -415,7 +429,7 @@ Result<ZipDirectory> ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipM
   }
   directory.end = (*end)->records;
   if (zip64Damaged) return rebuild();
-  const Result<bool> complete = ReadCentralDirectory(file, **end, &directory);
+  const Result<bool> complete = ReadCentralDirectory(file, **end, limits, &directory);
   if (!complete) return complete.outcome();
   if (!*complete) return rebuild();
   return directory;

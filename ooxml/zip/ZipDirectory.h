@@ -50,8 +50,10 @@ Outcome ReadExactly(fs::RandomAccessFile& file, std::uint64_t offset, void* buff
 
 // Reads the directory; a damaged one is rebuilt from the local headers (ZipDirectory::rebuilt),
 // and so is a missing end record under AssumeDamaged. NotADocument when there is no end record
-// (unless AssumeDamaged) or no local header to rebuild from; Io when the file cannot be read.
-Result<ZipDirectory> ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode);
+// (unless AssumeDamaged) or no local header to rebuild from; Unsupported for more
+// entries or directory bytes than `limits` allow; Io when the file cannot be read.
+Result<ZipDirectory> ReadZipDirectory(fs::RandomAccessFile& file, IncompleteZipMode mode,
+                                      const DirectoryLimits& limits = {});
 
 // Where one entry's bytes lie in the file: local header, data, data descriptor.
 struct EntrySpan {

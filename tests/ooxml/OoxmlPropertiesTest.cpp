@@ -7,6 +7,8 @@
 
 #include "catalogue/DocumentKind.h"
 #include "ooxml/FindPropertyParts.h"
+#include "ooxml/PackageProperties.h"
+#include "platform/fs/FileIo.h"
 #include "tests/support/ExpectedRows.h"
 #include "tests/support/TestSupport.h"
 
@@ -29,10 +31,15 @@ Rows ReadRows(const fs::path& file) {
   return read ? *read : Rows();
 }
 
+// The change as the program makes it: planned, then written with the package's own state.
 Outcome Write(const fs::path& file, const catalogue::PropertyRows& rows) {
-  zip::Package package;
-  xml::XmlDocument partDocument;
-  return ChangeOoxmlProperties(package, partDocument, file.string(), rows);
+  PackageProperties packages;
+  kestrel::fs::OpenResult opened = kestrel::fs::OpenForReading(file.string());
+  const std::optional<kestrel::fs::FileRecord> record = kestrel::fs::RecordOf(opened, file.string());
+  if (!record) return kestrel::fs::DescribeUnrecordedFile(file.string());
+  const auto document = packages.Open(std::move(opened), file.string());
+  const Result<bool> planned = document->Plan(rows);
+  return planned ? document->Write(*record) : planned.outcome();
 }
 
 // Python's zipfile view of every entry: name -> method, time, CRC, sizes, raw compressed bytes.
@@ -208,21 +215,23 @@ TEST(ChangeOoxmlProperties, EmptyValuesAndBatchSelection) {
 }
 
 // A package that cannot be read is refused by the reading and by a change alike, with the reason
-// of the layer that found it, and stays as it was.
+// of the layer that found it, and stays as it was. A change is handed the opened file, and its
+// caller names it.
 TEST(ReadOoxmlProperties, RefusesPackagesWithTheReasonOfTheLayerThatFailed) {
   const test::TempDir dir;
   const struct {
     std::string name;
     FailureKind kind;
     std::string said;
+    std::string changeSaid = said;
   } cases[] = {
       {"z.docx", FailureKind::NotADocument, "the package has no _rels/.rels"},
       {"renamed-doc-as.docx", FailureKind::NotADocument, "not a ZIP package: Not a valid zip file!"},
       {"truncated.docx", FailureKind::NotADocument, "not a ZIP package: Not a valid zip file!"},
       {"x.doc", FailureKind::NotADocument, "not a ZIP package: Not a valid zip file!"},
-      {"missing.docx", FailureKind::NotFound, (dir.Path() / "missing.docx").string() + ": no such file"},
+      {"missing.docx", FailureKind::NotFound, (dir.Path() / "missing.docx").string() + ": no such file", "no such file"},
   };
-  for (const auto& [name, kind, said] : cases) {
+  for (const auto& [name, kind, said, changeSaid] : cases) {
     SCOPED_TRACE(name);
     const fs::path file = fs::exists(test::DataFile(name)) ? dir.Copy(test::DataFile(name)) : dir.Path() / name;
     const auto bytes = fs::exists(file) ? test::ReadBytes(file) : std::vector<std::uint8_t>();
@@ -231,9 +240,61 @@ TEST(ReadOoxmlProperties, RefusesPackagesWithTheReasonOfTheLayerThatFailed) {
     EXPECT_EQ(read.outcome().message(), said);
     const Outcome changed = Write(file, SingleChange());
     EXPECT_EQ(changed.kind(), kind);
-    EXPECT_EQ(changed.message(), said);
+    EXPECT_EQ(changed.message(), changeSaid);
     EXPECT_EQ(fs::exists(file) ? test::ReadBytes(file) : std::vector<std::uint8_t>(), bytes);
   }
+}
+
+// A package larger than any real document in the parts or entries a reading holds is refused
+// as such, before it is held, and stays as it was.
+TEST(PackageProperties, RefusesPackagesPastTheDocumentLimits) {
+  const struct {
+    int entries;
+    int padding;
+    std::string said;
+  } cases[] = {
+      {20001, 0, "The package has more than 20000 entries, more than are read here"},
+      {0, 5 << 20, "docProps/core.xml is larger than 4194304 bytes, more than a part is read with"},
+  };
+  for (const auto& [entries, padding, said] : cases) {
+    SCOPED_TRACE(said);
+    const test::TempDir dir;
+    const fs::path file = dir.Path() / "swollen.docx";
+    const auto made = test::RunCommand("/usr/bin/python3 " + test::ShellQuote(test::TestScript("ooxml/zip/make_packages.py").string()) +
+                                       " swollen " + test::ShellQuote(test::DataFile("lo-ja-full.docx").string()) + " " +
+                                       test::ShellQuote(file.string()) + " " + std::to_string(entries) + " " + std::to_string(padding));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    const auto bytes = test::ReadBytes(file);
+    PackageProperties packages;
+    const catalogue::DocumentRows rows = packages.Open(kestrel::fs::OpenForReading(file.string()), file.string())->Rows();
+    EXPECT_EQ(rows.outcome.kind(), FailureKind::Unsupported);
+    EXPECT_NE(rows.outcome.message().find(said), std::string::npos) << rows.outcome.message();
+    const Outcome changed = Write(file, SingleChange());
+    EXPECT_NE(changed.message().find(said), std::string::npos) << changed.message();
+    EXPECT_EQ(test::ReadBytes(file), bytes);
+  }
+}
+
+// Parts planned on one version of a package never go into another: a package another program
+// put in place between the plan and the write is refused and keeps what that program wrote.
+TEST(PackageProperties, RefusesToWriteIntoAPackageChangedAfterThePlan) {
+  const test::TempDir dir;
+  const fs::path file = dir.Copy(test::DataFile("lo-ja-full.docx"));
+  const fs::path other = dir.Path() / "other.docx";
+  fs::copy_file(test::DataFile("pandoc-ja.docx"), other);
+  const auto bytes = test::ReadBytes(other);
+  PackageProperties packages;
+  kestrel::fs::OpenResult opened = kestrel::fs::OpenForReading(file.string());
+  const std::optional<kestrel::fs::FileRecord> record = kestrel::fs::RecordOf(opened, file.string());
+  ASSERT_TRUE(record);
+  const auto document = packages.Open(std::move(opened), file.string());
+  ASSERT_TRUE(document->Plan(SingleChange()));
+  fs::rename(other, file);
+  const Outcome written = document->Write(*record);
+  EXPECT_EQ(written.kind(), FailureKind::HeldOpen);
+  EXPECT_NE(written.message().find("another program changed the package after it was read"), std::string::npos)
+      << written.message();
+  EXPECT_EQ(test::ReadBytes(file), bytes);
 }
 
 // A package whose relationships name no extended-properties part can be neither read nor changed.

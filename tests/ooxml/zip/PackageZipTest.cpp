@@ -402,8 +402,8 @@ TEST(PackageZipRead, PartLargerThan64MiBIsAFailedRead) {
   Package zip = Opened(file);
   Bytes out;
   const Outcome refused = zip.ExtractToMemory(&out, "word\\document.xml").outcome();
-  EXPECT_EQ(refused.kind(), FailureKind::Damaged);
-  EXPECT_EQ(refused.message(), "word/document.xml is larger than the part limit");
+  EXPECT_EQ(refused.kind(), FailureKind::Unsupported);
+  EXPECT_EQ(refused.message(), "word/document.xml is larger than 67108864 bytes, more than a part is read with");
   EXPECT_TRUE(out.empty());
   zip.SetMaxPartSize(std::size_t{66} << 20);
   EXPECT_EQ(Count(zip.ExtractToMemory(&out, "word\\document.xml")), 1);
@@ -791,6 +791,48 @@ TEST(PackageZipReplace, LayoutsAreCarriedOverOrRefused) {
       return at == std::string::npos ? kept : kept.erase(at, kept.find('\n', at + 1) - at);
     };
     EXPECT_TRUE(keptExtras(endsAfter) == keptExtras(endsBefore));
+  }
+}
+
+// A directory past the limits is refused before it is held, whether read from the central
+// directory or rebuilt from the local headers, by the reading and the rewrite alike.
+TEST(PackageZipRead, DirectoriesPastTheLimitsAreRefused) {
+  struct Case {
+    std::string what;
+    std::vector<std::string> makers;  // make_packages.py commands; "{}" is the package
+    DirectoryLimits limits;
+    std::string refusal;
+  };
+  const std::string tooMany = "The package has more than 5 entries, more than are read here";
+  const std::string tooLarge = "The package's directory is larger than 200 bytes, more than is read here";
+  const std::vector<Case> cases = {
+      {"six entries", {"many {} 6"}, {5, 1000}, tooMany},
+      {"six entries' records", {"many {} 6"}, {6, 200}, tooLarge},
+      {"six entries rebuilt", {"many {}.whole 6", "cut {}.whole {}"}, {5, 1000}, tooMany},
+      {"six records rebuilt", {"many {}.whole 6", "cut {}.whole {}"}, {6, 200}, tooLarge},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TempDir dir;
+    const fsys::path file = dir.Path() / "package.docx";
+    for (std::string maker : c.makers) {
+      for (std::size_t at; (at = maker.find("{}")) != std::string::npos;) maker.replace(at, 2, test::ShellQuote(file.string()));
+      MakePackage(maker);
+    }
+    const Bytes original = test::ReadBytes(file);
+    Package zip;
+    zip.SetZipName(file.string());
+    zip.SetIncompleteZipMode(IncompleteZipMode::AssumeDamaged);
+    zip.SetDirectoryLimits(c.limits);
+    const Outcome read = zip.OpenArchive();
+    EXPECT_EQ(read.kind(), FailureKind::Unsupported);
+    EXPECT_EQ(read.message(), c.refusal);
+    const Bytes content = ToBytes("<new/>");
+    const Outcome refused = zip.ReplaceFromMemory(&content, "p\\1").outcome();
+    EXPECT_EQ(refused.message(), file.string() + ": " + c.refusal);
+    EXPECT_EQ(test::ReadBytes(file), original);
+    zip.SetDirectoryLimits({6, 1000});
+    EXPECT_TRUE(zip.OpenArchive());
   }
 }
 

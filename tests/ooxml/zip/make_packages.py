@@ -9,6 +9,7 @@ many DST N [wrap]        N tiny entries; with wrap, the end record's count left 
 zip64 DST                ZIP64 end records and ZIP64 extra fields on a small package
 reversed SRC DST         SRC's entries written in the opposite order: same size, other offsets
 ends FILE                "zip64 yes|no", then each entry's central extra field in hex
+swollen SRC DST N PAD    SRC with N more empty entries and PAD blanks before core.xml's last tag
 """
 import io
 import struct
@@ -103,6 +104,18 @@ def reversed_copy(src, dst):
             target.writestr(info, source.read(info), info.compress_type)
 
 
+def swollen(src, dst, count, pad):
+    with zipfile.ZipFile(src) as source, zipfile.ZipFile(dst, "w", zipfile.ZIP_DEFLATED) as target:
+        for info in source.infolist():
+            data = source.read(info)
+            if info.filename == "docProps/core.xml":
+                end = data.rindex(b"</")
+                data = data[:end] + b" " * pad + data[end:]
+            target.writestr(info.filename, data)
+        for i in range(count):
+            target.writestr("customXml/item%d.xml" % i, b"", zipfile.ZIP_STORED)
+
+
 def main():
     cmd, args = sys.argv[1], sys.argv[2:]
     if cmd == "descriptors":
@@ -121,6 +134,8 @@ def main():
                           (b"word/document.xml", b"<document/>" * 20, None)], zip64=True)
     elif cmd == "reversed":
         reversed_copy(args[0], args[1])
+    elif cmd == "swollen":
+        swollen(args[0], args[1], int(args[2]), int(args[3]))
     elif cmd == "ends":
         ends(args[0])
     else:

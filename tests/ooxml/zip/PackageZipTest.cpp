@@ -203,6 +203,14 @@ std::string MakePackage(const std::string& arguments) {
   return result.output;
 }
 
+// Runs make_packages.py commands in turn, "{}" standing for `file`.
+void MakePackages(const std::vector<std::string>& makers, const fsys::path& file) {
+  for (std::string maker : makers) {
+    for (std::size_t at; (at = maker.find("{}")) != std::string::npos;) maker.replace(at, 2, test::ShellQuote(file.string()));
+    MakePackage(maker);
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Reading
 
@@ -746,10 +754,7 @@ TEST(PackageZipReplace, LayoutsAreCarriedOverOrRefused) {
     SCOPED_TRACE(c.what);
     test::TempDir dir;
     const fsys::path file = dir.Path() / "package.docx";
-    for (std::string maker : c.makers) {
-      for (std::size_t at; (at = maker.find("{}")) != std::string::npos;) maker.replace(at, 2, test::ShellQuote(file.string()));
-      MakePackage(maker);
-    }
+    MakePackages(c.makers, file);
     const Bytes original = test::ReadBytes(file);
     Package zip;
     zip.SetRelativePaths(true);
@@ -815,10 +820,7 @@ TEST(PackageZipRead, DirectoriesPastTheLimitsAreRefused) {
     SCOPED_TRACE(c.what);
     test::TempDir dir;
     const fsys::path file = dir.Path() / "package.docx";
-    for (std::string maker : c.makers) {
-      for (std::size_t at; (at = maker.find("{}")) != std::string::npos;) maker.replace(at, 2, test::ShellQuote(file.string()));
-      MakePackage(maker);
-    }
+    MakePackages(c.makers, file);
     const Bytes original = test::ReadBytes(file);
     Package zip;
     zip.SetZipName(file.string());

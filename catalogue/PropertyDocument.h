@@ -7,7 +7,9 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "catalogue/OtherProperties.h"
 #include "catalogue/PropertyRows.h"
 #include "platform/Outcome.h"
 
@@ -31,9 +33,17 @@ class PropertyDocument {
   // The 14 texts in catalogue order. The document is never changed.
   virtual DocumentRows Rows() = 0;
 
-  // Plans in memory the change of the included rows: true when it would store anything new, false
-  // when every row already holds its value; otherwise why the change is refused. Writes nothing.
-  virtual Result<bool> Plan(const PropertyRows& rows) = 0;
+  // Every property the document stores beyond the 14 rows: the custom ones in stored order, then
+  // the others. Empty when it stores none; a failure when the rows cannot be read either. The
+  // document is never changed.
+  virtual Result<std::vector<OtherProperty>> OtherProperties() = 0;
+
+  // Plans in memory the change of the included rows and the other edits: true when it would store
+  // anything new, false when every row and property already holds its value; otherwise why the
+  // change is refused. Writes nothing. The plan checks in memory that what it would store reads
+  // back as asked: every included row, and the custom properties as CustomAfterEdits gives them.
+  virtual Result<bool> Plan(const PropertyRows& rows, const OtherEdits& others) = 0;
+  Result<bool> Plan(const PropertyRows& rows) { return Plan(rows, OtherEdits{}); }
 
   // Whether writing the plan puts a new file in the document's place rather than writing into it:
   // what the file's planned end state must be made for.

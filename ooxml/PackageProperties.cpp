@@ -40,7 +40,12 @@ class PackageDocument final : public catalogue::PropertyDocument {
     return {std::move(*texts), Outcome::Success()};
   }
 
-  Result<bool> Plan(const catalogue::PropertyRows& rows) override {
+  Result<std::vector<catalogue::OtherProperty>> OtherProperties() override {
+    return Outcome::Failure(FailureKind::Unsupported, "other properties are not read yet");
+  }
+
+  Result<bool> Plan(const catalogue::PropertyRows& rows, const catalogue::OtherEdits& others) override {
+    if (!others.Empty()) return Outcome::Failure(FailureKind::Unsupported, "other properties are not written yet");
     if (!opened_.file) return fs::DescribeOpenError(opened_);
     zip_.ReadThrough(opened_.file.get());
     Result<std::vector<PartUpdate>> planned = PlanOoxmlProperties(zip_, xml_, path_, rows);

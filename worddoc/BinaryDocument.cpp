@@ -28,7 +28,12 @@ catalogue::DocumentRows BinaryDocument::Rows() {
   return ReadBinaryPropertyRows(file_.get(), std::move(why), path_);
 }
 
-Result<bool> BinaryDocument::Plan(const catalogue::PropertyRows& rows) {
+Result<std::vector<catalogue::OtherProperty>> BinaryDocument::OtherProperties() {
+  return Outcome::Failure(FailureKind::Unsupported, "other properties are not read yet");
+}
+
+Result<bool> BinaryDocument::Plan(const catalogue::PropertyRows& rows, const catalogue::OtherEdits& others) {
+  if (!others.Empty()) return Outcome::Failure(FailureKind::Unsupported, "other properties are not written yet");
   if (Outcome opened = OpenCompoundFile(); !opened) return opened;
   const Result<BinaryChangePlan> plan = PlanBinaryChange(*file_, rows);
   if (!plan) return plan.outcome();

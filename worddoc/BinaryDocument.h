@@ -23,7 +23,8 @@ class BinaryDocument final : public catalogue::PropertyDocument {
   // from its statistics block ("0" when that cannot be read; see BinaryPropertyRows.h). The
   // outcome says why the file could not be opened as a compound file at all.
   catalogue::DocumentRows Rows() override;
-  Result<bool> Plan(const catalogue::PropertyRows& rows) override;
+  Result<std::vector<catalogue::OtherProperty>> OtherProperties() override;
+  Result<bool> Plan(const catalogue::PropertyRows& rows, const catalogue::OtherEdits& others) override;
   bool WritesNewFile() const override { return false; }
   // Opens the document for writing (the reading's lock given up first), gives it the new
   // attribute store in the same few calls, so a read-only document is writable only for that

@@ -32,6 +32,7 @@ class FileTimesGroup;
 class FileListModel;
 class FileListView;
 class InPlaceEditors;
+class OtherPropertiesPanel;
 class PropertyListView;
 class StatusIcons;
 class HintsDialog;
@@ -66,6 +67,7 @@ class MainWindow : public QMainWindow {
   void ImportFromSelectedFile();
   void ChangeAllFiles();
   void ExportAllFiles();
+  void RemovePersonalInformation();
   void ShowHints();
   void ShowHintsFromMenu();
   void ShowAbout();
@@ -140,6 +142,8 @@ class MainWindow : public QMainWindow {
   // The long runs and the CSV export (MainWindowLongRuns.cpp). SelectFirstFile clears the
   // selection, then selects the first file, which is read again.
   void SelectFirstFile();
+  // The batch change of every listed file under the progress dialog, then its counts.
+  void RunBatch(const change::ChangeRequest& request, bool backup);
   // AskCsvTarget: the CSV file to write, with the default extension, an existing file replaced only
   // when the user agrees. nullopt when the user cancels.
   std::optional<QString> AskCsvTarget();
@@ -152,12 +156,14 @@ class MainWindow : public QMainWindow {
   QMenu* fileListMenu_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   PropertyListView* singleProperties_ = nullptr;
+  OtherPropertiesPanel* singleOthers_ = nullptr;
   FileTimesGroup* singleTimes_ = nullptr;
   AttributeBoxes* singleAttributes_ = nullptr;
   QCheckBox* singleBackupBox_ = nullptr;
   QPushButton* changeSelectedButton_ = nullptr;
   QPushButton* exportSelectedButton_ = nullptr;
   PropertyListView* batchProperties_ = nullptr;
+  OtherPropertiesPanel* batchOthers_ = nullptr;
   FileTimesGroup* batchTimes_ = nullptr;
   AttributeBoxes* batchAttributes_ = nullptr;
   QCheckBox* batchBackupBox_ = nullptr;

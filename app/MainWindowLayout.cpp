@@ -29,6 +29,7 @@
 #include "app/FileTimesGroup.h"
 #include "app/PropertyListView.h"
 #include "app/MainWindow.h"
+#include "app/OtherPropertiesPanel.h"
 
 namespace kestrel::app {
 namespace {
@@ -236,6 +237,8 @@ QWidget* MainWindow::BuildSingleTab() {
   // F2 and Enter open the selected row's editor as a click on its value does.
   connect(singleProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditSingleValueAt);
   column->addWidget(singleProperties_, 1);
+  singleOthers_ = new OtherPropertiesPanel(Tab::Single, dialogs_, tab);
+  column->addWidget(singleOthers_, 1);
   singleTimes_ = new FileTimesGroup(Tab::Single, tab);
   column->addWidget(singleTimes_);
   singleAttributes_ = new AttributeBoxes(Tab::Single, tab);
@@ -260,6 +263,8 @@ QWidget* MainWindow::BuildBatchTab() {
   batchProperties_->setAccessibleName(QStringLiteral("プロパティ"));
   connect(batchProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditBatchValueAt);
   column->addWidget(batchProperties_, 1);
+  batchOthers_ = new OtherPropertiesPanel(Tab::Batch, dialogs_, tab);
+  column->addWidget(batchOthers_, 1);
   batchTimes_ = new FileTimesGroup(Tab::Batch, tab);
   column->addWidget(batchTimes_);
   batchAttributes_ = new AttributeBoxes(Tab::Batch, tab);
@@ -325,6 +330,9 @@ void MainWindow::BuildMenus() {
     item->setShortcut(keys);
     connect(item, &QAction::triggered, button, &QPushButton::click);
   }
+  QAction* removePersonal = Named(changeMenu->addAction(QStringLiteral("個人情報を削除(&R)...")), "removePersonalAction");
+  removePersonal->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+  connect(removePersonal, &QAction::triggered, this, &MainWindow::RemovePersonalInformation);
   changeMenu->addSeparator();
   changeMenu->addActions({savePresetAction_, loadPresetAction_, importFromSelectedAction_});
   // The tabs from anywhere in the window, as in a browser.

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QScopedValueRollback>
@@ -17,6 +18,8 @@
 #include "app/WaitCursor.h"
 #include "app/dialogs/BatchChangeDialog.h"
 #include "app/dialogs/CsvExportDialog.h"
+#include "app/dialogs/PersonalInfoDialog.h"
+#include "app/OtherPropertiesPanel.h"
 #include "export/CsvDocumentLine.h"
 #include "export/CsvLines.h"
 
@@ -66,13 +69,33 @@ void MainWindow::ChangeAllFiles() {
     return;
   }
   const catalogue::BatchValues values = BatchTabValues();
-  if (!catalogue::AsksForChange(values)) {
+  change::ChangeRequest request = change::ChangeRequest::Batch(values);
+  request.others = batchOthers_->Edits();
+  if (!catalogue::AsksForChange(values) && request.others.Empty()) {
     ShowMessage(QStringLiteral("変更したいファイル属性を設定する.\n変更したいファイル属性を選択してください!"));
     return;
   }
+  RunBatch(request, values.backup);
+}
+
+void MainWindow::RemovePersonalInformation() {
+  if (longRunBusy_) return;
+  const QScopedValueRollback<bool> busy(longRunBusy_, true);
+  if (files_->rowCount() == 0) {
+    ShowMessage(QStringLiteral("個人情報を削除するファイルを追加してください。"));
+    return;
+  }
+  PersonalInfoDialog dialog(this);
+  dialogs_.ShowModal(dialog);
+  const std::vector<catalogue::PersonalItem> items = dialog.Chosen();
+  if (dialog.result() != QDialog::Accepted || items.empty()) return;
+  RunBatch(change::ChangeRequest::Removal(items), batchBackupBox_->isChecked());
+}
+
+void MainWindow::RunBatch(const change::ChangeRequest& request, bool backup) {
   files_->ResetStatuses();
   QCoreApplication::processEvents();
-  const BatchChangeDialog::Batch batch{*files_, packages_, change::ChangeRequest::Batch(values), values.backup};
+  const BatchChangeDialog::Batch batch{*files_, packages_, request, backup};
   batchChange_->Prepare(batch);
   dialogs_.ShowModal(*batchChange_);
   // The first file is read again, so the single tab shows what the run left in it.

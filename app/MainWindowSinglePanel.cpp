@@ -11,6 +11,7 @@
 #include "app/InPlaceEditors.h"
 #include "app/NativePath.h"
 #include "app/OffThread.h"
+#include "app/OtherPropertiesPanel.h"
 #include "app/OutcomeText.h"
 #include "app/PickerValues.h"
 #include "app/PropertyListView.h"
@@ -32,12 +33,13 @@ constexpr time::LocalDateTime kLastAccessThreshold = 1602.0;
 void MainWindow::ForgetSingleTab() {
   shownSingleTab_.reset();
   singleProperties_->ClearValues();
+  singleOthers_->Clear();
   singleTimes_->ShowNoTimes();
   singleAttributes_->ShowAttributes(0);
 }
 
 Outcome MainWindow::ReadDocumentIntoPanel(const QString& path) {
-  Result<reading::DocumentReading> reading = reading::ReadDocument(packages_, NativePath(path));
+  Result<reading::DocumentReading> reading = reading::ReadDocument(packages_, NativePath(path), true);
   // Nothing of another document may stay shown, nor be written to this one later.
   ForgetSingleTab();
   if (!reading) return reading.outcome();
@@ -58,6 +60,11 @@ Outcome MainWindow::ReadDocumentIntoPanel(const QString& path) {
   }
   singleAttributes_->ShowAttributes(reading->record.attributes);
   singleProperties_->SetValues(*reading->rows);
+  if (reading->others) {
+    singleOthers_->ShowStored(std::move(*reading->others));
+  } else {
+    singleOthers_->ShowUnreadable(QString::fromStdString(reading->others.outcome().message()));
+  }
   shownSingleTab_ = SingleTabNow();
   shownSingleTab_->timesShown = shown;
   return Outcome::Success();
@@ -101,13 +108,15 @@ void MainWindow::ChangeSelectedFile() {
     }
   }
   const change::SingleTab now = SingleTabNow();
-  const change::ChangeRequest request = change::ChangeRequest::Edited(*shownSingleTab_, now);
+  change::ChangeRequest request = change::ChangeRequest::Edited(*shownSingleTab_, now);
+  request.others = singleOthers_->Edits();
   const Outcome changed = RunOffThread([&] { return change::ApplyChange(packages_, file, request); });
   if (changed) {
     // What the tab shows is what the document holds now.
     const std::array<bool, 3> timesShown = shownSingleTab_->timesShown;
     shownSingleTab_ = now;
     shownSingleTab_->timesShown = timesShown;
+    singleOthers_->Settle();
   }
   ShowFileOutcome(row, changed ? FileStatus::Changed : FileStatus::ChangeError, ChangeOutcomeText(changed));
 }

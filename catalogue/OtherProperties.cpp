@@ -34,7 +34,7 @@ Result<CustomValue> ParseNumber(std::string_view typed) {
   CustomValue value;
   value.type = CustomType::Number;
   const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value.number, std::chars_format::fixed);
+  const auto [stop, error] = std::from_chars(text.data(), end, value.number, std::chars_format::general);
   const bool isNumber = !text.empty() && error == std::errc() && stop == end && std::isfinite(value.number);
   if (!isNumber) return Invalid("\"" + std::string(typed) + "\" is not a number");
   const bool whole = value.number == std::floor(value.number) && value.number >= -2147483648.0 && value.number <= 2147483647.0;
@@ -64,10 +64,12 @@ Result<CustomValue> ParseYesNo(std::string_view typed) {
   return value;
 }
 
+// Plain digits while they are few; an exponent for the very large and the very small.
 std::string NumberText(double number) {
-  std::array<char, 64> buffer{};
-  const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number);
-  return error == std::errc() ? std::string(buffer.data(), end) : std::string();
+  std::array<char, 32> buffer{};
+  auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number, std::chars_format::fixed);
+  if (written.ec != std::errc()) written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), number);
+  return std::string(buffer.data(), written.ptr);
 }
 
 struct Label {

@@ -1,5 +1,6 @@
 #include "change/ApplyChange.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -118,6 +119,18 @@ ChangeRequest ChangeRequest::Batch(const catalogue::BatchValues& values) {
   return request;
 }
 
+ChangeRequest ChangeRequest::Removal(std::span<const catalogue::PersonalItem> items) {
+  const auto asked = [&items](catalogue::PersonalItem item) { return std::find(items.begin(), items.end(), item) != items.end(); };
+  ChangeRequest request;  // every row empty, times and attributes kept
+  for (const catalogue::PersonalItemName& name : catalogue::kPersonalItems) {
+    if (name.row >= 0 && asked(name.item)) request.rows.included.at(static_cast<std::size_t>(name.row)) = true;
+  }
+  request.others.removeAllCustom = asked(catalogue::PersonalItem::Custom);
+  request.others.removeTemplate = asked(catalogue::PersonalItem::Template);
+  request.others.removeHyperlinkBase = asked(catalogue::PersonalItem::HyperlinkBase);
+  return request;
+}
+
 struct PreparedChange::Plan {
   std::string path;
   reading::OpenedDocument document;
@@ -149,7 +162,7 @@ Result<PreparedChange> PrepareChange(ooxml::PackageProperties& packages, const s
   }
   if (!plan->document.opened) return plan->document.opened;
   catalogue::PropertyDocument& properties = *plan->document.document;
-  const Result<bool> storesNew = properties.Plan(request.rows);
+  const Result<bool> storesNew = properties.Plan(request.rows, request.others);
   if (!storesNew) return storesNew.outcome();
   plan->storesNew = *storesNew;
   const fs::FileTimestamps times = NewFileTimes(record.times, request.times);

@@ -4,9 +4,12 @@
 // Nothing here throws.
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "catalogue/ChangeChoices.h"
+#include "catalogue/OtherProperties.h"
+#include "catalogue/PersonalInformation.h"
 #include "catalogue/PropertyRows.h"
 #include "ooxml/PackageProperties.h"
 #include "platform/Outcome.h"
@@ -38,6 +41,7 @@ struct ChangeRequest {
   catalogue::PropertyRows rows;
   catalogue::FileTimeChoices times;
   catalogue::AttributeChoices attributes;
+  catalogue::OtherEdits others;  // custom properties, template and hyperlink base
 
   static ChangeRequest Single(const std::array<std::string, catalogue::kRowCount>& values,
                               const SinglePickers& pickers, const catalogue::AttributeChoices& attributes);
@@ -47,6 +51,8 @@ struct ChangeRequest {
   // time of day) once either of its pickers was edited.
   static ChangeRequest Edited(const SingleTab& shown, const SingleTab& now);
   static ChangeRequest Batch(const catalogue::BatchValues& values);
+  // Removing personal information: each item removed, nothing else changed (times, attributes).
+  static ChangeRequest Removal(std::span<const catalogue::PersonalItem> items);
 };
 
 // One transaction: everything the document must end with (its properties, prepared and checked

@@ -21,6 +21,7 @@ constexpr Command kCommands[] = {
     {"show", RunShow, kShowHelp},
     {"export", RunExport, kExportHelp},
     {"set", RunSet, kSetHelp},
+    {"clean", RunClean, kCleanHelp},
 };
 
 int UsageFailure(Console& console, const UsageError& error, std::string_view help, std::string_view helpCommand) {

@@ -1,5 +1,5 @@
 #pragma once
-// The three commands. Each takes the words after its name, writes on the console and returns the
+// The commands. Each takes the words after its name, writes on the console and returns the
 // exit status; a command line it cannot follow throws UsageError before anything is done.
 
 #include "cli/ArgumentScanner.h"
@@ -10,5 +10,6 @@ namespace kestrel::cli {
 int RunShow(ArgumentScanner& args, Console& console);
 int RunExport(ArgumentScanner& args, Console& console);
 int RunSet(ArgumentScanner& args, Console& console);
+int RunClean(ArgumentScanner& args, Console& console);
 
 }  // namespace kestrel::cli

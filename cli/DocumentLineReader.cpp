@@ -2,14 +2,16 @@
 
 #include "cli/DocumentPool.h"
 #include "export/CsvDocumentLine.h"
+#include "export/PropertyListing.h"
 #include "ooxml/PackageProperties.h"
 
 namespace kestrel::cli {
 namespace {
 
-void TellProblem(Console& console, const ListedFile& file, const DocumentLine& line) {
+void TellProblem(Console& console, const ListedFile& file, const DocumentLine& line, bool everyProperty) {
   const char* consequence = line.lines.empty()                          ? "it has no line"
                             : line.read.kind() == FailureKind::NotFound ? "its line holds only its path and name"
+                            : everyProperty                             ? "not every property of it is listed"
                                                                         : "its property fields are empty";
   console.Problem(file.given, line.read.message() + "; " + consequence);
 }
@@ -17,7 +19,9 @@ void TellProblem(Console& console, const ListedFile& file, const DocumentLine& l
 }  // namespace
 
 bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers, Console& console,
-                       const std::function<void(const ListedFile&, const DocumentLine&)>& take) {
+                       const std::function<void(const ListedFile&, const DocumentLine&)>& take,
+                       bool everyProperty) {
+  const auto append = everyProperty ? csv::AppendPropertyListing : csv::AppendDocumentLine;
   DocumentPool pool(workers);
   // Each worker its own: the ZIP component caches.
   std::vector<ooxml::PackageProperties> packages(pool.Workers());
@@ -26,11 +30,11 @@ bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers
       files.size(),
       [&](std::size_t index, std::size_t worker) {
         DocumentLine line;
-        line.read = csv::AppendDocumentLine(packages[worker], files[index].given, files[index].fullPath, line.lines);
+        line.read = append(packages[worker], files[index].given, files[index].fullPath, line.lines);
         return line;
       },
       [&](std::size_t index, const DocumentLine& line) {
-        if (!line.read) TellProblem(console, files[index], line);
+        if (!line.read) TellProblem(console, files[index], line, everyProperty);
         allRead = line.read.ok() && allRead;
         take(files[index], line);
       });

@@ -17,12 +17,14 @@ struct DocumentLine {
   // A failure when the document was not read in full: missing, not a file, held open, no
   // package, no compound file.
   Outcome read = Outcome::Success();
-  std::vector<std::string> lines;  // its line (UTF-8, no line end), or none for a package that cannot be read
+  std::vector<std::string> lines;  // its lines (UTF-8, no line end), or none for a package that cannot be read
 };
 
-// take(file, line) for each file in order, after its problem was told. True when every document
-// was read in full.
+// The export's line of each document, or with `everyProperty` its listing of every property
+// (csv::AppendPropertyListing). take(file, line) for each file in order, after its problem was
+// told. True when every document was read in full.
 bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers, Console& console,
-                       const std::function<void(const ListedFile&, const DocumentLine&)>& take);
+                       const std::function<void(const ListedFile&, const DocumentLine&)>& take,
+                       bool everyProperty = false);
 
 }  // namespace kestrel::cli

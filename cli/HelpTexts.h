@@ -18,6 +18,7 @@ Commands:
   show FILE...              a header line and one CSV line per document on standard output
   export -o OUT.csv FILE... the CSV file the program's export writes (Shift-JIS, CR LF)
   set [OPTIONS] FILE...     change the documents, as the batch tab does
+  clean [OPTIONS] FILE...   remove personal information from the documents
 
 Run "kestrelpad-cli COMMAND --help" for what a command does and its options. Options may stand
 before, between or after the files; after a word "--" every word is a file.
@@ -35,7 +36,7 @@ how many; 1 does one document after another.
 )";
 
 inline constexpr std::string_view kShowHelp =
-    R"(Usage: kestrelpad-cli show FILE...
+    R"(Usage: kestrelpad-cli show [--all] FILE...
 
 Writes the lines of the program's CSV export to standard output, in UTF-8 with LF line ends: the
 header line, then one line per document in the order given. Each line has 23 quoted columns: full
@@ -43,6 +44,11 @@ path, file name, the 14 properties, creation, modify and last-access time (the l
 to 1904/05/20), and "Y" for each of the read-only, archive, hidden and system attributes that is
 set. Values stand between the quotes as they are, but for a quote inside, which is written twice;
 a line break inside a comment stays.
+
+With -a or --all, every property each document stores, one per line instead: a header line, then
+per document its 14 properties, its custom (user-defined) properties and every other property it
+stores (template, application, statistics, ...), each line five quoted columns: full path, group
+(概要, ユーザー設定 or その他), name, type (for custom and other properties) and value.
 
 Reading leaves every document as it was: its content, its three times and its attributes.
 
@@ -112,17 +118,52 @@ times not named, stay as the file has them):
 Attributes (on sets it, off clears it; left out keeps the file's own):
   --readonly on|off   --archive on|off   --hidden on|off   --system on|off
 
+Custom (user-defined) properties, each option given once per NAME and as often as needed:
+  --custom NAME=TEXT             sets NAME to a text
+  --custom-number NAME=NUMBER    sets NAME to a number (12, -3.5)
+  --custom-date NAME=DATETIME    sets NAME to a date
+  --custom-yes-no NAME=yes|no    sets NAME to yes or no
+  --remove-custom NAME           removes NAME
+  --remove-all-custom            removes every custom property first
+A custom property's NAME matches ignoring case; setting one replaces its type and value.
+
 Other options:
   --backup     first copy each document to FILE.bak beside it, with its times and attributes
   -h, --help   this text
 
 DATETIME is yyyy/MM/dd H:mm:ss, yyyy/MM/dd H:mm or a date alone; DATE is yyyy/MM/dd; TIME is
 H:mm:ss or H:mm; all in local time. TEXT is UTF-8. Every option takes its value either as
-"--option VALUE" or as "--option=VALUE". At least one property, file-time or attribute option
-is needed.
+"--option VALUE" or as "--option=VALUE". At least one property, custom property, file-time or
+attribute option is needed.
 
 Exit status: 0 when every file was changed or already so, 1 when any was not, 2 on a usage error (nothing is
 changed then).
+)";
+
+inline constexpr std::string_view kCleanHelp =
+    R"(Usage: kestrelpad-cli clean [--keep ITEM]... [--backup] FILE...
+
+Removes personal information from the documents, as the program's 個人情報を削除 does: each of
+these items is emptied or removed unless --keep names it:
+  author           作成者
+  last-author      前回保存者
+  manager          管理者
+  company          会社名
+  comments         コメント
+  printed          前回印刷日時
+  custom           every custom (user-defined) property
+  template         the template path
+  hyperlink-base   the hyperlink base
+Nothing else of a document changes: its other properties, its content, its file times and its
+attributes stay as they are. Standard output has one line per file, as "set" prints them.
+
+Options:
+  --keep ITEM   leaves ITEM as it is; may be given for several items
+  --backup      first copy each document to FILE.bak beside it, with its times and attributes
+  -h, --help    this text
+
+Exit status: 0 when every file was cleaned or already clean, 1 when any was not, 2 on a usage
+error (nothing is changed then).
 )";
 
 // The first line of a help text.

@@ -1,5 +1,5 @@
-// set: the batch run over the files given, with the backup first when asked. Several documents
-// are in flight at once; their lines come out in the order given.
+// set and clean: the batch run over the files given, with the backup first when asked. Several
+// documents are in flight at once; their lines come out in the order given.
 
 #include <cstddef>
 #include <optional>
@@ -9,6 +9,7 @@
 #include "change/ApplyChange.h"
 #include "change/Backup.h"
 #include "cli/BackupTurns.h"
+#include "cli/ChangeRun.h"
 #include "cli/Commands.h"
 #include "cli/DocumentPool.h"
 #include "cli/ExitStatus.h"
@@ -45,18 +46,12 @@ bool Report(Console& console, const std::string& given, const SetOutcome& set) {
 
 }  // namespace
 
-int RunSet(ArgumentScanner& args, Console& console) {
-  const std::optional<SetCommandLine> commandLine = ParseSetCommandLine(args);
-  if (!commandLine) {
-    console.Out() << kSetHelp;
-    return kExitSuccess;
-  }
-  const bool backup = commandLine->values.backup;
+int RunChanges(const change::ChangeRequest& request, bool backup, const std::vector<std::string>& names,
+               Console& console) {
   DocumentPool pool(WorkerCount(DocumentWork::Changing));
   // As in the batch run, a failed backup ends the run: no document after it is touched.
   BackupTurns turns;
-  const std::vector<ListedFile> files = ListFiles(commandLine->files, console);
-  const change::ChangeRequest request = change::ChangeRequest::Batch(commandLine->values);
+  const std::vector<ListedFile> files = ListFiles(names, console);
   std::vector<ooxml::PackageProperties> packages(pool.Workers());
 
   bool allChanged = true;
@@ -85,6 +80,17 @@ int RunSet(ArgumentScanner& args, Console& console) {
         allChanged = Report(console, files[index].given, set) && allChanged;
       });
   return allChanged ? kExitSuccess : kExitFailure;
+}
+
+int RunSet(ArgumentScanner& args, Console& console) {
+  const std::optional<SetCommandLine> commandLine = ParseSetCommandLine(args);
+  if (!commandLine) {
+    console.Out() << kSetHelp;
+    return kExitSuccess;
+  }
+  change::ChangeRequest request = change::ChangeRequest::Batch(commandLine->values);
+  request.others = commandLine->others;
+  return RunChanges(request, commandLine->values.backup, commandLine->files, console);
 }
 
 }  // namespace kestrel::cli

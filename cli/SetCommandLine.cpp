@@ -78,6 +78,20 @@ constexpr std::array<AttributeOption, 4> kAttributeOptions = {{
     {"--system", &AttributeChoices::system},
 }};
 
+// Options that set or remove one custom property each, and may be given again for others.
+struct CustomOption {
+  std::string_view name;
+  std::optional<catalogue::CustomType> type;  // nullopt: removes
+};
+
+constexpr std::array<CustomOption, 5> kCustomOptions = {{
+    {"--custom", catalogue::CustomType::Text},
+    {"--custom-number", catalogue::CustomType::Number},
+    {"--custom-date", catalogue::CustomType::Date},
+    {"--custom-yes-no", catalogue::CustomType::YesNo},
+    {"--remove-custom", std::nullopt},
+}};
+
 // The largest value of the number editor's spinner.
 constexpr std::int32_t kMaxEditorNumber = 32767;
 
@@ -135,6 +149,27 @@ AttributeChoice AttributeValue(const AttributeOption& option, const std::string&
   BadValue(option.name, value, "on or off");
 }
 
+// NAME=VALUE (or NAME alone, to remove) as one custom edit; a name given twice is refused.
+void AddCustomEdit(const CustomOption& option, const std::string& value, catalogue::OtherEdits& others) {
+  const std::size_t equals = option.type ? value.find('=') : value.size();
+  if (equals == std::string::npos || equals == 0) BadValue(option.name, value, option.type ? "NAME=VALUE" : "a NAME");
+  const std::string name = value.substr(0, equals);
+  if (!text::ToUtf8(name, text::kCodePageUtf8)) BadValue(option.name, value, "a UTF-8 name");
+  for (const auto& [other, unused] : others.custom) {
+    if (catalogue::SameCustomName(other, name)) throw UsageError("custom property \"" + name + "\" given twice");
+  }
+  if (!option.type) {
+    others.custom.emplace_back(name, std::nullopt);
+    return;
+  }
+  const Result<catalogue::CustomValue> parsed = catalogue::ParseCustomValue(*option.type, value.substr(equals + 1));
+  if (!parsed) throw UsageError("option " + std::string(option.name) + ": " + parsed.outcome().message());
+  if (*option.type == catalogue::CustomType::Text && !text::ToUtf8(parsed->text, text::kCodePageUtf8)) {
+    BadValue(option.name, value, "UTF-8 text");
+  }
+  others.custom.emplace_back(name, *parsed);
+}
+
 }  // namespace
 
 std::optional<SetCommandLine> ParseSetCommandLine(ArgumentScanner& args) {
@@ -151,8 +186,15 @@ std::optional<SetCommandLine> ParseSetCommandLine(ArgumentScanner& args) {
       args.NoValue();
       return std::nullopt;
     }
+    if (const CustomOption* custom = Find<CustomOption>(kCustomOptions, name)) {
+      AddCustomEdit(*custom, args.Value(), commandLine.others);
+      continue;
+    }
     if (!given.insert(name).second) throw UsageError("option " + name + " given twice");
-    if (name == "--backup") {
+    if (name == "--remove-all-custom") {
+      args.NoValue();
+      commandLine.others.removeAllCustom = true;
+    } else if (name == "--backup") {
       args.NoValue();
       values.backup = true;
     } else if (const RowOption* row = Find<RowOption>(kRowOptions, name)) {
@@ -167,8 +209,8 @@ std::optional<SetCommandLine> ParseSetCommandLine(ArgumentScanner& args) {
     }
   }
   if (commandLine.files.empty()) throw UsageError("no FILE given");
-  if (!catalogue::AsksForChange(values)) {
-    throw UsageError("nothing to change: give at least one property, file-time or attribute option");
+  if (!catalogue::AsksForChange(values) && commandLine.others.Empty()) {
+    throw UsageError("nothing to change: give at least one property, custom property, file-time or attribute option");
   }
   return commandLine;
 }

@@ -13,14 +13,19 @@
 #include "cli/HelpTexts.h"
 #include "cli/UsageError.h"
 #include "export/CsvLines.h"
+#include "export/PropertyListing.h"
 
 namespace kestrel::cli {
 
 int RunShow(ArgumentScanner& args, Console& console) {
   std::vector<std::string> names;
+  bool everyProperty = false;
   while (const std::optional<Argument> argument = args.Next()) {
     if (!argument->isOption) {
       names.push_back(argument->text);
+    } else if (argument->text == "--all" || argument->text == "-a") {
+      args.NoValue();
+      everyProperty = true;
     } else if (argument->text == "--help" || argument->text == "-h") {
       args.NoValue();
       console.Out() << kShowHelp;
@@ -32,12 +37,12 @@ int RunShow(ArgumentScanner& args, Console& console) {
   if (names.empty()) throw UsageError("no FILE given");
 
   const std::size_t workers = WorkerCount(DocumentWork::Reading);
-  console.Out() << csv::CsvHeaderLine() << '\n';
+  console.Out() << (everyProperty ? csv::PropertyListingHeaderLine() : csv::CsvHeaderLine()) << '\n';
   const std::vector<ListedFile> files = ListFiles(names, console);
   // Each line as soon as it is read, so a long run shows its progress.
   const bool allRead = ReadDocumentLines(files, workers, console, [&](const ListedFile&, const DocumentLine& read) {
     for (const std::string& line : read.lines) console.Out() << line << '\n';
-  });
+  }, everyProperty);
   return allRead ? kExitSuccess : kExitFailure;
 }
 

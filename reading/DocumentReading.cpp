@@ -28,11 +28,13 @@ std::optional<PropertyTexts> ReadDocumentRows(ooxml::PackageProperties& packages
   return std::move(rows.texts);
 }
 
-Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const std::string& path) {
+Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const std::string& path, bool withOthers) {
   Result<OpenedDocument> document = OpenDocument(packages, path);
   if (!document) return document.outcome();
   catalogue::DocumentRows rows = document->document->Rows();
-  return DocumentReading{document->record, std::move(rows.texts), std::move(rows.outcome), document->opened.ok()};
+  DocumentReading reading{document->record, std::move(rows.texts), std::move(rows.outcome), document->opened.ok()};
+  if (withOthers) reading.others = document->document->OtherProperties();
+  return reading;
 }
 
 }  // namespace kestrel::reading

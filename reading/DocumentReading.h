@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "catalogue/PropertyDocument.h"
 #include "ooxml/PackageProperties.h"
@@ -43,13 +44,16 @@ struct DocumentReading {
   // as one); success when the document was read.
   Outcome outcome = Outcome::Success();
   bool opened = true;  // false: the file could not be opened for reading (another program holds it)
+  // What the document stores beyond the rows, when asked for: the list, or why it could not be read.
+  Result<std::vector<catalogue::OtherProperty>> others = std::vector<catalogue::OtherProperty>();
   // What the file list shows: read error unless it holds.
   bool Succeeded() const { return opened && rows.has_value(); }
 };
 
 // NotFound when there is no such file or its state cannot be read (nothing is shown then).
 // Otherwise the record and the rows, also when the rows could not be read (a document another
-// program holds, for one).
-Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const std::string& path);
+// program holds, for one), and with `withOthers` what it stores beyond them.
+Result<DocumentReading> ReadDocument(ooxml::PackageProperties& packages, const std::string& path,
+                                     bool withOthers = false);
 
 }  // namespace kestrel::reading

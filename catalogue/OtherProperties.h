@@ -35,7 +35,7 @@ struct CustomValue {
   friend bool operator==(const CustomValue&, const CustomValue&) = default;
 };
 
-// What the user typed, as a value of `type`: a number in decimal ("12", "-3.5", "1e-30"); a date as the
+// What the user typed, as a value of `type`: a number in decimal ("12", "-3.5", "1e-40"); a date as the
 // window shows dates (local "yyyy/MM/dd H:mm:ss", the time optional); yes/no as はい or いいえ,
 // yes or no, true or false. InvalidValue, saying what was expected, for anything else.
 Result<CustomValue> ParseCustomValue(CustomType type, std::string_view typed);

@@ -58,7 +58,13 @@ bool ScriptedDialogs::AskYesNo(QWidget*, const QString& text, const QString& tit
 
 void ScriptedDialogs::ShowModal(QDialog& dialog) {
   modalTitles.push_back(dialog.windowTitle());
-  if (dynamic_cast<ProgressDialog*>(&dialog) != nullptr) dialog.exec();
+  if (dynamic_cast<ProgressDialog*>(&dialog) != nullptr) {
+    dialog.exec();
+  } else if (!modalAnswers.empty()) {
+    const std::function<void(QDialog&)> answer = std::move(modalAnswers.front());
+    modalAnswers.pop_front();
+    answer(dialog);
+  }
 }
 
 bool ScriptedDialogs::OpenWithDefaultHandler(const QUrl& url) {

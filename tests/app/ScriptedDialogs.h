@@ -7,6 +7,7 @@
 // are really shown modally and their work runs.
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "app/Dialogs.h"
@@ -32,6 +33,8 @@ class ScriptedDialogs final : public Dialogs {
   std::deque<std::optional<QString>> folderAnswers;
   std::deque<std::optional<QString>> saveAnswers;
   std::deque<bool> yesNoAnswers;
+  // Each fills in the next of the program's own dialogs shown modally and accepts or rejects it.
+  std::deque<std::function<void(QDialog&)>> modalAnswers;
   bool handlerOpens = true;  // what OpenWithDefaultHandler answers
 
   std::vector<QString> filters;

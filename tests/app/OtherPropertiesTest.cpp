@@ -1,0 +1,104 @@
+// The 「その他のプロパティ」 group and 個人情報を削除: custom properties added, edited and removed
+// through the dialog reach the document with 変更, and the removal of personal information runs
+// over every listed document, leaving what the user kept.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "app/FileListModel.h"
+#include "app/MainWindow.h"
+#include "app/OtherPropertiesPanel.h"
+#include "app/dialogs/CustomPropertyDialog.h"
+#include "app/dialogs/PersonalInfoDialog.h"
+#include "reading/DocumentReading.h"
+#include "tests/app/MainWindowFixture.h"
+
+namespace kestrel::app::test {
+namespace {
+
+using OtherPropertiesTest = MainWindowFixture;
+
+// Fills the custom property dialog the next button opens, and presses OK.
+std::function<void(QDialog&)> Answer(const QString& name, int type, const QString& value) {
+  return [=](QDialog& shown) {
+    auto& dialog = dynamic_cast<CustomPropertyDialog&>(shown);
+    dialog.nameField->setText(name);
+    dialog.typeBox->setCurrentIndex(type);
+    dialog.valueField->setText(value);
+    dialog.accept();
+  };
+}
+
+std::vector<catalogue::OtherProperty> CustomOf(const QString& path) {
+  ooxml::PackageProperties packages;
+  const Result<reading::DocumentReading> reading = reading::ReadDocument(packages, path.toStdString(), true);
+  std::vector<catalogue::OtherProperty> custom;
+  if (!reading || !reading->others) {
+    ADD_FAILURE() << "the document's other properties cannot be read";
+    return custom;
+  }
+  std::copy_if(reading->others->begin(), reading->others->end(), std::back_inserter(custom),
+               [](const catalogue::OtherProperty& p) { return p.custom; });
+  return custom;
+}
+
+TEST_F(OtherPropertiesTest, CustomPropertiesEditedInTheSingleTabReachTheDocumentWithTheChange) {
+  for (const char* name : {"lo-ja-full.docx", "lo-ja-full.doc"}) {
+    SCOPED_TRACE(name);
+    const QString path = CopyOf(name);
+    AddByDialog({path});
+    auto* panel = Window().findChild<OtherPropertiesPanel*>(QStringLiteral("otherProperties"));
+    ASSERT_NE(panel, nullptr);
+    dialogs_.modalAnswers = {Answer(QStringLiteral("案件"), 0, QStringLiteral("A-12")),
+                             Answer(QStringLiteral("件数"), 1, QStringLiteral("12a")),  // refused: stays open
+                             Answer(QStringLiteral("期限"), 2, QStringLiteral("2015/04/02 9:30:00"))};
+    for (int i = 0; i < 3; ++i) panel->addButton->click();
+    // The table shows the edits before they are written; the refused number is not among them.
+    ASSERT_EQ(panel->table->rowCount(), 2) << panel->toolTip().toStdString();
+    EXPECT_EQ(panel->table->item(0, 0)->text(), QStringLiteral("案件"));
+    EXPECT_EQ(panel->table->item(1, 2)->text(), QStringLiteral("2015/04/02 9:30:00"));
+    View().singleBackupBox->setChecked(false);
+    View().changeSelectedButton->click();
+    EXPECT_EQ(StatusOf(static_cast<int>(ListedPaths().size()) - 1), FileStatus::Changed) << ToolTipOf(0).toStdString();
+    EXPECT_EQ(CustomOf(path), (std::vector<catalogue::OtherProperty>{
+                                  {true, "案件", "", catalogue::CustomType::Text, "A-12"},
+                                  {true, "期限", "", catalogue::CustomType::Date, "2015/04/02 9:30:00"}}));
+    // Editing renames and retypes; removing takes it out.
+    panel->table->selectRow(0);
+    dialogs_.modalAnswers = {Answer(QStringLiteral("件数"), 3, QStringLiteral("はい"))};
+    panel->editButton->click();
+    panel->table->selectRow(1);
+    panel->removeButton->click();
+    View().changeSelectedButton->click();
+    EXPECT_EQ(CustomOf(path), (std::vector<catalogue::OtherProperty>{{true, "件数", "", catalogue::CustomType::YesNo, "はい"}}));
+  }
+}
+
+TEST_F(OtherPropertiesTest, RemovingPersonalInformationEmptiesTheCheckedItemsOfEveryDocument) {
+  const QStringList paths = {CopyOf("lo-ja-full.docx"), CopyOf("lo-ja-full.doc")};
+  AddByDialog(paths);
+  View().batchBackupBox->setChecked(false);
+  dialogs_.modalAnswers = {[](QDialog& shown) {
+    auto& dialog = dynamic_cast<PersonalInfoDialog&>(shown);
+    dialog.items->item(3)->setCheckState(Qt::Unchecked);  // 会社名 stays
+    dialog.accept();
+  }};
+  Window().findChild<QAction*>(QStringLiteral("removePersonalAction"))->trigger();
+  for (int row = 0; row < 2; ++row) {
+    SCOPED_TRACE(paths[row].toStdString());
+    EXPECT_EQ(StatusOf(row), FileStatus::Changed) << ToolTipOf(row).toStdString();
+    ooxml::PackageProperties packages;
+    const std::optional<reading::PropertyTexts> rows = reading::ReadDocumentRows(packages, paths[row].toStdString());
+    ASSERT_TRUE(rows);
+    EXPECT_EQ((*rows)[catalogue::kAuthor], "");
+    EXPECT_EQ((*rows)[catalogue::kComments], "");
+    EXPECT_EQ((*rows)[catalogue::kCompany], "株式会社テスト");
+    EXPECT_EQ((*rows)[catalogue::kTitle], "タイトル：月次報告書");
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::app::test

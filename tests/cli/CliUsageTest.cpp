@@ -28,7 +28,8 @@ TEST(CliHelp, DescribesTheProgramAndEachCommand) {
   };
   for (const Case& c : std::vector<Case>{{{"--help"}, "Usage: kestrelpad-cli COMMAND"},
                                          {{"-h"}, "Usage: kestrelpad-cli COMMAND"},
-                                         {{"show", "--help"}, "Usage: kestrelpad-cli show FILE..."},
+                                         {{"show", "--help"}, "Usage: kestrelpad-cli show [--all] FILE..."},
+                                         {{"clean", "-h"}, "Usage: kestrelpad-cli clean"},
                                          {{"export", "-h"}, "Usage: kestrelpad-cli export -o OUT.csv FILE..."},
                                          {{"set", "--title", "x", "--help", "a.doc"}, "Usage: kestrelpad-cli set"}}) {
     const CliResult result = RunCli(c.words, dir.Path());
@@ -42,7 +43,8 @@ TEST(CliHelp, DescribesTheProgramAndEachCommand) {
        {"--title", "--subject", "--author", "--keywords", "--comments", "--category", "--revision", "--last-author",
         "--manager", "--company", "--created", "--saved", "--editing-minutes", "--printed", "--file-created-date",
         "--file-created-time", "--file-modified-date", "--file-modified-time", "--file-accessed-date",
-        "--file-accessed-time", "--readonly", "--archive", "--hidden", "--system", "--backup"}) {
+        "--file-accessed-time", "--readonly", "--archive", "--hidden", "--system", "--backup", "--custom",
+        "--custom-number", "--custom-date", "--custom-yes-no", "--remove-custom", "--remove-all-custom"}) {
     EXPECT_THAT(setHelp, HasSubstr(std::string(option) + " ")) << option;
   }
   EXPECT_THAT(RunCli({"--help"}, dir.Path()).out, HasSubstr("yyyy/MM/dd H:mm:ss"));
@@ -108,6 +110,17 @@ TEST(CliUsage, ErrorsExitWithTwoAUsageLineAndNothingDone) {
       {{"set", "--file-modified-time", "24:00", "a.docx"}, "option --file-modified-time takes a time"},
       {{"set", "--file-accessed-time", "", "a.docx"}, "option --file-accessed-time takes a time"},
       {{"set", "--file-accessed-time", "2021/02/03 9:00", "a.docx"}, "option --file-accessed-time takes a time"},
+      {{"set", "--custom", "novalue", "a.docx"}, "option --custom takes NAME=VALUE"},
+      {{"set", "--custom", "=x", "a.docx"}, "option --custom takes NAME=VALUE"},
+      {{"set", "--custom-number", "n=12a", "a.docx"}, "option --custom-number: \"12a\" is not a number"},
+      {{"set", "--custom-yes-no", "n=maybe", "a.docx"}, "option --custom-yes-no: \"maybe\" is not"},
+      {{"set", "--custom", "Case=1", "--remove-custom", "CASE", "a.docx"}, "custom property \"CASE\" given twice"},
+      {{"set", "--remove-all-custom", "--remove-all-custom", "a.docx"}, "option --remove-all-custom given twice"},
+      {{"clean", "--keep", "everything", "a.docx"}, "option --keep takes one of the items"},
+      {{"clean", "--keep=author", "--keep=last-author", "--keep=manager", "--keep=company", "--keep=comments",
+        "--keep=printed", "--keep=custom", "--keep=template", "--keep=hyperlink-base", "a.docx"},
+       "nothing to remove"},
+      {{"clean"}, "no FILE given"},
   };
   for (const Case& c : cases) {
     const std::string shown = c.words.empty() ? "(none)" : c.words[0] + " " + c.message;

@@ -173,7 +173,8 @@ Result<std::vector<PartUpdate>> NameAddedParts(zip::Package& package, xml::XmlDo
   if (Outcome loaded = LoadEntry(package, partDocument, kContentTypesPart, kContentTypesPart); !loaded) return loaded;
   for (const PropertyPartKind kind : added) {
     const NewPart part = NewPartOf(kind);
-    const std::string partName = "/" + std::string(part.name);
+    std::string partName(1, '/');
+    partName += part.name;
     // An Override left behind for a part that is gone is made right rather than doubled.
     bool overridden = false;
     for (xml::XmlNode child : partDocument.DocumentElement().Children()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "ooxml/CustomProperties.h"
 #include "ooxml/FindPropertyParts.h"
 #include "ooxml/OoxmlDates.h"
 #include "platform/text/Blanks.h"
@@ -22,6 +23,8 @@ constexpr std::string_view kExtendedNamespaces[] = {
 // For an element in the namespace of its part's document element, whichever of the part's it is.
 constexpr std::string_view kPartNamespace{};
 constexpr std::string_view kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+constexpr std::string_view kTypesNamespaces[] = {"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes",
+                                                 "http://purl.oclc.org/ooxml/officeDocument/docPropsVTypes"};
 
 struct PropertyElement {
   std::string_view namespaceUri;
@@ -118,6 +121,7 @@ Result<std::array<std::string, catalogue::kRowCount>> ReadTexts(zip::Package& pa
   if (!parts) return parts.outcome();
   std::array<std::string, catalogue::kRowCount> texts;
   for (const auto& [part, layout] : {std::pair{parts->extendedPart, &kExtendedLayout}, {parts->corePart, &kCoreLayout}}) {
+    if (part.empty()) continue;  // its rows stay empty
     if (Outcome loaded = LoadPart(package, partDocument, part); !loaded) return loaded;
     for (const PropertyElement& element : ElementsOf(partDocument, *layout)) {
       const Result<std::optional<std::string>> stored = StoredText(partDocument, element);
@@ -206,9 +210,11 @@ struct PlannedRow {
 
 // The loaded part's new bytes, or nullopt when no included row changes it. Leaves the new bytes
 // loaded.
+// `removals` are local names of elements in the part's namespace that go whatever the rows say.
 Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& partDocument, const PartLayout& layout,
                                                           const std::string& partName,
-                                                          const catalogue::PropertyRows& rows) {
+                                                          const catalogue::PropertyRows& rows,
+                                                          std::span<const std::string_view> removals = {}) {
   const xml::XmlNode root = partDocument.DocumentElement();
   if (root.LocalName() != layout.rootName || root.NamespaceUri() != PartNamespace(partDocument, layout)) {
     return Outcome::Failure(FailureKind::Unsupported, partName + ": the document element is " + root.Name() +
@@ -230,8 +236,18 @@ Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& part
     if (edit->action == EditAction::Remove) expected.reset();
     planned.push_back({&element, std::move(*edit), std::move(expected)});
   }
-  if (std::none_of(planned.begin(), planned.end(), [](const PlannedRow& row) { return row.edit.action != EditAction::Keep; })) {
+  const std::string partNamespace(PartNamespace(partDocument, layout));
+  const bool removes = std::any_of(removals.begin(), removals.end(), [&](std::string_view name) {
+    return partDocument.FindChild(partNamespace, name).has_value();
+  });
+  if (!removes &&
+      std::none_of(planned.begin(), planned.end(), [](const PlannedRow& row) { return row.edit.action != EditAction::Keep; })) {
     return std::optional<std::vector<std::uint8_t>>();
+  }
+
+  for (const std::string_view name : removals) {
+    while (partDocument.RemoveChild(partNamespace, name)) {
+    }
   }
 
   for (const PlannedRow& row : planned) {
@@ -253,22 +269,126 @@ Result<std::optional<std::vector<std::uint8_t>>> PlanPart(xml::XmlDocument& part
                           "' does not read back as given");
     }
   }
+  for (const std::string_view name : removals) {
+    if (partDocument.FindChild(partNamespace, name)) return InvalidValue(partName + ": " + std::string(name) + " is not removed");
+  }
   return std::optional<std::vector<std::uint8_t>>(std::move(*saved));
 }
 
-// Both parts are planned in full before the caller stores anything.
-Result<std::vector<PartUpdate>> PlanBothParts(zip::Package& package, xml::XmlDocument& partDocument,
-                                              const std::string& path, const catalogue::PropertyRows& rows) {
+// A part the package lacks, holding nothing yet, in the namespaces of the package's family.
+std::string EmptyPart(PropertyPartKind kind, bool strict) {
+  const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+  const std::string types(kTypesNamespaces[strict ? 1 : 0]);
+  switch (kind) {
+    case PropertyPartKind::Core:
+      return declaration + "<cp:coreProperties xmlns:cp=\"" + std::string(kCoreNamespace) + "\" xmlns:dc=\"" +
+             std::string(kDcNamespace) + "\" xmlns:dcterms=\"" + std::string(kDctermsNamespace) +
+             "\" xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" xmlns:xsi=\"" + std::string(kXsiNamespace) +
+             "\"></cp:coreProperties>";
+    case PropertyPartKind::Extended:
+      return declaration + "<Properties xmlns=\"" + std::string(kExtendedNamespaces[strict ? 1 : 0]) + "\" xmlns:vt=\"" +
+             types + "\"></Properties>";
+    case PropertyPartKind::Custom: break;
+  }
+  return EmptyCustomPart(strict);
+}
+
+// Loads the part, or the empty part of its kind when the package has none.
+Outcome LoadPartOrEmpty(zip::Package& package, xml::XmlDocument& partDocument, const std::string& part,
+                        PropertyPartKind kind, bool strict) {
+  if (!part.empty()) return LoadPart(package, partDocument, part);
+  const std::string empty = EmptyPart(kind, strict);
+  return partDocument.Load(std::span(reinterpret_cast<const std::uint8_t*>(empty.data()), empty.size()));
+}
+
+// The custom part's new bytes, or nullopt when the edits change nothing there. Leaves the part
+// loaded.
+Result<std::optional<std::vector<std::uint8_t>>> PlanCustomPart(xml::XmlDocument& partDocument,
+                                                                const std::string& partName,
+                                                                const catalogue::OtherEdits& others) {
+  const Result<std::vector<catalogue::OtherProperty>> before = ReadCustomProperties(partDocument);
+  if (!before) return before.outcome().Within(partName);
+  const Result<bool> changed = ApplyCustomEdits(partDocument, others);
+  if (!changed) return changed.outcome().Within(partName);
+  if (!*changed) return std::optional<std::vector<std::uint8_t>>();
+  Result<std::vector<std::uint8_t>> saved = partDocument.Save();
+  if (!saved) return saved.outcome().Within(partName);
+
+  const std::string readAgain = partName + ": the rewritten part does not read again";
+  if (Outcome loaded = partDocument.Load(*saved); !loaded) return loaded.Within(readAgain);
+  const Result<std::vector<catalogue::OtherProperty>> after = ReadCustomProperties(partDocument);
+  if (!after) return after.outcome().Within(readAgain);
+  if (*after != catalogue::CustomAfterEdits(*before, others)) {
+    return InvalidValue(partName + ": the custom properties do not read back as given");
+  }
+  return std::optional<std::vector<std::uint8_t>>(std::move(*saved));
+}
+
+// Every part is planned in full before the caller stores anything.
+Result<std::vector<PartUpdate>> PlanParts(zip::Package& package, xml::XmlDocument& partDocument,
+                                          const std::string& path, const catalogue::PropertyRows& rows,
+                                          const catalogue::OtherEdits& others) {
   const Result<PropertyParts> parts = LocatePropertyParts(package, partDocument, path);
   if (!parts) return parts.outcome();
   std::vector<PartUpdate> updates;
-  for (const auto& [part, layout] : {std::pair{parts->corePart, &kCoreLayout}, {parts->extendedPart, &kExtendedLayout}}) {
-    if (Outcome loaded = LoadPart(package, partDocument, part); !loaded) return loaded;
-    auto planned = PlanPart(partDocument, *layout, PartNameInPackage(part), rows);
-    if (!planned) return planned.outcome();
-    if (*planned) updates.push_back({part, std::move(**planned)});
+  std::vector<PropertyPartKind> added;
+  std::vector<std::string_view> extendedRemovals;
+  if (others.removeTemplate) extendedRemovals.push_back("Template");
+  if (others.removeHyperlinkBase) extendedRemovals.push_back("HyperlinkBase");
+  const struct {
+    const std::string& part;
+    PropertyPartKind kind;
+    const PartLayout* layout;
+    std::span<const std::string_view> removals;
+  } planned[] = {{parts->corePart, PropertyPartKind::Core, &kCoreLayout, {}},
+                 {parts->extendedPart, PropertyPartKind::Extended, &kExtendedLayout, extendedRemovals},
+                 {parts->customPart, PropertyPartKind::Custom, nullptr, {}}};
+  for (const auto& [part, kind, layout, removals] : planned) {
+    const std::string name = part.empty() ? NewPartName(kind) : part;
+    if (Outcome loaded = LoadPartOrEmpty(package, partDocument, part, kind, parts->strict); !loaded) return loaded;
+    auto bytes = layout ? PlanPart(partDocument, *layout, PartNameInPackage(name), rows, removals)
+                        : PlanCustomPart(partDocument, PartNameInPackage(name), others);
+    if (!bytes) return bytes.outcome();
+    if (!*bytes) continue;
+    updates.push_back({name, std::move(**bytes)});
+    if (part.empty()) added.push_back(kind);
   }
+  Result<std::vector<PartUpdate>> naming = NameAddedParts(package, partDocument, *parts, added);
+  if (!naming) return naming.outcome();
+  std::move(naming->begin(), naming->end(), std::back_inserter(updates));
   return updates;
+}
+
+// The elements of a loaded part that are none of the rows', read-only and keyed by local name.
+void AppendOtherElements(const xml::XmlDocument& partDocument, const PartLayout& layout,
+                         std::vector<catalogue::OtherProperty>& others) {
+  const std::vector<PropertyElement> elements = ElementsOf(partDocument, layout);
+  for (const xml::XmlNode& child : partDocument.DocumentElement().Children()) {
+    if (child.Kind() != xml::XmlNodeKind::Element) continue;
+    const bool isRow = std::any_of(elements.begin(), elements.end(), [&child](const PropertyElement& element) {
+      return child.LocalName() == element.localName && child.NamespaceUri() == element.namespaceUri;
+    });
+    if (!isRow) others.push_back({false, child.LocalName(), StoredTypeOf(child), std::nullopt, ReadableValue(child)});
+  }
+}
+
+Result<std::vector<catalogue::OtherProperty>> ReadOthers(zip::Package& package, xml::XmlDocument& partDocument,
+                                                          const std::string& path) {
+  const Result<PropertyParts> parts = LocatePropertyParts(package, partDocument, path);
+  if (!parts) return parts.outcome();
+  std::vector<catalogue::OtherProperty> others;
+  if (!parts->customPart.empty()) {
+    if (Outcome loaded = LoadPart(package, partDocument, parts->customPart); !loaded) return loaded;
+    Result<std::vector<catalogue::OtherProperty>> custom = ReadCustomProperties(partDocument);
+    if (!custom) return custom.outcome().Within(PartNameInPackage(parts->customPart));
+    others = std::move(*custom);
+  }
+  for (const auto& [part, layout] : {std::pair{parts->corePart, &kCoreLayout}, {parts->extendedPart, &kExtendedLayout}}) {
+    if (part.empty()) continue;
+    if (Outcome loaded = LoadPart(package, partDocument, part); !loaded) return loaded;
+    AppendOtherElements(partDocument, *layout, others);
+  }
+  return others;
 }
 
 }  // namespace
@@ -281,9 +401,18 @@ Result<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::P
   return texts;
 }
 
+Result<std::vector<catalogue::OtherProperty>> ReadOtherOoxmlProperties(zip::Package& package,
+                                                                       xml::XmlDocument& partDocument,
+                                                                       const std::string& path) {
+  auto others = ReadOthers(package, partDocument, path);
+  partDocument.Reset();  // no part is held between calls
+  return others;
+}
+
 Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument,
-                                                    const std::string& path, const catalogue::PropertyRows& rows) {
-  auto planned = PlanBothParts(package, partDocument, path, rows);
+                                                    const std::string& path, const catalogue::PropertyRows& rows,
+                                                    const catalogue::OtherEdits& others) {
+  auto planned = PlanParts(package, partDocument, path, rows, others);
   partDocument.Reset();  // no part is held between calls
   return planned;
 }

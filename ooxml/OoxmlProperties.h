@@ -10,34 +10,38 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/OtherProperties.h"
 #include "catalogue/PropertyRows.h"
+#include "ooxml/FindPropertyParts.h"
 #include "ooxml/zip/PackageZip.h"
 #include "platform/Outcome.h"
 #include "platform/xml/XmlDocument.h"
 
 namespace kestrel::ooxml {
 
-// The 14 texts in catalogue order. Dates show in local time (see OoxmlDates.h); a stored date
+// The 14 texts in catalogue order; the rows of a part the package does not have are empty. Dates show in local time (see OoxmlDates.h); a stored date
 // that cannot be read shows empty. The package is never changed. Never throws. Failures, from the
-// layer that found them: NotADocument (no ZIP package, no relationship naming a property part, a
-// part missing or empty), Damaged (a part or _rels/.rels that is not well-formed or cannot be
+// layer that found them: NotADocument (no ZIP package, no _rels/.rels, a part named there
+// missing or empty), Damaged (a part or _rels/.rels that is not well-formed or cannot be
 // extracted, naming it), Unsupported (an element holding more than text, a part compressed by a
 // method we do not decode), and the failures of opening or reading the package.
 Result<std::array<std::string, catalogue::kRowCount>> ReadOoxmlProperties(zip::Package& package,
                                                                           xml::XmlDocument& partDocument,
                                                                           const std::string& path);
 
-// The new bytes of one property part; `name` as the ZIP component's extract and replace take it
-// ("docProps\core.xml").
-struct PartUpdate {
-  std::string name;
-  std::vector<std::uint8_t> bytes;
-};
+// What the package stores beyond the rows: the custom properties in stored order, then the other
+// elements of the core part, then those of the extended part (keyed by local name, read-only).
+// Fails as ReadOoxmlProperties does, and Unsupported for a custom part of another kind.
+Result<std::vector<catalogue::OtherProperty>> ReadOtherOoxmlProperties(zip::Package& package,
+                                                                       xml::XmlDocument& partDocument,
+                                                                       const std::string& path);
 
-// A change of the included rows, made in memory: both parts are read and parsed, every included
-// row applied, both saved, the saved bytes parsed again and every included row read back as the
-// reading reads it. Gives the parts that change (none when every row already holds its value);
-// writes nothing. Row by row:
+// A change of the included rows and the other edits, made in memory: every part is read and
+// parsed, every included row and edit applied, the parts saved, the saved bytes parsed again and
+// every included row, the custom list (as catalogue::CustomAfterEdits gives it) and the removed
+// template and hyperlink base read back as the reading reads them. A part the package lacks is
+// made when a value must go into it, and named in _rels/.rels and [Content_Types].xml. Gives the
+// parts that change (none when everything already holds its value); writes nothing. Row by row:
 // - a text is stored as given; an empty editing time removes TotalTime, and an empty value adds
 //   no element where there is none;
 // - a date is given as date-time text and stored in UTC; a stored date that shows as the given
@@ -51,6 +55,7 @@ struct PartUpdate {
 // date-time text, a value that would not read back as given); each message names the part and
 // the element.
 Result<std::vector<PartUpdate>> PlanOoxmlProperties(zip::Package& package, xml::XmlDocument& partDocument,
-                                                    const std::string& path, const catalogue::PropertyRows& rows);
+                                                    const std::string& path, const catalogue::PropertyRows& rows,
+                                                    const catalogue::OtherEdits& others = {});
 
 }  // namespace kestrel::ooxml

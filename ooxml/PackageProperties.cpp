@@ -41,14 +41,18 @@ class PackageDocument final : public catalogue::PropertyDocument {
   }
 
   Result<std::vector<catalogue::OtherProperty>> OtherProperties() override {
-    return Outcome::Failure(FailureKind::Unsupported, "other properties are not read yet");
+    if (!opened_.file) return fs::DescribeOpenError(opened_);
+    zip_.ReadThrough(opened_.file.get());
+    Result<std::vector<catalogue::OtherProperty>> others = ReadOtherOoxmlProperties(zip_, xml_, path_);
+    zip_.ReadThrough(nullptr);
+    if (!others) return others.outcome().Within("cannot be read as a package");
+    return others;
   }
 
   Result<bool> Plan(const catalogue::PropertyRows& rows, const catalogue::OtherEdits& others) override {
-    if (!others.Empty()) return Outcome::Failure(FailureKind::Unsupported, "other properties are not written yet");
     if (!opened_.file) return fs::DescribeOpenError(opened_);
     zip_.ReadThrough(opened_.file.get());
-    Result<std::vector<PartUpdate>> planned = PlanOoxmlProperties(zip_, xml_, path_, rows);
+    Result<std::vector<PartUpdate>> planned = PlanOoxmlProperties(zip_, xml_, path_, rows, others);
     zip_.ReadThrough(nullptr);
     if (!planned) return planned.outcome();
     updates_ = std::move(*planned);

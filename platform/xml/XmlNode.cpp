@@ -1,5 +1,7 @@
 #include "platform/xml/XmlNode.h"
 
+#include <algorithm>
+
 #include "platform/text/CodePage.h"
 #include "platform/xml/XmlWellFormedness.h"
 
@@ -26,6 +28,15 @@ constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace
 std::string_view PrefixOf(std::string_view name) {
   const std::size_t colon = name.find(':');
   return colon == std::string_view::npos ? std::string_view() : name.substr(0, colon);
+}
+
+bool IsNcName(std::string_view name) {
+  const auto nameCharacter = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+           c == '.' || static_cast<unsigned char>(c) >= 0x80;
+  };
+  if (name.empty() || (name[0] >= '0' && name[0] <= '9') || name[0] == '-' || name[0] == '.') return false;
+  return std::all_of(name.begin(), name.end(), nameCharacter);
 }
 
 }  // namespace
@@ -100,6 +111,22 @@ Outcome XmlNode::SetAttribute(std::string_view qualifiedName, std::string_view v
   if (!attribute) attribute = node_.append_attribute(name.c_str());
   attribute.set_value(std::string(value).c_str());
   return Outcome::Success();
+}
+
+Result<XmlNode> XmlNode::AppendElement(std::string_view qualifiedName) {
+  const std::string_view prefix = PrefixOf(qualifiedName);
+  const std::string_view local = prefix.empty() ? qualifiedName : qualifiedName.substr(prefix.size() + 1);
+  const bool validName = IsNcName(local) && (prefix.empty() || IsNcName(prefix));
+  if (!validName || node_.type() != pugi::node_element) {
+    return Outcome::Failure(FailureKind::InvalidValue, "Invalid element name " + std::string(qualifiedName));
+  }
+  return XmlNode(node_.append_child(std::string(qualifiedName).c_str()));
+}
+
+bool XmlNode::RemoveChild(const XmlNode& child) { return child.node_.parent() == node_ && node_.remove_child(child.node_); }
+
+void XmlNode::RemoveChildren() {
+  while (node_.first_child()) node_.remove_child(node_.first_child());
 }
 
 Outcome XmlNode::CheckText(std::string_view text) {

@@ -40,6 +40,14 @@ class XmlNode {
   // caller binds its prefix. InvalidValue for a value XML cannot hold (as CheckText).
   Outcome SetAttribute(std::string_view qualifiedName, std::string_view value);
 
+  // Appends a child element with this qualified name; the caller binds its prefix. InvalidValue for
+  // a name XML does not allow.
+  Result<XmlNode> AppendElement(std::string_view qualifiedName);
+  // Removes one child node of this one; false when it is not one.
+  bool RemoveChild(const XmlNode& child);
+  // Removes every child node: the element ends empty, its attributes kept.
+  void RemoveChildren();
+
   // The value of the only text or CDATA child, or empty for an element without children.
   // Unsupported ("Element does not contain a single text node") for anything else.
   Result<std::string> Text() const;

@@ -409,6 +409,30 @@ TEST(XmlDocumentEdit, FindsAndAddsElementsByNamespace) {
   }
 }
 
+// Elements below the document element: appended under the qualified name the caller bound,
+// refused for a name XML does not allow, and removed one at a time or all together.
+TEST(XmlDocumentEdit, AppendsAndRemovesNestedElements) {
+  const struct {
+    std::string_view name;
+    bool valid;
+  } names[] = {{"vt:lpwstr", true}, {"plain", true}, {"", false}, {"vt:", false}, {":x", false}, {"a b", false}, {"1x", false}};
+  for (const auto& [name, valid] : names) {
+    SCOPED_TRACE(name);
+    XmlDocument document = Loaded("<r xmlns='urn:a' xmlns:vt='urn:v'><p n='1'><vt:i4>1</vt:i4></p><p n='2'/></r>");
+    XmlNode first = *document.DocumentElement().Child(0);
+    first.RemoveChildren();
+    EXPECT_EQ(first.ChildCount(), 0u);
+    EXPECT_EQ(first.Attribute("n"), "1");
+    Result<XmlNode> added = first.AppendElement(name);
+    EXPECT_EQ(added.ok(), valid);
+    EXPECT_TRUE(!added || added->SetText("x"));
+    EXPECT_FALSE(first.RemoveChild(*document.DocumentElement().Child(1)));  // not its child
+    EXPECT_TRUE(document.DocumentElement().RemoveChild(*document.DocumentElement().Child(1)));
+    const std::string kept = valid ? "<p n=\"1\"><" + std::string(name) + ">x</" + std::string(name) + "></p>" : "<p n=\"1\"/>";
+    EXPECT_EQ(Saved(document), "<r xmlns=\"urn:a\" xmlns:vt=\"urn:v\">" + kept + "</r>");
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Saving
 

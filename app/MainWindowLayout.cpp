@@ -143,6 +143,17 @@ QVBoxLayout* PageLayout(QWidget* page) {
   return column;
 }
 
+// The 14 rows and what the document stores beyond them, a page each, so that the rows keep the
+// whole height they always had.
+QTabWidget* PropertyPages(QWidget* tab, Tab which, QWidget* rows, QWidget* others) {
+  auto* pages = new QTabWidget(tab);
+  pages->setObjectName(WidgetName(which, "propertyPages"));
+  pages->setDocumentMode(true);
+  pages->addTab(rows, QStringLiteral("概要情報"));
+  pages->addTab(others, QStringLiteral("その他のプロパティ"));
+  return pages;
+}
+
 }  // namespace
 
 void MainWindow::BuildWindow() {
@@ -236,9 +247,8 @@ QWidget* MainWindow::BuildSingleTab() {
   singleProperties_->setAccessibleName(QStringLiteral("プロパティ"));
   // F2 and Enter open the selected row's editor as a click on its value does.
   connect(singleProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditSingleValueAt);
-  column->addWidget(singleProperties_, 1);
   singleOthers_ = new OtherPropertiesPanel(Tab::Single, dialogs_, tab);
-  column->addWidget(singleOthers_, 1);
+  column->addWidget(PropertyPages(tab, Tab::Single, singleProperties_, singleOthers_), 1);
   singleTimes_ = new FileTimesGroup(Tab::Single, tab);
   column->addWidget(singleTimes_);
   singleAttributes_ = new AttributeBoxes(Tab::Single, tab);
@@ -262,9 +272,8 @@ QWidget* MainWindow::BuildBatchTab() {
   batchProperties_ = Named(new PropertyListView(true, tab), "batchProperties");
   batchProperties_->setAccessibleName(QStringLiteral("プロパティ"));
   connect(batchProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditBatchValueAt);
-  column->addWidget(batchProperties_, 1);
   batchOthers_ = new OtherPropertiesPanel(Tab::Batch, dialogs_, tab);
-  column->addWidget(batchOthers_, 1);
+  column->addWidget(PropertyPages(tab, Tab::Batch, batchProperties_, batchOthers_), 1);
   batchTimes_ = new FileTimesGroup(Tab::Batch, tab);
   column->addWidget(batchTimes_);
   batchAttributes_ = new AttributeBoxes(Tab::Batch, tab);

@@ -23,9 +23,10 @@ QTableWidgetItem* Cell(const QString& text, bool enabled) {
 }  // namespace
 
 OtherPropertiesPanel::OtherPropertiesPanel(Tab tab, Dialogs& dialogs, QWidget* parent)
-    : QGroupBox(QStringLiteral("その他のプロパティ"), parent), tab_(tab), dialogs_(dialogs) {
+    : QWidget(parent), tab_(tab), dialogs_(dialogs) {
   setObjectName(WidgetName(tab, "otherProperties"));
   auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
   table = new QTableWidget(0, 3, this);
   table->setObjectName(WidgetName(tab, "otherPropertiesTable"));
   table->setAccessibleName(tab == Tab::Single ? QStringLiteral("その他のプロパティ")

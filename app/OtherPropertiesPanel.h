@@ -1,12 +1,12 @@
 #pragma once
-// The group 「その他のプロパティ」 of either tab. In the single tab it lists what the selected
+// The page 「その他のプロパティ」 of either tab, beside the page of the 14 rows. In the single tab it lists what the selected
 // document stores beyond the 14 rows (its custom properties, editable, then the others, read-only)
 // with the custom edits made since it was read; in the batch tab it lists the custom properties
 // every document is to get or lose. Edits reach a document only through 変更.
 
 #include <vector>
 
-#include <QGroupBox>
+#include <QWidget>
 
 #include "app/TabWidgetNames.h"
 #include "catalogue/OtherProperties.h"
@@ -18,7 +18,7 @@ namespace kestrel::app {
 
 class Dialogs;
 
-class OtherPropertiesPanel : public QGroupBox {
+class OtherPropertiesPanel : public QWidget {
  public:
   OtherPropertiesPanel(Tab tab, Dialogs& dialogs, QWidget* parent);
 

@@ -66,11 +66,12 @@ TEST_F(OtherPropertiesTest, CustomPropertiesEditedInTheSingleTabReachTheDocument
     EXPECT_EQ(CustomOf(path), (std::vector<catalogue::OtherProperty>{
                                   {true, "案件", "", catalogue::CustomType::Text, "A-12"},
                                   {true, "期限", "", catalogue::CustomType::Date, "2015/04/02 9:30:00"}}));
-    // Editing renames and retypes; removing takes it out.
+    // Editing renames and retypes (the renamed one goes last); removing takes one out.
     panel->table->selectRow(0);
     dialogs_.modalAnswers = {Answer(QStringLiteral("件数"), 3, QStringLiteral("はい"))};
     panel->editButton->click();
-    panel->table->selectRow(1);
+    ASSERT_EQ(panel->table->item(0, 0)->text(), QStringLiteral("期限"));
+    panel->table->selectRow(0);
     panel->removeButton->click();
     View().changeSelectedButton->click();
     EXPECT_EQ(CustomOf(path), (std::vector<catalogue::OtherProperty>{{true, "件数", "", catalogue::CustomType::YesNo, "はい"}}));

@@ -205,7 +205,7 @@ TEST(ApplyChange, AnOrdinaryUserChangesOwnDocumentsOnlyAndKeepsEveryBit) {
   catalogue::PropertyRows title;
   title.values.at(catalogue::kTitle) = "共有フォルダの題名";
   title.included.at(catalogue::kTitle) = true;
-  const ChangeRequest hidden{title, {}, {AttributeChoice::Keep, AttributeChoice::Keep, AttributeChoice::Set, AttributeChoice::Keep}};
+  const ChangeRequest hidden{title, {}, {AttributeChoice::Keep, AttributeChoice::Keep, AttributeChoice::Set, AttributeChoice::Keep}, {}};
   for (const char* name : {"lo-ja-full.doc", "lo-ja-full.docx"}) {
     SCOPED_TRACE(name);
     if (::geteuid() == 0) {

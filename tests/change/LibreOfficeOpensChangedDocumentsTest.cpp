@@ -29,7 +29,7 @@ TEST(LibreOffice, OpensChangedDocumentsWithTheirBodyIntact) {
     const auto before = test::ConvertToText(file);
     ASSERT_TRUE(before) << "LibreOffice cannot convert the original";
     ooxml::PackageProperties packages;
-    const Outcome changed = change::ApplyChange(packages, file.string(), {Change(), {}, {}});
+    const Outcome changed = change::ApplyChange(packages, file.string(), {Change(), {}, {}, {}});
     ASSERT_TRUE(changed) << changed.message();
     const auto after = test::ConvertToText(file);
     ASSERT_TRUE(after) << "LibreOffice cannot convert the changed document";

@@ -7,6 +7,7 @@
 
 #include "platform/storage/PropertySetStorage.h"
 #include "platform/text/Blanks.h"
+#include "worddoc/BinaryOtherProperties.h"
 #include "worddoc/DopStatistics.h"
 #include "worddoc/PropertyText.h"
 #include "worddoc/WordFib.h"
@@ -96,11 +97,63 @@ Outcome CheckWritable(const storage::CompoundFile& file, bool word) {
   return word ? CheckWordDocumentWritable(file) : CheckPropertySetsPlain(file);
 }
 
+// What the other edits must leave: the custom list, and the template and hyperlink base gone.
+struct OthersAfter {
+  std::vector<catalogue::OtherProperty> custom;
+  bool noTemplate = false;
+  bool noHyperlinkBase = false;
+};
+
+Outcome CheckOthersReadBack(const storage::CompoundFile& file, const OthersAfter& expected) {
+  const Result<std::vector<catalogue::OtherProperty>> read = ReadBinaryOtherProperties(file);
+  if (!read) return read.outcome();
+  std::vector<catalogue::OtherProperty> custom;
+  std::copy_if(read->begin(), read->end(), std::back_inserter(custom), [](const auto& p) { return p.custom; });
+  if (custom != expected.custom) return Outcome::Failure(FailureKind::Io, "the custom properties did not read back as written");
+  const auto has = [&](std::string_view key) {
+    return std::any_of(read->begin(), read->end(), [&](const auto& p) { return !p.custom && p.name == key; });
+  };
+  if ((expected.noTemplate && has("Template")) || (expected.noHyperlinkBase && has("HyperlinkBase"))) {
+    return Outcome::Failure(FailureKind::Io, "a removed property still reads back");
+  }
+  return Outcome::Success();
+}
+
+std::vector<PropertyAssignment> AssignmentsOf(const std::vector<SetAssignments>& sets, const storage::Guid& fmtid) {
+  auto set = std::find_if(sets.begin(), sets.end(), [&](const SetAssignments& s) { return s.fmtid == fmtid; });
+  return set != sets.end() ? set->assignments : std::vector<PropertyAssignment>();
+}
+
+// The planned changes of each stream: SummaryInformation, then DocumentSummaryInformation with
+// its user-defined section.
+Result<std::vector<std::vector<storage::SectionChange>>> PlanStreams(const storage::CompoundFile& file,
+                                                                     const std::vector<SetAssignments>& sets,
+                                                                     const catalogue::OtherEdits& others,
+                                                                     std::optional<OthersAfter>& after) {
+  constexpr std::uint32_t kTemplatePid = 7;
+  storage::SectionChange summary{storage::kFmtidSummaryInformation, {}, AssignmentsOf(sets, storage::kFmtidSummaryInformation), {}, false};
+  if (others.removeTemplate) summary.removals.push_back(kTemplatePid);
+  std::vector<storage::SectionChange> docSummary{
+      {storage::kFmtidDocSummaryInformation, {}, AssignmentsOf(sets, storage::kFmtidDocSummaryInformation), {}, false}};
+  if (!others.Empty()) {
+    const Result<std::vector<catalogue::OtherProperty>> before = ReadBinaryOtherProperties(file);
+    if (!before) return before.outcome();
+    const auto userDefined = storage::ReadPropertySet(file, storage::kFmtidUserDefinedProperties);
+    if (!userDefined) return userDefined.outcome();
+    Result<storage::SectionChange> custom = PlanCustomChange(*userDefined, others);
+    if (!custom) return custom.outcome();
+    docSummary.push_back(std::move(*custom));
+    after = OthersAfter{catalogue::CustomAfterEdits(*before, others), others.removeTemplate, others.removeHyperlinkBase};
+  }
+  return std::vector<std::vector<storage::SectionChange>>{{std::move(summary)}, std::move(docSummary)};
+}
+
 }  // namespace
 
 struct BinaryChangePlan::Checks {
   std::vector<SetAssignments> sets;
   std::optional<DopDatesPatch> dop;
+  std::optional<OthersAfter> others;
 };
 
 BinaryChangePlan::BinaryChangePlan() = default;
@@ -109,10 +162,12 @@ BinaryChangePlan::BinaryChangePlan(BinaryChangePlan&&) noexcept = default;
 BinaryChangePlan& BinaryChangePlan::operator=(BinaryChangePlan&&) noexcept = default;
 
 Outcome BinaryChangePlan::ReadsBack(const storage::CompoundFile& file) const {
-  return CheckReadBack(file, checks_->sets, checks_->dop);
+  if (Outcome rows = CheckReadBack(file, checks_->sets, checks_->dop); !rows) return rows;
+  return checks_->others ? CheckOthersReadBack(file, *checks_->others) : Outcome::Success();
 }
 
-Result<BinaryChangePlan> PlanBinaryChange(const storage::CompoundFile& file, const catalogue::PropertyRows& rows) {
+Result<BinaryChangePlan> PlanBinaryChange(const storage::CompoundFile& file, const catalogue::PropertyRows& rows,
+                                          const catalogue::OtherEdits& others) {
   try {
     // Nothing is planned, let alone written, for a document we must not write into.
     const bool word = HasWordDocumentStream(file);
@@ -122,8 +177,10 @@ Result<BinaryChangePlan> PlanBinaryChange(const storage::CompoundFile& file, con
 
     BinaryChangePlan plan;
     plan.checks_ = std::make_unique<BinaryChangePlan::Checks>();
-    for (const SetAssignments& set : *sets) {
-      Result<storage::PropertySetUpdate> update = storage::PlanPropertySetUpdate(file, set.fmtid, set.assignments);
+    Result<std::vector<std::vector<storage::SectionChange>>> streams = PlanStreams(file, *sets, others, plan.checks_->others);
+    if (!streams) return streams.outcome();
+    for (const std::vector<storage::SectionChange>& changes : *streams) {
+      Result<storage::PropertySetUpdate> update = storage::PlanPropertySetUpdate(file, changes);
       if (!update) return update.outcome();
       if (!update->changed) continue;
       if (update->stream) {
@@ -147,8 +204,9 @@ Result<BinaryChangePlan> PlanBinaryChange(const storage::CompoundFile& file, con
   }
 }
 
-Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::PropertyRows& rows) {
-  Result<BinaryChangePlan> plan = PlanBinaryChange(file, rows);
+Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::PropertyRows& rows,
+                               const catalogue::OtherEdits& others) {
+  Result<BinaryChangePlan> plan = PlanBinaryChange(file, rows, others);
   if (!plan) return plan.outcome();
   if (!plan->edits.Empty()) {
     if (Outcome committed = file.Commit(plan->edits); !committed) return committed;
@@ -160,10 +218,11 @@ Outcome ChangeBinaryProperties(storage::CompoundFile& file, const catalogue::Pro
   }
 }
 
-Outcome ChangeBinaryProperties(const std::string& path, const catalogue::PropertyRows& rows) {
+Outcome ChangeBinaryProperties(const std::string& path, const catalogue::PropertyRows& rows,
+                               const catalogue::OtherEdits& others) {
   const auto file = storage::CompoundFile::Open(path, fs::OpenMode::ReadWrite);
   if (!file) return file.outcome();
-  return ChangeBinaryProperties(**file, rows);
+  return ChangeBinaryProperties(**file, rows, others);
 }
 
 }  // namespace kestrel::worddoc

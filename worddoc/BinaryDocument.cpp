@@ -4,6 +4,7 @@
 
 #include "platform/fs/PlannedFileState.h"
 #include "worddoc/BinaryChange.h"
+#include "worddoc/BinaryOtherProperties.h"
 #include "worddoc/BinaryPropertyRows.h"
 
 namespace kestrel::worddoc {
@@ -29,15 +30,20 @@ catalogue::DocumentRows BinaryDocument::Rows() {
 }
 
 Result<std::vector<catalogue::OtherProperty>> BinaryDocument::OtherProperties() {
-  return Outcome::Failure(FailureKind::Unsupported, "other properties are not read yet");
+  if (Outcome opened = OpenCompoundFile(); !opened) return opened;
+  try {
+    return ReadBinaryOtherProperties(*file_);
+  } catch (const std::bad_alloc&) {
+    return Outcome::Failure(FailureKind::Io, "not enough memory to read it");
+  }
 }
 
 Result<bool> BinaryDocument::Plan(const catalogue::PropertyRows& rows, const catalogue::OtherEdits& others) {
-  if (!others.Empty()) return Outcome::Failure(FailureKind::Unsupported, "other properties are not written yet");
   if (Outcome opened = OpenCompoundFile(); !opened) return opened;
-  const Result<BinaryChangePlan> plan = PlanBinaryChange(*file_, rows);
+  const Result<BinaryChangePlan> plan = PlanBinaryChange(*file_, rows, others);
   if (!plan) return plan.outcome();
   planned_ = rows;
+  plannedOthers_ = others;
   try {
     return !plan->edits.Empty() || !plan->ReadsBack(*file_).ok();
   } catch (const std::bad_alloc&) {
@@ -62,7 +68,7 @@ Outcome BinaryDocument::Write(const fs::FileRecord& state) {
   if (!stored) return stored;
   auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite);
   Outcome changed = !file       ? file.outcome()
-                    : planned_  ? ChangeBinaryProperties(**file, *planned_)
+                    : planned_  ? ChangeBinaryProperties(**file, *planned_, plannedOthers_)
                                 : Outcome::Failure(FailureKind::InvalidValue, "no change was planned");
   if (!changed) {
     // What a failed write moved goes back: the times, then the store.

@@ -41,6 +41,7 @@ class BinaryDocument final : public catalogue::PropertyDocument {
   std::unique_ptr<storage::CompoundFile> file_;
   Outcome why_ = Outcome::Success();
   std::optional<catalogue::PropertyRows> planned_;
+  catalogue::OtherEdits plannedOthers_;
 };
 
 }  // namespace kestrel::worddoc

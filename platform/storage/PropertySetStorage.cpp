@@ -96,8 +96,56 @@ Result<std::optional<PropertySetStream>> ReadPropertySet(const CompoundFile& fil
 
 Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, const Guid& fmtid,
                                                 std::span<const PropertyAssignment> assignments) {
+  SectionChange change;
+  change.fmtid = fmtid;
+  change.assignments.assign(assignments.begin(), assignments.end());
+  return PlanPropertySetUpdate(file, std::span(&change, 1));
+}
+
+namespace {
+
+// Applies one change to the stream, created when there is none and something is to be stored.
+Outcome ApplyChange(std::optional<PropertySetStream>& stream, const SectionChange& change) {
+  std::vector<PropertyAssignment> assignments;
+  for (const PropertyAssignment& assignment : change.assignments) {
+    if (!stream || !stream->Holds(change.fmtid, assignment.pid, assignment.value)) assignments.push_back(assignment);
+  }
+  const bool stores = !assignments.empty() || !change.names.empty();
+  if (!stores && (!stream || !stream->HasSection(change.fmtid) || change.removals.empty())) return Outcome::Success();
+  if (!stream) stream = NewStream(change.fmtid);
+  if (stores) {
+    // Adding the document summary section first keeps the user-defined one second.
+    if (change.fmtid == kFmtidUserDefinedProperties) {
+      if (Outcome added = stream->AddSection(kFmtidDocSummaryInformation, text::kCodePageShiftJis); !added) return added;
+    }
+    if (Outcome added = stream->AddSection(change.fmtid, text::kCodePageShiftJis); !added) return added;
+  }
+  const auto count = [&] {
+    const auto properties = stream->Properties(change.fmtid);
+    return properties ? properties->size() : 0;
+  };
+  const std::size_t before = count();
+  if (Outcome removed = stream->Remove(change.fmtid, change.removals); !removed) return removed;
+  const bool removedAny = count() != before;
+  if (!assignments.empty()) {
+    if (Outcome written = stream->Write(change.fmtid, assignments); !written) return written;
+  }
+  if (!change.names.empty()) {
+    if (Outcome named = stream->Name(change.fmtid, change.names); !named) return named;
+  }
+  const auto properties = stream->Properties(change.fmtid);
+  const bool empty = properties && std::all_of(properties->begin(), properties->end(),
+                                               [](const StoredProperty& p) { return p.pid == kPidCodePage; });
+  if (change.dropWhenEmpty && removedAny && empty) return stream->RemoveSection(change.fmtid);
+  return Outcome::Success();
+}
+
+}  // namespace
+
+Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, std::span<const SectionChange> changes) {
   PropertySetUpdate update;
-  update.name = PropertySetStreamName(fmtid);
+  if (changes.empty()) return update;
+  update.name = PropertySetStreamName(changes.front().fmtid);
   const std::string setName = SetName(update.name);
   update.stream = file.FindChild(kRootEntry, update.name);
 
@@ -111,34 +159,17 @@ Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, const 
     std::optional<std::vector<std::uint8_t>>& bytes = *read;
     if (!bytes) return Outcome::Failure(FailureKind::Damaged, setName + ": the stream's sectors cannot be read");
     // An empty stream holds no set at all: a new one takes its place, as where there is none.
-    if (bytes->empty()) {
-      if (assignments.empty()) return update;
-      stream = NewStream(fmtid);
-      if (Outcome written = stream->Write(fmtid, assignments); !written) return written.Within(setName);
-      update.content = stream->Serialize();
-      update.changed = true;
-      return update;
+    if (!bytes->empty()) {
+      Result<PropertySetStream> parsed = PropertySetStream::Parse(*bytes);
+      if (!parsed) return parsed.outcome().Within(setName);
+      stream = std::move(*parsed);
     }
-    Result<PropertySetStream> parsed = PropertySetStream::Parse(*bytes);
-    if (!parsed) return parsed.outcome().Within(setName);
     update.content = std::move(*bytes);
-    stream = std::move(*parsed);
-    const bool unchanged = std::all_of(assignments.begin(), assignments.end(), [&](const PropertyAssignment& a) {
-      return stream->Holds(fmtid, a.pid, a.value);
-    });
-    if (unchanged) return update;
-    // Adding the document summary section first keeps the user-defined one second.
-    if (fmtid == kFmtidUserDefinedProperties) {
-      if (Outcome added = stream->AddSection(kFmtidDocSummaryInformation, text::kCodePageShiftJis); !added) {
-        return added.Within(setName);
-      }
-    }
-    if (Outcome added = stream->AddSection(fmtid, text::kCodePageShiftJis); !added) return added.Within(setName);
-  } else {
-    if (assignments.empty()) return update;
-    stream = NewStream(fmtid);
   }
-  if (Outcome written = stream->Write(fmtid, assignments); !written) return written.Within(setName);
+  for (const SectionChange& change : changes) {
+    if (Outcome applied = ApplyChange(stream, change); !applied) return applied.Within(setName);
+  }
+  if (!stream) return update;
   std::vector<std::uint8_t> content = stream->Serialize();
   update.changed = content != update.content || !update.stream;
   update.content = std::move(content);

@@ -46,4 +46,20 @@ struct PropertySetUpdate {
 Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, const Guid& fmtid,
                                                 std::span<const PropertyAssignment> assignments);
 
+// The change of one section: properties removed (with their dictionary names), then values set,
+// then dictionary entries added or renamed.
+struct SectionChange {
+  Guid fmtid;
+  std::vector<std::uint32_t> removals;
+  std::vector<PropertyAssignment> assignments;
+  std::vector<DictionaryEntry> names;
+  // The section goes once a removal leaves it nothing besides its code page and dictionary.
+  bool dropWhenEmpty = false;
+};
+
+// The same for sections that share one stream (the document summary and the user-defined
+// sections), applied in order to the one stream. A section is added only for values or names to
+// store; values already stored as asked are not written again.
+Result<PropertySetUpdate> PlanPropertySetUpdate(const CompoundFile& file, std::span<const SectionChange> changes);
+
 }  // namespace kestrel::storage

@@ -76,28 +76,24 @@ std::optional<std::string> DecodeText(std::span<const std::uint8_t> bytes, unsig
   return CutAtNul(text::ToUtf8Lossy(AsChars(bytes), codePage));
 }
 
-// Decodes the typed value at the front of `bytes` (which run to the section's end).
-std::optional<PropertyValue> DecodeValue(std::span<const std::uint8_t> bytes, unsigned codePage, bool exact = false) {
-  ByteCursor in(bytes);
-  std::optional<std::uint16_t> type = in.U16();
-  if (!type || !in.Take(2)) return std::nullopt;
-  PropertyValue value;
-  value.type = *type;
-  switch (*type) {
+// Decodes the body of a value of `type` at the cursor; false when it does not fit.
+bool DecodeBody(ByteCursor& in, std::uint16_t type, unsigned codePage, bool exact, PropertyValue& value) {
+  value.type = type;
+  switch (type) {
     case kVtI1:
     case kVtUi1: {
       std::optional<std::span<const std::uint8_t>> b = in.Take(1);
-      if (!b) return std::nullopt;
-      value.integer = *type == kVtI1 ? static_cast<std::int8_t>((*b)[0]) : (*b)[0];
-      return value;
+      if (!b) return false;
+      value.integer = type == kVtI1 ? static_cast<std::int8_t>((*b)[0]) : (*b)[0];
+      return true;
     }
     case kVtI2:
     case kVtBool:
     case kVtUi2: {
       std::optional<std::uint16_t> v = in.U16();
-      if (!v) return std::nullopt;
-      value.integer = *type == kVtUi2 ? *v : static_cast<std::int16_t>(*v);
-      return value;
+      if (!v) return false;
+      value.integer = type == kVtUi2 ? *v : static_cast<std::int16_t>(*v);
+      return true;
     }
     case kVtI4:
     case kVtInt:
@@ -105,57 +101,172 @@ std::optional<PropertyValue> DecodeValue(std::span<const std::uint8_t> bytes, un
     case kVtUi4:
     case kVtUint: {
       std::optional<std::uint32_t> v = in.U32();
-      if (!v) return std::nullopt;
-      const bool isSigned = *type == kVtI4 || *type == kVtInt || *type == kVtError;
+      if (!v) return false;
+      const bool isSigned = type == kVtI4 || type == kVtInt || type == kVtError;
       value.integer = isSigned ? static_cast<std::int32_t>(*v) : static_cast<std::int64_t>(*v);
-      return value;
+      return true;
     }
     case kVtI8:
     case kVtUi8:
     case kVtFiletime: {
       std::optional<std::uint64_t> v = in.U64();
-      if (!v) return std::nullopt;
+      if (!v) return false;
       value.integer = static_cast<std::int64_t>(*v);
-      return value;
+      return true;
     }
     case kVtR4: {
       std::optional<std::uint32_t> v = in.U32();
-      if (!v) return std::nullopt;
+      if (!v) return false;
       value.real = std::bit_cast<float>(*v);
-      return value;
+      return true;
     }
     case kVtR8: {
       std::optional<std::uint64_t> v = in.U64();
-      if (!v) return std::nullopt;
+      if (!v) return false;
       value.real = std::bit_cast<double>(*v);
-      return value;
+      return true;
     }
     case kVtClsid: {
       std::optional<std::span<const std::uint8_t>> b = in.Take(16);
-      if (!b) return std::nullopt;
+      if (!b) return false;
       value.guid = Guid::FromBytes(b->first<16>());
-      return value;
+      return true;
     }
     case kVtLpstr:
     case kVtBstr: {
       std::optional<std::uint32_t> size = in.U32();
       std::optional<std::span<const std::uint8_t>> b = size ? in.Take(*size) : std::nullopt;
       std::optional<std::string> text = b ? DecodeText(*b, codePage, exact) : std::nullopt;
-      if (!text) return std::nullopt;
+      if (!text) return false;
       value.text = std::move(*text);
-      return value;
+      return true;
     }
     case kVtLpwstr: {
       std::optional<std::uint32_t> length = in.U32();
       std::optional<std::span<const std::uint8_t>> b = length ? in.Take(std::uint64_t{*length} * 2) : std::nullopt;
       std::optional<std::string> text = b ? DecodeText(*b, text::kCodePageUtf16Le, exact) : std::nullopt;
-      if (!text) return std::nullopt;
+      if (!text) return false;
       value.text = std::move(*text);
-      return value;
+      return true;
+    }
+    case kVtBlob:
+    case kVtCf: {
+      std::optional<std::uint32_t> size = in.U32();
+      std::optional<std::span<const std::uint8_t>> b = size ? in.Take(*size) : std::nullopt;
+      if (!b) return false;
+      value.bytes.assign(b->begin(), b->end());
+      return true;
     }
     default:  // empty, null, and the types shown by their type alone
-      return value;
+      return true;
   }
+}
+
+// Decodes the typed value at the front of `bytes` (which run to the section's end).
+std::optional<PropertyValue> DecodeValue(std::span<const std::uint8_t> bytes, unsigned codePage, bool exact = false) {
+  ByteCursor in(bytes);
+  std::optional<std::uint16_t> type = in.U16();
+  if (!type || !in.Take(2)) return std::nullopt;
+  PropertyValue value;
+  if (!DecodeBody(in, *type, codePage, exact, value)) return std::nullopt;
+  return value;
+}
+
+// The elements of a vector value (its bytes run to the next value), each padded to 4 bytes or
+// laid end to end as Word does; nullopt when they do not walk in that layout.
+std::optional<std::vector<PropertyValue>> WalkVector(std::span<const std::uint8_t> bytes, unsigned codePage,
+                                                     bool padded) {
+  ByteCursor in(bytes);
+  std::optional<std::uint16_t> type = in.U16();
+  std::optional<std::uint32_t> count = type && in.Take(2) ? in.U32() : std::nullopt;
+  if (!count || *count > in.Remaining() / 2) return std::nullopt;
+  const std::uint16_t base = *type & 0x0FFF;
+  std::vector<PropertyValue> elements;
+  for (std::uint32_t i = 0; i < *count; ++i) {
+    const std::size_t before = in.Remaining();
+    std::optional<std::uint16_t> elementType = base == kVtVariant ? in.U16() : base;
+    if (!elementType || (base == kVtVariant && !in.Take(2))) return std::nullopt;
+    // Nested vectors have no layout worth guessing.
+    if ((*elementType & 0xF000) != 0 || *elementType == kVtVariant) return std::nullopt;
+    PropertyValue element;
+    if (!DecodeBody(in, *elementType, codePage, false, element)) return std::nullopt;
+    if (padded && !in.SkipZeroPadding(before - in.Remaining())) return std::nullopt;
+    elements.push_back(std::move(element));
+  }
+  if (!in.RestIsZero()) return std::nullopt;
+  return elements;
+}
+
+std::vector<PropertyValue> VectorElements(std::span<const std::uint8_t> bytes, unsigned codePage) {
+  std::optional<std::vector<PropertyValue>> elements = WalkVector(bytes, codePage, false);
+  if (!elements) elements = WalkVector(bytes, codePage, true);
+  return elements ? std::move(*elements) : std::vector<PropertyValue>();
+}
+
+// A dictionary as stored: its entries and each entry's bytes, so entries that stay keep them.
+struct StoredDictionary {
+  std::vector<DictionaryEntry> entries;
+  std::vector<Bytes> raw;
+  bool padded = false;  // each entry padded to 4 bytes (always in code page 1200)
+};
+
+// The dictionary: count, then (pid, length, name) entries, names NUL-terminated. In code page
+// 1200 the length counts characters and every entry is padded to 4 bytes; in others it counts
+// bytes and entries follow each other, though some writers pad them anyway.
+std::optional<StoredDictionary> WalkDictionary(std::span<const std::uint8_t> raw, unsigned codePage, bool padded) {
+  const bool wide = codePage == text::kCodePageUtf16Le;
+  ByteCursor in(raw);
+  std::optional<std::uint32_t> count = in.U32();
+  if (!count || *count > in.Remaining() / 8) return std::nullopt;
+  StoredDictionary dictionary;
+  dictionary.padded = padded || wide;
+  const std::size_t terminator = wide ? 2 : 1;
+  for (std::uint32_t i = 0; i < *count; ++i) {
+    const std::size_t before = in.Remaining();
+    std::optional<std::uint32_t> pid = in.U32();
+    std::optional<std::uint32_t> length = pid ? in.U32() : std::nullopt;
+    std::optional<std::span<const std::uint8_t>> name =
+        length ? in.Take(wide ? std::uint64_t{*length} * 2 : *length) : std::nullopt;
+    const bool terminated = name && name->size() >= terminator &&
+                            std::all_of(name->end() - static_cast<std::ptrdiff_t>(terminator), name->end(),
+                                        [](std::uint8_t b) { return b == 0; });
+    if (!terminated || (dictionary.padded && !in.SkipZeroPadding(name->size()))) return std::nullopt;
+    const std::size_t entrySize = before - in.Remaining();
+    const std::span<const std::uint8_t> entry = raw.subspan(raw.size() - before, entrySize);
+    dictionary.entries.push_back({*pid, *DecodeText(*name, codePage, false)});
+    dictionary.raw.emplace_back(entry.begin(), entry.end());
+  }
+  return dictionary;
+}
+
+std::optional<StoredDictionary> ReadDictionary(std::span<const std::uint8_t> raw, unsigned codePage) {
+  std::optional<StoredDictionary> unpadded = WalkDictionary(raw, codePage, false);
+  if (unpadded) return unpadded;
+  return WalkDictionary(raw, codePage, true);
+}
+
+// One entry in the layout of `dictionary`; nullopt when the code page cannot hold the name.
+std::optional<Bytes> EncodeDictionaryEntry(const DictionaryEntry& entry, unsigned codePage, bool padded) {
+  const bool wide = codePage == text::kCodePageUtf16Le;
+  std::optional<std::string> name = text::FromUtf8(entry.name, codePage);
+  if (!name) return std::nullopt;
+  name->append(wide ? 2 : 1, '\0');
+  const std::size_t length = wide ? name->size() / 2 : name->size();
+  if (length > UINT32_MAX) return std::nullopt;
+  Bytes out;
+  Append32(out, entry.pid);
+  Append32(out, static_cast<std::uint32_t>(length));
+  out.insert(out.end(), name->begin(), name->end());
+  if (padded || wide) PadTo4(out);
+  return out;
+}
+
+Bytes JoinDictionary(const std::vector<Bytes>& entries) {
+  Bytes out;
+  Append32(out, static_cast<std::uint32_t>(entries.size()));
+  for (const Bytes& entry : entries) out.insert(out.end(), entry.begin(), entry.end());
+  PadTo4(out);
+  return out;
 }
 
 // The value bytes a Write stores, or nullopt for a type Write does not set or a value it cannot
@@ -173,6 +284,20 @@ std::optional<Bytes> EncodeValue(const PropertyValue& value, unsigned codePage) 
         return std::nullopt;
       }
       Append32(out, static_cast<std::uint32_t>(value.integer));
+      return out;
+    case kVtI4:
+      if (value.integer < std::numeric_limits<std::int32_t>::min() ||
+          value.integer > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+      }
+      Append32(out, static_cast<std::uint32_t>(value.integer));
+      return out;
+    case kVtBool:
+      Append16(out, value.integer != 0 ? 0xFFFF : 0);
+      Append16(out, 0);
+      return out;
+    case kVtR8:
+      Append64(out, std::bit_cast<std::uint64_t>(value.real));
       return out;
     case kVtFiletime:
       Append64(out, static_cast<std::uint64_t>(value.integer));
@@ -206,8 +331,11 @@ Outcome CheckValue(const PropertyValue& value) {
   switch (value.type) {
     case kVtNull:
     case kVtFiletime:
+    case kVtBool:
+    case kVtR8:
       return Outcome::Success();
     case kVtInt:
+    case kVtI4:
       if (value.integer < std::numeric_limits<std::int32_t>::min() ||
           value.integer > std::numeric_limits<std::int32_t>::max()) {
         return Outcome::Failure(FailureKind::InvalidValue, "the number " + std::to_string(value.integer) +
@@ -473,8 +601,13 @@ bool PropertySetStream::Holds(const Guid& fmtid, std::uint32_t pid, const Proper
     case kVtNull:
       return true;
     case kVtInt:
+    case kVtI4:
     case kVtFiletime:
       return stored->integer == value.integer;
+    case kVtBool:
+      return stored->integer == (value.integer != 0 ? -1 : 0);
+    case kVtR8:
+      return std::bit_cast<std::uint64_t>(stored->real) == std::bit_cast<std::uint64_t>(value.real);
     case kVtLpstr:
     case kVtLpwstr:
       return stored->text == CutAtNul(value.text);
@@ -485,20 +618,19 @@ bool PropertySetStream::Holds(const Guid& fmtid, std::uint32_t pid, const Proper
 
 Outcome PropertySetStream::Rewritable() const { return refusal_.empty() ? Outcome::Success() : Damaged(refusal_); }
 
-Outcome PropertySetStream::Write(const Guid& fmtid, std::span<const PropertyAssignment> assignments) {
+std::string PropertySetStream::Where(const Section* section) const {
+  return "section " + std::to_string(section - sections_.data() + 1);
+}
+
+Result<PropertySetStream::Section*> PropertySetStream::EditableSection(const Guid& fmtid) {
   if (Outcome rewritable = Rewritable(); !rewritable) return rewritable;
   Section* section = FindSection(fmtid);
   if (section == nullptr) return Unsupported("the stream has no section " + fmtid.ToString());
   if (!section->damage.empty()) return Damaged(section->damage);
-  const std::string where = "section " + std::to_string(section - sections_.data() + 1);
-  for (const PropertyAssignment& assignment : assignments) {
-    // The code page and the dictionary describe the other values; they are not set one by one.
-    if (assignment.pid == kPidDictionary || assignment.pid == kPidCodePage) {
-      return Unsupported(PropertyName(assignment.pid) + " describes the other values and is not set alone").Within(where);
-    }
-    if (Outcome valid = CheckValue(assignment.value); !valid) return valid.Within(PropertyName(assignment.pid));
-  }
+  return section;
+}
 
+Result<PropertySetStream::Editing> PropertySetStream::Split(Section* section, std::string where) {
   std::vector<std::uint32_t> pids;
   std::vector<std::uint32_t> offsets;
   for (const Section::Entry& entry : section->table) {
@@ -507,36 +639,93 @@ Outcome PropertySetStream::Write(const Guid& fmtid, std::span<const PropertyAssi
   }
   Result<std::vector<RawProperty>> split = SplitProperties(section->bytes, pids, offsets);
   if (!split) return split.outcome().Within(where);
-  std::vector<RawProperty> properties = std::move(*split);
   // A value that runs past its own bytes overlaps the next value or is cut off by the section
   // end; once values move it would read as something else.
-  for (const RawProperty& property : properties) {
+  for (const RawProperty& property : *split) {
     if (property.pid != kPidDictionary && !DecodeValue(property.raw, 0)) {
       return Damaged(where + ": the value of " + PropertyName(property.pid) + " runs past its bytes");
     }
   }
+  return Editing{section, std::move(where), std::move(*split)};
+}
+
+Outcome PropertySetStream::Store(Editing& editing) {
+  std::optional<Bytes> rebuilt = BuildSection(editing.properties);
+  // Every offset of the stream is 32 bits: the whole stream must stay below 4 GiB.
+  std::uint64_t laidOut = kHeaderSize + kSectionListEntrySize * sections_.size();
+  for (const Section& other : sections_) {
+    laidOut += (&other == editing.section ? (rebuilt ? rebuilt->size() : 0) : other.bytes.size()) + 3;
+  }
+  if (!rebuilt || laidOut > UINT32_MAX) return Unsupported(editing.where + ": the section would grow past 4 GiB");
+  Section& section = *editing.section;
+  section.bytes = std::move(*rebuilt);
+  section.table.clear();
+  for (std::size_t i = 0; i < editing.properties.size(); ++i) {
+    const std::size_t at = kSectionHeaderSize + kTableEntrySize * i;
+    section.table.push_back({editing.properties[i].pid, le::Get32(section.bytes.data() + at + 4)});
+  }
+  unchanged_.reset();
+  return Outcome::Success();
+}
+
+namespace {
+
+bool HasProperty(std::span<const RawProperty> properties, std::uint32_t pid) {
+  return std::any_of(properties.begin(), properties.end(), [pid](const RawProperty& p) { return p.pid == pid; });
+}
+
+// The section's code page for writing strings into it, or why it takes none.
+Result<unsigned> WritableCodePage(std::optional<unsigned> codePage, const std::string& where) {
+  if (!codePage) return Unsupported(where + ": the code page property is not a VT_I2");
+  if (IsUnwrittenCodePage(*codePage)) {
+    return Unsupported(where + ": strings in code page " + std::to_string(*codePage) + " are not written");
+  }
+  return *codePage;
+}
+
+// Switches the section to UTF-16 because a string does not fit its code page: only when every
+// string in it converts exactly, never to question marks.
+Outcome SwitchToUtf16(std::vector<RawProperty>& properties, unsigned codePage, const std::string& where) {
+  if (!text::IsKnownCodePage(codePage)) {
+    return Unsupported(where + ": code page " + std::to_string(codePage) + " is unknown, so its strings cannot be converted");
+  }
+  Result<std::vector<RawProperty>> recoded = propset::RecodeSectionToUtf16(properties, codePage);
+  if (!recoded) return recoded.outcome().Within(where);
+  properties = std::move(*recoded);
+  return Outcome::Success();
+}
+
+}  // namespace
+
+Outcome PropertySetStream::Write(const Guid& fmtid, std::span<const PropertyAssignment> assignments) {
+  Result<Section*> section = EditableSection(fmtid);
+  if (!section) return section.outcome();
+  const std::string where = Where(*section);
+  for (const PropertyAssignment& assignment : assignments) {
+    // The code page and the dictionary describe the other values; they are not set one by one.
+    if (assignment.pid == kPidDictionary || assignment.pid == kPidCodePage) {
+      return Unsupported(PropertyName(assignment.pid) + " describes the other values and is not set alone").Within(where);
+    }
+    if (Outcome valid = CheckValue(assignment.value); !valid) return valid.Within(PropertyName(assignment.pid));
+  }
+  Result<Editing> editing = Split(*section, where);
+  if (!editing) return editing.outcome();
+  std::vector<RawProperty>& properties = editing->properties;
 
   std::optional<unsigned> codePage;  // looked up for the first string, then as switched
   for (const PropertyAssignment& assignment : assignments) {
     const PropertyValue& value = assignment.value;
     std::optional<Bytes> raw;
     if (value.type == kVtLpstr) {
-      if (!codePage) codePage = CodePageOf(*section);
-      if (!codePage) return Unsupported(where + ": the code page property is not a VT_I2");
-      if (IsUnwrittenCodePage(*codePage)) {
-        return Unsupported(where + ": strings in code page " + std::to_string(*codePage) + " are not written");
+      if (!codePage) {
+        Result<unsigned> writable = WritableCodePage(CodePageOf(**section), where);
+        if (!writable) return writable.outcome();
+        codePage = *writable;
       }
       raw = EncodeValue(value, *codePage);
       if (!raw) {
-        // CheckValue proved the text converts to UTF-16, so 65001 and 1200 never get here. The
-        // section switches to UTF-16 when every string in it converts exactly; never question marks.
-        if (!text::IsKnownCodePage(*codePage)) {
-          return Unsupported(where + ": code page " + std::to_string(*codePage) +
-                             " is unknown, so its strings cannot be converted");
-        }
-        Result<std::vector<RawProperty>> recoded = propset::RecodeSectionToUtf16(properties, *codePage);
-        if (!recoded) return recoded.outcome().Within(where);
-        properties = std::move(*recoded);
+        // CheckValue proved the text converts to UTF-16, so 65001 and 1200 never get here.
+        if (Outcome switched = SwitchToUtf16(properties, *codePage, where); !switched) return switched;
         codePage = kUnicodeCodePage;
         raw = EncodeValue(value, *codePage);
       }
@@ -554,26 +743,167 @@ Outcome PropertySetStream::Write(const Guid& fmtid, std::span<const PropertyAssi
   }
   // Strings written in the code page a section without one is read in: the section says so, for
   // readers whose default is another.
-  const auto hasCodePage = [&properties] {
-    return std::any_of(properties.begin(), properties.end(), [](const RawProperty& p) { return p.pid == kPidCodePage; });
-  };
-  if (codePage && !hasCodePage()) properties.push_back({kPidCodePage, propset::CodePageValue(*codePage)});
-  std::optional<Bytes> rebuilt = BuildSection(properties);
-  // Every offset of the stream is 32 bits: the whole stream must stay below 4 GiB.
-  std::uint64_t laidOut = kHeaderSize + kSectionListEntrySize * sections_.size();
-  for (const Section& other : sections_) {
-    laidOut += (&other == section ? (rebuilt ? rebuilt->size() : 0) : other.bytes.size()) + 3;
+  if (codePage && !HasProperty(properties, kPidCodePage)) {
+    properties.push_back({kPidCodePage, propset::CodePageValue(*codePage)});
   }
-  if (!rebuilt || laidOut > UINT32_MAX) return Unsupported(where + ": the section would grow past 4 GiB");
+  return Store(*editing);
+}
 
-  section->bytes = std::move(*rebuilt);
-  section->table.clear();
-  for (std::size_t i = 0; i < properties.size(); ++i) {
-    const std::size_t at = kSectionHeaderSize + kTableEntrySize * i;
-    section->table.push_back({properties[i].pid, le::Get32(section->bytes.data() + at + 4)});
+Outcome PropertySetStream::Remove(const Guid& fmtid, std::span<const std::uint32_t> pids) {
+  const Section* found = FindSection(fmtid);
+  if (found == nullptr) return Outcome::Success();
+  const bool listed = std::any_of(found->table.begin(), found->table.end(), [&](const Section::Entry& e) {
+    return std::find(pids.begin(), pids.end(), e.pid) != pids.end();
+  });
+  std::optional<std::vector<DictionaryEntry>> names = Dictionary(fmtid);
+  const bool named = names && std::any_of(names->begin(), names->end(), [&](const DictionaryEntry& e) {
+    return std::find(pids.begin(), pids.end(), e.pid) != pids.end();
+  });
+  if (!listed && !named && found->damage.empty()) return Outcome::Success();
+
+  Result<Section*> section = EditableSection(fmtid);
+  if (!section) return section.outcome();
+  const std::string where = Where(*section);
+  for (std::uint32_t pid : pids) {
+    if (pid == kPidDictionary || pid == kPidCodePage) {
+      return Unsupported(PropertyName(pid) + " describes the other values and is not removed").Within(where);
+    }
   }
+  Result<Editing> editing = Split(*section, where);
+  if (!editing) return editing.outcome();
+  std::vector<RawProperty>& properties = editing->properties;
+  std::erase_if(properties, [&](const RawProperty& p) { return std::find(pids.begin(), pids.end(), p.pid) != pids.end(); });
+  auto dictionary = std::find_if(properties.begin(), properties.end(), [](const RawProperty& p) { return p.pid == kPidDictionary; });
+  if (dictionary != properties.end()) {
+    std::optional<StoredDictionary> stored = ReadDictionary(dictionary->raw, CodePageOf(**section).value_or(kDefaultCodePage));
+    if (!stored) return Unsupported(where + ": the dictionary cannot be read");
+    // Entries that stay keep their bytes.
+    std::vector<Bytes> kept;
+    for (std::size_t i = 0; i < stored->entries.size(); ++i) {
+      if (std::find(pids.begin(), pids.end(), stored->entries[i].pid) == pids.end()) kept.push_back(stored->raw[i]);
+    }
+    if (kept.empty()) {
+      properties.erase(dictionary);
+    } else if (kept.size() != stored->entries.size()) {
+      dictionary->raw = JoinDictionary(kept);
+    }
+  }
+  return Store(*editing);
+}
+
+Outcome PropertySetStream::Name(const Guid& fmtid, std::span<const DictionaryEntry> names) {
+  Result<Section*> section = EditableSection(fmtid);
+  if (!section) return section.outcome();
+  const std::string where = Where(*section);
+  for (const DictionaryEntry& entry : names) {
+    const bool valid = !entry.name.empty() && entry.name.find('\0') == std::string::npos && text::IsValidUtf8(entry.name);
+    if (!valid) return Outcome::Failure(FailureKind::InvalidValue, "the name of " + PropertyName(entry.pid) + " is empty or not text");
+    if (entry.pid == kPidDictionary || entry.pid == kPidCodePage) {
+      return Unsupported(PropertyName(entry.pid) + " takes no name").Within(where);
+    }
+  }
+  Result<unsigned> codePage = WritableCodePage(CodePageOf(**section), where);
+  if (!codePage) return codePage.outcome();
+  Result<Editing> editing = Split(*section, where);
+  if (!editing) return editing.outcome();
+  std::vector<RawProperty>& properties = editing->properties;
+
+  const auto dictionaryOf = [&properties]() -> std::optional<std::span<const std::uint8_t>> {
+    auto it = std::find_if(properties.begin(), properties.end(), [](const RawProperty& p) { return p.pid == kPidDictionary; });
+    if (it == properties.end()) return std::nullopt;
+    return std::span<const std::uint8_t>(it->raw);
+  };
+  const auto read = [&](unsigned page) -> Result<StoredDictionary> {
+    std::optional<std::span<const std::uint8_t>> raw = dictionaryOf();
+    if (!raw) return StoredDictionary{};
+    std::optional<StoredDictionary> stored = ReadDictionary(*raw, page);
+    if (!stored) return Unsupported(where + ": the dictionary cannot be read");
+    return std::move(*stored);
+  };
+  Result<StoredDictionary> stored = read(*codePage);
+  if (!stored) return stored.outcome();
+  const bool already = std::all_of(names.begin(), names.end(), [&](const DictionaryEntry& entry) {
+    return std::find(stored->entries.begin(), stored->entries.end(), entry) != stored->entries.end();
+  });
+  if (already) return Outcome::Success();
+
+  // The entries as they end, each new or renamed one encoded; every other keeps its bytes.
+  const auto merge = [&](const StoredDictionary& dictionary, unsigned page) -> std::optional<Bytes> {
+    std::vector<Bytes> raw = dictionary.raw;
+    for (const DictionaryEntry& entry : names) {
+      std::optional<Bytes> encoded = EncodeDictionaryEntry(entry, page, dictionary.padded);
+      if (!encoded) return std::nullopt;
+      auto at = std::find_if(dictionary.entries.begin(), dictionary.entries.end(),
+                             [&](const DictionaryEntry& e) { return e.pid == entry.pid; });
+      if (at != dictionary.entries.end()) {
+        raw[static_cast<std::size_t>(at - dictionary.entries.begin())] = std::move(*encoded);
+      } else {
+        raw.push_back(std::move(*encoded));
+      }
+    }
+    return JoinDictionary(raw);
+  };
+  std::optional<Bytes> merged = merge(*stored, *codePage);
+  if (!merged) {
+    if (Outcome switched = SwitchToUtf16(properties, *codePage, where); !switched) return switched;
+    codePage = kUnicodeCodePage;
+    stored = read(*codePage);
+    if (!stored) return stored.outcome();
+    merged = merge(*stored, *codePage);
+    if (!merged) return Unsupported(where + ": a name cannot be stored");
+  }
+  auto dictionary = std::find_if(properties.begin(), properties.end(), [](const RawProperty& p) { return p.pid == kPidDictionary; });
+  if (dictionary != properties.end()) {
+    dictionary->raw = std::move(*merged);
+  } else {
+    // Writers list the dictionary first.
+    properties.insert(properties.begin(), RawProperty{kPidDictionary, std::move(*merged)});
+  }
+  if (!HasProperty(properties, kPidCodePage)) properties.push_back({kPidCodePage, propset::CodePageValue(*codePage)});
+  return Store(*editing);
+}
+
+Outcome PropertySetStream::RemoveSection(const Guid& fmtid) {
+  const Section* section = FindSection(fmtid);
+  if (section == nullptr) return Outcome::Success();
+  if (Outcome rewritable = Rewritable(); !rewritable) return rewritable;
+  sections_.erase(sections_.begin() + (section - sections_.data()));
   unchanged_.reset();
   return Outcome::Success();
+}
+
+std::optional<std::vector<StoredProperty>> PropertySetStream::Properties(const Guid& fmtid) const {
+  if (!IsReadable(fmtid)) return std::nullopt;
+  const Section& section = *FindSection(fmtid);
+  const unsigned codePage = CodePageOf(section).value_or(kDefaultCodePage);
+  std::vector<std::uint32_t> starts;
+  for (const Section::Entry& entry : section.table) starts.push_back(entry.offset);
+  std::sort(starts.begin(), starts.end());
+  std::vector<StoredProperty> properties;
+  for (const Section::Entry& entry : section.table) {
+    if (entry.pid == kPidDictionary) continue;
+    const std::span<const std::uint8_t> rest = std::span(section.bytes).subspan(entry.offset);
+    StoredProperty property{entry.pid, rest.size() >= 2 ? le::Get16(rest.data()) : kVtEmpty, DecodeValue(rest, codePage)};
+    if (property.value && (property.type & kVtVector) != 0) {
+      // The vector's bytes end where the next value starts.
+      auto next = std::upper_bound(starts.begin(), starts.end(), entry.offset);
+      const std::size_t end = next != starts.end() ? *next : section.bytes.size();
+      property.value->elements = VectorElements(rest.first(end - entry.offset), codePage);
+    }
+    properties.push_back(std::move(property));
+  }
+  return properties;
+}
+
+std::optional<std::vector<DictionaryEntry>> PropertySetStream::Dictionary(const Guid& fmtid) const {
+  if (!IsReadable(fmtid)) return std::nullopt;
+  const Section& section = *FindSection(fmtid);
+  auto entry = std::find_if(section.table.begin(), section.table.end(), [](const Section::Entry& e) { return e.pid == kPidDictionary; });
+  if (entry == section.table.end()) return std::vector<DictionaryEntry>();
+  std::optional<StoredDictionary> stored =
+      ReadDictionary(std::span(section.bytes).subspan(entry->offset), CodePageOf(section).value_or(kDefaultCodePage));
+  if (!stored) return std::nullopt;
+  return std::move(stored->entries);
 }
 
 Outcome PropertySetStream::AddSection(const Guid& fmtid, unsigned codePage) {
@@ -590,6 +920,33 @@ Outcome PropertySetStream::AddSection(const Guid& fmtid, unsigned codePage) {
   sections_.insert(at, std::move(section));
   unchanged_.reset();
   return Outcome::Success();
+}
+
+std::string VarTypeName(std::uint16_t type) {
+  struct Named {
+    std::uint16_t type;
+    const char* name;
+  };
+  static constexpr Named kNames[] = {
+      {kVtEmpty, "VT_EMPTY"},   {kVtNull, "VT_NULL"},         {kVtI2, "VT_I2"},
+      {kVtI4, "VT_I4"},         {kVtR4, "VT_R4"},             {kVtR8, "VT_R8"},
+      {kVtCy, "VT_CY"},         {kVtDate, "VT_DATE"},         {kVtBstr, "VT_BSTR"},
+      {kVtError, "VT_ERROR"},   {kVtBool, "VT_BOOL"},         {kVtVariant, "VT_VARIANT"},
+      {kVtDecimal, "VT_DECIMAL"}, {kVtI1, "VT_I1"},           {kVtUi1, "VT_UI1"},
+      {kVtUi2, "VT_UI2"},       {kVtUi4, "VT_UI4"},           {kVtI8, "VT_I8"},
+      {kVtUi8, "VT_UI8"},       {kVtInt, "VT_INT"},           {kVtUint, "VT_UINT"},
+      {kVtVoid, "VT_VOID"},     {kVtLpstr, "VT_LPSTR"},       {kVtLpwstr, "VT_LPWSTR"},
+      {kVtFiletime, "VT_FILETIME"}, {kVtBlob, "VT_BLOB"},     {kVtStream, "VT_STREAM"},
+      {kVtStorage, "VT_STORAGE"}, {kVtStreamedObject, "VT_STREAMED_OBJECT"},
+      {kVtStoredObject, "VT_STORED_OBJECT"}, {kVtBlobObject, "VT_BLOB_OBJECT"},
+      {kVtCf, "VT_CF"},         {kVtClsid, "VT_CLSID"},       {kVtVersionedStream, "VT_VERSIONED_STREAM"},
+  };
+  const std::uint16_t base = type & 0x0FFF;
+  std::string name = (type & kVtVector) != 0 ? "VT_VECTOR|" : (type & kVtArray) != 0 ? "VT_ARRAY|" : "";
+  for (const Named& named : kNames) {
+    if (named.type == base) return name + named.name;
+  }
+  return name + "VT_" + Hex16(base);
 }
 
 std::vector<std::uint8_t> PropertySetStream::Serialize() const {

@@ -18,6 +18,7 @@
 
 #include "platform/Outcome.h"
 #include "platform/storage/Guid.h"
+#include "platform/storage/PropertySetBytes.h"
 
 namespace kestrel::storage {
 
@@ -71,13 +72,33 @@ struct PropertyValue {
   double real = 0;    // VT_R4, VT_R8
   std::string text;   // VT_LPSTR, VT_BSTR, VT_LPWSTR: UTF-8, cut at the first NUL
   std::optional<Guid> guid;  // VT_CLSID
+  std::vector<std::uint8_t> bytes;  // VT_BLOB, VT_CF: the counted bytes
+  std::vector<PropertyValue> elements;  // vectors, as Properties reads them
 };
 
 // One property to set: its id and its new value.
 struct PropertyAssignment {
   std::uint32_t pid = 0;
-  PropertyValue value;  // VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL
+  PropertyValue value;  // VT_LPSTR, VT_LPWSTR, VT_INT, VT_I4, VT_R8, VT_BOOL, VT_FILETIME or VT_NULL
 };
+
+// One property of a section as it is stored: its value is nullopt when it does not fit.
+struct StoredProperty {
+  std::uint32_t pid = 0;
+  std::uint16_t type = kVtEmpty;
+  std::optional<PropertyValue> value;
+};
+
+// One name of a section's dictionary.
+struct DictionaryEntry {
+  std::uint32_t pid = 0;
+  std::string name;  // UTF-8
+
+  friend bool operator==(const DictionaryEntry&, const DictionaryEntry&) = default;
+};
+
+// "VT_LPSTR", "VT_VECTOR|VT_VARIANT"; a type without a name as "VT_0x0099".
+std::string VarTypeName(std::uint16_t type);
 
 class PropertySetStream {
  public:
@@ -103,11 +124,21 @@ class PropertySetStream {
   // is not a typed value: nullopt.
   std::optional<PropertyValue> Read(const Guid& fmtid, std::uint32_t pid) const;
 
+  // Every property of the section but the dictionary, in stored order, a vector's elements read
+  // into `elements`; nullopt when the section is absent or damaged.
+  std::optional<std::vector<StoredProperty>> Properties(const Guid& fmtid) const;
+
+  // The section's dictionary (pid 0) in stored order, names decoded with its code page: empty
+  // when it has none; nullopt when the section is absent or damaged or the dictionary does not
+  // read.
+  std::optional<std::vector<DictionaryEntry>> Dictionary(const Guid& fmtid) const;
+
   // Whether the property already reads as `value` exactly (same type, same integer, same text
   // with no undecodable byte), so that writing it would change nothing a reader sees.
   bool Holds(const Guid& fmtid, std::uint32_t pid, const PropertyValue& value) const;
 
-  // Sets properties of the section (VT_LPSTR, VT_LPWSTR, VT_INT, VT_FILETIME or VT_NULL), in
+  // Sets properties of the section (VT_LPSTR, VT_LPWSTR, VT_INT, VT_I4, VT_R8, VT_BOOL (stored
+  // as 0xFFFF or 0), VT_FILETIME or VT_NULL), in
   // order, and rebuilds that section once; every other section keeps its bytes. Property offsets
   // may come in any order and may be shared: each value keeps its bytes. A VT_LPSTR text the
   // section's code page cannot hold switches the section to UTF-16 (code page 1200) and converts
@@ -119,6 +150,18 @@ class PropertySetStream {
     const PropertyAssignment one{pid, value};
     return Write(fmtid, std::span(&one, 1));
   }
+
+  // Removes properties of the section and their dictionary names; no change when none of them is
+  // there (nor the section). The code page and the dictionary are not removed this way.
+  Outcome Remove(const Guid& fmtid, std::span<const std::uint32_t> pids);
+
+  // Adds or renames dictionary entries of the section, creating its dictionary when it has none;
+  // no change when every entry is already so. A name its code page cannot hold switches the
+  // section to UTF-16, as a text does. Names are not empty and hold no NUL.
+  Outcome Name(const Guid& fmtid, std::span<const DictionaryEntry> names);
+
+  // Takes the section out of the stream; no change when it is not there.
+  Outcome RemoveSection(const Guid& fmtid);
 
   // Adds a section holding only the code page property (for a stream that lacks it); the
   // document summary section goes before any other. Success with no change when the stream
@@ -153,6 +196,20 @@ class PropertySetStream {
   // The stream can be laid out anew: Success, or why not (a damaged section that cannot move,
   // sections the header does not list).
   Outcome Rewritable() const;
+
+  // A section being edited: its properties split into their stored bytes.
+  struct Editing {
+    Section* section = nullptr;
+    std::string where;  // "section 2", for messages
+    std::vector<propset::RawProperty> properties;
+  };
+  // The readable section to edit, or why it may not be; a missing one is Unsupported.
+  Result<Section*> EditableSection(const Guid& fmtid);
+  // Its properties split, every value checked to fit its own bytes.
+  static Result<Editing> Split(Section* section, std::string where);
+  // Lays the edited section out again; on failure nothing has changed.
+  Outcome Store(Editing& editing);
+  std::string Where(const Section* section) const;
 
   std::array<std::uint8_t, 28> header_{};  // byte order to class id, then the section count
   std::vector<Section> sections_;

@@ -7,6 +7,8 @@
 //   prop <section-index> <pid> <vt> <value>  strings as hex of their UTF-8; vectors as [a,b];
 //                                            the dictionary (pid 0) has no prop line
 //   dict <section-index> <pid> <hex of the UTF-8 name>
+//   custom <hex of the UTF-8 name> <vt> <value>  each named property (pid above 1), by name;
+//                                            dates as milliseconds since 1970 ("t" first)
 // or "error <message>" when POI cannot read the file.
 
 import java.io.BufferedInputStream;
@@ -44,6 +46,11 @@ public class PropsetPoi {
         for (Map.Entry<Long, String> entry : dictionary.entrySet()) {
           System.out.println("dict " + index + " " + entry.getKey() + " " + hex(entry.getValue()));
         }
+        for (Property property : section.getProperties()) {
+          String name = dictionary.get(property.getID());
+          if (name == null || property.getID() <= 1) continue;
+          System.out.println("custom " + hex(name) + " " + property.getType() + " " + render(property.getValue()));
+        }
       }
       ++index;
     }
@@ -51,6 +58,7 @@ public class PropsetPoi {
 
   static String render(Object value) {
     if (value instanceof String) return hex((String) value);
+    if (value instanceof java.util.Date) return "t" + ((java.util.Date) value).getTime();
     if (value instanceof byte[]) {
       StringBuilder b = new StringBuilder("b");
       for (byte x : (byte[]) value) b.append(String.format("%02x", x));

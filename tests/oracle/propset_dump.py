@@ -14,7 +14,7 @@ the set here and prints, in stored order:
   prop <section-index> <pid> <vt> <value>
       LPSTR/BSTR: hex of the UTF-8 text decoded with the section's code page, cut at the first NUL
       LPWSTR: hex of the UTF-8 text; FILETIME: the raw 64-bit count in decimal
-      I2/I4/INT/UI1/UI2/UI4/BOOL/ERROR: decimal (I2 signed, the code page unsigned)
+      I2/I4/INT/UI1/UI2/UI4/BOOL/ERROR: decimal (I2 signed, the code page unsigned); R8: Python's repr
       EMPTY/NULL: "-"; anything else, or a value that runs past its section: "?"
 The dictionary (pid 0) has no prop line. With --more, also:
   dict <section-index> <pid> <hex of the UTF-8 name>
@@ -28,7 +28,7 @@ import uuid
 
 import olefile
 
-VT_EMPTY, VT_NULL, VT_I2, VT_I4, VT_BSTR, VT_ERROR, VT_BOOL = 0, 1, 2, 3, 8, 10, 11
+VT_EMPTY, VT_NULL, VT_I2, VT_I4, VT_R8, VT_BSTR, VT_ERROR, VT_BOOL = 0, 1, 2, 3, 5, 8, 10, 11
 VT_VARIANT, VT_UI1, VT_UI2, VT_UI4, VT_INT = 12, 17, 18, 19, 22
 VT_LPSTR, VT_LPWSTR, VT_FILETIME, VT_VECTOR = 30, 31, 64, 0x1000
 
@@ -81,6 +81,8 @@ def value_text(section, at, code_page, pid):
         return vt, str(struct.unpack(fmt, take(section, body, size))[0]), body + size
     if vt == VT_FILETIME:
         return vt, str(struct.unpack('<Q', take(section, body, 8))[0]), body + 8
+    if vt == VT_R8:
+        return vt, repr(struct.unpack('<d', take(section, body, 8))[0]), body + 8
     if vt in (VT_LPSTR, VT_BSTR, VT_LPWSTR):
         return (vt,) + string_at(section, body, vt, code_page)
     return vt, '?', None

@@ -143,15 +143,20 @@ QVBoxLayout* PageLayout(QWidget* page) {
   return column;
 }
 
-// The 14 rows and what the document stores beyond them, a page each, so that the rows keep the
-// whole height they always had.
-QTabWidget* PropertyPages(QWidget* tab, Tab which, QWidget* rows, QWidget* others) {
+// The 14 rows and what the document stores beyond them, a page each, chosen on the left, so that
+// the rows keep the whole height they always had. Made before the pages, so that Tab reaches its
+// page tabs before the page.
+QTabWidget* PropertyPages(QWidget* tab, Tab which) {
   auto* pages = new QTabWidget(tab);
   pages->setObjectName(WidgetName(which, "propertyPages"));
   pages->setDocumentMode(true);
+  pages->setTabPosition(QTabWidget::West);
+  return pages;
+}
+
+void AddPropertyPages(QTabWidget* pages, QWidget* rows, QWidget* others) {
   pages->addTab(rows, QStringLiteral("概要情報"));
   pages->addTab(others, QStringLiteral("その他のプロパティ"));
-  return pages;
 }
 
 }  // namespace
@@ -243,12 +248,14 @@ QWidget* MainWindow::BuildFileSide() {
 QWidget* MainWindow::BuildSingleTab() {
   auto* tab = Named(new QWidget(this), "singleTab");
   QVBoxLayout* column = PageLayout(tab);
-  singleProperties_ = Named(new PropertyListView(false, tab), "singleProperties");
+  QTabWidget* pages = PropertyPages(tab, Tab::Single);
+  singleProperties_ = Named(new PropertyListView(false, pages), "singleProperties");
   singleProperties_->setAccessibleName(QStringLiteral("プロパティ"));
   // F2 and Enter open the selected row's editor as a click on its value does.
   connect(singleProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditSingleValueAt);
-  singleOthers_ = new OtherPropertiesPanel(Tab::Single, dialogs_, tab);
-  column->addWidget(PropertyPages(tab, Tab::Single, singleProperties_, singleOthers_), 1);
+  singleOthers_ = new OtherPropertiesPanel(Tab::Single, dialogs_, pages);
+  AddPropertyPages(pages, singleProperties_, singleOthers_);
+  column->addWidget(pages, 1);
   singleTimes_ = new FileTimesGroup(Tab::Single, tab);
   column->addWidget(singleTimes_);
   singleAttributes_ = new AttributeBoxes(Tab::Single, tab);
@@ -269,11 +276,13 @@ QWidget* MainWindow::BuildBatchTab() {
                              {"loadPresetButton", loadPresetAction_, QStyle::SP_DialogOpenButton},
                              {"importFromSelectedButton", importFromSelectedAction_, QStyle::SP_FileDialogContentsView}},
                             kBatchToolWidth));
-  batchProperties_ = Named(new PropertyListView(true, tab), "batchProperties");
+  QTabWidget* pages = PropertyPages(tab, Tab::Batch);
+  batchProperties_ = Named(new PropertyListView(true, pages), "batchProperties");
   batchProperties_->setAccessibleName(QStringLiteral("プロパティ"));
   connect(batchProperties_, &PropertyListView::EditRequested, this, &MainWindow::EditBatchValueAt);
-  batchOthers_ = new OtherPropertiesPanel(Tab::Batch, dialogs_, tab);
-  column->addWidget(PropertyPages(tab, Tab::Batch, batchProperties_, batchOthers_), 1);
+  batchOthers_ = new OtherPropertiesPanel(Tab::Batch, dialogs_, pages);
+  AddPropertyPages(pages, batchProperties_, batchOthers_);
+  column->addWidget(pages, 1);
   batchTimes_ = new FileTimesGroup(Tab::Batch, tab);
   column->addWidget(batchTimes_);
   batchAttributes_ = new AttributeBoxes(Tab::Batch, tab);

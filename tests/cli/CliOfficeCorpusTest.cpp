@@ -44,6 +44,21 @@ const std::map<std::string, std::string> kRefused = {
     {"WithMacros.ppt", "damaged compound file: FAT sector 31 is not marked as one in the FAT"},
     {"bug55505.xls", "DocumentSummaryInformation: section 2 runs past the end of the stream"}};
 
+// Packages lacking one of their two property parts, which the readings took for unreadable: they
+// are read, the missing part's rows empty. Changing them adds the part, which the package tests
+// check entry by entry; the set test below leaves them out.
+const std::map<std::string, std::array<std::string, 14>> kWithoutAPart = {
+    {"xlsx-jdbc.xlsx",
+     {"", "", "Apache POI", "", "", "", "", "Yegor Kozlov", "", "", "2009/05/23 21:04:04", "2009/05/23 17:04:06", "", ""}},
+    {"OPCCompliance_NoCoreProperties.xlsx", {}},
+};
+
+std::map<std::string, ExpectedRows> OfficeExpectations(const fs::path& corpus) {
+  std::map<std::string, ExpectedRows> expected = LoadExpectedRows(corpus / "expected-rows.jsonl");
+  for (const auto& [name, rows] : kWithoutAPart) expected[name] = rows;
+  return expected;
+}
+
 bool IsPackage(const std::string& name) { return catalogue::DocumentKindOf(name) == catalogue::DocumentKind::Ooxml; }
 
 // Copies of every corpus file in `dir`, by name.
@@ -143,7 +158,7 @@ void ExpectOnlyTheAskedChanged(const Observed& before, const Observed& after) {
 TEST(CliOfficeCorpus, ShowPrintsTheRowsOfTheReadingsAndRefusesTheUnreadableWithTheirReason) {
   const auto corpus = OfficeCorpusDir();
   if (!corpus) GTEST_SKIP() << kNoCorpus;
-  const auto expected = LoadExpectedRows(*corpus / "expected-rows.jsonl");
+  const auto expected = OfficeExpectations(*corpus);
   const TempDir dir;
   const std::vector<std::string> names = CopyCorpus(*corpus, dir);
   ASSERT_EQ(names.size(), expected.size());
@@ -163,9 +178,11 @@ TEST(CliOfficeCorpus, SetWritesTheAskedValuesAndNothingElse) {
   const auto corpus = OfficeCorpusDir();
   if (!corpus) GTEST_SKIP() << kNoCorpus;
   if (!OlefilePython()) GTEST_SKIP() << "python3-olefile is not installed";
-  const auto expected = LoadExpectedRows(*corpus / "expected-rows.jsonl");
+  auto expected = OfficeExpectations(*corpus);
+  for (const auto& [name, rows] : kWithoutAPart) expected.erase(name);
   const TempDir dir;
-  const std::vector<std::string> names = CopyCorpus(*corpus, dir);
+  std::vector<std::string> names = CopyCorpus(*corpus, dir);
+  std::erase_if(names, [](const std::string& name) { return kWithoutAPart.contains(name); });
   std::map<std::string, Observed> before;
   for (const std::string& name : names) before[name] = Observe(dir.Path() / name, expected.at(name).has_value());
 

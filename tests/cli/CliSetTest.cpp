@@ -22,6 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 constexpr unsigned kOwnerWrite = 0200;
 constexpr const char* kNoAttributeStore = "the temporary folder's file system keeps no user.* extended attributes";
@@ -376,6 +377,34 @@ TEST(CliSet, RelativeNamesWorkFromAWorkingFolderTooDeepForAFullPath) {
     ASSERT_TRUE(rows) << run.output;
     EXPECT_EQ(rows->at(0), "深い") << name;
   }
+}
+
+// Custom properties set by the companion show with show --all, and clean takes them out with the
+// personal rows, leaving what --keep names; for both kinds of document.
+TEST(CliSet, CustomPropertiesAreSetListedAndCleaned) {
+  const TempDir dir;
+  const fs::path package = dir.Copy(DataFile("lo-ascii-full.docx"), "a.docx");
+  const fs::path binary = dir.Copy(DataFile("lo-ascii-full.doc"), "b.doc");
+  const CliResult set = RunCli({"set", "--custom", "Case=A-12", "--custom-number", "Count=-3.5", "--custom-date",
+                                "Due=2015/04/02 9:30:00", "--custom-yes-no", "Done=yes", "a.docx", "b.doc"},
+                               dir.Path());
+  EXPECT_EQ(set.out, "changed: a.docx\nchanged: b.doc\n") << set.err;
+  const CliResult listed = RunCli({"show", "--all", "a.docx", "b.doc"}, dir.Path());
+  EXPECT_EQ(listed.exitCode, 0) << listed.err;
+  for (const fs::path& file : {package, binary}) {
+    const std::string prefix = "\"" + file.string() + "\",";
+    EXPECT_THAT(listed.out, HasSubstr(prefix + "\"概要\",\"作成者\",\"\",\"John Smith\"\n"));
+    for (const char* line : {"\"Case\",\"テキスト\",\"A-12\"", "\"Count\",\"数値\",\"-3.5\"",
+                             "\"Due\",\"日付\",\"2015/04/02 9:30:00\"", "\"Done\",\"はい/いいえ\",\"はい\""}) {
+      EXPECT_THAT(listed.out, HasSubstr(prefix + "\"ユーザー設定\"," + line + "\n")) << file;
+    }
+  }
+  const CliResult clean = RunCli({"clean", "--keep", "comments", "a.docx", "b.doc"}, dir.Path());
+  EXPECT_EQ(clean.out, "changed: a.docx\nchanged: b.doc\n") << clean.err;
+  const CliResult after = RunCli({"show", "--all", "a.docx", "b.doc"}, dir.Path());
+  EXPECT_THAT(after.out, Not(HasSubstr("ユーザー設定"))) << after.out;
+  EXPECT_THAT(after.out, Not(HasSubstr("John Smith")));
+  EXPECT_EQ(RunCli({"clean", "--keep", "comments", "a.docx"}, dir.Path()).out, "already so: a.docx\n");
 }
 
 }  // namespace

@@ -30,17 +30,25 @@ namespace kestrel::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Rows = std::array<std::string, catalogue::kRowCount>;
+// What the program shows of either kind of document, its custom and other properties too.
+struct Rows {
+  reading::PropertyTexts texts;
+  std::vector<catalogue::OtherProperty> others;
+  friend bool operator==(const Rows&, const Rows&) = default;
+};
 
-// What the program shows of either kind of document; nullopt when it cannot be read.
+// nullopt when it cannot be read.
 std::optional<Rows> ReadRows(const fs::path& document) {
   ooxml::PackageProperties packages;
-  return reading::ReadDocumentRows(packages, document.string());
+  const Result<reading::DocumentReading> reading = reading::ReadDocument(packages, document.string(), true);
+  if (!reading || !reading->rows || !reading->others) return std::nullopt;
+  return Rows{*reading->rows, *reading->others};
 }
 
 const std::vector<std::string> kChange = {"set",          "--title",  "中断されても壊れない題名", "--company",
                                           "株式会社テスト", "--saved",  "2024/02/03 4:05",         "--editing-minutes",
-                                          "77",           "--manager", "管理者〜テスト"};
+                                          "77",           "--manager", "管理者〜テスト", "--custom",
+                                          "案件=中断されても壊れない"};
 
 // Who runs the companion, and where its journal of leftovers lives.
 struct Runner {
@@ -168,6 +176,8 @@ TEST(CliKillTest, EveryStoppedChangeLeavesTheOldDocumentOrTheNewOne) {
   if (const auto office = OfficeCorpusDir()) {
     documents.push_back(*office / "docs" / "finance.xls");
     documents.push_back(*office / "docs" / "AverageTaxRates.xlsx");
+    // No extended part: the change adds it, with its relationship and content type.
+    documents.push_back(*office / "docs" / "xlsx-jdbc.xlsx");
   } else {
     std::cout << "[          ] ../shared/corpus-office is absent: no workbook is killed\n";
   }

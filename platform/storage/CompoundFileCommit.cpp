@@ -18,6 +18,7 @@
 // sectors the current file uses and the new one does not are simply free in the new FAT, which
 // becomes live with the header. Then: every fresh sector written (neighbours in one write),
 // sync, header, sync. A kill before the header leaves the old file whole, after it the new one.
+// Last, zeros go over what the new file freed, so no old value stays in it.
 
 #include <algorithm>
 #include <functional>
@@ -152,6 +153,8 @@ class CompoundFile::State::CommitPlan {
   bool WritesNothing() const { return fresh_.empty() && header_ == old_.header; }
   // Fresh sectors, sync, header, sync.
   Outcome Write(State& s) const;
+  // Zeros over what the old file used and the new one does not, once the new one is live.
+  void Scrub(State& s) const;
   // The new tables become the object's, after a successful Write.
   void Adopt(State& s);
 
@@ -582,6 +585,32 @@ Outcome CompoundFile::State::CommitPlan::Write(State& s) const {
   return Outcome::Success();
 }
 
+// Freed sectors and mini sectors still hold old bytes, a removed author or comment among them, for
+// any reader of the raw file to find. Best effort and unsynced: the file is whole either way.
+void CompoundFile::State::CommitPlan::Scrub(State& s) const {
+  std::vector<std::uint8_t> zeros;
+  const auto wipe = [&](std::uint64_t offset, std::size_t n) {
+    if (offset + n > s.fileSize) return;
+    if (zeros.size() < n) zeros.resize(n, 0);
+    (void)s.WriteAt(offset, zeros.data(), n);
+  };
+  const auto freed = [](std::uint32_t before, std::uint32_t after) { return before != kFreeSect && after == kFreeSect; };
+  // Neighbouring sectors in one write.
+  for (std::size_t i = 0; i < old_.fat.size();) {
+    std::size_t end = i;
+    while (end < old_.fat.size() && freed(old_.fat[end], fat_[end])) ++end;
+    if (end > i) wipe(s.SectorOffset(static_cast<std::uint32_t>(i)), (end - i) * SectorSize());
+    i = std::max(end, i + 1);
+  }
+  const std::uint32_t unitsPerSector = SectorSize() >> kMiniSectorShift;
+  const std::uint64_t miniUnits = miniStreamSize_ >> kMiniSectorShift;
+  for (std::size_t i = 0; i < old_.miniFat.size() && i < miniUnits; ++i) {
+    if (!freed(old_.miniFat[i], miniFat_[i]) || i / unitsPerSector >= rootSectors_.size()) continue;
+    const std::uint64_t sector = s.SectorOffset(rootSectors_[i / unitsPerSector]);
+    wipe(sector + ((i % unitsPerSector) << kMiniSectorShift), std::size_t{1} << kMiniSectorShift);
+  }
+}
+
 void CompoundFile::State::CommitPlan::Adopt(State& s) {
   s.header = header_;
   fat_.ApplyTo(s.fat);
@@ -609,6 +638,7 @@ Outcome CompoundFile::State::Commit(const StreamEdits& edits) {
   plan.PlanHeader();
   if (plan.WritesNothing()) return Outcome::Success();
   if (Outcome written = plan.Write(*this); !written) return written;
+  plan.Scrub(*this);
   plan.Adopt(*this);
   return Outcome::Success();
 }

@@ -404,6 +404,11 @@ TEST(CliSet, CustomPropertiesAreSetListedAndCleaned) {
   const CliResult after = RunCli({"show", "--all", "a.docx", "b.doc"}, dir.Path());
   EXPECT_THAT(after.out, Not(HasSubstr("ユーザー設定"))) << after.out;
   EXPECT_THAT(after.out, Not(HasSubstr("John Smith")));
+  // Not even in the sectors the change freed.
+  const std::vector<std::uint8_t> bytes = ReadBytes(binary);
+  for (const std::string removed : {"John Smith", "Jane Doe", "A-12"}) {
+    EXPECT_EQ(std::search(bytes.begin(), bytes.end(), removed.begin(), removed.end()), bytes.end()) << removed;
+  }
   EXPECT_EQ(RunCli({"clean", "--keep", "comments", "a.docx"}, dir.Path()).out, "already so: a.docx\n");
 }
 

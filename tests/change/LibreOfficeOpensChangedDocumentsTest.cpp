@@ -1,5 +1,6 @@
 // A changed document still opens in LibreOffice with its body intact: the text it converts to
-// is the same before and after the change, for packages and binary documents alike.
+// is the same before and after the change, for packages and binary documents alike, and its
+// OpenDocument form lists the custom properties the change added.
 #include <gtest/gtest.h>
 
 #include "change/ApplyChange.h"
@@ -18,7 +19,16 @@ const catalogue::PropertyRows& Change() {
   return rows;
 }
 
-TEST(LibreOffice, OpensChangedDocumentsWithTheirBodyIntact) {
+// Custom properties of three types, which LibreOffice must find after the change.
+catalogue::OtherEdits Custom() {
+  catalogue::OtherEdits edits;
+  edits.custom = {{"案件", *catalogue::ParseCustomValue(catalogue::CustomType::Text, "A-12")},
+                  {"件数", *catalogue::ParseCustomValue(catalogue::CustomType::Number, "12")},
+                  {"済", *catalogue::ParseCustomValue(catalogue::CustomType::YesNo, "はい")}};
+  return edits;
+}
+
+TEST(LibreOffice, OpensChangedDocumentsWithTheirBodyIntactAndTheirCustomProperties) {
   if (!test::Soffice()) GTEST_SKIP() << "LibreOffice is not installed";
   const test::ScopedTimeZone tokyo("Asia/Tokyo");
   for (const char* name : {"lo-ja-full.docx", "lo-large-image.docx", "pandoc-ja.docx", "lo-ja-full.doc",
@@ -29,12 +39,17 @@ TEST(LibreOffice, OpensChangedDocumentsWithTheirBodyIntact) {
     const auto before = test::ConvertToText(file);
     ASSERT_TRUE(before) << "LibreOffice cannot convert the original";
     ooxml::PackageProperties packages;
-    const Outcome changed = change::ApplyChange(packages, file.string(), {Change(), {}, {}, {}});
+    const Outcome changed = change::ApplyChange(packages, file.string(), {Change(), {}, {}, Custom()});
     ASSERT_TRUE(changed) << changed.message();
     const auto after = test::ConvertToText(file);
     ASSERT_TRUE(after) << "LibreOffice cannot convert the changed document";
     EXPECT_EQ(*after, *before);
     EXPECT_GT(before->size(), 10u);
+    const auto custom = test::ConvertToOpenDocumentUserDefined(file, "odt");
+    ASSERT_TRUE(custom) << "LibreOffice cannot convert the changed document to odt";
+    for (const char* line : {"案件\tstring\tA-12\n", "件数\tfloat\t12\n", "済\tboolean\ttrue\n"}) {
+      EXPECT_NE(custom->find(line), std::string::npos) << line << " in\n" << *custom;
+    }
   }
 }
 

@@ -43,14 +43,29 @@ std::optional<std::string> ConvertToText(const std::filesystem::path& document) 
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::optional<std::string> ConvertToOpenDocumentText(const std::filesystem::path& document, const std::string& format) {
+namespace {
+
+// What an oracle script prints of the converted document.
+std::optional<std::string> ReadConverted(const std::filesystem::path& document, const std::string& format,
+                                         const char* script) {
   const TempDir work;
   const auto converted = Convert(document, format, work);
   if (!converted) return std::nullopt;
-  const auto text = RunCommand("/usr/bin/python3 " + ShellQuote(TestScript("oracle/odf_text.py").string()) + " " +
-                               ShellQuote(converted->string()));
+  const auto text = RunCommand("/usr/bin/python3 " + ShellQuote(TestScript(std::string("oracle/") + script).string()) +
+                               " " + ShellQuote(converted->string()));
   if (text.exitCode != 0) return std::nullopt;
   return text.output;
+}
+
+}  // namespace
+
+std::optional<std::string> ConvertToOpenDocumentText(const std::filesystem::path& document, const std::string& format) {
+  return ReadConverted(document, format, "odf_text.py");
+}
+
+std::optional<std::string> ConvertToOpenDocumentUserDefined(const std::filesystem::path& document,
+                                                            const std::string& format) {
+  return ReadConverted(document, format, "odf_user_defined.py");
 }
 
 }  // namespace kestrel::test

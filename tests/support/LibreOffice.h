@@ -19,4 +19,10 @@ std::optional<std::string> ConvertToText(const std::filesystem::path& document);
 // LibreOffice cannot convert it. Writer's plain-text export takes neither.
 std::optional<std::string> ConvertToOpenDocumentText(const std::filesystem::path& document, const std::string& format);
 
+// The user-defined properties LibreOffice finds in the document, once it converted it to
+// OpenDocument `format`: "name<TAB>value-type<TAB>text" lines, read by
+// tests/oracle/odf_user_defined.py; nullopt when LibreOffice cannot convert it.
+std::optional<std::string> ConvertToOpenDocumentUserDefined(const std::filesystem::path& document,
+                                                            const std::string& format);
+
 }  // namespace kestrel::test

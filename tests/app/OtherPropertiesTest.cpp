@@ -94,6 +94,28 @@ TEST_F(OtherPropertiesTest, CustomPropertiesEditedInTheSingleTabReachTheDocument
   }
 }
 
+TEST_F(OtherPropertiesTest, TheBatchTabSetsAndRemovesCustomPropertiesOfEveryDocument) {
+  const QStringList paths = {CopyOf("lo-ja-full.docx"), CopyOf("lo-ja-full.doc")};
+  AddByDialog(paths);
+  View().batchBackupBox->setChecked(false);
+  auto* panel = Window().findChild<OtherPropertiesPanel*>(QStringLiteral("batchOtherProperties"));
+  ASSERT_NE(panel, nullptr);
+  dialogs_.modalAnswers = {Answer(QStringLiteral("部署"), 0, QStringLiteral("経理")),
+                           Answer(QStringLiteral("Company"), 4, QString())};  // 削除
+  panel->addButton->click();
+  panel->addButton->click();
+  ASSERT_EQ(panel->table->rowCount(), 2);
+  EXPECT_EQ(panel->table->item(1, 1)->text(), QStringLiteral("削除"));
+  View().changeAllButton->click();
+  for (int row = 0; row < 2; ++row) {
+    SCOPED_TRACE(paths[row].toStdString());
+    EXPECT_EQ(StatusOf(row), FileStatus::Changed) << ToolTipOf(row).toStdString();
+    const std::vector<catalogue::OtherProperty> custom = CustomOf(paths[row]);
+    EXPECT_EQ(custom.back(), Custom("部署", catalogue::CustomType::Text, "経理"));
+    EXPECT_TRUE(std::none_of(custom.begin(), custom.end(), [](const auto& p) { return p.name == "Company"; }));
+  }
+}
+
 TEST_F(OtherPropertiesTest, RemovingPersonalInformationEmptiesTheCheckedItemsOfEveryDocument) {
   const QStringList paths = {CopyOf("lo-ja-full.docx"), CopyOf("lo-ja-full.doc")};
   std::vector<reading::PropertyTexts> before;

@@ -45,6 +45,9 @@ OtherPropertiesPanel::OtherPropertiesPanel(Tab tab, Dialogs& dialogs, QWidget* p
   editButton->setObjectName(WidgetName(tab, "editCustomButton"));
   removeButton = new QPushButton(QStringLiteral("削除"), this);
   removeButton->setObjectName(WidgetName(tab, "removeCustomButton"));
+  addButton->setAccessibleName(QStringLiteral("ユーザー設定のプロパティを追加"));
+  editButton->setAccessibleName(QStringLiteral("ユーザー設定のプロパティを編集"));
+  removeButton->setAccessibleName(QStringLiteral("ユーザー設定のプロパティを削除"));
   for (QPushButton* button : {addButton, editButton, removeButton}) row->addWidget(button);
   row->addStretch(1);
   column->addLayout(row);

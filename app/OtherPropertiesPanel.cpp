@@ -119,9 +119,12 @@ void OtherPropertiesPanel::Refill() {
 
 void OtherPropertiesPanel::EnableButtons() {
   const int row = table->currentRow();
-  const bool selectedCustom = row >= 0 && table->item(row, 0) != nullptr && (table->item(row, 0)->flags() & Qt::ItemIsEnabled);
+  const std::vector<catalogue::OtherProperty> shown = Shown();
+  const bool selectedCustom = row >= 0 && row < static_cast<int>(shown.size()) && shown[static_cast<std::size_t>(row)].custom;
+  // A custom property of a type not edited here is shown as it is, and may only be removed.
+  const bool editable = selectedCustom && (tab_ == Tab::Batch || shown[static_cast<std::size_t>(row)].type);
   addButton->setEnabled(readable_);
-  editButton->setEnabled(readable_ && selectedCustom);
+  editButton->setEnabled(readable_ && editable);
   removeButton->setEnabled(readable_ && selectedCustom);
 }
 
@@ -132,13 +135,12 @@ void OtherPropertiesPanel::EditSelected() {
   const std::vector<catalogue::OtherProperty> shown = Shown();
   if (row < 0 || row >= static_cast<int>(shown.size()) || !shown[static_cast<std::size_t>(row)].custom) return;
   const catalogue::OtherProperty& property = shown[static_cast<std::size_t>(row)];
+  if (tab_ == Tab::Single && !property.type) return;  // read-only: its button is off
   std::optional<catalogue::CustomValue> value;
   if (property.type) {
     const Result<catalogue::CustomValue> parsed = catalogue::ParseCustomValue(*property.type, property.value);
     if (parsed) value = *parsed;
   }
-  // A property of a type we do not edit is replaced by a text of the same name.
-  if (!value && tab_ == Tab::Single) value = catalogue::CustomValue{};
   AskAndStore(QString::fromStdString(property.name), value);
 }
 

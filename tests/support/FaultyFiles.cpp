@@ -57,4 +57,15 @@ std::size_t FaultyFiles::Writes() const { return counter_->writes; }
 
 const std::vector<FaultyFiles::Event>& FaultyFiles::Log() const { return counter_->log; }
 
+std::size_t CommitWrites(const std::vector<FaultyFiles::Event>& log) {
+  std::size_t writes = 0;
+  std::size_t throughHeader = 0;
+  for (const FaultyFiles::Event& event : log) {
+    if (event.sync) continue;
+    ++writes;
+    if (event.offset == 0 && event.size == 512) throughHeader = writes;
+  }
+  return throughHeader;
+}
+
 }  // namespace kestrel::test

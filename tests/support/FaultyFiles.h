@@ -35,4 +35,8 @@ class FaultyFiles {
   std::shared_ptr<Counter> counter_;
 };
 
+// The writes a compound file's commit needs to be whole: those up to and including its header's
+// (512 bytes at offset 0). What follows, zeros over freed sectors, is best effort.
+std::size_t CommitWrites(const std::vector<FaultyFiles::Event>& log);
+
 }  // namespace kestrel::test

@@ -34,7 +34,7 @@ void CheckEveryStop(const std::string& name) {
   {
     const test::FaultyFiles counting(0);
     ASSERT_TRUE(ChangeBinaryProperties(reference.string(), ChangedRows()));
-    writes = counting.Writes();
+    writes = test::CommitWrites(counting.Log());
     for (const auto& event : counting.Log()) syncs += event.sync ? 1 : 0;
   }
   EXPECT_LE(syncs, 2u) << "one commit";

@@ -214,11 +214,7 @@ TEST_F(CompoundFileCommitTest, StoppedAtAnyWriteTheOldFileIsWhole) {
       const test::FaultyFiles counter(0);
       Contents expected;
       ASSERT_TRUE(Commit(file, c.steps, &expected));
-      // The writes through the header's; the zeros over freed sectors after it are best effort.
-      const auto& log = counter.Log();
-      const std::size_t header = HeaderEvent(log);
-      writes = static_cast<std::size_t>(std::count_if(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(header) + 1,
-                                                      [](const auto& event) { return !event.sync; }));
+      writes = test::CommitWrites(counter.Log());
     }
     for (std::size_t stopAt = 1; stopAt <= writes; ++stopAt) {
       SCOPED_TRACE("stopped at write " + std::to_string(stopAt) + " of " + std::to_string(writes));

@@ -163,6 +163,13 @@ int main(int argc, char** argv) {
   ClickValue(list, 4);
   Save(window, folder, "editor-multiline.png");
   window.CloseEditors();
+  // What the document stores beyond the 14 rows, on the page beside them.
+  auto* pages = window.findChild<QTabWidget*>(QStringLiteral("propertyPages"));
+  if (pages != nullptr) {
+    pages->setCurrentIndex(1);
+    Save(window, folder, "single-other.png");
+    pages->setCurrentIndex(0);
+  }
 
   // The batch tab as a user prepares it: the selected file's values, some rows and boxes chosen.
   view.tabs->setCurrentIndex(1);

@@ -93,6 +93,44 @@ TEST(CliExport, PythonsCsvModuleReadsEveryFieldBack) {
                                     " characters replaced with \"?\", 0 left out\n"));
 }
 
+// Read back by Python's csv module (utf-8-sig), the UTF-8 file holds what the Shift-JIS one does,
+// and where Shift-JIS has "?" the character itself.
+TEST(CliExport, Utf8HoldsWhatShiftJisHoldsAndEveryCharacterItLacks) {
+  if (RunCommand("/usr/bin/python3 -c 'import csv'").exitCode != 0) GTEST_SKIP() << "no python3";
+  const TempDir dir;
+  dir.Copy(DataFile("lo-ascii-full.doc"));
+  dir.Copy(DataFile("lo-ja-full.doc"));
+  dir.Copy(DataFile("lo-ja-full.docx"));
+  dir.Copy(DataFile("lo-ja-full.doc"), "hebrew.doc");
+  ASSERT_EQ(RunCli({"set", "--title", "שלום", "hebrew.doc"}, dir.Path()).exitCode, 0);
+  const std::vector<std::string> names = {"lo-ascii-full.doc", "lo-ja-full.doc", "lo-ja-full.docx", "hebrew.doc"};
+
+  ASSERT_EQ(RunCli(Concat({"export", "-o", "sjis.csv"}, names), dir.Path()).exitCode, 0);
+  const CliResult utf8 = RunCli(Concat({"export", "--utf8", "-o", "utf8.csv"}, names), dir.Path());
+
+  EXPECT_EQ(utf8.exitCode, 0) << utf8.err;
+  EXPECT_EQ(utf8.err, "kestrelpad-cli: utf8.csv: 4 documents written, 0 characters replaced with \"?\", 0 left out\n");
+  const std::vector<std::uint8_t> bytes = ReadBytes(dir.Path() / "utf8.csv");
+  ASSERT_GT(bytes.size(), 3U);
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 3), (std::vector<std::uint8_t>{0xEF, 0xBB, 0xBF}));
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), std::count(bytes.begin(), bytes.end(), '\r'));
+
+  const CommandResult read = RunCommand("/usr/bin/python3 " + ShellQuote(TestScript("cli/read_back.py").string()) +
+                                        " records " + ShellQuote((dir.Path() / "utf8.csv").string()));
+  ASSERT_EQ(read.exitCode, 0) << read.output;
+  std::vector<std::vector<std::string>> records = CsvRecords(dir.Path() / "sjis.csv");
+  ASSERT_EQ(records.size(), 5U);
+  ASSERT_EQ(records[4][2], "????");
+  records[4][2] = "שלום";
+  std::string expected;
+  for (const std::vector<std::string>& record : records) {
+    std::string line;
+    for (const std::string& field : record) line += (line.empty() ? "" : " ") + (field.empty() ? "-" : Hex(field));
+    expected += line + "\n";
+  }
+  EXPECT_EQ(read.output, expected);
+}
+
 TEST(CliExport, TakesTheTargetInEveryOptionForm) {
   const TempDir dir;
   dir.Copy(DataFile("lo-ascii-full.docx"));

@@ -15,8 +15,8 @@
 namespace kestrel::json {
 
 const std::array<const char*, catalogue::kRowCount> kPropertyKeys = {
-    "title",   "subject", "author",  "keywords",  "comments",       "category",   "revision",
-    "lastSavedBy", "manager", "company", "created", "lastSaved", "editingMinutes", "lastPrinted"};
+    "title",       "subject", "author",  "keywords", "comments",  "category",       "revision",
+    "lastSavedBy", "manager", "company", "created",  "lastSaved", "editingMinutes", "lastPrinted"};
 
 namespace {
 
@@ -100,7 +100,8 @@ void Others(Writer& writer, const std::vector<catalogue::OtherProperty>& others,
   writer.EndArray().Key("other").BeginArray();
   for (const catalogue::OtherProperty& property : others) {
     if (property.custom) continue;
-    writer.BeginObject().Key("key").String(property.name).Key("label").String(catalogue::OtherPropertyLabel(property.name));
+    writer.BeginObject().Key("key").String(property.name);
+    writer.Key("label").String(catalogue::OtherPropertyLabel(property.name));
     writer.Key("type").String(TypeKey(property)).Key("value").String(property.value).EndObject();
   }
   writer.EndArray();

@@ -2,16 +2,19 @@
 
 #include "cli/DocumentPool.h"
 #include "export/CsvDocumentLine.h"
+#include "export/JsonDocumentLine.h"
 #include "export/PropertyListing.h"
 #include "ooxml/PackageProperties.h"
 
 namespace kestrel::cli {
 namespace {
 
-void TellProblem(Console& console, const ListedFile& file, const DocumentLine& line, bool everyProperty) {
-  const char* consequence = line.lines.empty()                          ? "it has no line"
+void TellProblem(Console& console, const ListedFile& file, const DocumentLine& line, LineForm form) {
+  const bool json = form == LineForm::Json || form == LineForm::JsonEveryProperty;
+  const char* consequence = json                                        ? "its object says so in \"error\""
+                            : line.lines.empty()                        ? "it has no line"
                             : line.read.kind() == FailureKind::NotFound ? "its line holds only its path and name"
-                            : everyProperty                             ? "not every property of it is listed"
+                            : form == LineForm::EveryProperty           ? "not every property of it is listed"
                                                                         : "its property fields are empty";
   console.Problem(file.given, line.read.message() + "; " + consequence);
 }
@@ -20,8 +23,11 @@ void TellProblem(Console& console, const ListedFile& file, const DocumentLine& l
 
 bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers, Console& console,
                        const std::function<void(const ListedFile&, const DocumentLine&)>& take,
-                       bool everyProperty) {
-  const auto append = everyProperty ? csv::AppendPropertyListing : csv::AppendDocumentLine;
+                       LineForm form) {
+  const auto append = form == LineForm::EveryProperty       ? csv::AppendPropertyListing
+                      : form == LineForm::Json              ? json::AppendDocumentObject
+                      : form == LineForm::JsonEveryProperty ? json::AppendEveryPropertyObject
+                                                            : csv::AppendDocumentLine;
   DocumentPool pool(workers);
   // Each worker its own: the ZIP component caches.
   std::vector<ooxml::PackageProperties> packages(pool.Workers());
@@ -34,7 +40,7 @@ bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers
         return line;
       },
       [&](std::size_t index, const DocumentLine& line) {
-        if (!line.read) TellProblem(console, files[index], line, everyProperty);
+        if (!line.read) TellProblem(console, files[index], line, form);
         allRead = line.read.ok() && allRead;
         take(files[index], line);
       });

@@ -20,11 +20,18 @@ struct DocumentLine {
   std::vector<std::string> lines;  // its lines (UTF-8, no line end), or none for a package that cannot be read
 };
 
-// The export's line of each document, or with `everyProperty` its listing of every property
-// (csv::AppendPropertyListing). take(file, line) for each file in order, after its problem was
-// told. True when every document was read in full.
+// What each document's lines are.
+enum class LineForm {
+  Export,              // the export's line (csv::AppendDocumentLine)
+  EveryProperty,       // its listing of every property (csv::AppendPropertyListing)
+  Json,                // its JSON object (json::AppendDocumentObject)
+  JsonEveryProperty,   // the same with its custom and other properties
+};
+
+// The lines of each document in `form`. take(file, line) for each file in order, after its
+// problem was told. True when every document was read in full.
 bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers, Console& console,
                        const std::function<void(const ListedFile&, const DocumentLine&)>& take,
-                       bool everyProperty = false);
+                       LineForm form = LineForm::Export);
 
 }  // namespace kestrel::cli

@@ -29,6 +29,7 @@ std::string Counted(std::size_t count, const std::string& noun) {
 int RunExport(ArgumentScanner& args, Console& console) {
   std::optional<std::string> target;
   std::vector<std::string> names;
+  csv::CsvEncoding encoding = csv::CsvEncoding::Cp932;
   while (const std::optional<Argument> argument = args.Next()) {
     if (!argument->isOption) {
       names.push_back(argument->text);
@@ -36,6 +37,9 @@ int RunExport(ArgumentScanner& args, Console& console) {
       args.NoValue();
       console.Out() << kExportHelp;
       return kExitSuccess;
+    } else if (argument->text == "--utf8") {
+      args.NoValue();
+      encoding = csv::CsvEncoding::Utf8;
     } else if (argument->text == "--output" || argument->text == "-o") {
       if (target) throw UsageError("option " + argument->text + " given twice");
       target = args.Value();
@@ -57,7 +61,7 @@ int RunExport(ArgumentScanner& args, Console& console) {
   };
   const bool allRead = ReadDocumentLines(ListFiles(names, console), workers, console, collect);
 
-  const Result<std::size_t> replaced = csv::WriteCsvLines(*target, lines);
+  const Result<std::size_t> replaced = csv::WriteCsvLines(*target, lines, encoding);
   if (!replaced) {
     console.Problem(*target, "cannot be saved: " + replaced.outcome().message());
     return kExitFailure;

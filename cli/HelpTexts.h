@@ -36,7 +36,7 @@ how many; 1 does one document after another.
 )";
 
 inline constexpr std::string_view kShowHelp =
-    R"(Usage: kestrelpad-cli show [--all] FILE...
+    R"(Usage: kestrelpad-cli show [--all] [--json] FILE...
 
 Writes the lines of the program's CSV export to standard output, in UTF-8 with LF line ends: the
 header line, then one line per document in the order given. Each line has 23 quoted columns: full
@@ -50,6 +50,14 @@ per document its 14 properties, its custom (user-defined) properties and every o
 stores (template, application, statistics, ...), each line five quoted columns: full path, group
 (概要, ユーザー設定 or その他), name, type (for custom and other properties) and value.
 
+With --json, one JSON object per document and line instead, no header: "path", "name",
+"properties" (title, subject, author, keywords, comments, category, revision, lastSavedBy,
+manager, company, created, lastSaved, editingMinutes, lastPrinted), "fileTimes" (created,
+modified, accessed) and "attributes" (readOnly, archive, hidden, system as true or false); dates
+as ISO 8601 local time with the UTC offset (2021-04-01T09:15:30+09:00), revision and editing
+minutes as numbers, null for what is empty; with --all also "custom" (name, type, value typed)
+and "other" (key, label, type, value); "error" says why a document was not read in full.
+
 Reading leaves every document as it was: its content, its three times and its attributes.
 
 On standard error, naming the file:
@@ -62,16 +70,18 @@ Exit status: 0 when every document was read, 1 when any was not, 2 on a usage er
 )";
 
 inline constexpr std::string_view kExportHelp =
-    R"(Usage: kestrelpad-cli export -o OUT.csv FILE...
+    R"(Usage: kestrelpad-cli export [--utf8] -o OUT.csv FILE...
 
 Writes OUT.csv exactly as the program's CSV export does for these documents: the header line and
 one line per document, as "show" prints them, in Shift-JIS (code page 932) with CR LF after every
 line; a character Shift-JIS cannot hold becomes its look-alike as Windows writes it, or "?".
+With --utf8 it is written in UTF-8 with a byte-order mark instead, every character as it is.
 OUT.csv is replaced only once the whole file is written; when it cannot be written it stays as it
 was.
 
 Options:
   -o, --output OUT.csv   the file to write (required)
+  --utf8                 UTF-8 with a byte-order mark instead of Shift-JIS
   -h, --help             this text
 
 Problems with the documents are told on standard error as by "show"; the file is written all the

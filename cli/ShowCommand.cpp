@@ -1,4 +1,5 @@
-// show: the CSV lines on standard output, UTF-8 with LF, for reading in a terminal or a pipe.
+// show: the CSV lines on standard output, UTF-8 with LF, for reading in a terminal or a pipe; or
+// with --json one JSON object per document, for scripts.
 
 #include <cstddef>
 #include <optional>
@@ -20,12 +21,16 @@ namespace kestrel::cli {
 int RunShow(ArgumentScanner& args, Console& console) {
   std::vector<std::string> names;
   bool everyProperty = false;
+  bool json = false;
   while (const std::optional<Argument> argument = args.Next()) {
     if (!argument->isOption) {
       names.push_back(argument->text);
     } else if (argument->text == "--all" || argument->text == "-a") {
       args.NoValue();
       everyProperty = true;
+    } else if (argument->text == "--json") {
+      args.NoValue();
+      json = true;
     } else if (argument->text == "--help" || argument->text == "-h") {
       args.NoValue();
       console.Out() << kShowHelp;
@@ -37,12 +42,15 @@ int RunShow(ArgumentScanner& args, Console& console) {
   if (names.empty()) throw UsageError("no FILE given");
 
   const std::size_t workers = WorkerCount(DocumentWork::Reading);
-  console.Out() << (everyProperty ? csv::PropertyListingHeaderLine() : csv::CsvHeaderLine()) << '\n';
+  // JSON Lines have no header: each object names its own fields.
+  if (!json) console.Out() << (everyProperty ? csv::PropertyListingHeaderLine() : csv::CsvHeaderLine()) << '\n';
+  const LineForm form = json ? (everyProperty ? LineForm::JsonEveryProperty : LineForm::Json)
+                             : (everyProperty ? LineForm::EveryProperty : LineForm::Export);
   const std::vector<ListedFile> files = ListFiles(names, console);
   // Each line as soon as it is read, so a long run shows its progress.
   const bool allRead = ReadDocumentLines(files, workers, console, [&](const ListedFile&, const DocumentLine& read) {
     for (const std::string& line : read.lines) console.Out() << line << '\n';
-  }, everyProperty);
+  }, form);
   return allRead ? kExitSuccess : kExitFailure;
 }
 

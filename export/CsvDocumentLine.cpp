@@ -28,6 +28,14 @@ std::string LastAccessText(time::FileTime fileTime) {
   return local && *local > kLastAccessThreshold ? time::FormatDateTimeText(*local) : std::string();
 }
 
+}  // namespace
+
+std::array<std::string, 3> FileTimeTexts(const fs::FileTimeSet& times) {
+  return {TimeText(times.creation), TimeText(times.lastWrite), LastAccessText(times.lastAccess)};
+}
+
+namespace {
+
 std::string_view Flag(std::uint32_t attributes, std::uint32_t bit) { return (attributes & bit) != 0 ? "Y" : ""; }
 
 }  // namespace
@@ -49,9 +57,7 @@ Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string
 
   for (const std::string& text : *reading->rows) AppendField(line, text, false);
   const fs::FileTimeSet times = reading->record.times.FileTimes();
-  AppendField(line, TimeText(times.creation), false);
-  AppendField(line, TimeText(times.lastWrite), false);
-  AppendField(line, LastAccessText(times.lastAccess), false);
+  for (const std::string& text : FileTimeTexts(times)) AppendField(line, text, false);
   const std::uint32_t attributes = reading->record.attributes;
   AppendField(line, Flag(attributes, fs::kAttributeReadOnly), false);
   AppendField(line, Flag(attributes, fs::kAttributeArchive), false);

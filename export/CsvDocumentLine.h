@@ -1,11 +1,13 @@
 #pragma once
 // One document's line of the CSV export, read fresh from the document.
 
+#include <array>
 #include <string>
 #include <vector>
 
 #include "ooxml/PackageProperties.h"
 #include "platform/Outcome.h"
+#include "platform/fs/FileState.h"
 
 namespace kestrel::csv {
 
@@ -15,6 +17,10 @@ namespace kestrel::csv {
 // but is put back all the same. The outcome says why a line is short, missing, or holds empty
 // property fields (a binary document that could not be opened as one). Never throws.
 // `path` reaches the document; `fullPath` is what its first two fields show.
+// The creation, last-write and last-access fields of the line, in local time; each empty when it
+// cannot be shown, the last-access one also up to 1904-05-20 (a file system that keeps none).
+std::array<std::string, 3> FileTimeTexts(const fs::FileTimeSet& times);
+
 Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string& path, const std::string& fullPath,
                            std::vector<std::string>& lines);
 

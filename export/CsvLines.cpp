@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "catalogue/PropertyCatalogue.h"
+#include "export/JsonText.h"
 #include "platform/fs/FileIo.h"
 #include "platform/fs/FileState.h"
 #include "platform/fs/HeldOpen.h"
@@ -39,7 +40,8 @@ std::string CsvFileName(std::string_view fullPath) {
   return std::string(separator == std::string_view::npos ? fullPath : fullPath.substr(separator + 1));
 }
 
-Result<std::size_t> WriteCsvLines(const std::string& path, const std::vector<std::string>& lines) {
+Result<std::size_t> WriteCsvLines(const std::string& path, const std::vector<std::string>& lines,
+                                  CsvEncoding encoding) {
   if (path.empty() || path.back() == '/') return Outcome::Failure(FailureKind::NotFound, "names no file");
   // What the user's system would refuse to write is not replaced behind its back: a read-only
   // file, or one another program has open and would later save over the export. Only a regular
@@ -58,7 +60,7 @@ Result<std::size_t> WriteCsvLines(const std::string& path, const std::vector<std
     // Converted and written a piece at a time: the lines are already held once, the file's bytes
     // need not be held a second time.
     constexpr std::size_t kPiece = 1 << 16;
-    std::string piece;
+    std::string piece = encoding == CsvEncoding::Utf8 ? "\xEF\xBB\xBF" : "";
     std::uint64_t offset = 0;
     auto flush = [&] {
       Outcome written = opened.file->WriteAt(offset, piece.data(), piece.size());
@@ -67,7 +69,11 @@ Result<std::size_t> WriteCsvLines(const std::string& path, const std::vector<std
       return written;
     };
     for (const std::string& line : lines) {
-      replaced += text::AppendShiftJisBestFit(piece, line);
+      if (encoding == CsvEncoding::Utf8) {
+        json::AppendValidUtf8(piece, line);
+      } else {
+        replaced += text::AppendShiftJisBestFit(piece, line);
+      }
       piece += "\r\n";
       if (piece.size() < kPiece) continue;
       if (Outcome written = flush(); !written) return written;

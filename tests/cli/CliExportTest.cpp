@@ -93,6 +93,28 @@ TEST(CliExport, PythonsCsvModuleReadsEveryFieldBack) {
                                     " characters replaced with \"?\", 0 left out\n"));
 }
 
+// Read back by Python's csv module, the UTF-8 file holds what the Shift-JIS one holds.
+TEST(CliExport, Utf8HoldsWhatShiftJisHolds) {
+  if (RunCommand("/usr/bin/python3 -c 'import csv'").exitCode != 0) GTEST_SKIP() << "no python3";
+  const TempDir dir;
+  for (const char* name : {"lo-ascii-full.doc", "lo-ja-full.doc", "lo-ja-full.docx"}) dir.Copy(DataFile(name));
+  const std::vector<std::string> names = {"lo-ascii-full.doc", "lo-ja-full.doc", "lo-ja-full.docx"};
+  ASSERT_EQ(RunCli(Concat({"export", "-o", "sjis.csv"}, names), dir.Path()).exitCode, 0);
+  const CliResult utf8 = RunCli(Concat({"export", "--utf8", "-o", "utf8.csv"}, names), dir.Path());
+  EXPECT_EQ(utf8.exitCode, 0) << utf8.err;
+
+  const auto records = [&](const std::string& file, const std::string& codec) {
+    return RunCommand("/usr/bin/python3 " + ShellQuote(TestScript("cli/read_back.py").string()) + " records " +
+                      ShellQuote((dir.Path() / file).string()) + " " + codec);
+  };
+  const CommandResult sjis = records("sjis.csv", "cp932");
+  EXPECT_THAT(sjis.output, HasSubstr(Hex("山田太郎")));
+  EXPECT_EQ(records("utf8.csv", "utf-8-sig").output, sjis.output);
+  const std::vector<std::uint8_t> bytes = ReadBytes(dir.Path() / "utf8.csv");
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "\xEF\xBB\xBF");
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), std::count(bytes.begin(), bytes.end(), '\r'));
+}
+
 TEST(CliExport, TakesTheTargetInEveryOptionForm) {
   const TempDir dir;
   dir.Copy(DataFile("lo-ascii-full.docx"));

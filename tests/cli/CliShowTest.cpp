@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,42 @@ TEST(CliShow, SaysWhenAnotherProgramHoldsADocument) {
   EXPECT_THAT(result.out, Not(HasSubstr("Quarterly Report")));
   EXPECT_EQ(ReadBytes(doc), docBytes);
   EXPECT_EQ(ReadBytes(docx), docxBytes);
+}
+
+// Python's json module reads every line; turned back by tests/cli/read_back.py into show's CSV
+// lines and show --all's lines of custom and other properties, they are what show prints.
+TEST(CliShow, JsonHoldsWhatTheCsvHoldsTypedAndOneObjectPerDocument) {
+  if (RunCommand("/usr/bin/python3 -c 'import json, csv'").exitCode != 0) GTEST_SKIP() << "no python3";
+  const TempDir dir;
+  dir.Copy(DataFile("lo-ja-full.doc"));
+  dir.Copy(DataFile("lo-ja-full.docx"));
+  ASSERT_EQ(RunCli({"set", "--custom-number", "n=1.5", "--custom-number", "w=-7", "--custom-date",
+                    "d=2020/01/02 3:04:05", "--custom-yes-no", "y=no", "--custom", "t=\"引用\"\n", "lo-ja-full.docx"},
+                   dir.Path()).exitCode,
+            0);
+  const std::vector<std::string> names = {"lo-ja-full.doc", "lo-ja-full.docx", "missing.doc"};
+  const std::string csv = RunCli(Concat({"show"}, names), dir.Path()).out;
+  const std::string expected = csv.substr(csv.find('\n') + 1) + "--all\n";
+  std::istringstream listing(RunCli(Concat({"show", "--all"}, names), dir.Path()).out);
+  std::string others;  // past the header, but for the 14 rows (none of which spans lines here)
+  std::string line;
+  std::getline(listing, line);
+  while (std::getline(listing, line)) others += line.find(",\"概要\",") == std::string::npos ? line + "\n" : "";
+  ASSERT_THAT(others, HasSubstr("\"w\",\"数値\",\"-7\""));
+
+  for (const bool all : {false, true}) {
+    const CliResult json = RunCli(Concat(all ? std::vector<std::string>{"show", "--json", "--all"}
+                                             : std::vector<std::string>{"show", "--json"},
+                                         names),
+                                  dir.Path());
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_EQ(json.err, "kestrelpad-cli: missing.doc: no such file; its object says so in \"error\"\n");
+    EXPECT_THAT(json.out, HasSubstr("\"name\": \"missing.doc\", \"error\": \"no such file\"}\n"));
+    WriteBytes(dir.Path() / "out.jsonl", {json.out.begin(), json.out.end()});
+    const CommandResult read = RunCommand("/usr/bin/python3 " + ShellQuote(TestScript("cli/read_back.py").string()) +
+                                          " csv " + ShellQuote((dir.Path() / "out.jsonl").string()) + " +09:00");
+    EXPECT_EQ(read.output, expected + (all ? others : "")) << all;
+  }
 }
 
 TEST(CliShow, FailsWhenStandardOutputCannotBeWritten) {

@@ -28,9 +28,9 @@ TEST(CliHelp, DescribesTheProgramAndEachCommand) {
   };
   for (const Case& c : std::vector<Case>{{{"--help"}, "Usage: kestrelpad-cli COMMAND"},
                                          {{"-h"}, "Usage: kestrelpad-cli COMMAND"},
-                                         {{"show", "--help"}, "Usage: kestrelpad-cli show [--all] FILE..."},
+                                         {{"show", "--help"}, "Usage: kestrelpad-cli show [--all] [--json] FILE..."},
                                          {{"clean", "-h"}, "Usage: kestrelpad-cli clean"},
-                                         {{"export", "-h"}, "Usage: kestrelpad-cli export -o OUT.csv FILE..."},
+                                         {{"export", "-h"}, "Usage: kestrelpad-cli export [--utf8] -o OUT.csv FILE..."},
                                          {{"set", "--title", "x", "--help", "a.doc"}, "Usage: kestrelpad-cli set"}}) {
     const CliResult result = RunCli(c.words, dir.Path());
     EXPECT_EQ(result.exitCode, 0) << c.words[0];

@@ -131,6 +131,14 @@ TEST(CsvWrite, WritesCp932WithCrLfAfterEveryLineAndNoByteOrderMark) {
   EXPECT_EQ(ReadText(target), "");
 }
 
+TEST(CsvWrite, Utf8WritesAByteOrderMarkAndEveryCharacterWithCrLfAndReplacesNothing) {
+  TempDir dir;
+  const fs::path target = dir.Path() / "out.csv";
+  const Result<std::size_t> written = WriteCsvLines(target, {"日本 שלום", "", "a\xFF"}, CsvEncoding::Utf8);
+  EXPECT_EQ(Replaced(written), 0);
+  EXPECT_EQ(ReadText(target), "\xEF\xBB\xBF日本 שלום\r\n\r\na\xEF\xBF\xBD\r\n");
+}
+
 TEST(CsvWrite, JapaneseTextRoundTripsThroughPythonsCp932) {
   TempDir dir;
   const fs::path target = dir.Path() / "out.csv";

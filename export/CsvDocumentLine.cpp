@@ -32,6 +32,20 @@ std::string_view Flag(std::uint32_t attributes, std::uint32_t bit) { return (att
 
 }  // namespace
 
+ShownFields DocumentFields(const catalogue::PropertyTexts& rows, const fs::FileRecord& record) {
+  ShownFields fields;
+  std::size_t next = 0;
+  for (const std::string& text : rows) fields[next++] = text;
+  const fs::FileTimeSet times = record.times.FileTimes();
+  fields[next++] = TimeText(times.creation);
+  fields[next++] = TimeText(times.lastWrite);
+  fields[next++] = LastAccessText(times.lastAccess);
+  for (const std::uint32_t bit : {fs::kAttributeReadOnly, fs::kAttributeArchive, fs::kAttributeHidden, fs::kAttributeSystem}) {
+    fields[next++] = Flag(record.attributes, bit);
+  }
+  return fields;
+}
+
 Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string& path, const std::string& fullPath,
                            std::vector<std::string>& lines) {
   std::string line;
@@ -47,16 +61,8 @@ Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string
   }
   if (!reading->rows) return reading->outcome;
 
-  for (const std::string& text : *reading->rows) AppendField(line, text, false);
-  const fs::FileTimeSet times = reading->record.times.FileTimes();
-  AppendField(line, TimeText(times.creation), false);
-  AppendField(line, TimeText(times.lastWrite), false);
-  AppendField(line, LastAccessText(times.lastAccess), false);
-  const std::uint32_t attributes = reading->record.attributes;
-  AppendField(line, Flag(attributes, fs::kAttributeReadOnly), false);
-  AppendField(line, Flag(attributes, fs::kAttributeArchive), false);
-  AppendField(line, Flag(attributes, fs::kAttributeHidden), false);
-  AppendField(line, Flag(attributes, fs::kAttributeSystem), true);
+  const ShownFields fields = DocumentFields(*reading->rows, reading->record);
+  for (std::size_t i = 0; i < fields.size(); ++i) AppendField(line, fields[i], i + 1 == fields.size());
   lines.push_back(std::move(line));
   return reading->outcome;
 }

@@ -22,6 +22,7 @@ constexpr Command kCommands[] = {
     {"export", RunExport, kExportHelp},
     {"set", RunSet, kSetHelp},
     {"clean", RunClean, kCleanHelp},
+    {"apply", RunApply, kApplyHelp},
 };
 
 int UsageFailure(Console& console, const UsageError& error, std::string_view help, std::string_view helpCommand) {

@@ -11,5 +11,6 @@ int RunShow(ArgumentScanner& args, Console& console);
 int RunExport(ArgumentScanner& args, Console& console);
 int RunSet(ArgumentScanner& args, Console& console);
 int RunClean(ArgumentScanner& args, Console& console);
+int RunApply(ArgumentScanner& args, Console& console);
 
 }  // namespace kestrel::cli

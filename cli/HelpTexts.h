@@ -19,6 +19,7 @@ Commands:
   export -o OUT.csv FILE... the CSV file the program's export writes (Shift-JIS, CR LF)
   set [OPTIONS] FILE...     change the documents, as the batch tab does
   clean [OPTIONS] FILE...   remove personal information from the documents
+  apply [OPTIONS] SHEET.csv write an edited export sheet back to its documents
 
 Run "kestrelpad-cli COMMAND --help" for what a command does and its options. Options may stand
 before, between or after the files; after a word "--" every word is a file.
@@ -175,6 +176,36 @@ Options:
 Exit status: 0 when every file was cleaned or already clean, 1 when any was not, 2 on a usage
 error (nothing is changed then).
 )";
+
+inline constexpr std::string_view kApplyHelp =
+    R"text(Usage: kestrelpad-cli apply [--dry-run] [--backup] SHEET.csv
+
+Writes an edited CSV export back to its documents: each line changes the document named in its
+"File full name" column, and only in the cells that differ from what the export shows of the
+document now (times to the second). A cell equal to the document's value, and a column the sheet
+left out, keep what the document holds; "File Name" is not read.
+
+SHEET.csv is read as UTF-8 when it starts with a byte-order mark or is valid UTF-8, else as
+Shift-JIS (code page 932), as a spreadsheet saves it: quoted or unquoted fields, CR LF or LF line
+ends. Its first line names the columns with the export's header names, in any order; "File full
+name" is needed, an unknown column refuses the whole sheet.
+
+A changed cell must be what "set" takes: 改訂番号 and 編集時間 a whole number from 0 to 32767,
+the dates yyyy/MM/dd H:mm:ss (前回印刷日時 may be emptied to erase it), the file times a date and
+time from 1601 on, an attribute "Y" or empty. A line with another number of fields than the header,
+a value that does not parse, a missing or unreadable document, or a document an earlier line names
+is not applied: "kestrelpad-cli: SHEET.csv:LINE: reason" on standard error; the other lines go on.
+Standard output has one line per document, as "set" prints them.
+
+Options:
+  --dry-run   changes nothing: prints each document, then "  CAPTION: OLD -> NEW" for each
+              differing cell, or "  (no change)"
+  --backup    first copy each document to FILE.bak beside it, with its times and attributes
+  -h, --help  this text
+
+Exit status: 0 when every line was applied or already so, 1 when any was not, 2 on a usage error
+(nothing is changed then).
+)text";
 
 // The first line of a help text.
 constexpr std::string_view UsageLine(std::string_view help) { return help.substr(0, help.find('\n')); }

@@ -1,9 +1,10 @@
-// set and clean: the batch run over the files given, with the backup first when asked. Several
+// set, clean and apply: the batch run over the files given, with the backup first when asked. Several
 // documents are in flight at once; their lines come out in the order given.
 
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "change/ApplyChange.h"
@@ -46,24 +47,22 @@ bool Report(Console& console, const std::string& given, const SetOutcome& set) {
 
 }  // namespace
 
-int RunChanges(const change::ChangeRequest& request, bool backup, const std::vector<std::string>& names,
-               Console& console) {
+int RunChanges(const std::vector<std::string>& files, const RequestOf& requestOf, bool backup, Console& console) {
   DocumentPool pool(WorkerCount(DocumentWork::Changing));
   // As in the batch run, a failed backup ends the run: no document after it is touched.
   BackupTurns turns;
-  const std::vector<ListedFile> files = ListFiles(names, console);
   std::vector<ooxml::PackageProperties> packages(pool.Workers());
 
   bool allChanged = true;
   pool.RunInOrder<SetOutcome>(
       files.size(),
       [&](std::size_t index, std::size_t worker) {
-        const std::string& path = files[index].given;
+        const std::string& path = files[index];
         using Step = SetOutcome::Step;
         if (backup && !turns.Open()) return SetOutcome{Step::NotTouched};
         // What would refuse the change is found before its backup: such a document fails with its
         // reason, gets no backup, and the run goes on.
-        Result<change::PreparedChange> change = change::PrepareChange(packages[worker], path, request);
+        Result<change::PreparedChange> change = change::PrepareChange(packages[worker], path, requestOf(index));
         if (backup) {
           std::optional<Result<change::PreparedBackup>> copy;
           if (change && !change->AlreadySo()) copy.emplace(change::PrepareBackup(path));
@@ -77,9 +76,16 @@ int RunChanges(const change::ChangeRequest& request, bool backup, const std::vec
         return SetOutcome{Step::Changed, change ? change->Write() : change.outcome()};
       },
       [&](std::size_t index, const SetOutcome& set) {
-        allChanged = Report(console, files[index].given, set) && allChanged;
+        allChanged = Report(console, files[index], set) && allChanged;
       });
   return allChanged ? kExitSuccess : kExitFailure;
+}
+
+int RunChanges(const change::ChangeRequest& request, bool backup, const std::vector<std::string>& names,
+               Console& console) {
+  std::vector<std::string> files;
+  for (ListedFile& file : ListFiles(names, console)) files.push_back(std::move(file.given));
+  return RunChanges(files, [&request](std::size_t) -> const change::ChangeRequest& { return request; }, backup, console);
 }
 
 int RunSet(ArgumentScanner& args, Console& console) {

@@ -34,11 +34,18 @@ std::array<std::string, 3> FileTimeTexts(const fs::FileTimeSet& times) {
   return {TimeText(times.creation), TimeText(times.lastWrite), LastAccessText(times.lastAccess)};
 }
 
-namespace {
-
-std::string_view Flag(std::uint32_t attributes, std::uint32_t bit) { return (attributes & bit) != 0 ? "Y" : ""; }
-
-}  // namespace
+ShownFields DocumentFields(const catalogue::PropertyTexts& rows, const fs::FileRecord& record) {
+  ShownFields fields;
+  std::size_t next = 0;
+  for (const std::string& text : rows) fields[next++] = text;
+  for (std::string& text : FileTimeTexts(record.times.FileTimes())) fields[next++] = std::move(text);
+  for (const std::uint32_t bit : {fs::kAttributeReadOnly, fs::kAttributeArchive, fs::kAttributeHidden, fs::kAttributeSystem}) {
+    // Appended to the empty field: g++ -O3 takes an assignment here for an overlapping copy.
+    if ((record.attributes & bit) != 0) fields[next] += 'Y';
+    ++next;
+  }
+  return fields;
+}
 
 Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string& path, const std::string& fullPath,
                            std::vector<std::string>& lines) {
@@ -55,14 +62,8 @@ Outcome AppendDocumentLine(ooxml::PackageProperties& packages, const std::string
   }
   if (!reading->rows) return reading->outcome;
 
-  for (const std::string& text : *reading->rows) AppendField(line, text, false);
-  const fs::FileTimeSet times = reading->record.times.FileTimes();
-  for (const std::string& text : FileTimeTexts(times)) AppendField(line, text, false);
-  const std::uint32_t attributes = reading->record.attributes;
-  AppendField(line, Flag(attributes, fs::kAttributeReadOnly), false);
-  AppendField(line, Flag(attributes, fs::kAttributeArchive), false);
-  AppendField(line, Flag(attributes, fs::kAttributeHidden), false);
-  AppendField(line, Flag(attributes, fs::kAttributeSystem), true);
+  const ShownFields fields = DocumentFields(*reading->rows, reading->record);
+  for (std::size_t i = 0; i < fields.size(); ++i) AppendField(line, fields[i], i + 1 == fields.size());
   lines.push_back(std::move(line));
   return reading->outcome;
 }

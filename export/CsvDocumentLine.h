@@ -5,11 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/PropertyCatalogue.h"
 #include "ooxml/PackageProperties.h"
 #include "platform/Outcome.h"
 #include "platform/fs/FileState.h"
+#include "reading/DocumentReading.h"
 
 namespace kestrel::csv {
+
+// The fields after the path and file name: the 14 rows, the three times and the four "Y"/empty
+// attribute flags, exactly as the line writes them (times to the second, local time).
+inline constexpr int kShownFieldCount = catalogue::kRowCount + catalogue::kLabelCount;
+using ShownFields = std::array<std::string, kShownFieldCount>;
+ShownFields DocumentFields(const catalogue::PropertyTexts& rows, const fs::FileRecord& record);
 
 // Appends the document's 23-field line to `lines` (UTF-8, no line end) and puts the document's
 // times and attributes back. A document that is missing or whose state cannot be read gets a line

@@ -16,7 +16,9 @@ decides how a file is read: .docx, .docm, .dotx, .dotm, .xlsx, .xlsm, .xltx, .xl
 
 Commands:
   show FILE...              a header line and one CSV line per document on standard output
-  export -o OUT.csv FILE... the CSV file the program's export writes (Shift-JIS, CR LF)
+                            (--all: every stored property; --json: one JSON object each)
+  export -o OUT.csv FILE... the CSV file the program's export writes (Shift-JIS, CR LF;
+                            --utf8: UTF-8 with a byte-order mark)
   set [OPTIONS] FILE...     change the documents, as the batch tab does
   clean [OPTIONS] FILE...   remove personal information from the documents
   apply [OPTIONS] SHEET.csv write an edited export sheet back to its documents

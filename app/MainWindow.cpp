@@ -62,7 +62,7 @@ void MainWindow::SetUpContents() {
 }
 
 void MainWindow::ConnectCommands() {
-  const std::array<std::pair<QAction*, void (MainWindow::*)()>, 7> commands = {{
+  const std::array<std::pair<QAction*, void (MainWindow::*)()>, 8> commands = {{
       {addFilesAction_, &MainWindow::AddFiles},
       {addFolderAction_, &MainWindow::AddFolder},
       {removeAction_, &MainWindow::RemoveSelectedFile},
@@ -70,6 +70,7 @@ void MainWindow::ConnectCommands() {
       {savePresetAction_, &MainWindow::SavePreset},
       {loadPresetAction_, &MainWindow::LoadPreset},
       {importFromSelectedAction_, &MainWindow::ImportFromSelectedFile},
+      {changeFromSheetAction_, &MainWindow::ChangeFromSheet},
   }};
   for (const auto& [action, command] : commands) connect(action, &QAction::triggered, this, command);
   connect(fileList_, &QWidget::customContextMenuRequested, this,

@@ -68,6 +68,7 @@ class MainWindow : public QMainWindow {
   void ChangeAllFiles();
   void ExportAllFiles();
   void RemovePersonalInformation();
+  void ChangeFromSheet();
   void ShowHints();
   void ShowHintsFromMenu();
   void ShowAbout();
@@ -142,8 +143,10 @@ class MainWindow : public QMainWindow {
   // The long runs and the CSV export (MainWindowLongRuns.cpp). SelectFirstFile clears the
   // selection, then selects the first file, which is read again.
   void SelectFirstFile();
-  // The batch change of every listed file under the progress dialog, then its counts.
-  void RunBatch(const change::ChangeRequest& request, bool backup);
+  // The batch change of every listed file (or of `rows`, each with its own request) under the
+  // progress dialog, then its counts.
+  void RunBatch(const change::ChangeRequest& request, bool backup, std::vector<int> rows = {},
+                std::vector<change::ChangeRequest> requests = {});
   // AskCsvTarget: the CSV file to write, with the default extension, an existing file replaced only
   // when the user agrees. nullopt when the user cancels.
   std::optional<QString> AskCsvTarget();
@@ -179,6 +182,7 @@ class MainWindow : public QMainWindow {
   QAction* savePresetAction_ = nullptr;
   QAction* loadPresetAction_ = nullptr;
   QAction* importFromSelectedAction_ = nullptr;
+  QAction* changeFromSheetAction_ = nullptr;
 
   Dialogs& dialogs_;
   const StatusIcons& icons_;

@@ -212,6 +212,8 @@ void MainWindow::BuildCommands() {
       Command(this, "loadPresetAction", QStringLiteral("既定のインポート"), QStringLiteral("既定のインポート(&L)"));
   importFromSelectedAction_ = Command(this, "importFromSelectedAction", QStringLiteral("選択したファイルからインポート"),
                                       QStringLiteral("選択したファイルからインポート(&I)"));
+  changeFromSheetAction_ =
+      Command(this, "changeFromSheetAction", QStringLiteral("CSVから変更"), QStringLiteral("CSVから変更(&V)..."));
   // Spelled out: the desktop's standard keys differ by platform theme, and some have none.
   addFilesAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   addFolderAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
@@ -222,6 +224,7 @@ void MainWindow::BuildCommands() {
   savePresetAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
   loadPresetAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
   importFromSelectedAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
+  changeFromSheetAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
 }
 
 QWidget* MainWindow::BuildFileSide() {
@@ -274,7 +277,8 @@ QWidget* MainWindow::BuildBatchTab() {
   column->addWidget(ToolBar(tab,
                             {{"savePresetButton", savePresetAction_, QStyle::SP_DialogSaveButton},
                              {"loadPresetButton", loadPresetAction_, QStyle::SP_DialogOpenButton},
-                             {"importFromSelectedButton", importFromSelectedAction_, QStyle::SP_FileDialogContentsView}},
+                             {"importFromSelectedButton", importFromSelectedAction_, QStyle::SP_FileDialogContentsView},
+                             {"changeFromSheetButton", changeFromSheetAction_, QStyle::SP_FileDialogDetailedView}},
                             kBatchToolWidth));
   QTabWidget* pages = PropertyPages(tab, Tab::Batch);
   batchProperties_ = Named(new PropertyListView(true, pages), "batchProperties");
@@ -327,6 +331,8 @@ void MainWindow::BuildMenus() {
   auto* mainMenu = Named(new QMenuBar(this), "mainMenu");
   QMenu* fileMenu = mainMenu->addMenu(QStringLiteral("ファイル(&F)"));
   fileMenu->addActions({addFilesAction_, addFolderAction_, removeAction_, removeAllAction_});
+  fileMenu->addSeparator();
+  fileMenu->addAction(changeFromSheetAction_);
   fileMenu->addSeparator();
   QAction* exitAction = Named(fileMenu->addAction(QStringLiteral("終了(&X)")), "exitAction");
   exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

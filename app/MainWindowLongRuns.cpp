@@ -19,9 +19,12 @@
 #include "app/dialogs/BatchChangeDialog.h"
 #include "app/dialogs/CsvExportDialog.h"
 #include "app/dialogs/PersonalInfoDialog.h"
+#include "app/dialogs/SheetPreviewDialog.h"
 #include "app/OtherPropertiesPanel.h"
 #include "export/CsvDocumentLine.h"
 #include "export/CsvLines.h"
+#include "sheet/LinePlan.h"
+#include "sheet/SheetFile.h"
 
 namespace kestrel::app {
 namespace {
@@ -92,10 +95,59 @@ void MainWindow::RemovePersonalInformation() {
   RunBatch(change::ChangeRequest::Removal(items), batchBackupBox_->isChecked());
 }
 
-void MainWindow::RunBatch(const change::ChangeRequest& request, bool backup) {
+void MainWindow::ChangeFromSheet() {
+  if (longRunBusy_) return;
+  const QScopedValueRollback<bool> busy(longRunBusy_, true);
+  CloseEditors();
+  const std::optional<QStringList> chosen = dialogs_.ChooseFiles(this, QStringLiteral("CSV File|*.CSV;*.csv"));
+  if (!chosen || chosen->isEmpty()) return;
+  std::vector<sheet::LinePlan> plans;
+  std::vector<SheetPreviewDialog::Refusal> refusals;
+  {
+    const WaitCursor waiting;
+    const Result<sheet::Sheet> read = sheet::ReadSheet(NativePath(chosen->front()));
+    if (!read) {
+      ShowMessage(QStringLiteral("CSVファイルを読み込めません。\n") + QString::fromStdString(read.outcome().message()));
+      return;
+    }
+    const std::vector<std::optional<std::size_t>> earlier = sheet::EarlierLinesOfSameDocument(*read);
+    for (std::size_t index = 0; index < read->lines.size(); ++index) {
+      Result<sheet::LinePlan> plan = sheet::PlanSheetLine(packages_, *read, index, earlier);
+      if (plan) {
+        plans.push_back(std::move(*plan));
+      } else {
+        refusals.push_back({read->lines[index].number, QString::fromStdString(plan.outcome().message())});
+      }
+    }
+  }
+  SheetPreviewDialog preview(this);
+  preview.Show(plans, refusals);
+  dialogs_.ShowModal(preview);
+  if (preview.result() != QDialog::Accepted) return;
+  // The documents the sheet changes are listed, so that their icons tell how each went.
+  for (const sheet::LinePlan& plan : plans) {
+    if (!plan.differences.empty()) files_->Stage(QString::fromStdString(plan.document));
+  }
+  if (AppendStagedFiles() > 0) EnableAfterAdding();
+  std::vector<int> rows;
+  std::vector<change::ChangeRequest> requests;
+  for (sheet::LinePlan& plan : plans) {
+    if (plan.differences.empty()) continue;
+    for (int row = 0; row < files_->rowCount(); ++row) {
+      if (files_->Path(row) != QString::fromStdString(plan.document)) continue;
+      rows.push_back(row);
+      requests.push_back(std::move(plan.request));
+      break;
+    }
+  }
+  RunBatch({}, batchBackupBox_->isChecked(), std::move(rows), std::move(requests));
+}
+
+void MainWindow::RunBatch(const change::ChangeRequest& request, bool backup, std::vector<int> rows,
+                          std::vector<change::ChangeRequest> requests) {
   files_->ResetStatuses();
   QCoreApplication::processEvents();
-  const BatchChangeDialog::Batch batch{*files_, packages_, request, backup};
+  const BatchChangeDialog::Batch batch{*files_, packages_, request, backup, std::move(rows), std::move(requests)};
   batchChange_->Prepare(batch);
   dialogs_.ShowModal(*batchChange_);
   // The first file is read again, so the single tab shows what the run left in it.

@@ -66,13 +66,7 @@ std::vector<sheet::LinePlan> PlanSheet(const std::string& name, const sheet::She
   std::vector<sheet::LinePlan> plans;
   pool.RunInOrder<Result<sheet::LinePlan>>(
       sheet.lines.size(),
-      [&](std::size_t index, std::size_t worker) -> Result<sheet::LinePlan> {
-        if (earlier[index]) {
-          return Outcome::Failure(FailureKind::InvalidValue,
-                                  "names the same document as line " + std::to_string(*earlier[index]));
-        }
-        return sheet::PlanLine(packages[worker], sheet, sheet.lines[index]);
-      },
+      [&](std::size_t index, std::size_t worker) { return sheet::PlanSheetLine(packages[worker], sheet, index, earlier); },
       [&](std::size_t index, Result<sheet::LinePlan> plan) {
         if (plan) {
           plans.push_back(std::move(*plan));

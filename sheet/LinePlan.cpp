@@ -179,4 +179,14 @@ std::vector<std::optional<std::size_t>> EarlierLinesOfSameDocument(const Sheet& 
   return earlier;
 }
 
+Result<LinePlan> PlanSheetLine(ooxml::PackageProperties& packages, const Sheet& sheet, std::size_t index,
+                               const std::vector<std::optional<std::size_t>>& earlier) {
+  if (earlier.at(index)) {
+    std::string reason = "names the same document as line ";
+    reason += std::to_string(*earlier[index]);
+    return Outcome::Failure(FailureKind::InvalidValue, std::move(reason));
+  }
+  return PlanLine(packages, sheet, sheet.lines.at(index));
+}
+
 }  // namespace kestrel::sheet

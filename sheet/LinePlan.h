@@ -43,4 +43,9 @@ Result<LinePlan> PlanLine(ooxml::PackageProperties& packages, const Sheet& sheet
 // same file under another name), whose plan the later one must not undo; nullopt for the first.
 std::vector<std::optional<std::size_t>> EarlierLinesOfSameDocument(const Sheet& sheet);
 
+// PlanLine for the sheet's line `index`, refused when an earlier line (`earlier`, as
+// EarlierLinesOfSameDocument gives it) named the same document.
+Result<LinePlan> PlanSheetLine(ooxml::PackageProperties& packages, const Sheet& sheet, std::size_t index,
+                               const std::vector<std::optional<std::size_t>>& earlier);
+
 }  // namespace kestrel::sheet

@@ -27,15 +27,16 @@ void BatchChangeDialog::Prepare(const Batch& batch) {
 
 void BatchChangeDialog::Run() {
   FileListModel& files = batch_->files;
-  const int count = files.rowCount();
+  const bool chosen = !batch_->rows.empty();
+  const int count = chosen ? static_cast<int>(batch_->rows.size()) : files.rowCount();
   PendingEvents();
   // The events let the dialog repaint and the cancel button be pressed; a press counts from the
   // next document on, so the one at hand is always finished.
-  int index = 0;
-  for (; index < count && index < files.rowCount(); ++index) {
-    if (Cancelled()) break;
-    ShowDocument(files.Path(index));
-    if (!ChangeDocument(index)) break;
+  for (int index = 0; index < count; ++index) {
+    const int row = chosen ? batch_->rows[static_cast<std::size_t>(index)] : index;
+    if (Cancelled() || row >= files.rowCount()) break;
+    ShowDocument(files.Path(row));
+    if (!ChangeDocument(row, chosen ? batch_->requests.at(static_cast<std::size_t>(index)) : batch_->request)) break;
     ShowProgress(index + 1, count);
     PendingEvents();
   }
@@ -45,13 +46,13 @@ void BatchChangeDialog::Run() {
   CloseDialog();
 }
 
-bool BatchChangeDialog::ChangeDocument(int index) {
+bool BatchChangeDialog::ChangeDocument(int index, const change::ChangeRequest& request) {
   FileListModel& files = batch_->files;
   const std::string path = NativePath(files.Path(index));
   // What would refuse the change is found before its backup: such a document fails with its
   // reason, gets no backup, and the run goes on.
   Result<change::PreparedChange> prepared =
-      RunOffThread([&] { return change::PrepareChange(batch_->packages, path, batch_->request); });
+      RunOffThread([&] { return change::PrepareChange(batch_->packages, path, request); });
   if (prepared && !prepared->AlreadySo() && batch_->backup) {
     const Outcome backedUp = RunOffThread([&path] { return change::BackUpDocument(path); });
     if (!backedUp) {

@@ -3,6 +3,8 @@
 // after the other, with the backup first when asked, until the list ends, the user cancels or a
 // backup fails.
 
+#include <vector>
+
 #include "app/OutcomeText.h"
 #include "app/dialogs/ProgressDialog.h"
 #include "change/ApplyChange.h"
@@ -15,12 +17,15 @@ class FileListModel;
 class BatchChangeDialog final : public ProgressDialog {
  public:
   // What a run works on: the listed documents (whose icons it sets), the main window's package
-  // access, the batch tab's values and its backup option.
+  // access, the batch tab's values and its backup option. With `rows`, only those listed
+  // documents, each with its own request in `requests`.
   struct Batch {
     FileListModel& files;
     ooxml::PackageProperties& packages;
     change::ChangeRequest request;
     bool backup = false;
+    std::vector<int> rows;
+    std::vector<change::ChangeRequest> requests;
   };
 
   explicit BatchChangeDialog(QWidget* parent);
@@ -33,8 +38,8 @@ class BatchChangeDialog final : public ProgressDialog {
 
  private:
   void Run() override;
-  // Backup and change of one document; false when its backup failed.
-  bool ChangeDocument(int index);
+  // Backup and change of one listed document; false when its backup failed.
+  bool ChangeDocument(int index, const change::ChangeRequest& request);
 
   const Batch* batch_ = nullptr;
   BatchTally tally_;

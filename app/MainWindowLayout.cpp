@@ -19,6 +19,7 @@
 #include <QStyle>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -157,6 +158,8 @@ QTabWidget* PropertyPages(QWidget* tab, Tab which) {
 void AddPropertyPages(QTabWidget* pages, QWidget* rows, QWidget* others) {
   pages->addTab(rows, QStringLiteral("概要情報"));
   pages->addTab(others, QStringLiteral("その他のプロパティ"));
+  // Both page names whole at any scale: the window scrolls rather than hide one.
+  pages->setMinimumHeight(pages->tabBar()->sizeHint().height());
 }
 
 }  // namespace

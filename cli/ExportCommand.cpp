@@ -66,10 +66,13 @@ int RunExport(ArgumentScanner& args, Console& console) {
     console.Problem(*target, "cannot be saved: " + replaced.outcome().message());
     return kExitFailure;
   }
-  // The reason comes last: it may hold commas and parentheses of its own.
-  console.Problem(*target, Counted(lines.size() - 1, "document") + " written, " + Counted(*replaced, "character") +
-                               " replaced with \"?\", " + std::to_string(leftOut) + " left out" +
-                               (leftOut > 0 ? "; first left out: " + firstLeftOut : ""));
+  // The reason comes last: it may hold commas and parentheses of its own. UTF-8 holds every
+  // character, so only Shift-JIS has replacements to count.
+  std::string summary = Counted(lines.size() - 1, "document") + " written, ";
+  if (encoding == csv::CsvEncoding::Cp932) summary.append(Counted(*replaced, "character")).append(" replaced with \"?\", ");
+  summary.append(std::to_string(leftOut)).append(" left out");
+  if (leftOut > 0) summary.append("; first left out: ").append(firstLeftOut);
+  console.Problem(*target, summary);
   return allRead ? kExitSuccess : kExitFailure;
 }
 

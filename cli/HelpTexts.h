@@ -89,7 +89,7 @@ Options:
 
 Problems with the documents are told on standard error as by "show"; the file is written all the
 same. Once it is, standard error says how many documents it holds, how many were left out (and why
-the first was) and how many characters became "?".
+the first was) and, in Shift-JIS, how many characters became "?".
 
 Exit status: 0 when OUT.csv was written and every document was read, 1 when OUT.csv could not be
 written or any document was not read, 2 on a usage error.

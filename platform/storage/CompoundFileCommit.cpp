@@ -604,10 +604,19 @@ void CompoundFile::State::CommitPlan::Scrub(State& s) const {
   }
   const std::uint32_t unitsPerSector = SectorSize() >> kMiniSectorShift;
   const std::uint64_t miniUnits = miniStreamSize_ >> kMiniSectorShift;
-  for (std::size_t i = 0; i < old_.miniFat.size() && i < miniUnits; ++i) {
-    if (!freed(old_.miniFat[i], miniFat_[i]) || i / unitsPerSector >= rootSectors_.size()) continue;
-    const std::uint64_t sector = s.SectorOffset(rootSectors_[i / unitsPerSector]);
-    wipe(sector + ((i % unitsPerSector) << kMiniSectorShift), std::size_t{1} << kMiniSectorShift);
+  // Neighbouring mini sectors of one sector in one write, too.
+  const std::size_t lastUnit = std::min<std::size_t>(old_.miniFat.size(), miniUnits);
+  for (std::size_t i = 0; i < lastUnit;) {
+    std::size_t end = i;
+    while (end < lastUnit && end / unitsPerSector == i / unitsPerSector && end / unitsPerSector < rootSectors_.size() &&
+           freed(old_.miniFat[end], miniFat_[end])) {
+      ++end;
+    }
+    if (end > i) {
+      const std::uint64_t sector = s.SectorOffset(rootSectors_[i / unitsPerSector]);
+      wipe(sector + ((i % unitsPerSector) << kMiniSectorShift), (end - i) << kMiniSectorShift);
+    }
+    i = std::max(end, i + 1);
   }
 }
 

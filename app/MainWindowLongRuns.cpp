@@ -13,6 +13,7 @@
 #include "app/FileListModel.h"
 #include "app/FileListView.h"
 #include "app/NativePath.h"
+#include "app/OffThread.h"
 #include "app/OutcomeText.h"
 #include "app/MainWindow.h"
 #include "app/WaitCursor.h"
@@ -101,27 +102,42 @@ void MainWindow::ChangeFromSheet() {
   CloseEditors();
   const std::optional<QStringList> chosen = dialogs_.ChooseFiles(this, QStringLiteral("CSV File|*.CSV;*.csv"));
   if (!chosen || chosen->isEmpty()) return;
-  std::vector<sheet::LinePlan> plans;
-  std::vector<SheetPreviewDialog::Refusal> refusals;
+  // Every document the sheet names is read: off the window's thread, which goes on painting.
+  struct Planned {
+    Outcome read = Outcome::Success();
+    std::vector<sheet::LinePlan> plans;
+    std::vector<SheetPreviewDialog::Refusal> refusals;
+  };
+  const std::string file = NativePath(chosen->front());
+  Planned planned;
   {
     const WaitCursor waiting;
-    const Result<sheet::Sheet> read = sheet::ReadSheet(NativePath(chosen->front()));
-    if (!read) {
-      ShowMessage(QStringLiteral("CSVファイルを読み込めません。\n") + QString::fromStdString(read.outcome().message()));
-      return;
-    }
-    const std::vector<std::optional<std::size_t>> earlier = sheet::EarlierLinesOfSameDocument(*read);
-    for (std::size_t index = 0; index < read->lines.size(); ++index) {
-      Result<sheet::LinePlan> plan = sheet::PlanSheetLine(packages_, *read, index, earlier);
-      if (plan) {
-        plans.push_back(std::move(*plan));
-      } else {
-        refusals.push_back({read->lines[index].number, QString::fromStdString(plan.outcome().message())});
+    planned = RunOffThread([&] {
+      Planned result;
+      const Result<sheet::Sheet> read = sheet::ReadSheet(file);
+      if (!read) {
+        result.read = read.outcome();
+        return result;
       }
-    }
+      const std::vector<std::optional<std::size_t>> earlier = sheet::EarlierLinesOfSameDocument(*read);
+      for (std::size_t index = 0; index < read->lines.size(); ++index) {
+        Result<sheet::LinePlan> plan = sheet::PlanSheetLine(packages_, *read, index, earlier);
+        if (plan) {
+          result.plans.push_back(std::move(*plan));
+        } else {
+          result.refusals.push_back({read->lines[index].number, QString::fromStdString(plan.outcome().message())});
+        }
+      }
+      return result;
+    });
   }
+  if (!planned.read) {
+    ShowMessage(QStringLiteral("CSVファイルを読み込めません。\n") + QString::fromStdString(planned.read.message()));
+    return;
+  }
+  std::vector<sheet::LinePlan>& plans = planned.plans;
   SheetPreviewDialog preview(this);
-  preview.Show(plans, refusals);
+  preview.Show(plans, planned.refusals);
   dialogs_.ShowModal(preview);
   if (preview.result() != QDialog::Accepted) return;
   // The documents the sheet changes are listed, so that their icons tell how each went.

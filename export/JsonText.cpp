@@ -121,28 +121,15 @@ void Writer::BeforeValue() {
   }
 }
 
-Writer& Writer::BeginObject() {
+Writer& Writer::Open(char bracket) {
   BeforeValue();
-  text_ += '{';
+  text_ += bracket;
   empty_.push_back(true);
   return *this;
 }
 
-Writer& Writer::EndObject() {
-  text_ += '}';
-  empty_.pop_back();
-  return *this;
-}
-
-Writer& Writer::BeginArray() {
-  BeforeValue();
-  text_ += '[';
-  empty_.push_back(true);
-  return *this;
-}
-
-Writer& Writer::EndArray() {
-  text_ += ']';
+Writer& Writer::Close(char bracket) {
+  text_ += bracket;
   empty_.pop_back();
   return *this;
 }

@@ -28,10 +28,10 @@ std::string IsoDateTime(time::LocalDateTime local, std::int64_t utcOffsetSeconds
 // ": " after a key come by themselves.
 class Writer {
  public:
-  Writer& BeginObject();
-  Writer& EndObject();
-  Writer& BeginArray();
-  Writer& EndArray();
+  Writer& BeginObject() { return Open('{'); }
+  Writer& EndObject() { return Close('}'); }
+  Writer& BeginArray() { return Open('['); }
+  Writer& EndArray() { return Close(']'); }
   Writer& Key(std::string_view key);
   Writer& String(std::string_view text);
   Writer& Number(std::int64_t number);
@@ -46,6 +46,8 @@ class Writer {
   void BeforeValue();
 
   std::string text_;
+  Writer& Open(char bracket);
+  Writer& Close(char bracket);
   std::vector<bool> empty_;  // per open object or array: nothing in it yet
   bool afterKey_ = false;
 };

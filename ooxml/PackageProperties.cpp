@@ -33,27 +33,23 @@ class PackageDocument final : public catalogue::PropertyDocument {
 
   catalogue::DocumentRows Rows() override {
     if (!opened_.file) return {std::nullopt, fs::DescribeOpenError(opened_)};
-    zip_.ReadThrough(opened_.file.get());
-    Result<PropertyTexts> texts = ReadOoxmlProperties(zip_, xml_, path_);
-    zip_.ReadThrough(nullptr);
+    Result<PropertyTexts> texts = ThroughOpenFile([&] { return ReadOoxmlProperties(zip_, xml_, path_); });
     if (!texts) return {std::nullopt, texts.outcome().Within("cannot be read as a package")};
     return {std::move(*texts), Outcome::Success()};
   }
 
   Result<std::vector<catalogue::OtherProperty>> OtherProperties() override {
     if (!opened_.file) return fs::DescribeOpenError(opened_);
-    zip_.ReadThrough(opened_.file.get());
-    Result<std::vector<catalogue::OtherProperty>> others = ReadOtherOoxmlProperties(zip_, xml_, path_);
-    zip_.ReadThrough(nullptr);
+    Result<std::vector<catalogue::OtherProperty>> others =
+        ThroughOpenFile([&] { return ReadOtherOoxmlProperties(zip_, xml_, path_); });
     if (!others) return others.outcome().Within("cannot be read as a package");
     return others;
   }
 
   Result<bool> Plan(const catalogue::PropertyRows& rows, const catalogue::OtherEdits& others) override {
     if (!opened_.file) return fs::DescribeOpenError(opened_);
-    zip_.ReadThrough(opened_.file.get());
-    Result<std::vector<PartUpdate>> planned = PlanOoxmlProperties(zip_, xml_, path_, rows, others);
-    zip_.ReadThrough(nullptr);
+    Result<std::vector<PartUpdate>> planned =
+        ThroughOpenFile([&] { return PlanOoxmlProperties(zip_, xml_, path_, rows, others); });
     if (!planned) return planned.outcome();
     updates_ = std::move(*planned);
     plannedOn_ = opened_.file->Identity();
@@ -77,6 +73,15 @@ class PackageDocument final : public catalogue::PropertyDocument {
   }
 
  private:
+  // What `read` gives, the ZIP component reading through the descriptor the document was opened on.
+  template <typename Read>
+  auto ThroughOpenFile(Read read) -> decltype(read()) {
+    zip_.ReadThrough(opened_.file.get());
+    auto result = read();
+    zip_.ReadThrough(nullptr);
+    return result;
+  }
+
   zip::Package& zip_;
   xml::XmlDocument& xml_;
   fs::OpenResult opened_;

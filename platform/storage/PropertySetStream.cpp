@@ -279,12 +279,6 @@ std::optional<Bytes> EncodeValue(const PropertyValue& value, unsigned codePage) 
     case kVtNull:
       return out;
     case kVtInt:
-      if (value.integer < std::numeric_limits<std::int32_t>::min() ||
-          value.integer > std::numeric_limits<std::int32_t>::max()) {
-        return std::nullopt;
-      }
-      Append32(out, static_cast<std::uint32_t>(value.integer));
-      return out;
     case kVtI4:
       if (value.integer < std::numeric_limits<std::int32_t>::min() ||
           value.integer > std::numeric_limits<std::int32_t>::max()) {

@@ -9,7 +9,6 @@
 
 #include "export/JsonText.h"
 #include "platform/fs/FileState.h"
-#include "tests/support/TestSupport.h"
 
 namespace kestrel::json {
 namespace {
@@ -104,20 +103,6 @@ TEST(JsonDocument, ADocumentNotReadInFullSaysWhyBesideWhatWasRead) {
   package.error = "cannot be read as a package: \xFF";
   EXPECT_THAT(DocumentObject(package, kTokyo),
               HasSubstr("\"name\": \"報告.docx\", \"error\": \"cannot be read as a package: " + kBad + "\", \"fileTimes\": {"));
-}
-
-// The reading's failure reaches the caller and the object alike.
-TEST(JsonDocumentLine, AMissingFileGetsItsObjectAndTheFailure) {
-  const test::TempDir dir;
-  ooxml::PackageProperties packages;
-  const std::string path = (dir.Path() / "gone.docx").string();
-  for (const auto append : {AppendDocumentObject, AppendEveryPropertyObject}) {
-    std::vector<std::string> lines;
-    const Outcome outcome = append(packages, path, path, lines);
-    EXPECT_EQ(outcome.kind(), FailureKind::NotFound);
-    EXPECT_EQ(lines, std::vector<std::string>{"{\"path\": \"" + path + "\", \"name\": \"gone.docx\", \"error\": \"" +
-                                              outcome.message() + "\"}"});
-  }
 }
 
 }  // namespace

@@ -1,20 +1,23 @@
 #!/usr/bin/env python3
 """kestrelpad-cli on many documents, against independent tools in the same run.
 
-usage: cli_bench.py [--count N] [--memory-count M] KESTRELPAD_CLI [N]
+usage: cli_bench.py [--counts N,N...] [--memory-counts M,M...] [--no-syscalls] KESTRELPAD_CLI
 
-Makes N copies (2000 by default; half .doc, half .docx, cycling through the readable documents
-of tests/data) in a temporary folder and prints, each figure against its reference measured in
-the same run, as a ratio with its aim:
-  show against "exiftool -j -q" and against bench/python_reader.py (olefile, zipfile, xml.etree);
-  set of two properties on the .doc copies, and on the .docx copies, against cp of them (and, for
-  reference, against cp with each copy synced, as a change syncs each document);
+For each N (100 and 1000 by default) makes N copies (half .doc, half .docx, cycling through the
+readable documents of tests/data) in a temporary folder and prints, each figure against its
+reference measured in the same run, as a ratio with its aim:
+  show against "exiftool -j -q", bench/python_reader.py (olefile, zipfile, xml.etree) and Apache
+  POI in one JVM (bench/peers/PoiPeer.java, built here from Debian's libapache-poi-java);
+  set of two properties on the .doc copies, and on the .docx copies, against cp of them with each
+  copy synced (a change puts each document on the disk before it says so), and against the peers:
+  POI in place, python-docx (bench/peers/python_docx_set.py) on the .docx;
   set again with the values already stored, against show of the same files;
   set --backup against set;
-  the peak memory of show and of set over M documents (10000 by default) and over M / 10.
-Each figure is the best of three runs, every first set on fresh copies; exiftool runs once. Every
-command runs in the copies' folder with short relative names, as the companion takes its files as
-arguments only and must see all of them in one process.
+then the peak memory of show and of set over each M documents (100 and 50000 by default), and the
+system calls and syncs per document of show, set and set --backup from strace -c
+(bench/syscalls.py). Each figure is the best of three runs, every first set on fresh copies;
+exiftool runs once. Every command runs in the copies' folder with short relative names, as the
+companion takes its files as arguments only and must see all of them in one process.
 """
 import argparse
 import csv
@@ -25,6 +28,8 @@ import sys
 import tempfile
 import time
 
+import syscalls
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 DATA = os.path.join(HERE, "..", "tests", "data")
 # Files that are no readable document on purpose (a text file, an empty file, damaged packages).
@@ -33,7 +38,9 @@ RUNS = 3
 # The Debian interpreter, which has python3-olefile, as for the other benchmarks.
 READER_PYTHON = "/usr/bin/python3"
 READER = os.path.join(HERE, "python_reader.py")
-CHANGE = ["--title", "Benchmark title", "--company", "Benchmark company"]
+CHANGE = ["--title", "Benchmark title", "--subject", "Benchmark subject"]
+PEERS = os.path.join(HERE, "peers")
+POI_JARS = ["/usr/share/java/%s.jar" % j for j in ("poi", "poi-ooxml", "poi-ooxml-schemas", "xmlbeans", "commons-collections4", "commons-compress", "commons-codec", "commons-math3")]
 # GNU time, not a Python child: the peak of a child forked from Python counts Python's own pages.
 TIME = "/usr/bin/time"
 
@@ -101,6 +108,7 @@ class Bench:
         self.cli = cli
         self.folder = folder
         self.scratch = 0
+        self.poi = None  # the class path of the Apache POI peer, once built
 
     def scratch_folder(self):
         self.scratch += 1
@@ -143,6 +151,23 @@ def reader_available():
         [READER_PYTHON, "-c", "import olefile"], stderr=subprocess.DEVNULL).returncode == 0
 
 
+def python_docx_available():
+    return subprocess.run([READER_PYTHON, "-c", "import docx"], stderr=subprocess.DEVNULL).returncode == 0
+
+
+def build_poi(folder):
+    """The class path of the POI peer, compiled into folder; None, after saying why, without it."""
+    missing = [j for j in POI_JARS if not os.path.exists(j)]
+    if missing or not shutil.which("javac"):
+        print("Apache POI peer: skipped: %s is not installed (libapache-poi-java, default-jdk-headless)"
+              % (missing[0] if missing else "javac"))
+        return None
+    classes = os.path.join(folder, "poi-peer")
+    class_path = ":".join(POI_JARS + [classes])
+    run(["javac", "-d", classes, "-cp", class_path, os.path.join(PEERS, "PoiPeer.java")], folder)
+    return class_path
+
+
 def compare_reading(bench, docs, names):
     show_csv = os.path.join(bench.folder, "show.csv")
     show = min(timed_into(bench.show(names), docs, show_csv) for _ in range(RUNS))
@@ -150,7 +175,7 @@ def compare_reading(bench, docs, names):
     if shutil.which("exiftool"):
         exiftool = timed(["exiftool", "-j", "-q"] + names, docs)
         seconds_line("exiftool -j -q", exiftool, len(names))
-        print("show is %.1f times as fast as exiftool -j (aim: at least 100)" % (exiftool / show))
+        print("show is %.1f times as fast as exiftool -j (aim: at least 150)" % (exiftool / show))
     else:
         print("show against exiftool -j: skipped: exiftool is not installed (libimage-exiftool-perl)")
     if reader_available():
@@ -161,14 +186,13 @@ def compare_reading(bench, docs, names):
               "for %d of %d documents" % (reader / show, agreeing_documents(show_csv, reader_csv), len(names)))
     else:
         print("show against the Python reader: skipped: %s cannot import olefile (python3-olefile)" % READER_PYTHON)
+    if bench.poi:
+        poi = best(lambda: ["java", "-cp", bench.poi, "PoiPeer", "show"] + names, docs)
+        seconds_line("Apache POI in one JVM", poi, len(names))
+        print("show is %.1f times as fast as Apache POI (for reference)" % (poi / show))
 
 
 def compare_changing(bench, docs, names):
-    def copy_to_new_folder(files):
-        target = bench.scratch_folder()
-        os.mkdir(target)
-        return ["cp"] + files + [target]
-
     # A change puts each document on the disk before it says so; cp leaves its copies in memory.
     # The same copy with each file then synced is the like-for-like reference.
     def synced_copy_to_new_folder(files):
@@ -176,16 +200,26 @@ def compare_changing(bench, docs, names):
         os.mkdir(target)
         return ["sh", "-c", 'cp -- "$@" "$0" && cd "$0" && exec sync --data -- *', target] + files
 
-    for extension, aim in ((".doc", "at most 1.2"), (".docx", "at most 2")):
+    title, subject = CHANGE[1], CHANGE[3]
+    for extension, aim in ((".doc", "for reference"), (".docx", "at most 1.1")):
         files = [n for n in names if n.endswith(extension)]
-        cp = best(lambda: copy_to_new_folder(files), docs)
         synced = best(lambda: synced_copy_to_new_folder(files), docs)
         change = bench.best_on_fresh_copies(docs, files, bench.set(files))
-        seconds_line("cp of the %s copies" % extension, cp, len(files))
-        seconds_line("cp, then sync --data of each copy", synced, len(files))
-        seconds_line("set --title --company on them", change, len(files))
-        ratio_line("set takes %%s times as long as cp on the %d %s copies" % (len(files), extension), change, cp, aim)
-        ratio_line("set takes %s times as long as cp with each copy synced", change, synced, "for reference")
+        seconds_line("cp, then sync --data of each %s copy" % extension, synced, len(files))
+        seconds_line("set --title --subject on them", change, len(files))
+        ratio_line("set takes %%s times as long as cp with each of the %d %s copies synced" % (len(files), extension),
+                   change, synced, aim)
+        peers = []
+        if bench.poi:
+            peers.append(("Apache POI in one JVM, in place", ["java", "-cp", bench.poi, "PoiPeer", "set", title, subject]))
+        if extension == ".docx" and python_docx_available():
+            peers.append(("python-docx", [READER_PYTHON, os.path.join(PEERS, "python_docx_set.py"), title, subject]))
+        elif extension == ".docx":
+            print("python-docx peer: skipped: %s cannot import docx (python3-docx)" % READER_PYTHON)
+        for name, command in peers:
+            peer = bench.best_on_fresh_copies(docs, files, command + files)
+            seconds_line(name, peer, len(files))
+            print("set is %.1f times as fast as %s (for reference)" % (peer / change, name))
 
     changed = fresh_copies(docs, names, bench.scratch_folder())
     run(bench.set(names), changed)
@@ -197,16 +231,16 @@ def compare_changing(bench, docs, names):
 
     plain = bench.best_on_fresh_copies(docs, names, bench.set(names))
     backup = bench.best_on_fresh_copies(docs, names, bench.set(names, "--backup"))
-    seconds_line("set --title --company", plain, len(names))
-    seconds_line("set --backup --title --company", backup, len(names))
+    seconds_line("set --title --subject", plain, len(names))
+    seconds_line("set --backup --title --subject", backup, len(names))
     ratio_line("set --backup takes %s times as long as set", backup, plain, "at most 1.5")
 
 
-def compare_memory(bench, count):
+def compare_memory(bench, counts):
     if not os.access(TIME, os.X_OK):
         print("peak memory: skipped: %s is not installed (Debian package time)" % TIME)
         return
-    for documents in (count // 10, count):
+    for documents in counts:
         source = os.path.join(bench.folder, "memory%d" % documents)
         names = make_copies(source, documents)
         show = best(lambda: bench.show(names), source, peak_mb)
@@ -216,25 +250,53 @@ def compare_memory(bench, count):
               % (documents, show, change))
 
 
+def count_syscalls(cli):
+    if not shutil.which("strace"):
+        print("system calls: skipped: strace is not installed")
+        return
+    named = syscalls.commands(cli)
+    named["set --title"] = ["set"] + CHANGE
+    named["set --backup --title"] = ["set", "--backup"] + CHANGE
+    root = tempfile.mkdtemp(prefix="kestrel-syscalls-")
+    try:
+        for command, arguments in named.items():
+            for kind in (".doc", ".docx"):
+                figures = syscalls.per_document(cli, arguments, kind, 200, root)
+                print("%-22s %-6s per document: %.1f system calls, %.2f syncs"
+                      % (command, kind, figures["syscalls"], figures["syncs"]))
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+def counts(text):
+    return [int(c) for c in text.split(",")]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("cli", help="the kestrelpad-cli program")
-    parser.add_argument("positional_count", nargs="?", type=int, help="the same as --count")
-    parser.add_argument("--count", type=int, default=2000, help="documents timed (default 2000)")
-    parser.add_argument("--memory-count", type=int, default=10000,
-                        help="documents of the larger memory run; the smaller has a tenth (default 10000)")
+    parser.add_argument("--counts", type=counts, default=[100, 1000], help="documents timed (100,1000)")
+    parser.add_argument("--memory-counts", type=counts, default=[100, 50000],
+                        help="documents of the memory runs (100,50000)")
+    parser.add_argument("--no-syscalls", action="store_true", help="leave out the strace counts")
     arguments = parser.parse_args()
-    count = arguments.positional_count or arguments.count
     bench = Bench(os.path.abspath(arguments.cli), tempfile.mkdtemp(prefix="kestrel-cli-bench-"))
     try:
-        docs = os.path.join(bench.folder, "docs")
-        names = make_copies(docs, count)
-        size = sum(os.path.getsize(os.path.join(docs, n)) for n in names)
-        print("%d documents (%d .doc, %d .docx), %.1f MiB in all, copied from tests/data to %s"
-              % (len(names), count - count // 2, count // 2, size / 2**20, bench.folder))
-        compare_reading(bench, docs, names)
-        compare_changing(bench, docs, names)
-        compare_memory(bench, arguments.memory_count)
+        bench.poi = build_poi(bench.folder)
+        for count in arguments.counts:
+            docs = os.path.join(bench.folder, "docs%d" % count)
+            names = make_copies(docs, count)
+            size = sum(os.path.getsize(os.path.join(docs, n)) for n in names)
+            print("\n%d documents (%d .doc, %d .docx), %.1f MiB in all, copied from tests/data to %s"
+                  % (len(names), count - count // 2, count // 2, size / 2**20, bench.folder))
+            compare_reading(bench, docs, names)
+            compare_changing(bench, docs, names)
+            shutil.rmtree(docs)
+        print()
+        compare_memory(bench, arguments.memory_counts)
+        if not arguments.no_syscalls:
+            print()
+            count_syscalls(bench.cli)
     finally:
         shutil.rmtree(bench.folder, ignore_errors=True)
 

@@ -12,10 +12,7 @@
 #include "catalogue/OtherProperties.h"
 #include "catalogue/PropertyRows.h"
 #include "platform/Outcome.h"
-
-namespace kestrel::fs {
-struct FileRecord;
-}
+#include "platform/fs/ReplacementFile.h"
 
 namespace kestrel::catalogue {
 
@@ -50,9 +47,11 @@ class PropertyDocument {
   virtual bool WritesNewFile() const = 0;
 
   // Writes the last plan so that the document ends with `state` (permission bits, attribute store,
-  // three times), giving up the reading's lock first. A failure leaves the document as it was and
-  // names what failed.
-  virtual Outcome Write(const fs::FileRecord& state) = 0;
+  // three times). `steps.beforeChange` runs once everything new is ready, right before the
+  // document changes; its failure is the write's. A new file leaves its folder's sync to the caller
+  // when `steps` says so. A failure leaves the document as it was and names what failed.
+  virtual Outcome Write(const fs::FileRecord& state, const fs::CommitSteps& steps) = 0;
+  Outcome Write(const fs::FileRecord& state) { return Write(state, fs::CommitSteps{}); }
 };
 
 }  // namespace kestrel::catalogue

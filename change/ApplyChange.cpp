@@ -58,7 +58,10 @@ std::uint32_t NewAttributeWord(std::uint32_t recorded, const catalogue::Attribut
 }
 
 // The attribute store and times alone, when the properties already hold what is asked.
-Outcome ChangeFileStateOnly(const std::string& path, const fs::FileRecord& wanted) {
+Outcome ChangeFileStateOnly(const std::string& path, const fs::FileRecord& wanted, const fs::CommitSteps& steps) {
+  if (steps.beforeChange) {
+    if (Outcome done = steps.beforeChange(); !done) return done;
+  }
   const Outcome stored = fs::GiveFileStoreInPlace(path, wanted);
   return stored ? fs::GiveFileTimes(path, wanted) : stored;
 }
@@ -145,6 +148,10 @@ PreparedChange::~PreparedChange() = default;
 
 bool PreparedChange::AlreadySo() const { return !plan_->wanted; }
 
+bool PreparedChange::WritesNewFile() const {
+  return plan_->wanted && plan_->storesNew && plan_->document.document->WritesNewFile();
+}
+
 Result<PreparedChange> PrepareChange(ooxml::PackageProperties& packages, const std::string& path,
                                      const ChangeRequest& request) {
   Result<reading::OpenedDocument> document = reading::OpenDocument(packages, path);
@@ -179,10 +186,11 @@ Result<PreparedChange> PrepareChange(ooxml::PackageProperties& packages, const s
   return PreparedChange(std::move(plan));
 }
 
-Outcome PreparedChange::Write() {
+Outcome PreparedChange::Write(const fs::CommitSteps& steps) {
   if (!plan_->wanted) return Outcome::AlreadySo();
   const fs::FileRecord& wanted = *plan_->wanted;
-  Outcome changed = plan_->storesNew ? plan_->document.document->Write(wanted) : ChangeFileStateOnly(plan_->path, wanted);
+  Outcome changed = plan_->storesNew ? plan_->document.document->Write(wanted, steps)
+                                     : ChangeFileStateOnly(plan_->path, wanted, steps);
   if (!changed) return changed;
   const std::optional<fs::FileRecord> found = fs::ReadFileRecord(plan_->path);
   if (!found) return Outcome::Failure(FailureKind::Io, "was changed, but its attributes cannot be read back");

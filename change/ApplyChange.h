@@ -77,8 +77,13 @@ class PreparedChange {
 
   // The document already holds everything asked for: Write would write nothing.
   bool AlreadySo() const;
+  // Write puts a new file in the document's place, in its folder (see fs::FolderHolding).
+  bool WritesNewFile() const;
   // Writes the plan and checks what reads back, as ApplyChange; AlreadySo without writing.
-  Outcome Write();
+  // `steps.beforeChange` runs right before the document changes, also when only its times or
+  // attributes do; with FolderSync::ByCaller the caller makes a new file's name durable before
+  // it reports the change.
+  Outcome Write(const fs::CommitSteps& steps = {});
 
  private:
   friend Result<PreparedChange> PrepareChange(ooxml::PackageProperties&, const std::string&, const ChangeRequest&);

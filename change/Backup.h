@@ -21,8 +21,9 @@ class PreparedBackup {
   const std::string& Document() const { return document_; }
 
  private:
-  friend Result<PreparedBackup> PrepareBackup(const std::string& path);
+  friend Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode documentMode);
   friend Outcome PutBackupInPlace(PreparedBackup& backup);
+  friend void SyncBackupName(const PreparedBackup& backup);
   std::string document_;
   std::unique_ptr<fs::PendingCopy> copy_;
 };
@@ -31,6 +32,8 @@ class PreparedBackup {
 // backup's name is touched. Fails when the document is missing or held open, a folder stands at
 // the backup's name, or the copy could not be written.
 Result<PreparedBackup> PrepareBackup(const std::string& path);
+// The same with the document opened in `documentMode`.
+Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode documentMode);
 
 // The second half: the copy, holding the document's exact state since before it had a name,
 // replaces whatever stands at the backup's name in one step (a link there is replaced, never
@@ -40,6 +43,17 @@ Result<PreparedBackup> PrepareBackup(const std::string& path);
 // meanwhile.
 Outcome PutBackupInPlace(PreparedBackup& backup);
 void SyncBackupName(const PreparedBackup& backup);
+
+// The folder whose sync makes the backup name of the document at `path` durable.
+std::string BackupFolder(const std::string& path);
+
+// The backup of a document about to be replaced by a new file (a package's change): its old file
+// itself takes the backup's name, as it is, with no copy written; the new file then takes the
+// document's name and leaves the backup the old file's only name. Where the system links no such
+// file (another file system, a file the user may not link), a copy is written there and then.
+// Fails as PrepareBackup and PutBackupInPlace do. The name is made durable by SyncBackupName; the
+// returned name is kept until the document is replaced (see fs::ExtraName).
+Result<fs::ExtraName> PutOldFileAsBackup(const std::string& path);
 
 // Both halves. A failure says why, as the two halves do. Never shows anything, never throws.
 Outcome BackUpDocument(const std::string& path);

@@ -2,13 +2,14 @@
 // documents are in flight at once; their lines come out in the order given.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "change/ApplyChange.h"
-#include "change/Backup.h"
+#include "cli/BackupStep.h"
 #include "cli/BackupTurns.h"
 #include "cli/ChangeRun.h"
 #include "cli/Commands.h"
@@ -18,15 +19,51 @@
 #include "cli/HelpTexts.h"
 #include "cli/SetCommandLine.h"
 #include "ooxml/PackageProperties.h"
+#include "platform/fs/ReplacementFile.h"
+#include "platform/fs/SharedSyncs.h"
 
 namespace kestrel::cli {
 namespace {
 
 struct SetOutcome {
   enum class Step { Changed, BackupFailed, NotTouched };
+  SetOutcome(Step reached, Outcome its) : step(reached), outcome(std::move(its)) {}
+  explicit SetOutcome(Step reached) : step(reached) {}
   Step step = Step::Changed;  // how far the document went; `outcome` is that step's
   Outcome outcome = Outcome::Success();
+  std::string folder;          // where a new file took the document's name, to be made durable
+  std::uint64_t renamed = 0;   // its note with the folder syncs; 0: nothing renamed
 };
+
+// The change of one document, with its backup in its turn when asked.
+SetOutcome ChangeDocument(ooxml::PackageProperties& packages, const std::string& path,
+                          const change::ChangeRequest& request, BackupTurns* turns, fs::SharedSyncs& folders,
+                          std::size_t index) {
+  using Step = SetOutcome::Step;
+  if (turns != nullptr && !turns->Open()) return SetOutcome{Step::NotTouched};
+  // What would refuse the change is found before its backup: such a document fails with its
+  // reason, gets no backup, and the run goes on.
+  Result<change::PreparedChange> change = change::PrepareChange(packages, path, request);
+  std::optional<BackupStep> backup;
+  if (turns != nullptr) backup.emplace(*turns, folders, index, path, change);
+  fs::CommitSteps steps{fs::FolderSync::ByCaller, nullptr};
+  if (backup) steps.beforeChange = [&backup] { return (*backup)(); };
+  SetOutcome set{Step::Changed, change ? change->Write(steps) : change.outcome()};
+  if (change && change->WritesNewFile()) {
+    set.folder = fs::FolderHolding(path);
+    set.renamed = folders.Noted(set.folder);
+  }
+  switch (backup ? backup->Finish() : BackupStep::Result::NotRun) {
+    case BackupStep::Result::TurnRefused:
+      return SetOutcome{Step::NotTouched};
+    case BackupStep::Result::Failed:
+      return SetOutcome{Step::BackupFailed, backup->BackupOutcome()};
+    case BackupStep::Result::NotRun:
+    case BackupStep::Result::Placed:
+      break;
+  }
+  return set;
+}
 
 // The document's line, and its problem after it.
 bool Report(Console& console, const std::string& given, const SetOutcome& set) {
@@ -51,31 +88,20 @@ int RunChanges(const std::vector<std::string>& files, const RequestOf& requestOf
   DocumentPool pool(WorkerCount(DocumentWork::Changing));
   // As in the batch run, a failed backup ends the run: no document after it is touched.
   BackupTurns turns;
+  // Documents renamed into one folder, and backups, share its syncs: each is durable before its
+  // line says so, and one sync serves all done before it began.
+  fs::SharedSyncs folders(fs::SyncFolder);
   std::vector<ooxml::PackageProperties> packages(pool.Workers());
 
   bool allChanged = true;
   pool.RunInOrder<SetOutcome>(
       files.size(),
       [&](std::size_t index, std::size_t worker) {
-        const std::string& path = files[index];
-        using Step = SetOutcome::Step;
-        if (backup && !turns.Open()) return SetOutcome{Step::NotTouched};
-        // What would refuse the change is found before its backup: such a document fails with its
-        // reason, gets no backup, and the run goes on.
-        Result<change::PreparedChange> change = change::PrepareChange(packages[worker], path, requestOf(index));
-        if (backup) {
-          std::optional<Result<change::PreparedBackup>> copy;
-          if (change && !change->AlreadySo()) copy.emplace(change::PrepareBackup(path));
-          if (!turns.WaitFor(index)) return SetOutcome{Step::NotTouched};
-          Outcome backedUp = Outcome::Success();
-          if (copy) backedUp = *copy ? change::PutBackupInPlace(**copy) : copy->outcome();
-          turns.Done(index, backedUp.ok());
-          if (!backedUp) return SetOutcome{Step::BackupFailed, backedUp};
-          if (copy) change::SyncBackupName(**copy);
-        }
-        return SetOutcome{Step::Changed, change ? change->Write() : change.outcome()};
+        return ChangeDocument(packages[worker], files[index], requestOf(index), backup ? &turns : nullptr, folders,
+                              index);
       },
       [&](std::size_t index, const SetOutcome& set) {
+        if (set.renamed != 0) folders.MakeDurable(set.folder, set.renamed);
         allChanged = Report(console, files[index], set) && allChanged;
       });
   return allChanged ? kExitSuccess : kExitFailure;

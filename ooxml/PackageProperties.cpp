@@ -58,17 +58,18 @@ class PackageDocument final : public catalogue::PropertyDocument {
 
   bool WritesNewFile() const override { return true; }
 
-  Outcome Write(const fs::FileRecord& state) override {
-    opened_.file.reset();  // the reading's shared lock would refuse the rewrite's exclusive one
+  Outcome Write(const fs::FileRecord& state, const fs::CommitSteps& steps) override {
     if (updates_.empty()) return Outcome::Success();
     std::vector<zip::EntryReplacement> replacements;
     for (const PartUpdate& update : updates_) replacements.push_back({update.name, update.bytes});
     const fs::FinalState finalState{state, true, path_};
     zip_.SetZipName(path_);
-    // Parts planned on one version of the package must not go into another.
-    const Result<int> stored =
-        zip_.ReplaceEntriesFromMemory(replacements, &finalState, plannedOn_ ? &*plannedOn_ : nullptr);
-    // The rewrite's own open says when another program holds the package.
+    // The package as it was read is rewritten: its lock made exclusive says when another program
+    // holds it, and parts planned on one version of it must not go into another.
+    const Result<int> stored = ThroughOpenFile([&] {
+      return zip_.ReplaceEntriesFromMemory(replacements, {&finalState, plannedOn_ ? &*plannedOn_ : nullptr, steps});
+    });
+    opened_.file.reset();
     return stored ? Outcome::Success() : stored.outcome().Within("the package could not be rewritten");
   }
 

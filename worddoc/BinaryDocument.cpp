@@ -51,19 +51,23 @@ Result<bool> BinaryDocument::Plan(const catalogue::PropertyRows& rows, const cat
   }
 }
 
-Outcome BinaryDocument::Write(const fs::FileRecord& state) {
+Outcome BinaryDocument::Write(const fs::FileRecord& state, const fs::CommitSteps& steps) {
   file_.reset();  // the reading's shared lock would refuse our own exclusive one
   fs::OpenResult opened = fs::OpenFile(path_, fs::OpenMode::ReadWriteDespiteReadOnly);
+  const bool writableOnceLifted =
+      !opened.file && opened.error == fs::OpenFailure::ReadOnly && (record_.attributes & fs::kAttributeReadOnly) != 0;
+  if (!opened.file && !writableOnceLifted) return fs::DescribeOpenError(opened);
+  if (steps.beforeChange) {
+    if (Outcome done = steps.beforeChange(); !done) return done;
+  }
   Outcome stored = Outcome::Success();
   if (opened.file) {
     stored = fs::GiveFileStoreInPlace(path_, state);
-  } else if (opened.error == fs::OpenFailure::ReadOnly && (record_.attributes & fs::kAttributeReadOnly) != 0) {
+  } else {
     stored = fs::GiveFileStoreInPlace(path_, state, [&] {
       opened = fs::OpenFile(path_, fs::OpenMode::ReadWrite);
       return fs::DescribeOpenError(opened);
     });
-  } else {
-    return fs::DescribeOpenError(opened);
   }
   if (!stored) return stored;
   auto file = storage::CompoundFile::Open(std::move(opened.file), fs::OpenMode::ReadWrite);

@@ -29,7 +29,7 @@ class BinaryDocument final : public catalogue::PropertyDocument {
   // Opens the document for writing (the reading's lock given up first), gives it the new
   // attribute store in the same few calls, so a read-only document is writable only for that
   // instant, commits the rows planned again on what it holds now, and sets the times last.
-  Outcome Write(const fs::FileRecord& state) override;
+  Outcome Write(const fs::FileRecord& state, const fs::CommitSteps& steps) override;
 
  private:
   // The compound file on the reading's descriptor, opened on first use; why it cannot be.

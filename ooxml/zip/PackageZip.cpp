@@ -298,7 +298,7 @@ struct NewEntry {
 Outcome WriteNewPackage(fs::RandomAccessFile& source, const std::string& package, IncompleteZipMode mode,
                         const DirectoryLimits& limits,
                         std::vector<NewEntry>& fresh, const std::map<std::string, std::size_t>& freshByKey,
-                        const fs::FinalState* state) {
+                        const RewriteOptions& options) {
   Result<ZipDirectory> read = ReadZipDirectory(source, mode, limits);
   if (!read) return read.outcome();
   ZipDirectory& old = *read;
@@ -390,11 +390,11 @@ Outcome WriteNewPackage(fs::RandomAccessFile& source, const std::string& package
   if (Outcome written = writer.Write(directory); !written) return written;
   std::vector<std::uint8_t>().swap(directory);
   if (Outcome synced = (*out)->Sync(); !synced) return synced.Within("the new file");
-  if (Outcome verified = VerifyWritten(**out, expected); !verified) return verified;
-  out->reset();
+  const std::unique_ptr<fs::RandomAccessFile> written = fs::LoadWhenSmall(std::move(*out));
+  if (Outcome verified = VerifyWritten(*written, expected); !verified) return verified;
 
   // One step: at every moment either the old or the new package is on disk under its name.
-  return temporary.Commit(fs::FolderSync::Now, state);
+  return temporary.Commit(options.steps, options.state);
 }
 
 }  // namespace
@@ -506,17 +506,16 @@ Result<int> Package::ReplaceFromMemory(const std::vector<std::uint8_t>* stream, 
 }
 
 Result<int> Package::ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements,
-                                              const fs::FinalState* state, const fs::FileIdentity* readAs) {
+                                              const RewriteOptions& options) {
   // The new entries, and the directory of the package they go into, are held whole in memory.
   try {
-    return Rewrite(replacements, state, readAs);
+    return Rewrite(replacements, options);
   } catch (const std::bad_alloc&) {
     return Io("not enough memory to rewrite " + zipName_);
   }
 }
 
-Result<int> Package::Rewrite(std::span<const EntryReplacement> replacements, const fs::FinalState* state,
-                             const fs::FileIdentity* readAs) {
+Result<int> Package::Rewrite(std::span<const EntryReplacement> replacements, const RewriteOptions& options) {
   // Everything new is built in memory first, so nothing is written for a request that fails here.
   std::vector<NewEntry> fresh;
   std::map<std::string, std::size_t> freshByKey;
@@ -558,13 +557,23 @@ Result<int> Package::Rewrite(std::span<const EntryReplacement> replacements, con
   const std::string package = fs::FollowLinks(zipName_);
   // Held to the end: nobody else writes the package while we rebuild it.
   // Only read: the new file takes its name, so the read-only bit never needs to be lifted.
-  Result<std::unique_ptr<fs::RandomAccessFile>> source = OpenPackage(package, fs::OpenMode::ReadToReplace);
-  if (!source) return source.outcome();
-  const bool changedSinceRead = readAs != nullptr && (*source)->Identity() != *readAs;
+  std::unique_ptr<fs::RandomAccessFile> opened;
+  fs::RandomAccessFile* source = lentFile_;
+  if (source != nullptr) {
+    if (Outcome locked = source->LockToReplace(); !locked) return locked.Within(package);
+  } else {
+    Result<std::unique_ptr<fs::RandomAccessFile>> file = OpenPackage(package, fs::OpenMode::ReadToReplace);
+    if (!file) return file.outcome();
+    opened = std::move(*file);
+    source = opened.get();
+  }
+  const bool changedSinceRead =
+      options.readAs != nullptr && (source->Identity() != *options.readAs || !fs::NamesFile(package, *options.readAs));
   if (changedSinceRead) {
     return Outcome::Failure(FailureKind::HeldOpen, package + ": another program changed the package after it was read");
   }
-  if (Outcome written = WriteNewPackage(**source, package, incompleteZipMode_, directoryLimits_, fresh, freshByKey, state); !written) {
+  if (Outcome written = WriteNewPackage(*source, package, incompleteZipMode_, directoryLimits_, fresh, freshByKey, options);
+      !written) {
     return written.Within(package);
   }
   return static_cast<int>(fresh.size());

@@ -62,6 +62,15 @@ struct ZipHeaderInfo {
   std::string pathName;  // folder part with "\" and a trailing "\"; empty at the top level
 };
 
+// How a document's rewrite ends: the state its new file takes before its name (see
+// fs::ReplacementFile::Commit), the version of the package it was planned on, and the commit's
+// steps (who syncs the folder; what runs right before the package changes).
+struct RewriteOptions {
+  const fs::FinalState* state = nullptr;
+  const fs::FileIdentity* readAs = nullptr;
+  fs::CommitSteps steps;
+};
+
 // One entry to store: its full name ("docProps\core.xml") and its new content, which the caller
 // keeps alive for the call.
 struct EntryReplacement {
@@ -98,7 +107,7 @@ class Package {
   void SetMaxPartSize(std::size_t bytes) { maxPartSize_ = bytes; }
   void SetDirectoryLimits(DirectoryLimits limits) { directoryLimits_ = limits; }
 
-  // While set, OpenArchive and ExtractToMemory read through `file` (ZipName opened and locked by
+  // While set, OpenArchive, ExtractToMemory and ReplaceEntriesFromMemory read through `file` (ZipName opened and locked by
   // the caller) instead of opening ZipName themselves; nullptr goes back to opening it. The caller
   // keeps the file alive while it is set.
   void ReadThrough(fs::RandomAccessFile* file) { lentFile_ = file; }
@@ -133,23 +142,22 @@ class Package {
   // entry of the same name is dropped. Every other entry is carried over as it is, local header and data descriptor
   // included. Entries with names of only blanks are skipped; returns how many were stored.
   //
-  // The directory is read afresh from the package under its exclusive lock, whatever is cached;
-  // the package is only read, so a read-only one is rewritten too. The new file takes `state`
-  // before its name (see fs::ReplacementFile::Commit), or without one the package's own owner,
-  // user attributes and permission bits.
+  // The directory is read afresh from the package under its exclusive lock, whatever is cached:
+  // through the lent file, once its lock is made exclusive, or else opened anew. The package is
+  // only read, so a read-only one is rewritten too. The new file takes `options.state` before its
+  // name, or without one the package's own owner, user attributes and permission bits.
   // A symbolic link is followed: its target is rewritten and the link stays. The new file is
   // written beside the package, synced, its directory and local headers read back from the file
-  // and compared with the old ones, and renamed over the package in one step. Refused before
+  // (a small one in one read) and compared with what was meant, and renamed over the package in one step. Refused before
   // anything is written, saying why: a name given twice or too long (InvalidValue), a directory
   // rebuilt from local headers or entries whose bytes overlap (Damaged), a size or offset that
   // would need a ZIP64 field the record does not have (Unsupported), a package with more than one
   // hard link (Io, as every failure to make or install the new file), a package that is no longer
-  // the version `readAs` identifies, when given (HeldOpen). On any failure the package
+  // the version `options.readAs` identifies, or no longer under its name, when given (HeldOpen). On any failure the package
   // is left byte-identical and no temporary file remains; a failure past the opening of the
   // package names it in front ("/x/a.docx: entry 1 (word/b.xml) overlaps entry 0 (word/a.xml)").
   Result<int> ReplaceEntriesFromMemory(std::span<const EntryReplacement> replacements,
-                                       const fs::FinalState* state = nullptr,
-                                       const fs::FileIdentity* readAs = nullptr);
+                                       const RewriteOptions& options = {});
 
   // ReplaceEntriesFromMemory with one entry; 0 for a null stream or a name of only blanks.
   Result<int> ReplaceFromMemory(const std::vector<std::uint8_t>* stream, const std::string& name);
@@ -164,8 +172,7 @@ class Package {
   // The lent file, or ZipName opened for reading (kept in `opened`).
   Result<fs::RandomAccessFile*> FileToRead(std::unique_ptr<fs::RandomAccessFile>& opened) const;
   // ReplaceEntriesFromMemory but for running out of memory.
-  Result<int> Rewrite(std::span<const EntryReplacement> replacements, const fs::FinalState* state,
-                      const fs::FileIdentity* readAs);
+  Result<int> Rewrite(std::span<const EntryReplacement> replacements, const RewriteOptions& options);
 
   std::string zipName_;
   bool relativePaths_ = false;

@@ -18,6 +18,40 @@ namespace kestrel::fs {
 
 namespace {
 
+// A file opened only for reading cannot take a write lock: it holds a read lock, which keeps
+// writers out, and `probeWriters` makes sure nobody else holds one either, as a write lock would.
+// Programs that lock with flock (BSD locks) do not see record locks, nor we theirs: both are taken.
+OpenFailure LockAgainstOthers(int fd, bool exclusive, bool probeWriters) {
+  if (probeWriters) {
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_GETLK, &probe) != 0) return OpenFailure::Other;
+    if (probe.l_type != F_UNLCK) return OpenFailure::Locked;
+  }
+  while (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return OpenFailure::Locked;
+    break;  // a file system without flock: the record lock is all there is
+  }
+  return OpenFailure::None;
+}
+
+// The lock of an open: an open-file-description lock of the file, shared for reading.
+OpenFailure TakeLocks(int fd, bool write, bool exclusive) {
+  struct flock lock {};
+  lock.l_type = write ? F_WRLCK : F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;  // the whole file, however it grows
+  while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EACCES) return OpenFailure::Locked;
+    return OpenFailure::Other;
+  }
+  return LockAgainstOthers(fd, exclusive, exclusive && !write);
+}
+
 // Copies that go through our memory do so in pieces of this size.
 constexpr std::uint64_t kCopyChunk = 1 << 20;
 
@@ -97,6 +131,11 @@ class PosixFile final : public RandomAccessFile {
                         static_cast<std::uint64_t>(st.st_size),
                         static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
                         static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
+  }
+
+  Outcome LockToReplace() override {
+    const OpenFailure locked = LockAgainstOthers(fd_, true, true);
+    return DescribeOpenError({nullptr, locked, locked == OpenFailure::Other ? errno : 0});
   }
 
   Outcome Truncate(std::uint64_t size) override {
@@ -189,11 +228,13 @@ Outcome RandomAccessFile::Truncate(std::uint64_t) {
 
 std::optional<FileIdentity> RandomAccessFile::Identity() const { return std::nullopt; }
 
+Outcome RandomAccessFile::LockToReplace() { return Outcome::Success(); }
+
 std::optional<FileRecord> RandomAccessFile::Record() const { return std::nullopt; }
 
 OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   const bool write = mode == OpenMode::ReadWrite || mode == OpenMode::ReadWriteDespiteReadOnly;
-  const bool exclusive = mode != OpenMode::Read;
+  const bool exclusive = mode != OpenMode::Read && mode != OpenMode::ReadUnderOwnLock;
   // O_NONBLOCK: a FIFO named like a document must not hang the open (regular files ignore it).
   const int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
   // Looking at a document, or planning a change that is then refused, leaves its last-access time
@@ -203,29 +244,10 @@ OpenResult OpenPosixFile(const std::string& path, OpenMode mode) {
   if (fd < 0) return {nullptr, ErrorFromErrno(errno, write), errno};
   auto file = std::make_unique<PosixFile>(fd);  // owns fd from here on
 
-  struct flock lock {};
-  lock.l_type = write ? F_WRLCK : F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = 0;
-  lock.l_len = 0;  // the whole file, however it grows
-  while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EACCES) return {nullptr, OpenFailure::Locked};
-    return {nullptr, OpenFailure::Other, errno};
-  }
-  // A file opened only for reading cannot take a write lock: it holds a read lock, which keeps
-  // writers out, and makes sure nobody else holds one either, as a write lock would.
-  if (exclusive && !write) {
-    struct flock probe = lock;
-    probe.l_type = F_WRLCK;
-    if (::fcntl(fd, F_OFD_GETLK, &probe) != 0) return {nullptr, OpenFailure::Other, errno};
-    if (probe.l_type != F_UNLCK) return {nullptr, OpenFailure::Locked};
-  }
-  // Programs that lock with flock (BSD locks) do not see record locks, nor we theirs: take both.
-  while (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    if (errno == EWOULDBLOCK) return {nullptr, OpenFailure::Locked};
-    break;  // a file system without flock: the record lock is all there is
+  if (mode != OpenMode::ReadUnderOwnLock) {
+    if (const OpenFailure locked = TakeLocks(fd, write, exclusive); locked != OpenFailure::None) {
+      return {nullptr, locked, locked == OpenFailure::Other ? errno : 0};
+    }
   }
 
   // Looked at under the lock, so the size cannot change behind us.

@@ -25,6 +25,8 @@ enum class OpenMode {
   // Read for a file that a new one will replace: opened only for reading, so the read-only bit
   // does not matter, but locked against every other writer and against our own readers.
   ReadToReplace,
+  // Read for a file whose lock the caller holds on another descriptor, which would refuse ours.
+  ReadUnderOwnLock,
 };
 
 enum class OpenFailure {
@@ -68,6 +70,10 @@ class RandomAccessFile {
   // n bytes of `source` from sourceOffset to this file at offset. Files of the platform copy
   // inside the kernel; others go through a buffer and WriteAt.
   virtual Outcome CopyFrom(RandomAccessFile& source, std::uint64_t sourceOffset, std::uint64_t offset, std::uint64_t n);
+  // Makes the lock of a file opened for reading exclusive, as OpenMode::ReadToReplace takes it;
+  // HeldOpen when another program has the file open with a lock. Files that are not on a disk
+  // have no lock to change.
+  virtual Outcome LockToReplace();
   // Sets the last-access and last-write times, to the nanosecond the file system keeps;
   // nullopt leaves that one as it is. Files that are not on a disk have no times.
   virtual Outcome SetTimes(std::optional<Timestamp> lastAccess, std::optional<Timestamp> lastWrite);
@@ -91,6 +97,15 @@ OpenResult OpenFile(const std::string& path, OpenMode mode);
 // memory at once, so that parsing it asks the system for nothing more; a larger one is read
 // through the descriptor as asked. The file cannot be written through.
 OpenResult OpenForReading(const std::string& path);
+
+// `file` with its bytes read into memory at once when it is small, so that what is read of it then
+// asks the system for nothing more; a larger file, or one that cannot be read whole now, as it is.
+// The file cannot be written through afterwards.
+std::unique_ptr<RandomAccessFile> LoadWhenSmall(std::unique_ptr<RandomAccessFile> file);
+
+// Whether `path`, past its symbolic links, names the file `identity` was taken of (its device and
+// inode): no other file has been put in its place since.
+bool NamesFile(const std::string& path, const FileIdentity& identity);
 
 // The record of a file as `opened` (from OpenForReading) found it: taken on its descriptor, or by
 // its path when it could not be opened (another program holds it) or is not on a disk. nullopt

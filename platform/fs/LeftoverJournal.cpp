@@ -23,7 +23,8 @@ namespace kestrel::fs {
 namespace {
 
 // Lines: "+ID R DEV INO BACKEND ATTRIBUTES MODE BLOB PATH" (a lifted read-only state; BLOB is hex
-// or "-" for none), "+ID T DEV INO PATH" (a temporary name) and "-ID" (closed). Paths are hex, so
+// or "-" for none), "+ID T DEV INO PATH" (a temporary name), "+ID L DEV INO PATH" (an extra name)
+// and "-ID" (closed). Paths are hex, so
 // no name can break a line.
 std::string Hex(const void* data, std::size_t size) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -176,6 +177,17 @@ void Undo(const std::string& entry) {
     if (const auto name = Unhex(path)) RemoveIfAbandoned(*name, std::pair{device, inode});
     return;
   }
+  if (kind == "L") {
+    std::string path;
+    words >> path;
+    const auto name = Unhex(path);
+    struct stat info {};
+    if (name && ::lstat(name->c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink > 1 &&
+        SameFile(info, device, inode)) {
+      ::unlink(name->c_str());
+    }
+    return;
+  }
   if (kind != "R") return;
   int backend = 0;
   FileRecord record;
@@ -261,6 +273,12 @@ JournalEntry NoteTemporaryName(const std::string& path, int descriptor) {
   if (::fstat(descriptor, &info) != 0) return JournalEntry();
   const std::string full = FullName(path);
   return JournalEntry(OpenEntry("T " + std::to_string(info.st_dev) + " " + std::to_string(info.st_ino) + " " +
+                                Hex(full.data(), full.size())));
+}
+
+JournalEntry NoteExtraName(const std::string& path, std::uint64_t device, std::uint64_t inode) {
+  const std::string full = FullName(path);
+  return JournalEntry(OpenEntry("L " + std::to_string(device) + " " + std::to_string(inode) + " " +
                                 Hex(full.data(), full.size())));
 }
 

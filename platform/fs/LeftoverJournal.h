@@ -30,6 +30,7 @@ class JournalEntry {
  private:
   friend JournalEntry NoteReadOnlyLifted(const std::string& path, const FileRecord& record);
   friend JournalEntry NoteTemporaryName(const std::string& path, int descriptor);
+  friend JournalEntry NoteExtraName(const std::string& path, std::uint64_t device, std::uint64_t inode);
   explicit JournalEntry(std::uint64_t id) : id_(id) {}
   std::uint64_t id_ = 0;  // 0: nothing noted
 };
@@ -43,6 +44,12 @@ JournalEntry NoteReadOnlyLifted(const std::string& path, const FileRecord& recor
 // process die before the entry closes, a later run removes it, as long as the name still holds
 // that file and no living writer locks it.
 JournalEntry NoteTemporaryName(const std::string& path, int descriptor);
+
+// Before `path` becomes one more name of the file `device`/`inode` for a moment (a document's old
+// file linked as its backup before the new one takes the document's name): should this process
+// die before the entry closes, a later run removes that name, as long as it still holds that file
+// and the file has another name, so nothing is ever lost by it.
+JournalEntry NoteExtraName(const std::string& path, std::uint64_t device, std::uint64_t inode);
 
 // Removes the regular file at `path` when nothing holds its lock (every file of ours is locked
 // while its writer lives) and the name still holds the file that was checked.

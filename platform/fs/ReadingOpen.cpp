@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "platform/fs/FileIo.h"
 
 namespace kestrel::fs {
@@ -31,12 +33,18 @@ class LoadedFile final : public RandomAccessFile {
   }
   Outcome WriteAt(std::uint64_t, const void*, std::size_t) override { return ReadOnly(); }
   Outcome Sync() override { return ReadOnly(); }
-  // Nobody writes to it while our lock is held, so the identity first asked for stays true.
+  // Nobody who heeds our lock writes to it, so the identity first asked for stays true until the
+  // lock changes.
   std::optional<FileIdentity> Identity() const override {
     if (!identity_) identity_ = file_->Identity();
     return *identity_;
   }
   std::optional<FileRecord> Record() const override { return file_->Record(); }
+  // Under the exclusive lock the file is looked at afresh: a writer that ignores locks shows.
+  Outcome LockToReplace() override {
+    identity_.reset();
+    return file_->LockToReplace();
+  }
 
  private:
   static Outcome ReadOnly() { return Outcome::Failure(FailureKind::ReadOnly, "opened for reading only"); }
@@ -48,14 +56,24 @@ class LoadedFile final : public RandomAccessFile {
 
 }  // namespace
 
+std::unique_ptr<RandomAccessFile> LoadWhenSmall(std::unique_ptr<RandomAccessFile> file) {
+  if (file->Size() > kWholeFileLimit) return file;
+  std::vector<unsigned char> bytes(static_cast<std::size_t>(file->Size()));
+  // A file that cannot be read whole now is left to the parsers, whose reads then fail with a reason.
+  if (!file->ReadAt(0, bytes.data(), bytes.size())) return file;
+  return std::make_unique<LoadedFile>(std::move(file), std::move(bytes));
+}
+
 OpenResult OpenForReading(const std::string& path) {
   OpenResult opened = OpenFile(path, OpenMode::Read);
-  if (!opened.file || opened.file->Size() > kWholeFileLimit) return opened;
-  std::vector<unsigned char> bytes(static_cast<std::size_t>(opened.file->Size()));
-  // A file that cannot be read whole now is left to the parsers, whose reads then fail with a reason.
-  if (!opened.file->ReadAt(0, bytes.data(), bytes.size())) return opened;
-  opened.file = std::make_unique<LoadedFile>(std::move(opened.file), std::move(bytes));
+  if (opened.file) opened.file = LoadWhenSmall(std::move(opened.file));
   return opened;
+}
+
+bool NamesFile(const std::string& path, const FileIdentity& identity) {
+  struct stat named {};
+  return ::stat(path.c_str(), &named) == 0 && static_cast<std::uint64_t>(named.st_dev) == identity.device &&
+         static_cast<std::uint64_t>(named.st_ino) == identity.inode;
 }
 
 std::optional<FileRecord> RecordOf(const OpenResult& opened, const std::string& path) {

@@ -75,19 +75,18 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
 }
 
-// NamedBeforeRename for a target whose links are already followed.
-std::string NameBeforeRenameOfResolved(const std::string& resolved, const std::string& prefix) {
-  std::uint32_t hash = 2166136261u;  // FNV-1a of the file's own name
-  for (const unsigned char c : resolved.substr(resolved.rfind('/') + 1)) hash = (hash ^ c) * 16777619u;
-  char token[9];
-  std::snprintf(token, sizeof token, "%08x", hash);
-  return FolderOf(resolved) + "/" + prefix + token;
-}
-
 }  // namespace
 
+std::string NamedBeforeRenameOf(const std::string& name, const std::string& prefix) {
+  std::uint32_t hash = 2166136261u;  // FNV-1a of the file's own name
+  for (const unsigned char c : name.substr(name.rfind('/') + 1)) hash = (hash ^ c) * 16777619u;
+  char token[9];
+  std::snprintf(token, sizeof token, "%08x", hash);
+  return FolderOf(name) + "/" + prefix + token;
+}
+
 std::string NamedBeforeRename(const std::string& target, const std::string& prefix) {
-  return NameBeforeRenameOfResolved(FollowLinks(target), prefix);
+  return NamedBeforeRenameOf(FollowLinks(target), prefix);
 }
 
 std::string FollowLinks(const std::string& path) {
@@ -152,12 +151,16 @@ Outcome Failed(const std::string& what) { return Outcome::Failure(FailureKind::I
 
 }  // namespace
 
-void SyncFolderOf(const std::string& path) {
-  const int descriptor = ::open(FolderOf(FollowLinks(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+std::string FolderHolding(const std::string& path) { return FolderOf(FollowLinks(path)); }
+
+void SyncFolder(const std::string& folder) {
+  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (descriptor < 0) return;
   (void)::fsync(descriptor);
   ::close(descriptor);
 }
+
+void SyncFolderOf(const std::string& path) { SyncFolder(FolderHolding(path)); }
 
 Outcome ReplacementFile::TakeTargetsState() {
   struct stat target {};
@@ -189,15 +192,18 @@ Outcome ReplacementFile::TakeState(const FinalState& state) {
   return GiveFileTimes(openPath_, record);
 }
 
-Outcome ReplacementFile::Commit(FolderSync folderSync, const FinalState* state) {
+Outcome ReplacementFile::Commit(const CommitSteps& steps, const FinalState* state) {
   if (fd_ < 0) return Outcome::Failure(FailureKind::Io, error_);
   if (Outcome taken = state != nullptr ? TakeState(*state) : TakeTargetsState(); !taken) return taken;
+  if (steps.beforeChange) {
+    if (Outcome done = steps.beforeChange(); !done) return done;
+  }
   if (kind_ == Kind::Unnamed) {
     // Named only now, so the window in which a kill leaves a file behind is this one step. The
     // name is the target's own, so a file a kill left under it is found and removed here. The
     // lock (unless the writer's own descriptor still holds one) marks this file as not abandoned.
     (void)::flock(fd_, LOCK_EX | LOCK_NB);
-    const std::string own = NameBeforeRenameOfResolved(target_, prefix_);
+    const std::string own = NamedBeforeRenameOf(target_, prefix_);
     for (int attempt = 0; namedPath_.empty(); ++attempt) {
       const std::string name = attempt == 0 || attempt == 1 ? own : folder_ + "/" + prefix_ + RandomSuffix();
       JournalEntry noted = NoteTemporaryName(name, fd_);
@@ -214,7 +220,7 @@ Outcome ReplacementFile::Commit(FolderSync folderSync, const FinalState* state) 
   if (::rename(namedPath_.c_str(), target_.c_str()) != 0) return Failed("cannot move the new file over " + target_);
   namedPath_.clear();
   nameNoted_.Close();
-  if (folderSync == FolderSync::Now) SyncFolderOf(target_);
+  if (steps.folderSync == FolderSync::Now) SyncFolder(folder_);
   return Outcome::Success();
 }
 

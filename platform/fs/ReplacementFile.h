@@ -13,6 +13,7 @@
 // is never followed: whatever stands there, a link included, is simply replaced.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/fs/FileState.h"
@@ -27,15 +28,29 @@ std::string FollowLinks(const std::string& path);
 // The name the new file for `target` has in the instant before its rename: the same from run to
 // run, so that the next replacement finds what a killed one left there.
 std::string NamedBeforeRename(const std::string& target, const std::string& prefix);
+// The same for a name replaced as a name, whose links are not followed.
+std::string NamedBeforeRenameOf(const std::string& name, const std::string& prefix);
 
-// Makes the names in the folder of `path` (past its symbolic links) durable, a rename into it say.
-// Failures are ignored:
-// the files are complete under their names either way.
-void SyncFolderOf(const std::string& path);
+// The folder whose entry names the file at `path` past its symbolic links: where a rename of that
+// file happens. "." for a bare name.
+std::string FolderHolding(const std::string& path);
+
+// Makes the names in `folder` durable, a rename into it say. Failures are ignored: the files are
+// complete under their names either way.
+void SyncFolder(const std::string& folder);
+void SyncFolderOf(const std::string& path);  // SyncFolder(FolderHolding(path))
 
 // Whether Commit syncs the folder itself, or leaves that to the caller (SyncFolderOf), who may
-// then let others commit meanwhile.
+// then let others commit meanwhile and share one sync with them.
 enum class FolderSync { Now, ByCaller };
+
+// What a commit does besides writing: who syncs the folder, and a step that runs once everything
+// new is written and has its state, right before the target changes. A failure of that step is
+// the commit's, with the target as it was (a document's backup goes in place there).
+struct CommitSteps {
+  FolderSync folderSync = FolderSync::Now;
+  std::function<Outcome()> beforeChange;
+};
 
 // What the new file takes before its name, in place of the target's own mode and attributes.
 struct FinalState {
@@ -76,9 +91,9 @@ class ReplacementFile {
   // Once the caller has written and synced the file: gives it `state`, or without one the target's
   // owner (where we may: root changing a user's file), user attributes and permission bits, or a
   // new file's mode when there is no target yet; names it beside the target, renames it over the
-  // target and syncs the folder (unless the caller will). A failure (Io, with the system's words)
-  // leaves the target as it was.
-  Outcome Commit(FolderSync folderSync = FolderSync::Now, const FinalState* state = nullptr);
+  // target and syncs the folder (unless the caller will). A failure (Io, with the system's words,
+  // or the step's own) leaves the target as it was.
+  Outcome Commit(const CommitSteps& steps = {}, const FinalState* state = nullptr);
 
  private:
   Outcome TakeState(const FinalState& state);

@@ -1,0 +1,44 @@
+#include "cli/BackupStep.h"
+
+#include <utility>
+
+namespace kestrel::cli {
+
+BackupStep::BackupStep(BackupTurns& turns, fs::SharedSyncs& folders, std::size_t index, std::string path,
+                       const kestrel::Result<change::PreparedChange>& change)
+    : turns_(turns), folders_(folders), index_(index), path_(std::move(path)) {
+  if (!change || change->AlreadySo()) return;
+  linked_ = change->WritesNewFile();
+  if (!linked_) copy_.emplace(change::PrepareBackup(path_));
+}
+
+Outcome BackupStep::operator()() {
+  if (!turns_.WaitFor(index_)) {
+    result_ = Result::TurnRefused;
+    return Outcome::Failure(FailureKind::InvalidValue, "not changed: an earlier backup failed");
+  }
+  if (linked_) {
+    kestrel::Result<fs::ExtraName> placed = change::PutOldFileAsBackup(path_);
+    outcome_ = placed ? Outcome::Success() : placed.outcome();
+    if (placed) extraName_.emplace(std::move(*placed));
+  } else if (copy_) {
+    outcome_ = *copy_ ? change::PutBackupInPlace(**copy_) : copy_->outcome();
+  }
+  turns_.Done(index_, outcome_.ok());
+  result_ = outcome_ ? Result::Placed : Result::Failed;
+  if (!outcome_) return outcome_;
+  const std::string folder = change::BackupFolder(path_);
+  folders_.MakeDurable(folder, folders_.Noted(folder));
+  return outcome_;
+}
+
+BackupStep::Result BackupStep::Finish() {
+  if (result_ == Result::NotRun) {
+    if (!turns_.WaitFor(index_)) return result_ = Result::TurnRefused;
+    turns_.Done(index_, true);
+  }
+  extraName_.reset();
+  return result_;
+}
+
+}  // namespace kestrel::cli

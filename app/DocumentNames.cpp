@@ -19,14 +19,15 @@ bool HasDocumentExtension(const QString& path) { return catalogue::FindKnownExte
 QString OpenDialogFilter() {
   QStringList word;
   QStringList office;
+  QStringList openDocument;
   for (const catalogue::KnownExtension& known : catalogue::KnownExtensions()) {
     const QString pattern =
         u'*' + QString::fromLatin1(known.extension.data(), static_cast<qsizetype>(known.extension.size()));
     if (known.application == catalogue::Application::Word && known.plainDocument) word << pattern;
-    office << pattern;
+    (known.kind == catalogue::DocumentKind::OpenDocument ? openDocument : office) << pattern;
   }
-  return QStringLiteral("Microsoft Word document Files|%1|Microsoft Office document Files|%2")
-      .arg(word.join(u';'), office.join(u';'));
+  return QStringLiteral("Microsoft Word document Files|%1|Microsoft Office document Files|%2|OpenDocument Files|%3")
+      .arg(word.join(u';'), office.join(u';'), openDocument.join(u';'));
 }
 
 void SortNaturally(QStringList& names) {

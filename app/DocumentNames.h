@@ -10,11 +10,12 @@ namespace kestrel::app {
 // a folder named like one.
 bool HasOwnerFileMark(const QString& path);
 
-// The file name's extension, in any case, is one of the Office documents the catalogue knows.
+// The file name's extension, in any case, is one of the Office or OpenDocument files the catalogue
+// knows.
 bool HasDocumentExtension(const QString& path);
 
 // The open dialog's filters as text|patterns pairs: Word documents first (the default), then
-// every Office document.
+// every Office document, then every OpenDocument file.
 QString OpenDialogFilter();
 
 // Names in the order a desktop file browser lists them: letter case ignored, runs of digits by

@@ -32,7 +32,8 @@ constexpr std::string_view kHelp =
 
 Shows and changes the document properties, file times and file attributes of Word, Excel and
 PowerPoint files (.doc, .docx, .xls, .xlsx, .ppt, .pptx, their templates and macro-enabled
-variants) in a window with a Japanese interface. Each FILE, a path or a file:// URL, is put in the
+variants) and OpenDocument files (.odt, .ods, .odp, .odg and their templates) in a window with a
+Japanese interface. Each FILE, a path or a file:// URL, is put in the
 file list as a file dropped on it would be: files that do not exist, folders and names with
 other extensions are left out.
 

@@ -12,6 +12,7 @@ namespace {
 using enum Application;
 constexpr DocumentKind kCompound = DocumentKind::Binary;
 constexpr DocumentKind kPackage = DocumentKind::Ooxml;
+constexpr DocumentKind kOpenDocument = DocumentKind::OpenDocument;
 
 constexpr std::array kKnownExtensions = {
     KnownExtension{".DOC",  kCompound, Word,       true},
@@ -36,6 +37,15 @@ constexpr std::array kKnownExtensions = {
     KnownExtension{".POTM", kPackage,  PowerPoint, false},
     KnownExtension{".PPSX", kPackage,  PowerPoint, false},
     KnownExtension{".PPSM", kPackage,  PowerPoint, false},
+    // Flat OpenDocument files (.fodt and the like) are one XML file, not a package: left out.
+    KnownExtension{".ODT",  kOpenDocument, Writer,  true},
+    KnownExtension{".OTT",  kOpenDocument, Writer,  false},
+    KnownExtension{".ODS",  kOpenDocument, Calc,    true},
+    KnownExtension{".OTS",  kOpenDocument, Calc,    false},
+    KnownExtension{".ODP",  kOpenDocument, Impress, true},
+    KnownExtension{".OTP",  kOpenDocument, Impress, false},
+    KnownExtension{".ODG",  kOpenDocument, Draw,    true},
+    KnownExtension{".OTG",  kOpenDocument, Draw,    false},
 };
 
 // The file name's text from its last dot on, upper-cased (".DOCX"); empty when the name has none.

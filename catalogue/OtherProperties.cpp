@@ -82,8 +82,9 @@ struct Label {
   std::string_view label;
 };
 
-// The keys are the element names of the package parts; compound files map their ids to them.
-constexpr std::array<Label, 30> kLabels = {{
+// The keys are the element names of the package parts; compound files map their ids to them, and
+// OpenDocument files their statistics where they mean the same (the others keep their own names).
+constexpr std::array<Label, 41> kLabels = {{
     {"Template", "テンプレート"},
     {"HyperlinkBase", "ハイパーリンクの基点"},
     {"Application", "アプリケーション名"},
@@ -114,6 +115,17 @@ constexpr std::array<Label, 30> kLabels = {{
     {"TitlesOfParts", "パーツのタイトル"},
     {"DigSig", "デジタル署名"},
     {"Thumbnail", "サムネイル"},
+    {"table-count", "表の数"},
+    {"image-count", "画像の数"},
+    {"object-count", "オブジェクトの数"},
+    {"ole-object-count", "OLE オブジェクトの数"},
+    {"draw-count", "描画の数"},
+    {"frame-count", "フレームの数"},
+    {"cell-count", "セルの数"},
+    {"row-count", "表の行数"},
+    {"sentence-count", "文の数"},
+    {"syllable-count", "音節の数"},
+    {"printed-by", "前回印刷者"},
 }};
 
 }  // namespace

@@ -9,10 +9,13 @@ inline constexpr std::string_view kProgramHelp =
     R"(Usage: kestrelpad-cli COMMAND [OPTIONS] FILE...
 
 Shows and changes the document properties, file times and file attributes of Office documents
-(Word, Excel and PowerPoint), as the kestrelpad program does. The name's extension, in any case,
-decides how a file is read: .docx, .docm, .dotx, .dotm, .xlsx, .xlsm, .xltx, .xltm, .xlsb,
-.pptx, .pptm, .potx, .potm, .ppsx and .ppsm as a package, any other file as a compound file
-(.doc, .dot, .xls, .xlt, .ppt, .pot, .pps). A file named twice (the same full path) is taken once.
+(Word, Excel and PowerPoint) and OpenDocument files, as the kestrelpad program does. The name's
+extension, in any case, decides how a file is read: .docx, .docm, .dotx, .dotm, .xlsx, .xlsm,
+.xltx, .xltm, .xlsb, .pptx, .pptm, .potx, .potm, .ppsx and .ppsm as a package; .odt, .ott, .ods,
+.ots, .odp, .otp, .odg and .otg as an OpenDocument package (its meta.xml; category, manager and
+company are its user-defined properties OOXMLCorePropertyCategory, Manager and Company, as
+LibreOffice keeps them); any other file as a compound file (.doc, .dot, .xls, .xlt, .ppt, .pot,
+.pps). A file named twice (the same full path) is taken once.
 
 Commands:
   show FILE...              a header line and one CSV line per document on standard output

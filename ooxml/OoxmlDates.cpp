@@ -68,13 +68,13 @@ std::optional<int> ReadZoneOffsetMinutes(W3cdtfReader& reader) {
 
 }  // namespace
 
-std::optional<time::LocalDateTime> ParseW3cdtf(std::string_view stored) {
+std::optional<WrittenDateTime> ParseWrittenDateTime(std::string_view stored) {
   W3cdtfReader reader(text::TrimSpaceAndControls(stored));
   time::CalendarTime fields{0, 1, 1, 0, 0, 0, 0};
   const auto year = reader.Digits(4);
   if (!year) return std::nullopt;
   fields.year = *year;
-  int offsetMinutes = 0;
+  WrittenDateTime parsed;
   if (reader.Skip('-')) {
     const auto month = reader.Digits(2);
     if (!month) return std::nullopt;
@@ -84,7 +84,6 @@ std::optional<time::LocalDateTime> ParseW3cdtf(std::string_view stored) {
       if (!day) return std::nullopt;
       fields.day = *day;
       if (reader.Skip('T')) {
-        // A time always has hours and minutes, and always says where it stands against UTC.
         const auto hour = reader.Digits(2);
         if (!hour || !reader.Skip(':')) return std::nullopt;
         const auto minute = reader.Digits(2);
@@ -97,16 +96,27 @@ std::optional<time::LocalDateTime> ParseW3cdtf(std::string_view stored) {
           fields.second = *second;
           if (reader.Skip('.') && !reader.SkipFraction()) return std::nullopt;
         }
-        const auto offset = ReadZoneOffsetMinutes(reader);
-        if (!offset) return std::nullopt;
-        offsetMinutes = *offset;
+        parsed.hasTime = true;
+        if (!reader.AtEnd()) {
+          parsed.offsetMinutes = ReadZoneOffsetMinutes(reader);
+          if (!parsed.offsetMinutes) return std::nullopt;
+        }
       }
     }
   }
   if (!reader.AtEnd()) return std::nullopt;
   // EncodeLocalDateTime refuses hour 24, second 60 and days the month does not have.
   const auto written = time::EncodeLocalDateTime(fields);
-  return written ? time::AddSeconds(*written, -std::int64_t{offsetMinutes} * 60) : std::nullopt;
+  if (!written) return std::nullopt;
+  parsed.written = *written;
+  return parsed;
+}
+
+std::optional<time::LocalDateTime> ParseW3cdtf(std::string_view stored) {
+  const std::optional<WrittenDateTime> parsed = ParseWrittenDateTime(stored);
+  // A time always says where it stands against UTC.
+  if (!parsed || (parsed->hasTime && !parsed->offsetMinutes)) return std::nullopt;
+  return time::AddSeconds(parsed->written, -std::int64_t{parsed->offsetMinutes.value_or(0)} * 60);
 }
 
 std::string UtcIsoToLocalText(std::string_view stored) {

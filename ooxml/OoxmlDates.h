@@ -13,6 +13,18 @@
 
 namespace kestrel::ooxml {
 
+// An ISO 8601 date-time as written: its fields and, when it names one, its offset from UTC.
+struct WrittenDateTime {
+  time::LocalDateTime written = 0;   // the fields as written, fractions of a second dropped
+  bool hasTime = false;              // false for a year, a month or a day alone
+  std::optional<int> offsetMinutes;  // "Z" is 0; nullopt when no zone is written
+};
+
+// Reads a year, a month, a day, or a day and a time (seconds and fractions optional) with or
+// without "Z" or an offset; blanks around it are ignored. nullopt for any other text or a field
+// out of range (hour 24, second 60, an offset beyond 14 hours).
+std::optional<WrittenDateTime> ParseWrittenDateTime(std::string_view stored);
+
 // The UTC instant a W3CDTF text means, fractions of a second dropped; blanks around it are
 // ignored. A date without a time (2009-05-12, 2009-05, 2009) means midnight UTC at its start,
 // since the part keeps its dates in UTC. nullopt for any other text, a field out of range (hour

@@ -28,12 +28,13 @@ namespace {
 
 class PackageDocument final : public catalogue::PropertyDocument {
  public:
-  PackageDocument(zip::Package& zip, xml::XmlDocument& xml, fs::OpenResult opened, std::string path)
-      : zip_(zip), xml_(xml), opened_(std::move(opened)), path_(std::move(path)) {}
+  PackageDocument(zip::Package& zip, xml::XmlDocument& xml, const PackageFormat& format, fs::OpenResult opened,
+                  std::string path)
+      : zip_(zip), xml_(xml), format_(format), opened_(std::move(opened)), path_(std::move(path)) {}
 
   catalogue::DocumentRows Rows() override {
     if (!opened_.file) return {std::nullopt, fs::DescribeOpenError(opened_)};
-    Result<PropertyTexts> texts = ThroughOpenFile([&] { return ReadOoxmlProperties(zip_, xml_, path_); });
+    Result<PropertyTexts> texts = ThroughOpenFile([&] { return format_.ReadRows(zip_, xml_, path_); });
     if (!texts) return {std::nullopt, texts.outcome().Within("cannot be read as a package")};
     return {std::move(*texts), Outcome::Success()};
   }
@@ -41,7 +42,7 @@ class PackageDocument final : public catalogue::PropertyDocument {
   Result<std::vector<catalogue::OtherProperty>> OtherProperties() override {
     if (!opened_.file) return fs::DescribeOpenError(opened_);
     Result<std::vector<catalogue::OtherProperty>> others =
-        ThroughOpenFile([&] { return ReadOtherOoxmlProperties(zip_, xml_, path_); });
+        ThroughOpenFile([&] { return format_.ReadOthers(zip_, xml_, path_); });
     if (!others) return others.outcome().Within("cannot be read as a package");
     return others;
   }
@@ -49,7 +50,7 @@ class PackageDocument final : public catalogue::PropertyDocument {
   Result<bool> Plan(const catalogue::PropertyRows& rows, const catalogue::OtherEdits& others) override {
     if (!opened_.file) return fs::DescribeOpenError(opened_);
     Result<std::vector<PartUpdate>> planned =
-        ThroughOpenFile([&] { return PlanOoxmlProperties(zip_, xml_, path_, rows, others); });
+        ThroughOpenFile([&] { return format_.Plan(zip_, xml_, path_, rows, others); });
     if (!planned) return planned.outcome();
     updates_ = std::move(*planned);
     plannedOn_ = opened_.file->Identity();
@@ -85,19 +86,46 @@ class PackageDocument final : public catalogue::PropertyDocument {
 
   zip::Package& zip_;
   xml::XmlDocument& xml_;
+  const PackageFormat& format_;
   fs::OpenResult opened_;
   std::string path_;
   std::vector<PartUpdate> updates_;
   std::optional<fs::FileIdentity> plannedOn_;
 };
 
+class OfficeFormat final : public PackageFormat {
+ public:
+  Result<PropertyTexts> ReadRows(zip::Package& package, xml::XmlDocument& part, const std::string& path) const override {
+    return ReadOoxmlProperties(package, part, path);
+  }
+  Result<std::vector<catalogue::OtherProperty>> ReadOthers(zip::Package& package, xml::XmlDocument& part,
+                                                           const std::string& path) const override {
+    return ReadOtherOoxmlProperties(package, part, path);
+  }
+  Result<std::vector<PartUpdate>> Plan(zip::Package& package, xml::XmlDocument& part, const std::string& path,
+                                       const catalogue::PropertyRows& rows,
+                                       const catalogue::OtherEdits& others) const override {
+    return PlanOoxmlProperties(package, part, path, rows, others);
+  }
+};
+
 }  // namespace
+
+const PackageFormat& OfficePackageFormat() {
+  static const OfficeFormat format;
+  return format;
+}
 
 PackageProperties::PackageProperties() : components_(std::make_unique<Components>()) {}
 PackageProperties::~PackageProperties() = default;
 
 std::unique_ptr<catalogue::PropertyDocument> PackageProperties::Open(fs::OpenResult opened, const std::string& path) {
-  return std::make_unique<PackageDocument>(components_->zip, components_->xml, std::move(opened), path);
+  return Open(std::move(opened), path, OfficePackageFormat());
+}
+
+std::unique_ptr<catalogue::PropertyDocument> PackageProperties::Open(fs::OpenResult opened, const std::string& path,
+                                                                     const PackageFormat& format) {
+  return std::make_unique<PackageDocument>(components_->zip, components_->xml, format, std::move(opened), path);
 }
 
 }  // namespace kestrel::ooxml

@@ -1,6 +1,6 @@
 #pragma once
 // The package side of every service: the ZIP component and the XML document that reading and
-// changing packages need, kept for the life of the owner (the ZIP component caches a package's
+// changing packages (Office and OpenDocument ones) need, kept for the life of the owner (the ZIP component caches a package's
 // directory) behind one object, so that no caller handles either.
 
 #include <array>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "catalogue/PropertyDocument.h"
+#include "ooxml/PackageFormat.h"
 #include "platform/fs/FileIo.h"
 
 namespace kestrel::ooxml {
@@ -21,7 +22,7 @@ class PackageProperties {
   PackageProperties(const PackageProperties&) = delete;
   PackageProperties& operator=(const PackageProperties&) = delete;
 
-  // The package at `path` behind the one document interface, read through `opened` (the package
+  // The Office package at `path` behind the one document interface, read through `opened` (the package
   // opened for reading, or why it could not be). It answers through this object's components, so
   // it must not outlive it, and only one document answers at a time. Its rows fail with the reason
   // of the layer that failed; its plan is made in memory; writing the plan is one rewrite: a new
@@ -29,6 +30,10 @@ class PackageProperties {
   // the planned state before it takes the package's name. The package is only read, so a
   // read-only one is never made writable. Never throws.
   std::unique_ptr<catalogue::PropertyDocument> Open(fs::OpenResult opened, const std::string& path);
+
+  // The same for a package whose properties `format` reads and plans (it outlives the document).
+  std::unique_ptr<catalogue::PropertyDocument> Open(fs::OpenResult opened, const std::string& path,
+                                                    const PackageFormat& format);
 
  private:
   struct Components;

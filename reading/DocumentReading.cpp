@@ -1,6 +1,7 @@
 #include "reading/DocumentReading.h"
 
 #include "catalogue/DocumentKind.h"
+#include "odf/OpenDocumentPackage.h"
 #include "platform/fs/FileIo.h"
 #include "worddoc/BinaryDocument.h"
 
@@ -11,10 +12,16 @@ Result<OpenedDocument> OpenDocument(ooxml::PackageProperties& packages, const st
   std::optional<fs::FileRecord> record = fs::RecordOf(opened, path);
   if (!record) return fs::DescribeUnrecordedFile(path);
   OpenedDocument document{*record, fs::DescribeOpenError(opened), nullptr};
-  if (catalogue::DocumentKindOf(path) == catalogue::DocumentKind::Ooxml) {
-    document.document = packages.Open(std::move(opened), path);
-  } else {
-    document.document = std::make_unique<worddoc::BinaryDocument>(std::move(opened), path, std::move(*record));
+  switch (catalogue::DocumentKindOf(path)) {
+    case catalogue::DocumentKind::Ooxml:
+      document.document = packages.Open(std::move(opened), path);
+      break;
+    case catalogue::DocumentKind::OpenDocument:
+      document.document = odf::OpenPackage(packages, std::move(opened), path);
+      break;
+    case catalogue::DocumentKind::Binary:
+      document.document = std::make_unique<worddoc::BinaryDocument>(std::move(opened), path, std::move(*record));
+      break;
   }
   return document;
 }

@@ -25,7 +25,8 @@ struct OpenedDocument {
   // Success, or why the file could not be opened for reading (another program holds it, say); its
   // record was then taken by its path, and the document answers with that reason.
   Outcome opened = Outcome::Success();
-  std::unique_ptr<catalogue::PropertyDocument> document;  // answers through `packages` for a package
+  // Answers through `packages` for an Office or OpenDocument package.
+  std::unique_ptr<catalogue::PropertyDocument> document;
 };
 
 // NotFound when there is no such file or its state cannot be read.

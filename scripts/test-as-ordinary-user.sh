@@ -22,4 +22,4 @@ chown -R "$user" "$here/build/test/Testing"
 home=$(getent passwd "$user" | cut -d: -f6)
 runuser -u "$user" -- env -i PATH="$PATH" HOME="$home" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
   ctest --test-dir "$here/build/test" --output-on-failure -j"$(nproc)" \
-  -R 'ApplyChange|PackageProperties|PackageOther|OtherProperties|SheetChange|CliApply|PackageZipReplace|Backup|BatchChange|ChangeInZone|SingleChange|EditedRequest|CliKill|CliSet|CliPool|PlanFileState|OrdinaryUser|GenericBackend|NtfsBackend|SetFileTimestamps|CopyFile|DeleteFile|ReplacementFile|FileRecord|FileIo|HeldOpen'
+  -R 'ApplyChange|PackageProperties|OpenDocumentPackage|PackageOther|OtherProperties|SheetChange|CliApply|PackageZipReplace|Backup|BatchChange|ChangeInZone|SingleChange|EditedRequest|CliKill|CliSet|CliPool|PlanFileState|OrdinaryUser|GenericBackend|NtfsBackend|SetFileTimestamps|CopyFile|DeleteFile|ReplacementFile|FileRecord|FileIo|HeldOpen'

@@ -104,6 +104,12 @@ std::optional<std::string> XmlNode::Attribute(std::string_view name) const {
   return std::nullopt;
 }
 
+std::vector<std::pair<std::string, std::string>> XmlNode::Attributes() const {
+  std::vector<std::pair<std::string, std::string>> attributes;
+  for (const pugi::xml_attribute& attribute : node_.attributes()) attributes.emplace_back(attribute.name(), attribute.value());
+  return attributes;
+}
+
 Outcome XmlNode::SetAttribute(std::string_view qualifiedName, std::string_view value) {
   if (Outcome checked = CheckText(value); !checked) return checked;
   const std::string name(qualifiedName);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Outcome.h"
@@ -36,6 +37,8 @@ class XmlNode {
   std::vector<XmlNode> Children() const;
 
   std::optional<std::string> Attribute(std::string_view name) const;
+  // Every attribute as (qualified name, value), in document order, namespace declarations included.
+  std::vector<std::pair<std::string, std::string>> Attributes() const;
   // Sets the attribute with this qualified name, appending it when the element has none. The
   // caller binds its prefix. InvalidValue for a value XML cannot hold (as CheckText).
   Outcome SetAttribute(std::string_view qualifiedName, std::string_view value);

@@ -39,12 +39,12 @@ TEST_F(FileListTest, TheDialogDoorTakesExistingFilesOfAnyNameOnceAndSelectsTheLa
   const QString missing = QString::fromStdString((dir_.Path() / "missing.doc").string());
   AddByDialog({a, missing, b, a, QString::fromStdString(dir_.Path().string()), text});
   EXPECT_EQ(ListedPaths(), (QStringList{a, b, text}));
-  // Word documents first, as always; then every Office file.
+  // Word documents first, as always; then every Office file; then every OpenDocument file.
   EXPECT_EQ(dialogs_.filters,
             std::vector<QString>{QStringLiteral(
                 "Microsoft Word document Files|*.DOC;*.DOCX|Microsoft Office document Files|*.DOC;*.DOT;*.DOCX;*.DOCM;"
                 "*.DOTX;*.DOTM;*.XLS;*.XLT;*.XLSX;*.XLSM;*.XLTX;*.XLTM;*.XLSB;*.PPT;*.POT;*.PPS;*.PPTX;*.PPTM;*.POTX;"
-                "*.POTM;*.PPSX;*.PPSM")});
+                "*.POTM;*.PPSX;*.PPSM|OpenDocument Files|*.ODT;*.OTT;*.ODS;*.OTS;*.ODP;*.OTP;*.ODG;*.OTG")});
   EXPECT_EQ(SelectedFile(), 2);
   EXPECT_EQ(EnabledControls(View()), kAllEnabled);
   for (int row = 0; row < 3; ++row) EXPECT_EQ(StatusOf(row), FileStatus::NotChanged);

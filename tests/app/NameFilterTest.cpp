@@ -30,6 +30,8 @@ TEST(NameFilter, KeepsEachTextAndMatchesItsExtensionsInAnyCaseWordFirst) {
        {"a.docm", "a.doc.bak", "a.txt", "doc", "a.xls"}},
       {"Microsoft Office document Files (", {"a.doc", "b.Xls", "c.PPTX", "d.docm", "e.xlsb", "f.pps"},
        {"a.doc.bak", "a.txt", "xls", "a.odt"}},
+      {"OpenDocument Files (", {"a.odt", "b.OTT", "c.Ods", "d.ots", "e.odp", "f.otp", "g.odg", "h.otg"},
+       {"a.fodt", "a.doc", "a.odt.bak", "odt"}},
   };
   ASSERT_EQ(filters.size(), std::ssize(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {

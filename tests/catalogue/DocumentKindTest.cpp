@@ -29,6 +29,16 @@ TEST(DocumentKind, TheExtensionInAnyCaseDecidesTheKindAndTheApplication) {
       {"/a/show.pot", DocumentKind::Binary, Application::PowerPoint},
       {"/a/show.PPSM", DocumentKind::Ooxml, Application::PowerPoint},
       {"/a/show.potx", DocumentKind::Ooxml, Application::PowerPoint},
+      {"/a/letter.odt", DocumentKind::OpenDocument, Application::Writer},
+      {"/a/letter.OTT", DocumentKind::OpenDocument, Application::Writer},
+      {"/a/sheet.ods", DocumentKind::OpenDocument, Application::Calc},
+      {"/a/sheet.ots", DocumentKind::OpenDocument, Application::Calc},
+      {"/a/slides.Odp", DocumentKind::OpenDocument, Application::Impress},
+      {"/a/slides.otp", DocumentKind::OpenDocument, Application::Impress},
+      {"/a/plan.odg", DocumentKind::OpenDocument, Application::Draw},
+      {"/a/plan.otg", DocumentKind::OpenDocument, Application::Draw},
+      // A flat OpenDocument file is one XML file, no package.
+      {"/a/letter.fodt", DocumentKind::Binary, Application::Word, false},
       // Names the table does not know are read as Word documents always were.
       {"/a/report.docx.bak", DocumentKind::Binary, Application::Word, false},
       {"/a.docx/report", DocumentKind::Binary, Application::Word, false},
@@ -43,16 +53,17 @@ TEST(DocumentKind, TheExtensionInAnyCaseDecidesTheKindAndTheApplication) {
   }
 }
 
-TEST(DocumentKind, TheTableHoldsEveryOfficeExtensionOnce) {
-  std::set<std::string_view> compound, package, plain;
+TEST(DocumentKind, TheTableHoldsEveryExtensionOnce) {
+  std::set<std::string_view> compound, package, openDocument, plain;
   for (const KnownExtension& known : KnownExtensions()) {
-    auto& set = known.kind == DocumentKind::Binary ? compound : package;
+    auto& set = known.kind == DocumentKind::Binary ? compound : known.kind == DocumentKind::Ooxml ? package : openDocument;
     EXPECT_TRUE(set.insert(known.extension).second) << known.extension;
     if (known.plainDocument && known.application == Application::Word) plain.insert(known.extension);
   }
   EXPECT_EQ(compound, (std::set<std::string_view>{".DOC", ".DOT", ".XLS", ".XLT", ".PPT", ".POT", ".PPS"}));
   EXPECT_EQ(package, (std::set<std::string_view>{".DOCX", ".DOCM", ".DOTX", ".DOTM", ".XLSX", ".XLSM", ".XLTX", ".XLTM",
                                                  ".XLSB", ".PPTX", ".PPTM", ".POTX", ".POTM", ".PPSX", ".PPSM"}));
+  EXPECT_EQ(openDocument, (std::set<std::string_view>{".ODT", ".OTT", ".ODS", ".OTS", ".ODP", ".OTP", ".ODG", ".OTG"}));
   // The open dialog's first filter: the two Word documents it always offered.
   EXPECT_EQ(plain, (std::set<std::string_view>{".DOC", ".DOCX"}));
 }

@@ -170,7 +170,7 @@ void KillRepeatedly(const fs::path& source, bool readOnly, bool ordinaryUser, in
 TEST(CliKillTest, EveryStoppedChangeLeavesTheOldDocumentOrTheNewOne) {
   std::vector<fs::path> documents;
   for (const char* name : {"lo-ja-full.doc", "poi-large-cp932.doc", "lo-large-image.doc", "lo-ja-full.docx",
-                           "lo-large-image.docx", "pandoc-ja.docx"}) {
+                           "lo-large-image.docx", "pandoc-ja.docx", "lo-ja-full.odt"}) {
     documents.push_back(DataFile(name));
   }
   if (const auto office = OfficeCorpusDir()) {

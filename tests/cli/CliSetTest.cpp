@@ -385,13 +385,14 @@ TEST(CliSet, CustomPropertiesAreSetListedAndCleaned) {
   const TempDir dir;
   const fs::path package = dir.Copy(DataFile("lo-ascii-full.docx"), "a.docx");
   const fs::path binary = dir.Copy(DataFile("lo-ascii-full.doc"), "b.doc");
+  const fs::path openDocument = dir.Copy(DataFile("lo-ascii-full.odt"), "c.odt");
   const CliResult set = RunCli({"set", "--custom", "Case=A-12", "--custom-number", "Count=-3.5", "--custom-date",
-                                "Due=2015/04/02 9:30:00", "--custom-yes-no", "Done=yes", "a.docx", "b.doc"},
+                                "Due=2015/04/02 9:30:00", "--custom-yes-no", "Done=yes", "a.docx", "b.doc", "c.odt"},
                                dir.Path());
-  EXPECT_EQ(set.out, "changed: a.docx\nchanged: b.doc\n") << set.err;
-  const CliResult listed = RunCli({"show", "--all", "a.docx", "b.doc"}, dir.Path());
+  EXPECT_EQ(set.out, "changed: a.docx\nchanged: b.doc\nchanged: c.odt\n") << set.err;
+  const CliResult listed = RunCli({"show", "--all", "a.docx", "b.doc", "c.odt"}, dir.Path());
   EXPECT_EQ(listed.exitCode, 0) << listed.err;
-  for (const fs::path& file : {package, binary}) {
+  for (const fs::path& file : {package, binary, openDocument}) {
     const std::string prefix = "\"" + file.string() + "\",";
     EXPECT_THAT(listed.out, HasSubstr(prefix + "\"概要\",\"作成者\",\"\",\"John Smith\"\n"));
     for (const char* line : {"\"Case\",\"テキスト\",\"A-12\"", "\"Count\",\"数値\",\"-3.5\"",
@@ -399,9 +400,9 @@ TEST(CliSet, CustomPropertiesAreSetListedAndCleaned) {
       EXPECT_THAT(listed.out, HasSubstr(prefix + "\"ユーザー設定\"," + line + "\n")) << file;
     }
   }
-  const CliResult clean = RunCli({"clean", "--keep", "comments", "a.docx", "b.doc"}, dir.Path());
-  EXPECT_EQ(clean.out, "changed: a.docx\nchanged: b.doc\n") << clean.err;
-  const CliResult after = RunCli({"show", "--all", "a.docx", "b.doc"}, dir.Path());
+  const CliResult clean = RunCli({"clean", "--keep", "comments", "a.docx", "b.doc", "c.odt"}, dir.Path());
+  EXPECT_EQ(clean.out, "changed: a.docx\nchanged: b.doc\nchanged: c.odt\n") << clean.err;
+  const CliResult after = RunCli({"show", "--all", "a.docx", "b.doc", "c.odt"}, dir.Path());
   EXPECT_THAT(after.out, Not(HasSubstr("ユーザー設定"))) << after.out;
   EXPECT_THAT(after.out, Not(HasSubstr("John Smith")));
   // Not even in the sectors the change freed.
@@ -410,6 +411,29 @@ TEST(CliSet, CustomPropertiesAreSetListedAndCleaned) {
     EXPECT_EQ(std::search(bytes.begin(), bytes.end(), removed.begin(), removed.end()), bytes.end()) << removed;
   }
   EXPECT_EQ(RunCli({"clean", "--keep", "comments", "a.docx"}, dir.Path()).out, "already so: a.docx\n");
+}
+
+// The OpenDocument layer's refusal reaches the user with its reason, and the file stays as it was.
+TEST(CliSet, AnOpenDocumentWhosePropertiesAreEncryptedIsRefusedWithItsReason) {
+  const TempDir dir;
+  const fs::path file = dir.Path() / "locked.odt";
+  const std::string script = R"(
+import sys, zipfile
+src, dst = zipfile.ZipFile(sys.argv[1]), zipfile.ZipFile(sys.argv[2], "w")
+for info in src.infolist():
+    data = src.read(info)
+    if info.filename == "META-INF/manifest.xml":
+        data = data.replace(b'manifest:full-path="meta.xml" manifest:media-type="text/xml"/>', b'manifest:full-path="meta.xml" manifest:media-type="text/xml"><manifest:encryption-data/></manifest:file-entry>')
+    dst.writestr(info, data)
+)";
+  ASSERT_EQ(RunCommand("/usr/bin/python3 -c " + ShellQuote(script) + " " + ShellQuote(DataFile("lo-ja-full.odt").string()) +
+                       " " + ShellQuote(file.string())).exitCode, 0);
+  const std::vector<std::uint8_t> before = ReadBytes(file);
+  const CliResult result = RunCli({"set", "--title=x", "locked.odt"}, dir.Path());
+  EXPECT_NE(result.exitCode, 0);
+  EXPECT_THAT(result.err, HasSubstr("locked.odt: ")) << result.err;
+  EXPECT_THAT(result.err, HasSubstr("meta.xml is encrypted")) << result.err;
+  EXPECT_EQ(ReadBytes(file), before);
 }
 
 }  // namespace

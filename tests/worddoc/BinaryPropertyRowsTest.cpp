@@ -69,7 +69,10 @@ TEST(BinaryPropertyRows, MatchTheIndependentReadingsOfPublicDocuments) {
 TEST(BinaryPropertyRows, EqualSeparatePropertyReads) {
   test::ScopedTimeZone tokyo("Asia/Tokyo");
   std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(test::DataFile(""))) files.push_back(entry.path());
+  // An OpenDocument file is never read as a compound file, nor named like a Word one.
+  for (const auto& entry : fs::directory_iterator(test::DataFile(""))) {
+    if (catalogue::DocumentKindOf(entry.path().string()) != catalogue::DocumentKind::OpenDocument) files.push_back(entry.path());
+  }
   if (const auto corpus = test::PublicCorpusDir()) {
     for (const auto& entry : fs::directory_iterator(*corpus / "docs")) files.push_back(entry.path());
   }

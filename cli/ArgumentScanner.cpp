@@ -1,12 +1,14 @@
 #include "cli/ArgumentScanner.h"
 
+#include <utility>
+
 #include "cli/UsageError.h"
 
 namespace kestrel::cli {
 
 std::optional<Argument> ArgumentScanner::Next() {
   while (next_ < words_.size()) {
-    std::string word = words_[next_++];
+    std::string word = std::move(words_[next_++]);  // each word is taken once
     if (!optionsEnded_ && word == "--") {
       optionsEnded_ = true;
       continue;
@@ -29,7 +31,7 @@ std::optional<Argument> ArgumentScanner::Next() {
 std::string ArgumentScanner::Value() {
   if (attached_) return *attached_;
   if (next_ == words_.size()) throw UsageError("option " + option_ + " needs a value");
-  return words_[next_++];
+  return std::move(words_[next_++]);
 }
 
 void ArgumentScanner::NoValue() const {

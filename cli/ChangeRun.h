@@ -20,7 +20,6 @@ using RequestOf = std::function<const change::ChangeRequest&(std::size_t index)>
 int RunChanges(const std::vector<std::string>& files, const RequestOf& requestOf, bool backup, Console& console);
 
 // One request over the files named, each file once.
-int RunChanges(const change::ChangeRequest& request, bool backup, const std::vector<std::string>& names,
-               Console& console);
+int RunChanges(const change::ChangeRequest& request, bool backup, std::vector<std::string> names, Console& console);
 
 }  // namespace kestrel::cli

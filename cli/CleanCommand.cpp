@@ -44,7 +44,7 @@ int RunClean(ArgumentScanner& args, Console& console) {
   }
   if (files.empty()) throw UsageError("no FILE given");
   if (items.empty()) throw UsageError("nothing to remove: every item is kept");
-  return RunChanges(change::ChangeRequest::Removal(items), backup, files, console);
+  return RunChanges(change::ChangeRequest::Removal(items), backup, std::move(files), console);
 }
 
 }  // namespace kestrel::cli

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "cli/Console.h"
-#include "cli/FileList.h"
 #include "platform/Outcome.h"
 
 namespace kestrel::cli {
@@ -30,8 +29,8 @@ enum class LineForm {
 
 // The lines of each document in `form`. take(file, line) for each file in order, after its
 // problem was told. True when every document was read in full.
-bool ReadDocumentLines(const std::vector<ListedFile>& files, std::size_t workers, Console& console,
-                       const std::function<void(const ListedFile&, const DocumentLine&)>& take,
+bool ReadDocumentLines(const std::vector<std::string>& files, std::size_t workers, Console& console,
+                       const std::function<void(const std::string& file, const DocumentLine&)>& take,
                        LineForm form = LineForm::Export);
 
 }  // namespace kestrel::cli

@@ -55,11 +55,11 @@ int RunExport(ArgumentScanner& args, Console& console) {
   std::vector<std::string> lines{csv::CsvHeaderLine()};
   std::size_t leftOut = 0;
   std::string firstLeftOut;  // the first document without a line, and why
-  const auto collect = [&](const ListedFile& file, const DocumentLine& read) {
+  const auto collect = [&](const std::string& file, const DocumentLine& read) {
     lines.insert(lines.end(), read.lines.begin(), read.lines.end());
-    if (read.lines.empty() && leftOut++ == 0) firstLeftOut = file.given + ": " + read.read.message();
+    if (read.lines.empty() && leftOut++ == 0) firstLeftOut = file + ": " + read.read.message();
   };
-  const bool allRead = ReadDocumentLines(ListFiles(names, console), workers, console, collect);
+  const bool allRead = ReadDocumentLines(ListFiles(std::move(names), console), workers, console, collect);
 
   const Result<std::size_t> replaced = csv::WriteCsvLines(*target, lines, encoding);
   if (!replaced) {

@@ -1,6 +1,8 @@
 #include "cli/FileList.h"
 
-#include <set>
+#include <algorithm>
+#include <cstddef>
+#include <tuple>
 #include <unordered_set>
 #include <utility>
 
@@ -10,22 +12,42 @@
 
 namespace kestrel::cli {
 
-std::vector<ListedFile> ListFiles(const std::vector<std::string>& names, Console& console) {
-  std::vector<ListedFile> files;
-  std::unordered_set<std::string> listed;
-  // The same file under another name (a symbolic link, a second hard link) counts as named again.
-  std::set<std::pair<dev_t, ino_t>> seen;
-  for (const std::string& name : names) {
-    std::string path = FullPath(name);
+std::vector<std::string> ListFiles(std::vector<std::string> names, Console& console) {
+  // A file is known by its device and inode, so another name of it (a symbolic link, a second
+  // hard link, another spelling of its path) counts as named again; a name that is no file yet by
+  // its full path. The files are sorted once, which holds far less than a set of every name.
+  struct Named {
+    dev_t device;
+    ino_t inode;
+    std::size_t index;
+  };
+  std::vector<Named> files;
+  std::vector<bool> again(names.size());
+  std::unordered_set<std::string> others;
+  for (std::size_t i = 0; i < names.size(); ++i) {
     struct stat info {};
-    const bool known = ::stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-    if (!listed.insert(path).second || (known && !seen.insert({info.st_dev, info.st_ino}).second)) {
-      console.Problem(name, "named more than once; taken once");
-      continue;
+    if (::stat(names[i].c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      files.push_back({info.st_dev, info.st_ino, i});
+    } else {
+      again[i] = !others.insert(FullPath(names[i])).second;
     }
-    files.push_back({name, std::move(path)});
   }
-  return files;
+  const auto key = [](const Named& file) { return std::tie(file.device, file.inode, file.index); };
+  std::sort(files.begin(), files.end(), [&](const Named& a, const Named& b) { return key(a) < key(b); });
+  for (std::size_t k = 1; k < files.size(); ++k) {
+    again[files[k].index] = files[k].device == files[k - 1].device && files[k].inode == files[k - 1].inode;
+  }
+  std::vector<Named>().swap(files);
+
+  std::vector<std::string> listed;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (again[i]) {
+      console.Problem(names[i], "named more than once; taken once");
+    } else {
+      listed.push_back(std::move(names[i]));
+    }
+  }
+  return listed;
 }
 
 }  // namespace kestrel::cli

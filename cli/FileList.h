@@ -11,14 +11,10 @@
 
 namespace kestrel::cli {
 
-struct ListedFile {
-  // As named on the command line: what the user reads, and what the services get, so that a
-  // relative name works from a working folder too deep for any full path.
-  std::string given;
-  std::string fullPath;  // what the CSV's first column shows
-};
-
-// Tells the console about each name left out because its file came before.
-std::vector<ListedFile> ListFiles(const std::vector<std::string>& names, Console& console);
+// The names of the files, as named on the command line: what the user reads, and what the
+// services get, so that a relative name works from a working folder too deep for any full path.
+// Tells the console about each name left out because its file came before. Holds little beyond
+// the names themselves, however many there are.
+std::vector<std::string> ListFiles(std::vector<std::string> names, Console& console);
 
 }  // namespace kestrel::cli

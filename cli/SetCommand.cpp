@@ -107,22 +107,20 @@ int RunChanges(const std::vector<std::string>& files, const RequestOf& requestOf
   return allChanged ? kExitSuccess : kExitFailure;
 }
 
-int RunChanges(const change::ChangeRequest& request, bool backup, const std::vector<std::string>& names,
-               Console& console) {
-  std::vector<std::string> files;
-  for (ListedFile& file : ListFiles(names, console)) files.push_back(std::move(file.given));
+int RunChanges(const change::ChangeRequest& request, bool backup, std::vector<std::string> names, Console& console) {
+  const std::vector<std::string> files = ListFiles(std::move(names), console);
   return RunChanges(files, [&request](std::size_t) -> const change::ChangeRequest& { return request; }, backup, console);
 }
 
 int RunSet(ArgumentScanner& args, Console& console) {
-  const std::optional<SetCommandLine> commandLine = ParseSetCommandLine(args);
+  std::optional<SetCommandLine> commandLine = ParseSetCommandLine(args);
   if (!commandLine) {
     console.Out() << kSetHelp;
     return kExitSuccess;
   }
   change::ChangeRequest request = change::ChangeRequest::Batch(commandLine->values);
   request.others = commandLine->others;
-  return RunChanges(request, commandLine->values.backup, commandLine->files, console);
+  return RunChanges(request, commandLine->values.backup, std::move(commandLine->files), console);
 }
 
 }  // namespace kestrel::cli

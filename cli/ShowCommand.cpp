@@ -46,9 +46,9 @@ int RunShow(ArgumentScanner& args, Console& console) {
   if (!json) console.Out() << (everyProperty ? csv::PropertyListingHeaderLine() : csv::CsvHeaderLine()) << '\n';
   const LineForm form = json ? (everyProperty ? LineForm::JsonEveryProperty : LineForm::Json)
                              : (everyProperty ? LineForm::EveryProperty : LineForm::Export);
-  const std::vector<ListedFile> files = ListFiles(names, console);
+  const std::vector<std::string> files = ListFiles(std::move(names), console);
   // Each line as soon as it is read, so a long run shows its progress.
-  const bool allRead = ReadDocumentLines(files, workers, console, [&](const ListedFile&, const DocumentLine& read) {
+  const bool allRead = ReadDocumentLines(files, workers, console, [&](const std::string&, const DocumentLine& read) {
     for (const std::string& line : read.lines) console.Out() << line << '\n';
   }, form);
   return allRead ? kExitSuccess : kExitFailure;

@@ -9,6 +9,7 @@
 #include "tests/change/ChangeFixture.h"
 #include "tests/support/DosAttribOracle.h"
 #include "tests/support/LocalClock.h"
+#include "tests/platform/fs/ScratchFileSystem.h"
 #include "tests/support/LockHolder.h"
 
 namespace kestrel::change {
@@ -214,6 +215,48 @@ TEST(Backup, ADocumentBeingWrittenElsewhereCannotBeCopied) {
   ASSERT_TRUE(writer.Holding());
   EXPECT_FALSE(BackUpDocument(file));
   EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"report.doc"});
+}
+
+}  // namespace
+}  // namespace kestrel::change
+
+namespace kestrel::change {
+namespace {
+
+// A package's old file becomes its backup as it is, where the system links it: the same file
+// under the backup's name, a second name only until the document is replaced (dropped without
+// that, the name goes again). A document behind a link onto another file system gets a copy.
+TEST(Backup, APackagesOldFileIsLinkedAsItsBackupOrElseCopied) {
+  struct Case {
+    const char* what;
+    bool otherFileSystem;
+  };
+  for (const Case& c : {Case{"beside the document", false}, Case{"across file systems", true}}) {
+    SCOPED_TRACE(c.what);
+    const test::TempDir dir;
+    std::optional<test::ScratchFileSystem> elsewhere;
+    stdfs::path file = test::PrepareDocument(dir, "lo-ja-full.docx", true);
+    if (c.otherFileSystem) {
+      elsewhere.emplace(test::ScratchFileSystem::Kind::Tmpfs);
+      if (!elsewhere->Mounted()) GTEST_SKIP() << elsewhere->SkipReason();
+      stdfs::copy_file(file, elsewhere->Path() / "real.docx");
+      stdfs::remove(file);
+      stdfs::create_symlink(elsewhere->Path() / "real.docx", file);
+    }
+    const stdfs::path backup = file.string() + ".bak";
+    test::WriteBytes(backup, {1, 2, 3});
+    const auto before = test::TakeFileSnapshot(file);
+    {
+      Result<fs::ExtraName> placed = PutOldFileAsBackup(file.string());
+      ASSERT_TRUE(placed) << placed.outcome().message();
+      const auto saved = test::TakeFileSnapshot(backup);
+      EXPECT_TRUE(saved.bytes == before.bytes && saved.mode == before.mode && saved.lastWrite == before.lastWrite);
+      EXPECT_EQ(stdfs::equivalent(file, backup), !c.otherFileSystem);
+    }
+    EXPECT_EQ(stdfs::exists(backup), c.otherFileSystem) << "a second name outlives no unreplaced document";
+    test::ExpectUnchanged(before, test::TakeFileSnapshot(file));
+    EXPECT_EQ(Names(dir.Path()).size(), c.otherFileSystem ? 2u : 1u) << "nothing else is left";
+  }
 }
 
 }  // namespace

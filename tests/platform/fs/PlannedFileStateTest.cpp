@@ -16,6 +16,7 @@
 
 #include "platform/fs/FileIo.h"
 #include "platform/fs/LeftoverJournal.h"
+#include "platform/fs/FileOps.h"
 #include "platform/fs/PlannedFileState.h"
 #include "platform/fs/ReplacementFile.h"
 #include "tests/support/OrdinaryUser.h"
@@ -120,9 +121,9 @@ TEST_F(OrdinaryUserFolder, AReadOnlyFileGetsItsStoreAndStaysReadOnly) {
   EXPECT_EQ(test::ReadBytes(path), (std::vector<std::uint8_t>{9, 2, 3}));
 }
 
-// A process killed while a read-only file is writable, or while a new file of ours has a name:
-// the next start of a program (RepairLeftovers) makes the file read-only again and removes the
-// named file.
+// A process killed while a read-only file is writable, while a new file of ours has a name, or
+// while a file has a second name as its backup: the next start of a program (RepairLeftovers)
+// makes the file read-only again and removes the named file and the second name.
 TEST_F(OrdinaryUserFolder, ARepairUndoesWhatAKilledRunLeft) {
   const std::string path = ReadOnlyFile("report.doc");
   const std::string target = (dir_.Path() / "report.docx").string();
@@ -131,6 +132,8 @@ TEST_F(OrdinaryUserFolder, ARepairUndoesWhatAKilledRunLeft) {
   const auto killedMidway = [&] {
     const std::optional<FileRecord> now = ReadFileRecord(path);
     ReplacementFile named(target, ".kestrel-test-", ReplacementFile::Kind::Named);
+    const Result<ExtraName> linked = LinkAsName(target, target + ".bak");
+    if (!linked) return false;
     (void)GiveFileStoreInPlace(path, *now, [] {
       ::_exit(0);  // as a kill would, in the instant the bit is off
       return Outcome::Success();
@@ -144,8 +147,8 @@ TEST_F(OrdinaryUserFolder, ARepairUndoesWhatAKilledRunLeft) {
   }
   ASSERT_EQ(::waitpid(child, nullptr, 0), child);
   ASSERT_EQ(Mode(path), 0644u) << "the kill left it writable";
-  ASSERT_EQ(std::distance(stdfs::directory_iterator(dir_.Path()), stdfs::directory_iterator()), 4)
-      << "the named file is left too";
+  ASSERT_EQ(std::distance(stdfs::directory_iterator(dir_.Path()), stdfs::directory_iterator()), 5)
+      << "the named file and the second name are left too";
 
   ASSERT_TRUE(test::AsOrdinaryUser([] {
     RepairLeftovers();

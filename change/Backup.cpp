@@ -36,9 +36,11 @@ Outcome EarlierBackupHeldOpen(const std::string& backup) {
 
 }  // namespace
 
-Result<PreparedBackup> PrepareBackup(const std::string& path) { return PrepareBackupOf(path, fs::OpenMode::Read); }
+Result<PreparedBackup> PrepareBackup(const std::string& path) {
+  return PrepareBackupOf(path, fs::OpenMode::Read, fs::CopySync::Now);
+}
 
-Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode documentMode) {
+Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode documentMode, fs::CopySync sync) {
   const std::string backup = BackupFileName(path);
   // The document is looked up before anything else, and an earlier backup goes only when the new
   // copy takes its name in one step: a vanished document or a failed copy never costs the last
@@ -46,7 +48,7 @@ Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode doc
   const auto record = fs::ReadFileRecord(path);
   if (!record) return fs::DescribeUnrecordedFile(path);
   if (Outcome folder = FolderAtBackupName(backup); !folder) return folder;
-  Result<std::unique_ptr<fs::PendingCopy>> copy = fs::WritePendingCopy(path, backup, documentMode);
+  Result<std::unique_ptr<fs::PendingCopy>> copy = fs::WritePendingCopy(path, backup, documentMode, sync);
   if (!copy) {
     if (copy.outcome().kind() == FailureKind::HeldOpen) {
       return Outcome::Failure(FailureKind::HeldOpen, "held open by another program, so it could not be copied");
@@ -79,7 +81,7 @@ Result<fs::ExtraName> PutOldFileAsBackup(const std::string& path) {
   Result<fs::ExtraName> linked = fs::LinkAsName(path, backup);
   if (linked) return linked;
   // The change holds the document's lock by now.
-  Result<PreparedBackup> copy = PrepareBackupOf(path, fs::OpenMode::ReadUnderOwnLock);
+  Result<PreparedBackup> copy = PrepareBackupOf(path, fs::OpenMode::ReadUnderOwnLock, fs::CopySync::Now);
   if (!copy) return copy.outcome();
   if (Outcome placed = PutBackupInPlace(*copy); !placed) return placed;
   return fs::ExtraName();

@@ -21,7 +21,8 @@ class PreparedBackup {
   const std::string& Document() const { return document_; }
 
  private:
-  friend Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode documentMode);
+  friend Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode documentMode,
+                                                fs::CopySync sync);
   friend Outcome PutBackupInPlace(PreparedBackup& backup);
   friend void SyncBackupName(const PreparedBackup& backup);
   std::string document_;
@@ -32,8 +33,8 @@ class PreparedBackup {
 // backup's name is touched. Fails when the document is missing or held open, a folder stands at
 // the backup's name, or the copy could not be written.
 Result<PreparedBackup> PrepareBackup(const std::string& path);
-// The same with the document opened in `documentMode`.
-Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode documentMode);
+// The same with the document opened in `documentMode`, the copy synced as `sync` says.
+Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode documentMode, fs::CopySync sync);
 
 // The second half: the copy, holding the document's exact state since before it had a name,
 // replaces whatever stands at the backup's name in one step (a link there is replaced, never

@@ -4,12 +4,13 @@
 
 namespace kestrel::cli {
 
-BackupStep::BackupStep(BackupTurns& turns, fs::SharedSyncs& folders, std::size_t index, std::string path,
+BackupStep::BackupStep(BackupTurns& turns, fs::SharedSyncs& fileSystems, std::size_t index, std::string path,
                        const kestrel::Result<change::PreparedChange>& change)
-    : turns_(turns), folders_(folders), index_(index), path_(std::move(path)) {
+    : turns_(turns), fileSystems_(fileSystems), index_(index), path_(std::move(path)) {
   if (!change || change->AlreadySo()) return;
   linked_ = change->WritesNewFile();
-  if (!linked_) copy_.emplace(change::PrepareBackup(path_));
+  // Synced with the others in its turn: one sync of the file system serves many copies.
+  if (!linked_) copy_.emplace(change::PrepareBackupOf(path_, fs::OpenMode::Read, fs::CopySync::ByCaller));
 }
 
 Outcome BackupStep::operator()() {
@@ -27,8 +28,9 @@ Outcome BackupStep::operator()() {
   turns_.Done(index_, outcome_.ok());
   result_ = outcome_ ? Result::Placed : Result::Failed;
   if (!outcome_) return outcome_;
+  // The copy's data and the backup's name, with those of the other backups placed meanwhile.
   const std::string folder = change::BackupFolder(path_);
-  folders_.MakeDurable(folder, folders_.Noted(folder));
+  fileSystems_.MakeDurable(folder, fileSystems_.Noted(folder));
   return outcome_;
 }
 

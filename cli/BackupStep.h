@@ -1,8 +1,8 @@
 #pragma once
 // The backup of one document in a set run, taken in its turn right before the document changes:
-// a compound file's copy is written and synced beforehand, while other documents go on; a
-// package's old file itself becomes the backup as its new file takes its place. The backup's
-// name is durable before the document changes, its folder's sync shared with the documents done
+// a compound file's copy is written beforehand, while other documents go on; a package's old file
+// itself becomes the backup as its new file takes its place. The backup, data and name, is
+// durable before the document changes: one sync of its file system serves the backups placed
 // meanwhile.
 
 #include <cstddef>
@@ -21,7 +21,7 @@ class BackupStep {
   enum class Result { NotRun, Placed, Failed, TurnRefused };
 
   // `change` is the document's prepared change, or why it was refused (nothing to back up then).
-  BackupStep(BackupTurns& turns, fs::SharedSyncs& folders, std::size_t index, std::string path,
+  BackupStep(BackupTurns& turns, fs::SharedSyncs& fileSystems, std::size_t index, std::string path,
              const kestrel::Result<change::PreparedChange>& change);
 
   // The step the change runs right before the document changes.
@@ -35,7 +35,7 @@ class BackupStep {
 
  private:
   BackupTurns& turns_;
-  fs::SharedSyncs& folders_;
+  fs::SharedSyncs& fileSystems_;  // by the backup's folder, syncing its file system
   std::size_t index_;
   std::string path_;
   bool linked_ = false;  // the old file itself becomes the backup

@@ -29,7 +29,7 @@ bool ReadDocumentLines(const std::vector<std::string>& files, std::size_t worker
                       : form == LineForm::Json              ? json::AppendDocumentObject
                       : form == LineForm::JsonEveryProperty ? json::AppendEveryPropertyObject
                                                             : csv::AppendDocumentLine;
-  DocumentPool pool(workers);
+  DocumentPool pool(workers, kReadingBatch);
   // Each worker its own: the ZIP component caches.
   std::vector<ooxml::PackageProperties> packages(pool.Workers());
   bool allRead = true;

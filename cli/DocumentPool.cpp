@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "cli/UsageError.h"
 #include "platform/text/DecimalText.h"
@@ -31,30 +32,37 @@ constexpr std::size_t kMaxChangers = 16;
 // What the workers and the handing thread share of one run.
 class SharedRun {
  public:
-  explicit SharedRun(std::size_t count)
-      : end_(count), done_(DocumentPool::kMaxWaiting), errors_(DocumentPool::kMaxWaiting) {}
+  SharedRun(std::size_t count, std::size_t batch)
+      : batch_(batch), end_(count), done_(DocumentPool::kMaxWaiting), errors_(DocumentPool::kMaxWaiting) {}
 
-  // The next document for a worker, once it may start; nullopt when no more will.
-  std::optional<std::size_t> Take() {
+  // The next documents for a worker, [first, end), once they may start: a few at a time, so that
+  // the workers rarely meet at the lock; nullopt when no more will.
+  std::optional<std::pair<std::size_t, std::size_t>> Take() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] {
-      return stopped_ || next_ >= end_ || next_ < handed_ + DocumentPool::kMaxWaiting;
-    });
+    ++idle_;
+    room_.wait(lock, [&] { return stopped_ || next_ >= end_ || next_ < handed_ + DocumentPool::kMaxWaiting; });
+    --idle_;
     if (stopped_ || next_ >= end_) return std::nullopt;
-    return next_++;
+    const std::size_t first = next_;
+    next_ = std::min({end_, next_ + batch_, handed_ + DocumentPool::kMaxWaiting});
+    return std::pair{first, next_};
   }
 
-  void Finish(std::size_t index, std::exception_ptr error) {
+  // False once the handing has ended: the rest of a batch is left undone.
+  bool Finish(std::size_t index, std::exception_ptr error) {
     const std::lock_guard lock(mutex_);
     done_[index % done_.size()] = true;
     errors_[index % errors_.size()] = std::move(error);
-    changed_.notify_all();
+    if (awaited_ == index) doneCv_.notify_one();
+    return !stopped_;
   }
 
   // Waits until the document is done. Throws what its job threw.
   void WaitFor(std::size_t index) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return done_[index % done_.size()]; });
+    awaited_ = index;
+    doneCv_.wait(lock, [&] { return done_[index % done_.size()]; });
+    awaited_ = kNone;
     if (std::exception_ptr& error = errors_[index % errors_.size()]) std::rethrow_exception(std::exchange(error, {}));
   }
 
@@ -62,18 +70,24 @@ class SharedRun {
     const std::lock_guard lock(mutex_);
     done_[index % done_.size()] = false;
     handed_ = index + 1;
-    changed_.notify_all();
+    if (idle_ > 0) room_.notify_all();
   }
 
   void Stop() {
     const std::lock_guard lock(mutex_);
     stopped_ = true;
-    changed_.notify_all();
+    room_.notify_all();
   }
 
  private:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  const std::size_t batch_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable room_;     // workers wait for the window to move
+  std::condition_variable doneCv_;  // the handing thread waits for its next document
+  std::size_t idle_ = 0;             // workers waiting for room
+  std::size_t awaited_ = kNone;      // the document the handing thread waits for
   std::size_t next_ = 0;    // the next document to start
   const std::size_t end_;   // the number of documents
   std::size_t handed_ = 0;  // the documents handed back
@@ -121,19 +135,22 @@ void DocumentPool::Run(std::size_t count, const Work& work, const Hand& hand) co
 }
 
 void DocumentPool::RunOnThreads(std::size_t count, std::size_t threads, const Work& work, const Hand& hand) const {
-  SharedRun run(count);
+  SharedRun run(count, batch_);
   std::vector<std::jthread> workers;
   const StopWhenLeft stopWhenLeft(run);
   for (std::size_t worker = 0; worker < threads; ++worker) {
     workers.emplace_back([&run, &work, worker] {
-      while (const std::optional<std::size_t> index = run.Take()) {
-        std::exception_ptr error;
-        try {
-          work(*index, worker);
-        } catch (...) {
-          error = std::current_exception();
+      while (const std::optional<std::pair<std::size_t, std::size_t>> batch = run.Take()) {
+        bool going = true;
+        for (std::size_t index = batch->first; going && index < batch->second; ++index) {
+          std::exception_ptr error;
+          try {
+            work(index, worker);
+          } catch (...) {
+            error = std::current_exception();
+          }
+          going = run.Finish(index, std::move(error));
         }
-        run.Finish(*index, std::move(error));
       }
     });
   }

@@ -19,6 +19,8 @@ enum class DocumentWork { Reading, Changing };
 // when the variable is not a whole number from 1 to kMaxWorkers.
 std::size_t WorkerCount(DocumentWork work);
 inline constexpr std::size_t kMaxWorkers = 64;
+// Documents a reading worker takes at a time.
+inline constexpr std::size_t kReadingBatch = 4;
 
 class DocumentPool {
  public:
@@ -26,7 +28,10 @@ class DocumentPool {
   // this many places after the next one to hand back, however many documents there are.
   static constexpr std::size_t kMaxWaiting = 64;
 
-  explicit DocumentPool(std::size_t workers) : workers_(workers < 1 ? 1 : workers) {}
+  // A worker takes `batch` documents at a time: fewer meetings at the pool's lock for short jobs;
+  // one at a time where a job may wait for the one before it (the backups' turns).
+  explicit DocumentPool(std::size_t workers, std::size_t batch = 1)
+      : workers_(workers < 1 ? 1 : workers), batch_(batch < 1 ? 1 : batch) {}
 
   // Jobs get a worker number below this, the same for every job on one thread: the index of
   // what a worker keeps for itself and must not share.
@@ -57,6 +62,7 @@ class DocumentPool {
   void RunOnThreads(std::size_t count, std::size_t threads, const Work& work, const Hand& hand) const;
 
   std::size_t workers_;
+  std::size_t batch_;
 };
 
 }  // namespace kestrel::cli

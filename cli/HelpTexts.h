@@ -144,7 +144,7 @@ Custom (user-defined) properties, each option given once per NAME and as often a
 A custom property's NAME matches ignoring case; setting one replaces its type and value.
 
 Other options:
-  --backup     first copy each document to FILE.bak beside it, with its times and attributes
+  --backup     first keep each document as FILE.bak beside it, with its times and attributes
   -h, --help   this text
 
 DATETIME is yyyy/MM/dd H:mm:ss, yyyy/MM/dd H:mm or a date alone; DATE is yyyy/MM/dd; TIME is
@@ -175,7 +175,7 @@ attributes stay as they are. Standard output has one line per file, as "set" pri
 
 Options:
   --keep ITEM   leaves ITEM as it is; may be given for several items
-  --backup      first copy each document to FILE.bak beside it, with its times and attributes
+  --backup      first keep each document as FILE.bak beside it, with its times and attributes
   -h, --help    this text
 
 Exit status: 0 when every file was cleaned or already clean, 1 when any was not, 2 on a usage
@@ -205,7 +205,7 @@ Standard output has one line per document, as "set" prints them.
 Options:
   --dry-run   changes nothing: prints each document, then "  CAPTION: OLD -> NEW" for each
               differing cell, or "  (no change)"
-  --backup    first copy each document to FILE.bak beside it, with its times and attributes
+  --backup    first keep each document as FILE.bak beside it, with its times and attributes
   -h, --help  this text
 
 Exit status: 0 when every line was applied or already so, 1 when any was not, 2 on a usage error

@@ -2,7 +2,9 @@
 // documents are in flight at once; their lines come out in the order given.
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -35,17 +37,20 @@ struct SetOutcome {
   std::uint64_t renamed = 0;   // its note with the folder syncs; 0: nothing renamed
 };
 
+// Documents reported together after one sync of their folders.
+constexpr std::size_t kReportGroup = 32;
+
 // The change of one document, with its backup in its turn when asked.
 SetOutcome ChangeDocument(ooxml::PackageProperties& packages, const std::string& path,
                           const change::ChangeRequest& request, BackupTurns* turns, fs::SharedSyncs& folders,
-                          std::size_t index) {
+                          fs::SharedSyncs& fileSystems, std::size_t index) {
   using Step = SetOutcome::Step;
   if (turns != nullptr && !turns->Open()) return SetOutcome{Step::NotTouched};
   // What would refuse the change is found before its backup: such a document fails with its
   // reason, gets no backup, and the run goes on.
   Result<change::PreparedChange> change = change::PrepareChange(packages, path, request);
   std::optional<BackupStep> backup;
-  if (turns != nullptr) backup.emplace(*turns, folders, index, path, change);
+  if (turns != nullptr) backup.emplace(*turns, fileSystems, index, path, change);
   fs::CommitSteps steps{fs::FolderSync::ByCaller, nullptr};
   if (backup) steps.beforeChange = [&backup] { return (*backup)(); };
   SetOutcome set{Step::Changed, change ? change->Write(steps) : change.outcome()};
@@ -91,19 +96,33 @@ int RunChanges(const std::vector<std::string>& files, const RequestOf& requestOf
   // Documents renamed into one folder, and backups, share its syncs: each is durable before its
   // line says so, and one sync serves all done before it began.
   fs::SharedSyncs folders(fs::SyncFolder);
+  fs::SharedSyncs fileSystems(fs::SyncFileSystem);
   std::vector<ooxml::PackageProperties> packages(pool.Workers());
 
   bool allChanged = true;
+  // Lines wait in groups until the folders their documents were renamed into are synced: one sync
+  // serves the group, and no line says "changed" before its document is durable.
+  std::vector<std::pair<std::size_t, SetOutcome>> group;
+  const auto reportGroup = [&] {
+    std::map<std::string, std::uint64_t> renamedInto;
+    for (const auto& [index, set] : group) {
+      if (set.renamed != 0) renamedInto[set.folder] = std::max(renamedInto[set.folder], set.renamed);
+    }
+    for (const auto& [folder, renamed] : renamedInto) folders.MakeDurable(folder, renamed);
+    for (const auto& [index, set] : group) allChanged = Report(console, files[index], set) && allChanged;
+    group.clear();
+  };
   pool.RunInOrder<SetOutcome>(
       files.size(),
       [&](std::size_t index, std::size_t worker) {
         return ChangeDocument(packages[worker], files[index], requestOf(index), backup ? &turns : nullptr, folders,
-                              index);
+                              fileSystems, index);
       },
-      [&](std::size_t index, const SetOutcome& set) {
-        if (set.renamed != 0) folders.MakeDurable(set.folder, set.renamed);
-        allChanged = Report(console, files[index], set) && allChanged;
+      [&](std::size_t index, SetOutcome set) {
+        group.emplace_back(index, std::move(set));
+        if (group.size() == kReportGroup) reportGroup();
       });
+  reportGroup();
   return allChanged ? kExitSuccess : kExitFailure;
 }
 

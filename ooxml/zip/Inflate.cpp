@@ -211,6 +211,52 @@ const Tables& FixedTables() {
   return *fixed;
 }
 
+// The decode tables of the last few code-length shapes on this thread: parts written by one
+// program often share their block headers, and building a table costs more than decoding a small
+// part with it.
+class DynamicTableCache {
+ public:
+  // The tables for the lengths of one block header; nullptr for a code set to refuse.
+  const Tables* For(const std::uint8_t* lengths, unsigned litLenCount, unsigned distCount) {
+    const std::size_t total = litLenCount + distCount;
+    for (const Entry& entry : entries_) {
+      if (entry.tables && entry.litLenCount == litLenCount && entry.distCount == distCount &&
+          std::memcmp(entry.lengths.data(), lengths, total) == 0) {
+        return entry.tables.get();
+      }
+    }
+    Entry& entry = entries_[next_];
+    next_ = (next_ + 1) % entries_.size();
+    if (!entry.tables) entry.tables.reset(new Tables);  // filled by BuildTable: no zeroing needed
+    entry.litLenCount = 0;  // not a valid shape until both tables are built
+    if (!BuildTable(lengths, litLenCount, kLitLenEntries.data(), kLitLenTableBits, CodeSet::LoneCodeAllowed,
+                    entry.tables->litLen.data()) ||
+        !BuildTable(lengths + litLenCount, distCount, kDistEntries.data(), kDistTableBits, CodeSet::LoneCodeAllowed,
+                    entry.tables->dist.data())) {
+      return nullptr;
+    }
+    std::memcpy(entry.lengths.data(), lengths, total);
+    entry.litLenCount = litLenCount;
+    entry.distCount = distCount;
+    return entry.tables.get();
+  }
+
+ private:
+  struct Entry {
+    unsigned litLenCount = 0;
+    unsigned distCount = 0;
+    std::array<std::uint8_t, kMaxLitLenUsed + kMaxDistUsed> lengths{};
+    std::unique_ptr<Tables> tables;
+  };
+  std::array<Entry, 4> entries_;
+  std::size_t next_ = 0;
+};
+
+DynamicTableCache& ThreadTableCache() {
+  thread_local DynamicTableCache cache;
+  return cache;
+}
+
 // ---- The decoder ----
 
 class Decoder {
@@ -301,9 +347,9 @@ class Decoder {
       } else if (type == 1) {
         status = Huffman(FixedTables());
       } else {
-        if (!dynamic_) dynamic_ = std::make_unique<Tables>();
-        status = DynamicHeader(*dynamic_);
-        if (status == InflateStatus::Ok) status = Huffman(*dynamic_);
+        const Tables* tables = nullptr;
+        status = DynamicHeader(tables);
+        if (status == InflateStatus::Ok) status = Huffman(*tables);
       }
       if (status != InflateStatus::Ok || isFinal == 1) return status;
     }
@@ -330,7 +376,7 @@ class Decoder {
     return InflateStatus::Ok;
   }
 
-  InflateStatus DynamicHeader(Tables& tables) {
+  InflateStatus DynamicHeader(const Tables*& tables) {
     Refill();
     const unsigned litLenCount = Take(5) + 257;
     const unsigned distCount = Take(5) + 1;
@@ -375,13 +421,8 @@ class Decoder {
       i += repeat;
     }
     if (!EndOfBlockHasCode(lengths[kEndOfBlock])) return InflateStatus::Corrupt;
-    if (!BuildTable(lengths.data(), litLenCount, kLitLenEntries.data(), kLitLenTableBits, CodeSet::LoneCodeAllowed,
-                    tables.litLen.data()) ||
-        !BuildTable(lengths.data() + litLenCount, distCount, kDistEntries.data(), kDistTableBits,
-                    CodeSet::LoneCodeAllowed, tables.dist.data())) {
-      return InflateStatus::Corrupt;
-    }
-    return InflateStatus::Ok;
+    tables = ThreadTableCache().For(lengths.data(), litLenCount, distCount);
+    return tables != nullptr ? InflateStatus::Ok : InflateStatus::Corrupt;
   }
 
   InflateStatus Huffman(const Tables& tables) {
@@ -429,7 +470,6 @@ class Decoder {
   std::size_t maxOutput_;
   std::vector<std::uint8_t> out_;
   std::size_t written_ = 0;
-  std::unique_ptr<Tables> dynamic_;
 };
 
 }  // namespace

@@ -26,6 +26,8 @@ class WrittenCopy final : public PendingCopy {
 
   ReplacementFile& File() { return replacement_; }
 
+  Outcome TakeState() { return replacement_.TakeStateNow(state_); }
+
   Outcome Replace(FolderSync folderSync) override {
     return replacement_.Commit({folderSync, nullptr}, &state_);
   }
@@ -38,7 +40,7 @@ class WrittenCopy final : public PendingCopy {
 }  // namespace
 
 Result<std::unique_ptr<PendingCopy>> WritePendingCopy(const std::string& source, const std::string& target,
-                                                      OpenMode sourceMode) {
+                                                      OpenMode sourceMode, CopySync sync) {
   // Under the shared lock from here on, so what is copied and what is recorded agree.
   OpenResult in = OpenFile(source, sourceMode);
   if (!in.file) return DescribeOpenError(in);
@@ -49,7 +51,10 @@ Result<std::unique_ptr<PendingCopy>> WritePendingCopy(const std::string& source,
   OpenResult out = OpenFile(copy->File().Path(), OpenMode::ReadWrite);
   if (!out.file) return DescribeOpenError(out).Within("the copy");
   Outcome written = out.file->CopyFrom(*in.file, 0, 0, in.file->Size());
-  if (written) written = out.file->Sync();
+  if (written && sync == CopySync::Now) written = out.file->Sync();
+  if (written && sync == CopySync::ByCaller) copy->File().StartWriteback(0, in.file->Size());
+  // Its state too while the source's lock holds, so that putting it in place is only its naming.
+  if (written) written = copy->TakeState();
   if (!written) return written.Within("writing the copy");
   return std::unique_ptr<PendingCopy>(std::move(copy));
 }

@@ -30,9 +30,13 @@ class PendingCopy {
 
 // The first half: the source read under its shared lock, the copy complete and synced. Nothing at
 // the target is looked at or touched yet. Fails (HeldOpen) for a source another program writes.
-// `sourceMode` OpenMode::ReadUnderOwnLock reads a source the caller holds locked.
+// `sourceMode` OpenMode::ReadUnderOwnLock reads a source the caller holds locked. With
+// CopySync::ByCaller the copy is only handed to the disk, and the caller makes it durable
+// (SyncFileSystem) before anything depends on it.
+enum class CopySync { Now, ByCaller };
 Result<std::unique_ptr<PendingCopy>> WritePendingCopy(const std::string& source, const std::string& target,
-                                                      OpenMode sourceMode = OpenMode::Read);
+                                                      OpenMode sourceMode = OpenMode::Read,
+                                                      CopySync sync = CopySync::Now);
 
 // A second name of a file, meant to become its only one once the file is replaced under its
 // first name. Should that not happen before this object goes (the replacement failed), the

@@ -162,6 +162,13 @@ void SyncFolder(const std::string& folder) {
 
 void SyncFolderOf(const std::string& path) { SyncFolder(FolderHolding(path)); }
 
+void SyncFileSystem(const std::string& folder) {
+  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  (void)::syncfs(descriptor);
+  ::close(descriptor);
+}
+
 Outcome ReplacementFile::TakeTargetsState() {
   struct stat target {};
   mode_t mode = 0666 & ~CurrentUmask();
@@ -192,9 +199,18 @@ Outcome ReplacementFile::TakeState(const FinalState& state) {
   return GiveFileTimes(openPath_, record);
 }
 
+Outcome ReplacementFile::TakeStateNow(const FinalState& state) {
+  if (fd_ < 0) return Outcome::Failure(FailureKind::Io, error_);
+  Outcome taken = TakeState(state);
+  stateTaken_ = taken.ok();
+  return taken;
+}
+
 Outcome ReplacementFile::Commit(const CommitSteps& steps, const FinalState* state) {
   if (fd_ < 0) return Outcome::Failure(FailureKind::Io, error_);
-  if (Outcome taken = state != nullptr ? TakeState(*state) : TakeTargetsState(); !taken) return taken;
+  if (!stateTaken_) {
+    if (Outcome taken = state != nullptr ? TakeState(*state) : TakeTargetsState(); !taken) return taken;
+  }
   if (steps.beforeChange) {
     if (Outcome done = steps.beforeChange(); !done) return done;
   }

@@ -39,6 +39,9 @@ std::string FolderHolding(const std::string& path);
 // complete under their names either way.
 void SyncFolder(const std::string& folder);
 void SyncFolderOf(const std::string& path);  // SyncFolder(FolderHolding(path))
+// Makes everything written to the file system that holds `folder` durable, data and names: one
+// call for many new files, where each would otherwise be synced on its own.
+void SyncFileSystem(const std::string& folder);
 
 // Whether Commit syncs the folder itself, or leaves that to the caller (SyncFolderOf), who may
 // then let others commit meanwhile and share one sync with them.
@@ -95,6 +98,10 @@ class ReplacementFile {
   // or the step's own) leaves the target as it was.
   Outcome Commit(const CommitSteps& steps = {}, const FinalState* state = nullptr);
 
+  // Gives the file `state` now, while it has no name; Commit then only names it. For a file
+  // written well before its turn to take the name comes.
+  Outcome TakeStateNow(const FinalState& state);
+
  private:
   Outcome TakeState(const FinalState& state);
   Outcome TakeTargetsState();
@@ -107,6 +114,7 @@ class ReplacementFile {
   std::string openPath_;
   std::string namedPath_;  // the name the file has now, if any; removed unless committed
   JournalEntry nameNoted_;  // while it has that name
+  bool stateTaken_ = false;
   std::string error_;
 };
 

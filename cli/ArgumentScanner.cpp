@@ -25,6 +25,8 @@ std::optional<Argument> ArgumentScanner::Next() {
     }
     return Argument{true, option_};
   }
+  std::vector<std::string>().swap(words_);
+  next_ = 0;
   return std::nullopt;
 }
 

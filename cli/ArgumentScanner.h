@@ -17,7 +17,9 @@ struct Argument {
 
 class ArgumentScanner {
  public:
-  explicit ArgumentScanner(std::vector<std::string> words) : words_(std::move(words)) {}
+  // The words from `first` on. Each is taken once: a long list is not held twice.
+  explicit ArgumentScanner(std::vector<std::string> words, std::size_t first = 0)
+      : words_(std::move(words)), next_(first) {}
 
   // The next word; nullopt after the last.
   std::optional<Argument> Next();

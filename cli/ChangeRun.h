@@ -1,6 +1,8 @@
 #pragma once
 // The run that set, clean and apply share: a change request for each file, the backup of each
-// document first when asked, a line per file in the order given.
+// document first when asked, a line per file in the order given. Lines come in groups, each once
+// the folders its documents were renamed into are synced: a line never says "changed" before the
+// change is durable.
 
 #include <cstddef>
 #include <functional>

@@ -31,9 +31,9 @@ int UsageFailure(Console& console, const UsageError& error, std::string_view hel
   return kExitUsage;
 }
 
-int Execute(const Command& command, const std::vector<std::string>& words, Console& console) {
+int Execute(const Command& command, std::vector<std::string> words, Console& console) {
   try {
-    ArgumentScanner args({words.begin() + 1, words.end()});
+    ArgumentScanner args(std::move(words), 1);
     return command.run(args, console);
   } catch (const UsageError& error) {
     return UsageFailure(console, error, command.help, std::string(kProgramName) + " " + std::string(command.name));
@@ -42,7 +42,7 @@ int Execute(const Command& command, const std::vector<std::string>& words, Conso
 
 }  // namespace
 
-int Run(const std::vector<std::string>& words, Console& console) {
+int Run(std::vector<std::string> words, Console& console) {
   const int status = [&] {
     const std::string name = words.empty() ? std::string() : words.front();
     if (name == "--help" || name == "-h") {
@@ -54,7 +54,7 @@ int Run(const std::vector<std::string>& words, Console& console) {
       return kExitSuccess;
     }
     for (const Command& command : kCommands) {
-      if (command.name == name) return Execute(command, words, console);
+      if (command.name == name) return Execute(command, std::move(words), console);
     }
     const UsageError error(name.empty() ? "no command given" : "unknown command \"" + name + "\"");
     return UsageFailure(console, error, kProgramHelp, kProgramName);

@@ -9,6 +9,6 @@
 namespace kestrel::cli {
 
 // The exit status. A usage error is told on the error stream with the command's usage line.
-int Run(const std::vector<std::string>& words, Console& console);
+int Run(std::vector<std::string> words, Console& console);
 
 }  // namespace kestrel::cli

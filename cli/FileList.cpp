@@ -39,15 +39,16 @@ std::vector<std::string> ListFiles(std::vector<std::string> names, Console& cons
   }
   std::vector<Named>().swap(files);
 
-  std::vector<std::string> listed;
+  std::size_t kept = 0;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (again[i]) {
       console.Problem(names[i], "named more than once; taken once");
-    } else {
-      listed.push_back(std::move(names[i]));
+    } else if (kept++ != i) {
+      names[kept - 1] = std::move(names[i]);
     }
   }
-  return listed;
+  names.resize(kept);
+  return names;
 }
 
 }  // namespace kestrel::cli

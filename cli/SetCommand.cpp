@@ -1,8 +1,8 @@
 // set, clean and apply: the batch run over the files given, with the backup first when asked. Several
 // documents are in flight at once; their lines come out in the order given.
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>

@@ -10,8 +10,9 @@ cmake --build "$here/build/bench" --target worddoc_bench zip_codec_bench package
 "$here/build/bench/bench/package_write_bench" 100
 # Memory must not grow with the package: 1 GiB, peak resident size as /usr/bin/time sees it.
 /usr/bin/time -v "$here/build/bench/bench/package_write_bench" 1024 2>&1 | grep -E "package of|the copy|peak memory|Maximum resident"
-# The companion over 2,000 document copies against exiftool, a Python reader and cp, and its peak
-# memory over 1,000 and 10,000 documents.
+# The companion over 100 and 1,000 document copies against exiftool, a Python reader, Apache POI,
+# python-docx and cp with each copy synced; its peak memory over 100 and 50,000 documents; its
+# system calls and syncs per document.
 python3 "$here/bench/cli_bench.py" "$here/build/bench/cli/kestrelpad-cli"
 # System calls per document of show, set and set --backup under strace, start-up left out.
 python3 "$here/bench/syscalls.py" "$here/build/bench/cli/kestrelpad-cli"

@@ -177,7 +177,6 @@ class Format final : public ooxml::PackageFormat {
                                             const std::string& path) const override {
     auto rows = odf::ReadRows(package, part, path);
     part.Reset();  // no part is held between calls
-    if (!rows) return rows.outcome();
     return rows;
   }
   Result<std::vector<catalogue::OtherProperty>> ReadOthers(zip::Package& package, xml::XmlDocument& part,

@@ -77,6 +77,17 @@ std::string NumberText(double number) {
   return std::string(buffer.data(), written.ptr);
 }
 
+}  // namespace
+
+std::string StoredNumberText(const CustomValue& value) {
+  if (value.whole) return std::to_string(*value.whole);
+  std::array<char, 64> buffer{};
+  const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value.number);
+  return error == std::errc() ? std::string(buffer.data(), end) : std::string();
+}
+
+namespace {
+
 struct Label {
   std::string_view key;
   std::string_view label;

@@ -40,6 +40,10 @@ struct CustomValue {
 // yes or no, true or false. InvalidValue, saying what was expected, for anything else.
 Result<CustomValue> ParseCustomValue(CustomType type, std::string_view typed);
 
+// The text a number is stored as in a part: its integer when it is whole, else the shortest
+// digits that read back as the same double.
+std::string StoredNumberText(const CustomValue& value);
+
 // The text a value is shown as, which ParseCustomValue reads back as the same value (a date to
 // the second).
 std::string CustomValueText(const CustomValue& value);

@@ -70,8 +70,6 @@ Outcome PutBackupInPlace(PreparedBackup& prepared) {
   return replaced.Within("its backup " + backup + " could not be written");
 }
 
-void SyncBackupName(const PreparedBackup& backup) { fs::SyncFolder(BackupFolder(backup.document_)); }
-
 std::string BackupFolder(const std::string& path) { return fs::FolderHolding(BackupFileName(path)); }
 
 Result<fs::ExtraName> PutOldFileAsBackup(const std::string& path) {
@@ -91,7 +89,7 @@ Outcome BackUpDocument(const std::string& path) {
   Result<PreparedBackup> prepared = PrepareBackup(path);
   if (!prepared) return prepared.outcome();
   Outcome placed = PutBackupInPlace(*prepared);
-  if (placed) SyncBackupName(*prepared);
+  if (placed) fs::SyncFolder(BackupFolder(path));
   return placed;
 }
 

@@ -24,7 +24,6 @@ class PreparedBackup {
   friend Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode documentMode,
                                                 fs::CopySync sync);
   friend Outcome PutBackupInPlace(PreparedBackup& backup);
-  friend void SyncBackupName(const PreparedBackup& backup);
   std::string document_;
   std::unique_ptr<fs::PendingCopy> copy_;
 };
@@ -39,11 +38,10 @@ Result<PreparedBackup> PrepareBackupOf(const std::string& path, fs::OpenMode doc
 // The second half: the copy, holding the document's exact state since before it had a name,
 // replaces whatever stands at the backup's name in one step (a link there is replaced, never
 // followed). Fails when an earlier backup cannot be replaced (another program holding it open
-// included); what stood there is then left as it was. The new name is made durable by
-// SyncBackupName, which the caller runs before the document changes; others may take their turn
+// included); what stood there is then left as it was. The new name is made durable by a sync of
+// BackupFolder, which the caller runs before the document changes; others may take their turn
 // meanwhile.
 Outcome PutBackupInPlace(PreparedBackup& backup);
-void SyncBackupName(const PreparedBackup& backup);
 
 // The folder whose sync makes the backup name of the document at `path` durable.
 std::string BackupFolder(const std::string& path);
@@ -52,7 +50,7 @@ std::string BackupFolder(const std::string& path);
 // itself takes the backup's name, as it is, with no copy written; the new file then takes the
 // document's name and leaves the backup the old file's only name. Where the system links no such
 // file (another file system, a file the user may not link), a copy is written there and then.
-// Fails as PrepareBackup and PutBackupInPlace do. The name is made durable by SyncBackupName; the
+// Fails as PrepareBackup and PutBackupInPlace do. The name is made durable as PutBackupInPlace's; the
 // returned name is kept until the document is replaced (see fs::ExtraName).
 Result<fs::ExtraName> PutOldFileAsBackup(const std::string& path);
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
-#include <cmath>
+#include <optional>
+#include <utility>
 
 #include "odf/MetaRows.h"
 #include "odf/MetaValues.h"
@@ -36,17 +36,6 @@ constexpr std::array<StatisticKey, 5> kStatisticKeys = {{
 
 std::string NameOf(const xml::XmlNode& property) { return OwnAttribute(property, "name").value_or(""); }
 
-std::optional<CustomValue> NumberValue(std::string_view text) {
-  CustomValue value;
-  value.type = CustomType::Number;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value.number);
-  if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value.number)) return std::nullopt;
-  const bool whole = value.number == std::floor(value.number) && value.number >= -2147483648.0 && value.number <= 2147483647.0;
-  if (whole) value.whole = static_cast<std::int32_t>(value.number);
-  return value;
-}
-
 // The stored value as its catalogue type; nullopt for a type the catalogue does not edit or a
 // text its type cannot read.
 std::optional<CustomValue> EditableValue(std::string_view type, const std::string& text) {
@@ -56,7 +45,10 @@ std::optional<CustomValue> EditableValue(std::string_view type, const std::strin
     value.text = text;
     return value;
   }
-  if (type == "float") return NumberValue(trimmed);
+  if (type == "float") {
+    Result<CustomValue> number = catalogue::ParseCustomValue(CustomType::Number, trimmed);
+    return number ? std::optional<CustomValue>(std::move(*number)) : std::nullopt;
+  }
   if (type == "date") {
     const std::optional<time::FileTime> utc = StoredDateToFileTime(trimmed);
     if (!utc) return std::nullopt;
@@ -76,12 +68,7 @@ std::optional<CustomValue> EditableValue(std::string_view type, const std::strin
 // The value type and text a value is stored as.
 std::pair<std::string_view, std::string> StoredForm(const CustomValue& value) {
   switch (value.type) {
-    case CustomType::Number: {
-      if (value.whole) return {"float", std::to_string(*value.whole)};
-      std::array<char, 64> buffer{};
-      const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value.number);
-      return {"float", error == std::errc() ? std::string(buffer.data(), end) : std::string()};
-    }
+    case CustomType::Number: return {"float", catalogue::StoredNumberText(value)};
     case CustomType::Date: return {"date", FileTimeToStoredDate(value.utc)};
     case CustomType::YesNo: return {"boolean", value.yes ? "true" : "false"};
     case CustomType::Text: break;

@@ -159,12 +159,7 @@ std::optional<CustomValue> EditableValue(std::string_view type, const std::strin
 // The type element and text a value is stored as.
 std::pair<std::string_view, std::string> StoredForm(const CustomValue& value) {
   switch (value.type) {
-    case CustomType::Number: {
-      if (value.whole) return {"i4", std::to_string(*value.whole)};
-      std::array<char, 64> buffer{};
-      const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value.number);
-      return {"r8", error == std::errc() ? std::string(buffer.data(), end) : std::string()};
-    }
+    case CustomType::Number: return {value.whole ? "i4" : "r8", catalogue::StoredNumberText(value)};
     case CustomType::Date: return {"filetime", InstantText(value.utc)};
     case CustomType::YesNo: return {"bool", value.yes ? "true" : "false"};
     case CustomType::Text: break;

@@ -160,7 +160,6 @@ void SyncFolder(const std::string& folder) {
   ::close(descriptor);
 }
 
-void SyncFolderOf(const std::string& path) { SyncFolder(FolderHolding(path)); }
 
 void SyncFileSystem(const std::string& folder) {
   const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -38,12 +38,11 @@ std::string FolderHolding(const std::string& path);
 // Makes the names in `folder` durable, a rename into it say. Failures are ignored: the files are
 // complete under their names either way.
 void SyncFolder(const std::string& folder);
-void SyncFolderOf(const std::string& path);  // SyncFolder(FolderHolding(path))
 // Makes everything written to the file system that holds `folder` durable, data and names: one
 // call for many new files, where each would otherwise be synced on its own.
 void SyncFileSystem(const std::string& folder);
 
-// Whether Commit syncs the folder itself, or leaves that to the caller (SyncFolderOf), who may
+// Whether Commit syncs the folder itself, or leaves that to the caller (SyncFolder), who may
 // then let others commit meanwhile and share one sync with them.
 enum class FolderSync { Now, ByCaller };
 
